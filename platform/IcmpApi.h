@@ -1,0 +1,49 @@
+#pragma once
+#include "IcmpTypes.h"
+
+#include <cstdint>
+
+// The ICMP helper module: the three echo operations and the last-error value, over Linux ICMP
+// sockets. The module is "loaded" by name and its operations are looked up by name, so that
+// every way a session's set-up can fail is a real step that tests can make fail.
+namespace IcmpApi {
+
+using HMODULE = void *;
+using HANDLE = intptr_t;
+constexpr HANDLE INVALID_HANDLE_VALUE = -1;
+
+using IcmpCreateFileFn = HANDLE (*)();
+using IcmpCloseHandleFn = bool (*)(HANDLE);
+// Blocks until the reply to this request, an ICMP error quoting it, or the time-out. Returns the
+// number of reply records written to replyBuffer (0 or 1); on 0 GetLastError() gives the IP_STATUS.
+using IcmpSendEchoFn = uint32_t (*)(HANDLE, uint32_t destination, const void *requestData, uint16_t requestSize,
+                                    const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize,
+                                    uint32_t timeoutMs);
+
+constexpr const char *LibraryName = "icmp.dll";
+
+HMODULE LoadLibraryA(const char *name); // nullptr when no module of that name exists
+void *GetProcAddress(HMODULE module, const char *name);
+void FreeLibrary(HMODULE module);
+
+// The calling thread's last error, shared with the sockets stand-ins.
+uint32_t GetLastError();
+void SetLastError(uint32_t code);
+
+enum class SocketKind { Datagram, Raw };
+
+// Which socket an open echo handle uses (for tests and diagnostics).
+SocketKind socketKindOf(HANDLE handle);
+
+// Seams for tests: never read by the shipped program from its environment.
+namespace Testing {
+struct Faults {
+    bool failLoadLibrary = false;
+    const char *missingEntry = nullptr; // an entry point name that GetProcAddress will not find
+    bool failCreateFile = false;
+    bool forbidDatagram = false;        // behave as if unprivileged ICMP sockets were not allowed
+};
+Faults &faults();
+} // namespace Testing
+
+} // namespace IcmpApi
