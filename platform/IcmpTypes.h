@@ -45,7 +45,11 @@ enum : uint32_t {
     IP_SOURCE_QUENCH = 11016,
     IP_OPTION_TOO_BIG = 11017,
     IP_BAD_DESTINATION = 11018,
+    IP_ADDR_DELETED = 11019,
+    IP_SPEC_MTU_CHANGE = 11020,
+    IP_MTU_CHANGE = 11021,
     IP_GENERAL_FAILURE = 11050,
+    IP_PENDING = 11255,
 };
 
 // Sockets error codes that the resolver reports

@@ -1,0 +1,26 @@
+#pragma once
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Arguments of one command: positional words and "--name value" (or "--name=value") options.
+class CommandLine {
+public:
+    struct UsageError : std::runtime_error {
+        using std::runtime_error::runtime_error;
+    };
+
+    // knownOptions: the option names (without "--") the command accepts; each takes a value.
+    CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions);
+
+    const std::vector<std::string> &positional() const { return m_positional; }
+    bool has(const std::string &name) const { return m_options.count(name) != 0; }
+    std::string text(const std::string &name, const std::string &fallback) const;
+    // The option's value as a whole decimal number, or fallback when absent; UsageError otherwise.
+    int integer(const std::string &name, int fallback) const;
+
+private:
+    std::vector<std::string> m_positional;
+    std::map<std::string, std::string> m_options;
+};

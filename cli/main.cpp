@@ -1,0 +1,59 @@
+#include "CommandLine.h"
+#include "PingCommand.h"
+
+#include "ping/icmp.h"
+
+#include <QCoreApplication>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char *const Usage = "Usage: tozelo-cli COMMAND [ARGS]\n"
+                          "\n"
+                          "Commands:\n"
+                          "  ping HOST [--size N] [--ttl N] [--timeout MS]\n"
+                          "      Ping HOST (a name or a dotted IPv4 address) once and print what happens.\n"
+                          "      Defaults: size 56 bytes, TTL 64, time-out 500 ms.\n"
+                          "      Exit status 0 when the host answered, 1 when it did not or is unknown.\n"
+                          "  help, --help\n"
+                          "      Show this text.\n"
+                          "\n"
+                          "Exit status 2 for a usage error.\n";
+
+int runCommand(const std::string &command, const std::vector<std::string> &rest)
+{
+    if (command == "ping")
+        return runPingCommand(CommandLine(rest, {"size", "ttl", "timeout"}), std::cout);
+    throw CommandLine::UsageError("unknown command '" + command + "'");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << "tozelo-cli: no command given (try tozelo-cli --help)\n";
+        return 2;
+    }
+    if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
+        std::cout << Usage;
+        return 0;
+    }
+    try {
+        return runCommand(args.front(), std::vector<std::string>(args.begin() + 1, args.end()));
+    } catch (const CommandLine::UsageError &e) {
+        std::cerr << "tozelo-cli: " << e.what() << " (try tozelo-cli --help)\n";
+        return 2;
+    } catch (const TICMPException &e) {
+        std::cerr << "tozelo-cli: " << e.what()
+                  << " (ICMP needs net.ipv4.ping_group_range to include your group, or CAP_NET_RAW)\n";
+        return 1;
+    } catch (const std::exception &e) {
+        std::cerr << "tozelo-cli: " << e.what() << "\n";
+        return 1;
+    }
+}

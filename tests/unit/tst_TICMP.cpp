@@ -1,0 +1,221 @@
+#include "ping/icmp.h"
+#include "platform/IcmpApi.h"
+#include "platform/Sockets.h"
+
+#include <QtTest>
+
+// The echo session on its own: set-up and tear-down, payload, resolution of dotted addresses and
+// the error texts. Requests go to loopback only.
+class TestTICMP : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        try {
+            TICMP probe;
+        } catch (const TICMPException &e) {
+            QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
+        }
+    }
+
+    void cleanup()
+    {
+        IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+        Sockets::Testing::faults() = Sockets::Testing::Faults();
+    }
+
+    void defaults()
+    {
+        TICMP session;
+        QCOMPARE(session.Size(), 56);
+        QCOMPARE(session.TTL(), 64);
+        QCOMPARE(session.Timeout(), 4000);
+        QCOMPARE(session.Address(), std::string());
+        QVERIFY(!session.AddressResolved());
+        QVERIFY(session.EchoHandle() != IcmpApi::INVALID_HANDLE_VALUE);
+    }
+
+    void setUpFailures_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("sockets") << 0 << "Error initialising Winsock";
+        QTest::newRow("library") << 1 << "Unable to register icmp.dll";
+        QTest::newRow("create entry") << 2 << "Error loading dll functions";
+        QTest::newRow("close entry") << 3 << "Error loading dll functions";
+        QTest::newRow("send entry") << 4 << "Error loading dll functions";
+        QTest::newRow("handle") << 5 << "Unable to get ping handle";
+    }
+
+    // Every failing step raises its own text, and the half-built session is torn down: the
+    // sockets library is always released, also when it never started.
+    void setUpFailures()
+    {
+        QFETCH(int, step);
+        QFETCH(QString, message);
+        const char *entries[] = {"IcmpCreateFile", "IcmpCloseHandle", "IcmpSendEcho"};
+        Sockets::Testing::faults().failStartup = step == 0;
+        IcmpApi::Testing::faults().failLoadLibrary = step == 1;
+        IcmpApi::Testing::faults().missingEntry = step >= 2 && step <= 4 ? entries[step - 2] : nullptr;
+        IcmpApi::Testing::faults().failCreateFile = step == 5;
+        const int cleanupsBefore = Sockets::Testing::faults().cleanups;
+        try {
+            TICMP session;
+            QFAIL("set-up did not fail");
+        } catch (const TICMPException &e) {
+            QCOMPARE(QString::fromStdString(e.what()), message);
+        }
+        QCOMPARE(Sockets::Testing::faults().cleanups, cleanupsBefore + 1);
+    }
+
+    void payload_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray text = "Pinging from Tozelo code written by T. Gorvan";
+        QTest::newRow("0") << 0 << QByteArray();
+        QTest::newRow("10") << 10 << text.left(10);
+        QTest::newRow("45") << 45 << text;
+        QTest::newRow("56") << 56 << text + QByteArray(11, ' ');
+        QTest::newRow("300") << 300 << text + QByteArray(255, ' ');
+    }
+
+    void payload()
+    {
+        QFETCH(int, size);
+        QFETCH(QByteArray, expected);
+        const std::vector<uint8_t> bytes = TICMP::payloadOf(size);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())), expected);
+    }
+
+    void errorTexts()
+    {
+        QCOMPARE(TICMP::ErrorTextOf(0), std::string("No error"));
+        QCOMPARE(TICMP::ErrorTextOf(11001), std::string("Buffer too small"));
+        QCOMPARE(TICMP::ErrorTextOf(11003), std::string("Destination host unreachable"));
+        QCOMPARE(TICMP::ErrorTextOf(11010), std::string("Request timed out"));
+        QCOMPARE(TICMP::ErrorTextOf(11013), std::string("TTL expired in transit"));
+        QCOMPARE(TICMP::ErrorTextOf(11018), std::string("Bad Destination"));
+        QCOMPARE(TICMP::ErrorTextOf(11020), std::string("Spec MTU change"));
+        QCOMPARE(TICMP::ErrorTextOf(11050), std::string("General failure"));
+        QCOMPARE(TICMP::ErrorTextOf(11255), std::string("Pending"));
+        QCOMPARE(TICMP::ErrorTextOf(11022), std::string("ICMP error #11022"));
+        QCOMPARE(TICMP::ErrorTextOf(10004), std::string("ICMP error #10004"));
+        QCOMPARE(TICMP::ErrorTextOf(-1), std::string("ICMP error #-1"));
+    }
+
+    void dottedAddressNeedsNoResolution()
+    {
+        TICMP session;
+        session.SetAddress("10.0.0.1");
+        session.ResolveAddress();
+        QVERIFY(session.AddressResolved());
+        QCOMPARE(session.ResolvedName(), std::string("10.0.0.1"));
+        QCOMPARE(session.ResolvedIP(), std::string("10.0.0.1"));
+    }
+
+    void shortFormKeepsItsName()
+    {
+        TICMP session;
+        session.SetAddress("127.1");
+        session.ResolveAddress();
+        QCOMPARE(session.ResolvedName(), std::string("127.1"));
+        QCOMPARE(session.ResolvedIP(), std::string("127.0.0.1"));
+    }
+
+    // The all-ones address is no target: it goes through name resolution, and what that yields
+    // is refused before anything is sent.
+    void broadcastIsInvalid()
+    {
+        TICMP session;
+        QStringList lines;
+        int requests = 0;
+        session.OnDisplay = [&](QObject *, const std::string &msg) { lines << QString::fromStdString(msg); };
+        session.OnEchoRequest = [&](QObject *) { ++requests; };
+        session.SetAddress("255.255.255.255");
+        QCOMPARE(session.SendPing(), 0);
+        QCOMPARE(lines.last(), QString("Invalid host address"));
+        QCOMPARE(session.LastError(), 11018);
+        QCOMPARE(session.ErrorText(), std::string("Bad Destination"));
+        QCOMPARE(requests, 0);
+    }
+
+    void sameAddressIsNotResolvedAgain()
+    {
+        TICMP session;
+        session.SetAddress("127.0.0.1");
+        session.ResolveAddress();
+        session.SetAddress("127.0.0.1");
+        QVERIFY(session.AddressResolved());
+        session.SetAddress("127.0.0.2");
+        QVERIFY(!session.AddressResolved());
+    }
+
+    // Sizes that cannot make a packet fail as requests, before anything of that size exists.
+    void unsoundSizes_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("status");
+        QTest::newRow("too big") << 65501 << 11009;
+        QTest::newRow("huge") << 2000000000 << 11009;
+        QTest::newRow("negative") << -1 << 11011;
+    }
+
+    void unsoundSizes()
+    {
+        QFETCH(int, size);
+        QFETCH(int, status);
+        TICMP session;
+        QList<int> replies;
+        session.OnEchoReply = [&](QObject *, int error) { replies << error; };
+        session.SetAddress("127.0.0.1");
+        session.SetSize(size);
+        QCOMPARE(session.SendPing(), 0);
+        QCOMPARE(session.LastError(), status);
+        QCOMPARE(replies, QList<int>{0});
+    }
+
+    // Only the low byte of the TTL is sent: 256 would be 0, which Linux cannot send; 300 is 44.
+    void ttlLowByte()
+    {
+        TICMP session;
+        session.SetAddress("127.0.0.1");
+        session.SetTimeout(1000);
+        session.SetTTL(256);
+        QCOMPARE(session.SendPing(), 0);
+        QCOMPARE(session.ErrorText(), std::string("Bad option"));
+        session.SetTTL(300);
+        QCOMPARE(session.SendPing(), 1);
+        QCOMPARE(session.LastError(), 0);
+    }
+
+    void echoOnLoopback()
+    {
+        TICMP session;
+        QStringList events;
+        session.OnEchoRequest = [&](QObject *sender) {
+            QCOMPARE(sender, &session);
+            events << "request";
+        };
+        session.OnEchoReply = [&](QObject *sender, int replies) {
+            QCOMPARE(sender, &session);
+            events << QString("reply %1").arg(replies);
+        };
+        session.SetAddress("127.0.0.1");
+        session.SetTimeout(1000);
+        for (int size : {0, 1, 56, 1500, 65500}) {
+            session.SetSize(size);
+            QCOMPARE(session.SendPing(), 1);
+            QCOMPARE(int(session.LastReply().DataSize), size);
+            QCOMPARE(session.LastReply().Status, 0u);
+            QCOMPARE(session.LastReply().Address, Sockets::inet_addr("127.0.0.1"));
+        }
+        QCOMPARE(events.size(), 10);
+        QCOMPARE(events.first(), QString("request"));
+        QCOMPARE(events.last(), QString("reply 1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTICMP)
+#include "tst_TICMP.moc"
