@@ -86,7 +86,7 @@ std::vector<uint8_t> TICMP::payloadOf(int size)
 {
     std::vector<uint8_t> payload(static_cast<size_t>(std::max(size, 0)), ' ');
     const size_t textLength = std::min(payload.size(), std::strlen(PayloadText));
-    std::memcpy(payload.data(), PayloadText, textLength);
+    std::copy_n(PayloadText, textLength, payload.begin());
     return payload;
 }
 

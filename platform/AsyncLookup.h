@@ -4,6 +4,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <set>
 
 // The asynchronous host lookup: each lookup resolves on a worker thread and its completion is
 // delivered on the thread that owns this object, through its event loop. A completion whose
@@ -30,5 +31,6 @@ protected:
 
 private:
     std::shared_ptr<Channel> m_channel;
+    std::set<uint32_t> m_pending;
     uint32_t m_nextHandle = 1;
 };

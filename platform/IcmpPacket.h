@@ -22,7 +22,9 @@ uint16_t checksum(const uint8_t *data, size_t len);
 std::vector<uint8_t> buildEchoRequest(uint16_t identifier, uint16_t sequence, const uint8_t *payload,
                                       size_t payloadLen);
 
-enum class Kind { Other, EchoReply, Error };
+// EchoRequest: an echo request, such as our own seen on loopback by a raw socket, or the one a
+// datagram socket hands back with an error (often cut after its 8-byte header).
+enum class Kind { Other, EchoReply, Error, EchoRequest };
 
 struct Decoded {
     Kind kind = Kind::Other;
@@ -32,14 +34,15 @@ struct Decoded {
     uint16_t sequence = 0;
     uint32_t status = 0;   // IP_STATUS for Kind::Error
     uint32_t quotedDestination = 0; // Kind::Error: destination of the quoted request, network order
-    size_t dataOffset = 0; // EchoReply: offset of the echoed payload within the given bytes
+    size_t dataOffset = 0; // EchoReply, EchoRequest: offset of the payload within the given bytes
     size_t dataSize = 0;
 };
 
 // Decodes len received bytes. withIpHeader: the bytes start with an IPv4 header (raw sockets);
 // otherwise they start with the ICMP header (datagram sockets). For Kind::Error, identifier and
 // sequence are those of the quoted echo request; an error that does not quote an echo request
-// decodes as Kind::Other. Truncated or malformed input decodes as Kind::Other.
+// decodes as Kind::Other. Truncated or malformed input, and a reply or error whose checksum is
+// wrong, decode as Kind::Other.
 Decoded decode(const uint8_t *bytes, size_t len, bool withIpHeader);
 
 // IP_STATUS of an ICMP error type and code, or 0 for one that does not end a request.

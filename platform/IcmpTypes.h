@@ -61,4 +61,12 @@ enum : uint32_t {
     WSANO_DATA = 11004,
 };
 
+// Sockets error codes of the start-up and of starting or cancelling an asynchronous lookup
+enum : uint32_t {
+    WSAEINVAL = 10022,   // no such pending lookup
+    WSAEALREADY = 10037, // the lookup can no longer be cancelled
+    WSAENOBUFS = 10055,  // no resources to start a lookup
+    WSASYSNOTREADY = 10091,
+};
+
 constexpr uint32_t INADDR_NONE_VALUE = 0xFFFFFFFFu;

@@ -35,8 +35,8 @@ private slots:
 
     void dottedAddressReportsBeforeReturning()
     {
+        Recorder events; // outlives the component, whose destruction may still report
         TPing ping;
-        Recorder events;
         events.attach(ping);
         ping.LookupHost("10.1.2.3");
         QCOMPARE(events.errors, QList<int>{0});
@@ -46,8 +46,8 @@ private slots:
 
     void nameReportsLater()
     {
+        Recorder events; // outlives the component, whose destruction may still report
         TPing ping;
-        Recorder events;
         events.attach(ping);
         ping.LookupHost("localhost");
         QVERIFY(events.errors.isEmpty());
@@ -58,8 +58,8 @@ private slots:
 
     void replacedLookupIsReportedOnce()
     {
+        Recorder events; // outlives the component, whose destruction may still report
         TPing ping;
-        Recorder events;
         events.attach(ping);
         ping.LookupHost("localhost");
         ping.LookupHost("localhost");
@@ -70,8 +70,8 @@ private slots:
 
     void dottedAddressReplacesPendingName()
     {
+        Recorder events; // outlives the component, whose destruction may still report
         TPing ping;
-        Recorder events;
         events.attach(ping);
         ping.LookupHost("localhost");
         ping.LookupHost("127.0.0.9");
@@ -83,8 +83,8 @@ private slots:
 
     void cancel()
     {
+        Recorder events; // outlives the component, whose destruction may still report
         TPing ping;
-        Recorder events;
         events.attach(ping);
         ping.CancelLookup();
         QVERIFY(events.errors.isEmpty());
@@ -98,8 +98,8 @@ private slots:
 
     void refusedLookupAndCancel()
     {
+        Recorder events; // outlives the component, whose destruction may still report
         TPing ping;
-        Recorder events;
         events.attach(ping);
         Sockets::Testing::faults().failAsyncStart = true;
         try {

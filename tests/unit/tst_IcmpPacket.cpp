@@ -1,0 +1,208 @@
+#include "platform/IcmpPacket.h"
+#include "platform/IcmpTypes.h"
+
+#include <QtTest>
+#include <arpa/inet.h>
+
+using Bytes = std::vector<uint8_t>;
+using IcmpPacket::Kind;
+
+Q_DECLARE_METATYPE(Bytes)
+
+namespace {
+
+const uint32_t Here = 0x0A000001;   // 10.0.0.1
+const uint32_t Target = 0xC0A80107; // 192.168.1.7
+const uint32_t Router = 0xC0A80001; // 192.168.0.1
+
+Bytes operator+(Bytes head, const Bytes &tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
+void put16(Bytes &bytes, size_t at, uint16_t value) {
+    bytes[at] = uint8_t(value >> 8);
+    bytes[at + 1] = uint8_t(value);
+}
+
+// An IPv4 header carrying ICMP, with optionWords words of no-op options.
+Bytes ipHeader(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, size_t payloadLen) {
+    Bytes header = Bytes(20, 0) + Bytes(optionWords * 4, 1);
+    header[0] = uint8_t(0x40 | (5 + optionWords));
+    put16(header, 2, uint16_t(header.size() + payloadLen));
+    header[8] = ttl;
+    header[9] = 1;
+    const uint32_t source = htonl(from), destination = htonl(to);
+    std::memcpy(&header[12], &source, 4);
+    std::memcpy(&header[16], &destination, 4);
+    return header;
+}
+
+Bytes icmp(uint8_t type, uint8_t code, const Bytes &rest) {
+    Bytes message = Bytes{type, code, 0, 0} + rest;
+    put16(message, 2, IcmpPacket::checksum(message.data(), message.size()));
+    return message;
+}
+
+Bytes echoReply(uint16_t identifier, uint16_t sequence, const Bytes &payload) {
+    return icmp(IcmpPacket::EchoReply, 0,
+                Bytes{uint8_t(identifier >> 8), uint8_t(identifier), uint8_t(sequence >> 8), uint8_t(sequence)} +
+                    payload);
+}
+
+Bytes withIp(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, const Bytes &message) {
+    return ipHeader(from, to, ttl, optionWords, message.size()) + message;
+}
+
+// An ICMP error as a router sends it: our request's IP header, then the first 8 bytes of our echo.
+Bytes errorQuoting(uint8_t type, uint8_t code, uint16_t identifier, uint16_t sequence, size_t quotedOptionWords) {
+    const Bytes echo = IcmpPacket::buildEchoRequest(identifier, sequence, nullptr, 0);
+    return icmp(type, code, Bytes(4, 0) + withIp(Here, Target, 1, quotedOptionWords, echo));
+}
+
+const Bytes Payload = {'P', 'i', 'n', 'g', 'i', 'n', 'g', '!', '?'};
+
+} // namespace
+
+class TestIcmpPacket : public QObject {
+    Q_OBJECT
+
+private slots:
+    void checksumVectors() {
+        const uint8_t rfc1071[] = {0x00, 0x01, 0xF2, 0x03, 0xF4, 0xF5, 0xF6, 0xF7};
+        QCOMPARE(IcmpPacket::checksum(rfc1071, sizeof rfc1071), uint16_t(0x220D));
+        const uint8_t odd[] = {0x01, 0x02, 0x03};
+        QCOMPARE(IcmpPacket::checksum(odd, sizeof odd), uint16_t(~(0x0102 + 0x0300) & 0xFFFF));
+        const Bytes carries(4, 0xFF);
+        QCOMPARE(IcmpPacket::checksum(carries.data(), carries.size()), uint16_t(0));
+    }
+
+    void buildsEchoRequest() {
+        const Bytes request = IcmpPacket::buildEchoRequest(0xBEEF, 0x0102, Payload.data(), Payload.size());
+        QCOMPARE(request.size(), 8 + Payload.size());
+        QCOMPARE(Bytes(request.begin(), request.begin() + 8),
+                 (Bytes{8, 0, request[2], request[3], 0xBE, 0xEF, 0x01, 0x02}));
+        QCOMPARE(Bytes(request.begin() + 8, request.end()), Payload);
+        QCOMPARE(IcmpPacket::checksum(request.data(), request.size()), uint16_t(0));
+    }
+
+    void decodesReplies_data() {
+        QTest::addColumn<Bytes>("bytes");
+        QTest::addColumn<bool>("withIpHeader");
+        QTest::addColumn<uint32_t>("source");
+        QTest::addColumn<uint8_t>("ttl");
+        QTest::addColumn<size_t>("dataOffset");
+        const Bytes reply = echoReply(0xBEEF, 0x0102, Payload);
+        QTest::newRow("raw") << withIp(Target, Here, 57, 0, reply) << true << Target << uint8_t(57) << size_t(28);
+        QTest::newRow("raw with IP options")
+            << withIp(Target, Here, 3, 1, reply) << true << Target << uint8_t(3) << size_t(32);
+        QTest::newRow("datagram") << reply << false << 0u << uint8_t(0) << size_t(8);
+    }
+
+    void decodesReplies() {
+        QFETCH(Bytes, bytes);
+        QFETCH(bool, withIpHeader);
+        QFETCH(uint32_t, source);
+        QFETCH(uint8_t, ttl);
+        QFETCH(size_t, dataOffset);
+        const IcmpPacket::Decoded decoded = IcmpPacket::decode(bytes.data(), bytes.size(), withIpHeader);
+        QCOMPARE(decoded.kind, Kind::EchoReply);
+        QCOMPARE(decoded.identifier, uint16_t(0xBEEF));
+        QCOMPARE(decoded.sequence, uint16_t(0x0102));
+        QCOMPARE(decoded.source, htonl(source));
+        QCOMPARE(decoded.ttl, ttl);
+        QCOMPARE(decoded.dataOffset, dataOffset);
+        QCOMPARE(Bytes(bytes.begin() + long(dataOffset), bytes.begin() + long(dataOffset + decoded.dataSize)), Payload);
+    }
+
+    void decodesErrors_data() {
+        QTest::addColumn<uint8_t>("type");
+        QTest::addColumn<uint8_t>("code");
+        QTest::addColumn<size_t>("quotedOptionWords");
+        QTest::addColumn<uint32_t>("status");
+        QTest::newRow("net unreachable") << uint8_t(3) << uint8_t(0) << size_t(0) << uint32_t(IP_DEST_NET_UNREACHABLE);
+        QTest::newRow("host unreachable, quoted IP options")
+            << uint8_t(3) << uint8_t(1) << size_t(2) << uint32_t(IP_DEST_HOST_UNREACHABLE);
+        QTest::newRow("admin prohibited")
+            << uint8_t(3) << uint8_t(13) << size_t(0) << uint32_t(IP_DEST_HOST_UNREACHABLE);
+        QTest::newRow("ttl expired") << uint8_t(11) << uint8_t(0) << size_t(1) << uint32_t(IP_TTL_EXPIRED_TRANSIT);
+        QTest::newRow("reassembly") << uint8_t(11) << uint8_t(1) << size_t(0) << uint32_t(IP_TTL_EXPIRED_REASSEM);
+    }
+
+    // The identifier, sequence and destination come from the quoted request, the source from the
+    // error's own header.
+    void decodesErrors() {
+        QFETCH(uint8_t, type);
+        QFETCH(uint8_t, code);
+        QFETCH(size_t, quotedOptionWords);
+        QFETCH(uint32_t, status);
+        const Bytes error = errorQuoting(type, code, 0x1234, 0x0009, quotedOptionWords);
+        for (bool withIpHeader : {true, false}) {
+            const Bytes bytes = withIpHeader ? withIp(Router, Here, 250, 0, error) : error;
+            const IcmpPacket::Decoded decoded = IcmpPacket::decode(bytes.data(), bytes.size(), withIpHeader);
+            QCOMPARE(decoded.kind, Kind::Error);
+            QCOMPARE(decoded.status, status);
+            QCOMPARE(decoded.identifier, uint16_t(0x1234));
+            QCOMPARE(decoded.sequence, uint16_t(0x0009));
+            QCOMPARE(decoded.quotedDestination, htonl(Target));
+            QCOMPARE(decoded.source, withIpHeader ? htonl(Router) : 0u);
+        }
+    }
+
+    // Our own request seen on loopback, and the bare request a datagram socket hands back with an
+    // error, are requests: never replies.
+    void decodesRequests() {
+        const Bytes request = IcmpPacket::buildEchoRequest(0x4242, 7, Payload.data(), Payload.size());
+        const Bytes raw = withIp(Here, Here, 64, 0, request);
+        QCOMPARE(IcmpPacket::decode(raw.data(), raw.size(), true).kind, Kind::EchoRequest);
+        const IcmpPacket::Decoded quoted = IcmpPacket::decode(request.data(), 8, false);
+        QCOMPARE(quoted.kind, Kind::EchoRequest);
+        QCOMPARE(quoted.identifier, uint16_t(0x4242));
+        QCOMPARE(quoted.sequence, uint16_t(7));
+    }
+
+    // Decoding reads only the given bytes (each cut is a buffer of its own, so that the address
+    // sanitizer sees any read past it) and refuses every cut.
+    void refusesTruncated() {
+        const Bytes reply = echoReply(1, 2, Payload);
+        const Bytes error = errorQuoting(11, 0, 1, 2, 1);
+        const std::pair<Bytes, bool> packets[] = {{withIp(Target, Here, 64, 1, reply), true},
+                                                  {withIp(Router, Here, 64, 0, error), true},
+                                                  {reply, false},
+                                                  {error, false}};
+        for (const auto &[whole, withIpHeader] : packets) {
+            for (size_t len = 0; len < whole.size(); ++len) {
+                const Bytes cut(whole.begin(), whole.begin() + long(len));
+                QVERIFY2(IcmpPacket::decode(cut.data(), len, withIpHeader).kind == Kind::Other,
+                         qPrintable(QStringLiteral("cut at %1 of %2").arg(len).arg(whole.size())));
+            }
+        }
+    }
+
+    void refusesMalformed_data() {
+        QTest::addColumn<Bytes>("bytes");
+        const Bytes good = withIp(Target, Here, 64, 0, echoReply(1, 2, Payload));
+        const auto with = [&good](size_t at, uint8_t value) {
+            Bytes bytes = good;
+            bytes[at] = value;
+            return bytes;
+        };
+        QTest::newRow("checksum") << with(good.size() - 1, good.back() ^ 0x01);
+        QTest::newRow("IHL below 5") << with(0, 0x44);
+        QTest::newRow("IHL past the end") << with(0, 0x4F);
+        QTest::newRow("not IPv4") << with(0, 0x65);
+        QTest::newRow("not ICMP") << with(9, 17);
+        QTest::newRow("redirect") << withIp(Router, Here, 64, 0, errorQuoting(5, 1, 1, 2, 0));
+        Bytes quotedUdp = withIp(Here, Target, 1, 0, Bytes(8, 0));
+        quotedUdp[9] = 17;
+        QTest::newRow("error quoting UDP") << withIp(Router, Here, 64, 0, icmp(3, 1, Bytes(4, 0) + quotedUdp));
+    }
+
+    void refusesMalformed() {
+        QFETCH(Bytes, bytes);
+        QCOMPARE(IcmpPacket::decode(bytes.data(), bytes.size(), true).kind, Kind::Other);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIcmpPacket)
+#include "tst_IcmpPacket.moc"

@@ -1,0 +1,66 @@
+#include "platform/IcmpApi.h"
+#include "platform/IcmpTypes.h"
+#include "platform/Sockets.h"
+
+#include <QtTest>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <thread>
+
+// The sockets stand-ins. Name resolution is tried with "localhost" only, which the hosts file
+// answers: no query may leave this machine.
+class TestSockets : public QObject {
+    Q_OBJECT
+
+private slots:
+    void inetAddr_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<uint32_t>("hostOrder");
+        QTest::newRow("dotted") << "10.0.0.1" << 0x0A000001u;
+        QTest::newRow("short form") << "127.1" << 0x7F000001u;
+        QTest::newRow("broadcast is no address") << "255.255.255.255" << INADDR_NONE_VALUE;
+        QTest::newRow("a name") << "abc" << INADDR_NONE_VALUE;
+        QTest::newRow("empty") << "" << INADDR_NONE_VALUE;
+    }
+
+    void inetAddr() {
+        QFETCH(QString, text);
+        QFETCH(uint32_t, hostOrder);
+        QCOMPARE(Sockets::inet_addr(text.toStdString()), htonl(hostOrder));
+    }
+
+    void inetNtoa() {
+        QCOMPARE(Sockets::inet_ntoa(htonl(0x7F000001)), std::string("127.0.0.1"));
+        QCOMPARE(Sockets::inet_ntoa(htonl(0xC0A8FF0A)), std::string("192.168.255.10"));
+        QCOMPARE(Sockets::inet_ntoa(Sockets::inet_addr("127.1")), std::string("127.0.0.1"));
+    }
+
+    void resolvesLocalhost() {
+        Sockets::HostEntry entry;
+        IcmpApi::SetLastError(WSAHOST_NOT_FOUND);
+        QVERIFY(Sockets::gethostbyname("localhost", entry));
+        QCOMPARE(Sockets::WSAGetLastError(), 0u);
+        QVERIFY(!entry.officialName.empty());
+        QVERIFY(std::find(entry.addresses.begin(), entry.addresses.end(), htonl(0x7F000001)) != entry.addresses.end());
+        QVERIFY(std::all_of(entry.addresses.begin(), entry.addresses.end(),
+                            [](uint32_t address) { return (ntohl(address) >> 24) == 127; }));
+    }
+
+    void emptyNameIsNotFound() {
+        Sockets::HostEntry entry;
+        QVERIFY(!Sockets::gethostbyname("", entry));
+        QCOMPARE(Sockets::WSAGetLastError(), uint32_t(WSAHOST_NOT_FOUND));
+    }
+
+    // The resolver's error and the echo module's share one last-error value per thread.
+    void lastErrorIsPerThread() {
+        IcmpApi::SetLastError(IP_REQ_TIMED_OUT);
+        uint32_t seenElsewhere = 1;
+        std::thread([&] { seenElsewhere = Sockets::WSAGetLastError(); }).join();
+        QCOMPARE(seenElsewhere, 0u);
+        QCOMPARE(Sockets::WSAGetLastError(), uint32_t(IP_REQ_TIMED_OUT));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSockets)
+#include "tst_Sockets.moc"
