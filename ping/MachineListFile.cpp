@@ -70,7 +70,8 @@ void MachineListFile::write(const QString &fileName) const
     if (!file.open(QIODevice::WriteOnly))
         fail("Cannot create file " + fileName);
     const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    // commit() alone misses an error of the last buffered write (a full disk, a size limit).
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
         fail("Cannot create file " + fileName);
 }
 
