@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 #include "PingCommand.h"
+#include "RePingCommand.h"
+#include "ScanCommand.h"
 
 #include "ping/icmp.h"
 
@@ -17,6 +19,18 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGS]\n"
                           "      Ping HOST (a name or a dotted IPv4 address) once and print what happens.\n"
                           "      Defaults: size 56 bytes, TTL 64, time-out 500 ms.\n"
                           "      Exit status 0 when the host answered, 1 when it did not or is unknown.\n"
+                          "  scan START END [--interval MS] [--timeout MS] [--size N] [--ttl N] [--save FILE]\n"
+                          "      Ping every address from START to END (dotted IPv4 addresses), one per\n"
+                          "      interval, skipping addresses ending in .0 other than START; print each\n"
+                          "      address's log lines, then how many machines answered.\n"
+                          "      --save writes the machines that answered to FILE, one address a line.\n"
+                          "      Defaults: interval 1000 ms, time-out 500 ms, size 56 bytes, TTL 64.\n"
+                          "      Exit status 0 when the scan reached END, 3 when START or END was refused.\n"
+                          "  reping FILE [--timeout MS] [--size N] [--ttl N] [--passes N]\n"
+                          "      Ping again each line of a machine list file (addresses or names), one\n"
+                          "      per time-out, and print one line per entry; --passes walks it N times.\n"
+                          "      Defaults: time-out 200 ms, size 56 bytes, TTL 64, 1 pass.\n"
+                          "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
                           "  help, --help\n"
                           "      Show this text.\n"
                           "\n"
@@ -26,6 +40,10 @@ int runCommand(const std::string &command, const std::vector<std::string> &rest)
 {
     if (command == "ping")
         return runPingCommand(CommandLine(rest, {"size", "ttl", "timeout"}), std::cout);
+    if (command == "scan")
+        return runScanCommand(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}), std::cout, std::cerr);
+    if (command == "reping")
+        return runRePingCommand(CommandLine(rest, {"timeout", "size", "ttl", "passes"}), std::cout, std::cerr);
     throw CommandLine::UsageError("unknown command '" + command + "'");
 }
 

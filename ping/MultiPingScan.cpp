@@ -1,0 +1,205 @@
+#include "MultiPingScan.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+using Edit = MultiPingScan::Edit;
+using Caption = MultiPingScan::Caption;
+
+// The order in which a tick looks at the edits; each edit's caption has the same position below.
+constexpr std::array<Edit, 8> Edits = {Edit::ip00, Edit::ip01, Edit::ip02, Edit::ip03,
+                                       Edit::ip10, Edit::ip11, Edit::ip12, Edit::ip13};
+constexpr std::array<Caption, 4> CurrentCaptions = {Caption::cip0, Caption::cip1, Caption::cip2, Caption::cip3};
+constexpr std::array<Caption, 4> LimitCaptions = {Caption::cipf0, Caption::cipf1, Caption::cipf2, Caption::cipf3};
+
+// A caption as the numeric fields are read: a whole decimal number of the integer range.
+std::optional<long> wholeNumber(const std::string &text)
+{
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())))
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
+        return std::nullopt;
+    return value;
+}
+
+// Written from the numbers, since a typed leading zero would make the resolver read the octet as octal.
+std::string dotted(uint32_t address)
+{
+    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+           std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+} // namespace
+
+const std::vector<std::string> &MultiPingScan::linesOf(Message message)
+{
+    static const std::vector<std::string> iperror = {"Error : Su Ip es erronea . Un number is superior to 255"};
+    static const std::vector<std::string> ipferror = {
+        "El Ip de inicio es superior a de destino  .", "Si Ud quiere que esto funcione entonces",
+        "El Ip de inicio debe ser menor que el de inicio OK?",
+        "( the Ip of beginning should be minor that the of destination )"};
+    return message == Message::iperror ? iperror : ipferror;
+}
+
+MultiPingScan::MultiPingScan(TPing &ping, View view) : m_ping(ping), m_view(std::move(view))
+{
+    m_ping.SetOnDisplay([this](QObject *, const std::string &msg) { Ping2Display(msg); });
+    m_ping.SetOnEchoRequest([this](QObject *) { Ping2EchoRequest(); });
+    m_ping.SetOnEchoReply([this](QObject *, int replies) { Ping2EchoReply(replies); });
+}
+
+void MultiPingScan::MipPinGClick()
+{
+    m_view.setEnabled(Button::MipPinG, false);
+    m_view.setEnabled(Button::mipHalt, true);
+    for (size_t i = 0; i < 4; ++i)
+        m_view.setCaption(CurrentCaptions[i], m_view.editText(Edits[i]));
+    for (size_t i = 0; i < 4; ++i)
+        m_view.setCaption(LimitCaptions[i], m_view.editText(Edits[4 + i]));
+    m_view.setTimerEnabled(true);
+}
+
+// Every check comes before the ping, so that a wrong range sends nothing at all.
+void MultiPingScan::MipTimer1Timer()
+{
+    if (anyEditEmpty()) {
+        m_view.setEnabled(Button::MipPinG, true);
+        return;
+    }
+    const std::optional<Octets> current = readOctets(CurrentCaptions);
+    if (!current)
+        return;
+    const std::optional<Octets> end = readOctets(LimitCaptions);
+    if (!end)
+        return;
+    uint32_t from = 0;
+    uint32_t to = 0;
+    for (int i = 3; i >= 0; --i) {
+        if ((*current)[i] < 0 || (*current)[i] > 255 || (*end)[i] < 0 || (*end)[i] > 255)
+            return stopWith(Message::iperror);
+        from = from << 8 | static_cast<uint32_t>((*current)[i]);
+        to = to << 8 | static_cast<uint32_t>((*end)[i]);
+    }
+    if (from > to)
+        return stopWith(Message::ipferror);
+    ping(dotted(from));
+    advance(from, to);
+}
+
+void MultiPingScan::mipHaltClick()
+{
+    if (m_view.isEnabled(Button::MipPinG))
+        return;
+    m_view.setTimerEnabled(!m_view.timerEnabled());
+}
+
+void MultiPingScan::MipStopClick()
+{
+    m_view.setTimerEnabled(false);
+    m_view.setEnabled(Button::MipPinG, true);
+    m_view.setStatus("Encontradas " + std::to_string(m_view.machineCount()) + " Maquinas");
+    m_view.setEnabled(Button::mipHalt, false);
+}
+
+// The end address follows the start as its first octets are typed; its last octet is typed apart.
+void MultiPingScan::ip03KeyUp()
+{
+    const std::string text = m_view.editText(Edit::ip03);
+    m_view.setEditText(Edit::ip13, text);
+    if (text.size() == 3)
+        m_view.focusEdit(Edit::ip02);
+}
+
+void MultiPingScan::ip02KeyUp() { m_view.setEditText(Edit::ip12, m_view.editText(Edit::ip02)); }
+
+void MultiPingScan::ip01KeyUp() { m_view.setEditText(Edit::ip11, m_view.editText(Edit::ip01)); }
+
+void MultiPingScan::Ping2Display(const std::string &msg) { m_view.appendLine(msg); }
+
+void MultiPingScan::Ping2EchoRequest()
+{
+    m_view.appendLine("Sending " + std::to_string(m_ping.Size()) + " bytes to " + m_ping.ResolvedName() + " (" +
+                      m_ping.ResolvedIP() + ")");
+}
+
+void MultiPingScan::Ping2EchoReply(int replies)
+{
+    const std::string ip = m_ping.ResolvedIP();
+    m_view.setStatus("current IP: " + ip);
+    if (replies != 0) {
+        const ICMP_ECHO_REPLY reply = m_ping.LastReply();
+        m_view.appendLine("Recividos " + std::to_string(reply.DataSize) + " bytes desde " + ip + " en " +
+                          std::to_string(reply.RoundTripTime) + " mSecs");
+        m_view.recordMachine(ip, reply.RoundTripTime);
+        return;
+    }
+    m_view.appendLine("Cannot ping host (" + ip + ") : ");
+    m_view.appendLine("==> " + m_ping.ErrorText() + " <==");
+    m_view.setStatus("ERROR: " + m_ping.ErrorText());
+}
+
+bool MultiPingScan::anyEditEmpty() const
+{
+    for (Edit edit : Edits)
+        if (m_view.editText(edit).empty())
+            return true;
+    return false;
+}
+
+// A caption that is no whole number stops the scan, so that it is reported once and not at every tick.
+std::optional<MultiPingScan::Octets> MultiPingScan::readOctets(const std::array<Caption, 4> &captions)
+{
+    Octets octets{};
+    for (size_t i = 0; i < 4; ++i) {
+        const std::string text = m_view.caption(captions[i]);
+        const std::optional<long> value = wholeNumber(text);
+        if (!value) {
+            MipStopClick();
+            m_view.reportError("'" + text + "' is not a valid integer value");
+            return std::nullopt;
+        }
+        octets[i] = *value;
+    }
+    return octets;
+}
+
+void MultiPingScan::ping(const std::string &address)
+{
+    m_view.setCaption(Caption::lipo, address);
+    m_view.clearLog();
+    m_view.appendLine("Resolving host :" + address);
+    m_ping.SetAddress(address);
+    m_ping.SendPing();
+}
+
+// Ascending over the whole address, so that a range across several /24 networks is covered in full;
+// an address ending in .0 is skipped unless the scan started there.
+void MultiPingScan::advance(uint32_t current, uint32_t end)
+{
+    if (current == end)
+        return MipStopClick();
+    uint32_t next = current + 1;
+    if ((next & 0xFF) == 0)
+        ++next;
+    if (next > end)
+        return MipStopClick();
+    writeCurrent(next);
+}
+
+void MultiPingScan::writeCurrent(uint32_t address)
+{
+    for (size_t i = 0; i < 4; ++i)
+        m_view.setCaption(CurrentCaptions[i], std::to_string((address >> (8 * i)) & 0xFF));
+}
+
+void MultiPingScan::stopWith(Message message)
+{
+    MipStopClick();
+    m_view.showMessage(message);
+}

@@ -1,0 +1,114 @@
+#include "RePingWalk.h"
+
+#include <stdexcept>
+#include <utility>
+
+const std::vector<std::string> &RePingWalk::rpingerrorLines()
+{
+    static const std::vector<std::string> lines = {"El resumen de maquinas esta vacio . Esta opcion",
+                                                   "solo funciona al existir al menos 1 en el listado .."};
+    return lines;
+}
+
+RePingWalk::RePingWalk(TPing &ping, View view) : m_ping(ping), m_view(std::move(view))
+{
+    m_ping.OnDnsLookupDone = [this](QObject *, uint16_t error) { Ping3DnsLookupDone(error); };
+    m_ping.SetOnEchoReply([this](QObject *, int replies) { Ping3EchoReply(replies); });
+}
+
+void RePingWalk::setTimeout(int ms)
+{
+    m_view.setInterval(ms);
+    m_ping.SetTimeout(ms);
+}
+
+void RePingWalk::rpingClick()
+{
+    m_view.setRetryEnabled(false);
+    m_view.clearLog();
+    m_logLines = 0;
+    m_rips = m_view.machineLines();
+    m_view.setProgressMax(count());
+    m_rpos = 0;
+    m_walking = true;
+    m_view.setTimerEnabled(true);
+}
+
+void RePingWalk::rTimer1Timer()
+{
+    m_view.setInfo(1, "Activo..");
+    if (m_rpos != count()) {
+        const std::string &entry = m_rips[static_cast<size_t>(m_rpos)];
+        m_view.setProgress(m_rpos);
+        m_view.setInfo(0, "Actual IP: " + entry);
+        lookUp(entry);
+        return;
+    }
+    // One idle tick between passes; the check box is read only here, so unchecking it ends the walk
+    // after the pass under way.
+    if (m_view.cyclic())
+        m_rpos = 0;
+    else
+        endWalk();
+}
+
+void RePingWalk::BitBtn1Click()
+{
+    m_walking = false;
+    m_view.setTimerEnabled(false);
+    m_view.setRetryEnabled(true);
+    m_view.setInfo(1, "InActivo");
+    m_view.setProgress(0);
+}
+
+void RePingWalk::Ping3DnsLookupDone(uint16_t error)
+{
+    if (error != 0) {
+        log("Dominio desconocido ");
+        return;
+    }
+    m_ping.SetAddress(m_ping.LookupResult());
+    m_ping.SendPing();
+}
+
+void RePingWalk::Ping3EchoReply(int replies)
+{
+    const uint32_t rtt = replies != 0 ? m_ping.LastReply().RoundTripTime : 0;
+    log(m_ping.Address() + (replies != 0 ? "(" + std::to_string(rtt) + "mSeg)" : "(error)"));
+    if (m_view.recordMachine)
+        m_view.recordMachine(m_ping.ResolvedIP(), rtt, replies != 0);
+}
+
+// A lookup that cannot start leaves the entry in place for the next tick. The timer rests while
+// the report is up, so that a modal report is not stacked again by the ticks behind it.
+void RePingWalk::lookUp(const std::string &entry)
+{
+    try {
+        m_ping.LookupHost(entry);
+    } catch (const std::runtime_error &e) {
+        m_view.setTimerEnabled(false);
+        m_view.reportError(e.what());
+        m_view.setTimerEnabled(m_walking);
+        return;
+    }
+    ++m_rpos;
+}
+
+void RePingWalk::endWalk()
+{
+    m_walking = false;
+    m_view.setTimerEnabled(false);
+    m_view.setRetryEnabled(true);
+    m_view.setInfo(0, "");
+    m_view.setInfo(1, "InActivo");
+    m_view.setProgress(0);
+}
+
+void RePingWalk::log(const std::string &line)
+{
+    m_view.appendLine(line);
+    if (++m_logLines > MaxLogLines) {
+        m_view.removeFirstLines(m_logLines - MaxLogLines);
+        m_logLines = MaxLogLines;
+    }
+}

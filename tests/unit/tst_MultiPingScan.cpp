@@ -1,0 +1,262 @@
+#include "ping/MultiPingScan.h"
+
+#include <QtTest>
+#include <map>
+#include <optional>
+
+using Edit = MultiPingScan::Edit;
+using Caption = MultiPingScan::Caption;
+using Button = MultiPingScan::Button;
+using Message = MultiPingScan::Message;
+
+// The range page as the scan sees it, every address of the scan on loopback: which addresses go
+// out, in which order, and what the page shows when the scan stops or refuses to start.
+class TestMultiPingScan : public QObject {
+    Q_OBJECT
+
+    struct Page {
+        std::map<Edit, std::string> edits;
+        std::map<Caption, std::string> captions;
+        std::map<Button, bool> enabled{{Button::MipPinG, true}, {Button::mipHalt, false}};
+        bool timer = false;
+        std::optional<Edit> focus;
+        QStringList memo, pinged, statuses, errors, machines;
+        QList<Message> messages;
+        TPing ping;
+        MultiPingScan scan{ping, view()};
+
+        MultiPingScan::View view()
+        {
+            MultiPingScan::View v;
+            v.editText = [this](Edit e) { return edits[e]; };
+            v.setEditText = [this](Edit e, const std::string &text) { edits[e] = text; };
+            v.focusEdit = [this](Edit e) { focus = e; };
+            v.caption = [this](Caption c) { return captions[c]; };
+            v.setCaption = [this](Caption c, const std::string &text) { captions[c] = text; };
+            v.isEnabled = [this](Button b) { return enabled[b]; };
+            v.setEnabled = [this](Button b, bool on) { enabled[b] = on; };
+            v.timerEnabled = [this] { return timer; };
+            v.setTimerEnabled = [this](bool on) { timer = on; };
+            v.clearLog = [this] { memo.clear(); };
+            v.appendLine = [this](const std::string &line) {
+                memo << QString::fromStdString(line);
+                if (memo.last().startsWith("Resolving host :"))
+                    pinged << memo.last().mid(16);
+            };
+            v.setStatus = [this](const std::string &text) { statuses << QString::fromStdString(text); };
+            v.recordMachine = [this](const std::string &ip, uint32_t) { machines << QString::fromStdString(ip); };
+            v.machineCount = [this] { return static_cast<int>(machines.size()); };
+            v.showMessage = [this](Message m) { messages << m; };
+            v.reportError = [this](const std::string &text) { errors << QString::fromStdString(text); };
+            return v;
+        }
+
+        void type(const QString &start, const QString &end)
+        {
+            const QStringList first = start.split('.'), last = end.split('.');
+            for (int i = 0; i < 4; ++i) {
+                edits[Edit(3 - i)] = first[i].toStdString();
+                edits[Edit(7 - i)] = last[i].toStdString();
+            }
+        }
+
+        // Ticks while the timer runs, as the page's timer would; bounded for a scan that never ends.
+        int run(int limit = 2000)
+        {
+            int ticks = 0;
+            for (; timer && ticks < limit; ++ticks)
+                scan.MipTimer1Timer();
+            return ticks;
+        }
+
+        QString text(Edit e) { return QString::fromStdString(edits[e]); }
+        bool idle() const { return !timer && enabled.at(Button::MipPinG) && !enabled.at(Button::mipHalt); }
+    };
+
+    static QStringList hosts(const QString &network, int first, int last)
+    {
+        QStringList list;
+        for (int i = first; i <= last; ++i)
+            list << network + QString::number(i);
+        return list;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        try {
+            TPing probe;
+        } catch (const TICMPException &) {
+            QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
+        }
+    }
+
+    void wholeRange_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("three networks") << "127.0.0.250" << "127.0.2.5"
+                                        << hosts("127.0.0.", 250, 255) + hosts("127.0.1.", 1, 255) +
+                                               hosts("127.0.2.", 1, 5);
+        QTest::newRow("end's last octet below start's") << "127.0.9.253" << "127.0.10.2"
+                                                        << hosts("127.0.9.", 253, 255) + hosts("127.0.10.", 1, 2);
+        QTest::newRow("second octet carries") << "127.0.255.254" << "127.1.0.2"
+                                              << hosts("127.0.255.", 254, 255) + hosts("127.1.0.", 1, 2);
+        QTest::newRow("start at .0") << "127.0.3.0" << "127.0.3.2" << hosts("127.0.3.", 0, 2);
+        QTest::newRow("end at .0") << "127.0.3.254" << "127.0.4.0" << hosts("127.0.3.", 254, 255);
+        QTest::newRow("start equals end") << "127.0.0.7" << "127.0.0.7" << QStringList{"127.0.0.7"};
+        QTest::newRow("leading zeros") << "127.000.0.010" << "127.0.0.012" << hosts("127.0.0.", 10, 12);
+    }
+
+    void wholeRange()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QStringList, expected);
+        Page page;
+        page.type(start, end);
+        page.scan.MipPinGClick();
+        QVERIFY(page.timer && !page.enabled[Button::MipPinG] && page.enabled[Button::mipHalt]);
+        QVERIFY(page.pinged.isEmpty());
+
+        QCOMPARE(page.run(), expected.size());
+        QCOMPARE(page.pinged, expected);
+        QCOMPARE(page.machines, expected);
+        QVERIFY(page.idle());
+        QCOMPARE(page.statuses.last(), QString("Encontradas %1 Maquinas").arg(expected.size()));
+        QCOMPARE(QString::fromStdString(page.captions[Caption::lipo]), expected.last());
+        const QString last = expected.last();
+        QCOMPARE(page.memo.size(), 3);
+        QCOMPARE(page.memo[1], "Sending 56 bytes to " + last + " (" + last + ")");
+        QVERIFY2(QRegularExpression("^Recividos 56 bytes desde " + QRegularExpression::escape(last) + " en \\d+ mSecs$")
+                     .match(page.memo[2])
+                     .hasMatch(),
+                 qPrintable(page.memo[2]));
+    }
+
+    void checksBeforeSending_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<int>("message");
+        QTest::newRow("end octet above 255") << "127.0.0.1" << "127.0.0.300" << int(Message::iperror);
+        QTest::newRow("start octet above 255") << "127.0.256.1" << "127.0.256.9" << int(Message::iperror);
+        QTest::newRow("start above end") << "127.0.0.100" << "127.0.0.50" << int(Message::ipferror);
+        QTest::newRow("above in an earlier octet") << "127.1.0.0" << "127.0.255.255" << int(Message::ipferror);
+    }
+
+    void checksBeforeSending()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(int, message);
+        Page page;
+        page.type(start, end);
+        page.scan.MipPinGClick();
+        QCOMPARE(page.run(), 1);
+        QCOMPARE(page.messages, QList<Message>{Message(message)});
+        QVERIFY(page.memo.isEmpty());
+        QVERIFY(page.idle());
+        QCOMPARE(page.statuses, QStringList{"Encontradas 0 Maquinas"});
+    }
+
+    void captionThatIsNoNumberIsReportedOnce_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("empty at the start") << "" << "'' is not a valid integer value";
+        QTest::newRow("decimal separator") << "1,5" << "'1,5' is not a valid integer value";
+    }
+
+    void captionThatIsNoNumberIsReportedOnce()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, report);
+        Page page;
+        page.type("127.0.0.1", "127.0.0.9");
+        page.edits[Edit::ip00] = typed.toStdString();
+        page.scan.MipPinGClick();
+        page.edits[Edit::ip00] = "1";
+        QCOMPARE(page.run(), 1);
+        QCOMPARE(page.errors, QStringList{report});
+        QVERIFY(page.pinged.isEmpty());
+        QVERIFY(page.idle());
+    }
+
+    // An emptied field holds the scan where it stands; filled again, the scan goes on.
+    void emptyFieldHoldsTheScan()
+    {
+        Page page;
+        page.type("127.0.0.1", "127.0.0.9");
+        page.scan.MipPinGClick();
+        page.scan.MipTimer1Timer();
+        page.edits[Edit::ip10] = "";
+        page.scan.MipTimer1Timer();
+        page.scan.MipTimer1Timer();
+        QCOMPARE(page.pinged, QStringList{"127.0.0.1"});
+        QVERIFY(page.timer && page.enabled[Button::MipPinG]);
+        page.edits[Edit::ip10] = "9";
+        page.scan.MipTimer1Timer();
+        QCOMPARE(page.pinged, (QStringList{"127.0.0.1", "127.0.0.2"}));
+    }
+
+    void haltPausesAndResumes()
+    {
+        Page page;
+        page.type("127.0.0.1", "127.0.0.9");
+        page.scan.mipHaltClick();
+        QVERIFY(page.idle());
+        page.scan.MipStopClick();
+        QCOMPARE(page.statuses, QStringList{"Encontradas 0 Maquinas"});
+
+        page.scan.MipPinGClick();
+        page.scan.MipTimer1Timer();
+        page.scan.mipHaltClick();
+        QVERIFY(!page.timer);
+        page.scan.mipHaltClick();
+        QVERIFY(page.timer);
+        page.scan.MipTimer1Timer();
+        QCOMPARE(page.pinged, (QStringList{"127.0.0.1", "127.0.0.2"}));
+    }
+
+    void keyReleaseCopiesTheStart()
+    {
+        Page page;
+        page.edits[Edit::ip03] = "19";
+        page.scan.ip03KeyUp();
+        QCOMPARE(page.text(Edit::ip13), "19");
+        QVERIFY(!page.focus);
+        page.edits[Edit::ip03] = "192";
+        page.scan.ip03KeyUp();
+        QCOMPARE(page.text(Edit::ip13), "192");
+        QVERIFY(page.focus == Edit::ip02);
+        page.focus.reset();
+        page.edits[Edit::ip02] = "168";
+        page.scan.ip02KeyUp();
+        page.edits[Edit::ip01] = "7";
+        page.scan.ip01KeyUp();
+        QCOMPARE(page.text(Edit::ip12), "168");
+        QCOMPARE(page.text(Edit::ip11), "7");
+        QVERIFY(!page.focus);
+        QVERIFY(page.edits[Edit::ip10].empty());
+    }
+
+    // A request the engine refuses: no machine, the two error lines, and the scan goes on.
+    void failedEcho()
+    {
+        Page page;
+        page.ping.SetSize(70000);
+        page.type("127.0.0.1", "127.0.0.2");
+        page.scan.MipPinGClick();
+        QCOMPARE(page.run(), 2);
+        QCOMPARE(page.memo, (QStringList{"Resolving host :127.0.0.2", "Sending 70000 bytes to 127.0.0.2 (127.0.0.2)",
+                                         "Cannot ping host (127.0.0.2) : ", "==> Packet too big <=="}));
+        QVERIFY(page.statuses.contains("ERROR: Packet too big"));
+        QVERIFY(page.machines.isEmpty());
+        QCOMPARE(page.statuses.last(), "Encontradas 0 Maquinas");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMultiPingScan)
+#include "tst_MultiPingScan.moc"

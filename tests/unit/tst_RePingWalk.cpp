@@ -1,0 +1,217 @@
+#include "ping/RePingWalk.h"
+#include "platform/Sockets.h"
+
+#include <QtTest>
+
+// The re-ping walk over loopback entries as the dialog sees it: one entry per tick, its log line,
+// the progress and status panels, what reaches the found-machines list, passes and Stop.
+class TestRePingWalk : public QObject {
+    Q_OBJECT
+
+    struct Record {
+        QString ip;
+        uint32_t rtt;
+        bool answered;
+    };
+
+    struct Dialog {
+        std::vector<std::string> lines;
+        bool cyclic = false;
+        int interval = 0;
+        bool timer = false;
+        bool retryEnabled = true;
+        int progressMax = 100;
+        int progress = 0;
+        QString info[2] = {"", "Inactivo"};
+        QStringList memo{"Reescanea las Ips de las"};
+        QList<Record> records;
+        QStringList errors;
+        TPing ping;
+        RePingWalk walk{ping, view()};
+
+        RePingWalk::View view()
+        {
+            RePingWalk::View v;
+            v.machineLines = [this] { return lines; };
+            v.cyclic = [this] { return cyclic; };
+            v.setInterval = [this](int ms) { interval = ms; };
+            v.setTimerEnabled = [this](bool on) { timer = on; };
+            v.setRetryEnabled = [this](bool on) { retryEnabled = on; };
+            v.clearLog = [this] { memo.clear(); };
+            v.appendLine = [this](const std::string &line) { memo << QString::fromStdString(line); };
+            v.removeFirstLines = [this](int count) { memo.remove(0, count); };
+            v.setProgressMax = [this](int max) { progressMax = max; };
+            v.setProgress = [this](int position) { progress = position; };
+            v.setInfo = [this](int panel, const std::string &text) { info[panel] = QString::fromStdString(text); };
+            v.recordMachine = [this](const std::string &ip, uint32_t rtt, bool answered) {
+                records << Record{QString::fromStdString(ip), rtt, answered};
+            };
+            v.reportError = [this](const std::string &text) {
+                errors << QString::fromStdString(text) + (timer ? " (timer running)" : "");
+            };
+            return v;
+        }
+
+        void tick(int times = 1)
+        {
+            for (int i = 0; i < times && timer; ++i)
+                walk.rTimer1Timer();
+        }
+
+        bool idle() const
+        {
+            return !timer && retryEnabled && !walk.walking() && info[1] == "InActivo" && progress == 0;
+        }
+    };
+
+    static bool answered(const QString &line, const QString &address)
+    {
+        return QRegularExpression("^" + QRegularExpression::escape(address) + "\\(\\d+mSeg\\)$").match(line).hasMatch();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        try {
+            TPing probe;
+        } catch (const TICMPException &) {
+            QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
+        }
+    }
+
+    void cleanup() { Sockets::Testing::faults() = Sockets::Testing::Faults(); }
+
+    // An empty line is refused by the resolver without asking any name server.
+    void oncePass()
+    {
+        Dialog dialog;
+        dialog.lines = {"127.0.0.1", "", "127.0.0.3"};
+        dialog.walk.setTimeout(300);
+        QCOMPARE(dialog.interval, 300);
+        QCOMPARE(dialog.ping.Timeout(), 300);
+
+        dialog.walk.rpingClick();
+        QVERIFY(dialog.timer && !dialog.retryEnabled);
+        QVERIFY(dialog.memo.isEmpty());
+        QCOMPARE(dialog.progressMax, 3);
+
+        dialog.tick();
+        QCOMPARE(dialog.info[1], "Activo..");
+        QCOMPARE(dialog.info[0], "Actual IP: 127.0.0.1");
+        QVERIFY2(answered(dialog.memo.value(0), "127.0.0.1"), qPrintable(dialog.memo.value(0)));
+        dialog.tick();
+        QCOMPARE(dialog.progress, 1);
+        QCOMPARE(dialog.info[0], "Actual IP: ");
+        QTRY_COMPARE(dialog.memo.size(), 2);
+        QCOMPARE(dialog.memo[1], "Dominio desconocido ");
+        dialog.tick();
+        QCOMPARE(dialog.progress, 2);
+        QVERIFY(answered(dialog.memo.value(2), "127.0.0.3"));
+        QVERIFY(dialog.walk.walking());
+
+        dialog.tick();
+        QVERIFY(dialog.idle());
+        QCOMPARE(dialog.info[0], "");
+        QCOMPARE(dialog.memo.size(), 3);
+        QCOMPARE(dialog.records.size(), 2);
+        QCOMPARE(dialog.records[1].ip, "127.0.0.3");
+        QVERIFY(dialog.records[1].answered);
+    }
+
+    // A name resolves later, from the event loop; a refused request reports "no answer" with 0.
+    void nameAndNoAnswer()
+    {
+        Dialog dialog;
+        dialog.ping.SetSize(70000);
+        dialog.lines = {"localhost"};
+        dialog.walk.rpingClick();
+        dialog.tick();
+        QVERIFY(dialog.memo.isEmpty());
+        QTRY_COMPARE(dialog.memo, QStringList{"127.0.0.1(error)"});
+        QCOMPARE(dialog.records.size(), 1);
+        QCOMPARE(dialog.records[0].ip, "127.0.0.1");
+        QCOMPARE(dialog.records[0].rtt, 0u);
+        QVERIFY(!dialog.records[0].answered);
+    }
+
+    void cyclicWalk()
+    {
+        Dialog dialog;
+        dialog.cyclic = true;
+        dialog.lines = {"127.0.0.1", "127.0.0.2"};
+        dialog.walk.rpingClick();
+        dialog.tick(3);
+        QCOMPARE(dialog.memo.size(), 2);
+        QCOMPARE(dialog.progress, 1);
+        dialog.lines.clear();
+        dialog.tick(3);
+        QCOMPARE(dialog.memo.size(), 4);
+        QVERIFY(answered(dialog.memo[2], "127.0.0.1") && answered(dialog.memo[3], "127.0.0.2"));
+
+        dialog.cyclic = false;
+        dialog.tick(2);
+        QVERIFY(dialog.walk.walking());
+        dialog.tick();
+        QVERIFY(dialog.idle());
+        QCOMPARE(dialog.memo.size(), 6);
+    }
+
+    void stopAndRestart()
+    {
+        Dialog dialog;
+        dialog.cyclic = true;
+        dialog.lines = {"127.0.0.1", "127.0.0.2", "127.0.0.3"};
+        dialog.walk.rpingClick();
+        dialog.tick(2);
+        dialog.walk.BitBtn1Click();
+        QVERIFY(dialog.idle());
+        QCOMPARE(dialog.info[0], "Actual IP: 127.0.0.2");
+
+        dialog.lines = {"127.0.0.9"};
+        dialog.walk.rpingClick();
+        QVERIFY(dialog.memo.isEmpty());
+        QCOMPARE(dialog.progressMax, 1);
+        dialog.tick();
+        QVERIFY(answered(dialog.memo.value(0), "127.0.0.9"));
+    }
+
+    // Thousands of entries are all walked, and a long cyclic walk keeps only the last log lines.
+    void everyLineAndTheLogBound()
+    {
+        const int entries = 4000;
+        Dialog dialog;
+        dialog.cyclic = true;
+        for (int i = 0; i < entries; ++i)
+            dialog.lines.push_back("127.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1));
+        dialog.walk.rpingClick();
+        dialog.tick(3 * (entries + 1));
+        QCOMPARE(dialog.records.size(), 3 * entries);
+        QCOMPARE(dialog.memo.size(), RePingWalk::MaxLogLines);
+        const int firstKept = 3 * entries - RePingWalk::MaxLogLines;
+        QVERIFY(answered(dialog.memo.first(), QString::fromStdString(dialog.lines[size_t(firstKept % entries)])));
+        QVERIFY(answered(dialog.memo.last(), QString::fromStdString(dialog.lines.back())));
+    }
+
+    // The report rests the timer, and the same entry is tried again at the next tick.
+    void lookupThatCannotStart()
+    {
+        Dialog dialog;
+        dialog.lines = {"localhost", "127.0.0.1"};
+        dialog.walk.rpingClick();
+        Sockets::Testing::faults().failAsyncStart = true;
+        dialog.tick();
+        QCOMPARE(dialog.errors.size(), 1);
+        QVERIFY2(dialog.errors[0].startsWith("localhost: can't start DNS lookup, error #") &&
+                     !dialog.errors[0].endsWith("(timer running)"),
+                 qPrintable(dialog.errors[0]));
+        QVERIFY(dialog.timer);
+        QCOMPARE(dialog.walk.position(), 0);
+        Sockets::Testing::faults().failAsyncStart = false;
+        dialog.tick();
+        QCOMPARE(dialog.walk.position(), 1);
+        QCOMPARE(dialog.errors.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRePingWalk)
+#include "tst_RePingWalk.moc"
