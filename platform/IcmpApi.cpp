@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
+#include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -19,6 +20,8 @@
 #include <mutex>
 #include <unordered_set>
 #include <vector>
+
+#include <QtGlobal>
 
 namespace IcmpApi {
 
@@ -76,6 +79,26 @@ struct Received {
     uint32_t offender = 0;
 };
 
+// A raw socket is handed every echo reply of the machine; under a flood its queue fills with
+// other programs' replies and ours gets dropped. The kernel keeps only echo replies carrying our
+// identifier, and everything that is not an echo reply (errors quoting our requests among them).
+// Without the filter the socket still works, only less well under load.
+void attachIdentifierFilter(int fd, uint16_t identifier)
+{
+    sock_filter code[] = {
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                   // X := IP header length
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                    // ICMP identifier
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 3, 0),    // ours: keep
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                    // ICMP type
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, IcmpPacket::EchoReply, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, 0),                             // someone else's reply: drop
+        BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
+    if (setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
+        qWarning("ICMP: cannot filter the raw socket (%s); replies may be lost under load", strerror(errno));
+}
+
 class HandleTable {
 public:
     static HandleTable &instance() {
@@ -85,8 +108,10 @@ public:
 
     HANDLE add(std::unique_ptr<EchoHandle> echo) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (echo->kind == SocketKind::Raw)
+        if (echo->kind == SocketKind::Raw) {
             echo->identifier = freeRawIdentifier();
+            attachIdentifierFilter(echo->fd, echo->identifier);
+        }
         EchoHandle *raw = echo.release();
         m_handles.insert(raw);
         return reinterpret_cast<HANDLE>(raw);

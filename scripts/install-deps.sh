@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    iproute2 iputils-ping libcap2-bin procps
+    iproute2 iputils-ping nftables libcap2-bin procps
     fonts-liberation fonts-urw-base35
 )
 missing=()

@@ -1,0 +1,176 @@
+// Pace of the range scan and memory of a long re-ping walk:
+//   (a) tozelo-cli scan over 255 testbed addresses, half of them silent, at 50 ms interval and
+//       time-out, against 1.05 x 255 x 50 ms; and over loopback at 1 ms interval, in addresses/s;
+//   (b) a cyclic re-ping of 1,000 loopback addresses over 5 passes: resident memory growth.
+// The testbed part runs only under tests/testbed/testbed.sh run; the rest anywhere.
+#include "ping/Ping.h"
+#include "ping/RePingWalk.h"
+#include "tests/testbed/TestbedGuard.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+#include <deque>
+
+namespace {
+
+QString cliPath()
+{
+    const QString fromEnvironment = qEnvironmentVariable("TOZELO_CLI");
+    return fromEnvironment.isEmpty() ? QCoreApplication::applicationDirPath() + "/../tozelo-cli" : fromEnvironment;
+}
+
+// Seconds that `tozelo-cli scan` took, or a negative number when it failed.
+double timeScan(const QStringList &args)
+{
+    QProcess cli;
+    cli.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    cli.start(cliPath(), QStringList{"scan"} + args);
+    if (!cli.waitForFinished(120000)) {
+        cli.kill();
+        cli.waitForFinished();
+        return -1;
+    }
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    return cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0 ? seconds : -1;
+}
+
+bool testbedRoute(const char *role, const QString &action, const QStringList &route)
+{
+    const QString ip = QStandardPaths::findExecutable("ip", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+    const QString ns = qEnvironmentVariable("TOZELO_TESTBED") + "-" + role;
+    return QProcess::execute(ip, QStringList{"-n", ns, "route", action} + route) == 0;
+}
+
+// The host namespace answers for 10.77.6.1 to .127; the router drops .128 to .255.
+bool halfSilentRange(const QString &action)
+{
+    return testbedRoute("h", action, {"local", "10.77.6.0/25", "dev", "lo"}) &&
+           testbedRoute("r", action, {"10.77.6.0/25", "via", "10.77.2.1"}) &&
+           testbedRoute("r", action, {"blackhole", "10.77.6.128/25"});
+}
+
+void benchTestbedPace()
+{
+    std::printf("(a) pace, testbed 10.77.6.1-10.77.6.255 (127 answering, 128 silent), interval 50 ms, "
+                "time-out 50 ms:\n");
+    const std::string outside = TestbedGuard::whyOutside();
+    if (!outside.empty()) {
+        std::printf("    skipped: %s\n", outside.c_str());
+        return;
+    }
+    if (!halfSilentRange("add")) {
+        std::printf("    skipped: cannot add the routes of the half-silent range\n");
+        halfSilentRange("del");
+        return;
+    }
+    const double seconds = timeScan({"10.77.6.1", "10.77.6.255", "--interval", "50", "--timeout", "50"});
+    halfSilentRange("del");
+    const double bound = 1.05 * 255 * 0.050;
+    if (seconds < 0)
+        std::printf("    the scan failed\n");
+    else
+        std::printf("    255 addresses in %.2f s; bound 1.05 x 255 x 50 ms = %.2f s: %s\n", seconds, bound,
+                    seconds <= bound ? "within" : "EXCEEDED");
+}
+
+void benchLoopbackRate()
+{
+    const int addresses = 8 * 255;
+    std::printf("(a) rate, loopback 127.0.1.1-127.0.8.255, interval 1 ms:\n");
+    const double seconds = timeScan({"127.0.1.1", "127.0.8.255", "--interval", "1", "--timeout", "500"});
+    if (seconds < 0) {
+        std::printf("    the scan failed\n");
+        return;
+    }
+    const double rate = addresses / seconds;
+    std::printf("    %d addresses in %.2f s = %.0f addresses/s (target >= 500): %s\n", addresses, seconds, rate,
+                rate >= 500 ? "met" : "MISSED");
+}
+
+double residentMegabytes()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    return 0;
+}
+
+// The dialog's log, bounded as the walk asks it to be.
+RePingWalk::View walkView(const std::vector<std::string> &entries, int passes, QTimer &timer,
+                          std::deque<std::string> &memo)
+{
+    RePingWalk::View view;
+    view.machineLines = [&entries] { return entries; };
+    view.cyclic = [passes, done = 0]() mutable { return ++done < passes; };
+    view.setInterval = [&timer](int ms) { timer.setInterval(ms); };
+    view.setTimerEnabled = [&timer](bool on) { on ? timer.start() : timer.stop(); };
+    view.setRetryEnabled = [](bool) {};
+    view.clearLog = [&memo] { memo.clear(); };
+    view.appendLine = [&memo](const std::string &line) { memo.push_back(line); };
+    view.removeFirstLines = [&memo](int count) { memo.erase(memo.begin(), memo.begin() + count); };
+    view.setProgressMax = [](int) {};
+    view.setProgress = [](int) {};
+    view.setInfo = [](int, const std::string &) {};
+    view.recordMachine = [](const std::string &, uint32_t, bool) {};
+    view.reportError = [](const std::string &text) { std::printf("    %s\n", text.c_str()); };
+    return view;
+}
+
+void benchRePingMemory()
+{
+    const int addresses = 1000;
+    const int passes = 5;
+    std::printf("(b) cyclic re-ping of %d loopback addresses over %d passes:\n", addresses, passes);
+    std::vector<std::string> entries;
+    for (int i = 0; i < addresses; ++i)
+        entries.push_back("127.2." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1));
+    TPing ping;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    std::deque<std::string> memo;
+    RePingWalk walk(ping, walkView(entries, passes, timer, memo));
+    walk.setTimeout(1);
+    QEventLoop loop;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        walk.rTimer1Timer();
+        if (!walk.walking())
+            loop.quit();
+    });
+    const double before = residentMegabytes();
+    QElapsedTimer clock;
+    clock.start();
+    walk.rpingClick();
+    loop.exec();
+    const double after = residentMegabytes();
+    std::printf("    %d requests in %.2f s; resident memory %.1f MB -> %.1f MB, growth %.2f MB (bound 5 MB): %s\n",
+                addresses * passes, clock.nsecsElapsed() / 1e9, before, after, after - before,
+                after - before < 5 ? "met" : "EXCEEDED");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    std::printf("bench_scan: range scan pace and re-ping memory\n");
+    try {
+        benchTestbedPace();
+        benchLoopbackRate();
+        benchRePingMemory();
+    } catch (const std::exception &e) {
+        std::printf("    failed: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

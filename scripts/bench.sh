@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Runs every benchmark of build folder $1 inside a testbed of its own (tests/testbed/testbed.sh), so
+# that their packets reach only the testbed's hosts. Benchmarks print figures; this never fails.
+set -uo pipefail
+build=$(cd "${1:-build}" && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
+testbed=$root/tests/testbed/testbed.sh
+readonly BENCH_LIMIT_SECONDS=600
+
+# The reference pinger and the namespace tools.
+ensure_packages() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "bench: missing ${missing[*]} (needs root to install); going on without" >&2
+        return 0
+    fi
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null ||
+        echo "bench: could not install ${missing[*]}; going on without" >&2
+}
+
+ensure_packages iputils-ping iproute2
+
+benches=()
+for exe in "$build"/bench/bench_*; do
+    [ -f "$exe" ] && [ -x "$exe" ] && benches+=("$exe")
+done
+if [ ${#benches[@]} -eq 0 ]; then
+    echo "bench: no benchmarks in $build/bench"
+    exit 0
+fi
+
+name=bench$$
+inside=()
+if TOZELO_TOOLS=$build/tests "$testbed" up "$name"; then
+    trap '"$testbed" down "$name"' EXIT
+    inside=(ip netns exec "$name-c" env TOZELO_TESTBED="$name")
+else
+    echo "bench: no testbed here; the figures that need one are left out"
+fi
+
+for exe in "${benches[@]}"; do
+    echo "== $(basename "$exe")"
+    "${inside[@]}" env QT_QPA_PLATFORM=offscreen timeout -k 5 "$BENCH_LIMIT_SECONDS" "$exe" ||
+        echo "bench: $(basename "$exe") ended with status $?"
+done
+exit 0

@@ -1,0 +1,98 @@
+#include "net/TestbedMain.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+
+// tozelo-cli ping against the testbed's hosts: every way a single ping ends, as a user reads it,
+// and the exit status a script would test.
+class TestCliNet : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        const QString cli = qEnvironmentVariable("TOZELO_CLI");
+        QVERIFY2(QFile::exists(cli), qPrintable("no tozelo-cli at '" + cli + "' (TOZELO_CLI)"));
+    }
+
+    void ping_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("lines"); // a line starting with ^ is a pattern: its number, a time
+        QTest::addColumn<int>("minRtt");
+        QTest::newRow("answering name") << QStringList{"ping", "answering.tozelo.test"} << 0
+                                        << QStringList{"Resolving host 'answering.tozelo.test'",
+                                                       "Host 'answering.tozelo.test' is 10.77.2.1",
+                                                       "Sending 56 bytes to 10.77.2.1 (10.77.2.1)",
+                                                       "^Received 56 bytes from 10\\.77\\.2\\.1 in (\\d+) mSecs$"}
+                                        << 0;
+        QTest::newRow("delayed, size and ttl")
+            << QStringList{"ping", "delayed40.tozelo.test", "--size", "100", "--ttl", "3", "--timeout", "1000"} << 0
+            << QStringList{"Resolving host 'delayed40.tozelo.test'", "Host 'delayed40.tozelo.test' is 10.77.3.40",
+                           "Sending 100 bytes to 10.77.3.40 (10.77.3.40)",
+                           "^Received 100 bytes from 10\\.77\\.3\\.40 in (\\d+) mSecs$"}
+            << 40;
+        QTest::newRow("dotted address") << QStringList{"ping", "10.77.3.5"} << 0
+                                        << QStringList{"Resolving host '10.77.3.5'", "Host '10.77.3.5' is 10.77.3.5",
+                                                       "Sending 56 bytes to 10.77.3.5 (10.77.3.5)",
+                                                       "^Received 56 bytes from 10\\.77\\.3\\.5 in (\\d+) mSecs$"}
+                                        << 5;
+        QTest::newRow("silent") << QStringList{"ping", "silent.tozelo.test", "--timeout", "200"} << 1
+                                << QStringList{"Resolving host 'silent.tozelo.test'",
+                                               "Host 'silent.tozelo.test' is 10.77.4.1",
+                                               "Sending 56 bytes to 10.77.4.1 (10.77.4.1)",
+                                               "Cannot ping host (10.77.4.1) : ", "==> Request timed out <=="}
+                                << 0;
+        QTest::newRow("unreachable") << QStringList{"ping", "unreachable.tozelo.test"} << 1
+                                     << QStringList{"Resolving host 'unreachable.tozelo.test'",
+                                                    "Host 'unreachable.tozelo.test' is 10.77.5.1",
+                                                    "Sending 56 bytes to 10.77.5.1 (10.77.5.1)",
+                                                    "Cannot ping host (10.77.5.1) : ",
+                                                    "==> Destination host unreachable <=="}
+                                     << 0;
+        QTest::newRow("ttl 1") << QStringList{"ping", "answering.tozelo.test", "--ttl", "1"} << 1
+                               << QStringList{"Resolving host 'answering.tozelo.test'",
+                                              "Host 'answering.tozelo.test' is 10.77.2.1",
+                                              "Sending 56 bytes to 10.77.2.1 (10.77.2.1)",
+                                              "Cannot ping host (10.77.2.1) : ", "==> TTL expired in transit <=="}
+                               << 0;
+        QTest::newRow("unknown host") << QStringList{"ping", "nosuch.tozelo.test"} << 1
+                                      << QStringList{"Resolving host 'nosuch.tozelo.test'",
+                                                     "Dominio desconocido 'nosuch.tozelo.test'"}
+                                      << 0;
+    }
+
+    void ping()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, lines);
+        QFETCH(int, minRtt);
+        QProcess cli;
+        cli.start(qEnvironmentVariable("TOZELO_CLI"), args);
+        QVERIFY2(cli.waitForFinished(10000), "tozelo-cli did not end");
+        const QStringList out = QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), status);
+        QCOMPARE(out.size(), lines.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            if (lines[i].startsWith('^')) {
+                const QRegularExpressionMatch match = QRegularExpression(lines[i]).match(out[i]);
+                QVERIFY2(match.hasMatch() && match.captured(1).toInt() >= minRtt, qPrintable(out[i]));
+            } else {
+                QCOMPARE(out[i], lines[i]);
+            }
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    return runInTestbed<TestCliNet>(argc, argv);
+}
+
+#include "tst_Cli.moc"

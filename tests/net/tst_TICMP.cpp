@@ -1,0 +1,307 @@
+#include "net/TestbedMain.h"
+#include "ping/icmp.h"
+#include "platform/IcmpApi.h"
+#include "platform/Sockets.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+// Echo sessions against the testbed's hosts, over both kinds of ICMP socket: every test runs once
+// on the unprivileged datagram socket and once on the raw one.
+class TestTICMPNet : public QObject {
+    Q_OBJECT
+
+    struct Outcome {
+        int replies = 0;
+        int lastError = 0;
+        std::string errorText;
+        ICMP_ECHO_REPLY reply;
+        qint64 elapsedMs = 0;
+    };
+
+    static Outcome sendOne(const std::string &address, int timeout, int ttl = 64)
+    {
+        TICMP session;
+        session.SetAddress(address);
+        session.SetTimeout(timeout);
+        session.SetTTL(ttl);
+        QElapsedTimer clock;
+        clock.start();
+        Outcome outcome;
+        outcome.replies = session.SendPing();
+        outcome.elapsedMs = clock.elapsed();
+        outcome.lastError = session.LastError();
+        outcome.errorText = session.ErrorText();
+        outcome.reply = session.LastReply();
+        return outcome;
+    }
+
+    static uint32_t address(const char *dotted) { return Sockets::inet_addr(dotted); }
+
+private slots:
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("raw");
+        QTest::newRow("datagram") << false;
+        QTest::newRow("raw") << true;
+    }
+
+    void init()
+    {
+        QFETCH_GLOBAL(bool, raw);
+        IcmpApi::Testing::faults().forbidDatagram = raw;
+    }
+
+    void cleanup() { IcmpApi::Testing::faults() = IcmpApi::Testing::Faults(); }
+
+    void socketKind()
+    {
+        QFETCH_GLOBAL(bool, raw);
+        TICMP session;
+        QCOMPARE(IcmpApi::socketKindOf(session.EchoHandle()),
+                 raw ? IcmpApi::SocketKind::Raw : IcmpApi::SocketKind::Datagram);
+    }
+
+    void answeringHost()
+    {
+        const Outcome outcome = sendOne("10.77.2.1", 2000);
+        QCOMPARE(outcome.replies, 1);
+        QCOMPARE(outcome.reply.Status, uint32_t(IP_SUCCESS));
+        QCOMPARE(outcome.reply.Address, address("10.77.2.1"));
+        QCOMPARE(outcome.reply.DataSize, uint16_t(56));
+        QCOMPARE(outcome.reply.Options.Ttl, uint8_t(63)); // the host's 64, less the router's hop
+    }
+
+    void delayedHosts_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<uint32_t>("delay");
+        QTest::newRow("kernel echo") << "10.77.2.1" << 0u;
+        for (uint32_t delay : {1u, 5u, 20u, 40u})
+            QTest::addRow("%u ms", delay) << QString("10.77.3.%1").arg(delay) << delay;
+    }
+
+    // The reported time is whole milliseconds, cut: never less than the host's delay, and the
+    // best of a few requests within a millisecond or two of it, however busy the machine is.
+    void delayedHosts()
+    {
+        QFETCH(QString, host);
+        QFETCH(uint32_t, delay);
+        TICMP session;
+        session.SetAddress(host.toStdString());
+        session.SetTimeout(2000);
+        QList<uint32_t> rtts;
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(session.SendPing(), 1);
+            QCOMPARE(session.LastReply().Address, address(qPrintable(host)));
+            rtts << session.LastReply().RoundTripTime;
+        }
+        const auto [best, worst] = std::minmax_element(rtts.begin(), rtts.end());
+        const QString seen = QString("%1..%2 ms").arg(*best).arg(*worst);
+        QVERIFY2(*best >= delay && *best <= delay + 2, qPrintable(seen));
+    }
+
+    void silentHost()
+    {
+        const Outcome outcome = sendOne("10.77.4.1", 300);
+        QCOMPARE(outcome.replies, 0);
+        QCOMPARE(outcome.lastError, int(IP_REQ_TIMED_OUT));
+        QCOMPARE(outcome.errorText, std::string("Request timed out"));
+        QVERIFY2(outcome.elapsedMs >= 300 && outcome.elapsedMs < 500, qPrintable(QString::number(outcome.elapsedMs)));
+    }
+
+    void icmpErrors_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("ttl");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("host unreachable")
+            << "10.77.5.1" << 64 << int(IP_DEST_HOST_UNREACHABLE) << "Destination host unreachable";
+        QTest::newRow("ttl 1 through the router")
+            << "10.77.2.1" << 1 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
+    }
+
+    // An error quoting the request ends the wait at once, well before the time-out.
+    void icmpErrors()
+    {
+        QFETCH(QString, host);
+        QFETCH(int, ttl);
+        QFETCH(int, status);
+        QFETCH(QString, text);
+        const Outcome outcome = sendOne(host.toStdString(), 3000, ttl);
+        QCOMPARE(outcome.replies, 0);
+        QCOMPARE(outcome.lastError, status);
+        QCOMPARE(QString::fromStdString(outcome.errorText), text);
+        QVERIFY2(outcome.elapsedMs < 1000, qPrintable(QString::number(outcome.elapsedMs)));
+    }
+
+    void echoedData_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("kernel echo") << "10.77.2.1";
+        QTest::newRow("delayed responder") << "10.77.3.5";
+        QTest::newRow("loopback") << "127.0.0.1";
+    }
+
+    // Straight through the platform module, with an odd-sized payload of every kind of byte: the
+    // reply record must point at exactly the bytes that were sent.
+    void echoedData()
+    {
+        QFETCH(QString, host);
+        IcmpApi::HMODULE library = IcmpApi::LoadLibraryA(IcmpApi::LibraryName);
+        QVERIFY(library);
+        auto create = reinterpret_cast<IcmpApi::IcmpCreateFileFn>(IcmpApi::GetProcAddress(library, "IcmpCreateFile"));
+        auto close = reinterpret_cast<IcmpApi::IcmpCloseHandleFn>(IcmpApi::GetProcAddress(library, "IcmpCloseHandle"));
+        auto send = reinterpret_cast<IcmpApi::IcmpSendEchoFn>(IcmpApi::GetProcAddress(library, "IcmpSendEcho"));
+        const IcmpApi::HANDLE handle = create();
+        QVERIFY(handle != IcmpApi::INVALID_HANDLE_VALUE);
+        std::vector<uint8_t> payload(37);
+        for (size_t i = 0; i < payload.size(); ++i)
+            payload[i] = uint8_t(255 - i * 7);
+        std::vector<uint8_t> buffer(sizeof(ICMP_ECHO_REPLY) + payload.size() + 8, 0xAA);
+        IP_OPTION_INFORMATION options;
+        options.Ttl = 64;
+        const uint32_t replies = send(handle, address(qPrintable(host)), payload.data(), uint16_t(payload.size()),
+                                      &options, buffer.data(), uint32_t(buffer.size()), 2000);
+        close(handle);
+        IcmpApi::FreeLibrary(library);
+        QCOMPARE(replies, 1u);
+        ICMP_ECHO_REPLY reply;
+        std::memcpy(&reply, buffer.data(), sizeof reply);
+        QCOMPARE(reply.DataSize, uint16_t(payload.size()));
+        QVERIFY(reply.Data >= sizeof reply && reply.Data + payload.size() <= buffer.size());
+        QCOMPARE(std::vector<uint8_t>(buffer.begin() + reply.Data, buffer.begin() + reply.Data + payload.size()),
+                 payload);
+    }
+
+    // A reply that comes after its request gave up belongs to no later request of the session.
+    void lateReplyIgnored()
+    {
+        TICMP session;
+        session.SetAddress("10.77.3.40");
+        session.SetTimeout(15);
+        QCOMPARE(session.SendPing(), 0);
+        QCOMPARE(session.LastError(), int(IP_REQ_TIMED_OUT));
+        session.SetTimeout(2000);
+        QCOMPARE(session.SendPing(), 1);
+        QVERIFY2(session.LastReply().RoundTripTime >= 40,
+                 qPrintable(QString::number(session.LastReply().RoundTripTime)));
+    }
+
+    void resolvesTestbedName()
+    {
+        TICMP session;
+        session.SetAddress("delayed5.tozelo.test");
+        QCOMPARE(session.SendPing(), 1);
+        QCOMPARE(session.ResolvedName(), std::string("delayed5.tozelo.test"));
+        QCOMPARE(session.ResolvedIP(), std::string("10.77.3.5"));
+        QCOMPARE(session.LastReply().Address, address("10.77.3.5"));
+    }
+
+    // Fails at once: the testbed's names come from its own hosts file, and nothing else is asked.
+    void unknownName()
+    {
+        TICMP session;
+        QStringList shown;
+        int echoEvents = 0;
+        session.OnDisplay = [&](QObject *, const std::string &msg) { shown << QString::fromStdString(msg); };
+        session.OnEchoRequest = [&](QObject *) { ++echoEvents; };
+        session.OnEchoReply = [&](QObject *, int) { ++echoEvents; };
+        session.SetAddress("nosuch.tozelo.test");
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(session.SendPing(), 0);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(shown, (QStringList{"Unable to resolve nosuch.tozelo.test", "Invalid host address"}));
+        QCOMPARE(echoEvents, 0);
+        QCOMPARE(session.LastError(), int(IP_BAD_DESTINATION));
+    }
+
+    // Three sessions on three threads and a flood ping of another program, all at once: each
+    // session takes only the replies to its own requests.
+    void concurrentSessions()
+    {
+        const QString pingProgram = QStandardPaths::findExecutable("ping");
+        if (pingProgram.isEmpty())
+            QSKIP("iputils ping is not installed");
+        struct Target {
+            std::string host;
+            int size = 56;
+            uint32_t minRtt = 0;
+            int answered = 0;
+            int wrong = 0;
+            int sent = 0;
+            QString firstWrong;
+        };
+        std::vector<Target> targets(3);
+        targets[0].host = "10.77.2.1";
+        targets[1].host = "10.77.3.5";
+        targets[1].size = 100;
+        targets[1].minRtt = 5;
+        targets[2].host = "127.0.0.1";
+        targets[2].size = 200;
+        QProcess flood;
+        flood.setProcessChannelMode(QProcess::MergedChannels);
+        flood.start(pingProgram, {"-f", "-c", "2000", "-w", "30", "-n", "10.77.2.1"});
+        QVERIFY(flood.waitForStarted());
+        std::atomic<bool> flooding{true};
+        std::vector<std::thread> threads;
+        for (Target &target : targets) {
+            threads.emplace_back([&target, &flooding] {
+                TICMP session;
+                session.SetAddress(target.host);
+                session.SetSize(target.size);
+                session.SetTimeout(1000);
+                const uint32_t expected = Sockets::inet_addr(target.host);
+                // At least 20 requests each, and more while the flood lasts, within bounds.
+                for (; target.sent < 20 || (flooding && target.sent < 1000); ++target.sent) {
+                    const int replies = session.SendPing();
+                    const ICMP_ECHO_REPLY &reply = session.LastReply();
+                    const bool own = reply.Address == expected && reply.DataSize == target.size &&
+                                     reply.RoundTripTime >= target.minRtt;
+                    if (replies == 1 && own) {
+                        ++target.answered;
+                    } else if (target.wrong++ == 0) {
+                        target.firstWrong = QString("replies %1, error %2, from %3, %4 bytes, %5 ms")
+                                                .arg(replies)
+                                                .arg(session.LastError())
+                                                .arg(QString::fromStdString(Sockets::inet_ntoa(reply.Address)))
+                                                .arg(reply.DataSize)
+                                                .arg(reply.RoundTripTime);
+                    }
+                }
+            });
+        }
+        const bool floodEnded = flood.waitForFinished(40000);
+        flooding = false;
+        for (std::thread &thread : threads)
+            thread.join();
+        if (!floodEnded)
+            flood.kill();
+        const QString floodOutput = QString::fromUtf8(flood.readAll());
+        QVERIFY2(floodEnded && flood.exitCode() == 0, qPrintable(floodOutput));
+        QVERIFY2(floodOutput.contains("2000 packets transmitted, 2000 received"), qPrintable(floodOutput));
+        for (const Target &target : targets) {
+            QVERIFY2(target.wrong == 0, qPrintable(QString("%1: %2 of %3 wrong, first: %4")
+                                                       .arg(QString::fromStdString(target.host))
+                                                       .arg(target.wrong)
+                                                       .arg(target.sent)
+                                                       .arg(target.firstWrong)));
+            QCOMPARE(target.answered, target.sent);
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    return runInTestbed<TestTICMPNet>(argc, argv);
+}
+
+#include "tst_TICMP.moc"

@@ -1,0 +1,38 @@
+#pragma once
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include <cstdlib>
+#include <string>
+
+// Echo requests beyond loopback may go only to the hosts of the testbed (testbed.sh). Whatever sends
+// them first makes sure that it runs in the testbed's client namespace, where every IPv4 address
+// outside loopback is one of the testbed's own, so that no packet can find a way out.
+class TestbedGuard {
+public:
+    // Empty inside the testbed; otherwise why this is not the testbed.
+    static std::string whyOutside()
+    {
+        const char *name = std::getenv("TOZELO_TESTBED");
+        if (!name || !*name)
+            return "not started by tests/testbed/testbed.sh run";
+        ifaddrs *list = nullptr;
+        if (getifaddrs(&list) != 0)
+            return "cannot list the network interfaces";
+        std::string reason = "no interface has the testbed client's address 10.77.1.1";
+        for (const ifaddrs *entry = list; entry; entry = entry->ifa_next) {
+            if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
+                continue;
+            const uint32_t address = ntohl(reinterpret_cast<const sockaddr_in *>(entry->ifa_addr)->sin_addr.s_addr);
+            if ((address >> 24) != 127 && (address >> 16) != 0x0A4D) {
+                reason = std::string("interface ") + entry->ifa_name + " reaches beyond the testbed";
+                break;
+            }
+            if (address == 0x0A4D0101)
+                reason.clear();
+        }
+        freeifaddrs(list);
+        return reason;
+    }
+};

@@ -1,0 +1,270 @@
+#!/usr/bin/env bash
+# A private test network in namespaces, so that real echo requests reach hosts the suite made
+# itself and nothing else:
+#
+#   client C  10.77.1.1 ── 10.77.1.254  router R  10.77.2.254 ── 10.77.2.1   host H (kernel echo)
+#                                                 10.77.3.254 ── 10.77.3.N   delayed D (N ms late)
+#             R also drops 10.77.4.0/24 silently and answers host unreachable for 10.77.5.0/24.
+#
+#   testbed.sh run CMD...   build a testbed, run CMD inside C, tear down, exit with CMD's status
+#                           (77 when the machine cannot build one)
+#   testbed.sh up NAME      build testbed NAME (namespaces NAME-c, NAME-r, NAME-h, NAME-d)
+#   testbed.sh down NAME    tear testbed NAME down
+#
+# The delayed responder is $TOZELO_TOOLS/echo_responder.
+set -uo pipefail
+
+readonly DELAYED_HOSTS=(1 5 10 20 40)
+readonly RUN_LIMIT_SECONDS=${TESTBED_RUN_LIMIT:-900}
+readonly STATE_DIR=/run/tozelo-testbed
+
+say() { echo "testbed: $*" >&2; }
+
+skip() {
+    echo "skipped: $*"
+    exit 77
+}
+
+# Echoes the reason why no testbed can be built here, or nothing.
+missing_capability() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "needs root to build network namespaces"
+    elif ! command -v ip >/dev/null; then
+        echo "needs the ip command (iproute2)"
+    elif ! ip netns list >/dev/null 2>&1; then
+        echo "ip netns does not work here"
+    fi
+}
+
+ns_c() { echo "$1-c"; }
+ns_r() { echo "$1-r"; }
+ns_h() { echo "$1-h"; }
+ns_d() { echo "$1-d"; }
+
+in_ns() {
+    local ns=$1
+    shift
+    ip netns exec "$ns" "$@"
+}
+
+# link NAME NS_A IF_A ADDR_A NS_B IF_B ADDR_B: a veth pair made inside the namespaces, so that its
+# names never meet the machine's own interfaces.
+link() {
+    local ns_a=$1 if_a=$2 addr_a=$3 ns_b=$4 if_b=$5 addr_b=$6
+    ip -n "$ns_a" link add "$if_a" type veth peer name "$if_b" netns "$ns_b" || return 1
+    ip -n "$ns_a" addr add "$addr_a" dev "$if_a" &&
+        ip -n "$ns_b" addr add "$addr_b" dev "$if_b" &&
+        ip -n "$ns_a" link set "$if_a" up &&
+        ip -n "$ns_b" link set "$if_b" up
+}
+
+write_name_files() {
+    local dir=/etc/netns/$1
+    mkdir -p "$dir" || return 1
+    {
+        echo "127.0.0.1 localhost"
+        echo "10.77.1.1 client.tozelo.test"
+        echo "10.77.1.254 router.tozelo.test"
+        echo "10.77.2.1 answering.tozelo.test"
+        local n
+        for n in "${DELAYED_HOSTS[@]}"; do
+            echo "10.77.3.$n delayed$n.tozelo.test"
+        done
+        echo "10.77.4.1 silent.tozelo.test"
+        echo "10.77.5.1 unreachable.tozelo.test"
+    } >"$dir/hosts"
+    # Files only: an unknown name fails at once and no query ever leaves the testbed.
+    echo "hosts: files" >"$dir/nsswitch.conf"
+    printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"$dir/resolv.conf"
+}
+
+start_responder() {
+    local name=$1 lifeline=$2
+    local responder=${TOZELO_TOOLS:-}/echo_responder
+    if [ ! -x "$responder" ]; then
+        say "no delayed echo responder at '$responder' (set TOZELO_TOOLS to the tests build folder)"
+        return 1
+    fi
+    local ready=$STATE_DIR/$name.ready pid
+    rm -f "$ready"
+    if [ "$lifeline" = yes ]; then
+        # The responder leaves when this shell's end of the pipe closes, however this shell ends.
+        exec {RESPONDER_LIFELINE}> >(exec ip netns exec "$(ns_d "$name")" "$responder" --lifeline --ready "$ready")
+        pid=$!
+    else
+        setsid ip netns exec "$(ns_d "$name")" "$responder" --ready "$ready" </dev/null >/dev/null 2>&1 &
+        pid=$!
+    fi
+    echo "$pid" >"$STATE_DIR/$name.pid"
+    local tries
+    for tries in $(seq 50); do
+        [ -e "$ready" ] && return 0
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    say "the delayed echo responder did not start"
+    return 1
+}
+
+build() {
+    local name=$1 lifeline=$2
+    local c r h d
+    c=$(ns_c "$name") r=$(ns_r "$name") h=$(ns_h "$name") d=$(ns_d "$name")
+    mkdir -p "$STATE_DIR" || return 1
+    local ns
+    for ns in "$c" "$r" "$h" "$d"; do
+        ip netns add "$ns" || return 1
+        ip -n "$ns" link set lo up || return 1
+    done
+    link "$c" to-r 10.77.1.1/24 "$r" to-c 10.77.1.254/24 &&
+        link "$r" to-h 10.77.2.254/24 "$h" to-r 10.77.2.1/24 &&
+        link "$r" to-d 10.77.3.254/24 "$d" to-r 10.77.3.1/24 || return 1
+    local n
+    for n in "${DELAYED_HOSTS[@]}"; do
+        [ "$n" = 1 ] || ip -n "$d" addr add "10.77.3.$n/24" dev to-r || return 1
+    done
+    ip -n "$c" route add default via 10.77.1.254 &&
+        ip -n "$h" route add default via 10.77.2.254 &&
+        ip -n "$d" route add default via 10.77.3.254 &&
+        ip -n "$r" route add blackhole 10.77.4.0/24 &&
+        reject_unreachable "$r" || return 1
+    in_ns "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 &&
+        in_ns "$c" sysctl -qw net.ipv4.ping_group_range="0 2147483647" &&
+        in_ns "$d" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
+    write_name_files "$c" || return 1
+    start_responder "$name" "$lifeline"
+}
+
+# 10.77.5.0/24 answers host unreachable. The kernel's own unreachable route would do, but it allows
+# one such answer per second and source, on a machine-wide setting; a filter rule has no such limit.
+reject_unreachable() {
+    local r=$1
+    if ! command -v nft >/dev/null; then
+        say "no nft: unreachable hosts answer at most once a second"
+        ip -n "$r" route add unreachable 10.77.5.0/24
+        return
+    fi
+    ip -n "$r" route add 10.77.5.0/24 dev to-h &&
+        in_ns "$r" nft -f - <<'EOF'
+table ip testbed {
+    chain forward {
+        type filter hook forward priority 0; policy accept;
+        ip daddr 10.77.5.0/24 reject with icmp type host-unreachable
+    }
+}
+EOF
+}
+
+stop_responder() {
+    local name=$1 pidfile=$STATE_DIR/$1.pid
+    [ -f "$pidfile" ] || return 0
+    local pid
+    pid=$(cat "$pidfile")
+    # Only the process this testbed started, and only while it still runs in this testbed's namespace.
+    if [ -n "$pid" ] && ip netns pids "$(ns_d "$name")" 2>/dev/null | grep -qx "$pid"; then
+        kill "$pid" 2>/dev/null
+        local tries
+        for tries in $(seq 20); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.05
+        done
+        kill -9 "$pid" 2>/dev/null
+    fi
+    rm -f "$pidfile" "$STATE_DIR/$name.ready"
+}
+
+teardown() {
+    local name=$1
+    # A second signal must not cut the teardown short.
+    trap '' INT TERM HUP
+    stop_responder "$name"
+    local ns
+    for ns in "$(ns_c "$name")" "$(ns_r "$name")" "$(ns_h "$name")" "$(ns_d "$name")"; do
+        # Whatever a test left running inside the testbed goes with it.
+        local pid
+        for pid in $(ip netns pids "$ns" 2>/dev/null); do
+            kill -9 "$pid" 2>/dev/null
+        done
+        if [ -e "/run/netns/$ns" ]; then
+            ip netns del "$ns" || say "could not delete namespace $ns"
+        fi
+    done
+    rm -rf "/etc/netns/$(ns_c "$name")"
+    rmdir /etc/netns "$STATE_DIR" 2>/dev/null
+    return 0
+}
+
+# Testbeds of runs that were killed before they could tear down.
+reap_orphans() {
+    local owner
+    for owner in $(ip netns list 2>/dev/null | sed -nE 's/^tz([0-9]+)-[crhd]( .*)?$/\1/p' | sort -u); do
+        kill -0 "$owner" 2>/dev/null || teardown "tz$owner"
+    done
+}
+
+valid_name() {
+    [[ $1 =~ ^[a-z][a-z0-9]{0,11}$ ]] || {
+        say "testbed name must be 1 to 12 lowercase letters or digits, starting with a letter"
+        exit 2
+    }
+}
+
+cmd_run() {
+    [ $# -gt 0 ] || {
+        say "usage: testbed.sh run CMD..."
+        exit 2
+    }
+    local reason
+    reason=$(missing_capability)
+    [ -z "$reason" ] || skip "$reason"
+    reap_orphans
+    RUN_NAME=tz$$
+    RUN_PID=
+    trap 'teardown "$RUN_NAME"' EXIT
+    trap '[ -n "$RUN_PID" ] && kill "$RUN_PID" 2>/dev/null; exit 130' INT TERM HUP
+    if ! ip netns add "$RUN_NAME-probe" 2>/dev/null; then
+        skip "cannot create network namespaces here"
+    fi
+    ip netns del "$RUN_NAME-probe"
+    build "$RUN_NAME" yes || {
+        say "could not build the testbed"
+        exit 1
+    }
+    # In the background, so that a signal to this shell tears the testbed down at once.
+    TOZELO_TESTBED=$RUN_NAME ip netns exec "$(ns_c "$RUN_NAME")" \
+        timeout -k 5 "$RUN_LIMIT_SECONDS" "$@" {RESPONDER_LIFELINE}>&- &
+    RUN_PID=$!
+    wait "$RUN_PID"
+    exit $?
+}
+
+cmd_up() {
+    valid_name "${1:-}"
+    local reason
+    reason=$(missing_capability)
+    [ -z "$reason" ] || skip "$reason"
+    [ ! -e "/run/netns/$(ns_c "$1")" ] || {
+        say "testbed $1 is already up"
+        exit 1
+    }
+    build "$1" no || {
+        say "could not build testbed $1"
+        teardown "$1"
+        exit 1
+    }
+}
+
+cmd_down() {
+    valid_name "${1:-}"
+    teardown "$1"
+}
+
+case "${1:-}" in
+run) shift && cmd_run "$@" ;;
+up) cmd_up "${2:-}" ;;
+down) cmd_down "${2:-}" ;;
+*)
+    say "usage: testbed.sh run CMD... | up NAME | down NAME"
+    exit 2
+    ;;
+esac
