@@ -1,0 +1,85 @@
+#include "Artwork.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr qreal DesignSize = 48.0;
+const QColor Case(0xc0, 0xc0, 0xc0);
+const QColor Edge(0x40, 0x40, 0x40);
+const QColor Screen(0x00, 0x00, 0x80);
+const QColor Glare(0x40, 0x80, 0xff);
+const QColor Cable(0xff, 0xd0, 0x00);
+
+// One computer in the 48-unit design: a monitor on a stand above a flat system unit, 22 by 24.
+void drawComputer(QPainter &painter, const QPointF &topLeft)
+{
+    painter.save();
+    painter.translate(topLeft);
+    painter.setPen(QPen(Edge, 1));
+    painter.setBrush(Case);
+    painter.drawRect(QRectF(2.5, 0.5, 17, 13));
+    painter.setBrush(Screen);
+    painter.drawRect(QRectF(4.5, 2.5, 13, 9));
+    painter.setPen(QPen(Glare, 1));
+    painter.drawLine(QPointF(6, 4), QPointF(10, 4));
+    painter.setPen(QPen(Edge, 1));
+    painter.setBrush(Case);
+    painter.drawRect(QRectF(8.5, 13.5, 5, 3));
+    painter.drawRect(QRectF(0.5, 16.5, 21, 6));
+    painter.setPen(QPen(Qt::green, 1));
+    painter.drawLine(QPointF(3, 19.5), QPointF(5, 19.5));
+    painter.restore();
+}
+} // namespace
+
+QImage Artwork::computers(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, size >= 32);
+    painter.scale(size / DesignSize, size / DesignSize);
+    QPainterPath cable(QPointF(11, 23));
+    cable.lineTo(11, 45);
+    cable.lineTo(37, 45);
+    cable.lineTo(37, 47);
+    painter.strokePath(cable, QPen(Cable, 2));
+    drawComputer(painter, QPointF(0, 0));
+    drawComputer(painter, QPointF(25, 21));
+    return image;
+}
+
+QIcon Artwork::computerIcon()
+{
+    QIcon icon;
+    icon.addPixmap(QPixmap::fromImage(computers(48)));
+    icon.addPixmap(QPixmap::fromImage(computers(16)));
+    return icon;
+}
+
+QImage Artwork::splash(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0, QColor(0x00, 0x00, 0xff));
+    sky.setColorAt(0.6, QColor(0x00, 0x00, 0x80));
+    sky.setColorAt(1, Qt::black);
+    painter.fillRect(image.rect(), sky);
+    const int iconSize = size.height() / 2;
+    painter.drawImage(QPoint(size.width() / 10, (size.height() - iconSize) / 2), computers(iconSize));
+    painter.setPen(Qt::white);
+    QFont title("Times New Roman");
+    title.setPixelSize(size.height() / 7);
+    title.setBold(true);
+    painter.setFont(title);
+    const QRect text(size.width() / 2, 0, size.width() / 2, size.height());
+    painter.drawText(text, Qt::AlignCenter, "Tozelo 99\nversion 1.1");
+    QFont small("Arial");
+    small.setPixelSize(size.height() / 20);
+    painter.setFont(small);
+    painter.drawText(image.rect().adjusted(0, 0, -8, -6), Qt::AlignRight | Qt::AlignBottom, "Zarvo SoftWare");
+    return image;
+}

@@ -1,0 +1,79 @@
+#include "MachineListView.h"
+
+#include "Artwork.h"
+#include "MachineItemDelegate.h"
+
+namespace {
+constexpr int AddressRole = Qt::UserRole;
+constexpr int LargeIconSize = 48;
+constexpr int SmallIconSize = 16;
+} // namespace
+
+MachineListView::MachineListView(QWidget *parent) : QListWidget(parent), m_icon(Artwork::computerIcon())
+{
+    setObjectName("ListView1");
+    setFrameShape(QFrame::NoFrame);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSortingEnabled(false);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setItemDelegate(new MachineItemDelegate(this));
+    setUniformItemSizes(true);
+    setViewStyle(ViewStyle::LargeIcons);
+}
+
+QListWidgetItem *MachineListView::addMachine(const QString &address, const QString &caption)
+{
+    auto *item = new QListWidgetItem(m_icon, caption);
+    item->setData(AddressRole, address);
+    addItem(item);
+    m_itemOf.insert(address, item);
+    return item;
+}
+
+void MachineListView::removeMachine(QListWidgetItem *item)
+{
+    m_itemOf.remove(item->data(AddressRole).toString());
+    delete item;
+}
+
+void MachineListView::clearMachines()
+{
+    m_itemOf.clear();
+    clear();
+}
+
+void MachineListView::markFocused(QListWidgetItem *item)
+{
+    selectionModel()->setCurrentIndex(indexFromItem(item), QItemSelectionModel::NoUpdate);
+}
+
+QListWidgetItem *MachineListView::selectedMachine() const
+{
+    const QList<QListWidgetItem *> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+void MachineListView::setViewStyle(ViewStyle style)
+{
+    if (style == m_viewStyle)
+        return;
+    m_viewStyle = style;
+    const bool large = style == ViewStyle::LargeIcons;
+    setIconSize(large ? QSize(LargeIconSize, LargeIconSize) : QSize(SmallIconSize, SmallIconSize));
+    // Small icons fill rows, the list fills columns; both wrap at the view's edge.
+    setFlow(style == ViewStyle::List ? QListView::TopToBottom : QListView::LeftToRight);
+    setWrapping(true);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+}
+
+void MachineListView::initViewItemOption(QStyleOptionViewItem *option) const
+{
+    QListWidget::initViewItemOption(option);
+    if (m_viewStyle != ViewStyle::LargeIcons)
+        return;
+    option->decorationPosition = QStyleOptionViewItem::Top;
+    option->decorationAlignment = Qt::AlignCenter;
+    option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <QHash>
+#include <QIcon>
+#include <QListWidget>
+
+// The icon list of found machines, with an index from address to item so that recording an
+// answer never scans the captions. All three styles are flowing lists of cells of one size (large
+// icons draw their picture above the caption), which keeps the layout of a long list cheap.
+class MachineListView : public QListWidget {
+    Q_OBJECT
+public:
+    enum class ViewStyle { LargeIcons, SmallIcons, List };
+
+    explicit MachineListView(QWidget *parent = nullptr);
+
+    QListWidgetItem *itemOf(const QString &address) const { return m_itemOf.value(address); }
+    QListWidgetItem *addMachine(const QString &address, const QString &caption);
+    void removeMachine(QListWidgetItem *item);
+    void clearMachines();
+    // The focus mark moves to item; the selection stays as the user left it.
+    void markFocused(QListWidgetItem *item);
+    QListWidgetItem *selectedMachine() const;
+
+    ViewStyle viewStyle() const { return m_viewStyle; }
+    void setViewStyle(ViewStyle style);
+
+protected:
+    void initViewItemOption(QStyleOptionViewItem *option) const override;
+
+private:
+    QHash<QString, QListWidgetItem *> m_itemOf;
+    QIcon m_icon;
+    ViewStyle m_viewStyle = ViewStyle::List;
+};

@@ -1,0 +1,7 @@
+#include "TestSeams.h"
+
+TestSeams &TestSeams::instance()
+{
+    static TestSeams seams;
+    return seams;
+}

@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QFileDialog;
+class QMessageBox;
+
+// Hooks through which tests answer what a user would answer. The shipped program never sets them,
+// and nothing here is read from the environment.
+struct TestSeams {
+    std::optional<int> splashDelayMs;
+    // Stands in for the dialog's exec(): the chosen file, or an empty text for Cancel.
+    std::function<QString(QFileDialog &dialog)> fileDialog;
+    // Stands in for the box's exec(): the button pressed.
+    std::function<int(QMessageBox &box)> messageBox;
+
+    static TestSeams &instance();
+};

@@ -1,0 +1,356 @@
+#include "Unit1.h"
+
+#include "Form1Design.h"
+#include "Forms.h"
+#include "LogoSplash.h"
+#include "MachineListView.h"
+#include "MachineMemo.h"
+#include "TestSeams.h"
+#include "dialogs/Unit2.h"
+#include "dialogs/Unit3.h"
+#include "dialogs/Unit4.h"
+#include "ping/Ping.h"
+#include "ping/SinglePing.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+constexpr int PingSize = 56;
+constexpr int PingTimeout = 500;
+constexpr int PingTTL = 64;
+
+const char *const StartPanelTexts[TForm1::StatusPanels] = {"Zarvo SoftWare", "Paket : 56", "Delay : 500", "TTL : 64",
+                                                           "Timer: 500"};
+const QString NoMachineSelected = "SELECIONE UN PC !!";
+
+QString caption(const QString &address, int rtt) { return address + " (" + QString::number(rtt) + "mSeg)"; }
+
+QString execFileDialog(QFileDialog &dialog)
+{
+    const auto &answer = TestSeams::instance().fileDialog;
+    if (answer)
+        return answer(dialog);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+} // namespace
+
+TForm1::TForm1(QWidget *parent)
+    : QMainWindow(parent), Timer1(new QTimer(this)), MipTimer1(new QTimer(this)), Ping1(new TPing(this)),
+      Ping2(new TPing(this))
+{
+    setObjectName("Form1");
+    setWindowTitle("Tozelo 99 version 1.1");
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
+    resize(486, 437);
+    move(screen()->availableGeometry().center() - rect().center());
+
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(1000);
+    MipTimer1->setObjectName("MipTimer1");
+    MipTimer1->setInterval(1000);
+    for (TPing *ping : {Ping1, Ping2}) {
+        ping->SetSize(PingSize);
+        ping->SetTimeout(PingTimeout);
+        ping->SetTTL(PingTTL);
+    }
+    Ping1->setObjectName("Ping1");
+    Ping2->setObjectName("Ping2");
+
+    Form1Design::build(*this);
+    logo = new LogoSplash(this);
+    bindSinglePing();
+    bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
+    FormCreate();
+}
+
+// The ping components go first: a lookup still pending is reported to handlers that write into
+// the window's controls.
+TForm1::~TForm1()
+{
+    delete Ping1;
+    delete Ping2;
+}
+
+QString TForm1::statusPanel(int index) const { return m_panels.at(index)->text(); }
+
+void TForm1::setStatusPanel(int index, const QString &text) { m_panels.at(index)->setText(text); }
+
+void TForm1::bindSinglePing()
+{
+    SinglePing::View view;
+    view.clearLog = [this] { DisplayMemo->clear(); };
+    view.appendLine = [this](const std::string &line) { DisplayMemo->appendPlainText(QString::fromStdString(line)); };
+    view.hostText = [this] { return HostEdit->text().toStdString(); };
+    view.setButtons = [this](bool pingEnabled, bool cancelEnabled) {
+        PingButton->setEnabled(pingEnabled);
+        CancelButton->setEnabled(cancelEnabled);
+    };
+    view.setStatus = [this](const std::string &text) { setStatusPanel(0, QString::fromStdString(text)); };
+    view.recordMachine = [this](const std::string &ip, uint32_t rtt) {
+        addico(QString::fromStdString(ip), static_cast<int>(rtt));
+    };
+    m_singlePing = std::make_unique<SinglePing>(*Ping1, std::move(view));
+    // The page's own handlers stand between the component and the sequence; a lookup that ends
+    // in the event loop is an entry point of its own and reports its exceptions there.
+    Ping1->OnDnsLookupDone = [this](QObject *sender, uint16_t error) {
+        reportExceptions(this, [&] { Ping1DnsLookupDone(sender, error); });
+    };
+    Ping1->SetOnEchoRequest([this](QObject *sender) { Ping1EchoRequest(sender); });
+    Ping1->SetOnEchoReply([this](QObject *sender, int error) { Ping1EchoReply(sender, error); });
+    Ping1->SetOnDisplay([this](QObject *sender, const std::string &msg) { Ping1Display(sender, msg); });
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    bool canClose = false;
+    reportExceptions(this, [&] { FormCloseQuery(canClose); });
+    event->setAccepted(canClose);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == HostEdit && event->type() == QEvent::KeyRelease)
+        reportExceptions(this, [this] { HostEditKeyUp(); });
+    else if (watched == oxSplit1 && event->type() == QEvent::Resize)
+        oxSplit1Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// Start-up, pages, notification area and closing
+
+void TForm1::FormCreate()
+{
+    fastTimeout = "50";
+    fastTimer = "50";
+    HostEdit->clear();
+    DisplayMemo->clear();
+    MDisplayMemo->clear();
+    CancelButton->setEnabled(false);
+    for (int i = 0; i < StatusPanels; ++i)
+        setStatusPanel(i, StartPanelTexts[i]);
+    listFileName = "ip`s.dat";
+    logo->OnSplashDone = [this](QObject *) { logoSplashDone(); };
+    logo->run(TestSeams::instance().splashDelayMs.value_or(LogoSplash::DelayInMsec));
+}
+
+void TForm1::logoSplashDone() { Timer1->start(); }
+
+void TForm1::Timer1Timer() { PingButton->setEnabled(!HostEdit->text().isEmpty()); }
+
+void TForm1::Sible1Click()
+{
+    Timer1->start();
+    MipTimer1->stop();
+    tipo->setCurrentWidget(TabSheet1);
+    rsping->setEnabled(true);
+    rping->setEnabled(false);
+    SinglePing1->setEnabled(true);
+    MultiPinG1->setEnabled(false);
+    if (Form2 && Form2->isVisible())
+        Form2->close();
+}
+
+void TForm1::N3Click()
+{
+    Timer1->stop();
+    tipo->setCurrentWidget(TabSheet2);
+    rsping->setEnabled(false);
+    rping->setEnabled(true);
+    SinglePing1->setEnabled(false);
+    MultiPinG1->setEnabled(true);
+    if (Form3 && Form3->isVisible())
+        Form3->close();
+}
+
+void TForm1::Tranton1Click()
+{
+    QDialog *properties = tipo->currentWidget() == TabSheet2 ? static_cast<QDialog *>(Form2) : Form3;
+    if (properties)
+        properties->show();
+}
+
+void TForm1::Creditos2Click()
+{
+    if (Form4)
+        Form4->show();
+}
+
+void TForm1::oxForm1ButtonClick() { Creditos2Click(); }
+
+void TForm1::stryClick()
+{
+    hide();
+    oxForm1->show();
+}
+
+void TForm1::MaximiZar1Click()
+{
+    oxForm1->hide();
+    show();
+}
+
+void TForm1::oxForm1TrayDblClk() { MaximiZar1Click(); }
+
+void TForm1::FormCloseQuery(bool &CanClose)
+{
+    if (!ips->isModified()) {
+        CanClose = true;
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, "Confirm", "desea guardar los IP encontrados en " + listFileName + "?",
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+    question.setEscapeButton(QMessageBox::Cancel);
+    const int answer = execMessageBox(question);
+    // Yes closes only once the list is safely saved.
+    CanClose = answer == QMessageBox::No || (answer == QMessageBox::Yes && saveMachineList());
+}
+
+void TForm1::Exit1Click()
+{
+    if (close())
+        QCoreApplication::quit();
+}
+
+void TForm1::oxSplit1Resize() { ListView1->viewport()->update(); }
+
+// Single ping page
+
+void TForm1::PingButtonClick() { m_singlePing->start(); }
+
+void TForm1::CancelButtonClick() { m_singlePing->cancel(); }
+
+void TForm1::HostEditKeyUp()
+{
+    if (Form3)
+        Form3->Label8->setText(HostEdit->text());
+}
+
+void TForm1::Ping1DnsLookupDone(QObject *, uint16_t Error) { m_singlePing->lookupDone(Error); }
+
+void TForm1::Ping1EchoRequest(QObject *) { m_singlePing->echoRequest(); }
+
+void TForm1::Ping1EchoReply(QObject *, int Error) { m_singlePing->echoReply(Error); }
+
+void TForm1::Ping1Display(QObject *, const std::string &Msg) { m_singlePing->display(Msg); }
+
+// Found machines
+
+void TForm1::addico(const QString &Address, int Rtt, bool answered)
+{
+    if (QListWidgetItem *item = ListView1->itemOf(Address)) {
+        ListView1->markFocused(item);
+        item->setText(caption(Address, answered ? Rtt : 0));
+        setStatusPanel(0, "REPING a " + Address);
+        return;
+    }
+    if (!answered)
+        return;
+    ListView1->addMachine(Address, caption(Address, Rtt));
+    addtext(Address, Rtt);
+}
+
+void TForm1::addtext(const QString &Address, int) { ips->addLine(Address); }
+
+void TForm1::All1Click()
+{
+    ListView1->clearMachines();
+    HostEdit->clear();
+    DisplayMemo->clear();
+    MDisplayMemo->clear();
+    ips->clearLines();
+}
+
+void TForm1::Iconos1Click() { ListView1->clearMachines(); }
+
+void TForm1::pingrClick()
+{
+    DisplayMemo->clear();
+    MDisplayMemo->clear();
+}
+
+void TForm1::IpPinG1Click() { HostEdit->clear(); }
+
+void TForm1::IpResumen1Click() { ips->clearLines(); }
+
+void TForm1::BorrarIcono1Click()
+{
+    if (QListWidgetItem *item = ListView1->selectedMachine())
+        ListView1->removeMachine(item);
+    else
+        setStatusPanel(0, "SELECIONE UN PC para borrarlo ..");
+}
+
+void TForm1::RePinG1Click()
+{
+    Sible1Click();
+    QListWidgetItem *item = ListView1->selectedMachine();
+    if (!item) {
+        setStatusPanel(0, NoMachineSelected);
+        return;
+    }
+    HostEdit->setText(item->text());
+    PingButtonClick();
+}
+
+void TForm1::CopiarIP1Click()
+{
+    if (QListWidgetItem *item = ListView1->selectedMachine())
+        HostEdit->setText(item->text());
+    else
+        setStatusPanel(0, NoMachineSelected);
+}
+
+void TForm1::IconosGrandes1Click() { ListView1->setViewStyle(MachineListView::ViewStyle::LargeIcons); }
+
+void TForm1::MenuItem2Click() { ListView1->setViewStyle(MachineListView::ViewStyle::SmallIcons); }
+
+void TForm1::Listao1Click() { ListView1->setViewStyle(MachineListView::ViewStyle::List); }
+
+void TForm1::icoGandeClick() { IconosGrandes1Click(); }
+
+void TForm1::icolistClick() { Listao1Click(); }
+
+void TForm1::gClick() { MenuItem2Click(); }
+
+// Machine list file
+
+void TForm1::salvarIPClick() { saveMachineList(); }
+
+// False when the user cancelled; a file that cannot be written throws and changes nothing.
+bool TForm1::saveMachineList()
+{
+    GuardarD->selectFile(listFileName);
+    const QString fileName = execFileDialog(*GuardarD);
+    if (fileName.isEmpty())
+        return false;
+    ips->list().write(fileName);
+    listFileName = fileName;
+    ips->setModified(false);
+    return true;
+}
+
+// The whole file is read before anything changes, so a failed load loses no found machines.
+void TForm1::openIpClick()
+{
+    const QString fileName = execFileDialog(*OpenD);
+    if (fileName.isEmpty())
+        return;
+    MachineListFile list = MachineListFile::read(fileName);
+    listFileName = fileName;
+    ips->setList(std::move(list));
+}

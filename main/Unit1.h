@@ -1,0 +1,177 @@
+#pragma once
+#include "ExceptionReport.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class LogoSplash;
+class MachineListView;
+class MachineMemo;
+class QAction;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QSystemTrayIcon;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class SinglePing;
+class TPing;
+
+// The main window: single ping and range scan pages, the found machines and the machine list file.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int StatusPanels = 5;
+
+    explicit TForm1(QWidget *parent = nullptr); // throws TICMPException
+    ~TForm1() override;
+
+    QString statusPanel(int index) const;
+    void setStatusPanel(int index, const QString &text);
+
+    // Start-up, pages, notification area and closing
+    void FormCreate();
+    void logoSplashDone();
+    void Timer1Timer();
+    void Sible1Click();
+    void N3Click();
+    void Tranton1Click();
+    void Creditos2Click();
+    void oxForm1ButtonClick();
+    void stryClick();
+    void MaximiZar1Click();
+    void oxForm1TrayDblClk();
+    void FormCloseQuery(bool &CanClose);
+    void Exit1Click();
+    void oxSplit1Resize();
+
+    // Single ping page
+    void PingButtonClick();
+    void CancelButtonClick();
+    void HostEditKeyUp();
+    void Ping1DnsLookupDone(QObject *Sender, uint16_t Error);
+    void Ping1EchoRequest(QObject *Sender);
+    void Ping1EchoReply(QObject *Sender, int Error);
+    void Ping1Display(QObject *Sender, const std::string &Msg);
+
+    // Found machines. answered false: the machine did not answer, which never adds it.
+    void addico(const QString &Address, int Rtt, bool answered = true);
+    void addtext(const QString &Address, int Rtt);
+    void All1Click();
+    void Iconos1Click();
+    void pingrClick();
+    void IpPinG1Click();
+    void IpResumen1Click();
+    void BorrarIcono1Click();
+    void RePinG1Click();
+    void CopiarIP1Click();
+    void IconosGrandes1Click();
+    void MenuItem2Click();
+    void Listao1Click();
+    void icoGandeClick();
+    void icolistClick();
+    void gClick();
+
+    // Machine list file
+    void salvarIPClick();
+    void openIpClick();
+
+    QString listFileName;
+    QString fastTimeout;
+    QString fastTimer;
+
+    QTabWidget *tipo;
+    QWidget *TabSheet1;
+    QWidget *TabSheet2;
+
+    QWidget *Background1;
+    QLabel *Label1;
+    QLineEdit *HostEdit;
+    QPushButton *PingButton;
+    QPushButton *CancelButton;
+    QPlainTextEdit *DisplayMemo;
+
+    QPlainTextEdit *MDisplayMemo;
+
+    QToolBar *oxDockBar2;
+    QToolButton *Tranton1;
+    QToolButton *tbuton;
+    QToolButton *del;
+    QToolButton *icoGande;
+    QToolButton *icolist;
+    QToolButton *icopeq;
+    QToolButton *rping;
+    QToolButton *rsping;
+    QToolButton *openIp;
+    QToolButton *salvarIP;
+    QToolButton *stry;
+
+    QSplitter *oxSplit1;
+    QWidget *oxPane1;
+    QWidget *oxPane2;
+    MachineListView *ListView1;
+    QLabel *Panel1;
+    MachineMemo *ips;
+    QStatusBar *fstate;
+
+    QAction *SinglePing1;
+    QAction *MultiPinG1;
+    QAction *Sible1;
+    QAction *N3;
+    QAction *Exit1;
+    QAction *Creditos2;
+    QAction *All1;
+    QAction *Iconos1;
+    QAction *pingr;
+    QAction *IpPinG1;
+    QAction *IpResumen1;
+    QAction *BorrarIcono1;
+    QAction *RePinG1;
+    QAction *CopiarIP1;
+    QAction *IconosGrandes1;
+    QAction *MenuItem2;
+    QAction *Listao1;
+    QAction *MaximiZar1;
+    QMenu *clearM;
+    QMenu *listIco;
+    QMenu *tryM;
+
+    QSystemTrayIcon *oxForm1;
+    LogoSplash *logo;
+    QTimer *Timer1;
+    QTimer *MipTimer1;
+    TPing *Ping1;
+    TPing *Ping2;
+    QFileDialog *GuardarD;
+    QFileDialog *OpenD;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class Form1Design;
+
+    // Every handler bound to a control runs through the exception report.
+    template <typename Sender, typename Signal> void bind(Sender *sender, Signal signal, void (TForm1::*handler)())
+    {
+        connect(sender, signal, this,
+                [this, handler] { reportExceptions(this, [this, handler] { (this->*handler)(); }); });
+    }
+    void bindSinglePing();
+    bool saveMachineList();
+
+    std::array<QLabel *, StatusPanels> m_panels{};
+    std::unique_ptr<SinglePing> m_singlePing;
+};

@@ -1,0 +1,3 @@
+#include "Forms.h"
+
+int main(int argc, char *argv[]) { return runTozelo(argc, argv); }

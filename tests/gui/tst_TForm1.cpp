@@ -1,0 +1,781 @@
+// The main window as a user meets it: start-up, pages, closing, single ping, found machines and
+// the machine list file.
+#include "dialogs/Unit2.h"
+#include "dialogs/Unit3.h"
+#include "dialogs/Unit4.h"
+#include "dialogs/Unit5.h"
+#include "main/Artwork.h"
+#include "main/Forms.h"
+#include "main/LogoSplash.h"
+#include "main/MachineListView.h"
+#include "main/MachineMemo.h"
+#include "main/TestSeams.h"
+#include "main/Unit1.h"
+#include "ping/Ping.h"
+#include "platform/IcmpApi.h"
+#include "platform/Sockets.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+namespace {
+struct BoxSeen {
+    QMessageBox::Icon icon;
+    QString title;
+    QString text;
+};
+
+QStringList linesOf(const QPlainTextEdit *memo)
+{
+    const QString text = memo->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split('\n');
+}
+
+QByteArray contentsOf(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &fileName, const QByteArray &bytes)
+{
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A menu as its entries read, separators as "-", sub-menus as "title>".
+QStringList entriesOf(const QMenu *menu)
+{
+    QStringList entries;
+    for (const QAction *action : menu->actions())
+        entries << (action->isSeparator() ? QString("-") : action->text() + (action->menu() ? ">" : ""));
+    return entries;
+}
+} // namespace
+
+class tst_TForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startState();
+    void menusAndDockBar();
+    void formsAreCreatedInOrder();
+    void splashKeepsTheEventLoopRunning();
+    void pagesSwitchCommandsAndDialogs();
+    void buttonWatcherFollowsHostEdit();
+    void keyReleaseCopiesHostAndEnterDoesNotPing();
+    void trayHidesAndRestores();
+    void closeQuestionAnswers();
+    void closeWithFailedOrCancelledSave();
+    void exitAsksTheCloseQuestion();
+    void singlePingOfLoopback();
+    void rePingOfAListedMachine();
+    void failedLookupStartIsReported();
+    void addicoRecordsAnswersOnly();
+    void addicoMatchesWholeAddresses();
+    void addicoMovesFocusNotSelection();
+    void machineCommandsOnSelection();
+    void clearCommands();
+    void viewStyles();
+    void saveWritesTheExactBytes();
+    void loadNormalisesAndKeepsTheText();
+    void failedLoadChangesNothing();
+    void failedSaveChangesNothing();
+
+private:
+    QAction *action(const char *name) const { return m_form->findChild<QAction *>(name); }
+    QStringList captions() const;
+    void recordMachines(const QStringList &addresses);
+
+    std::unique_ptr<TForm1> m_form;
+    QTemporaryDir m_folder;
+    QList<BoxSeen> m_boxes;
+    QList<int> m_boxAnswers;
+    QStringList m_dialogsSeen; // objectName and proposed file
+    QStringList m_dialogAnswers;
+};
+
+void tst_TForm1::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    QApplication::setQuitOnLastWindowClosed(false);
+    TestSeams &seams = TestSeams::instance();
+    seams.splashDelayMs = 0;
+    seams.messageBox = [this](QMessageBox &box) {
+        m_boxes.append({box.icon(), box.windowTitle(), box.text()});
+        return m_boxAnswers.isEmpty() ? int(QMessageBox::Cancel) : m_boxAnswers.takeFirst();
+    };
+    seams.fileDialog = [this](QFileDialog &dialog) {
+        m_dialogsSeen << dialog.objectName() + " " + dialog.selectedFiles().value(0);
+        return m_dialogAnswers.isEmpty() ? QString() : m_dialogAnswers.takeFirst();
+    };
+}
+
+void tst_TForm1::init()
+{
+    m_boxes.clear();
+    m_boxAnswers.clear();
+    m_dialogsSeen.clear();
+    m_dialogAnswers.clear();
+    try {
+        m_form = std::make_unique<TForm1>();
+    } catch (const TICMPException &e) {
+        QSKIP(qPrintable(QString("no ICMP echo session on this machine: ") + e.what()));
+    }
+    m_form->show();
+}
+
+void tst_TForm1::cleanup()
+{
+    m_form.reset();
+    Form2 = nullptr;
+    Form3 = nullptr;
+    Form4 = nullptr;
+    Sockets::Testing::faults() = {};
+}
+
+QStringList tst_TForm1::captions() const
+{
+    QStringList texts;
+    for (int i = 0; i < m_form->ListView1->count(); ++i)
+        texts << m_form->ListView1->item(i)->text();
+    return texts;
+}
+
+void tst_TForm1::recordMachines(const QStringList &addresses)
+{
+    for (int i = 0; i < addresses.size(); ++i)
+        m_form->addico(addresses[i], i + 1);
+}
+
+void tst_TForm1::startState()
+{
+    TForm1 &form = *m_form;
+    QCOMPARE(form.windowTitle(), QString("Tozelo 99 version 1.1"));
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet2);
+    QVERIFY(form.Timer1->isActive());
+    QCOMPARE(form.Timer1->interval(), 1000);
+    QVERIFY(!form.MipTimer1->isActive());
+    QVERIFY(!form.rsping->isEnabled());
+    QVERIFY(!form.SinglePing1->isEnabled());
+    QVERIFY(form.rping->isEnabled());
+    QVERIFY(form.MultiPinG1->isEnabled());
+    QVERIFY(!form.CancelButton->isEnabled());
+    QVERIFY(form.HostEdit->text().isEmpty());
+    QVERIFY(linesOf(form.DisplayMemo).isEmpty());
+    QVERIFY(linesOf(form.MDisplayMemo).isEmpty());
+    QVERIFY(form.ips->list().isEmpty());
+    QCOMPARE(form.ListView1->count(), 0);
+    const QStringList panels = {"Zarvo SoftWare", "Paket : 56", "Delay : 500", "TTL : 64", "Timer: 500"};
+    for (int i = 0; i < TForm1::StatusPanels; ++i)
+        QCOMPARE(form.statusPanel(i), panels[i]);
+    QCOMPARE(form.listFileName, QString("ip`s.dat"));
+    QCOMPARE(form.fastTimeout, QString("50"));
+    QCOMPARE(form.fastTimer, QString("50"));
+    for (TPing *ping : {form.Ping1, form.Ping2}) {
+        QCOMPARE(ping->Size(), 56);
+        QCOMPARE(ping->Timeout(), 500);
+        QCOMPARE(ping->TTL(), 64);
+    }
+    QVERIFY(!form.oxForm1->isVisible());
+    QCOMPARE(form.HostEdit->accessibleName(), QString("Direccion IP o dominio"));
+    QCOMPARE(form.PingButton->accessibleName(), QString("PinG"));
+}
+
+void tst_TForm1::menusAndDockBar()
+{
+    QMenuBar *bar = m_form->menuBar();
+    QCOMPARE(bar->objectName(), QString("MainMenu1"));
+    QStringList top;
+    for (const QAction *entry : bar->actions())
+        top << entry->text() + (entry->menu() ? ">" : "");
+    QCOMPARE(top,
+             QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Retry PinG>", "&Opciones>", "&Creditos"}));
+    const QList<QAction *> menus = bar->actions();
+    QCOMPARE(entriesOf(menus[0]->menu()), QStringList({"&Salvar IP`s", "&Load Ip`s", "-", "&Exit"}));
+    QCOMPARE(entriesOf(menus[3]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
+    QMenu *opciones = menus[4]->menu();
+    QCOMPARE(entriesOf(opciones), QStringList({"&Propiedades", "-", "Borrar ..(clear)>", "Iconos>", "Icon-Pc>"}));
+    const QStringList clearEntries = {"All", "-", "Iconos", "PinG Return", "IP PinG", "Ip Resumen"};
+    QCOMPARE(entriesOf(opciones->actions()[2]->menu()), clearEntries + QStringList{""});
+    QCOMPARE(entriesOf(opciones->actions()[3]->menu()), QStringList({"Iconos Grandes", "Iconos Pequeños", "Listado"}));
+    QCOMPARE(entriesOf(opciones->actions()[4]->menu()), QStringList({"Borrar PC", "Re PinG", "Copiar IP"}));
+    QCOMPARE(entriesOf(m_form->clearM), clearEntries);
+    QCOMPARE(entriesOf(m_form->listIco), QStringList({"Borrar PC", "Re PinG", "Copiar IP", "-", "IconS>"}));
+    QVERIFY(!m_form->listIco->actions()[3]->isEnabled());
+    QCOMPARE(entriesOf(m_form->tryM), QStringList({"MaximiZar", "-", "Creditos"}));
+    QCOMPARE(m_form->oxForm1->contextMenu(), m_form->tryM);
+    QCOMPARE(m_form->del->menu(), m_form->clearM);
+    QCOMPARE(m_form->del->popupMode(), QToolButton::InstantPopup);
+
+    QStringList hints;
+    for (QToolButton *button : m_form->oxDockBar2->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (button->objectName().isEmpty() || button->objectName().startsWith("qt_"))
+            continue;
+        hints << button->objectName() + "=" + button->toolTip();
+        QCOMPARE(button->accessibleName(), button == m_form->Tranton1 ? QString("Propiedades") : button->toolTip());
+    }
+    QCOMPARE(hints, QStringList({"Tranton1=Propiedades de PinG", "tbuton=Fast Timer", "del=Clear..", "icoGande=iconos",
+                                 "icolist=Listado", "icopeq=iconos pequeños", "rping=Retry Multi - Ping",
+                                 "rsping=Retry Single - PinG", "openIp=Leer Ip`s", "salvarIP=Salvar IPs",
+                                 "stry=System Tray"}));
+    QCOMPARE(m_form->Tranton1->text(), QString("Propiedades"));
+}
+
+void tst_TForm1::formsAreCreatedInOrder()
+{
+    m_form.reset();
+    createForms();
+    QVERIFY(Form1 && Form2 && Form3 && Form4 && Form5);
+    QCOMPARE(Form1->windowTitle(), QString("Tozelo 99 version 1.1"));
+    QCOMPARE(Form2->windowTitle(), QString("MultiPinG"));
+    QCOMPARE(Form3->windowTitle(), QString("Single PinG"));
+    QCOMPARE(Form4->windowTitle(), QString("Zarvo Creditos"));
+    QCOMPARE(Form5->windowTitle(), QString("Multi PinG99"));
+    QCOMPARE(Form3->Label8->text(), QString("000.000.000.000"));
+    for (QWidget *dialog : std::initializer_list<QWidget *>{Form2, Form3, Form4, Form5}) {
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->parentWidget(), Form1);
+    }
+    destroyForms();
+    QVERIFY(!Form1 && !Form2 && !Form3 && !Form4 && !Form5);
+
+    // An echo session that cannot be set up stops the start-up with its message and no window.
+    IcmpApi::Testing::faults().failCreateFile = true;
+    QString error;
+    try {
+        createForms();
+    } catch (const TICMPException &e) {
+        error = e.what();
+    }
+    IcmpApi::Testing::faults() = {};
+    QCOMPARE(error, QString("Unable to get ping handle"));
+    QVERIFY(!Form1 && !Form2 && !Form3 && !Form4 && !Form5);
+}
+
+void tst_TForm1::splashKeepsTheEventLoopRunning()
+{
+    m_form.reset();
+    TestSeams::instance().splashDelayMs = 50;
+    bool ranDuringCreation = false;
+    QTimer::singleShot(0, [&] { ranDuringCreation = true; });
+    TForm1 form;
+    TestSeams::instance().splashDelayMs = 0;
+    QVERIFY(ranDuringCreation);
+    QVERIFY(!form.logo->isVisible());
+    QCOMPARE(form.logo->size(), QSize(350, 262));
+    QVERIFY(form.Timer1->isActive());
+}
+
+void tst_TForm1::pagesSwitchCommandsAndDialogs()
+{
+    TForm1 &form = *m_form;
+    Form2 = new TForm2(&form);
+    Form3 = new TForm3(&form);
+    form.Tranton1->click();
+    QVERIFY(Form2->isVisible());
+    QVERIFY(!Form3->isVisible());
+
+    form.MipTimer1->start();
+    action("Sible1")->trigger();
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet1);
+    QVERIFY(form.Timer1->isActive());
+    QVERIFY(!form.MipTimer1->isActive());
+    QVERIFY(form.rsping->isEnabled());
+    QVERIFY(!form.rping->isEnabled());
+    QVERIFY(form.SinglePing1->isEnabled());
+    QVERIFY(!form.MultiPinG1->isEnabled());
+    QVERIFY(!Form2->isVisible());
+
+    action("propertiesItem")->trigger();
+    QVERIFY(Form3->isVisible());
+
+    action("N3")->trigger();
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet2);
+    QVERIFY(!form.Timer1->isActive());
+    QVERIFY(!form.MipTimer1->isActive());
+    QVERIFY(!form.rsping->isEnabled());
+    QVERIFY(form.rping->isEnabled());
+    QVERIFY(!form.SinglePing1->isEnabled());
+    QVERIFY(form.MultiPinG1->isEnabled());
+    QVERIFY(!Form3->isVisible());
+
+    Form4 = new TForm4(&form);
+    action("Creditos2")->trigger();
+    QVERIFY(Form4->isVisible());
+    Form4->hide();
+    form.findChild<QToolButton *>("customCaptionButton")->click();
+    QVERIFY(Form4->isVisible());
+}
+
+void tst_TForm1::buttonWatcherFollowsHostEdit()
+{
+    QVERIFY(m_form->PingButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_form->PingButton->isEnabled(), 2500);
+    m_form->HostEdit->setText("127.0.0.1");
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->PingButton->isEnabled(), 2500);
+}
+
+void tst_TForm1::keyReleaseCopiesHostAndEnterDoesNotPing()
+{
+    Form3 = new TForm3(m_form.get());
+    action("Sible1")->trigger();
+    QTest::keyClicks(m_form->HostEdit, "127.0.0.1");
+    QCOMPARE(Form3->Label8->text(), QString("127.0.0.1"));
+    QTest::keyClick(m_form->HostEdit, Qt::Key_Return);
+    QVERIFY(linesOf(m_form->DisplayMemo).isEmpty());
+    m_form->HostEdit->setText("changed elsewhere");
+    QCOMPARE(Form3->Label8->text(), QString("127.0.0.1"));
+}
+
+void tst_TForm1::trayHidesAndRestores()
+{
+    m_form->stry->click();
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(m_form->oxForm1->isVisible());
+    action("MaximiZar1")->trigger();
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!m_form->oxForm1->isVisible());
+
+    m_form->stry->click();
+    emit m_form->oxForm1->activated(QSystemTrayIcon::Trigger);
+    QVERIFY(!m_form->isVisible());
+    emit m_form->oxForm1->activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!m_form->oxForm1->isVisible());
+}
+
+void tst_TForm1::closeQuestionAnswers()
+{
+    QVERIFY(m_form->close());
+    QVERIFY(m_boxes.isEmpty());
+
+    init();
+    m_form->addico("10.0.0.7", 12);
+    m_boxAnswers << QMessageBox::Cancel;
+    QVERIFY(!m_form->close());
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].icon, QMessageBox::Question);
+    QCOMPARE(m_boxes[0].text, QString("desea guardar los IP encontrados en ip`s.dat?"));
+
+    m_boxAnswers << QMessageBox::No;
+    QVERIFY(m_form->close());
+    QVERIFY(m_dialogsSeen.isEmpty());
+
+    init();
+    m_form->addico("10.0.0.7", 12);
+    const QString fileName = m_folder.filePath("close-yes.dat");
+    m_boxAnswers << QMessageBox::Yes;
+    m_dialogAnswers << fileName;
+    QVERIFY(m_form->close());
+    QCOMPARE(m_dialogsSeen.size(), 1);
+    QVERIFY(m_dialogsSeen[0].startsWith("GuardarD "));
+    QVERIFY(m_dialogsSeen[0].endsWith("/ip`s.dat"));
+    QCOMPARE(contentsOf(fileName), QByteArray("10.0.0.7\r\n"));
+}
+
+void tst_TForm1::closeWithFailedOrCancelledSave()
+{
+    m_form->addico("10.0.0.7", 12);
+    m_boxAnswers << QMessageBox::Yes;
+    QVERIFY(!m_form->close());
+    QVERIFY(m_form->isVisible());
+
+    const QString unwritable = m_folder.filePath("no-such-folder/ip`s.dat");
+    m_boxAnswers << QMessageBox::Yes << QMessageBox::Ok;
+    m_dialogAnswers << unwritable;
+    m_boxes.clear();
+    QVERIFY(!m_form->close());
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes[1].icon, QMessageBox::Critical);
+    QCOMPARE(m_boxes[1].title, QString("Tozelo 1.1"));
+    QCOMPARE(m_boxes[1].text, "Cannot create file " + unwritable);
+    QVERIFY(m_form->ips->isModified());
+    QCOMPARE(m_form->listFileName, QString("ip`s.dat"));
+}
+
+void tst_TForm1::exitAsksTheCloseQuestion()
+{
+    action("Exit1")->trigger();
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(m_boxes.isEmpty());
+
+    init();
+    m_form->addico("10.0.0.7", 12);
+    m_boxAnswers << QMessageBox::Cancel;
+    action("Exit1")->trigger();
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_boxes.size(), 1);
+    m_boxAnswers << QMessageBox::No;
+    action("Exit1")->trigger();
+    QVERIFY(!m_form->isVisible());
+}
+
+void tst_TForm1::singlePingOfLoopback()
+{
+    TForm1 &form = *m_form;
+    action("Sible1")->trigger();
+    form.DisplayMemo->setPlainText("an earlier ping");
+    form.HostEdit->setText("127.0.0.1");
+    QTest::mouseClick(form.PingButton, Qt::LeftButton);
+
+    const QStringList log = linesOf(form.DisplayMemo);
+    QCOMPARE(log.size(), 4);
+    QCOMPARE(log[0], QString("Resolving host '127.0.0.1'"));
+    QCOMPARE(log[1], QString("Host '127.0.0.1' is 127.0.0.1"));
+    QCOMPARE(log[2], QString("Sending 56 bytes to 127.0.0.1 (127.0.0.1)"));
+    QVERIFY2(QRegularExpression("^Received 56 bytes from 127\\.0\\.0\\.1 in \\d+ mSecs$").match(log[3]).hasMatch(),
+             qPrintable(log[3]));
+    QCOMPARE(form.statusPanel(0), QString("current IP: 127.0.0.1"));
+    QVERIFY(form.PingButton->isEnabled());
+    QVERIFY(!form.CancelButton->isEnabled());
+    // Loopback answers within the millisecond, reported as 0: it is recorded all the same.
+    QCOMPARE(captions().size(), 1);
+    QVERIFY(QRegularExpression("^127\\.0\\.0\\.1 \\(\\d+mSeg\\)$").match(captions()[0]).hasMatch());
+    QCOMPARE(form.ips->list().lines(), QStringList{"127.0.0.1"});
+    QVERIFY(form.ips->isModified());
+    QTRY_COMPARE(linesOf(form.ips), QStringList{"127.0.0.1"});
+}
+
+void tst_TForm1::rePingOfAListedMachine()
+{
+    TForm1 &form = *m_form;
+    form.addico("127.0.0.1", 12);
+    form.RePinG1->trigger();
+    QCOMPARE(form.statusPanel(0), QString("SELECIONE UN PC !!"));
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet1);
+    QVERIFY(linesOf(form.DisplayMemo).isEmpty());
+
+    action("N3")->trigger();
+    form.ListView1->item(0)->setSelected(true);
+    form.RePinG1->trigger();
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet1);
+    QCOMPARE(form.HostEdit->text(), QString("127.0.0.1 (12mSeg)"));
+    const QStringList log = linesOf(form.DisplayMemo);
+    QVERIFY(log.size() == 4);
+    QCOMPARE(log[1], QString("Host '127.0.0.1 (12mSeg)' is 127.0.0.1"));
+    QCOMPARE(form.ListView1->count(), 1);
+    QVERIFY(captions()[0] != "127.0.0.1 (12mSeg)");
+    QCOMPARE(form.statusPanel(0), QString("REPING a 127.0.0.1"));
+    QCOMPARE(form.ips->list().lines(), QStringList{"127.0.0.1"});
+}
+
+void tst_TForm1::failedLookupStartIsReported()
+{
+    Sockets::Testing::faults().failAsyncStart = true;
+    action("Sible1")->trigger();
+    m_form->HostEdit->setText("nohost.invalid");
+    QTest::mouseClick(m_form->PingButton, Qt::LeftButton);
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(m_boxes[0].title, QString("Tozelo 1.1"));
+    QVERIFY2(m_boxes[0].text.startsWith("nohost.invalid: can't start DNS lookup, error #"),
+             qPrintable(m_boxes[0].text));
+    QCOMPARE(linesOf(m_form->DisplayMemo), QStringList{"Resolving host 'nohost.invalid'"});
+    QVERIFY(!m_form->PingButton->isEnabled());
+    QVERIFY(m_form->CancelButton->isEnabled());
+    QVERIFY(m_form->isVisible());
+}
+
+void tst_TForm1::addicoRecordsAnswersOnly()
+{
+    TForm1 &form = *m_form;
+    form.addico("10.0.0.7", 0);
+    form.addico("10.0.0.8", 0, false);
+    form.addico("10.0.0.9", 1);
+    QCOMPARE(captions(), QStringList({"10.0.0.7 (0mSeg)", "10.0.0.9 (1mSeg)"}));
+    QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.7", "10.0.0.9"}));
+    QVERIFY(form.ips->isModified());
+    QCOMPARE(form.statusPanel(0), QString("Zarvo SoftWare"));
+
+    form.addico("10.0.0.9", 25, false);
+    QCOMPARE(captions(), QStringList({"10.0.0.7 (0mSeg)", "10.0.0.9 (0mSeg)"}));
+    QCOMPARE(form.statusPanel(0), QString("REPING a 10.0.0.9"));
+    form.addico("10.0.0.7", 30);
+    QCOMPARE(captions(), QStringList({"10.0.0.7 (30mSeg)", "10.0.0.9 (0mSeg)"}));
+    QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.7", "10.0.0.9"}));
+
+    // Icons cleared, the summary kept: the machines come back as icons, not as second lines.
+    form.Iconos1->trigger();
+    form.addico("10.0.0.9", 4);
+    form.addico("10.0.0.7", 5);
+    QCOMPARE(captions(), QStringList({"10.0.0.9 (4mSeg)", "10.0.0.7 (5mSeg)"}));
+    QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.7", "10.0.0.9"}));
+    QTRY_COMPARE(linesOf(form.ips), QStringList({"10.0.0.7", "10.0.0.9"}));
+}
+
+void tst_TForm1::addicoMatchesWholeAddresses()
+{
+    TForm1 &form = *m_form;
+    form.addico("10.0.0.12", 3);
+    form.addico("10.0.0.1", 2);
+    QCOMPARE(captions(), QStringList({"10.0.0.12 (3mSeg)", "10.0.0.1 (2mSeg)"}));
+    form.addico("10.0.0.1", 9);
+    QCOMPARE(captions(), QStringList({"10.0.0.12 (3mSeg)", "10.0.0.1 (9mSeg)"}));
+    form.addico("10.0.0.12", 8);
+    QCOMPARE(captions(), QStringList({"10.0.0.12 (8mSeg)", "10.0.0.1 (9mSeg)"}));
+    form.addico("10.0.0.123", 0, false);
+    form.addico("10.0.0", 0, false);
+    QCOMPARE(form.ListView1->count(), 2);
+    QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.12", "10.0.0.1"}));
+}
+
+void tst_TForm1::addicoMovesFocusNotSelection()
+{
+    TForm1 &form = *m_form;
+    recordMachines({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
+    form.ListView1->item(0)->setSelected(true);
+    form.addico("10.0.0.3", 7);
+    QCOMPARE(form.ListView1->currentItem(), form.ListView1->item(2));
+    QCOMPARE(form.ListView1->selectedItems(), QList<QListWidgetItem *>{form.ListView1->item(0)});
+    form.addico("10.0.0.2", 7);
+    QCOMPARE(form.ListView1->currentItem(), form.ListView1->item(1));
+    QCOMPARE(form.ListView1->selectedItems(), QList<QListWidgetItem *>{form.ListView1->item(0)});
+}
+
+void tst_TForm1::machineCommandsOnSelection()
+{
+    TForm1 &form = *m_form;
+    recordMachines({"10.0.0.1", "10.0.0.2"});
+    form.BorrarIcono1->trigger();
+    QCOMPARE(form.statusPanel(0), QString("SELECIONE UN PC para borrarlo .."));
+    form.CopiarIP1->trigger();
+    QCOMPARE(form.statusPanel(0), QString("SELECIONE UN PC !!"));
+    QCOMPARE(form.ListView1->count(), 2);
+
+    emit form.ListView1->customContextMenuRequested(QPoint(4, 4));
+    QTRY_VERIFY(form.listIco->isVisible());
+    form.listIco->hide();
+
+    form.ListView1->item(1)->setSelected(true);
+    form.CopiarIP1->trigger();
+    QCOMPARE(form.HostEdit->text(), QString("10.0.0.2 (2mSeg)"));
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet2);
+
+    form.BorrarIcono1->trigger();
+    QCOMPARE(captions(), QStringList{"10.0.0.1 (1mSeg)"});
+    QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.1", "10.0.0.2"}));
+    // Gone from the index too: its next answer gives it a new icon.
+    form.addico("10.0.0.2", 6);
+    QCOMPARE(captions(), QStringList({"10.0.0.1 (1mSeg)", "10.0.0.2 (6mSeg)"}));
+    form.addico("10.0.0.2", 0, false);
+    QCOMPARE(captions(), QStringList({"10.0.0.1 (1mSeg)", "10.0.0.2 (0mSeg)"}));
+}
+
+void tst_TForm1::clearCommands()
+{
+    TForm1 &form = *m_form;
+    auto fill = [&] {
+        recordMachines({"10.0.0.1", "10.0.0.2"});
+        form.HostEdit->setText("10.0.0.1");
+        form.DisplayMemo->setPlainText("single");
+        form.MDisplayMemo->setPlainText("multi");
+    };
+    fill();
+    form.Iconos1->trigger();
+    QCOMPARE(form.ListView1->count(), 0);
+    QCOMPARE(form.ips->list().lines().size(), 2);
+    QVERIFY(form.ips->isModified());
+
+    form.pingr->trigger();
+    QVERIFY(linesOf(form.DisplayMemo).isEmpty());
+    QVERIFY(linesOf(form.MDisplayMemo).isEmpty());
+    QCOMPARE(form.HostEdit->text(), QString("10.0.0.1"));
+
+    form.IpPinG1->trigger();
+    QVERIFY(form.HostEdit->text().isEmpty());
+
+    recordMachines({"10.0.0.3"});
+    form.IpResumen1->trigger();
+    QVERIFY(form.ips->list().isEmpty());
+    QVERIFY(!form.ips->isModified());
+    QCOMPARE(form.ListView1->count(), 1);
+
+    fill();
+    form.clearM->actions().first()->trigger();
+    QCOMPARE(form.ListView1->count(), 0);
+    QVERIFY(form.HostEdit->text().isEmpty());
+    QVERIFY(linesOf(form.DisplayMemo).isEmpty());
+    QVERIFY(linesOf(form.MDisplayMemo).isEmpty());
+    QVERIFY(form.ips->list().isEmpty());
+    QTRY_VERIFY(linesOf(form.ips).isEmpty());
+    // Emptied summaries were never saved, yet the close asks nothing.
+    QVERIFY(form.close());
+    QVERIFY(m_boxes.isEmpty());
+}
+
+void tst_TForm1::viewStyles()
+{
+    TForm1 &form = *m_form;
+    MachineListView *list = form.ListView1;
+    recordMachines({"10.0.0.1", "10.0.0.2"});
+    QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::LargeIcons);
+    QCOMPARE(list->iconSize(), QSize(48, 48));
+    const QRect first = list->visualItemRect(list->item(0));
+    const QRect second = list->visualItemRect(list->item(1));
+    QVERIFY(first.height() >= 48 + list->fontMetrics().height());
+    QCOMPARE(second.top(), first.top());
+
+    form.icopeq->click();
+    QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::SmallIcons);
+    QCOMPARE(list->iconSize(), QSize(16, 16));
+    QCOMPARE(list->flow(), QListView::LeftToRight);
+    QVERIFY(list->visualItemRect(list->item(0)).height() < 48);
+
+    form.Listao1->trigger();
+    QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::List);
+    QCOMPARE(list->iconSize(), QSize(16, 16));
+    QCOMPARE(list->flow(), QListView::TopToBottom);
+    QVERIFY(list->visualItemRect(list->item(1)).top() > list->visualItemRect(list->item(0)).top());
+
+    form.MenuItem2->trigger();
+    QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::SmallIcons);
+    form.icolist->click();
+    QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::List);
+    form.IconosGrandes1->trigger();
+    QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::LargeIcons);
+    form.icolist->click();
+    form.icoGande->click();
+    QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::LargeIcons);
+
+    // Two computers and their cable, in both sizes; every item shows the same picture.
+    const QColor screen(0x00, 0x00, 0x80);
+    for (int size : {48, 16}) {
+        const QImage picture = Artwork::computers(size);
+        QCOMPARE(picture.size(), QSize(size, size));
+        QCOMPARE(picture.pixelColor(0, size - 1).alpha(), 0);
+        QCOMPARE(picture.pixelColor(11 * size / 48, 7 * size / 48), screen);
+        QCOMPARE(picture.pixelColor(36 * size / 48, 28 * size / 48), screen);
+    }
+    QCOMPARE(Artwork::computers(48).pixelColor(24, 45), QColor(0xff, 0xd0, 0x00));
+    QVERIFY(list->item(0)->icon().availableSizes().contains(QSize(48, 48)));
+    QVERIFY(list->item(1)->icon().availableSizes().contains(QSize(16, 16)));
+}
+
+void tst_TForm1::saveWritesTheExactBytes()
+{
+    TForm1 &form = *m_form;
+    QCOMPARE(form.GuardarD->nameFilters(), QStringList({"Zarvo Dat (*.dat)", "text (*.txt)"}));
+    QVERIFY(form.GuardarD->defaultSuffix().isEmpty());
+    QCOMPARE(form.OpenD->nameFilters(), QStringList({"zarvo dat (*.dat)", "text (*txt)"}));
+    QCOMPARE(form.OpenD->defaultSuffix(), QString("dat"));
+    QCOMPARE(form.OpenD->fileMode(), QFileDialog::AnyFile);
+
+    recordMachines({"10.0.0.7", "10.0.0.9"});
+    form.salvarIP->click();
+    QVERIFY(m_dialogsSeen.value(0).endsWith("/ip`s.dat"));
+    QVERIFY(form.ips->isModified());
+
+    const QString fileName = m_folder.filePath("twenty");
+    m_dialogAnswers << fileName;
+    action("saveListItem")->trigger();
+    QCOMPARE(contentsOf(fileName), QByteArray("10.0.0.7\r\n10.0.0.9\r\n"));
+    QCOMPARE(form.listFileName, fileName);
+    QVERIFY(!form.ips->isModified());
+    form.salvarIP->click();
+    QCOMPARE(m_dialogsSeen.last(), "GuardarD " + fileName);
+    QVERIFY(form.close());
+    QVERIFY(m_boxes.isEmpty());
+}
+
+void tst_TForm1::loadNormalisesAndKeepsTheText()
+{
+    TForm1 &form = *m_form;
+    const QString lfOnly = m_folder.filePath("lf-only.txt");
+    writeFile(lfOnly, "10.0.0.7\n\n10.0.0.9");
+    recordMachines({"10.0.0.1"});
+    m_dialogAnswers << lfOnly;
+    form.openIp->click();
+    QCOMPARE(m_dialogsSeen.size(), 1);
+    QVERIFY(m_dialogsSeen[0].startsWith("OpenD "));
+    QCOMPARE(form.listFileName, lfOnly);
+    QCOMPARE(linesOf(form.ips), QStringList({"10.0.0.7", "", "10.0.0.9"}));
+    QCOMPARE(form.ips->textCursor().position(), 0);
+    QVERIFY(!form.ips->isModified());
+    QCOMPARE(captions(), QStringList{"10.0.0.1 (1mSeg)"});
+    QVERIFY(form.close());
+    QVERIFY(m_boxes.isEmpty());
+    form.show();
+
+    // A machine found after loading goes after the last line, which keeps having no line end.
+    form.addico("10.0.0.10", 3);
+    QVERIFY(form.ips->isModified());
+    QTRY_COMPARE(linesOf(form.ips), QStringList({"10.0.0.7", "", "10.0.0.9", "10.0.0.10"}));
+    m_dialogAnswers << lfOnly;
+    form.salvarIP->click();
+    QCOMPARE(m_dialogsSeen.last(), "GuardarD " + lfOnly);
+    QCOMPARE(contentsOf(lfOnly), QByteArray("10.0.0.7\r\n\r\n10.0.0.9\r\n10.0.0.10"));
+    QVERIFY(!form.ips->isModified());
+}
+
+void tst_TForm1::failedLoadChangesNothing()
+{
+    TForm1 &form = *m_form;
+    recordMachines({"10.0.0.1", "10.0.0.2"});
+    const QString missing = m_folder.filePath("missing.dat");
+    const QString tooLarge = m_folder.filePath("too-large.dat");
+    {
+        QFile file(tooLarge);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(MachineListFile::MaxBytes + 1));
+    }
+    m_boxAnswers << QMessageBox::Ok << QMessageBox::Ok;
+    m_dialogAnswers << missing << tooLarge;
+    action("loadListItem")->trigger();
+    form.openIp->click();
+    QCOMPARE(m_boxes.size(), 2);
+    QCOMPARE(m_boxes[0].text, "Cannot open file " + missing);
+    QCOMPARE(m_boxes[1].text, QString("Text exceeds memo capacity"));
+    for (const BoxSeen &box : m_boxes) {
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.title, QString("Tozelo 1.1"));
+    }
+    QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.1", "10.0.0.2"}));
+    QTRY_COMPARE(linesOf(form.ips), QStringList({"10.0.0.1", "10.0.0.2"}));
+    QVERIFY(form.ips->isModified());
+    QCOMPARE(form.listFileName, QString("ip`s.dat"));
+
+    m_dialogAnswers.clear();
+    form.openIp->click();
+    QCOMPARE(form.ips->list().lines().size(), 2);
+}
+
+void tst_TForm1::failedSaveChangesNothing()
+{
+    TForm1 &form = *m_form;
+    recordMachines({"10.0.0.1"});
+    const QString unwritable = m_folder.filePath("no-such-folder/list.dat");
+    m_boxAnswers << QMessageBox::Ok;
+    m_dialogAnswers << unwritable;
+    form.salvarIP->click();
+    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes[0].icon, QMessageBox::Critical);
+    QCOMPARE(m_boxes[0].text, "Cannot create file " + unwritable);
+    QCOMPARE(form.listFileName, QString("ip`s.dat"));
+    QVERIFY(form.ips->isModified());
+    QCOMPARE(form.ips->list().lines(), QStringList{"10.0.0.1"});
+    QVERIFY(!QFileInfo::exists(unwritable));
+}
+
+QTEST_MAIN(tst_TForm1)
+#include "tst_TForm1.moc"

@@ -1,0 +1,147 @@
+// The single ping page against the suite's own hosts: answering, silent and unknown, by address
+// and by name, and Stop of a pending look-up.
+#include "main/MachineListView.h"
+#include "main/MachineMemo.h"
+#include "main/TestSeams.h"
+#include "main/Unit1.h"
+#include "ping/Ping.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QtTest>
+#include <memory>
+
+namespace {
+QStringList linesOf(const QPlainTextEdit *memo)
+{
+    const QString text = memo->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split('\n');
+}
+
+bool matches(const QString &pattern, const QString &text)
+{
+    return QRegularExpression("^" + pattern + "$").match(text).hasMatch();
+}
+} // namespace
+
+class tst_GuiSinglePing : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void answeringHostByAddress();
+    void answeringHostByName();
+    void silentHost();
+    void unknownName();
+    void stopPendingLookup();
+
+private:
+    void ping(const QString &host);
+
+    std::unique_ptr<TForm1> m_form;
+};
+
+void tst_GuiSinglePing::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("TOZELO_TESTBED"))
+        QSKIP("runs only inside the suite's testbed (tests/testbed/testbed.sh run)");
+    TestSeams::instance().splashDelayMs = 0;
+    TestSeams::instance().messageBox = [](QMessageBox &) -> int { qFatal("no message box expected"); };
+}
+
+void tst_GuiSinglePing::init()
+{
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    m_form->Sible1Click();
+}
+
+void tst_GuiSinglePing::cleanup() { m_form.reset(); }
+
+void tst_GuiSinglePing::ping(const QString &host)
+{
+    m_form->HostEdit->setText(host);
+    QTest::mouseClick(m_form->PingButton, Qt::LeftButton);
+}
+
+void tst_GuiSinglePing::answeringHostByAddress()
+{
+    ping("10.77.2.1");
+    const QStringList log = linesOf(m_form->DisplayMemo);
+    QCOMPARE(log.size(), 4);
+    QCOMPARE(log[0], QString("Resolving host '10.77.2.1'"));
+    QCOMPARE(log[1], QString("Host '10.77.2.1' is 10.77.2.1"));
+    QCOMPARE(log[2], QString("Sending 56 bytes to 10.77.2.1 (10.77.2.1)"));
+    QVERIFY2(matches("Received 56 bytes from 10\\.77\\.2\\.1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
+    QCOMPARE(m_form->statusPanel(0), QString("current IP: 10.77.2.1"));
+    QCOMPARE(m_form->ListView1->count(), 1);
+    QVERIFY(matches("10\\.77\\.2\\.1 \\(\\d+mSeg\\)", m_form->ListView1->item(0)->text()));
+    QCOMPARE(m_form->ips->list().lines(), QStringList{"10.77.2.1"});
+    QVERIFY(m_form->PingButton->isEnabled());
+    QVERIFY(!m_form->CancelButton->isEnabled());
+}
+
+void tst_GuiSinglePing::answeringHostByName()
+{
+    ping("answering.tozelo.test");
+    QCOMPARE(linesOf(m_form->DisplayMemo), QStringList{"Resolving host 'answering.tozelo.test'"});
+    QVERIFY(!m_form->PingButton->isEnabled());
+    QVERIFY(m_form->CancelButton->isEnabled());
+    // The lines written when the look-up ends name the host field as it stands then.
+    m_form->HostEdit->setText("renamed");
+    QTRY_COMPARE(linesOf(m_form->DisplayMemo).size(), 4);
+    const QStringList log = linesOf(m_form->DisplayMemo);
+    QCOMPARE(log[1], QString("Host 'renamed' is 10.77.2.1"));
+    QCOMPARE(log[2], QString("Sending 56 bytes to 10.77.2.1 (10.77.2.1)"));
+    QVERIFY2(matches("Received 56 bytes from 10\\.77\\.2\\.1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
+    QCOMPARE(m_form->statusPanel(0), QString("current IP: 10.77.2.1"));
+    QCOMPARE(m_form->ips->list().lines(), QStringList{"10.77.2.1"});
+    QVERIFY(m_form->PingButton->isEnabled());
+    QVERIFY(!m_form->CancelButton->isEnabled());
+}
+
+void tst_GuiSinglePing::silentHost()
+{
+    ping("10.77.4.1");
+    QCOMPARE(linesOf(m_form->DisplayMemo),
+             QStringList({"Resolving host '10.77.4.1'", "Host '10.77.4.1' is 10.77.4.1",
+                          "Sending 56 bytes to 10.77.4.1 (10.77.4.1)",
+                          "Cannot ping host (10.77.4.1) : ", "==> Request timed out <=="}));
+    QCOMPARE(m_form->statusPanel(0), QString("ERROR: Request timed out"));
+    QCOMPARE(m_form->ListView1->count(), 0);
+    QVERIFY(m_form->ips->list().isEmpty());
+    QVERIFY(!m_form->ips->isModified());
+}
+
+void tst_GuiSinglePing::unknownName()
+{
+    ping("nowhere.tozelo.test");
+    QTRY_COMPARE(linesOf(m_form->DisplayMemo),
+                 QStringList({"Resolving host 'nowhere.tozelo.test'", "Dominio desconocido 'nowhere.tozelo.test'"}));
+    QVERIFY(m_form->PingButton->isEnabled());
+    QVERIFY(!m_form->CancelButton->isEnabled());
+    QCOMPARE(m_form->statusPanel(0), QString("Zarvo SoftWare"));
+    QCOMPARE(m_form->ListView1->count(), 0);
+}
+
+void tst_GuiSinglePing::stopPendingLookup()
+{
+    ping("answering.tozelo.test");
+    QTest::mouseClick(m_form->CancelButton, Qt::LeftButton);
+    const QStringList stopped = {"Resolving host 'answering.tozelo.test'",
+                                 "Dominio desconocido 'answering.tozelo.test'"};
+    QCOMPARE(linesOf(m_form->DisplayMemo), stopped);
+    QVERIFY(m_form->PingButton->isEnabled());
+    QVERIFY(!m_form->CancelButton->isEnabled());
+    // Stop with nothing pending does nothing.
+    m_form->CancelButtonClick();
+    QCOMPARE(linesOf(m_form->DisplayMemo), stopped);
+    QCOMPARE(m_form->ListView1->count(), 0);
+}
+
+QTEST_MAIN(tst_GuiSinglePing)
+#include "tst_GuiSinglePing.moc"
