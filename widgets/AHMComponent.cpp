@@ -1,0 +1,3 @@
+#include "AHMComponent.h"
+
+TAHMComponent::TAHMComponent(QObject *owner) : QObject(owner) {}

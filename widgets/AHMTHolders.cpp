@@ -1,0 +1,3 @@
+#include "AHMTHolders.h"
+
+TAHMStringHolder::TAHMStringHolder(QObject *owner) : TAHMComponent(owner) {}

@@ -1,0 +1,42 @@
+#pragma once
+#include "Events.h"
+
+#include <QLineEdit>
+
+// The single-line field in which numbers are typed: only digits and one decimal separator get
+// through from the keyboard. Text set by the program or pasted from the context menu is not
+// filtered.
+class TFloatEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using TKeyPressEvent = std::function<void(QObject *Sender, QChar &Key)>;
+    using TKeyEvent = std::function<void(QObject *Sender, int &Key, Qt::KeyboardModifiers Shift)>;
+
+    explicit TFloatEdit(QWidget *parent = nullptr);
+
+    QString Text() const { return text(); }
+    void SetText(const QString &value);
+    // 0 means no limit.
+    int MaxLength() const;
+    void SetMaxLength(int value);
+
+    // The character as the field lets it through: itself, or the null character when discarded.
+    QChar filterChar(QChar key) const;
+
+    // The locale's decimal separator, read once; "." where the locale has none.
+    static QChar DecimalSeparator();
+    // Test seam: another separator, as another locale would give. Never set by the program.
+    static void setDecimalSeparator(QChar separator);
+
+    TNotifyEvent OnChange;
+    TKeyPressEvent OnKeyPress;
+    TKeyEvent OnKeyUp;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+
+private:
+    QChar keyPress(QChar key);
+};
