@@ -1,0 +1,204 @@
+#pragma once
+#include "CaptionMetrics.h"
+#include "CaptionTitle.h"
+#include "CaptionTray.h"
+#include "Colors.h"
+#include "DFClasses.h"
+#include "Events.h"
+
+#include <QFlags>
+#include <QMargins>
+#include <QPointer>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class TBandGradient;
+class TNCButton;
+class TNCCustomButton;
+
+enum ToxfOption { oxfActiveGradient = 0x1, oxfInactiveGradient = 0x2, oxfMinMax = 0x4 };
+Q_DECLARE_FLAGS(ToxfOptions, ToxfOption)
+Q_DECLARE_OPERATORS_FOR_FLAGS(ToxfOptions)
+
+enum ToxbButton { oxbRollUp = 0x1, oxbHelp = 0x2, oxbStart = 0x4, oxbOnTop = 0x8, oxbCustom = 0x10 };
+Q_DECLARE_FLAGS(ToxbButtons, ToxbButton)
+Q_DECLARE_OPERATORS_FOR_FLAGS(ToxbButtons)
+
+using TButtonClickEvent = std::function<void(QObject *Sender, const QString &Caption)>;
+using THelpSelectEvent = std::function<void(QObject *Sender, QWidget *Control, int ContextID, bool &Cancel)>;
+
+// The caption bar of a frameless window, drawn inside the window: gradient, icon, partly italic
+// title, the extra buttons (stay on top, roll up, help, start, custom) next to the window's own,
+// moving and sizing through the window system, and the window's tray icon. It lies under all
+// other children of its form and leaves them the client area through the form's margins.
+class ToxForm : public TDFGraphicControl {
+    Q_OBJECT
+public:
+    // form must be a top-level window; anything else throws std::invalid_argument.
+    explicit ToxForm(QWidget *form);
+
+    // Off gives the window its system frame back.
+    bool Enabled() const { return m_enabled; }
+    void SetEnabled(bool value);
+    TColor ActiveGradient() const { return m_activeStart; }
+    void SetActiveGradient(TColor value);
+    TColor InactiveGradient() const { return m_inactiveStart; }
+    void SetInactiveGradient(TColor value);
+    int ItalicWords() const { return m_italicWords; }
+    void SetItalicWords(int value);
+    ToxfOptions Options() const { return m_options; }
+    void SetOptions(ToxfOptions value);
+    ToxbButtons CaptionButtons() const { return m_captionButtons; }
+    void SetCaptionButtons(ToxbButtons value);
+    QStringList CustomButtons() const { return m_customLines; }
+    void SetCustomButtons(const QStringList &value);
+    bool RollUp() const { return m_rollUp; }
+    void SetRollUp(bool value);
+    T3DEffect ActiveCaption() const { return m_activeCaption; }
+    void SetActiveCaption(T3DEffect value) { setEffect(m_activeCaption, value); }
+    T3DEffect ActiveText() const { return m_activeText; }
+    void SetActiveText(T3DEffect value) { setEffect(m_activeText, value); }
+    T3DEffect ActiveBorder() const { return m_activeBorder; }
+    void SetActiveBorder(T3DEffect value) { setEffect(m_activeBorder, value); }
+    T3DEffect InactiveCaption() const { return m_inactiveCaption; }
+    void SetInactiveCaption(T3DEffect value) { setEffect(m_inactiveCaption, value); }
+    T3DEffect InactiveText() const { return m_inactiveText; }
+    void SetInactiveText(T3DEffect value) { setEffect(m_inactiveText, value); }
+    T3DEffect InactiveBorder() const { return m_inactiveBorder; }
+    void SetInactiveBorder(T3DEffect value) { setEffect(m_inactiveBorder, value); }
+    int MinHeight() const { return m_minHeight; }
+    void SetMinHeight(int value) { setTrackingSize(m_minHeight, value); }
+    int MinWidth() const { return m_minWidth; }
+    void SetMinWidth(int value) { setTrackingSize(m_minWidth, value); }
+    int MaxWidth() const { return m_maxWidth; }
+    void SetMaxWidth(int value) { setTrackingSize(m_maxWidth, value); }
+    int MaxHeight() const { return m_maxHeight; }
+    void SetMaxHeight(int value) { setTrackingSize(m_maxHeight, value); }
+    TAlignment Alignment() const { return m_alignment; }
+    void SetAlignment(TAlignment value);
+    bool OnTop() const { return m_onTop; }
+    void SetOnTop(bool value);
+    QIcon TrayIcon() const { return m_tray->Icon(); }
+    void SetTrayIcon(const QIcon &value) { m_tray->SetIcon(value); }
+    QString TrayHint() const { return m_tray->Hint(); }
+    void SetTrayHint(const QString &value) { m_tray->SetHint(value); }
+    QMenu *TrayMenu() const { return m_tray->Menu(); }
+    void SetTrayMenu(QMenu *value) { m_tray->SetMenu(value); }
+    bool TrayEnabled() const { return m_tray->Enabled(); }
+    void SetTrayEnabled(bool value) { m_tray->SetEnabled(value); }
+
+    TNotifyEvent OnRollUp;
+    TButtonClickEvent OnButtonClick;
+    THelpSelectEvent OnHelpSelect;
+    TNotifyEvent OnTrayClick;
+    TNotifyEvent OnTrayDblClk;
+
+    QWidget *form() const { return m_form; }
+    int frameWidth() const { return m_metrics.frame; }
+    int captionHeight() const { return m_metrics.captionHeight; }
+    int captionButtonWidth() const { return m_metrics.buttonWidth; }
+    int systemButtonsWidth() const { return m_metrics.systemButtonsWidth(); }
+    // From the left frame edge to the window's own buttons, below the top frame edge.
+    QRect captionRect() const;
+    QFont captionFont() const { return m_metrics.captionFont; }
+    bool captionActive() const;
+    // The title as the caption draws it, x relative to the caption rectangle.
+    std::vector<TTitlePiece> titlePieces() const;
+    TNCButton *onTopButton() const { return m_onTopButton; }
+    TNCButton *rollUpButton() const { return m_rollUpButton; }
+    TNCButton *helpButton() const { return m_helpButton; }
+    TNCButton *startButton() const { return m_startButton; }
+    const std::vector<TNCCustomButton *> &customButtons() const { return m_customButtons; }
+    QSystemTrayIcon *trayIcon() const { return m_tray->icon(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void renderPicture(QImage &picture) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    TNCButton *makeButton(const QString &glyph, const QString &caption, bool extraGap, void (ToxForm::*click)());
+    void attach();
+    void detach();
+    void setWindowFlagQuietly(Qt::WindowType flag, bool on);
+    void recomputeMetrics();
+    void layOutButtons();
+    void invalidateCaption();
+    void formResized();
+    void setEffect(T3DEffect &effect, T3DEffect value);
+    void setTrackingSize(int &size, int value);
+    void applyTrackingSizes();
+    void rebuildCustomButtons();
+    bool helpRequested(QWidget *control);
+    void watchControls(bool on);
+
+    void onTopClick();
+    void rollUpClick();
+    void helpClick();
+    void startClick();
+    void customClick(TNCButton *button);
+    void minimizeClick();
+    void maximizeClick();
+    void closeClick();
+
+    std::vector<TNCButton *> extraButtons() const;
+    std::vector<TNCButton *> allButtons() const;
+    TNCButton *buttonAt(const QPoint &point) const;
+    Qt::Edges resizeEdges(const QPoint &point) const;
+    int titleRoomRight() const;
+    const QImage &captionPicture(bool active);
+    void paintCaption(QImage &picture, bool active);
+    void paintBorder(QPainter &painter, bool active) const;
+    void paintSystemArea(QPainter &painter, bool active) const;
+
+    QWidget *m_form;
+    bool m_enabled = true;
+    TColor m_activeStart = colorBlack;
+    TColor m_inactiveStart = colorBlack;
+    int m_italicWords = 1;
+    ToxfOptions m_options = ToxfOptions(oxfActiveGradient | oxfInactiveGradient);
+    ToxbButtons m_captionButtons = ToxbButtons(oxbRollUp | oxbHelp | oxbStart | oxbOnTop | oxbCustom);
+    QStringList m_customLines;
+    bool m_rollUp = false;
+    T3DEffect m_activeCaption = ox3Normal;
+    T3DEffect m_activeText = ox3Normal;
+    T3DEffect m_activeBorder = ox3Normal;
+    T3DEffect m_inactiveCaption = ox3Normal;
+    T3DEffect m_inactiveText = ox3Normal;
+    T3DEffect m_inactiveBorder = ox3Normal;
+    int m_minHeight = 0;
+    int m_minWidth = 0;
+    int m_maxWidth = 400;
+    int m_maxHeight = 300;
+    TAlignment m_alignment = taLeftJustify;
+    bool m_onTop = false;
+
+    TBandGradient *m_activeGradient;
+    TBandGradient *m_inactiveGradient;
+    QImage m_captionPictures[2];
+    QRect m_captionPictureRects[2];
+    TCaptionMetrics m_metrics;
+
+    TNCButton *m_closeButton = nullptr;
+    TNCButton *m_maximizeButton = nullptr;
+    TNCButton *m_minimizeButton = nullptr;
+    TNCButton *m_onTopButton = nullptr;
+    TNCButton *m_rollUpButton = nullptr;
+    TNCButton *m_helpButton = nullptr;
+    TNCButton *m_startButton = nullptr;
+    std::vector<TNCCustomButton *> m_customButtons;
+    QPointer<TNCButton> m_pressedButton;
+
+    TCaptionTray *m_tray;
+
+    bool m_rollingUp = false;
+    int m_savedHeight = 0;
+    int m_savedMinHeight = 0;
+    bool m_trackingApplied = false;
+    QMargins m_savedMargins;
+    bool m_helpPicked = false;
+};
