@@ -1,0 +1,95 @@
+#include "dialogs/Unit4.h"
+#include "widgets/AHMTHolders.h"
+#include "widgets/ToxBackground.h"
+#include "widgets/oxBtns.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+// The credits dialog: its design, the three texts and what the buttons show.
+class TestTForm4 : public QObject {
+    Q_OBJECT
+
+private:
+    static QStringList memoLines(const TForm4 &form) { return form.Memo1->toPlainText().split('\n'); }
+
+    static void press(ToxGraphicButton *button) { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(40, 10)); }
+
+private slots:
+    void designHasThePictureVersionMemoAndFourButtons()
+    {
+        TForm4 form;
+        QCOMPARE(form.windowTitle(), QString("Zarvo Creditos"));
+        QCOMPARE(form.size(), QSize(358, 394));
+        QVERIFY(!(form.windowFlags() & Qt::WindowCloseButtonHint));
+        QCOMPARE(form.Image1->geometry(), QRect(0, 0, 358, 262));
+        QVERIFY(!form.Image1->pixmap().isNull());
+        QCOMPARE(form.Label1->text(), QString("Version 1.1.1"));
+        QCOMPARE(form.Label1->pos(), QPoint(204, 60));
+        QCOMPARE(form.Memo1->geometry(), QRect(0, 262, 358, 132));
+        QVERIFY(form.Memo1->isReadOnly());
+
+        const QList<ToxGraphicButton *> buttons{form.lida, form.euor, form.ks, form.oxGraphicButton1};
+        const QStringList captions{"La idea", "El autor", "Zarvo Soft.", "Cerrar"};
+        for (int row = 0; row < buttons.size(); ++row) {
+            ToxGraphicButton *button = buttons[row];
+            QCOMPARE(button->Caption(), captions[row]);
+            QCOMPARE(button->size(), QSize(81, 21));
+            QCOMPARE(button->Style(), bsInset);
+            QCOMPARE(button->Background()->Style(), oxbGradient);
+            QVERIFY(button->geometry().bottom() < 262);
+            QVERIFY(button->x() > 179);
+            if (row > 0)
+                QVERIFY(button->y() > buttons[row - 1]->geometry().bottom());
+        }
+        QCOMPARE(form.lida->TextX(), 19);
+        QCOMPARE(form.ks->TextX(), 7);
+        QCOMPARE(form.lida->textRect().left(), 19);
+        QCOMPARE(form.oxGraphicButton1->Background()->Gradient(), rgbColor(128, 0, 128));
+        QCOMPARE(form.oxGraphicButton1->image().pixel(3, 10), qRgb(128 - 6, 0, 128 - 6));
+    }
+
+    void textsAreSpanishProseOfTheirOwnLengths()
+    {
+        TForm4 form;
+        QCOMPARE(form.laidea->Items().size(), 41);
+        QCOMPARE(form.yo->Items().size(), 23);
+        QCOMPARE(form.zarvo->Items().size(), 36);
+        QCOMPARE(memoLines(form), form.laidea->Items());
+    }
+
+    void eachPressShowsItsTextOnce()
+    {
+        TForm4 form;
+        press(form.euor);
+        press(form.euor);
+        QCOMPARE(memoLines(form), form.yo->Items());
+        press(form.ks);
+        QCOMPARE(memoLines(form), form.zarvo->Items());
+        press(form.lida);
+        press(form.lida);
+        QCOMPARE(memoLines(form), form.laidea->Items());
+    }
+
+    // Only "Cerrar" hides the dialog, and the text chosen last is still there next time.
+    void theChosenTextOutlivesHiding()
+    {
+        TForm4 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        press(form.euor);
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QVERIFY(form.isVisible());
+        form.close();
+        QVERIFY(form.isVisible());
+        press(form.oxGraphicButton1);
+        QVERIFY(!form.isVisible());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(memoLines(form), form.yo->Items());
+    }
+};
+
+QTEST_MAIN(TestTForm4)
+#include "tst_TForm4.moc"

@@ -1,0 +1,631 @@
+#include "oxDockBr.h"
+
+#include "BandGradient.h"
+#include "TDockBarPainter.h"
+#include "TDockForm.h"
+#include "TDockLineUp.h"
+#include "TDockPositionFile.h"
+#include "TDockTracker.h"
+#include "ToxDockBack.h"
+#include "ToxSpace.h"
+
+#include <QBoxLayout>
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+
+namespace {
+// Room enough that the line-up never wraps or runs out while it only measures.
+constexpr int Unbounded = QWIDGETSIZE_MAX / 4;
+constexpr int DefaultTitlePoints = 7;
+
+// Hidden on purpose, as opposed to not shown yet because its parent is not.
+bool explicitlyHiddenWidget(const QWidget *widget)
+{
+    return widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
+}
+} // namespace
+
+ToxDockBar::ToxDockBar(QWidget *parent)
+    : TDFGraphicControl(parent), m_titleFont("Small Fonts", DefaultTitlePoints), m_background(new ToxDockBack(this)),
+      m_gradient(new TBandGradient(this)), m_tracker(std::make_unique<TDockTracker>(*this)),
+      m_iniFileName(TDockPositionFile::defaultFileName())
+{
+    connect(m_background, &ToxDockBack::changed, this, [this] {
+        syncGradient();
+        requestRender();
+    });
+    syncGradient();
+    adoptSite();
+}
+
+ToxDockBar::~ToxDockBar()
+{
+    // Nothing is announced while the bar goes.
+    OnDocked = OnShow = OnHide = OnPaint = OnResize = nullptr;
+    m_tracker.reset();
+    if (m_loaded && (m_options & opAutoSave))
+        writePosition();
+    if (TDockForm *form = m_dockForm) {
+        m_dockForm = nullptr;
+        form->releaseBar();
+        if (parentWidget() == form)
+            setParent(nullptr);
+        delete form;
+    }
+}
+
+void ToxDockBar::SetCaption(const QString &value)
+{
+    if (m_caption == value)
+        return;
+    m_caption = value;
+    if (m_dockForm)
+        m_dockForm->update();
+}
+
+void ToxDockBar::SetColor(TColor value)
+{
+    if (m_color == value)
+        return;
+    m_color = value;
+    syncGradient();
+    requestRender();
+}
+
+void ToxDockBar::SetBorderWidth(int value)
+{
+    setAndRealign(m_borderWidth, value);
+}
+
+void ToxDockBar::SetGapSize(int value)
+{
+    setAndRealign(m_gapSize, value);
+}
+
+void ToxDockBar::SetDock(TDockAlign value)
+{
+    // A bar that never had a site has no edge to go to.
+    if (m_dock == value || (m_dock == dkFloat && !m_site))
+        return;
+    m_dock = value;
+    if (value == dkFloat)
+        floatOut();
+    else
+        dockAt(value);
+    if (OnDocked)
+        OnDocked(this);
+}
+
+void ToxDockBar::SetDockHeight(int value)
+{
+    if (m_dockHeight == value)
+        return;
+    m_dockHeight = value;
+    if (m_dock == dkTop || m_dock == dkBottom)
+        realign();
+}
+
+void ToxDockBar::SetDockWidth(int value)
+{
+    if (m_dockWidth == value)
+        return;
+    m_dockWidth = value;
+    if (isSideDock(m_dock))
+        realign();
+}
+
+void ToxDockBar::SetFloatLeft(int value)
+{
+    if (value != m_floatRect.left())
+        setFloatRect(m_floatRect.translated(value - m_floatRect.left(), 0));
+}
+
+void ToxDockBar::SetFloatTop(int value)
+{
+    if (value != m_floatRect.top())
+        setFloatRect(m_floatRect.translated(0, value - m_floatRect.top()));
+}
+
+void ToxDockBar::SetFloatWidth(int value)
+{
+    if (value != m_floatRect.width())
+        setFloatRect(QRect(m_floatRect.topLeft(), QSize(value, m_floatRect.height())));
+}
+
+void ToxDockBar::SetFloatHeight(int value)
+{
+    if (value != m_floatRect.height())
+        setFloatRect(QRect(m_floatRect.topLeft(), QSize(m_floatRect.width(), value)));
+}
+
+void ToxDockBar::setFloatRect(const QRect &rect)
+{
+    m_floatRect = rect;
+    if (m_dockForm) {
+        m_dockForm->setGeometry(rect);
+        m_dockForm->fitBar();
+    }
+}
+
+void ToxDockBar::SetOptions(ToxDockOptions value)
+{
+    if (m_options == value)
+        return;
+    m_options = value;
+    if (m_dockForm)
+        m_dockForm->optionsChanged();
+    realign();
+}
+
+void ToxDockBar::SetStyle(TDockBarStyle value)
+{
+    if (m_style == value)
+        return;
+    m_style = value;
+    requestRender();
+}
+
+void ToxDockBar::SetTitleFont(const QFont &value)
+{
+    if (m_titleFont == value)
+        return;
+    m_titleFont = value;
+    if (m_dockForm)
+        m_dockForm->update();
+}
+
+void ToxDockBar::SetSpacesSize(quint16 value)
+{
+    if (m_spacesSize == value)
+        return;
+    m_spacesSize = value;
+    for (ToxSpace *space : findChildren<ToxSpace *>(Qt::FindDirectChildrenOnly))
+        space->fitToBar();
+    realign();
+}
+
+void ToxDockBar::SetBackground(const ToxDockBack &value)
+{
+    m_background->Assign(value);
+}
+
+TControlAlign ToxDockBar::controlAlign(QWidget *control) const
+{
+    return m_controlAligns.value(control, caNone);
+}
+
+void ToxDockBar::setControlAlign(QWidget *control, TControlAlign align)
+{
+    if (!control || control->parent() != this || controlAlign(control) == align)
+        return;
+    if (align == caNone)
+        m_controlAligns.remove(control);
+    else
+        m_controlAligns.insert(control, align);
+    realign();
+}
+
+bool ToxDockBar::dragging() const
+{
+    return m_tracker && m_tracker->dragging();
+}
+
+QRect ToxDockBar::dragOutline() const
+{
+    return m_tracker ? m_tracker->outline() : QRect();
+}
+
+bool ToxDockBar::explicitlyHidden() const
+{
+    return explicitlyHiddenWidget(this);
+}
+
+bool ToxDockBar::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ParentChange: adoptSite(); break;
+    case QEvent::ChildAdded: childAdded(static_cast<QChildEvent *>(event)->child()); break;
+    case QEvent::ChildRemoved:
+        m_controlAligns.remove(static_cast<QChildEvent *>(event)->child());
+        requestRealign();
+        break;
+    case QEvent::LayoutRequest: realign(); break;
+    case QEvent::ShowToParent:
+    case QEvent::HideToParent:
+        if (m_dockForm)
+            m_dockForm->syncVisibility();
+        break;
+    case QEvent::PaletteChange:
+        syncGradient();
+        requestRender();
+        break;
+    default: break;
+    }
+    return TDFGraphicControl::event(event);
+}
+
+bool ToxDockBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_site) {
+        if (event->type() == QEvent::Resize && m_dock != dkFloat && !inSiteLayout())
+            placeOnEdge();
+    } else if (watched->parent() == this && !m_aligning) {
+        switch (event->type()) {
+        case QEvent::Resize:
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent: requestRealign(); break;
+        default: break;
+        }
+    }
+    return TDFGraphicControl::eventFilter(watched, event);
+}
+
+void ToxDockBar::childAdded(QObject *child)
+{
+    if (!child->isWidgetType())
+        return;
+    child->installEventFilter(this);
+    requestRealign();
+}
+
+void ToxDockBar::adoptSite()
+{
+    QWidget *parent = parentWidget();
+    if (!parent || parent == m_dockForm || parent == m_site)
+        return;
+    if (m_site)
+        m_site->removeEventFilter(this);
+    m_site = parent;
+    m_site->installEventFilter(this);
+    requestRealign();
+}
+
+// Posted requests collapse into one, so a burst of new controls lines up once.
+void ToxDockBar::requestRealign()
+{
+    QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+}
+
+bool ToxDockBar::inSiteLayout() const
+{
+    return m_site && parentWidget() == m_site && m_site->layout() && m_site->layout()->indexOf(this) >= 0;
+}
+
+void ToxDockBar::realign()
+{
+    if (m_aligning)
+        return;
+    m_aligning = true;
+    // A second pass places the controls in the area that sizing the bar has just changed.
+    for (int pass = 0; pass < 2; ++pass) {
+        const QRect area = placeAlignedControls();
+        if (m_options & opAutoAlign)
+            lineUp(area);
+        if (!fitSize())
+            break;
+    }
+    m_aligning = false;
+    if (effectiveStyle() == oxdWin97)
+        requestRender();
+}
+
+std::vector<TDockItem> ToxDockBar::lineUpItems() const
+{
+    std::vector<TDockItem> items;
+    for (QObject *object : children()) {
+        auto *control = qobject_cast<QWidget *>(object);
+        if (!control || control->isWindow() || m_controlAligns.contains(control))
+            continue;
+        items.push_back({control, control->geometry(), qobject_cast<ToxSpace *>(control) != nullptr,
+                         !explicitlyHiddenWidget(control)});
+    }
+    return items;
+}
+
+QRect ToxDockBar::placeAlignedControls()
+{
+    QRect area = rect().adjusted(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth);
+    const auto side = [this](TControlAlign align) {
+        std::vector<QWidget *> controls;
+        for (QObject *object : children())
+            if (m_controlAligns.value(object, caNone) == align &&
+                !explicitlyHiddenWidget(static_cast<QWidget *>(object)))
+                controls.push_back(static_cast<QWidget *>(object));
+        return controls;
+    };
+    for (QWidget *control : side(caTop)) {
+        control->setGeometry(area.left(), area.top(), area.width(), control->height());
+        area.setTop(area.top() + control->height());
+    }
+    const std::vector<QWidget *> bottom = side(caBottom);
+    for (auto control = bottom.rbegin(); control != bottom.rend(); ++control) {
+        (*control)->setGeometry(area.left(), area.bottom() + 1 - (*control)->height(), area.width(),
+                                (*control)->height());
+        area.setBottom(area.bottom() - (*control)->height());
+    }
+    for (QWidget *control : side(caLeft)) {
+        control->setGeometry(area.left(), area.top(), control->width(), area.height());
+        area.setLeft(area.left() + control->width());
+    }
+    const std::vector<QWidget *> right = side(caRight);
+    for (auto control = right.rbegin(); control != right.rend(); ++control) {
+        (*control)->setGeometry(area.right() + 1 - (*control)->width(), area.top(), (*control)->width(), area.height());
+        area.setRight(area.right() - (*control)->width());
+    }
+    return area;
+}
+
+QSize ToxDockBar::alignedExtent() const
+{
+    QSize extent(0, 0);
+    for (auto aligned = m_controlAligns.cbegin(); aligned != m_controlAligns.cend(); ++aligned) {
+        const auto *control = static_cast<const QWidget *>(aligned.key());
+        if (explicitlyHiddenWidget(control))
+            continue;
+        if (aligned.value() == caTop || aligned.value() == caBottom)
+            extent.rheight() += control->height();
+        else
+            extent.rwidth() += control->width();
+    }
+    return extent;
+}
+
+void ToxDockBar::lineUp(const QRect &area)
+{
+    std::vector<TDockItem> items = lineUpItems();
+    TDockLineUp::sortByPlace(items, m_lastLineUpDock, m_borderWidth);
+    if (!TDockLineUp(m_dock, area, m_borderWidth, m_gapSize).arrange(items).isValid())
+        return;
+    for (const TDockItem &item : items) {
+        item.control->setGeometry(item.rect);
+        if (item.spacer && item.visible == explicitlyHiddenWidget(item.control))
+            item.control->setVisible(item.visible);
+    }
+    m_lastLineUpDock = m_dock;
+}
+
+QSize ToxDockBar::measure(TDockAlign dock, const QRect &area) const
+{
+    std::vector<TDockItem> items = lineUpItems();
+    TDockLineUp::sortByPlace(items, m_lastLineUpDock, m_borderWidth);
+    return TDockLineUp(dock, area, m_borderWidth, m_gapSize).arrange(items);
+}
+
+// Sizes the bar, or its floating window, to the line-up; true when the bar's size changed.
+bool ToxDockBar::fitSize()
+{
+    const QSize before = size();
+    if (m_dock != dkFloat) {
+        const int extent = edgeExtent(m_dock);
+        if (extent > 0)
+            applyEdgeExtent(extent);
+        return size() != before;
+    }
+    if (!(m_options & opAutoSize) || !m_dockForm)
+        return false;
+    const QSize wanted = floatSizeFor(m_floatRect.width());
+    if (!wanted.isValid() || wanted == m_floatRect.size())
+        return false;
+    setFloatRect(QRect(m_floatRect.topLeft(), wanted));
+    return size() != before;
+}
+
+int ToxDockBar::edgeExtent(TDockAlign edge) const
+{
+    const bool side = isSideDock(edge);
+    const int recorded = side ? m_dockWidth : m_dockHeight;
+    if (!(m_options & opAutoSize) && recorded > 0)
+        return recorded;
+    const QSize needed = measure(edge, QRect(0, 0, Unbounded, Unbounded));
+    if (!needed.isValid())
+        return recorded;
+    const QSize extent = needed + QSize(2 * m_borderWidth, 2 * m_borderWidth) + alignedExtent();
+    return side ? extent.width() : extent.height();
+}
+
+void ToxDockBar::applyEdgeExtent(int extent)
+{
+    if (isSideDock(m_dock)) {
+        m_dockWidth = extent;
+        setMinimumSize(extent, 0);
+        setMaximumSize(extent, QWIDGETSIZE_MAX);
+    } else {
+        m_dockHeight = extent;
+        setMinimumSize(0, extent);
+        setMaximumSize(QWIDGETSIZE_MAX, extent);
+    }
+    if (!inSiteLayout())
+        placeOnEdge();
+}
+
+void ToxDockBar::placeOnEdge()
+{
+    if (!m_site || parentWidget() != m_site)
+        return;
+    const QRect room = m_site->contentsRect();
+    switch (m_dock) {
+    case dkTop: setGeometry(room.left(), room.top(), room.width(), height()); break;
+    case dkBottom: setGeometry(room.left(), room.bottom() + 1 - height(), room.width(), height()); break;
+    case dkLeft: setGeometry(room.left(), room.top(), width(), room.height()); break;
+    case dkRight: setGeometry(room.right() + 1 - width(), room.top(), width(), room.height()); break;
+    case dkFloat: break;
+    }
+}
+
+QSize ToxDockBar::floatSizeFor(int windowWidth) const
+{
+    const QMargins chrome = TDockForm::chrome(m_options);
+    const QSize around = QSize(chrome.left() + chrome.right(), chrome.top() + chrome.bottom()) +
+                         QSize(2 * m_borderWidth, 2 * m_borderWidth) + alignedExtent();
+    const QSize needed = measure(dkFloat, QRect(0, 0, windowWidth - around.width(), Unbounded));
+    return needed.isValid() ? needed + around : QSize();
+}
+
+// The floating window's size; a window too small to use is first fitted to one row.
+QSize ToxDockBar::floatingSize() const
+{
+    if ((m_options & opAutoSize) && m_floatRect.width() + m_floatRect.height() < 30) {
+        const QSize oneRow = floatSizeFor(Unbounded);
+        if (oneRow.isValid())
+            return oneRow;
+    }
+    return m_floatRect.size();
+}
+
+void ToxDockBar::floatOut()
+{
+    rememberLayoutSlot();
+    if (!m_dockForm)
+        m_dockForm = new TDockForm(this, m_site ? m_site->window() : nullptr);
+    const bool keepShown = !explicitlyHidden();
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const QSize floating = floatingSize();
+    setParent(m_dockForm);
+    setFloatRect(QRect(m_floatRect.topLeft(), floating));
+    if (keepShown)
+        show();
+    realign();
+    m_dockForm->syncVisibility();
+}
+
+void ToxDockBar::dockAt(TDockAlign edge)
+{
+    if (m_dockForm && parentWidget() == m_dockForm) {
+        const bool keepShown = !explicitlyHidden();
+        setParent(m_site);
+        restoreLayoutSlot();
+        if (keepShown)
+            show();
+        m_dockForm->syncVisibility();
+    }
+    m_lastEdge = edge;
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    realign();
+}
+
+void ToxDockBar::rememberLayoutSlot()
+{
+    m_slotLayout = nullptr;
+    if (!m_site || parentWidget() != m_site)
+        return;
+    if (auto *box = qobject_cast<QBoxLayout *>(m_site->layout())) {
+        const int index = box->indexOf(this);
+        if (index >= 0) {
+            m_slotLayout = box;
+            m_slotIndex = index;
+            m_slotStretch = box->stretch(index);
+        }
+    }
+}
+
+void ToxDockBar::restoreLayoutSlot()
+{
+    if (m_slotLayout && m_slotLayout->indexOf(this) < 0)
+        m_slotLayout->insertWidget(std::min(m_slotIndex, m_slotLayout->count()), this, m_slotStretch);
+}
+
+void ToxDockBar::floatAt(const QPoint &topLeft)
+{
+    setFloatRect(QRect(topLeft, floatingSize()));
+    SetDock(dkFloat);
+}
+
+void ToxDockBar::dblClickDock()
+{
+    if (!(m_options & opDblClkDock) || !(m_options & opAllowFloat) || (m_options & opLock))
+        return;
+    SetDock(m_dock == dkFloat ? m_lastEdge : dkFloat);
+}
+
+void ToxDockBar::Loaded()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    if (m_options & opAutoSave)
+        readPosition();
+}
+
+// Named colours are resolved here, so that a palette change rebuilds the colour table.
+void ToxDockBar::syncGradient()
+{
+    m_gradient->SetStartColor(toRgbColor(m_background->Gradient()));
+    m_gradient->SetEndColor(toRgbColor(m_color));
+}
+
+void ToxDockBar::readPosition()
+{
+    const TDockPositionFile::Position read =
+        TDockPositionFile(m_iniFileName).read(objectName(), {m_floatRect, int(m_dock)});
+    setFloatRect(read.floatRect);
+    if (read.dock >= dkFloat && read.dock <= dkRight)
+        SetDock(TDockAlign(read.dock));
+}
+
+void ToxDockBar::writePosition() const
+{
+    TDockPositionFile(m_iniFileName).write(objectName(), {m_floatRect, int(m_dock)});
+}
+
+void ToxDockBar::renderPicture(QImage &picture)
+{
+    QPainter painter(&picture);
+    TDockBarPainter::paintBackground(painter, picture.rect(), *m_background, m_color, *m_gradient);
+    TDockBarPainter::paintFrame(painter, picture.rect(), effectiveStyle(), m_dock == dkFloat);
+    if (effectiveStyle() == oxdWin97)
+        TDockBarPainter::paintSeparators(painter, lineUpItems(), isSideDock(m_dock),
+                                         rect().adjusted(m_borderWidth, 0, -m_borderWidth, 0));
+    painter.end();
+    if (OnPaint)
+        OnPaint(this);
+}
+
+void ToxDockBar::resizeEvent(QResizeEvent *event)
+{
+    TDFGraphicControl::resizeEvent(event);
+    realign();
+    if (OnResize)
+        OnResize(this);
+}
+
+void ToxDockBar::showEvent(QShowEvent *event)
+{
+    TDFGraphicControl::showEvent(event);
+    if (!m_loaded)
+        QMetaObject::invokeMethod(this, &ToxDockBar::Loaded, Qt::QueuedConnection);
+    if (OnShow)
+        OnShow(this);
+}
+
+void ToxDockBar::hideEvent(QHideEvent *event)
+{
+    TDFGraphicControl::hideEvent(event);
+    if (OnHide)
+        OnHide(this);
+}
+
+void ToxDockBar::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && !(m_options & opLock))
+        m_tracker->press(event->globalPosition().toPoint());
+}
+
+void ToxDockBar::mouseMoveEvent(QMouseEvent *event)
+{
+    m_tracker->move(event->globalPosition().toPoint());
+}
+
+void ToxDockBar::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_tracker->release(event->globalPosition().toPoint());
+}
+
+void ToxDockBar::mouseDoubleClickEvent(QMouseEvent *)
+{
+    dblClickDock();
+}
