@@ -1,7 +1,175 @@
 #include "Unit2.h"
 
-TForm2::TForm2(QWidget *parent) : QDialog(parent)
+#include "DialogParts.h"
+#include "UpDown.h"
+#include "main/Unit1.h"
+#include "ping/Ping.h"
+#include "widgets/FloatEdit.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using DialogParts::newField;
+using DialogParts::newLabel;
+
+TForm2::TForm2(TForm1 *owner) : QDialog(owner), m_form(*owner)
 {
     setObjectName("Form2");
     setWindowTitle("MultiPinG");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setFixedSize(189, 246);
+
+    auto *panel = new QFrame(this);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto *column = new QVBoxLayout(panel);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->addWidget(createButtonStrip());
+    column->addWidget(createProperties());
+    column->addWidget(createTimerSpeed());
+    column->addStretch(1);
+    auto *whole = new QVBoxLayout(this);
+    whole->setContentsMargins(0, 0, 0, 0);
+    whole->addWidget(panel);
+
+    DialogParts::bindField(this, etout, &TForm2::etoutChange, UpDown2, &TForm2::UpDown2Click);
+    DialogParts::bindField(this, esize, &TForm2::esizeChange, UpDown3, &TForm2::UpDown3Click);
+    DialogParts::bindField(this, ettl, &TForm2::ettlChange, UpDown4, &TForm2::UpDown4Click);
+    DialogParts::bindField(this, velo, &TForm2::veloChange, UpDown1, &TForm2::UpDown1Click);
 }
+
+QFrame *TForm2::createButtonStrip()
+{
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName("Bevel1");
+    Bevel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Bevel1->setFixedHeight(32);
+    auto button = [this](const char *name, const QString &hint, bool hintShown, QStyle::StandardPixmap glyph,
+                         void (TForm2::*handler)()) {
+        auto *b = new QToolButton(Bevel1);
+        b->setObjectName(name);
+        b->setAccessibleName(hint);
+        if (hintShown)
+            b->setToolTip(hint);
+        b->setIcon(style()->standardIcon(glyph));
+        DialogParts::bindClick(this, b, handler);
+        return b;
+    };
+    SpeedButton2 = button("SpeedButton2", "Restore original valores", true, QStyle::SP_BrowserReload,
+                          &TForm2::SpeedButton2Click);
+    SpeedButton3 = button("SpeedButton3", "load to fast Tozelo Buttom", true, QStyle::SP_MediaSeekForward,
+                          &TForm2::SpeedButton3Click);
+    SpeedButton4 = button("SpeedButton4", "close", false, QStyle::SP_DialogCloseButton, &TForm2::SpeedButton4Click);
+    auto *row = new QHBoxLayout(Bevel1);
+    row->setContentsMargins(3, 3, 3, 3);
+    row->addWidget(SpeedButton2);
+    row->addWidget(SpeedButton3);
+    row->addStretch(1);
+    row->addWidget(SpeedButton4);
+    return Bevel1;
+}
+
+QGroupBox *TForm2::createProperties()
+{
+    GroupBox1 = new QGroupBox("Propiedades de Multi PinG", this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setFont(QFont("Bookman Old Style", 8));
+    GroupBox1->setFixedHeight(132);
+    Label2 = newLabel(GroupBox1, "Label2", "Time Out");
+    Label3 = newLabel(GroupBox1, "Label3", "SiZe");
+    Label4 = newLabel(GroupBox1, "Label4", "TLL");
+    Label5 = newLabel(GroupBox1, "Label5", "mSeg");
+    Label6 = newLabel(GroupBox1, "Label6", "Bytes");
+    etout = newField(GroupBox1, "etout", "500", 5);
+    esize = newField(GroupBox1, "esize", "56", 3);
+    ettl = newField(GroupBox1, "ettl", "64", 3);
+    UpDown2 = new TUpDown(etout, {10, 4000, 10, 500}, GroupBox1);
+    UpDown3 = new TUpDown(esize, {10, 100, 1, 56}, GroupBox1);
+    UpDown4 = new TUpDown(ettl, {10, 100, 1, 64}, GroupBox1);
+    auto *grid = new QGridLayout(GroupBox1);
+    DialogParts::addFieldRow(grid, 0, Label2, etout, UpDown2, Label5);
+    DialogParts::addFieldRow(grid, 1, Label3, esize, UpDown3, Label6);
+    DialogParts::addFieldRow(grid, 2, Label4, ettl, UpDown4, nullptr);
+    UpDown2->setObjectName("UpDown2");
+    UpDown3->setObjectName("UpDown3");
+    UpDown4->setObjectName("UpDown4");
+    return GroupBox1;
+}
+
+QWidget *TForm2::createTimerSpeed()
+{
+    auto *area = new QWidget(this);
+    Label7 = newLabel(area, "Label7", "Ultra Fast Timer PinG acelerator :");
+    Label7->setAlignment(Qt::AlignCenter);
+    Label7->setFont(QFont("Times New Roman", 10));
+    QPalette blue = Label7->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    Label7->setPalette(blue);
+    Label8 = newLabel(area, "Label8", "Timer PinG Turbo Velocity");
+    Label9 = newLabel(area, "Label9", "MiliSeg");
+    velo = newField(area, "velo", "500", 0);
+    velo->setAccessibleName(Label8->text());
+    UpDown1 = new TUpDown(velo, {10, 4000, 10, 500}, area);
+    UpDown1->setObjectName("UpDown1");
+    auto *row = new QHBoxLayout;
+    row->addWidget(velo);
+    row->addWidget(UpDown1);
+    row->addWidget(Label9);
+    auto *column = new QVBoxLayout(area);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(Label7);
+    column->addWidget(Label8);
+    column->addLayout(row);
+    return area;
+}
+
+void TForm2::etoutChange()
+{
+    DialogParts::applyEchoed(m_form, etout, [this](int value) { m_form.Ping2->SetTimeout(value); }, 2, "Delay : ");
+}
+
+void TForm2::esizeChange()
+{
+    DialogParts::applyEchoed(m_form, esize, [this](int value) { m_form.Ping2->SetSize(value); }, 1, "Paket : ");
+}
+
+void TForm2::ettlChange()
+{
+    DialogParts::applyEchoed(m_form, ettl, [this](int value) { m_form.Ping2->SetTTL(value); }, 3, "TTL : ");
+}
+
+void TForm2::veloChange()
+{
+    DialogParts::applyEchoed(m_form, velo, [this](int value) { m_form.MipTimer1->SetInterval(value); }, 4, "Timer: ");
+}
+
+void TForm2::UpDown2Click() { etoutChange(); }
+
+void TForm2::UpDown3Click() { esizeChange(); }
+
+void TForm2::UpDown4Click() { ettlChange(); }
+
+void TForm2::UpDown1Click() { veloChange(); }
+
+// A field that already shows its design text is not applied again.
+void TForm2::SpeedButton2Click()
+{
+    etout->SetText("500");
+    ettl->SetText("64");
+    esize->SetText("56");
+    velo->SetText("500");
+}
+
+void TForm2::SpeedButton3Click()
+{
+    if (!etout->Text().isEmpty())
+        m_form.fastTimeout = etout->Text();
+    if (!velo->Text().isEmpty())
+        m_form.fastTimer = velo->Text();
+}
+
+void TForm2::SpeedButton4Click() { hide(); }

@@ -1,13 +1,222 @@
 #include "Unit3.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include "DialogParts.h"
+#include "UpDown.h"
+#include "main/IntervalTimer.h"
+#include "main/Unit1.h"
+#include "ping/Ping.h"
+#include "widgets/FloatEdit.h"
 
-TForm3::TForm3(QWidget *parent) : QDialog(parent), Label8(new QLabel("000.000.000.000", this))
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <exception>
+
+using DialogParts::newField;
+using DialogParts::newLabel;
+
+namespace {
+QFont bookman(int points) { return QFont("Bookman Old Style", points); }
+} // namespace
+
+TForm3::TForm3(TForm1 *owner) : QDialog(owner), siprTimer1(new IntervalTimer(1000, this)), m_form(*owner)
 {
     setObjectName("Form3");
     setWindowTitle("Single PinG");
-    Label8->setObjectName("Label8");
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Label8);
+    setWindowFlags(Qt::Dialog | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    resize(197, 344);
+    siprTimer1->setObjectName("siprTimer1");
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->addWidget(createRetry());
+    column->addWidget(createProperties(), 1);
+
+    DialogParts::bindField(this, siprt, &TForm3::siprtChange, UpDown4, &TForm3::UpDown4Click);
+    DialogParts::bindField(this, spinto, &TForm3::spintoChange, UpDown1, &TForm3::UpDown1Click);
+    DialogParts::bindField(this, sps, &TForm3::spsChange, UpDown2, &TForm3::UpDown2Click);
+    DialogParts::bindField(this, spttl, &TForm3::spttlChange, UpDown3, &TForm3::UpDown3Click);
+    connect(siprTimer1, &QTimer::timeout, this, [this] { reportExceptions(this, [this] { siprTimer1Timer(); }); });
+    // Every way of closing ends in finished: the close box, Escape, the main window's page switch.
+    connect(this, &QDialog::finished, this, [this] { reportExceptions(this, [this] { FormClose(); }); });
+    FormCreate();
 }
+
+
+QGroupBox *TForm3::createRetry()
+{
+    GroupBox2 = new QGroupBox("Retry PinG", this);
+    GroupBox2->setObjectName("GroupBox2");
+    GroupBox2->setFixedHeight(117);
+    Label7 = newLabel(GroupBox2, "Label7", "Actual IP :");
+    Label7->setFont(bookman(8));
+    Label8 = newLabel(GroupBox2, "Label8", "000.000.000.000");
+    Label8->setFont(bookman(8));
+    QPalette blue = Label8->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    Label8->setPalette(blue);
+    Label1 = newLabel(GroupBox2, "Label1", "Retry Time");
+    siprt = newField(GroupBox2, "siprt", "50", 0);
+    siprt->setAccessibleName(Label1->text());
+    UpDown4 = new TUpDown(siprt, {1, 5000, 10, 50}, GroupBox2);
+    UpDown4->setObjectName("UpDown4");
+    Label9 = newLabel(GroupBox2, "Label9", "mSeg");
+
+    BitBtn2 = DialogParts::newButton(this, GroupBox2, "BitBtn2", "Retry PinG", &TForm3::BitBtn2Click);
+    BitBtn2->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    BitBtn2->setFixedSize(121, 41);
+    BitBtn2->setFont(bookman(10));
+    QPalette navy = BitBtn2->palette();
+    navy.setColor(QPalette::ButtonText, QColor(0, 0, 128));
+    BitBtn2->setPalette(navy);
+    SpeedButton1 = new QToolButton(GroupBox2);
+    SpeedButton1->setObjectName("SpeedButton1");
+    SpeedButton1->setToolTip("Stop");
+    SpeedButton1->setAccessibleName("Stop");
+    SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    SpeedButton1->setFixedSize(41, 41);
+    DialogParts::bindClick(this, SpeedButton1, &TForm3::SpeedButton1Click);
+
+    auto *grid = new QGridLayout(GroupBox2);
+    grid->addWidget(Label7, 0, 0);
+    grid->addWidget(Label8, 0, 1, 1, 3);
+    grid->addWidget(Label1, 1, 0);
+    grid->addWidget(siprt, 1, 1);
+    grid->addWidget(UpDown4, 1, 2);
+    grid->addWidget(Label9, 1, 3);
+    grid->addWidget(BitBtn2, 2, 0, 1, 2);
+    grid->addWidget(SpeedButton1, 2, 2, 1, 2);
+    return GroupBox2;
+}
+
+QGroupBox *TForm3::createProperties()
+{
+    GroupBox1 = new QGroupBox("Propiedades de Single PinG", this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setFont(bookman(8));
+    Label2 = newLabel(GroupBox1, "Label2", "Time Out");
+    Label3 = newLabel(GroupBox1, "Label3", "SiZe");
+    Label4 = newLabel(GroupBox1, "Label4", "TLL");
+    Label5 = newLabel(GroupBox1, "Label5", "mSeg");
+    Label6 = newLabel(GroupBox1, "Label6", "Bytes");
+    spinto = newField(GroupBox1, "spinto", "1000", 5);
+    sps = newField(GroupBox1, "sps", "56", 3);
+    spttl = newField(GroupBox1, "spttl", "64", 3);
+    UpDown1 = new TUpDown(spinto, {100, 4000, 100, 1000}, GroupBox1);
+    UpDown1->setObjectName("UpDown1");
+    UpDown2 = new TUpDown(sps, {10, 100, 1, 56}, GroupBox1);
+    UpDown2->setObjectName("UpDown2");
+    UpDown3 = new TUpDown(spttl, {10, 100, 1, 64}, GroupBox1);
+    UpDown3->setObjectName("UpDown3");
+
+    auto *grid = new QGridLayout(GroupBox1);
+    DialogParts::addFieldRow(grid, 0, Label2, spinto, UpDown1, Label5);
+    DialogParts::addFieldRow(grid, 1, Label3, sps, UpDown2, Label6);
+    DialogParts::addFieldRow(grid, 2, Label4, spttl, UpDown3, nullptr);
+    BitBtn1 = DialogParts::newButton(this, GroupBox1, "BitBtn1", "&Restore original valores", &TForm3::BitBtn1Click);
+    BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+    BitBtn1->setFixedWidth(165);
+    grid->addWidget(BitBtn1, 3, 0, 1, 4);
+
+    Panel1 = new QFrame(GroupBox1);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(2);
+    BitBtn3 = DialogParts::newButton(this, Panel1, "BitBtn3", "load to ultraFast pinG", &TForm3::BitBtn3Click);
+    BitBtn3->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
+    BitBtn3->setFixedWidth(153);
+    auto *inPanel = new QHBoxLayout(Panel1);
+    inPanel->addWidget(BitBtn3);
+    grid->addWidget(Panel1, 4, 0, 1, 4);
+    return GroupBox1;
+}
+
+// A text that differs from the design's counts as a change and is applied.
+void TForm3::FormCreate()
+{
+    spinto->SetText(QString::number(m_form.Ping1->Timeout()));
+    sps->SetText(QString::number(m_form.Ping1->Size()));
+    spttl->SetText(QString::number(m_form.Ping1->TTL()));
+}
+
+void TForm3::spintoChange()
+{
+    DialogParts::applyEchoed(m_form, spinto, [this](int value) { m_form.Ping1->SetTimeout(value); }, 2, "Delay : ");
+}
+
+void TForm3::spsChange()
+{
+    DialogParts::applyEchoed(m_form, sps, [this](int value) { m_form.Ping1->SetSize(value); }, 1, "Paket : ");
+}
+
+void TForm3::spttlChange()
+{
+    DialogParts::applyEchoed(m_form, spttl, [this](int value) { m_form.Ping1->SetTTL(value); }, 3, "TTL : ");
+}
+
+void TForm3::siprtChange()
+{
+    DialogParts::applyEchoed(m_form, siprt, [this](int value) { siprTimer1->SetInterval(value); }, 4, "Timer: ");
+}
+
+void TForm3::UpDown1Click() { spintoChange(); }
+
+void TForm3::UpDown2Click() { spsChange(); }
+
+void TForm3::UpDown3Click() { spttlChange(); }
+
+void TForm3::UpDown4Click() { siprtChange(); }
+
+// The panels are set whatever changed; the retry interval is left alone.
+void TForm3::BitBtn1Click()
+{
+    spinto->SetText("1000");
+    sps->SetText("56");
+    spttl->SetText("64");
+    m_form.setStatusPanel(1, "Paket : 56");
+    m_form.setStatusPanel(2, "Delay : 1000");
+    m_form.setStatusPanel(3, "TTL : 64");
+}
+
+void TForm3::BitBtn3Click()
+{
+    if (!spinto->Text().isEmpty())
+        m_form.fastTimeout = spinto->Text();
+    if (!siprt->Text().isEmpty())
+        m_form.fastTimer = siprt->Text();
+}
+
+// The first request goes out at the first tick.
+void TForm3::BitBtn2Click()
+{
+    if (!m_form.HostEdit->text().isEmpty())
+        siprTimer1->SetEnabled(true);
+}
+
+void TForm3::SpeedButton1Click() { siprTimer1->SetEnabled(false); }
+
+// The host is read at every tick, so editing it changes the host from the next tick on.
+void TForm3::siprTimer1Timer()
+{
+    if (m_form.HostEdit->text().isEmpty()) {
+        siprTimer1->SetEnabled(false);
+        return;
+    }
+    try {
+        m_form.PingButtonClick();
+    } catch (const std::exception &e) {
+        // The timer rests while the report is up, so that the ticks due meanwhile do not stack
+        // reports; the next tick tries again.
+        siprTimer1->SetEnabled(false);
+        showStopMessage(this, QString::fromUtf8(e.what()));
+        siprTimer1->SetEnabled(true);
+    }
+}
+
+void TForm3::FormClose() { siprTimer1->SetEnabled(false); }

@@ -1,9 +1,93 @@
 #pragma once
 #include <QDialog>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
 
-// The re-ping of the found machines dialog.
+class IntervalTimer;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QToolButton;
+class RePingWalk;
+class TBCBitmap;
+class TFloatEdit;
+class TForm1;
+class TPing;
+class TProgressBarEx;
+class TUpDown;
+
+// The re-ping of the found machines: walks a snapshot of the main window's summary, one machine
+// per tick, and hands every result back to the main window's list. The walk belongs to the timer,
+// so it goes on while the dialog is hidden.
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget *parent = nullptr);
+    explicit TForm5(TForm1 *owner); // throws TICMPException
+    ~TForm5() override;
+
+    void FormCreate();
+    void rtoChange();
+    void rpsChange();
+    void rttlChange();
+    void UpDown1Changing(bool &AllowChange);
+    void UpDown2Changing(bool &AllowChange);
+    void UpDown3Changing(bool &AllowChange);
+    void rpingClick();
+    void BitBtn1Click();
+    void rTimer1Timer();
+    void Ping3DnsLookupDone(QObject *Sender, uint16_t Error);
+    void Ping3EchoReply(QObject *Sender, int Error);
+    void FormClose();
+
+    QString infoPanel(int index) const;
+    const RePingWalk &walk() const { return *m_walk; }
+
+    TPing *Ping3;
+    IntervalTimer *rTimer1;
+    QFrame *Panel1;
+    TBCBitmap *BCBitmap1;
+    QPlainTextEdit *Memo1;
+    QGroupBox *GroupBox1;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label4;
+    QLabel *Label5;
+    TFloatEdit *rto;
+    TFloatEdit *rps;
+    TFloatEdit *rttl;
+    TUpDown *UpDown1;
+    TUpDown *UpDown2;
+    TUpDown *UpDown3;
+    QCheckBox *ciclo;
+    QPushButton *rping;
+    QPushButton *BitBtn1;
+    QPushButton *BitBtn2;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+    QToolButton *SpeedButton3;
+    TProgressBarEx *status;
+    QStatusBar *info;
+
+protected:
+    // Escape presses "&Stop rPinG" rather than closing.
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QFrame *createPanel();
+    QWidget *createPicture();
+    QGroupBox *createOptions();
+    QWidget *createBottom();
+    void bindWalk();
+    void removeFirstLines(int count);
+
+    TForm1 &m_form;
+    std::array<QLabel *, 2> m_info{};
+    std::unique_ptr<RePingWalk> m_walk;
 };

@@ -5,6 +5,8 @@
 #include "MachineListView.h"
 #include "MachineMemo.h"
 #include "Unit1.h"
+#include "ping/RePingWalk.h"
+#include "widgets/AHMTMessages.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -45,6 +47,7 @@ void Form1Design::build(TForm1 &form)
     design.createMenus();
     design.createFileDialogs();
     design.createTray();
+    design.createMessages();
     design.createCentral();
 }
 
@@ -75,12 +78,6 @@ void Form1Design::createPages()
     m_form.TabSheet2->setObjectName("TabSheet2");
     m_form.TabSheet2->setAutoFillBackground(true);
     m_form.TabSheet2->setPalette(QPalette(Qt::white, Qt::black));
-    m_form.MDisplayMemo = new QPlainTextEdit(m_form.TabSheet2);
-    m_form.MDisplayMemo->setObjectName("MDisplayMemo");
-    m_form.MDisplayMemo->setPalette(textOn(Qt::white, Qt::black));
-    auto *row = new QHBoxLayout(m_form.TabSheet2);
-    row->addStretch(1);
-    row->addWidget(m_form.MDisplayMemo);
 
     m_form.tipo->addTab(m_form.TabSheet1, "Single PinG");
     m_form.tipo->addTab(m_form.TabSheet2, "Multi PinG");
@@ -216,6 +213,9 @@ void Form1Design::createDockBar()
         m_form.oxDockBar2->addWidget(b);
 
     m_form.bind(m_form.Tranton1, &QToolButton::clicked, &TForm1::Tranton1Click);
+    m_form.bind(m_form.tbuton, &QToolButton::clicked, &TForm1::tbutonClick);
+    m_form.bind(m_form.rping, &QToolButton::clicked, &TForm1::rpingClick);
+    m_form.bind(m_form.rsping, &QToolButton::clicked, &TForm1::rspingClick);
     m_form.bind(m_form.icoGande, &QToolButton::clicked, &TForm1::icoGandeClick);
     m_form.bind(m_form.icolist, &QToolButton::clicked, &TForm1::icolistClick);
     m_form.bind(m_form.icopeq, &QToolButton::clicked, &TForm1::gClick);
@@ -337,9 +337,9 @@ void Form1Design::createMenus()
     m_form.N3 = newAction("&Multi PinG", "N3", &TForm1::N3Click);
     bar->addAction(m_form.N3);
     QMenu *retry = newMenu("&Retry PinG", "retryMenu", bar);
-    m_form.SinglePing1 = newAction("Single Ping (Single IP)", "SinglePing1", nullptr);
+    m_form.SinglePing1 = newAction("Single Ping (Single IP)", "SinglePing1", &TForm1::rspingClick);
     m_form.SinglePing1->setEnabled(false);
-    m_form.MultiPinG1 = newAction("Multi PinG (Multi IP)", "MultiPinG1", nullptr);
+    m_form.MultiPinG1 = newAction("Multi PinG (Multi IP)", "MultiPinG1", &TForm1::rpingClick);
     retry->addActions({m_form.SinglePing1, m_form.MultiPinG1});
     bar->addMenu(retry);
     QMenu *opciones = newMenu("&Opciones", "opcionesMenu", bar);
@@ -401,6 +401,25 @@ void Form1Design::createTray()
                          if (reason == QSystemTrayIcon::DoubleClick)
                              reportExceptions(form, [form] { form->oxForm1TrayDblClk(); });
                      });
+}
+
+void Form1Design::createMessages()
+{
+    m_form.rpingerror = new TAHMMsgBox(&m_form);
+    m_form.rpingerror->setObjectName("rpingerror");
+    QStringList lines;
+    for (const std::string &line : RePingWalk::rpingerrorLines())
+        lines << QString::fromStdString(line);
+    m_form.rpingerror->SetCaption(lines);
+    m_form.rpingerror->SetMessageType(mtError);
+    m_form.rpingerror->SetButtons({mbOK});
+    m_form.rpingerror->SetSound(bCriticalStop);
+
+    // Prepared in the design, shown by no command.
+    m_form.fastP = new TAHMMsgBox(&m_form);
+    m_form.fastP->setObjectName("fastP");
+    m_form.fastP->SetCaption({"Fast Tozelo", "aun no disponible !"});
+    m_form.fastP->SetMessageType(mtWarning);
 }
 
 void Form1Design::createFileDialogs()

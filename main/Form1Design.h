@@ -22,6 +22,7 @@ private:
     void createMenus();
     void createTray();
     void createFileDialogs();
+    void createMessages();
     void createCentral();
     QAction *newAction(const QString &text, const char *name, void (TForm1::*handler)());
     QMenu *newMenu(const QString &title, const char *name, QWidget *parent);

@@ -2,15 +2,20 @@
 
 #include "Form1Design.h"
 #include "Forms.h"
+#include "IntegerText.h"
 #include "LogoSplash.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
+#include "RangeScanPage.h"
 #include "TestSeams.h"
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
+#include "dialogs/Unit5.h"
 #include "ping/Ping.h"
 #include "ping/SinglePing.h"
+#include "widgets/AHMTMessages.h"
+#include "widgets/FloatEdit.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -48,7 +53,7 @@ QString execFileDialog(QFileDialog &dialog)
 } // namespace
 
 TForm1::TForm1(QWidget *parent)
-    : QMainWindow(parent), Timer1(new QTimer(this)), MipTimer1(new QTimer(this)), Ping1(new TPing(this)),
+    : QMainWindow(parent), Timer1(new QTimer(this)), MipTimer1(new IntervalTimer(1000, this)), Ping1(new TPing(this)),
       Ping2(new TPing(this))
 {
     setObjectName("Form1");
@@ -62,7 +67,6 @@ TForm1::TForm1(QWidget *parent)
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(1000);
     MipTimer1->setObjectName("MipTimer1");
-    MipTimer1->setInterval(1000);
     for (TPing *ping : {Ping1, Ping2}) {
         ping->SetSize(PingSize);
         ping->SetTimeout(PingTimeout);
@@ -72,9 +76,12 @@ TForm1::TForm1(QWidget *parent)
     Ping2->setObjectName("Ping2");
 
     Form1Design::build(*this);
+    m_rangeScan = std::make_unique<RangeScanPage>(*this);
     logo = new LogoSplash(this);
     bindSinglePing();
+    bindRangeScan();
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
+    bind(MipTimer1, &QTimer::timeout, &TForm1::MipTimer1Timer);
     FormCreate();
 }
 
@@ -113,6 +120,14 @@ void TForm1::bindSinglePing()
     Ping1->SetOnEchoRequest([this](QObject *sender) { Ping1EchoRequest(sender); });
     Ping1->SetOnEchoReply([this](QObject *sender, int error) { Ping1EchoReply(sender, error); });
     Ping1->SetOnDisplay([this](QObject *sender, const std::string &msg) { Ping1Display(sender, msg); });
+}
+
+// The window's handlers stand between Ping2 and the scan, as the design binds them.
+void TForm1::bindRangeScan()
+{
+    Ping2->SetOnDisplay([this](QObject *sender, const std::string &msg) { Ping2Display(sender, msg); });
+    Ping2->SetOnEchoRequest([this](QObject *sender) { Ping2EchoRequest(sender); });
+    Ping2->SetOnEchoReply([this](QObject *sender, int error) { Ping2EchoReply(sender, error); });
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -155,7 +170,7 @@ void TForm1::Timer1Timer() { PingButton->setEnabled(!HostEdit->text().isEmpty())
 void TForm1::Sible1Click()
 {
     Timer1->start();
-    MipTimer1->stop();
+    MipTimer1->SetEnabled(false);
     tipo->setCurrentWidget(TabSheet1);
     rsping->setEnabled(true);
     rping->setEnabled(false);
@@ -247,6 +262,81 @@ void TForm1::Ping1EchoRequest(QObject *) { m_singlePing->echoRequest(); }
 void TForm1::Ping1EchoReply(QObject *, int Error) { m_singlePing->echoReply(Error); }
 
 void TForm1::Ping1Display(QObject *, const std::string &Msg) { m_singlePing->display(Msg); }
+
+// Range scan page
+
+void TForm1::MipPinGClick() { m_rangeScan->scan().MipPinGClick(); }
+
+void TForm1::MipTimer1Timer() { m_rangeScan->scan().MipTimer1Timer(); }
+
+void TForm1::mipHaltClick() { m_rangeScan->scan().mipHaltClick(); }
+
+void TForm1::MipStopClick() { m_rangeScan->scan().MipStopClick(); }
+
+void TForm1::ip03KeyUp() { m_rangeScan->scan().ip03KeyUp(); }
+
+void TForm1::ip02KeyUp() { m_rangeScan->scan().ip02KeyUp(); }
+
+void TForm1::ip01KeyUp() { m_rangeScan->scan().ip01KeyUp(); }
+
+void TForm1::Ping2Display(QObject *, const std::string &Msg) { m_rangeScan->scan().Ping2Display(Msg); }
+
+void TForm1::Ping2EchoRequest(QObject *) { m_rangeScan->scan().Ping2EchoRequest(); }
+
+void TForm1::Ping2EchoReply(QObject *, int Error) { m_rangeScan->scan().Ping2EchoReply(Error); }
+
+void TForm1::iperrorOk(QObject *) {}
+
+// Retry and fast-timer commands
+
+// The scan stands where it is; closing the dialog gives back Multi PinG and Stop, not Halt.
+void TForm1::rpingClick()
+{
+    if (ips->list().isEmpty()) {
+        rpingerror->Execute();
+        return;
+    }
+    if (!Form5)
+        return;
+    MipTimer1->SetEnabled(false);
+    for (QPushButton *button : {MipPinG, MipStop, mipHalt})
+        button->setEnabled(false);
+    Form5->exec();
+}
+
+void TForm1::rspingClick()
+{
+    tipo->setCurrentWidget(TabSheet1);
+    if (Form3)
+        Form3->show();
+}
+
+// Both presets are read before anything is applied: one that is no whole number changes nothing
+// and is reported once.
+void TForm1::tbutonClick()
+{
+    integerOf(fastTimeout);
+    const int interval = integerOf(fastTimer);
+    if (tipo->currentWidget() == TabSheet2) {
+        if (Form2)
+            Form2->etout->SetText(fastTimeout);
+        MipTimer1->SetInterval(interval);
+        setStatusPanel(4, "Timer: " + fastTimer);
+        return;
+    }
+    const QString size = QString::number(PingSize);
+    const QString ttl = QString::number(PingTTL);
+    if (Form3) {
+        Form3->spinto->SetText(fastTimeout);
+        Form3->sps->SetText(size);
+        Form3->spttl->SetText(ttl);
+        Form3->siprt->SetText(fastTimer);
+    }
+    setStatusPanel(1, "Paket : " + size);
+    setStatusPanel(2, "Delay : " + fastTimeout);
+    setStatusPanel(3, "TTL : " + ttl);
+    setStatusPanel(4, "Timer: " + fastTimer);
+}
 
 // Found machines
 

@@ -1,5 +1,6 @@
 #pragma once
 #include "ExceptionReport.h"
+#include "IntervalTimer.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -13,6 +14,7 @@ class MachineListView;
 class MachineMemo;
 class QAction;
 class QFileDialog;
+class RangeScanPage;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -26,6 +28,8 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class SinglePing;
+class TAHMMsgBox;
+class TFloatEdit;
 class TPing;
 
 // The main window: single ping and range scan pages, the found machines and the machine list file.
@@ -65,6 +69,24 @@ public:
     void Ping1EchoReply(QObject *Sender, int Error);
     void Ping1Display(QObject *Sender, const std::string &Msg);
 
+    // Range scan page
+    void MipPinGClick();
+    void MipTimer1Timer();
+    void mipHaltClick();
+    void MipStopClick();
+    void ip03KeyUp();
+    void ip02KeyUp();
+    void ip01KeyUp();
+    void Ping2Display(QObject *Sender, const std::string &Msg);
+    void Ping2EchoRequest(QObject *Sender);
+    void Ping2EchoReply(QObject *Sender, int Error);
+    void iperrorOk(QObject *Sender);
+
+    // Retry and fast-timer commands
+    void rpingClick();
+    void rspingClick();
+    void tbutonClick();
+
     // Found machines. answered false: the machine did not answer, which never adds it.
     void addico(const QString &Address, int Rtt, bool answered = true);
     void addtext(const QString &Address, int Rtt);
@@ -102,6 +124,29 @@ public:
     QPushButton *CancelButton;
     QPlainTextEdit *DisplayMemo;
 
+    QLabel *Label2;
+    QLabel *Label3;
+    QLabel *Label8;
+    TFloatEdit *ip03;
+    TFloatEdit *ip02;
+    TFloatEdit *ip01;
+    TFloatEdit *ip00;
+    TFloatEdit *ip13;
+    TFloatEdit *ip12;
+    TFloatEdit *ip11;
+    TFloatEdit *ip10;
+    QLabel *cip3;
+    QLabel *cip2;
+    QLabel *cip1;
+    QLabel *cip0;
+    QLabel *cipf3;
+    QLabel *cipf2;
+    QLabel *cipf1;
+    QLabel *cipf0;
+    QLabel *lipo;
+    QPushButton *MipPinG;
+    QPushButton *MipStop;
+    QPushButton *mipHalt;
     QPlainTextEdit *MDisplayMemo;
 
     QToolBar *oxDockBar2;
@@ -150,11 +195,15 @@ public:
     QSystemTrayIcon *oxForm1;
     LogoSplash *logo;
     QTimer *Timer1;
-    QTimer *MipTimer1;
+    IntervalTimer *MipTimer1;
     TPing *Ping1;
     TPing *Ping2;
     QFileDialog *GuardarD;
     QFileDialog *OpenD;
+    TAHMMsgBox *iperror;
+    TAHMMsgBox *ipferror;
+    TAHMMsgBox *rpingerror;
+    TAHMMsgBox *fastP;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -162,6 +211,7 @@ protected:
 
 private:
     friend class Form1Design;
+    friend class RangeScanPage;
 
     // Every handler bound to a control runs through the exception report.
     template <typename Sender, typename Signal> void bind(Sender *sender, Signal signal, void (TForm1::*handler)())
@@ -170,8 +220,10 @@ private:
                 [this, handler] { reportExceptions(this, [this, handler] { (this->*handler)(); }); });
     }
     void bindSinglePing();
+    void bindRangeScan();
     bool saveMachineList();
 
     std::array<QLabel *, StatusPanels> m_panels{};
     std::unique_ptr<SinglePing> m_singlePing;
+    std::unique_ptr<RangeScanPage> m_rangeScan;
 };

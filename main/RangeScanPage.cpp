@@ -1,0 +1,219 @@
+#include "RangeScanPage.h"
+
+#include "MachineListView.h"
+#include "Unit1.h"
+#include "widgets/AHMTMessages.h"
+#include "widgets/FloatEdit.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+using Edit = MultiPingScan::Edit;
+using Caption = MultiPingScan::Caption;
+using Button = MultiPingScan::Button;
+
+// Only a start and an end address to show at first; nothing is pinged before a click.
+const char *const StartOctets[4] = {"192", "168", "1", "1"};
+const char *const EndOctets[4] = {"192", "168", "1", "255"};
+
+QString qText(const std::string &text) { return QString::fromStdString(text); }
+} // namespace
+
+RangeScanPage::RangeScanPage(TForm1 &form) : m_form(form)
+{
+    createAddressFields();
+    createCaptions();
+    createButtons();
+    createMessages();
+    layOut();
+    m_scan = std::make_unique<MultiPingScan>(*m_form.Ping2, view());
+}
+
+RangeScanPage::~RangeScanPage() = default;
+
+TFloatEdit *RangeScanPage::newOctetField(const char *name, const QString &text)
+{
+    auto *edit = new TFloatEdit(m_form.TabSheet2);
+    edit->setObjectName(name);
+    edit->setAccessibleName(name);
+    edit->SetMaxLength(3);
+    edit->SetText(text);
+    edit->setFixedWidth(33);
+    return edit;
+}
+
+void RangeScanPage::createAddressFields()
+{
+    m_form.Label2 = new QLabel("Ip de Inicio", m_form.TabSheet2);
+    m_form.Label2->setObjectName("Label2");
+    m_form.Label3 = new QLabel("ip Final", m_form.TabSheet2);
+    m_form.Label3->setObjectName("Label3");
+    TFloatEdit **start[4] = {&m_form.ip03, &m_form.ip02, &m_form.ip01, &m_form.ip00};
+    TFloatEdit **end[4] = {&m_form.ip13, &m_form.ip12, &m_form.ip11, &m_form.ip10};
+    for (int i = 0; i < 4; ++i) {
+        *start[i] = newOctetField(qPrintable(QString("ip0%1").arg(3 - i)), StartOctets[i]);
+        *end[i] = newOctetField(qPrintable(QString("ip1%1").arg(3 - i)), EndOctets[i]);
+    }
+    // The end address follows the start's first octets as they are typed.
+    const std::pair<TFloatEdit *, void (TForm1::*)()> keyUps[3] = {
+        {m_form.ip03, &TForm1::ip03KeyUp}, {m_form.ip02, &TForm1::ip02KeyUp}, {m_form.ip01, &TForm1::ip01KeyUp}};
+    TForm1 *form = &m_form;
+    for (const auto &[edit, handler] : keyUps)
+        edit->OnKeyUp = [form, handler = handler](QObject *, int &, Qt::KeyboardModifiers) {
+            reportExceptions(form, [form, handler] { (form->*handler)(); });
+        };
+}
+
+QLabel *RangeScanPage::newCaption(const char *name, const QString &text, Qt::GlobalColor color)
+{
+    auto *label = new QLabel(text, m_form.TabSheet2);
+    label->setObjectName(name);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    return label;
+}
+
+// The scan keeps its state in these captions; only lipo is ever shown.
+void RangeScanPage::createCaptions()
+{
+    QLabel **current[4] = {&m_form.cip3, &m_form.cip2, &m_form.cip1, &m_form.cip0};
+    QLabel **limit[4] = {&m_form.cipf3, &m_form.cipf2, &m_form.cipf1, &m_form.cipf0};
+    for (int i = 0; i < 4; ++i) {
+        *current[i] = newCaption(qPrintable(QString("cip%1").arg(3 - i)), "206", Qt::red);
+        *limit[i] = newCaption(qPrintable(QString("cipf%1").arg(3 - i)), "255", Qt::yellow);
+        (*current[i])->setVisible(false);
+        (*limit[i])->setVisible(false);
+    }
+    m_form.Label8 = newCaption("Label8", "Curret Ip :", Qt::white);
+    m_form.lipo = newCaption("lipo", "Zarvo SoftWare", Qt::white);
+    m_form.lipo->setAccessibleName(m_form.Label8->text());
+}
+
+QPushButton *RangeScanPage::newButton(const char *name, const QString &text)
+{
+    auto *b = new QPushButton(text, m_form.TabSheet2);
+    b->setObjectName(name);
+    b->setAccessibleName(text);
+    b->setFlat(true);
+    QPalette palette = b->palette();
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    b->setPalette(palette);
+    return b;
+}
+
+void RangeScanPage::createButtons()
+{
+    m_form.MipPinG = newButton("MipPinG", "Multi PinG");
+    m_form.mipHalt = newButton("mipHalt", "Halt");
+    m_form.mipHalt->setEnabled(false);
+    m_form.MipStop = newButton("MipStop", "Stop");
+    m_form.bind(m_form.MipPinG, &QPushButton::clicked, &TForm1::MipPinGClick);
+    m_form.bind(m_form.mipHalt, &QPushButton::clicked, &TForm1::mipHaltClick);
+    m_form.bind(m_form.MipStop, &QPushButton::clicked, &TForm1::MipStopClick);
+
+    m_form.MDisplayMemo = new QPlainTextEdit(m_form.TabSheet2);
+    m_form.MDisplayMemo->setObjectName("MDisplayMemo");
+    QPalette palette;
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::Base, Qt::black);
+    m_form.MDisplayMemo->setPalette(palette);
+}
+
+TAHMMsgBox *RangeScanPage::newMessage(const char *name, MultiPingScan::Message message)
+{
+    auto *box = new TAHMMsgBox(&m_form);
+    box->setObjectName(name);
+    QStringList lines;
+    for (const std::string &line : MultiPingScan::linesOf(message))
+        lines << qText(line);
+    box->SetCaption(lines);
+    box->SetMessageType(mtError);
+    box->SetButtons({mbOK});
+    box->SetSound(bCriticalStop);
+    return box;
+}
+
+void RangeScanPage::createMessages()
+{
+    m_form.iperror = newMessage("iperror", MultiPingScan::Message::iperror);
+    TForm1 *form = &m_form;
+    m_form.iperror->OnOk = [form](QObject *sender) { form->iperrorOk(sender); };
+    m_form.ipferror = newMessage("ipferror", MultiPingScan::Message::ipferror);
+}
+
+void RangeScanPage::layOut()
+{
+    auto *grid = new QGridLayout;
+    grid->setSpacing(4);
+    grid->addWidget(m_form.Label2, 0, 0, 1, 4);
+    grid->addWidget(m_form.Label3, 2, 0, 1, 4);
+    TFloatEdit *const start[4] = {m_form.ip03, m_form.ip02, m_form.ip01, m_form.ip00};
+    TFloatEdit *const end[4] = {m_form.ip13, m_form.ip12, m_form.ip11, m_form.ip10};
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(start[i], 1, i);
+        grid->addWidget(end[i], 3, i);
+    }
+    auto *current = new QHBoxLayout;
+    current->addWidget(m_form.Label8);
+    current->addWidget(m_form.lipo, 1);
+    grid->addLayout(current, 4, 0, 1, 5);
+    auto *buttons = new QVBoxLayout;
+    for (QPushButton *b : {m_form.MipPinG, m_form.mipHalt, m_form.MipStop})
+        buttons->addWidget(b);
+    grid->addLayout(buttons, 0, 4, 4, 1);
+
+    auto *row = new QHBoxLayout(m_form.TabSheet2);
+    row->setContentsMargins(8, 4, 4, 4);
+    row->addLayout(grid);
+    row->addWidget(m_form.MDisplayMemo, 1);
+}
+
+TFloatEdit *RangeScanPage::field(Edit edit) const
+{
+    TFloatEdit *const fields[8] = {m_form.ip00, m_form.ip01, m_form.ip02, m_form.ip03,
+                                   m_form.ip10, m_form.ip11, m_form.ip12, m_form.ip13};
+    return fields[static_cast<int>(edit)];
+}
+
+QLabel *RangeScanPage::caption(Caption caption) const
+{
+    QLabel *const captions[9] = {m_form.cip0,  m_form.cip1,  m_form.cip2,  m_form.cip3, m_form.cipf0,
+                                 m_form.cipf1, m_form.cipf2, m_form.cipf3, m_form.lipo};
+    return captions[static_cast<int>(caption)];
+}
+
+QPushButton *RangeScanPage::button(Button button) const
+{
+    return button == Button::MipPinG ? m_form.MipPinG : m_form.mipHalt;
+}
+
+MultiPingScan::View RangeScanPage::view()
+{
+    TForm1 &form = m_form;
+    MultiPingScan::View view;
+    view.editText = [this](Edit edit) { return field(edit)->Text().toStdString(); };
+    view.setEditText = [this](Edit edit, const std::string &text) { field(edit)->SetText(qText(text)); };
+    view.focusEdit = [this](Edit edit) { field(edit)->setFocus(); };
+    view.caption = [this](Caption which) { return caption(which)->text().toStdString(); };
+    view.setCaption = [this](Caption which, const std::string &text) { caption(which)->setText(qText(text)); };
+    view.isEnabled = [this](Button which) { return button(which)->isEnabled(); };
+    view.setEnabled = [this](Button which, bool enabled) { button(which)->setEnabled(enabled); };
+    view.timerEnabled = [&form] { return form.MipTimer1->Enabled(); };
+    view.setTimerEnabled = [&form](bool enabled) { form.MipTimer1->SetEnabled(enabled); };
+    view.clearLog = [&form] { form.MDisplayMemo->clear(); };
+    view.appendLine = [&form](const std::string &line) { form.MDisplayMemo->appendPlainText(qText(line)); };
+    view.setStatus = [&form](const std::string &text) { form.setStatusPanel(0, qText(text)); };
+    view.recordMachine = [&form](const std::string &ip, uint32_t rtt) {
+        form.addico(qText(ip), static_cast<int>(rtt));
+    };
+    view.machineCount = [&form] { return form.ListView1->count(); };
+    view.showMessage = [&form](MultiPingScan::Message message) {
+        (message == MultiPingScan::Message::iperror ? form.iperror : form.ipferror)->Execute();
+    };
+    view.reportError = [&form](const std::string &text) { showStopMessage(&form, qText(text)); };
+    return view;
+}

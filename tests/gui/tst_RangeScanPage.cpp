@@ -1,0 +1,238 @@
+// The range scan page as a user drives it, over loopback (every 127.x address answers): the buttons
+// through the states of the scan, the key-release copies, the checks before a ping, and the log.
+#include "gui/WindowSeams.h"
+#include "main/MachineListView.h"
+#include "main/MachineMemo.h"
+#include "main/Unit1.h"
+#include "ping/Ping.h"
+#include "widgets/FloatEdit.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QtTest>
+#include <memory>
+
+class tst_RangeScanPage : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void scanToAnInclusiveEnd_data();
+    void scanToAnInclusiveEnd();
+    void haltPausesAndResumes();
+    void emptyFieldHoldsTheScan();
+    void keyReleaseCopiesTheStart();
+    void wrongRangeSendsNothing_data();
+    void wrongRangeSendsNothing();
+    void octetThatIsNoNumberIsReportedOnce();
+
+private:
+    void type(const QString &start, const QString &end);
+    QString state() const;
+    QStringList found() const { return m_form->ips->list().lines(); }
+
+    std::unique_ptr<WindowSeams> m_seams;
+    std::unique_ptr<TForm1> m_form;
+};
+
+void tst_RangeScanPage::initTestCase()
+{
+    try {
+        TPing probe;
+    } catch (const TICMPException &e) {
+        QSKIP(qPrintable(QString("no ICMP echo session on this machine: ") + e.what()));
+    }
+}
+
+void tst_RangeScanPage::init()
+{
+    m_seams = std::make_unique<WindowSeams>();
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+}
+
+void tst_RangeScanPage::cleanup()
+{
+    m_form.reset();
+    m_seams.reset();
+}
+
+void tst_RangeScanPage::type(const QString &start, const QString &end)
+{
+    const QStringList octets = start.split('.') + end.split('.');
+    TFloatEdit *const fields[8] = {m_form->ip03, m_form->ip02, m_form->ip01, m_form->ip00,
+                                   m_form->ip13, m_form->ip12, m_form->ip11, m_form->ip10};
+    for (int i = 0; i < 8; ++i)
+        fields[i]->SetText(octets.value(i));
+}
+
+// The state table of the page: Multi PinG, Halt, and whether the timer is switched on.
+QString tst_RangeScanPage::state() const
+{
+    const QList<bool> seen = {m_form->MipPinG->isEnabled(), m_form->mipHalt->isEnabled(),
+                              m_form->MipTimer1->Enabled()};
+    if (seen == QList<bool>{true, false, false})
+        return "Idle";
+    if (seen == QList<bool>{false, true, true})
+        return "Running";
+    if (seen == QList<bool>{false, true, false})
+        return "Paused";
+    return "?";
+}
+
+void tst_RangeScanPage::scanToAnInclusiveEnd_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QStringList>("pinged");
+    QTest::newRow("across a /24") << "127.0.0.254" << "127.0.1.2"
+                                  << QStringList{"127.0.0.254", "127.0.0.255", "127.0.1.1", "127.0.1.2"};
+    QTest::newRow("start equals end") << "127.0.0.9" << "127.0.0.9" << QStringList{"127.0.0.9"};
+}
+
+// The real timer drives the scan; the last tick's log stays on the page.
+void tst_RangeScanPage::scanToAnInclusiveEnd()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QStringList, pinged);
+    m_form->addico("127.0.0.50", 3);
+    m_form->MipTimer1->SetInterval(5);
+    type(start, end);
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    QCOMPARE(state(), QString("Running"));
+    QTRY_COMPARE(state(), QString("Idle"));
+    QCOMPARE(found(), QStringList{"127.0.0.50"} + pinged);
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas %1 Maquinas").arg(pinged.size() + 1));
+    QCOMPARE(m_form->lipo->text(), end);
+    const QStringList log = linesOf(m_form->MDisplayMemo);
+    QCOMPARE(log.mid(0, 2), QStringList({"Resolving host :" + end, "Sending 56 bytes to " + end + " (" + end + ")"}));
+    const QRegularExpression answer("^Recividos 56 bytes desde " + QRegularExpression::escape(end) + " en \\d+ mSecs$");
+    QVERIFY2(log.size() == 3 && answer.match(log[2]).hasMatch(), qPrintable(log.join('|')));
+    QVERIFY(m_seams->messages.isEmpty() && m_seams->reports.isEmpty());
+}
+
+void tst_RangeScanPage::haltPausesAndResumes()
+{
+    type("127.0.0.1", "127.0.0.5");
+    m_form->MipTimer1->SetInterval(60000);
+    m_form->mipHaltClick();
+    QCOMPARE(state(), QString("Idle"));
+
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    m_form->MipTimer1Timer();
+    QTest::mouseClick(m_form->mipHalt, Qt::LeftButton);
+    QCOMPARE(state(), QString("Paused"));
+    QTest::mouseClick(m_form->mipHalt, Qt::LeftButton);
+    QCOMPARE(state(), QString("Running"));
+    m_form->MipTimer1Timer();
+    QCOMPARE(m_form->lipo->text(), QString("127.0.0.2"));
+
+    // The single ping page pauses the scan without the Stop steps; Halt resumes it.
+    m_form->Sible1Click();
+    m_form->N3Click();
+    QCOMPARE(state(), QString("Paused"));
+    QTest::mouseClick(m_form->mipHalt, Qt::LeftButton);
+    m_form->MipTimer1Timer();
+    QCOMPARE(m_form->lipo->text(), QString("127.0.0.3"));
+
+    QTest::mouseClick(m_form->MipStop, Qt::LeftButton);
+    QCOMPARE(state(), QString("Idle"));
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 3 Maquinas"));
+}
+
+void tst_RangeScanPage::emptyFieldHoldsTheScan()
+{
+    type("127.0.0.1", "127.0.0.5");
+    m_form->MipTimer1->SetInterval(60000);
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    m_form->MipTimer1Timer();
+    const QStringList log = linesOf(m_form->MDisplayMemo);
+
+    m_form->ip00->clear();
+    m_form->MipTimer1Timer();
+    QVERIFY(m_form->MipPinG->isEnabled() && m_form->MipTimer1->isActive());
+    QCOMPARE(linesOf(m_form->MDisplayMemo), log);
+
+    QTest::keyClick(m_form->ip00, Qt::Key_7);
+    m_form->MipTimer1Timer();
+    QCOMPARE(found(), QStringList({"127.0.0.1", "127.0.0.2"}));
+}
+
+void tst_RangeScanPage::keyReleaseCopiesTheStart()
+{
+    TForm1 &form = *m_form;
+    for (TFloatEdit *field : {form.ip03, form.ip02, form.ip01, form.ip00})
+        field->clear();
+    form.ip03->setFocus();
+    QTest::keyClicks(form.ip03, "19");
+    QCOMPARE(form.ip13->Text(), QString("19"));
+    QCOMPARE(form.focusWidget(), form.ip03);
+    QTest::keyClick(form.ip03, Qt::Key_2);
+    QCOMPARE(form.ip13->Text(), QString("192"));
+    QCOMPARE(form.focusWidget(), form.ip02);
+
+    QTest::keyClick(form.ip02, Qt::Key_7);
+    QCOMPARE(form.ip12->Text(), QString("7"));
+    QCOMPARE(form.focusWidget(), form.ip02);
+    QTest::keyClicks(form.ip01, "123");
+    QCOMPARE(form.ip11->Text(), QString("123"));
+    QTest::keyClicks(form.ip00, "9");
+    QCOMPARE(form.ip10->Text(), QString("255"));
+    // Only a key release copies.
+    form.ip03->SetText("10");
+    QCOMPARE(form.ip13->Text(), QString("192"));
+}
+
+void tst_RangeScanPage::wrongRangeSendsNothing_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("octet above 255") << "127.0.0.1" << "127.0.0.300"
+                                     << QStringList{"Error : Su Ip es erronea . Un number is superior to 255"};
+    QTest::newRow("start above end")
+        << "127.0.0.100" << "127.0.0.50"
+        << QStringList{"El Ip de inicio es superior a de destino  .", "Si Ud quiere que esto funcione entonces",
+                       "El Ip de inicio debe ser menor que el de inicio OK?",
+                       "( the Ip of beginning should be minor that the of destination )"};
+}
+
+void tst_RangeScanPage::wrongRangeSendsNothing()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QStringList, lines);
+    type(start, end);
+    m_form->MipTimer1->SetInterval(5);
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    QTRY_COMPARE(m_seams->messages.size(), 1);
+    const WindowSeams::Message &message = m_seams->messages[0];
+    QCOMPARE(message.title, QString("Error"));
+    QCOMPARE(message.icon, QMessageBox::Critical);
+    QCOMPARE(message.sound, 0x10u);
+    QCOMPARE(message.lines, lines);
+    QCOMPARE(state(), QString("Idle"));
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 0 Maquinas"));
+    QVERIFY(linesOf(m_form->MDisplayMemo).isEmpty());
+    QVERIFY(found().isEmpty());
+}
+
+void tst_RangeScanPage::octetThatIsNoNumberIsReportedOnce()
+{
+    type("127.0.0.1", "127.0.0.3");
+    m_form->ip00->SetText("1.5");
+    m_form->MipTimer1->SetInterval(5);
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    QTRY_COMPARE(m_seams->reports, QStringList{"'1.5' is not a valid integer value"});
+    QCOMPARE(state(), QString("Idle"));
+    QVERIFY(linesOf(m_form->MDisplayMemo).isEmpty());
+}
+
+QTEST_MAIN(tst_RangeScanPage)
+#include "tst_RangeScanPage.moc"

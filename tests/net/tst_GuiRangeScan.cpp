@@ -1,0 +1,100 @@
+// The range scan page against the testbed. The host namespace answers for every address of
+// 10.77.6.0/25 and the router drops 10.77.6.128/25, so a range across both halves has a known
+// truth; the pace and time-out come from the multi ping properties dialog as a user types them.
+#include "dialogs/Unit2.h"
+#include "gui/WindowSeams.h"
+#include "main/Forms.h"
+#include "main/MachineListView.h"
+#include "main/MachineMemo.h"
+#include "main/Unit1.h"
+#include "ping/Ping.h"
+#include "testbed/TestbedGuard.h"
+#include "widgets/FloatEdit.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QtTest>
+#include <cstdio>
+#include <memory>
+
+namespace {
+// `ip -n NAMESPACE route ACTION ROUTE...` in one of this testbed's namespaces.
+bool route(const char *role, const QString &action, const QStringList &route)
+{
+    const QString ip = QStandardPaths::findExecutable("ip", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+    const QString ns = qEnvironmentVariable("TOZELO_TESTBED") + "-" + role;
+    return QProcess::execute(ip, QStringList{"-n", ns, "route", action} + route) == 0;
+}
+
+bool routes(const QString &action)
+{
+    return route("h", action, {"local", "10.77.6.0/25", "dev", "lo"}) &&
+           route("r", action, {"10.77.6.0/25", "via", "10.77.2.1"}) &&
+           route("r", action, {"blackhole", "10.77.6.128/25"});
+}
+} // namespace
+
+class tst_GuiRangeScan : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void scanFindsTheAnsweringHosts();
+};
+
+void tst_GuiRangeScan::initTestCase() { QVERIFY2(routes("add"), "cannot add the scan's routes to the testbed"); }
+
+void tst_GuiRangeScan::cleanupTestCase() { routes("del"); }
+
+void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
+{
+    WindowSeams seams;
+    TForm1 form;
+    Form2 = new TForm2(&form);
+    form.show();
+    Form2->etout->SetText("100");
+    Form2->velo->SetText("20");
+    const QStringList start = {"10", "77", "6", "120"};
+    const QStringList end = {"10", "77", "6", "135"};
+    TFloatEdit *const starts[4] = {form.ip03, form.ip02, form.ip01, form.ip00};
+    TFloatEdit *const ends[4] = {form.ip13, form.ip12, form.ip11, form.ip10};
+    for (int i = 0; i < 4; ++i) {
+        starts[i]->SetText(start[i]);
+        ends[i]->SetText(end[i]);
+    }
+    QTest::mouseClick(form.MipPinG, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(form.MipPinG->isEnabled(), 20000);
+    Form2 = nullptr;
+
+    QStringList truth;
+    for (int i = 120; i <= 127; ++i)
+        truth << QString("10.77.6.%1").arg(i);
+    QCOMPARE(form.ips->list().lines(), truth);
+    QCOMPARE(form.ListView1->count(), truth.size());
+    for (const QString &address : truth)
+        QVERIFY(form.ListView1->itemOf(address)->text().startsWith(address + " ("));
+    QCOMPARE(form.statusPanel(0), QString("Encontradas 8 Maquinas"));
+    QCOMPARE(form.lipo->text(), QString("10.77.6.135"));
+    QCOMPARE(linesOf(form.MDisplayMemo),
+             QStringList({"Resolving host :10.77.6.135", "Sending 56 bytes to 10.77.6.135 (10.77.6.135)",
+                          "Cannot ping host (10.77.6.135) : ", "==> Request timed out <=="}));
+    QVERIFY(seams.messages.isEmpty() && seams.reports.isEmpty());
+}
+
+int main(int argc, char **argv)
+{
+    const std::string reason = TestbedGuard::whyOutside();
+    if (!reason.empty()) {
+        std::printf("skipped: %s\n", reason.c_str());
+        return 77;
+    }
+    QApplication app(argc, argv);
+    tst_GuiRangeScan test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_GuiRangeScan.moc"
