@@ -2,12 +2,14 @@
 #include "PingCommand.h"
 #include "RePingCommand.h"
 #include "ScanCommand.h"
+#include "SweepCommand.h"
 
 #include "ping/icmp.h"
 
 #include <QCoreApplication>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,6 +33,16 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGS]\n"
                           "      per time-out, and print one line per entry; --passes walks it N times.\n"
                           "      Defaults: time-out 200 ms, size 56 bytes, TTL 64, 1 pass.\n"
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
+                          "  sweep TARGET... [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N]\n"
+                          "        [--save FILE] [--format text|csv|json]\n"
+                          "      Ping many addresses at once: TARGET is a dotted address, a range START-END\n"
+                          "      or a CIDR block a.b.c.d/n, several allowed, 16777216 addresses at most.\n"
+                          "      Requests go out at PPS a second; --retries asks the silent ones again.\n"
+                          "      At the end, the hosts that answered (round-trip time in ms) and those\n"
+                          "      that sent an ICMP error, in address order; --save writes the ones that\n"
+                          "      answered to FILE, one address a line.\n"
+                          "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
+                          "      Exit status 0 when at least one host answered, 1 when none did.\n"
                           "  help, --help\n"
                           "      Show this text.\n"
                           "\n"
@@ -42,6 +54,10 @@ int runCommand(const std::string &command, const std::vector<std::string> &rest)
         return runPingCommand(CommandLine(rest, {"size", "ttl", "timeout"}), std::cout);
     if (command == "scan")
         return runScanCommand(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}), std::cout, std::cerr);
+    if (command == "sweep")
+        return runSweepCommand(
+            CommandLine(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"}), std::cout,
+            isatty(STDERR_FILENO) ? &std::cerr : nullptr);
     if (command == "reping")
         return runRePingCommand(CommandLine(rest, {"timeout", "size", "ttl", "passes"}), std::cout, std::cerr);
     throw CommandLine::UsageError("unknown command '" + command + "'");

@@ -1,4 +1,5 @@
 #pragma once
+#include "IcmpSocket.h"
 #include "IcmpTypes.h"
 
 #include <cstdint>
@@ -30,7 +31,7 @@ void FreeLibrary(HMODULE module);
 uint32_t GetLastError();
 void SetLastError(uint32_t code);
 
-enum class SocketKind { Datagram, Raw };
+using SocketKind = IcmpSocket::Kind;
 
 // Which socket an open echo handle uses (for tests and diagnostics).
 SocketKind socketKindOf(HANDLE handle);

@@ -25,6 +25,11 @@ ensure_packages() {
 
 ensure_packages iputils-ping iproute2
 
+# --- Sweep comparison (bench_sweep) -------------------------------------------------------------
+# `tozelo-cli sweep` is timed against fping, the usual sweeper, from Debian's packages when missing.
+ensure_packages fping
+# -------------------------------------------------------------------------------------------------
+
 benches=()
 for exe in "$build"/bench/bench_*; do
     [ -f "$exe" ] && [ -x "$exe" ] && benches+=("$exe")

@@ -2,11 +2,13 @@
 // milliseconds, from the address it was sent to. The kernel here has no netem to delay its own
 // replies, so the testbed turns those off in this namespace and runs this instead.
 //
-//   echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS]
+//   echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS] [--network A.B.C.D/N]
 //
 // --lifeline: leave when standard input ends (the testbed holds the other end of the pipe).
-// --ready: create FILE once the socket is open. The responder always leaves after its lifetime
-// (at most 30 minutes) and never answers anything outside the testbed's 10.77.0.0/16.
+// --ready: create FILE once the socket is open. --network: answer for the hosts of this network
+// (within 10.0.0.0/8) instead of those of 10.77.0.0/16, as a bench that makes hosts of its own does.
+// The responder always leaves after its lifetime (at most 30 minutes) and never answers anyone
+// outside the testbed's 10.77.0.0/16.
 #include "platform/IcmpPacket.h"
 
 #include <arpa/inet.h>
@@ -33,6 +35,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t TestbedNet = 0x0A4D0000; // 10.77.0.0/16
 constexpr uint32_t TestbedMask = 0xFFFF0000;
+constexpr uint32_t PrivateNet = 0x0A000000; // 10.0.0.0/8
+constexpr uint32_t PrivateMask = 0xFF000000;
 constexpr int MaxLifetimeSeconds = 30 * 60;
 constexpr size_t MaxPending = 4096;
 constexpr int MaxReadsPerWake = 64;
@@ -41,6 +45,8 @@ struct Options {
     bool lifeline = false;
     std::string readyFile;
     int lifetimeSeconds = MaxLifetimeSeconds;
+    uint32_t servedNet = TestbedNet;
+    uint32_t servedMask = TestbedMask;
 };
 
 struct Reply {
@@ -53,6 +59,21 @@ struct Reply {
 
 using ReplyQueue = std::priority_queue<Reply, std::vector<Reply>, std::greater<Reply>>;
 
+// A.B.C.D/N inside 10.0.0.0/8.
+bool parseNetwork(const std::string &text, Options &options)
+{
+    const size_t slash = text.find('/');
+    in_addr address{};
+    if (slash == std::string::npos || inet_pton(AF_INET, text.substr(0, slash).c_str(), &address) != 1)
+        return false;
+    const int bits = std::atoi(text.c_str() + slash + 1);
+    if (bits < 8 || bits > 32)
+        return false;
+    options.servedMask = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
+    options.servedNet = ntohl(address.s_addr) & options.servedMask;
+    return (options.servedNet & PrivateMask) == PrivateNet;
+}
+
 bool parseOptions(int argc, char **argv, Options &options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -61,6 +82,9 @@ bool parseOptions(int argc, char **argv, Options &options)
             options.lifeline = true;
         } else if (arg == "--ready" && i + 1 < argc) {
             options.readyFile = argv[++i];
+        } else if (arg == "--network" && i + 1 < argc) {
+            if (!parseNetwork(argv[++i], options))
+                return false;
         } else if (arg == "--lifetime" && i + 1 < argc) {
             options.lifetimeSeconds = std::atoi(argv[++i]);
             if (options.lifetimeSeconds <= 0 || options.lifetimeSeconds > MaxLifetimeSeconds)
@@ -93,7 +117,7 @@ int openSocket()
 }
 
 // The reply to a raw IPv4 packet holding a well-formed echo request inside the testbed.
-bool replyTo(const uint8_t *packet, size_t len, Clock::time_point received, Reply &reply)
+bool replyTo(const uint8_t *packet, size_t len, Clock::time_point received, const Options &options, Reply &reply)
 {
     if (len < 20 || (packet[0] >> 4) != 4)
         return false;
@@ -106,7 +130,7 @@ bool replyTo(const uint8_t *packet, size_t len, Clock::time_point received, Repl
         return false;
     std::memcpy(&reply.from, packet + 16, 4); // the request's destination answers
     std::memcpy(&reply.to, packet + 12, 4);
-    if (!inTestbed(reply.from) || !inTestbed(reply.to))
+    if ((ntohl(reply.from.s_addr) & options.servedMask) != options.servedNet || !inTestbed(reply.to))
         return false;
     reply.icmp.assign(icmp, icmp + icmpLen);
     reply.icmp[0] = IcmpPacket::EchoReply;
@@ -118,7 +142,7 @@ bool replyTo(const uint8_t *packet, size_t len, Clock::time_point received, Repl
     return true;
 }
 
-void receiveRequests(int fd, ReplyQueue &queue)
+void receiveRequests(int fd, const Options &options, ReplyQueue &queue)
 {
     uint8_t packet[65536];
     for (int i = 0; i < MaxReadsPerWake; ++i) {
@@ -126,7 +150,7 @@ void receiveRequests(int fd, ReplyQueue &queue)
         if (n < 0)
             return;
         Reply reply;
-        if (queue.size() < MaxPending && replyTo(packet, size_t(n), Clock::now(), reply))
+        if (queue.size() < MaxPending && replyTo(packet, size_t(n), Clock::now(), options, reply))
             queue.push(std::move(reply));
     }
 }
@@ -193,7 +217,7 @@ void serve(int fd, const Options &options)
         if (ppoll(fds, count, &timeout, nullptr) < 0 && errno != EINTR)
             return;
         if (fds[0].revents & POLLIN)
-            receiveRequests(fd, queue);
+            receiveRequests(fd, options, queue);
         if (count == 2 && fds[1].revents && !lifelineHolds())
             return;
         sendDue(fd, queue);
@@ -206,7 +230,9 @@ int main(int argc, char **argv)
 {
     Options options;
     if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS (1..%d)]\n",
+        std::fprintf(stderr,
+                     "usage: echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS (1..%d)]"
+                     " [--network A.B.C.D/N]\n",
                      MaxLifetimeSeconds);
         return 2;
     }

@@ -1,0 +1,182 @@
+#include "SweepCommand.h"
+
+#include "ping/MachineListFile.h"
+#include "ping/Sweep.h"
+#include "ping/icmp.h"
+#include "platform/IcmpTypes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <arpa/inet.h>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Answer = Sweep::Answer;
+
+constexpr int MaxRate = 1000000;
+constexpr int MaxTimeoutMs = 60000;
+constexpr int MaxRetries = 10;
+
+int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
+{
+    const int value = args.integer(name, fallback);
+    if (value < low || value > high)
+        throw CommandLine::UsageError("--" + name + " must be " + std::to_string(low) + " to " + std::to_string(high));
+    return value;
+}
+
+Sweep::Settings settingsOf(const CommandLine &args)
+{
+    Sweep::Settings settings;
+    settings.rate = boundedOption(args, "rate", settings.rate, 1, MaxRate);
+    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, MaxTimeoutMs);
+    settings.retries = boundedOption(args, "retries", settings.retries, 0, MaxRetries);
+    settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
+    settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
+    return settings;
+}
+
+SweepTargets targetsOf(const CommandLine &args)
+{
+    if (args.positional().empty())
+        throw CommandLine::UsageError("sweep needs at least one TARGET");
+    SweepTargets targets;
+    for (const std::string &target : args.positional()) {
+        try {
+            targets.add(target);
+        } catch (const std::invalid_argument &e) {
+            throw CommandLine::UsageError(e.what());
+        }
+    }
+    return targets;
+}
+
+std::string dotted(uint32_t address)
+{
+    char text[INET_ADDRSTRLEN];
+    const in_addr networkOrder{htonl(address)};
+    return inet_ntop(AF_INET, &networkOrder, text, sizeof text);
+}
+
+std::string milliseconds(double ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", ms);
+    return text;
+}
+
+bool answered(const Answer &answer)
+{
+    return answer.status == IP_SUCCESS;
+}
+
+std::string errorFrom(const Answer &answer)
+{
+    return answer.from != 0 ? dotted(answer.from) : std::string();
+}
+
+void writeText(const Sweep &sweep, std::ostream &out)
+{
+    uint64_t count = 0;
+    for (const Answer &answer : sweep.answers()) {
+        if (!answered(answer)) {
+            const std::string from = errorFrom(answer);
+            out << dotted(answer.address) << ' ' << TICMP::ErrorTextOf(int(answer.status))
+                << (from.empty() ? "" : " from " + from) << '\n';
+            continue;
+        }
+        out << dotted(answer.address) << ' ' << milliseconds(answer.rttMs) << " ms\n";
+        ++count;
+    }
+    out << count << " of " << sweep.progress().addresses << " addresses answered\n";
+}
+
+void writeCsv(const Sweep &sweep, std::ostream &out)
+{
+    out << "address,rtt_ms,error,error_from\n";
+    for (const Answer &answer : sweep.answers()) {
+        out << dotted(answer.address) << ',';
+        if (answered(answer))
+            out << milliseconds(answer.rttMs) << ",,\n";
+        else
+            out << ',' << TICMP::ErrorTextOf(int(answer.status)) << ',' << errorFrom(answer) << '\n';
+    }
+}
+
+void writeJson(const Sweep &sweep, std::ostream &out)
+{
+    QJsonArray replies;
+    QJsonArray errors;
+    for (const Answer &answer : sweep.answers()) {
+        const QString address = QString::fromStdString(dotted(answer.address));
+        if (answered(answer)) {
+            replies.append(QJsonObject{{"address", address}, {"rtt_ms", std::round(answer.rttMs * 1000) / 1000}});
+            continue;
+        }
+        QJsonObject error{{"address", address},
+                          {"status", qint64(answer.status)},
+                          {"error", QString::fromStdString(TICMP::ErrorTextOf(int(answer.status)))}};
+        if (answer.from != 0)
+            error.insert("from", QString::fromStdString(dotted(answer.from)));
+        errors.append(error);
+    }
+    const Sweep::Progress &progress = sweep.progress();
+    const QJsonObject document{{"addresses", qint64(progress.addresses)},
+                               {"requests", qint64(progress.sent)},
+                               {"replies", replies},
+                               {"errors", errors}};
+    out << QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString() << '\n';
+}
+
+// The machines that answered, as the window's "Salvar IPs" writes them, so that it can load them.
+void save(const Sweep &sweep, const std::string &fileName)
+{
+    MachineListFile file;
+    for (const Answer &answer : sweep.answers())
+        if (answered(answer))
+            file.addLine(QString::fromStdString(dotted(answer.address)));
+    file.write(QString::fromLocal8Bit(fileName.c_str()));
+}
+
+void showProgress(std::ostream &progress, const Sweep::Progress &now)
+{
+    progress << "\rsweep: " << now.sent << " requests for " << now.addresses << " addresses, " << now.replies
+             << " answered, " << now.errors << " errors\x1b[K" << std::flush;
+}
+
+} // namespace
+
+int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream *progress)
+{
+    const SweepTargets targets = targetsOf(args);
+    const Sweep::Settings settings = settingsOf(args);
+    const std::string format = args.text("format", "text");
+    if (format != "text" && format != "csv" && format != "json")
+        throw CommandLine::UsageError("--format must be text, csv or json, not '" + format + "'");
+    if (args.has("save") && args.text("save", "").empty())
+        throw CommandLine::UsageError("--save needs a file name");
+
+    Sweep sweep(targets, settings);
+    if (progress)
+        sweep.onProgress = [progress](const Sweep::Progress &now) { showProgress(*progress, now); };
+    sweep.run();
+    if (progress)
+        *progress << "\r\x1b[K" << std::flush;
+
+    if (format == "csv")
+        writeCsv(sweep, out);
+    else if (format == "json")
+        writeJson(sweep, out);
+    else
+        writeText(sweep, out);
+    out << std::flush;
+    if (args.has("save"))
+        save(sweep, args.text("save", ""));
+    return sweep.progress().replies > 0 ? 0 : 1;
+}

@@ -1,0 +1,177 @@
+// The targets of a sweep: the three forms, merging, the bound on their size and what is refused.
+#include "ping/SweepTargets.h"
+
+#include <QtTest>
+#include <stdexcept>
+
+using Range = SweepTargets::Range;
+using Ranges = std::vector<Range>;
+Q_DECLARE_METATYPE(Ranges)
+
+namespace {
+uint32_t ip(const char *dotted)
+{
+    uint32_t address = 0;
+    if (!SweepTargets::parseAddress(dotted, address))
+        qFatal("bad address in the test: %s", dotted);
+    return address;
+}
+
+Range range(const char *first, const char *last)
+{
+    return {ip(first), ip(last)};
+}
+
+SweepTargets targetsOf(const QStringList &list)
+{
+    SweepTargets targets;
+    for (const QString &target : list)
+        targets.add(target.toStdString());
+    return targets;
+}
+
+QString refusalOf(SweepTargets &targets, const QString &target)
+{
+    try {
+        targets.add(target.toStdString());
+    } catch (const std::invalid_argument &e) {
+        return QString::fromStdString(e.what());
+    }
+    return QString();
+}
+} // namespace
+
+class tst_SweepTargets : public QObject {
+    Q_OBJECT
+private slots:
+    void forms_data();
+    void forms();
+    void severalTargetsMerge_data();
+    void severalTargetsMerge();
+    void boundOnTheAddresses();
+    void badInput_data();
+    void badInput();
+};
+
+void tst_SweepTargets::forms_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<Ranges>("ranges");
+    QTest::addColumn<qulonglong>("count");
+    QTest::newRow("address") << "10.1.2.3" << Ranges{range("10.1.2.3", "10.1.2.3")} << 1ull;
+    QTest::newRow("lowest") << "0.0.0.0" << Ranges{range("0.0.0.0", "0.0.0.0")} << 1ull;
+    QTest::newRow("highest") << "255.255.255.255" << Ranges{range("255.255.255.255", "255.255.255.255")} << 1ull;
+    QTest::newRow("range") << "10.1.2.250-10.1.3.4" << Ranges{range("10.1.2.250", "10.1.3.4")} << 11ull;
+    QTest::newRow("range of one") << "10.1.2.3-10.1.2.3" << Ranges{range("10.1.2.3", "10.1.2.3")} << 1ull;
+    QTest::newRow("/24") << "192.168.7.0/24" << Ranges{range("192.168.7.0", "192.168.7.255")} << 256ull;
+    QTest::newRow("host bits dropped") << "10.1.2.3/20" << Ranges{range("10.1.0.0", "10.1.15.255")} << 4096ull;
+    QTest::newRow("/32") << "10.1.2.3/32" << Ranges{range("10.1.2.3", "10.1.2.3")} << 1ull;
+    QTest::newRow("/31") << "10.1.2.3/31" << Ranges{range("10.1.2.2", "10.1.2.3")} << 2ull;
+    QTest::newRow("/8 at the top") << "255.1.2.3/8" << Ranges{range("255.0.0.0", "255.255.255.255")} << 16777216ull;
+}
+
+void tst_SweepTargets::forms()
+{
+    QFETCH(QString, target);
+    QFETCH(Ranges, ranges);
+    QFETCH(qulonglong, count);
+    const SweepTargets targets = targetsOf({target});
+    QCOMPARE(targets.ranges(), ranges);
+    QCOMPARE(targets.count(), count);
+}
+
+void tst_SweepTargets::severalTargetsMerge_data()
+{
+    QTest::addColumn<QStringList>("targets");
+    QTest::addColumn<Ranges>("ranges");
+    QTest::addColumn<qulonglong>("count");
+    QTest::newRow("given twice") << QStringList{"10.0.0.7", "10.0.0.7"} << Ranges{range("10.0.0.7", "10.0.0.7")}
+                                 << 1ull;
+    QTest::newRow("sorted, apart") << QStringList{"10.0.9.1", "10.0.0.0/30", "10.0.5.5-10.0.5.6"}
+                                   << Ranges{range("10.0.0.0", "10.0.0.3"), range("10.0.5.5", "10.0.5.6"),
+                                             range("10.0.9.1", "10.0.9.1")}
+                                   << 7ull;
+    QTest::newRow("overlapping") << QStringList{"10.0.0.0/24", "10.0.0.128-10.0.1.5", "10.0.0.7"}
+                                 << Ranges{range("10.0.0.0", "10.0.1.5")} << 262ull;
+    QTest::newRow("touching") << QStringList{"10.0.0.0-10.0.0.9", "10.0.0.10", "10.0.0.11/32"}
+                              << Ranges{range("10.0.0.0", "10.0.0.11")} << 12ull;
+    QTest::newRow("bridging three") << QStringList{"10.0.0.1", "10.0.0.9", "10.0.0.20", "10.0.0.0/28"}
+                                    << Ranges{range("10.0.0.0", "10.0.0.15"), range("10.0.0.20", "10.0.0.20")} << 17ull;
+    QTest::newRow("inside another") << QStringList{"10.0.0.0/8", "10.200.0.0/16", "10.255.255.255"}
+                                    << Ranges{range("10.0.0.0", "10.255.255.255")} << 16777216ull;
+    QTest::newRow("ends of the space") << QStringList{"255.255.255.255", "0.0.0.0", "255.255.255.254"}
+                                       << Ranges{range("0.0.0.0", "0.0.0.0"),
+                                                 range("255.255.255.254", "255.255.255.255")}
+                                       << 3ull;
+}
+
+void tst_SweepTargets::severalTargetsMerge()
+{
+    QFETCH(QStringList, targets);
+    QFETCH(Ranges, ranges);
+    QFETCH(qulonglong, count);
+    const SweepTargets merged = targetsOf(targets);
+    QCOMPARE(merged.ranges(), ranges);
+    QCOMPARE(merged.count(), count);
+}
+
+// 16,777,216 addresses in all, however they are given; one more is refused and leaves the rest as it was.
+void tst_SweepTargets::boundOnTheAddresses()
+{
+    SweepTargets targets = targetsOf({"10.0.0.0/9", "10.128.0.0-10.255.255.254"});
+    QCOMPARE(targets.count(), SweepTargets::MaxAddresses - 1);
+    QCOMPARE(refusalOf(targets, "10.255.255.255"), QString());
+    QCOMPARE(targets.count(), SweepTargets::MaxAddresses);
+    QCOMPARE(refusalOf(targets, "10.0.0.0/8"), QString());
+    QCOMPARE(refusalOf(targets, "11.0.0.0"), QString("the targets hold 16777217 addresses, more than 16777216"));
+    QCOMPARE(targets.ranges(), (Ranges{range("10.0.0.0", "10.255.255.255")}));
+
+    SweepTargets whole;
+    QCOMPARE(refusalOf(whole, "0.0.0.0/0"), QString("the targets hold 4294967296 addresses, more than 16777216"));
+    QCOMPARE(refusalOf(whole, "0.0.0.0-255.255.255.255"),
+             QString("the targets hold 4294967296 addresses, more than 16777216"));
+    QCOMPARE(refusalOf(whole, "10.0.0.0/7"), QString("the targets hold 33554432 addresses, more than 16777216"));
+    QCOMPARE(whole.count(), 0ull);
+}
+
+void tst_SweepTargets::badInput_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("error");
+    const QString notDotted = "'%1': '%2' is not a dotted IPv4 address";
+    QTest::newRow("empty") << "" << notDotted.arg("", "");
+    QTest::newRow("three octets") << "10.0.0" << notDotted.arg("10.0.0", "10.0.0");
+    QTest::newRow("five octets") << "10.0.0.0.1" << notDotted.arg("10.0.0.0.1", "10.0.0.0.1");
+    QTest::newRow("octet above 255") << "10.0.0.256" << notDotted.arg("10.0.0.256", "10.0.0.256");
+    QTest::newRow("leading zero") << "10.0.0.010" << notDotted.arg("10.0.0.010", "10.0.0.010");
+    QTest::newRow("empty octet") << "10..0.1" << notDotted.arg("10..0.1", "10..0.1");
+    QTest::newRow("sign") << "+10.0.0.1" << notDotted.arg("+10.0.0.1", "+10.0.0.1");
+    QTest::newRow("blank") << " 10.0.0.1" << notDotted.arg(" 10.0.0.1", " 10.0.0.1");
+    QTest::newRow("name") << "router.example" << notDotted.arg("router.example", "router.example");
+    QTest::newRow("range end missing") << "10.0.0.1-" << notDotted.arg("10.0.0.1-", "");
+    QTest::newRow("short range end") << "10.0.0.1-9" << notDotted.arg("10.0.0.1-9", "9");
+    QTest::newRow("three ends") << "10.0.0.1-10.0.0.2-10.0.0.3"
+                                << notDotted.arg("10.0.0.1-10.0.0.2-10.0.0.3", "10.0.0.2-10.0.0.3");
+    QTest::newRow("backwards") << "10.0.0.9-10.0.0.1"
+                               << "'10.0.0.9-10.0.0.1': the range ends before it starts";
+    const QString badLength = "'%1': the prefix length must be 0 to 32";
+    QTest::newRow("/33") << "10.0.0.0/33" << badLength.arg("10.0.0.0/33");
+    QTest::newRow("no length") << "10.0.0.0/" << badLength.arg("10.0.0.0/");
+    QTest::newRow("negative length") << "10.0.0.0/-1" << badLength.arg("10.0.0.0/-1");
+    QTest::newRow("two slashes") << "10.0.0.0/8/8" << badLength.arg("10.0.0.0/8/8");
+    QTest::newRow("mask form") << "10.0.0.0/255.0.0.0" << badLength.arg("10.0.0.0/255.0.0.0");
+    QTest::newRow("range with length") << "10.0.0.1-10.0.0.9/24"
+                                       << notDotted.arg("10.0.0.1-10.0.0.9/24", "10.0.0.1-10.0.0.9");
+}
+
+void tst_SweepTargets::badInput()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, error);
+    SweepTargets targets = targetsOf({"10.0.0.0/30"});
+    QCOMPARE(refusalOf(targets, target), error);
+    QCOMPARE(targets.count(), 4ull);
+}
+
+QTEST_APPLESS_MAIN(tst_SweepTargets)
+#include "tst_SweepTargets.moc"
