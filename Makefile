@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build build-asan run test bench clean
+.PHONY: all deps build build-asan run test bench package screenshot clean
 
 all: build
 
@@ -32,6 +32,13 @@ test: build build-asan
 
 bench: build
 	@scripts/bench.sh $(BUILD)
+
+package: build
+	cmake --build $(BUILD) --target package
+
+screenshot: build
+	@scripts/install-deps.sh screenshot
+	@scripts/screenshot.sh $(BUILD) docs/screenshot.png
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running need; quick when all are present.
+# Installs the Debian packages that building, testing, packaging and running need; quick when all are
+# present. With the argument "screenshot" it adds what scripts/screenshot.sh needs (a virtual X server).
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     iproute2 iputils-ping nftables libcap2-bin procps
     fonts-liberation fonts-urw-base35
+    dpkg-dev desktop-file-utils appstream
 )
+if [ "${1:-}" = screenshot ]; then
+    packages+=(xvfb x11-utils x11-apps netpbm)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

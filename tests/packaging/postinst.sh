@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The postinst grants CAP_NET_RAW only where ICMP datagram sockets are not open to every group, and
+# says what it did either way; a stub setcap records its calls.
+# Usage: postinst.sh POSTINST
+source "$(dirname "$0")/common.sh"
+postinst=$1
+calls=$scratch/setcap-calls
+cat >"$scratch/setcap" <<STUB
+#!/bin/sh
+echo "\$*" >>"$calls"
+exit \${STUB_STATUS:-0}
+STUB
+chmod +x "$scratch/setcap"
+
+# Runs the postinst with the range given, leaving its output in $output and the setcap calls in $calls.
+run_postinst() {
+    local range=$1
+    rm -f "$calls"
+    touch "$calls"
+    if [ "$range" = missing ]; then
+        rm -f "$scratch/range"
+    else
+        echo "$range" >"$scratch/range"
+    fi
+    output=$(TOZELO_PING_GROUP_RANGE=$scratch/range TOZELO_SETCAP=$scratch/setcap "$postinst" "${2:-configure}" 2>&1) ||
+        fail "range '$range': the postinst failed"
+}
+
+granted="cap_net_raw+ep /usr/bin/tozelo
+cap_net_raw+ep /usr/bin/tozelo-cli"
+
+for range in "0 2147483647" "0	2147483647"; do
+    run_postinst "$range"
+    if [ -s "$calls" ]; then fail "range '$range': setcap ran although every group may ping"; fi
+    grep -q "no capability needed" <<<"$output" || fail "range '$range': nothing said: $output"
+done
+
+for range in "1 0" "100 100" "1 2147483647" "0 1000" missing garbage; do
+    run_postinst "$range"
+    [ "$(cat "$calls")" = "$granted" ] || fail "range '$range': setcap calls were '$(cat "$calls")'"
+    grep -q "granted cap_net_raw+ep to /usr/bin/tozelo-cli" <<<"$output" || fail "range '$range': nothing said: $output"
+done
+
+# A file system without extended attributes must not fail the installation.
+STUB_STATUS=1 run_postinst "1 0"
+grep -q "could not grant cap_net_raw+ep to /usr/bin/tozelo;" <<<"$output" || fail "setcap failure not reported: $output"
+
+# dpkg calls the postinst on other occasions too; only configure grants anything.
+run_postinst "1 0" abort-upgrade
+if [ -s "$calls" ]; then fail "abort-upgrade ran setcap"; fi
+
+finish
