@@ -6,13 +6,13 @@
 #include "ping/Ping.h"
 #include "ping/RePingWalk.h"
 #include "tests/testbed/TestbedGuard.h"
+#include "tests/testbed/TestbedNamespaces.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 #include <deque>
@@ -42,21 +42,6 @@ double timeScan(const QStringList &args)
     return cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == 0 ? seconds : -1;
 }
 
-bool testbedRoute(const char *role, const QString &action, const QStringList &route)
-{
-    const QString ip = QStandardPaths::findExecutable("ip", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
-    const QString ns = qEnvironmentVariable("TOZELO_TESTBED") + "-" + role;
-    return QProcess::execute(ip, QStringList{"-n", ns, "route", action} + route) == 0;
-}
-
-// The host namespace answers for 10.77.6.1 to .127; the router drops .128 to .255.
-bool halfSilentRange(const QString &action)
-{
-    return testbedRoute("h", action, {"local", "10.77.6.0/25", "dev", "lo"}) &&
-           testbedRoute("r", action, {"10.77.6.0/25", "via", "10.77.2.1"}) &&
-           testbedRoute("r", action, {"blackhole", "10.77.6.128/25"});
-}
-
 void benchTestbedPace()
 {
     std::printf("(a) pace, testbed 10.77.6.1-10.77.6.255 (127 answering, 128 silent), interval 50 ms, "
@@ -66,13 +51,13 @@ void benchTestbedPace()
         std::printf("    skipped: %s\n", outside.c_str());
         return;
     }
-    if (!halfSilentRange("add")) {
+    if (!TestbedNamespaces::scanRange("add")) {
         std::printf("    skipped: cannot add the routes of the half-silent range\n");
-        halfSilentRange("del");
+        TestbedNamespaces::scanRange("del");
         return;
     }
     const double seconds = timeScan({"10.77.6.1", "10.77.6.255", "--interval", "50", "--timeout", "50"});
-    halfSilentRange("del");
+    TestbedNamespaces::scanRange("del");
     const double bound = 1.05 * 255 * 0.050;
     if (seconds < 0)
         std::printf("    the scan failed\n");

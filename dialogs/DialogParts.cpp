@@ -9,15 +9,6 @@
 
 namespace DialogParts {
 
-TFloatEdit *newField(QWidget *parent, const char *name, const QString &text, int maxLength)
-{
-    auto *field = new TFloatEdit(parent);
-    field->setObjectName(name);
-    field->SetMaxLength(maxLength);
-    field->SetText(text);
-    return field;
-}
-
 QLabel *newLabel(QWidget *parent, const char *name, const QString &text)
 {
     auto *label = new QLabel(text, parent);
@@ -25,22 +16,39 @@ QLabel *newLabel(QWidget *parent, const char *name, const QString &text)
     return label;
 }
 
-void applyEchoed(TForm1 &form, const TFloatEdit *field, const std::function<void(int)> &target, int panel,
-                 const QString &prefix)
+void newField(QWidget *parent, QLabel *heading, const FieldDesign &design, TFloatEdit *&field, TUpDown *&arrows)
 {
-    if (applyInteger(field->Text(), target))
-        form.setStatusPanel(panel, prefix + field->Text());
+    field = new TFloatEdit(parent);
+    field->setObjectName(design.name);
+    field->SetMaxLength(design.maxLength);
+    field->SetText(design.text);
+    field->setAccessibleName(heading->text());
+    arrows = new TUpDown(field, design.range, parent);
+    arrows->setObjectName(design.arrowsName);
 }
 
-void addFieldRow(QGridLayout *grid, int row, QLabel *heading, TFloatEdit *field, TUpDown *arrows, QLabel *unit)
+void addFieldRow(QGridLayout *grid, int row, QLabel *heading, const FieldDesign &design, TFloatEdit *&field,
+                 TUpDown *&arrows, QLabel *unit)
 {
-    field->setAccessibleName(heading->text());
+    newField(grid->parentWidget(), heading, design, field, arrows);
     heading->setBuddy(field);
     grid->addWidget(heading, row, 0);
     grid->addWidget(field, row, 1);
     grid->addWidget(arrows, row, 2);
     if (unit)
         grid->addWidget(unit, row, 3);
+}
+
+void echo(TForm1 &form, Echo panel, const QString &text)
+{
+    static const char *const headings[] = {"", "Paket : ", "Delay : ", "TTL : ", "Timer: "};
+    form.setStatusPanel(int(panel), headings[int(panel)] + text);
+}
+
+void applyEchoed(TForm1 &form, const TFloatEdit *field, const std::function<void(int)> &target, Echo panel)
+{
+    if (applyInteger(field->Text(), target))
+        echo(form, panel, field->Text());
 }
 
 } // namespace DialogParts

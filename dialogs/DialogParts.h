@@ -17,14 +17,29 @@ class TForm1;
 // Pieces that the property dialogs' designs share.
 namespace DialogParts {
 
-TFloatEdit *newField(QWidget *parent, const char *name, const QString &text, int maxLength);
+// A numeric field as designed: its name and first text, its longest text (0: any length), and the
+// name and range of its arrows.
+struct FieldDesign {
+    const char *name;
+    QString text;
+    int maxLength;
+    const char *arrowsName;
+    TUpDown::Range range;
+};
+
+// The main window's status panels that echo the settings as typed, by number.
+enum class Echo { Size = 1, Delay = 2, TTL = 3, Timer = 4 };
+
 QLabel *newLabel(QWidget *parent, const char *name, const QString &text);
-// A field's text applied to target, then echoed as typed (0500 as such) in a status panel of form;
-// an empty text applies nothing.
-void applyEchoed(TForm1 &form, const TFloatEdit *field, const std::function<void(int)> &target, int panel,
-                 const QString &prefix);
-// One line of a settings grid: heading, field, arrows and the unit (which may be null).
-void addFieldRow(QGridLayout *grid, int row, QLabel *heading, TFloatEdit *field, TUpDown *arrows, QLabel *unit);
+// A field and its arrows in parent; heading names the field for assistive tools.
+void newField(QWidget *parent, QLabel *heading, const FieldDesign &design, TFloatEdit *&field, TUpDown *&arrows);
+// One line of a settings grid: heading, a new field with its arrows, and the unit (which may be null).
+void addFieldRow(QGridLayout *grid, int row, QLabel *heading, const FieldDesign &design, TFloatEdit *&field,
+                 TUpDown *&arrows, QLabel *unit);
+// Shows text in a status panel of form, after the panel's heading ("Delay : ").
+void echo(TForm1 &form, Echo panel, const QString &text);
+// A field's text applied to target, then echoed as typed (0500 as such); an empty text applies nothing.
+void applyEchoed(TForm1 &form, const TFloatEdit *field, const std::function<void(int)> &target, Echo panel);
 
 // Binds a notification to a handler of form that runs through the exception report.
 template <typename Form> void bindEvent(Form *form, TNotifyEvent &event, void (Form::*handler)())
@@ -40,8 +55,7 @@ template <typename Form> void bindClick(Form *form, QAbstractButton *button, voi
 
 // A button of a dialog: Enter never presses it unless it has the focus.
 template <typename Form>
-QPushButton *newButton(Form *form, QWidget *parent, const char *name, const QString &caption,
-                       void (Form::*handler)())
+QPushButton *newButton(Form *form, QWidget *parent, const char *name, const QString &caption, void (Form::*handler)())
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);

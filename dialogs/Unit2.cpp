@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using DialogParts::addFieldRow;
+using DialogParts::Echo;
 using DialogParts::newField;
 using DialogParts::newLabel;
 
@@ -84,19 +86,10 @@ QGroupBox *TForm2::createProperties()
     Label4 = newLabel(GroupBox1, "Label4", "TLL");
     Label5 = newLabel(GroupBox1, "Label5", "mSeg");
     Label6 = newLabel(GroupBox1, "Label6", "Bytes");
-    etout = newField(GroupBox1, "etout", "500", 5);
-    esize = newField(GroupBox1, "esize", "56", 3);
-    ettl = newField(GroupBox1, "ettl", "64", 3);
-    UpDown2 = new TUpDown(etout, {10, 4000, 10, 500}, GroupBox1);
-    UpDown3 = new TUpDown(esize, {10, 100, 1, 56}, GroupBox1);
-    UpDown4 = new TUpDown(ettl, {10, 100, 1, 64}, GroupBox1);
     auto *grid = new QGridLayout(GroupBox1);
-    DialogParts::addFieldRow(grid, 0, Label2, etout, UpDown2, Label5);
-    DialogParts::addFieldRow(grid, 1, Label3, esize, UpDown3, Label6);
-    DialogParts::addFieldRow(grid, 2, Label4, ettl, UpDown4, nullptr);
-    UpDown2->setObjectName("UpDown2");
-    UpDown3->setObjectName("UpDown3");
-    UpDown4->setObjectName("UpDown4");
+    addFieldRow(grid, 0, Label2, {"etout", "500", 5, "UpDown2", {10, 4000, 10, 500}}, etout, UpDown2, Label5);
+    addFieldRow(grid, 1, Label3, {"esize", "56", 3, "UpDown3", {10, 100, 1, 56}}, esize, UpDown3, Label6);
+    addFieldRow(grid, 2, Label4, {"ettl", "64", 3, "UpDown4", {10, 100, 1, 64}}, ettl, UpDown4, nullptr);
     return GroupBox1;
 }
 
@@ -111,10 +104,7 @@ QWidget *TForm2::createTimerSpeed()
     Label7->setPalette(blue);
     Label8 = newLabel(area, "Label8", "Timer PinG Turbo Velocity");
     Label9 = newLabel(area, "Label9", "MiliSeg");
-    velo = newField(area, "velo", "500", 0);
-    velo->setAccessibleName(Label8->text());
-    UpDown1 = new TUpDown(velo, {10, 4000, 10, 500}, area);
-    UpDown1->setObjectName("UpDown1");
+    newField(area, Label8, {"velo", "500", 0, "UpDown1", {10, 4000, 10, 500}}, velo, UpDown1);
     auto *row = new QHBoxLayout;
     row->addWidget(velo);
     row->addWidget(UpDown1);
@@ -129,22 +119,22 @@ QWidget *TForm2::createTimerSpeed()
 
 void TForm2::etoutChange()
 {
-    DialogParts::applyEchoed(m_form, etout, [this](int value) { m_form.Ping2->SetTimeout(value); }, 2, "Delay : ");
+    DialogParts::applyEchoed(m_form, etout, [this](int value) { m_form.Ping2->SetTimeout(value); }, Echo::Delay);
 }
 
 void TForm2::esizeChange()
 {
-    DialogParts::applyEchoed(m_form, esize, [this](int value) { m_form.Ping2->SetSize(value); }, 1, "Paket : ");
+    DialogParts::applyEchoed(m_form, esize, [this](int value) { m_form.Ping2->SetSize(value); }, Echo::Size);
 }
 
 void TForm2::ettlChange()
 {
-    DialogParts::applyEchoed(m_form, ettl, [this](int value) { m_form.Ping2->SetTTL(value); }, 3, "TTL : ");
+    DialogParts::applyEchoed(m_form, ettl, [this](int value) { m_form.Ping2->SetTTL(value); }, Echo::TTL);
 }
 
 void TForm2::veloChange()
 {
-    DialogParts::applyEchoed(m_form, velo, [this](int value) { m_form.MipTimer1->SetInterval(value); }, 4, "Timer: ");
+    DialogParts::applyEchoed(m_form, velo, [this](int value) { m_form.MipTimer1->SetInterval(value); }, Echo::Timer);
 }
 
 void TForm2::UpDown2Click() { etoutChange(); }

@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 #include <exception>
 
+using DialogParts::addFieldRow;
+using DialogParts::Echo;
 using DialogParts::newField;
 using DialogParts::newLabel;
 
@@ -62,10 +64,7 @@ QGroupBox *TForm3::createRetry()
     blue.setColor(QPalette::WindowText, Qt::blue);
     Label8->setPalette(blue);
     Label1 = newLabel(GroupBox2, "Label1", "Retry Time");
-    siprt = newField(GroupBox2, "siprt", "50", 0);
-    siprt->setAccessibleName(Label1->text());
-    UpDown4 = new TUpDown(siprt, {1, 5000, 10, 50}, GroupBox2);
-    UpDown4->setObjectName("UpDown4");
+    newField(GroupBox2, Label1, {"siprt", "50", 0, "UpDown4", {1, 5000, 10, 50}}, siprt, UpDown4);
     Label9 = newLabel(GroupBox2, "Label9", "mSeg");
 
     BitBtn2 = DialogParts::newButton(this, GroupBox2, "BitBtn2", "Retry PinG", &TForm3::BitBtn2Click);
@@ -105,20 +104,10 @@ QGroupBox *TForm3::createProperties()
     Label4 = newLabel(GroupBox1, "Label4", "TLL");
     Label5 = newLabel(GroupBox1, "Label5", "mSeg");
     Label6 = newLabel(GroupBox1, "Label6", "Bytes");
-    spinto = newField(GroupBox1, "spinto", "1000", 5);
-    sps = newField(GroupBox1, "sps", "56", 3);
-    spttl = newField(GroupBox1, "spttl", "64", 3);
-    UpDown1 = new TUpDown(spinto, {100, 4000, 100, 1000}, GroupBox1);
-    UpDown1->setObjectName("UpDown1");
-    UpDown2 = new TUpDown(sps, {10, 100, 1, 56}, GroupBox1);
-    UpDown2->setObjectName("UpDown2");
-    UpDown3 = new TUpDown(spttl, {10, 100, 1, 64}, GroupBox1);
-    UpDown3->setObjectName("UpDown3");
-
     auto *grid = new QGridLayout(GroupBox1);
-    DialogParts::addFieldRow(grid, 0, Label2, spinto, UpDown1, Label5);
-    DialogParts::addFieldRow(grid, 1, Label3, sps, UpDown2, Label6);
-    DialogParts::addFieldRow(grid, 2, Label4, spttl, UpDown3, nullptr);
+    addFieldRow(grid, 0, Label2, {"spinto", "1000", 5, "UpDown1", {100, 4000, 100, 1000}}, spinto, UpDown1, Label5);
+    addFieldRow(grid, 1, Label3, {"sps", "56", 3, "UpDown2", {10, 100, 1, 56}}, sps, UpDown2, Label6);
+    addFieldRow(grid, 2, Label4, {"spttl", "64", 3, "UpDown3", {10, 100, 1, 64}}, spttl, UpDown3, nullptr);
     BitBtn1 = DialogParts::newButton(this, GroupBox1, "BitBtn1", "&Restore original valores", &TForm3::BitBtn1Click);
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     BitBtn1->setFixedWidth(165);
@@ -147,22 +136,22 @@ void TForm3::FormCreate()
 
 void TForm3::spintoChange()
 {
-    DialogParts::applyEchoed(m_form, spinto, [this](int value) { m_form.Ping1->SetTimeout(value); }, 2, "Delay : ");
+    DialogParts::applyEchoed(m_form, spinto, [this](int value) { m_form.Ping1->SetTimeout(value); }, Echo::Delay);
 }
 
 void TForm3::spsChange()
 {
-    DialogParts::applyEchoed(m_form, sps, [this](int value) { m_form.Ping1->SetSize(value); }, 1, "Paket : ");
+    DialogParts::applyEchoed(m_form, sps, [this](int value) { m_form.Ping1->SetSize(value); }, Echo::Size);
 }
 
 void TForm3::spttlChange()
 {
-    DialogParts::applyEchoed(m_form, spttl, [this](int value) { m_form.Ping1->SetTTL(value); }, 3, "TTL : ");
+    DialogParts::applyEchoed(m_form, spttl, [this](int value) { m_form.Ping1->SetTTL(value); }, Echo::TTL);
 }
 
 void TForm3::siprtChange()
 {
-    DialogParts::applyEchoed(m_form, siprt, [this](int value) { siprTimer1->SetInterval(value); }, 4, "Timer: ");
+    DialogParts::applyEchoed(m_form, siprt, [this](int value) { siprTimer1->SetInterval(value); }, Echo::Timer);
 }
 
 void TForm3::UpDown1Click() { spintoChange(); }
@@ -179,9 +168,9 @@ void TForm3::BitBtn1Click()
     spinto->SetText("1000");
     sps->SetText("56");
     spttl->SetText("64");
-    m_form.setStatusPanel(1, "Paket : 56");
-    m_form.setStatusPanel(2, "Delay : 1000");
-    m_form.setStatusPanel(3, "TTL : 64");
+    DialogParts::echo(m_form, Echo::Size, "56");
+    DialogParts::echo(m_form, Echo::Delay, "1000");
+    DialogParts::echo(m_form, Echo::TTL, "64");
 }
 
 void TForm3::BitBtn3Click()

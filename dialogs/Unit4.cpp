@@ -2,7 +2,6 @@
 
 #include "main/Artwork.h"
 #include "main/ExceptionReport.h"
-#include "main/LogoSplash.h"
 #include "widgets/AHMTHolders.h"
 #include "widgets/ToxBackground.h"
 #include "widgets/oxBtns.h"
@@ -183,7 +182,7 @@ void TForm4::createPicture()
     Image1->setObjectName("Image1");
     Image1->setGeometry(0, 0, ClientWidth, PictureHeight);
     Image1->setAlignment(Qt::AlignCenter);
-    Image1->setPixmap(QPixmap::fromImage(Artwork::splash(QSize(LogoSplash::SplashWidth, LogoSplash::SplashHeight))));
+    Image1->setPixmap(QPixmap::fromImage(Artwork::splash(QSize(Artwork::SplashWidth, Artwork::SplashHeight))));
     Label1 = new QLabel("Version 1.1.1", Image1);
     Label1->setObjectName("Label1");
     Label1->setFont(pointFont("Times New Roman", 12));

@@ -30,7 +30,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using DialogParts::newField;
+using DialogParts::addFieldRow;
 using DialogParts::newLabel;
 
 namespace {
@@ -136,23 +136,13 @@ QGroupBox *TForm5::createOptions()
     Label3 = newLabel(GroupBox1, "Label3", "TTL");
     Label4 = newLabel(GroupBox1, "Label4", "mSeg");
     Label5 = newLabel(GroupBox1, "Label5", "Bytes");
-    rto = newField(GroupBox1, "rto", "200", 0);
-    rps = newField(GroupBox1, "rps", "56", 0);
-    rttl = newField(GroupBox1, "rttl", "64", 0);
-    UpDown1 = new TUpDown(rto, {10, 3000, 10, 200}, GroupBox1);
-    UpDown1->setObjectName("UpDown1");
-    UpDown2 = new TUpDown(rps, {10, 300, 10, 56}, GroupBox1);
-    UpDown2->setObjectName("UpDown2");
-    UpDown3 = new TUpDown(rttl, {32, 100, 1, 64}, GroupBox1);
-    UpDown3->setObjectName("UpDown3");
+    auto *grid = new QGridLayout(GroupBox1);
+    addFieldRow(grid, 0, Label1, {"rto", "200", 0, "UpDown1", {10, 3000, 10, 200}}, rto, UpDown1, Label4);
+    addFieldRow(grid, 1, Label2, {"rps", "56", 0, "UpDown2", {10, 300, 10, 56}}, rps, UpDown2, Label5);
+    addFieldRow(grid, 2, Label3, {"rttl", "64", 0, "UpDown3", {32, 100, 1, 64}}, rttl, UpDown3, nullptr);
     ciclo = new QCheckBox("PinG Ciclico", GroupBox1);
     ciclo->setObjectName("ciclo");
     ciclo->setChecked(true);
-
-    auto *grid = new QGridLayout(GroupBox1);
-    DialogParts::addFieldRow(grid, 0, Label1, rto, UpDown1, Label4);
-    DialogParts::addFieldRow(grid, 1, Label2, rps, UpDown2, Label5);
-    DialogParts::addFieldRow(grid, 2, Label3, rttl, UpDown3, nullptr);
     grid->addWidget(ciclo, 3, 0, 1, 4);
 
     DialogParts::bindEvent(this, rto->OnChange, &TForm5::rtoChange);

@@ -3,6 +3,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace {
 constexpr qreal DesignSize = 48.0;
@@ -82,4 +83,40 @@ QImage Artwork::splash(QSize size)
     painter.setFont(small);
     painter.drawText(image.rect().adjusted(0, 0, -8, -6), Qt::AlignRight | Qt::AlignBottom, "Zarvo SoftWare");
     return image;
+}
+
+namespace {
+const QColor GlyphKey(0xff, 0x00, 0xff);
+
+// Half-transparent edges would blend into the key colour and show as a fringe, so every pixel is
+// either the key or the icon's own colour at full strength.
+void drawKeyed(QImage &cells, const QIcon &icon, int size, QIcon::Mode mode, int left)
+{
+    const QImage picture = icon.pixmap(QSize(size, size), 1.0, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < std::min(size, picture.height()); ++y) {
+        for (int x = 0; x < std::min(size, picture.width()); ++x) {
+            const QRgb pixel = picture.pixel(x, y);
+            if (qAlpha(pixel) >= 128)
+                cells.setPixel(left + 1 + x, 1 + y, qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)));
+        }
+    }
+}
+} // namespace
+
+QImage Artwork::glyph(const QIcon &icon, int size)
+{
+    QImage cell(size + 2, size + 2, QImage::Format_RGB32);
+    cell.fill(GlyphKey);
+    drawKeyed(cell, icon, size, QIcon::Normal, 0);
+    return cell;
+}
+
+QImage Artwork::glyphStrip(const QIcon &icon, int size)
+{
+    const int side = size + 2;
+    QImage strip(2 * side, side, QImage::Format_RGB32);
+    strip.fill(GlyphKey);
+    drawKeyed(strip, icon, size, QIcon::Normal, 0);
+    drawKeyed(strip, icon, size, QIcon::Disabled, side);
+    return strip;
 }

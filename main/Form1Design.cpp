@@ -1,30 +1,39 @@
 #include "Form1Design.h"
 
 #include "Artwork.h"
-#include "ExceptionReport.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
+#include "PageLook.h"
 #include "Unit1.h"
 #include "ping/RePingWalk.h"
+#include "widgets/AHMClasses.h"
 #include "widgets/AHMTMessages.h"
+#include "widgets/AHMTSplashScreen.h"
+#include "widgets/Backgnd.h"
+#include "widgets/ToxDockBack.h"
+#include "widgets/ToxScrollPane.h"
+#include "widgets/ToxSpace.h"
+#include "widgets/TransBtn.h"
+#include "widgets/oxDockBr.h"
+#include "widgets/oxForm.h"
+#include "widgets/oxSplits.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
+constexpr int DockButtonSize = 25;
+constexpr int DockGlyphSize = 16;
+constexpr int DockBevelWidth = 2;
+
 // Text and background of a control that shows text on a plain colour.
 QPalette textOn(const QColor &text, const QColor &background)
 {
@@ -33,6 +42,10 @@ QPalette textOn(const QColor &text, const QColor &background)
     palette.setColor(QPalette::Base, background);
     return palette;
 }
+
+QIcon styleIcon(QStyle::StandardPixmap icon) { return QApplication::style()->standardIcon(icon); }
+
+QImage dockGlyph(QStyle::StandardPixmap icon) { return Artwork::glyph(styleIcon(icon), DockGlyphSize); }
 } // namespace
 
 Form1Design::Form1Design(TForm1 &form) : m_form(form) {}
@@ -40,34 +53,35 @@ Form1Design::Form1Design(TForm1 &form) : m_form(form) {}
 void Form1Design::build(TForm1 &form)
 {
     Form1Design design(form);
+    design.createCentral();
     design.createPages();
     design.createDockBar();
     design.createFoundMachines();
     design.createStatusBar();
     design.createMenus();
     design.createFileDialogs();
-    design.createTray();
+    design.createCaptionBar();
     design.createMessages();
-    design.createCentral();
+    design.createSplash();
+    form.oxDockBar2->Loaded();
 }
 
+// From top to bottom: the pages, the dock bar, the found machines, on the window's black.
 void Form1Design::createCentral()
 {
     auto *central = new QWidget(&m_form);
+    central->setObjectName("centralArea");
     central->setAutoFillBackground(true);
     central->setPalette(QPalette(Qt::white, Qt::black));
-    auto *column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(m_form.tipo);
-    column->addWidget(m_form.oxDockBar2);
-    column->addWidget(m_form.oxSplit1, 1);
+    m_column = new QVBoxLayout(central);
+    m_column->setContentsMargins(0, 0, 0, 0);
+    m_column->setSpacing(0);
     m_form.setCentralWidget(central);
 }
 
 void Form1Design::createPages()
 {
-    m_form.tipo = new QTabWidget(&m_form);
+    m_form.tipo = new QTabWidget(m_column->parentWidget());
     m_form.tipo->setObjectName("tipo");
     m_form.tipo->setFixedHeight(157);
     m_form.tipo->tabBar()->hide();
@@ -76,62 +90,40 @@ void Form1Design::createPages()
 
     m_form.TabSheet2 = new QWidget;
     m_form.TabSheet2->setObjectName("TabSheet2");
-    m_form.TabSheet2->setAutoFillBackground(true);
     m_form.TabSheet2->setPalette(QPalette(Qt::white, Qt::black));
 
     m_form.tipo->addTab(m_form.TabSheet1, "Single PinG");
     m_form.tipo->addTab(m_form.TabSheet2, "Multi PinG");
     m_form.tipo->setCurrentWidget(m_form.TabSheet2);
+    m_column->addWidget(m_form.tipo);
 }
 
 void Form1Design::createSinglePingPage()
 {
     m_form.TabSheet1 = new QWidget;
     m_form.TabSheet1->setObjectName("TabSheet1");
-    m_form.Background1 = new QWidget(m_form.TabSheet1);
-    m_form.Background1->setObjectName("Background1");
-    m_form.Background1->setAttribute(Qt::WA_StyledBackground);
-    m_form.Background1->setStyleSheet("#Background1 { background: qlineargradient(x1: 0, y1: 0, x2: 1, y2: 0,"
-                                      " stop: 0 blue, stop: 0.5 navy, stop: 1 black); }");
-    auto *page = new QHBoxLayout(m_form.TabSheet1);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->addWidget(m_form.Background1);
+    m_form.Background1 = newPageBackground(m_form.TabSheet1, "Background1", 1);
 
-    m_form.Label1 = new QLabel("Direccion IP o dominio", m_form.Background1);
+    m_form.Label1 = new QLabel("Direccion IP o dominio", m_form.TabSheet1);
     m_form.Label1->setObjectName("Label1");
     m_form.Label1->setPalette(QPalette(Qt::white, Qt::black));
 
     QFont bookman("Bookman Old Style");
     bookman.setPixelSize(13);
-    m_form.HostEdit = new QLineEdit(m_form.Background1);
+    m_form.HostEdit = new QLineEdit(m_form.TabSheet1);
     m_form.HostEdit->setObjectName("HostEdit");
     m_form.HostEdit->setAccessibleName(m_form.Label1->text());
     m_form.HostEdit->setFixedSize(193, 26);
     m_form.HostEdit->setFont(bookman);
-    QPalette red = m_form.HostEdit->palette();
-    red.setColor(QPalette::Text, Qt::red);
-    m_form.HostEdit->setPalette(red);
+    m_form.HostEdit->setPalette(textOn(Qt::red, Qt::white));
     m_form.HostEdit->installEventFilter(&m_form);
 
-    bookman.setPixelSize(16);
-    QPalette white;
-    white.setColor(QPalette::ButtonText, Qt::white);
-    auto button = [&](const char *name, const QString &text) {
-        auto *b = new QPushButton(text, m_form.Background1);
-        b->setObjectName(name);
-        b->setAccessibleName(text);
-        b->setFixedSize(113, 37);
-        b->setFlat(true);
-        b->setFont(bookman);
-        b->setPalette(white);
-        return b;
-    };
-    m_form.PingButton = button("PingButton", "PinG");
-    m_form.CancelButton = button("CancelButton", "Stop");
-    m_form.bind(m_form.PingButton, &QPushButton::clicked, &TForm1::PingButtonClick);
-    m_form.bind(m_form.CancelButton, &QPushButton::clicked, &TForm1::CancelButtonClick);
+    m_form.PingButton = newPageButton(m_form.TabSheet1, "PingButton", "PinG", QStyle::SP_MediaPlay);
+    m_form.CancelButton = newPageButton(m_form.TabSheet1, "CancelButton", "Stop", QStyle::SP_MediaStop);
+    m_form.PingButton->OnClick = m_form.notifier(&TForm1::PingButtonClick);
+    m_form.CancelButton->OnClick = m_form.notifier(&TForm1::CancelButtonClick);
 
-    m_form.DisplayMemo = new QPlainTextEdit(m_form.Background1);
+    m_form.DisplayMemo = new QPlainTextEdit(m_form.TabSheet1);
     m_form.DisplayMemo->setObjectName("DisplayMemo");
     m_form.DisplayMemo->setFixedWidth(229);
     m_form.DisplayMemo->setFrameShape(QFrame::NoFrame);
@@ -148,118 +140,137 @@ void Form1Design::createSinglePingPage()
     controls->addWidget(m_form.PingButton);
     controls->addWidget(m_form.CancelButton);
     controls->addStretch(1);
-    auto *row = new QHBoxLayout(m_form.Background1);
+    auto *row = new QHBoxLayout(m_form.TabSheet1);
     row->setContentsMargins(8, 4, 0, 0);
     row->addLayout(controls);
     row->addStretch(1);
     row->addWidget(m_form.DisplayMemo);
 }
 
+// Locked at the top: it neither floats nor moves to another edge.
 void Form1Design::createDockBar()
 {
-    m_form.oxDockBar2 = new QToolBar(&m_form);
-    m_form.oxDockBar2->setObjectName("oxDockBar2");
-    m_form.oxDockBar2->setFixedHeight(35);
-    m_form.oxDockBar2->setMovable(false);
-    m_form.oxDockBar2->setStyleSheet("#oxDockBar2 { background: qlineargradient(x1: 0, y1: 0, x2: 1, y2: 0,"
-                                     " stop: 0 #000080, stop: 1 #1084d0); }");
-    QPalette captions = m_form.oxDockBar2->palette();
-    captions.setColor(QPalette::ButtonText, Qt::white);
-    m_form.oxDockBar2->setPalette(captions);
-    auto button = [this](const char *name, const QString &hint, QStyle::StandardPixmap glyph) {
-        auto *b = new QToolButton(m_form.oxDockBar2);
-        b->setObjectName(name);
-        b->setToolTip(hint);
-        b->setAccessibleName(hint);
-        b->setIcon(m_form.style()->standardIcon(glyph));
-        return b;
-    };
-    m_form.Tranton1 = button("Tranton1", "Propiedades de PinG", QStyle::SP_FileDialogInfoView);
-    m_form.Tranton1->setText("Propiedades");
-    m_form.Tranton1->setAccessibleName("Propiedades");
-    m_form.Tranton1->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    m_form.Tranton1->setFixedWidth(89);
-    m_form.tbuton = button("tbuton", "Fast Timer", QStyle::SP_MediaSeekForward);
-    m_form.del = button("del", "Clear..", QStyle::SP_TrashIcon);
-    m_form.del->setPopupMode(QToolButton::InstantPopup);
-    m_form.icoGande = button("icoGande", "iconos", QStyle::SP_FileDialogContentsView);
-    m_form.icolist = button("icolist", "Listado", QStyle::SP_FileDialogListView);
-    m_form.icopeq = button("icopeq", "iconos pequeños", QStyle::SP_FileDialogDetailedView);
-    m_form.rping = button("rping", "Retry Multi - Ping", QStyle::SP_BrowserReload);
-    m_form.rsping = button("rsping", "Retry Single - PinG", QStyle::SP_MediaPlay);
-    m_form.rsping->setEnabled(false);
-    m_form.openIp = button("openIp", "Leer Ip`s", QStyle::SP_DialogOpenButton);
-    m_form.salvarIP = button("salvarIP", "Salvar IPs", QStyle::SP_DialogSaveButton);
-    m_form.stry = button("stry", "System Tray", QStyle::SP_TitleBarMinButton);
-    QPalette maroon = m_form.stry->palette();
-    maroon.setColor(QPalette::Button, QColor(0x80, 0x00, 0x00));
-    m_form.stry->setPalette(maroon);
-    m_form.stry->setAutoFillBackground(true);
+    auto *bar = new ToxDockBar(m_column->parentWidget());
+    m_form.oxDockBar2 = bar;
+    bar->setObjectName("oxDockBar2");
+    bar->SetCaption("oxDockBar2");
+    bar->SetOptions(opAutoAlign | opAutoSize | opCloseBox | opLock | opSizeable | opDblClkDock);
+    bar->SetDockHeight(35);
+    bar->SetFloatWidth(481);
+    bar->SetFloatHeight(47);
+    QFont title("Small Fonts");
+    title.setPixelSize(9);
+    bar->SetTitleFont(title);
+    bar->Background()->SetStyle(oxdGradient);
+    bar->Background()->SetGradient(colorActiveCaption);
+    m_column->addWidget(bar);
+    createDockButtons();
+}
 
-    m_form.oxDockBar2->addWidget(m_form.Tranton1);
-    m_form.oxDockBar2->addWidget(m_form.tbuton);
-    m_form.oxDockBar2->addSeparator();
-    m_form.oxDockBar2->addWidget(m_form.del);
-    m_form.oxDockBar2->addSeparator();
-    for (QToolButton *b : {m_form.icoGande, m_form.icolist, m_form.icopeq})
-        m_form.oxDockBar2->addWidget(b);
-    m_form.oxDockBar2->addSeparator();
-    m_form.oxDockBar2->addWidget(m_form.rping);
-    m_form.oxDockBar2->addWidget(m_form.rsping);
-    auto *spacer = new QWidget(m_form.oxDockBar2);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    m_form.oxDockBar2->addWidget(spacer);
-    for (QToolButton *b : {m_form.openIp, m_form.salvarIP, m_form.stry})
-        m_form.oxDockBar2->addWidget(b);
+TTransparentButton *Form1Design::newDockButton(const char *name, const QString &hint, const QImage &glyph)
+{
+    auto *button = new TTransparentButton(m_form.oxDockBar2);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setAccessibleName(hint);
+    button->SetFrameStyle(fsDark);
+    button->SetGlyph(glyph);
+    button->resize(DockButtonSize, DockButtonSize);
+    return button;
+}
 
-    m_form.bind(m_form.Tranton1, &QToolButton::clicked, &TForm1::Tranton1Click);
-    m_form.bind(m_form.tbuton, &QToolButton::clicked, &TForm1::tbutonClick);
-    m_form.bind(m_form.rping, &QToolButton::clicked, &TForm1::rpingClick);
-    m_form.bind(m_form.rsping, &QToolButton::clicked, &TForm1::rspingClick);
-    m_form.bind(m_form.icoGande, &QToolButton::clicked, &TForm1::icoGandeClick);
-    m_form.bind(m_form.icolist, &QToolButton::clicked, &TForm1::icolistClick);
-    m_form.bind(m_form.icopeq, &QToolButton::clicked, &TForm1::gClick);
-    m_form.bind(m_form.openIp, &QToolButton::clicked, &TForm1::openIpClick);
-    m_form.bind(m_form.salvarIP, &QToolButton::clicked, &TForm1::salvarIPClick);
-    m_form.bind(m_form.stry, &QToolButton::clicked, &TForm1::stryClick);
+void Form1Design::newDockBevel()
+{
+    auto *bevel = new QFrame(m_form.oxDockBar2);
+    bevel->setObjectName(QString("dockBevel%1").arg(++m_bevels));
+    bevel->setFrameStyle(QFrame::VLine | QFrame::Sunken);
+    bevel->resize(DockBevelWidth, DockButtonSize);
+}
+
+void Form1Design::newDockSpace() { new ToxSpace(m_form.oxDockBar2); }
+
+// The bar lines its controls up in the order they are made; the right-aligned ones stand from the
+// last made at the right edge.
+void Form1Design::createDockButtons()
+{
+    TForm1 &form = m_form;
+    form.Tranton1 = newDockButton("Tranton1", "Propiedades de PinG", QImage());
+    form.Tranton1->SetCaption("Propiedades");
+    form.Tranton1->setAccessibleName("Propiedades");
+    form.Tranton1->resize(89, 27);
+    QPalette white = form.Tranton1->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    form.Tranton1->setPalette(white);
+    form.tbuton = newDockButton("tbuton", "Fast Timer", dockGlyph(QStyle::SP_MediaSeekForward));
+    newDockBevel();
+    newDockSpace();
+    form.del = newDockButton("del", "Clear..", dockGlyph(QStyle::SP_TrashIcon));
+    newDockSpace();
+    form.icoGande = newDockButton("icoGande", "iconos", dockGlyph(QStyle::SP_FileDialogContentsView));
+    form.icolist = newDockButton("icolist", "Listado", dockGlyph(QStyle::SP_FileDialogListView));
+    form.icopeq = newDockButton("icopeq", "iconos pequeños", dockGlyph(QStyle::SP_FileDialogDetailedView));
+    newDockBevel();
+    newDockSpace();
+    form.rping = newDockButton("rping", "Retry Multi - Ping", dockGlyph(QStyle::SP_BrowserReload));
+    form.rsping = newDockButton("rsping", "Retry Single - PinG", dockGlyph(QStyle::SP_MediaPlay));
+    form.rsping->setEnabled(false);
+    form.openIp = newDockButton("openIp", "Leer Ip`s", dockGlyph(QStyle::SP_DialogOpenButton));
+    form.salvarIP = newDockButton("salvarIP", "Salvar IPs", dockGlyph(QStyle::SP_DialogSaveButton));
+    form.stry = newDockButton("stry", "System Tray", dockGlyph(QStyle::SP_TitleBarMinButton));
+    form.stry->SetTransparent(false);
+    form.stry->SetColor(rgbColor(128, 0, 0));
+    for (TTransparentButton *button : {form.openIp, form.salvarIP, form.stry})
+        form.oxDockBar2->setControlAlign(button, caRight);
+
+    form.Tranton1->OnClick = form.notifier(&TForm1::Tranton1Click);
+    form.tbuton->OnClick = form.notifier(&TForm1::tbutonClick);
+    form.rping->OnClick = form.notifier(&TForm1::rpingClick);
+    form.rsping->OnClick = form.notifier(&TForm1::rspingClick);
+    form.icoGande->OnClick = form.notifier(&TForm1::icoGandeClick);
+    form.icolist->OnClick = form.notifier(&TForm1::icolistClick);
+    form.icopeq->OnClick = form.notifier(&TForm1::gClick);
+    form.openIp->OnClick = form.notifier(&TForm1::openIpClick);
+    form.salvarIP->OnClick = form.notifier(&TForm1::salvarIPClick);
+    form.stry->OnClick = form.notifier(&TForm1::stryClick);
 }
 
 void Form1Design::createFoundMachines()
 {
-    m_form.oxSplit1 = new QSplitter(Qt::Horizontal, &m_form);
-    m_form.oxSplit1->setObjectName("oxSplit1");
-    m_form.oxSplit1->installEventFilter(&m_form);
-    m_form.oxPane1 = new QWidget;
+    auto *split = new ToxSplit(m_column->parentWidget());
+    m_form.oxSplit1 = split;
+    split->setObjectName("oxSplit1");
+    split->SetBorderStyle(bsNone);
+    split->SetColor(colorWhite);
+    split->SetOptions(oxsSaveAsPercent);
+    split->SetPercentX(76);
+    split->SetPercentY(18);
+
+    m_form.oxPane1 = new ToxScrollPane(split);
     m_form.oxPane1->setObjectName("oxPane1");
-    m_form.oxPane2 = new QWidget;
+    m_form.ListView1 = new MachineListView;
+    m_form.oxPane1->setWidget(m_form.ListView1);
+
+    m_form.oxPane2 = new ToxScrollPane(split);
     m_form.oxPane2->setObjectName("oxPane2");
-
-    m_form.ListView1 = new MachineListView(m_form.oxPane1);
-    auto *left = new QVBoxLayout(m_form.oxPane1);
-    left->setContentsMargins(0, 0, 0, 0);
-    left->addWidget(m_form.ListView1);
-
-    m_form.Panel1 = new QLabel("Maquinas activas", m_form.oxPane2);
+    auto *machines = new QWidget;
+    m_form.Panel1 = new QLabel("Maquinas activas", machines);
     m_form.Panel1->setObjectName("Panel1");
     m_form.Panel1->setAlignment(Qt::AlignCenter);
     m_form.Panel1->setAutoFillBackground(true);
     m_form.Panel1->setPalette(QPalette(Qt::white, Qt::black));
-    m_form.ips = new MachineMemo(m_form.oxPane2);
+    m_form.ips = new MachineMemo(machines);
     m_form.ips->setAccessibleName(m_form.Panel1->text());
     m_form.ips->setPalette(textOn(Qt::red, Qt::black));
     m_form.ips->setFont(QFont("Bookman Old Style"));
-    auto *right = new QVBoxLayout(m_form.oxPane2);
-    right->setContentsMargins(0, 0, 0, 0);
-    right->setSpacing(0);
-    right->addWidget(m_form.Panel1);
-    right->addWidget(m_form.ips);
+    auto *column = new QVBoxLayout(machines);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(m_form.Panel1);
+    column->addWidget(m_form.ips);
+    m_form.oxPane2->setWidget(machines);
 
-    m_form.oxSplit1->addWidget(m_form.oxPane1);
-    m_form.oxSplit1->addWidget(m_form.oxPane2);
-    m_form.oxSplit1->setStretchFactor(0, 76);
-    m_form.oxSplit1->setStretchFactor(1, 24);
-    const int width = m_form.width();
-    m_form.oxSplit1->setSizes({width * 76 / 100, width - width * 76 / 100});
+    split->OnResize = m_form.notifier(&TForm1::oxSplit1Resize);
+    m_column->addWidget(split, 1);
 }
 
 void Form1Design::createStatusBar()
@@ -268,6 +279,8 @@ void Form1Design::createStatusBar()
     m_form.fstate->setObjectName("fstate");
     m_form.fstate->setSizeGripEnabled(false);
     m_form.fstate->setFixedHeight(19);
+    // The panels are wider than the window; the last one is cut at its edge instead.
+    m_form.fstate->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     const int widths[TForm1::StatusPanels] = {200, 70, 70, 70, 70};
     for (int i = 0; i < TForm1::StatusPanels; ++i) {
         m_form.m_panels[i] = new QLabel(m_form.fstate);
@@ -361,7 +374,7 @@ void Form1Design::createMenus()
 
     m_form.clearM = newMenu(QString(), "clearM", &m_form);
     fill(m_form.clearM, clearEntries);
-    m_form.del->setMenu(m_form.clearM);
+    m_form.del->SetDropDownMenu(m_form.clearM);
 
     m_form.listIco = newMenu(QString(), "listIco", &m_form);
     fill(m_form.listIco, machineEntries);
@@ -374,33 +387,46 @@ void Form1Design::createMenus()
         const QPoint pointer = form->ListView1->viewport()->mapToGlobal(pos);
         form->listIco->popup(pointer - QPoint(form->listIco->sizeHint().width() / 2, 0));
     });
-
-    // The custom caption button; the caption bar of the widget kit takes it over later.
-    auto *captionButton = new QToolButton(bar);
-    captionButton->setObjectName("customCaptionButton");
-    captionButton->setText("C");
-    captionButton->setAccessibleName("C");
-    bar->setCornerWidget(captionButton);
-    m_form.bind(captionButton, &QToolButton::clicked, &TForm1::oxForm1ButtonClick);
 }
 
-void Form1Design::createTray()
+// The window's frame is drawn by the caption bar; the tray icon stands in for the window while it
+// is hidden.
+void Form1Design::createCaptionBar()
 {
     m_form.MaximiZar1 = newAction("MaximiZar", "MaximiZar1", &TForm1::MaximiZar1Click);
     m_form.tryM = newMenu(QString(), "tryM", &m_form);
     m_form.tryM->addAction(m_form.MaximiZar1);
     m_form.tryM->addSeparator();
     m_form.tryM->addAction(newAction("Creditos", "trayCreditsItem", &TForm1::Creditos2Click));
-    m_form.oxForm1 = new QSystemTrayIcon(Artwork::computerIcon(), &m_form);
-    m_form.oxForm1->setObjectName("oxForm1");
-    m_form.oxForm1->setToolTip("Tozelo");
-    m_form.oxForm1->setContextMenu(m_form.tryM);
-    TForm1 *form = &m_form;
-    QObject::connect(form->oxForm1, &QSystemTrayIcon::activated, form,
-                     [form](QSystemTrayIcon::ActivationReason reason) {
-                         if (reason == QSystemTrayIcon::DoubleClick)
-                             reportExceptions(form, [form] { form->oxForm1TrayDblClk(); });
-                     });
+
+    m_form.setWindowIcon(Artwork::computerIcon());
+    auto *caption = new ToxForm(&m_form);
+    m_form.oxForm1 = caption;
+    caption->setObjectName("oxForm1");
+    caption->SetCaptionButtons(oxbRollUp | oxbStart | oxbOnTop | oxbCustom);
+    caption->SetCustomButtons({"C"});
+    caption->SetTrayIcon(QIcon(QPixmap::fromImage(Artwork::computers(32))));
+    caption->SetTrayHint("Tozelo");
+    caption->SetTrayMenu(m_form.tryM);
+    const TNotifyEvent creditsClick = m_form.notifier(&TForm1::oxForm1ButtonClick);
+    caption->OnButtonClick = [creditsClick](QObject *sender, const QString &) { creditsClick(sender); };
+    caption->OnTrayDblClk = m_form.notifier(&TForm1::oxForm1TrayDblClk);
+}
+
+void Form1Design::createSplash()
+{
+    auto *logo = new TAHMSplashScreen(&m_form);
+    m_form.logo = logo;
+    logo->setObjectName("logo");
+    logo->SetImage(Artwork::splash(QSize(Artwork::SplashWidth, Artwork::SplashHeight)));
+    logo->SetSplashWidth(Artwork::SplashWidth);
+    logo->SetSplashHeight(Artwork::SplashHeight);
+    logo->SetDelayInMsec(3000);
+    logo->OutsideFrame()->SetFrameStyle(framePanelDown);
+    logo->InsideFrame()->SetFrameStyle(frameNone);
+    logo->SetBorderwidth(2);
+    logo->SetScreencenter(true);
+    logo->OnSplashDone = m_form.notifier(&TForm1::logoSplashDone);
 }
 
 void Form1Design::createMessages()

@@ -2,9 +2,12 @@
 #include <QString>
 
 class QAction;
+class QImage;
 class QMenu;
+class QVBoxLayout;
 class QWidget;
 class TForm1;
+class TTransparentButton;
 
 // The main window's design: its controls, menus and components as laid out, bound to its handlers.
 class Form1Design {
@@ -14,18 +17,25 @@ public:
 private:
     explicit Form1Design(TForm1 &form);
 
+    void createCentral();
     void createPages();
     void createSinglePingPage();
     void createDockBar();
+    void createDockButtons();
     void createFoundMachines();
     void createStatusBar();
     void createMenus();
-    void createTray();
+    void createCaptionBar();
+    void createSplash();
     void createFileDialogs();
     void createMessages();
-    void createCentral();
     QAction *newAction(const QString &text, const char *name, void (TForm1::*handler)());
     QMenu *newMenu(const QString &title, const char *name, QWidget *parent);
+    TTransparentButton *newDockButton(const char *name, const QString &hint, const QImage &glyph);
+    void newDockBevel();
+    void newDockSpace();
 
     TForm1 &m_form;
+    QVBoxLayout *m_column = nullptr;
+    int m_bevels = 0;
 };

@@ -1,14 +1,15 @@
 #include "RangeScanPage.h"
 
 #include "MachineListView.h"
+#include "PageLook.h"
 #include "Unit1.h"
 #include "widgets/AHMTMessages.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/TransBtn.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 namespace {
 using Edit = MultiPingScan::Edit;
@@ -24,6 +25,7 @@ QString qText(const std::string &text) { return QString::fromStdString(text); }
 
 RangeScanPage::RangeScanPage(TForm1 &form) : m_form(form)
 {
+    m_form.Background2 = newPageBackground(m_form.TabSheet2, "Background2", 5);
     createAddressFields();
     createCaptions();
     createButtons();
@@ -93,27 +95,17 @@ void RangeScanPage::createCaptions()
     m_form.lipo->setAccessibleName(m_form.Label8->text());
 }
 
-QPushButton *RangeScanPage::newButton(const char *name, const QString &text)
-{
-    auto *b = new QPushButton(text, m_form.TabSheet2);
-    b->setObjectName(name);
-    b->setAccessibleName(text);
-    b->setFlat(true);
-    QPalette palette = b->palette();
-    palette.setColor(QPalette::ButtonText, Qt::white);
-    b->setPalette(palette);
-    return b;
-}
-
+// Halt's picture has a second cell, shown while it is disabled.
 void RangeScanPage::createButtons()
 {
-    m_form.MipPinG = newButton("MipPinG", "Multi PinG");
-    m_form.mipHalt = newButton("mipHalt", "Halt");
+    QWidget *page = m_form.TabSheet2;
+    m_form.MipPinG = newPageButton(page, "MipPinG", "Multi PinG", QStyle::SP_MediaSeekForward);
+    m_form.mipHalt = newPageButton(page, "mipHalt", "Halt", QStyle::SP_MediaPause, GlyphCells::withDisabled);
     m_form.mipHalt->setEnabled(false);
-    m_form.MipStop = newButton("MipStop", "Stop");
-    m_form.bind(m_form.MipPinG, &QPushButton::clicked, &TForm1::MipPinGClick);
-    m_form.bind(m_form.mipHalt, &QPushButton::clicked, &TForm1::mipHaltClick);
-    m_form.bind(m_form.MipStop, &QPushButton::clicked, &TForm1::MipStopClick);
+    m_form.MipStop = newPageButton(page, "MipStop", "Stop", QStyle::SP_MediaStop);
+    m_form.MipPinG->OnClick = m_form.notifier(&TForm1::MipPinGClick);
+    m_form.mipHalt->OnClick = m_form.notifier(&TForm1::mipHaltClick);
+    m_form.MipStop->OnClick = m_form.notifier(&TForm1::MipStopClick);
 
     m_form.MDisplayMemo = new QPlainTextEdit(m_form.TabSheet2);
     m_form.MDisplayMemo->setObjectName("MDisplayMemo");
@@ -162,7 +154,7 @@ void RangeScanPage::layOut()
     current->addWidget(m_form.lipo, 1);
     grid->addLayout(current, 4, 0, 1, 5);
     auto *buttons = new QVBoxLayout;
-    for (QPushButton *b : {m_form.MipPinG, m_form.mipHalt, m_form.MipStop})
+    for (TTransparentButton *b : {m_form.MipPinG, m_form.mipHalt, m_form.MipStop})
         buttons->addWidget(b);
     grid->addLayout(buttons, 0, 4, 4, 1);
 
@@ -186,7 +178,7 @@ QLabel *RangeScanPage::caption(Caption caption) const
     return captions[static_cast<int>(caption)];
 }
 
-QPushButton *RangeScanPage::button(Button button) const
+TTransparentButton *RangeScanPage::button(Button button) const
 {
     return button == Button::MipPinG ? m_form.MipPinG : m_form.mipHalt;
 }

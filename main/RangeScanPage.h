@@ -4,10 +4,10 @@
 #include <memory>
 
 class QLabel;
-class QPushButton;
 class TAHMMsgBox;
 class TFloatEdit;
 class TForm1;
+class TTransparentButton;
 
 // The range scan page of the main window: its controls, made as the window's members and laid out
 // on TabSheet2, and the scan that runs over them.
@@ -26,13 +26,12 @@ private:
     void layOut();
     TFloatEdit *newOctetField(const char *name, const QString &text);
     QLabel *newCaption(const char *name, const QString &text, Qt::GlobalColor color);
-    QPushButton *newButton(const char *name, const QString &text);
     TAHMMsgBox *newMessage(const char *name, MultiPingScan::Message message);
 
     MultiPingScan::View view();
     TFloatEdit *field(MultiPingScan::Edit edit) const;
     QLabel *caption(MultiPingScan::Caption caption) const;
-    QPushButton *button(MultiPingScan::Button button) const;
+    TTransparentButton *button(MultiPingScan::Button button) const;
 
     TForm1 &m_form;
     std::unique_ptr<MultiPingScan> m_scan;

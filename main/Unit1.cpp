@@ -3,7 +3,6 @@
 #include "Form1Design.h"
 #include "Forms.h"
 #include "IntegerText.h"
-#include "LogoSplash.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
 #include "RangeScanPage.h"
@@ -15,7 +14,9 @@
 #include "ping/Ping.h"
 #include "ping/SinglePing.h"
 #include "widgets/AHMTMessages.h"
+#include "widgets/AHMTSplashScreen.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/oxForm.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -24,13 +25,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QSplitter>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
 
 namespace {
 constexpr int PingSize = 56;
@@ -77,7 +74,6 @@ TForm1::TForm1(QWidget *parent)
 
     Form1Design::build(*this);
     m_rangeScan = std::make_unique<RangeScanPage>(*this);
-    logo = new LogoSplash(this);
     bindSinglePing();
     bindRangeScan();
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
@@ -141,8 +137,6 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == HostEdit && event->type() == QEvent::KeyRelease)
         reportExceptions(this, [this] { HostEditKeyUp(); });
-    else if (watched == oxSplit1 && event->type() == QEvent::Resize)
-        oxSplit1Resize();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -159,8 +153,9 @@ void TForm1::FormCreate()
     for (int i = 0; i < StatusPanels; ++i)
         setStatusPanel(i, StartPanelTexts[i]);
     listFileName = "ip`s.dat";
-    logo->OnSplashDone = [this](QObject *) { logoSplashDone(); };
-    logo->run(TestSeams::instance().splashDelayMs.value_or(LogoSplash::DelayInMsec));
+    if (const std::optional<int> delay = TestSeams::instance().splashDelayMs)
+        logo->SetDelayInMsec(*delay);
+    logo->Execute();
 }
 
 void TForm1::logoSplashDone() { Timer1->start(); }
@@ -210,12 +205,12 @@ void TForm1::oxForm1ButtonClick() { Creditos2Click(); }
 void TForm1::stryClick()
 {
     hide();
-    oxForm1->show();
+    oxForm1->SetTrayEnabled(true);
 }
 
 void TForm1::MaximiZar1Click()
 {
-    oxForm1->hide();
+    oxForm1->SetTrayEnabled(false);
     show();
 }
 
@@ -299,7 +294,7 @@ void TForm1::rpingClick()
     if (!Form5)
         return;
     MipTimer1->SetEnabled(false);
-    for (QPushButton *button : {MipPinG, MipStop, mipHalt})
+    for (TTransparentButton *button : {MipPinG, MipStop, mipHalt})
         button->setEnabled(false);
     Form5->exec();
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include "ExceptionReport.h"
 #include "IntervalTimer.h"
+#include "widgets/Events.h"
+#include "widgets/TransBtn.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -9,7 +11,6 @@
 #include <memory>
 #include <string>
 
-class LogoSplash;
 class MachineListView;
 class MachineMemo;
 class QAction;
@@ -19,18 +20,19 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
-class QPushButton;
-class QSplitter;
 class QStatusBar;
-class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
-class QToolBar;
-class QToolButton;
 class SinglePing;
 class TAHMMsgBox;
+class TAHMSplashScreen;
+class TBackground;
 class TFloatEdit;
 class TPing;
+class ToxDockBar;
+class ToxForm;
+class ToxScrollPane;
+class ToxSplit;
 
 // The main window: single ping and range scan pages, the found machines and the machine list file.
 class TForm1 : public QMainWindow {
@@ -117,11 +119,11 @@ public:
     QWidget *TabSheet1;
     QWidget *TabSheet2;
 
-    QWidget *Background1;
+    TBackground *Background1;
     QLabel *Label1;
     QLineEdit *HostEdit;
-    QPushButton *PingButton;
-    QPushButton *CancelButton;
+    TTransparentButton *PingButton;
+    TTransparentButton *CancelButton;
     QPlainTextEdit *DisplayMemo;
 
     QLabel *Label2;
@@ -144,27 +146,28 @@ public:
     QLabel *cipf1;
     QLabel *cipf0;
     QLabel *lipo;
-    QPushButton *MipPinG;
-    QPushButton *MipStop;
-    QPushButton *mipHalt;
+    TBackground *Background2;
+    TTransparentButton *MipPinG;
+    TTransparentButton *MipStop;
+    TTransparentButton *mipHalt;
     QPlainTextEdit *MDisplayMemo;
 
-    QToolBar *oxDockBar2;
-    QToolButton *Tranton1;
-    QToolButton *tbuton;
-    QToolButton *del;
-    QToolButton *icoGande;
-    QToolButton *icolist;
-    QToolButton *icopeq;
-    QToolButton *rping;
-    QToolButton *rsping;
-    QToolButton *openIp;
-    QToolButton *salvarIP;
-    QToolButton *stry;
+    ToxDockBar *oxDockBar2;
+    TTransparentButton *Tranton1;
+    TTransparentButton *tbuton;
+    TTransparentButton *del;
+    TTransparentButton *icoGande;
+    TTransparentButton *icolist;
+    TTransparentButton *icopeq;
+    TTransparentButton *rping;
+    TTransparentButton *rsping;
+    TTransparentButton *openIp;
+    TTransparentButton *salvarIP;
+    TTransparentButton *stry;
 
-    QSplitter *oxSplit1;
-    QWidget *oxPane1;
-    QWidget *oxPane2;
+    ToxSplit *oxSplit1;
+    ToxScrollPane *oxPane1;
+    ToxScrollPane *oxPane2;
     MachineListView *ListView1;
     QLabel *Panel1;
     MachineMemo *ips;
@@ -192,8 +195,8 @@ public:
     QMenu *listIco;
     QMenu *tryM;
 
-    QSystemTrayIcon *oxForm1;
-    LogoSplash *logo;
+    ToxForm *oxForm1;
+    TAHMSplashScreen *logo;
     QTimer *Timer1;
     IntervalTimer *MipTimer1;
     TPing *Ping1;
@@ -218,6 +221,11 @@ private:
     {
         connect(sender, signal, this,
                 [this, handler] { reportExceptions(this, [this, handler] { (this->*handler)(); }); });
+    }
+    // The same for the events of the widget kit's components.
+    TNotifyEvent notifier(void (TForm1::*handler)())
+    {
+        return [this, handler](QObject *) { reportExceptions(this, [this, handler] { (this->*handler)(); }); };
     }
     void bindSinglePing();
     void bindRangeScan();

@@ -29,36 +29,17 @@ Qt::BrushStyle qtStyle(TBrushStyle style)
 
 } // namespace
 
-TAHMBrushFill::TAHMBrushFill(QObject *owner) : QObject(owner) {}
+TAHMBrushFill::TAHMBrushFill(QObject *owner) : ChangeNotifier(owner) {}
 
-void TAHMBrushFill::SetBrushStyle(TBrushStyle value)
-{
-    if (m_brushStyle == value)
-        return;
-    m_brushStyle = value;
-    notifyChange();
-}
+void TAHMBrushFill::SetBrushStyle(TBrushStyle value) { assignField(m_brushStyle, value); }
 
-void TAHMBrushFill::SetBrushColor(TColor value)
-{
-    if (m_brushColor == value)
-        return;
-    m_brushColor = value;
-    notifyChange();
-}
+void TAHMBrushFill::SetBrushColor(TColor value) { assignField(m_brushColor, value); }
 
 void TAHMBrushFill::Assign(const TAHMBrushFill &source)
 {
     m_brushStyle = source.m_brushStyle;
     m_brushColor = source.m_brushColor;
     notifyChange();
-}
-
-void TAHMBrushFill::notifyChange()
-{
-    emit changed();
-    if (OnChange)
-        OnChange(this);
 }
 
 void TAHMBrushFill::paint(QPainter &canvas, int width, int height, TColor ground) const

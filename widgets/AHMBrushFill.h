@@ -1,13 +1,13 @@
 #pragma once
 #include "Colors.h"
-#include "Events.h"
+#include "ChangeNotifier.h"
 
 #include <QObject>
 
 enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
 
 // The hatch part of a background component.
-class TAHMBrushFill : public QObject {
+class TAHMBrushFill : public ChangeNotifier {
     Q_OBJECT
 public:
     explicit TAHMBrushFill(QObject *owner = nullptr);
@@ -22,13 +22,7 @@ public:
     // Fills (0, 0, width, height) with the pattern over ground.
     void paint(QPainter &canvas, int width, int height, TColor ground) const;
 
-    TNotifyEvent OnChange;
-
-signals:
-    void changed();
-
 private:
-    void notifyChange();
 
     TBrushStyle m_brushStyle = bsSolid;
     TColor m_brushColor = colorBtnFace;

@@ -73,15 +73,7 @@ QRgb blend(const QColor &from, const QColor &to, double t)
 
 } // namespace
 
-TAHMGradient::TAHMGradient(QObject *owner) : QObject(owner) {}
-
-template <typename T> void TAHMGradient::assignField(T &field, const T &value)
-{
-    if (field == value)
-        return;
-    field = value;
-    notifyChange();
-}
+TAHMGradient::TAHMGradient(QObject *owner) : ChangeNotifier(owner) {}
 
 void TAHMGradient::SetFillStyle(TFillStyle value) { assignField(m_fillStyle, value); }
 
@@ -105,13 +97,6 @@ void TAHMGradient::Assign(const TAHMGradient &source)
     m_noOfColors = source.m_noOfColors;
     m_colorsInbetween = source.m_colorsInbetween;
     notifyChange();
-}
-
-void TAHMGradient::notifyChange()
-{
-    emit changed();
-    if (OnChange)
-        OnChange(this);
 }
 
 std::vector<QColor> TAHMGradient::stops() const

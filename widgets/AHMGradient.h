@@ -1,6 +1,6 @@
 #pragma once
 #include "Colors.h"
-#include "Events.h"
+#include "ChangeNotifier.h"
 
 #include <QObject>
 #include <QStringList>
@@ -24,7 +24,7 @@ enum class TFillStyle {
 
 // The gradient part of a background component: NoOfColors steps from BeginColor through the
 // colours in between to EndColor, laid out by FillStyle.
-class TAHMGradient : public QObject {
+class TAHMGradient : public ChangeNotifier {
     Q_OBJECT
 public:
     explicit TAHMGradient(QObject *owner = nullptr);
@@ -46,14 +46,7 @@ public:
     // Fills (0, 0, width, height); the flash styles show solidColor on their crest.
     void paint(QPainter &canvas, int width, int height, TColor solidColor) const;
 
-    TNotifyEvent OnChange;
-
-signals:
-    void changed();
-
 private:
-    template <typename T> void assignField(T &field, const T &value);
-    void notifyChange();
     std::vector<QColor> stops() const;
     std::vector<QRgb> steps(TColor solidColor) const;
 

@@ -1,11 +1,11 @@
 #pragma once
 #include "AHMExecComponent.h"
+#include "AHMTBackground.h"
 #include "Events.h"
 
 #include <QImage>
 #include <QPointer>
 
-class TAHMBackground;
 class TAHMFrame;
 class TSplashForm;
 

@@ -3,15 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
-TAHMTexture::TAHMTexture(QObject *owner) : QObject(owner) {}
-
-template <typename T> void TAHMTexture::assignField(T &field, const T &value)
-{
-    if (field == value)
-        return;
-    field = value;
-    notifyChange();
-}
+TAHMTexture::TAHMTexture(QObject *owner) : ChangeNotifier(owner) {}
 
 void TAHMTexture::SetImage(const QImage &value) { assignField(m_image, value); }
 
@@ -28,13 +20,6 @@ void TAHMTexture::Assign(const TAHMTexture &source)
     m_transparentColor = source.m_transparentColor;
     m_transparentBackground = source.m_transparentBackground;
     notifyChange();
-}
-
-void TAHMTexture::notifyChange()
-{
-    emit changed();
-    if (OnChange)
-        OnChange(this);
 }
 
 QImage TAHMTexture::shownImage() const

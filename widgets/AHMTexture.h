@@ -1,6 +1,6 @@
 #pragma once
 #include "Colors.h"
-#include "Events.h"
+#include "ChangeNotifier.h"
 
 #include <QImage>
 #include <QObject>
@@ -9,7 +9,7 @@ enum TImageStyle { isTile, isCenter, isStretched };
 
 // The picture part of a background component: tiled, centred or stretched, with an optional
 // colour that is replaced by TransparentBackground.
-class TAHMTexture : public QObject {
+class TAHMTexture : public ChangeNotifier {
     Q_OBJECT
 public:
     explicit TAHMTexture(QObject *owner = nullptr);
@@ -28,14 +28,7 @@ public:
     // Fills (0, 0, width, height); nothing when there is no image.
     void paint(QPainter &canvas, int width, int height) const;
 
-    TNotifyEvent OnChange;
-
-signals:
-    void changed();
-
 private:
-    template <typename T> void assignField(T &field, const T &value);
-    void notifyChange();
     QImage shownImage() const;
 
     QImage m_image;

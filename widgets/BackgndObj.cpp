@@ -4,36 +4,18 @@
 
 #include <QPainter>
 
-TBackgndObj::TBackgndObj(QObject *owner) : QObject(owner), m_gradient(new TGradient(this))
+TBackgndObj::TBackgndObj(QObject *owner) : ChangeNotifier(owner), m_gradient(new TGradient(this))
 {
     connect(m_gradient, &TGradient::changed, this, &TBackgndObj::notifyChange);
 }
 
 void TBackgndObj::SetGradient(const TGradient &value) { m_gradient->Assign(value); }
 
-void TBackgndObj::SetPicture(const QImage &value)
-{
-    if (m_picture == value)
-        return;
-    m_picture = value;
-    notifyChange();
-}
+void TBackgndObj::SetPicture(const QImage &value) { assignField(m_picture, value); }
 
-void TBackgndObj::SetBackStyle(TBackStyle value)
-{
-    if (m_backStyle == value)
-        return;
-    m_backStyle = value;
-    notifyChange();
-}
+void TBackgndObj::SetBackStyle(TBackStyle value) { assignField(m_backStyle, value); }
 
-void TBackgndObj::SetColor(TColor value)
-{
-    if (m_color == value)
-        return;
-    m_color = value;
-    notifyChange();
-}
+void TBackgndObj::SetColor(TColor value) { assignField(m_color, value); }
 
 void TBackgndObj::Assign(const TBackgndObj &source)
 {
@@ -42,13 +24,6 @@ void TBackgndObj::Assign(const TBackgndObj &source)
     m_picture = source.m_picture;
     m_backStyle = source.m_backStyle;
     notifyChange();
-}
-
-void TBackgndObj::notifyChange()
-{
-    emit changed();
-    if (OnChange)
-        OnChange(this);
 }
 
 void TBackgndObj::paint(QPainter &canvas, const QRect &rect) const

@@ -1,6 +1,6 @@
 #pragma once
 #include "Colors.h"
-#include "Events.h"
+#include "ChangeNotifier.h"
 
 #include <QImage>
 #include <QObject>
@@ -11,7 +11,7 @@ enum TBackStyle { bgSingleColor, bgGradient, bgSingleBitmap, bgTileBitmap };
 
 // What fills an area: one colour, a line gradient, a picture at the canvas origin or a picture
 // tiled from the canvas origin.
-class TBackgndObj : public QObject {
+class TBackgndObj : public ChangeNotifier {
     Q_OBJECT
 public:
     explicit TBackgndObj(QObject *owner = nullptr);
@@ -30,13 +30,7 @@ public:
 
     void paint(QPainter &canvas, const QRect &rect) const;
 
-    TNotifyEvent OnChange;
-
-signals:
-    void changed();
-
 private:
-    void notifyChange();
     void paintTiles(QPainter &canvas, const QRect &rect) const;
 
     TGradient *m_gradient;

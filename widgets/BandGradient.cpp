@@ -2,38 +2,23 @@
 
 #include <QPainter>
 
-TBandGradient::TBandGradient(QObject *owner) : QObject(owner) {}
+TBandGradient::TBandGradient(QObject *owner) : ChangeNotifier(owner) {}
 
-void TBandGradient::SetStartColor(TColor value)
-{
-    if (m_startColor == value)
-        return;
-    m_startColor = value;
-    notifyChange();
-}
+void TBandGradient::SetStartColor(TColor value) { assignField(m_startColor, value); }
 
-void TBandGradient::SetEndColor(TColor value)
-{
-    if (m_endColor == value)
-        return;
-    m_endColor = value;
-    notifyChange();
-}
+void TBandGradient::SetEndColor(TColor value) { assignField(m_endColor, value); }
 
 void TBandGradient::SetSteps(int value)
 {
-    if (m_steps == value || value < 1)
-        return;
-    m_steps = value;
-    notifyChange();
+    if (value >= 1)
+        assignField(m_steps, value);
 }
 
+// The table goes before anyone hears of the change, so that whoever draws again builds a new one.
 void TBandGradient::notifyChange()
 {
     m_table.clear();
-    emit changed();
-    if (OnChange)
-        OnChange(this);
+    ChangeNotifier::notifyChange();
 }
 
 const std::vector<QRgb> &TBandGradient::colorTable()

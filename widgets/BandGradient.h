@@ -1,6 +1,6 @@
 #pragma once
 #include "Colors.h"
-#include "Events.h"
+#include "ChangeNotifier.h"
 
 #include <QObject>
 #include <vector>
@@ -8,7 +8,7 @@
 // The two-colour gradient of caption bars, dock bars and graphic buttons: a fixed number of
 // bands from a start colour to an end colour. The colour table is built on first use and again
 // after any change.
-class TBandGradient : public QObject {
+class TBandGradient : public ChangeNotifier {
     Q_OBJECT
 public:
     static constexpr int DefaultSteps = 128;
@@ -27,13 +27,8 @@ public:
     void fillVertical(QPainter &canvas, const QRect &rect);
     const std::vector<QRgb> &colorTable();
 
-    TNotifyEvent OnChange;
-
-signals:
-    void changed();
-
 private:
-    void notifyChange();
+    void notifyChange() override;
     void buildTable();
     void fillBands(QPainter &canvas, const QRect &rect, bool alongX);
 

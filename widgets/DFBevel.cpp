@@ -7,31 +7,17 @@ constexpr int InnerShade = -120;
 constexpr int Light = 64;
 } // namespace
 
-TDFBevel::TDFBevel(QObject *owner) : QObject(owner) {}
+TDFBevel::TDFBevel(QObject *owner) : ChangeNotifier(owner) {}
 
-void TDFBevel::SetBevelType(TBevelType value)
-{
-    if (m_bevelType == value)
-        return;
-    m_bevelType = value;
-    notifyChange();
-}
+void TDFBevel::SetBevelType(TBevelType value) { assignField(m_bevelType, value); }
 
 void TDFBevel::SetSize(int value)
 {
-    if (m_size == value || value < 0 || value > MaxSize)
-        return;
-    m_size = value;
-    notifyChange();
+    if (value >= 0 && value <= MaxSize)
+        assignField(m_size, value);
 }
 
-void TDFBevel::SetColor(TColor value)
-{
-    if (m_color == value)
-        return;
-    m_color = value;
-    notifyChange();
-}
+void TDFBevel::SetColor(TColor value) { assignField(m_color, value); }
 
 void TDFBevel::Assign(const TDFBevel &source)
 {
@@ -39,13 +25,6 @@ void TDFBevel::Assign(const TDFBevel &source)
     m_size = source.m_size;
     m_color = source.m_color;
     notifyChange();
-}
-
-void TDFBevel::notifyChange()
-{
-    emit changed();
-    if (OnChange)
-        OnChange(this);
 }
 
 int TDFBevel::thickness() const

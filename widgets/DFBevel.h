@@ -1,13 +1,13 @@
 #pragma once
 #include "Colors.h"
-#include "Events.h"
+#include "ChangeNotifier.h"
 
 #include <QObject>
 
 enum TBevelType { btNone, btWindows95, btFlat3D, btIE4Interactive, bt2DRect };
 
 // The frame of a picture control, with its shades worked out from one colour.
-class TDFBevel : public QObject {
+class TDFBevel : public ChangeNotifier {
     Q_OBJECT
 public:
     explicit TDFBevel(QObject *owner = nullptr);
@@ -28,13 +28,7 @@ public:
     // while active.
     void draw(QPainter &canvas, QRect &rect, bool active) const;
 
-    TNotifyEvent OnChange;
-
-signals:
-    void changed();
-
 private:
-    void notifyChange();
 
     TBevelType m_bevelType = btWindows95;
     int m_size = 2;

@@ -42,47 +42,17 @@ QImage lineStrip(const std::vector<QRgb> &colors, int lineSize, int length, bool
 
 } // namespace
 
-TGradient::TGradient(QObject *owner) : QObject(owner) {}
+TGradient::TGradient(QObject *owner) : ChangeNotifier(owner) {}
 
-void TGradient::SetGradientStyle(TGradientStyle value)
-{
-    if (m_style == value)
-        return;
-    m_style = value;
-    notifyChange();
-}
+void TGradient::SetGradientStyle(TGradientStyle value) { assignField(m_style, value); }
 
-void TGradient::SetLineSize(int value)
-{
-    if (m_lineSize == value)
-        return;
-    m_lineSize = value;
-    notifyChange();
-}
+void TGradient::SetLineSize(int value) { assignField(m_lineSize, value); }
 
-void TGradient::SetColorCount(TColorCount value)
-{
-    if (m_colorCount == value)
-        return;
-    m_colorCount = value;
-    notifyChange();
-}
+void TGradient::SetColorCount(TColorCount value) { assignField(m_colorCount, value); }
 
-void TGradient::SetLineDirection(TLineDirection value)
-{
-    if (m_direction == value)
-        return;
-    m_direction = value;
-    notifyChange();
-}
+void TGradient::SetLineDirection(TLineDirection value) { assignField(m_direction, value); }
 
-void TGradient::setStop(int index, TColor value)
-{
-    if (m_stops[std::size_t(index)] == value)
-        return;
-    m_stops[std::size_t(index)] = value;
-    notifyChange();
-}
+void TGradient::setStop(int index, TColor value) { assignField(m_stops[std::size_t(index)], value); }
 
 void TGradient::Assign(const TGradient &source)
 {
@@ -92,13 +62,6 @@ void TGradient::Assign(const TGradient &source)
     m_colorCount = source.m_colorCount;
     m_direction = source.m_direction;
     notifyChange();
-}
-
-void TGradient::notifyChange()
-{
-    emit changed();
-    if (OnChange)
-        OnChange(this);
 }
 
 int TGradient::effectiveLineSize() const { return std::max(m_lineSize, 1); }

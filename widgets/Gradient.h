@@ -1,6 +1,6 @@
 #pragma once
 #include "Colors.h"
-#include "Events.h"
+#include "ChangeNotifier.h"
 
 #include <QObject>
 #include <array>
@@ -13,7 +13,7 @@ using TColorCount = int;
 using TDrawRectEvent = std::function<void(QObject *Sender, QPainter *Canvas, const QRect &Rect)>;
 
 // A multi-colour gradient through up to five colour stops, painted in bands of LineSize pixels.
-class TGradient : public QObject {
+class TGradient : public ChangeNotifier {
     Q_OBJECT
 public:
     explicit TGradient(QObject *owner = nullptr);
@@ -46,14 +46,8 @@ public:
     std::vector<QRgb> bandColors(int length) const;
 
     TDrawRectEvent OnDrawRect;
-    TNotifyEvent OnChange;
-
-signals:
-    void changed();
-
 private:
     void setStop(int index, TColor value);
-    void notifyChange();
     int effectiveLineSize() const;
     int effectiveColorCount() const;
     void paintLine(QPainter &canvas, const QRect &rect) const;

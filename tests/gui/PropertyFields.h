@@ -78,3 +78,14 @@ inline void checkArrows(const PropertyField &field, TForm1 &form)
     QTest::mouseClick(field.arrows->downButton(), Qt::LeftButton);
     QCOMPARE(field.edit->Text(), QString::number(range.Max - range.Increment));
 }
+
+// Every field typed into and stepped; a failure names the field.
+inline void checkFields(const QList<PropertyField> &fields, TForm1 &form, WindowSeams &seams)
+{
+    for (const PropertyField &field : fields) {
+        checkTyping(field, form, seams);
+        checkArrows(field, form);
+        if (QTest::currentTestFailed())
+            QFAIL(qPrintable("field " + field.edit->objectName()));
+    }
+}

@@ -1,14 +1,15 @@
 // The range scan page as a user drives it, over loopback (every 127.x address answers): the buttons
 // through the states of the scan, the key-release copies, the checks before a ping, and the log.
+#include "EchoSession.h"
 #include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/TransBtn.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 #include <memory>
@@ -28,6 +29,7 @@ private slots:
     void wrongRangeSendsNothing_data();
     void wrongRangeSendsNothing();
     void octetThatIsNoNumberIsReportedOnce();
+    void haltShowsItsOwnDisabledPicture();
 
 private:
     void type(const QString &start, const QString &end);
@@ -40,11 +42,7 @@ private:
 
 void tst_RangeScanPage::initTestCase()
 {
-    try {
-        TPing probe;
-    } catch (const TICMPException &e) {
-        QSKIP(qPrintable(QString("no ICMP echo session on this machine: ") + e.what()));
-    }
+    skipWithoutEchoSession();
 }
 
 void tst_RangeScanPage::init()
@@ -232,6 +230,36 @@ void tst_RangeScanPage::octetThatIsNoNumberIsReportedOnce()
     QTRY_COMPARE(m_seams->reports, QStringList{"'1.5' is not a valid integer value"});
     QCOMPARE(state(), QString("Idle"));
     QVERIFY(linesOf(m_form->MDisplayMemo).isEmpty());
+}
+
+// Halt, disabled until a scan starts, carries a second picture for that state and shows it then.
+void tst_RangeScanPage::haltShowsItsOwnDisabledPicture()
+{
+    TTransparentButton *halt = m_form->mipHalt;
+    QCOMPARE(halt->Caption(), QString("Halt"));
+    QCOMPARE(halt->NumGlyphs(), 2);
+    const auto glyphShown = [halt](const QImage &cell) {
+        const QImage shown = halt->image();
+        const QPoint at(halt->Spacing(), (halt->height() - cell.height()) / 2);
+        int opaque = 0;
+        for (int y = 0; y < cell.height(); ++y) {
+            for (int x = 0; x < cell.width(); ++x) {
+                if (qAlpha(cell.pixel(x, y)) < 255)
+                    continue;
+                ++opaque;
+                if (shown.pixel(at + QPoint(x, y)) != cell.pixel(x, y))
+                    return false;
+            }
+        }
+        return opaque > 0;
+    };
+    const QImage disabledCell = halt->glyphImages()[1];
+    QVERIFY(glyphShown(disabledCell));
+    type("127.0.0.1", "127.0.0.5");
+    m_form->MipTimer1->SetInterval(60000);
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    QVERIFY(halt->isEnabled());
+    QVERIFY(!glyphShown(disabledCell));
 }
 
 QTEST_MAIN(tst_RangeScanPage)

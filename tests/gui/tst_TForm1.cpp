@@ -1,12 +1,13 @@
 // The main window as a user meets it: start-up, pages, closing, single ping, found machines and
 // the machine list file.
+#include "TestFiles.h"
 #include "dialogs/Unit2.h"
+#include "gui/WindowSeams.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
 #include "main/Artwork.h"
 #include "main/Forms.h"
-#include "main/LogoSplash.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
 #include "main/TestSeams.h"
@@ -14,6 +15,17 @@
 #include "ping/Ping.h"
 #include "platform/IcmpApi.h"
 #include "platform/Sockets.h"
+#include "widgets/Colors.h"
+#include "widgets/AHMTSplashScreen.h"
+#include "widgets/Backgnd.h"
+#include "widgets/SplashForm.h"
+#include "widgets/TNCButton.h"
+#include "widgets/TNCCustomButton.h"
+#include "widgets/ToxScrollPane.h"
+#include "widgets/TransBtn.h"
+#include "widgets/oxDockBr.h"
+#include "widgets/oxForm.h"
+#include "widgets/oxSplits.h"
 
 #include <QFileDialog>
 #include <QLabel>
@@ -21,14 +33,11 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 #include <QtTest>
 #include <memory>
 
@@ -39,24 +48,7 @@ struct BoxSeen {
     QString text;
 };
 
-QStringList linesOf(const QPlainTextEdit *memo)
-{
-    const QString text = memo->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split('\n');
-}
-
-QByteArray contentsOf(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+void click(QWidget *button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 // A menu as its entries read, separators as "-", sub-menus as "title>".
 QStringList entriesOf(const QMenu *menu)
@@ -79,6 +71,12 @@ private slots:
     void menusAndDockBar();
     void formsAreCreatedInOrder();
     void splashKeepsTheEventLoopRunning();
+    void splashPictureAndFrames();
+    void captionBarDrawsTheFrame();
+    void dockBarLinesUpTheCommands();
+    void delDropsDownTheClearMenu();
+    void splitKeepsTheLeftPaneAt76Percent();
+    void pagesArePaintedByTheirBackgrounds();
     void pagesSwitchCommandsAndDialogs();
     void buttonWatcherFollowsHostEdit();
     void keyReleaseCopiesHostAndEnterDoesNotPing();
@@ -195,7 +193,8 @@ void tst_TForm1::startState()
         QCOMPARE(ping->Timeout(), 500);
         QCOMPARE(ping->TTL(), 64);
     }
-    QVERIFY(!form.oxForm1->isVisible());
+    QVERIFY(!form.oxForm1->TrayEnabled());
+    QVERIFY(!form.oxForm1->trayIcon()->isVisible());
     QCOMPARE(form.HostEdit->accessibleName(), QString("Direccion IP o dominio"));
     QCOMPARE(form.PingButton->accessibleName(), QString("PinG"));
 }
@@ -222,22 +221,8 @@ void tst_TForm1::menusAndDockBar()
     QCOMPARE(entriesOf(m_form->listIco), QStringList({"Borrar PC", "Re PinG", "Copiar IP", "-", "IconS>"}));
     QVERIFY(!m_form->listIco->actions()[3]->isEnabled());
     QCOMPARE(entriesOf(m_form->tryM), QStringList({"MaximiZar", "-", "Creditos"}));
-    QCOMPARE(m_form->oxForm1->contextMenu(), m_form->tryM);
-    QCOMPARE(m_form->del->menu(), m_form->clearM);
-    QCOMPARE(m_form->del->popupMode(), QToolButton::InstantPopup);
-
-    QStringList hints;
-    for (QToolButton *button : m_form->oxDockBar2->findChildren<QToolButton *>(QString(), Qt::FindDirectChildrenOnly)) {
-        if (button->objectName().isEmpty() || button->objectName().startsWith("qt_"))
-            continue;
-        hints << button->objectName() + "=" + button->toolTip();
-        QCOMPARE(button->accessibleName(), button == m_form->Tranton1 ? QString("Propiedades") : button->toolTip());
-    }
-    QCOMPARE(hints, QStringList({"Tranton1=Propiedades de PinG", "tbuton=Fast Timer", "del=Clear..", "icoGande=iconos",
-                                 "icolist=Listado", "icopeq=iconos pequeños", "rping=Retry Multi - Ping",
-                                 "rsping=Retry Single - PinG", "openIp=Leer Ip`s", "salvarIP=Salvar IPs",
-                                 "stry=System Tray"}));
-    QCOMPARE(m_form->Tranton1->text(), QString("Propiedades"));
+    QCOMPARE(m_form->oxForm1->TrayMenu(), m_form->tryM);
+    QCOMPARE(m_form->oxForm1->TrayHint(), QString("Tozelo"));
 }
 
 void tst_TForm1::formsAreCreatedInOrder()
@@ -271,18 +256,57 @@ void tst_TForm1::formsAreCreatedInOrder()
     QVERIFY(!Form1 && !Form2 && !Form3 && !Form4 && !Form5);
 }
 
+// The wait runs the event loop with the picture shown, centred, before the window exists.
 void tst_TForm1::splashKeepsTheEventLoopRunning()
 {
     m_form.reset();
     TestSeams::instance().splashDelayMs = 50;
-    bool ranDuringCreation = false;
-    QTimer::singleShot(0, [&] { ranDuringCreation = true; });
+    QImage shown;
+    QRect shownAt;
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *splash = qobject_cast<TSplashForm *>(window); splash && splash->isVisible()) {
+                shown = splash->picture();
+                shownAt = splash->geometry();
+            }
+        }
+    });
+    probe.start();
     TForm1 form;
+    probe.stop();
     TestSeams::instance().splashDelayMs = 0;
-    QVERIFY(ranDuringCreation);
-    QVERIFY(!form.logo->isVisible());
-    QCOMPARE(form.logo->size(), QSize(350, 262));
+    QCOMPARE(shown.size(), QSize(350, 262));
+    QCOMPARE(shown, form.logo->composePicture());
+    QCOMPARE(shownAt.center(), form.screen()->availableGeometry().center());
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<TSplashForm *>(window) || !window->isVisible());
     QVERIFY(form.Timer1->isActive());
+}
+
+// The drawn picture fills the splash; a lowered panel edge runs round it, nothing further in.
+void tst_TForm1::splashPictureAndFrames()
+{
+    const TAHMSplashScreen *logo = m_form->logo;
+    QCOMPARE(logo->objectName(), QString("logo"));
+    QCOMPARE(QSize(logo->SplashWidth(), logo->SplashHeight()), QSize(350, 262));
+    QCOMPARE(logo->Image().size(), QSize(350, 262));
+    QVERIFY(logo->Screencenter());
+    const QImage picture = logo->composePicture();
+    const QImage &image = logo->Image();
+    const QRgb shadow = toQColor(colorBtnShadow).rgb();
+    const QRgb highlight = toQColor(colorBtnHighlight).rgb();
+    QCOMPARE(picture.pixel(0, 100), shadow);
+    QCOMPARE(picture.pixel(100, 0), shadow);
+    QCOMPARE(picture.pixel(1, 100), qRgb(0, 0, 0));
+    QCOMPARE(picture.pixel(100, 1), qRgb(0, 0, 0));
+    QCOMPARE(picture.pixel(349, 100), image.pixel(349, 100));
+    QCOMPARE(picture.pixel(349, 0), image.pixel(349, 0));
+    QCOMPARE(picture.pixel(348, 100), highlight);
+    QCOMPARE(picture.pixel(100, 260), highlight);
+    for (const QPoint &inside : {QPoint(2, 100), QPoint(3, 100), QPoint(100, 3), QPoint(175, 131)})
+        QCOMPARE(picture.pixel(inside), image.pixel(inside));
 }
 
 void tst_TForm1::pagesSwitchCommandsAndDialogs()
@@ -290,7 +314,7 @@ void tst_TForm1::pagesSwitchCommandsAndDialogs()
     TForm1 &form = *m_form;
     Form2 = new TForm2(&form);
     Form3 = new TForm3(&form);
-    form.Tranton1->click();
+    click(form.Tranton1);
     QVERIFY(Form2->isVisible());
     QVERIFY(!Form3->isVisible());
 
@@ -322,8 +346,6 @@ void tst_TForm1::pagesSwitchCommandsAndDialogs()
     action("Creditos2")->trigger();
     QVERIFY(Form4->isVisible());
     Form4->hide();
-    form.findChild<QToolButton *>("customCaptionButton")->click();
-    QVERIFY(Form4->isVisible());
 }
 
 void tst_TForm1::buttonWatcherFollowsHostEdit()
@@ -346,21 +368,176 @@ void tst_TForm1::keyReleaseCopiesHostAndEnterDoesNotPing()
     QCOMPARE(Form3->Label8->text(), QString("127.0.0.1"));
 }
 
+// The tray icon stands in for the hidden window: a single click does nothing, a double click and
+// the menu's first entry bring the window back, the menu's last one shows the credits.
 void tst_TForm1::trayHidesAndRestores()
 {
-    m_form->stry->click();
+    QSystemTrayIcon *tray = m_form->oxForm1->trayIcon();
+    click(m_form->stry);
     QVERIFY(!m_form->isVisible());
-    QVERIFY(m_form->oxForm1->isVisible());
-    action("MaximiZar1")->trigger();
+    QVERIFY(m_form->oxForm1->TrayEnabled());
+    QVERIFY(tray->isVisible());
+    emit tray->activated(QSystemTrayIcon::Context);
+    QTRY_VERIFY(m_form->tryM->isVisible());
+    m_form->tryM->actions().first()->trigger();
+    m_form->tryM->hide();
     QVERIFY(m_form->isVisible());
-    QVERIFY(!m_form->oxForm1->isVisible());
+    QVERIFY(!tray->isVisible());
 
-    m_form->stry->click();
-    emit m_form->oxForm1->activated(QSystemTrayIcon::Trigger);
+    click(m_form->stry);
+    emit tray->activated(QSystemTrayIcon::Trigger);
     QVERIFY(!m_form->isVisible());
-    emit m_form->oxForm1->activated(QSystemTrayIcon::DoubleClick);
+    emit tray->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(m_form->isVisible());
-    QVERIFY(!m_form->oxForm1->isVisible());
+    QVERIFY(!m_form->oxForm1->TrayEnabled());
+
+    Form4 = new TForm4(m_form.get());
+    m_form->tryM->actions().last()->trigger();
+    QVERIFY(Form4->isVisible());
+}
+
+// The window draws its own frame: the caption above the menu bar with the partly italic title, and
+// the extra buttons, of which "C" shows the credits and the flag does nothing here.
+void tst_TForm1::captionBarDrawsTheFrame()
+{
+    TForm1 &form = *m_form;
+    ToxForm *caption = form.oxForm1;
+    QVERIFY(form.windowFlags().testFlag(Qt::FramelessWindowHint));
+    const int frame = caption->frameWidth();
+    QCOMPARE(form.menuBar()->pos(), QPoint(frame, frame + caption->captionHeight()));
+    QCOMPARE(form.centralWidget()->width(), 486 - 2 * frame);
+
+    const std::vector<TTitlePiece> title = caption->titlePieces();
+    QCOMPARE(int(title.size()), 2);
+    QCOMPARE(title[0].text, QString("Tozelo "));
+    QVERIFY(title[0].italic);
+    QCOMPARE(title[1].text, QString("99 version 1.1"));
+    QVERIFY(!title[1].italic);
+    const QRect captionRect = caption->captionRect();
+    const QImage &bar = caption->image();
+    int whitePixels = 0;
+    for (int x = captionRect.left() + title[0].x; x < captionRect.left() + title[1].x; ++x)
+        for (int y = captionRect.top(); y <= captionRect.bottom(); ++y)
+            whitePixels += bar.pixel(x, y) == qRgb(255, 255, 255);
+    QVERIFY(whitePixels > 10);
+
+    QVERIFY(caption->onTopButton()->Shown());
+    QVERIFY(caption->rollUpButton()->Shown());
+    QVERIFY(caption->startButton()->Shown());
+    QVERIFY(!caption->helpButton()->Shown());
+    QCOMPARE(int(caption->customButtons().size()), 1);
+    const TNCButton *credits = caption->customButtons().front();
+    QCOMPARE(credits->Caption(), QString("C"));
+    QVERIFY(credits->Bounds().right() < caption->startButton()->Bounds().left());
+
+    Form4 = new TForm4(&form);
+    QTest::mouseClick(caption, Qt::LeftButton, {}, caption->startButton()->Bounds().center());
+    QVERIFY(!Form4->isVisible());
+    QVERIFY(form.isVisible());
+    QTest::mouseClick(caption, Qt::LeftButton, {}, credits->Bounds().center());
+    QVERIFY(Form4->isVisible());
+}
+
+// 35 pixels under the pages; "Propiedades" at the left edge, the file and tray buttons at the right
+// edge, the other commands in their order between, each centred in the 27-pixel row.
+void tst_TForm1::dockBarLinesUpTheCommands()
+{
+    TForm1 &form = *m_form;
+    ToxDockBar *bar = form.oxDockBar2;
+    QTRY_COMPARE(bar->geometry(), QRect(0, form.tipo->geometry().bottom() + 1, 478, 35));
+
+    QList<TTransparentButton *> buttons = bar->findChildren<TTransparentButton *>();
+    std::sort(buttons.begin(), buttons.end(), [](QWidget *a, QWidget *b) { return a->x() < b->x(); });
+    QStringList order;
+    for (TTransparentButton *button : buttons)
+        order << button->objectName() + "=" + button->toolTip();
+    QCOMPARE(order, QStringList({"Tranton1=Propiedades de PinG", "tbuton=Fast Timer", "del=Clear..", "icoGande=iconos",
+                                 "icolist=Listado", "icopeq=iconos pequeños", "rping=Retry Multi - Ping",
+                                 "rsping=Retry Single - PinG", "openIp=Leer Ip`s", "salvarIP=Salvar IPs",
+                                 "stry=System Tray"}));
+    QCOMPARE(form.Tranton1->Caption(), QString("Propiedades"));
+    QCOMPARE(form.Tranton1->accessibleName(), QString("Propiedades"));
+    QCOMPARE(form.Tranton1->geometry(), QRect(4, 4, 89, 27));
+    QCOMPARE(form.stry->geometry().right(), 478 - 4 - 1);
+    QCOMPARE(form.salvarIP->geometry().right() + 1, form.stry->x());
+    QCOMPARE(form.openIp->geometry().right() + 1, form.salvarIP->x());
+    for (TTransparentButton *button : buttons.mid(1, 7)) {
+        QCOMPARE(button->y(), 5);
+        QVERIFY(button->x() > form.Tranton1->geometry().right());
+        QVERIFY(button->geometry().right() < form.openIp->x());
+    }
+    QCOMPARE(form.stry->image().pixel(1, 1), qRgb(128, 0, 0));
+
+    // Locked: a double click leaves it docked.
+    QTest::mouseDClick(bar, Qt::LeftButton, {}, QPoint(300, 2));
+    QCOMPARE(bar->Dock(), dkTop);
+    QCOMPARE(bar->parentWidget(), form.centralWidget());
+}
+
+// "Clear.." opens its menu under itself on a press; the menu's entries still clear.
+void tst_TForm1::delDropsDownTheClearMenu()
+{
+    TForm1 &form = *m_form;
+    QCOMPARE(form.del->DropDownMenu(), form.clearM);
+    recordMachines({"10.0.0.1", "10.0.0.2"});
+    QTest::mousePress(form.del, Qt::LeftButton);
+    QTRY_VERIFY(form.clearM->isVisible());
+    QCOMPARE(form.clearM->pos(), form.del->mapToGlobal(QPoint(0, form.del->height())));
+    QAction *icons = form.clearM->actions()[2];
+    QCOMPARE(icons, form.Iconos1);
+    QTest::mouseClick(form.clearM, Qt::LeftButton, {}, form.clearM->actionGeometry(icons).center());
+    QTRY_VERIFY(!form.clearM->isVisible());
+    QCOMPARE(form.ListView1->count(), 0);
+    QCOMPARE(form.ips->list().lines().size(), 2);
+    QVERIFY(!form.del->Pressed());
+}
+
+// The bar at 76 % of the room it travels in, kept as a percentage when the window widens.
+void tst_TForm1::splitKeepsTheLeftPaneAt76Percent()
+{
+    TForm1 &form = *m_form;
+    ToxSplit *split = form.oxSplit1;
+    QCOMPARE(split->width(), 478);
+    QCOMPARE(split->Panes(), (std::vector<ToxScrollPane *>{form.oxPane1, form.oxPane2}));
+    const int height = split->height();
+    QCOMPARE(form.oxPane1->geometry(), QRect(2, 2, 353, height - 4));
+    QCOMPARE(form.oxPane2->geometry(), QRect(361, 2, 476 - 361, height - 4));
+    QCOMPARE(form.oxPane1->widget(), form.ListView1);
+    QVERIFY(form.oxPane2->isAncestorOf(form.Panel1));
+    QVERIFY(form.Panel1->mapTo(form.oxPane2, QPoint()).y() < form.ips->mapTo(form.oxPane2, QPoint()).y());
+
+    form.resize(form.width() + 400, form.height());
+    QTRY_COMPARE(split->width(), 878);
+    QCOMPARE(form.oxPane1->geometry().right() + 1, 659);
+    QCOMPARE(split->PercentX(), 76);
+}
+
+// Blue at the left edge of both pages, in bands of one and of five pixels; the page buttons leave
+// the gradient showing.
+void tst_TForm1::pagesArePaintedByTheirBackgrounds()
+{
+    TForm1 &form = *m_form;
+    action("Sible1")->trigger();
+    QTRY_VERIFY(form.TabSheet1->isVisible());
+    QCOMPARE(form.Background1->geometry(), form.TabSheet1->rect());
+    const QImage single = form.TabSheet1->grab().toImage();
+    int row = single.height() - 1;
+    QCOMPARE(single.pixel(0, row), qRgb(0, 0, 255));
+    QVERIFY(single.pixel(1, row) != single.pixel(0, row));
+    QCOMPARE(single.pixel(6, row), form.Background1->image().pixel(6, row));
+    const QPoint besidePicture = form.PingButton->geometry().topLeft() + QPoint(1, 1);
+    QCOMPARE(single.pixel(besidePicture), form.Background1->image().pixel(besidePicture));
+
+    action("N3")->trigger();
+    QTRY_VERIFY(form.TabSheet2->isVisible());
+    QCOMPARE(form.Background2->geometry(), form.TabSheet2->rect());
+    const QImage multi = form.TabSheet2->grab().toImage();
+    row = multi.height() - 1;
+    for (int x = 0; x < 5; ++x)
+        QCOMPARE(multi.pixel(x, row), qRgb(0, 0, 255));
+    QVERIFY(multi.pixel(5, row) != qRgb(0, 0, 255));
+    const QPoint onButton = form.MipPinG->geometry().topLeft() + QPoint(1, 1);
+    QCOMPARE(multi.pixel(onButton), form.Background2->image().pixel(onButton));
 }
 
 void tst_TForm1::closeQuestionAnswers()
@@ -631,12 +808,15 @@ void tst_TForm1::viewStyles()
     recordMachines({"10.0.0.1", "10.0.0.2"});
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::LargeIcons);
     QCOMPARE(list->iconSize(), QSize(48, 48));
+    // Room for two of the widest captions side by side.
+    form.resize(form.width() + 100, form.height());
+    QTRY_VERIFY(list->viewport()->width() >= 2 * list->visualItemRect(list->item(0)).width());
     const QRect first = list->visualItemRect(list->item(0));
     const QRect second = list->visualItemRect(list->item(1));
     QVERIFY(first.height() >= 48 + list->fontMetrics().height());
     QCOMPARE(second.top(), first.top());
 
-    form.icopeq->click();
+    click(form.icopeq);
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::SmallIcons);
     QCOMPARE(list->iconSize(), QSize(16, 16));
     QCOMPARE(list->flow(), QListView::LeftToRight);
@@ -650,12 +830,12 @@ void tst_TForm1::viewStyles()
 
     form.MenuItem2->trigger();
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::SmallIcons);
-    form.icolist->click();
+    click(form.icolist);
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::List);
     form.IconosGrandes1->trigger();
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::LargeIcons);
-    form.icolist->click();
-    form.icoGande->click();
+    click(form.icolist);
+    click(form.icoGande);
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::LargeIcons);
 
     // Two computers and their cable, in both sizes; every item shows the same picture.
@@ -682,7 +862,7 @@ void tst_TForm1::saveWritesTheExactBytes()
     QCOMPARE(form.OpenD->fileMode(), QFileDialog::AnyFile);
 
     recordMachines({"10.0.0.7", "10.0.0.9"});
-    form.salvarIP->click();
+    click(form.salvarIP);
     QVERIFY(m_dialogsSeen.value(0).endsWith("/ip`s.dat"));
     QVERIFY(form.ips->isModified());
 
@@ -692,7 +872,7 @@ void tst_TForm1::saveWritesTheExactBytes()
     QCOMPARE(contentsOf(fileName), QByteArray("10.0.0.7\r\n10.0.0.9\r\n"));
     QCOMPARE(form.listFileName, fileName);
     QVERIFY(!form.ips->isModified());
-    form.salvarIP->click();
+    click(form.salvarIP);
     QCOMPARE(m_dialogsSeen.last(), "GuardarD " + fileName);
     QVERIFY(form.close());
     QVERIFY(m_boxes.isEmpty());
@@ -705,7 +885,7 @@ void tst_TForm1::loadNormalisesAndKeepsTheText()
     writeFile(lfOnly, "10.0.0.7\n\n10.0.0.9");
     recordMachines({"10.0.0.1"});
     m_dialogAnswers << lfOnly;
-    form.openIp->click();
+    click(form.openIp);
     QCOMPARE(m_dialogsSeen.size(), 1);
     QVERIFY(m_dialogsSeen[0].startsWith("OpenD "));
     QCOMPARE(form.listFileName, lfOnly);
@@ -722,7 +902,7 @@ void tst_TForm1::loadNormalisesAndKeepsTheText()
     QVERIFY(form.ips->isModified());
     QTRY_COMPARE(linesOf(form.ips), QStringList({"10.0.0.7", "", "10.0.0.9", "10.0.0.10"}));
     m_dialogAnswers << lfOnly;
-    form.salvarIP->click();
+    click(form.salvarIP);
     QCOMPARE(m_dialogsSeen.last(), "GuardarD " + lfOnly);
     QCOMPARE(contentsOf(lfOnly), QByteArray("10.0.0.7\r\n\r\n10.0.0.9\r\n10.0.0.10"));
     QVERIFY(!form.ips->isModified());
@@ -742,7 +922,7 @@ void tst_TForm1::failedLoadChangesNothing()
     m_boxAnswers << QMessageBox::Ok << QMessageBox::Ok;
     m_dialogAnswers << missing << tooLarge;
     action("loadListItem")->trigger();
-    form.openIp->click();
+    click(form.openIp);
     QCOMPARE(m_boxes.size(), 2);
     QCOMPARE(m_boxes[0].text, "Cannot open file " + missing);
     QCOMPARE(m_boxes[1].text, QString("Text exceeds memo capacity"));
@@ -756,7 +936,7 @@ void tst_TForm1::failedLoadChangesNothing()
     QCOMPARE(form.listFileName, QString("ip`s.dat"));
 
     m_dialogAnswers.clear();
-    form.openIp->click();
+    click(form.openIp);
     QCOMPARE(form.ips->list().lines().size(), 2);
 }
 
@@ -767,7 +947,7 @@ void tst_TForm1::failedSaveChangesNothing()
     const QString unwritable = m_folder.filePath("no-such-folder/list.dat");
     m_boxAnswers << QMessageBox::Ok;
     m_dialogAnswers << unwritable;
-    form.salvarIP->click();
+    click(form.salvarIP);
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes[0].icon, QMessageBox::Critical);
     QCOMPARE(m_boxes[0].text, "Cannot create file " + unwritable);

@@ -1,6 +1,7 @@
 // The multi ping properties dialog against the main window it writes to: every field applied at
 // every keystroke and arrow step, the status texts as typed, restore, presets, and the fast-timer
 // command on the range scan page, which reaches the scan through this dialog.
+#include "EchoSession.h"
 #include "dialogs/Unit2.h"
 #include "gui/PropertyFields.h"
 #include "main/Forms.h"
@@ -30,12 +31,8 @@ private:
 
 void tst_TForm2::initTestCase()
 {
-    try {
-        TPing probe;
-    } catch (const TICMPException &e) {
-        QSKIP(qPrintable(QString("no ICMP echo session on this machine: ") + e.what()));
-    }
     TFloatEdit::setDecimalSeparator('.');
+    skipWithoutEchoSession();
 }
 
 void tst_TForm2::init()
@@ -74,12 +71,7 @@ void tst_TForm2::fieldsApplyAsTypedAndStepped()
         {m_dialog->ettl, m_dialog->UpDown4, [&] { return form.Ping2->TTL(); }, {10, 100, 1, 64}, 3, "TTL : "},
         {m_dialog->velo, m_dialog->UpDown1, [&] { return form.MipTimer1->interval(); }, {10, 4000, 10, 500}, 4,
          "Timer: "}};
-    for (const PropertyField &field : fields) {
-        checkTyping(field, form, *m_seams);
-        checkArrows(field, form);
-        if (QTest::currentTestFailed())
-            QFAIL(qPrintable("field " + field.edit->objectName()));
-    }
+    checkFields(fields, form, *m_seams);
 }
 
 // Not a busy loop: the timer stays switched on without ticks, and resumes with the next interval.

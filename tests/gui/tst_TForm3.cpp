@@ -1,6 +1,7 @@
 // The single ping properties and retry dialog against the main window: creation from Ping1, every
 // field applied as typed and stepped, restore, presets, the retry over loopback with its stop and
 // closing rules, and the retry-single-ping and fast-timer commands on the single ping page.
+#include "EchoSession.h"
 #include "dialogs/Unit3.h"
 #include "gui/PropertyFields.h"
 #include "main/Forms.h"
@@ -39,12 +40,8 @@ private:
 
 void tst_TForm3::initTestCase()
 {
-    try {
-        TPing probe;
-    } catch (const TICMPException &e) {
-        QSKIP(qPrintable(QString("no ICMP echo session on this machine: ") + e.what()));
-    }
     TFloatEdit::setDecimalSeparator('.');
+    skipWithoutEchoSession();
 }
 
 void tst_TForm3::init()
@@ -87,12 +84,7 @@ void tst_TForm3::fieldsApplyAsTypedAndStepped()
         {dialog.spttl, dialog.UpDown3, [&] { return form.Ping1->TTL(); }, {10, 100, 1, 64}, 3, "TTL : "},
         {dialog.siprt, dialog.UpDown4, [&] { return dialog.siprTimer1->interval(); }, {1, 5000, 10, 50}, 4,
          "Timer: "}};
-    for (const PropertyField &field : fields) {
-        checkTyping(field, form, *m_seams);
-        checkArrows(field, form);
-        if (QTest::currentTestFailed())
-            QFAIL(qPrintable("field " + field.edit->objectName()));
-    }
+    checkFields(fields, form, *m_seams);
 }
 
 void tst_TForm3::restoreSetsThePanels()

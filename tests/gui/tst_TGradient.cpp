@@ -128,6 +128,27 @@ private slots:
         QCOMPARE(bands.colorTable()[0], qRgb(0, 0, 255));
         QCOMPARE(bands.colorTable()[64], qRgb(0, 0, 128));
     }
+
+    // A property set to the value it has tells nobody; another value tells the drawers and the program
+    // once each.
+    void changesAreToldOnce()
+    {
+        TGradient gradient;
+        int signalled = 0;
+        int told = 0;
+        connect(&gradient, &TGradient::changed, this, [&] { ++signalled; });
+        gradient.OnChange = [&](QObject *sender) {
+            QCOMPARE(sender, &gradient);
+            ++told;
+        };
+        gradient.SetLineSize(gradient.LineSize());
+        gradient.SetColor3(gradient.Color3());
+        QCOMPARE(signalled + told, 0);
+        gradient.SetLineSize(gradient.LineSize() + 1);
+        gradient.SetColor3(colorBlue);
+        QCOMPARE(signalled, 2);
+        QCOMPARE(told, 2);
+    }
 };
 
 QTEST_MAIN(TestTGradient)

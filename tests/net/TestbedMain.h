@@ -6,15 +6,15 @@
 #include <cstdio>
 
 // The main of a test that sends to the testbed's hosts: outside the testbed it sends nothing and
-// reports itself skipped (77) with the reason.
-template <typename Test> int runInTestbed(int argc, char **argv)
+// reports itself skipped (77) with the reason. A test of windows passes QApplication.
+template <typename Test, typename Application = QCoreApplication> int runInTestbed(int argc, char **argv)
 {
     const std::string reason = TestbedGuard::whyOutside();
     if (!reason.empty()) {
         std::printf("skipped: %s\n", reason.c_str());
         return 77;
     }
-    QCoreApplication app(argc, argv);
+    Application app(argc, argv);
     Test test;
     return QTest::qExec(&test, argc, argv);
 }

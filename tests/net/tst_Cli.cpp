@@ -1,6 +1,6 @@
+#include "CliRun.h"
 #include "net/TestbedMain.h"
 
-#include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -70,14 +70,11 @@ private slots:
         QFETCH(int, status);
         QFETCH(QStringList, lines);
         QFETCH(int, minRtt);
-        QProcess cli;
-        cli.start(qEnvironmentVariable("TOZELO_CLI"), args);
-        QVERIFY2(cli.waitForFinished(10000), "tozelo-cli did not end");
-        const QStringList out = QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        const QString err = QString::fromUtf8(cli.readAllStandardError());
-        QVERIFY2(err.isEmpty(), qPrintable(err));
-        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(cli.exitCode(), status);
+        const CliRun cli = CliRun::of(args, 10000);
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QVERIFY2(cli.errorOutput.isEmpty(), cli.errorOutput.constData());
+        QCOMPARE(cli.status, status);
+        const QStringList &out = cli.out;
         QCOMPARE(out.size(), lines.size());
         for (int i = 0; i < lines.size(); ++i) {
             if (lines[i].startsWith('^')) {

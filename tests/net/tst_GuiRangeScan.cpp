@@ -1,41 +1,22 @@
 // The range scan page against the testbed. The host namespace answers for every address of
-// 10.77.6.0/25 and the router drops 10.77.6.128/25, so a range across both halves has a known
-// truth; the pace and time-out come from the multi ping properties dialog as a user types them.
+// 10.77.6.0/25 and the router drops 10.77.6.128/25 (TestbedNamespaces::scanRange), so a range across
+// both halves has a known truth; the pace and time-out come from the multi ping properties dialog as
+// a user types them.
 #include "dialogs/Unit2.h"
 #include "gui/WindowSeams.h"
 #include "main/Forms.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
 #include "main/Unit1.h"
+#include "net/TestbedMain.h"
 #include "ping/Ping.h"
-#include "testbed/TestbedGuard.h"
+#include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>
 #include <QLabel>
-#include <QProcess>
-#include <QPushButton>
-#include <QStandardPaths>
 #include <QtTest>
-#include <cstdio>
 #include <memory>
-
-namespace {
-// `ip -n NAMESPACE route ACTION ROUTE...` in one of this testbed's namespaces.
-bool route(const char *role, const QString &action, const QStringList &route)
-{
-    const QString ip = QStandardPaths::findExecutable("ip", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
-    const QString ns = qEnvironmentVariable("TOZELO_TESTBED") + "-" + role;
-    return QProcess::execute(ip, QStringList{"-n", ns, "route", action} + route) == 0;
-}
-
-bool routes(const QString &action)
-{
-    return route("h", action, {"local", "10.77.6.0/25", "dev", "lo"}) &&
-           route("r", action, {"10.77.6.0/25", "via", "10.77.2.1"}) &&
-           route("r", action, {"blackhole", "10.77.6.128/25"});
-}
-} // namespace
 
 class tst_GuiRangeScan : public QObject {
     Q_OBJECT
@@ -46,9 +27,15 @@ private slots:
     void scanFindsTheAnsweringHosts();
 };
 
-void tst_GuiRangeScan::initTestCase() { QVERIFY2(routes("add"), "cannot add the scan's routes to the testbed"); }
+void tst_GuiRangeScan::initTestCase()
+{
+    QVERIFY2(TestbedNamespaces::scanRange("add"), "cannot add the scan's routes to the testbed");
+}
 
-void tst_GuiRangeScan::cleanupTestCase() { routes("del"); }
+void tst_GuiRangeScan::cleanupTestCase()
+{
+    TestbedNamespaces::scanRange("del");
+}
 
 void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
 {
@@ -87,14 +74,7 @@ void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
 
 int main(int argc, char **argv)
 {
-    const std::string reason = TestbedGuard::whyOutside();
-    if (!reason.empty()) {
-        std::printf("skipped: %s\n", reason.c_str());
-        return 77;
-    }
-    QApplication app(argc, argv);
-    tst_GuiRangeScan test;
-    return QTest::qExec(&test, argc, argv);
+    return runInTestbed<tst_GuiRangeScan, QApplication>(argc, argv);
 }
 
 #include "tst_GuiRangeScan.moc"

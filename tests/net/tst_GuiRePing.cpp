@@ -6,9 +6,9 @@
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
 #include "main/Unit1.h"
+#include "net/TestbedMain.h"
 #include "ping/Ping.h"
 #include "ping/RePingWalk.h"
-#include "testbed/TestbedGuard.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>
@@ -17,7 +17,6 @@
 #include <QRegularExpression>
 #include <QToolButton>
 #include <QtTest>
-#include <cstdio>
 #include <memory>
 
 class tst_GuiRePing : public QObject {
@@ -114,14 +113,7 @@ void tst_GuiRePing::cyclicWalkBehindTheClosedDialog()
 
 int main(int argc, char **argv)
 {
-    const std::string reason = TestbedGuard::whyOutside();
-    if (!reason.empty()) {
-        std::printf("skipped: %s\n", reason.c_str());
-        return 77;
-    }
-    QApplication app(argc, argv);
-    tst_GuiRePing test;
-    return QTest::qExec(&test, argc, argv);
+    return runInTestbed<tst_GuiRePing, QApplication>(argc, argv);
 }
 
 #include "tst_GuiRePing.moc"

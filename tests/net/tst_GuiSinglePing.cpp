@@ -1,30 +1,20 @@
 // The single ping page against the suite's own hosts: answering, silent and unknown, by address
 // and by name, and Stop of a pending look-up.
+#include "TextMatch.h"
+#include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
 #include "main/TestSeams.h"
 #include "main/Unit1.h"
+#include "net/TestbedMain.h"
 #include "ping/Ping.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 #include <memory>
-
-namespace {
-QStringList linesOf(const QPlainTextEdit *memo)
-{
-    const QString text = memo->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split('\n');
-}
-
-bool matches(const QString &pattern, const QString &text)
-{
-    return QRegularExpression("^" + pattern + "$").match(text).hasMatch();
-}
-} // namespace
 
 class tst_GuiSinglePing : public QObject {
     Q_OBJECT
@@ -47,8 +37,6 @@ private:
 
 void tst_GuiSinglePing::initTestCase()
 {
-    if (qEnvironmentVariableIsEmpty("TOZELO_TESTBED"))
-        QSKIP("runs only inside the suite's testbed (tests/testbed/testbed.sh run)");
     TestSeams::instance().splashDelayMs = 0;
     TestSeams::instance().messageBox = [](QMessageBox &) -> int { qFatal("no message box expected"); };
 }
@@ -143,5 +131,9 @@ void tst_GuiSinglePing::stopPendingLookup()
     QCOMPARE(m_form->ListView1->count(), 0);
 }
 
-QTEST_MAIN(tst_GuiSinglePing)
+int main(int argc, char **argv)
+{
+    return runInTestbed<tst_GuiSinglePing, QApplication>(argc, argv);
+}
+
 #include "tst_GuiSinglePing.moc"

@@ -1,15 +1,17 @@
+#include "CliRun.h"
+#include "TestFiles.h"
 #include "net/TestbedMain.h"
 #include "ping/Sweep.h"
 #include "ping/SweepTargets.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
+#include "testbed/TestbedNamespaces.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
@@ -38,12 +40,6 @@ class TestSweep : public QObject {
         QStringList rejecting;
     };
 
-    struct Run {
-        int status;
-        QByteArray out;
-        QStringList err;
-    };
-
     const Fate m_small{"10.77.8.0/24", {"10.77.8.0/26", "10.77.8.200"}, {"10.77.8.100-10.77.8.119", "10.77.8.255"}};
     const Fate m_large{"10.77.16.0/20", {"10.77.16.0/22", "10.77.24.0/23"}, {"10.77.20.0/24", "10.77.31.128/25"}};
     const QStringList m_wrapAnswering{"10.78.0.1",    "10.78.0.200-10.78.0.209", "10.78.255.255",
@@ -54,16 +50,13 @@ class TestSweep : public QObject {
     QTemporaryDir m_dir;
     QMap<QString, QByteArray> m_routerSettings;
 
-    static QString namespaceOf(const char *role) { return qEnvironmentVariable("TOZELO_TESTBED") + "-" + role; }
-
-    static QString ipTool() { return QStandardPaths::findExecutable("ip", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"}); }
-
     // PROGRAM ARGS... inside one of this testbed's namespaces, with input on its standard input.
     static QByteArray inNamespace(const char *role, const QStringList &command, const QByteArray &input = {},
                                   bool *ok = nullptr)
     {
         QProcess process;
-        process.start(ipTool(), QStringList{"netns", "exec", namespaceOf(role)} + command);
+        process.start(TestbedNamespaces::tool("ip"),
+                      QStringList{"netns", "exec", TestbedNamespaces::nameOf(role)} + command);
         process.write(input);
         process.closeWriteChannel();
         const bool finished = process.waitForFinished(10000);
@@ -72,17 +65,12 @@ class TestSweep : public QObject {
         return process.readAllStandardOutput().trimmed();
     }
 
-    static bool route(const char *role, const QString &action, const QStringList &route)
-    {
-        return QProcess::execute(ipTool(), QStringList{"-n", namespaceOf(role), "route", action} + route) == 0;
-    }
-
     bool routes(const QString &action) const
     {
-        bool ok = route("r", action, {m_unresolved, "dev", "to-d"});
+        bool ok = TestbedNamespaces::route("r", action, {m_unresolved, "dev", "to-d"});
         for (const char *block : {"10.77.8.0/24", "10.77.16.0/20", "10.78.0.0/15"}) {
-            ok = route("h", action, {"local", block, "dev", "lo"}) && ok;
-            ok = route("r", action, {block, "via", "10.77.2.1"}) && ok;
+            ok = TestbedNamespaces::route("h", action, {"local", block, "dev", "lo"}) && ok;
+            ok = TestbedNamespaces::route("r", action, {block, "via", "10.77.2.1"}) && ok;
         }
         return ok;
     }
@@ -178,28 +166,12 @@ class TestSweep : public QObject {
         return found;
     }
 
-    static Run runCli(const QStringList &args)
-    {
-        QProcess process;
-        process.start(qEnvironmentVariable("TOZELO_CLI"), QStringList{"sweep"} + args);
-        if (!process.waitForFinished(60000))
-            process.kill();
-        return {process.exitCode(), process.readAllStandardOutput(),
-                QString::fromUtf8(process.readAllStandardError()).split('\n', Qt::SkipEmptyParts)};
-    }
-
-    static QByteArray fileBytes(const QString &name)
-    {
-        QFile file(name);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
 private slots:
     void initTestCase()
     {
         QVERIFY2(QFile::exists(qEnvironmentVariable("TOZELO_CLI")), "TOZELO_CLI not set");
         QVERIFY(m_dir.isValid());
-        if (QStandardPaths::findExecutable("nft", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"}).isEmpty())
+        if (TestbedNamespaces::tool("nft").isEmpty())
             QSKIP("the silent and rejecting hosts need nft");
         QVERIFY2(routes("add"), "cannot add the sweep's routes to the testbed");
         bool ok = false;
@@ -330,12 +302,12 @@ private slots:
     {
         const Truth truth = truthOf(m_small);
         const QString saved = m_dir.filePath("found.dat");
-        Run run = runCli({m_small.block, "--timeout", "300", "--save", saved});
+        CliRun run = CliRun::of({"sweep", m_small.block, "--timeout", "300", "--save", saved});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.err, QStringList());
-        QCOMPARE(fileBytes(saved), (truth.answering.join("\r\n") + "\r\n").toLatin1());
+        QCOMPARE(contentsOf(saved), (truth.answering.join("\r\n") + "\r\n").toLatin1());
 
-        const QStringList lines = QString::fromLatin1(run.out).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines = run.out;
         QCOMPARE(lines.size(), truth.answering.size() + truth.rejecting.size() + 1);
         QCOMPARE(lines.last(), QString("%1 of 256 addresses answered").arg(truth.answering.size()));
         const QRegularExpression replyLine("^(\\S+) \\d+\\.\\d{3} ms$");
@@ -352,18 +324,18 @@ private slots:
         QCOMPARE(errors.first(), "10.77.8.100 Destination host unreachable from " + m_router);
         QCOMPARE(errors.size(), truth.rejecting.size());
 
-        run = runCli({m_small.block, "--timeout", "300", "--format", "csv"});
+        run = CliRun::of({"sweep", m_small.block, "--timeout", "300", "--format", "csv"});
         QCOMPARE(run.status, 0);
-        const QStringList rows = QString::fromLatin1(run.out).split("\n", Qt::SkipEmptyParts);
+        const QStringList rows = run.out;
         QCOMPARE(rows.first(), "address,rtt_ms,error,error_from");
         QCOMPARE(rows.size(), 1 + truth.answering.size() + truth.rejecting.size());
         QVERIFY2(QRegularExpression("^10\\.77\\.8\\.64,\\d+\\.\\d{3},,$").match(rows[1]).hasMatch(),
                  qPrintable(rows[1]));
         QVERIFY(rows.contains("10.77.8.255,,Destination host unreachable," + m_router));
 
-        run = runCli({"10.77.8.119-10.77.8.121", "10.77.8.200", "--timeout", "300", "--format", "json"});
+        run = CliRun::of({"sweep", "10.77.8.119-10.77.8.121", "10.77.8.200", "--timeout", "300", "--format", "json"});
         QCOMPARE(run.status, 0);
-        const QJsonObject json = QJsonDocument::fromJson(run.out).object();
+        const QJsonObject json = QJsonDocument::fromJson(run.output).object();
         QCOMPARE(json["addresses"].toInt(), 4);
         QCOMPARE(json["requests"].toInt(), 4);
         const QJsonArray replyList = json["replies"].toArray();
@@ -379,10 +351,10 @@ private slots:
     void noneAnswered()
     {
         const QString saved = m_dir.filePath("none.dat");
-        const Run run = runCli({"10.77.8.0/26", "--timeout", "50", "--retries", "1", "--save", saved});
+        const CliRun run = CliRun::of({"sweep", "10.77.8.0/26", "--timeout", "50", "--retries", "1", "--save", saved});
         QCOMPARE(run.status, 1);
-        QCOMPARE(run.out, QByteArray("0 of 64 addresses answered\n"));
-        QCOMPARE(fileBytes(saved), QByteArray());
+        QCOMPARE(run.output, QByteArray("0 of 64 addresses answered\n"));
+        QCOMPARE(contentsOf(saved), QByteArray());
     }
 
     void usageErrors_data()
@@ -402,9 +374,9 @@ private slots:
     void usageErrors()
     {
         QFETCH(QStringList, args);
-        const Run run = runCli(args);
+        const CliRun run = CliRun::of(QStringList{"sweep"} + args);
         QCOMPARE(run.status, 2);
-        QCOMPARE(run.out, QByteArray());
+        QCOMPARE(run.output, QByteArray());
         QCOMPARE(run.err.size(), 1);
     }
 };

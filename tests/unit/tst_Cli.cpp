@@ -1,25 +1,11 @@
+#include "CliRun.h"
+
 #include <QtTest>
 
 // The command-line front end as a user runs it: its exit statuses, its usage errors on one line,
 // and the single ping's log lines for loopback.
 class TestCli : public QObject {
     Q_OBJECT
-
-    struct Run {
-        int status;
-        QStringList out;
-        QStringList err;
-    };
-
-    static Run run(const QStringList &args)
-    {
-        QProcess process;
-        process.start(qEnvironmentVariable("TOZELO_CLI"), args);
-        if (!process.waitForFinished(20000))
-            process.kill();
-        const auto lines = [](const QByteArray &bytes) { return QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts); };
-        return {process.exitCode(), lines(process.readAllStandardOutput()), lines(process.readAllStandardError())};
-    }
 
 private slots:
     void initTestCase() { QVERIFY2(QFile::exists(qEnvironmentVariable("TOZELO_CLI")), "TOZELO_CLI not set"); }
@@ -42,7 +28,7 @@ private slots:
     void usageErrors()
     {
         QFETCH(QStringList, args);
-        const Run result = run(args);
+        const CliRun result = CliRun::of(args);
         QCOMPARE(result.status, 2);
         QCOMPARE(result.err.size(), 1);
         QVERIFY(result.out.isEmpty());
@@ -50,14 +36,14 @@ private slots:
 
     void help()
     {
-        const Run result = run({"--help"});
+        const CliRun result = CliRun::of({"--help"});
         QCOMPARE(result.status, 0);
         QVERIFY(result.out.join('\n').contains("ping HOST"));
     }
 
     void pingLoopback()
     {
-        const Run result = run({"ping", "127.0.0.1", "--size", "10"});
+        const CliRun result = CliRun::of({"ping", "127.0.0.1", "--size", "10"});
         if (result.status == 1 && result.err.join(' ').contains("ping handle"))
             QSKIP("no ICMP socket can be opened here");
         QCOMPARE(result.status, 0);
@@ -65,19 +51,22 @@ private slots:
         QCOMPARE(result.out[0], QString("Resolving host '127.0.0.1'"));
         QCOMPARE(result.out[1], QString("Host '127.0.0.1' is 127.0.0.1"));
         QCOMPARE(result.out[2], QString("Sending 10 bytes to 127.0.0.1 (127.0.0.1)"));
-        QVERIFY2(QRegularExpression("^Received 10 bytes from 127\\.0\\.0\\.1 in \\d+ mSecs$").match(result.out[3]).hasMatch(),
+        QVERIFY2(QRegularExpression("^Received 10 bytes from 127\\.0\\.0\\.1 in \\d+ mSecs$")
+                     .match(result.out[3])
+                     .hasMatch(),
                  qPrintable(result.out[3]));
     }
 
     // A size the engine refuses is a failed request, not a usage error.
     void refusedSize()
     {
-        const Run result = run({"ping", "127.1", "--size", "70000"});
+        const CliRun result = CliRun::of({"ping", "127.1", "--size", "70000"});
         if (result.status == 1 && result.err.join(' ').contains("ping handle"))
             QSKIP("no ICMP socket can be opened here");
         QCOMPARE(result.status, 1);
-        QCOMPARE(result.out.mid(1), (QStringList{"Host '127.1' is 127.0.0.1", "Sending 70000 bytes to 127.0.0.1 (127.0.0.1)",
-                                                 "Cannot ping host (127.0.0.1) : ", "==> Packet too big <=="}));
+        QCOMPARE(result.out.mid(1),
+                 (QStringList{"Host '127.1' is 127.0.0.1", "Sending 70000 bytes to 127.0.0.1 (127.0.0.1)",
+                              "Cannot ping host (127.0.0.1) : ", "==> Packet too big <=="}));
     }
 };
 

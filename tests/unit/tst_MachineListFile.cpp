@@ -1,4 +1,5 @@
 // The machine list file: its bytes, line ends, bounds and the safety of its writes.
+#include "TestFiles.h"
 #include "ping/MachineListFile.h"
 
 #include <QDir>
@@ -10,19 +11,6 @@
 #include <sys/resource.h>
 
 namespace {
-QByteArray contentsOf(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &fileName, const QByteArray &bytes)
-{
-    QFile file(fileName);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 QString errorOf(const std::function<void()> &work)
 {
     try {

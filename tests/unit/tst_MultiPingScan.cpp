@@ -1,3 +1,5 @@
+#include "EchoSession.h"
+#include "HostRange.h"
 #include "ping/MultiPingScan.h"
 
 #include <QtTest>
@@ -73,23 +75,8 @@ class TestMultiPingScan : public QObject {
         bool idle() const { return !timer && enabled.at(Button::MipPinG) && !enabled.at(Button::mipHalt); }
     };
 
-    static QStringList hosts(const QString &network, int first, int last)
-    {
-        QStringList list;
-        for (int i = first; i <= last; ++i)
-            list << network + QString::number(i);
-        return list;
-    }
-
 private slots:
-    void initTestCase()
-    {
-        try {
-            TPing probe;
-        } catch (const TICMPException &) {
-            QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
-        }
-    }
+    void initTestCase() { skipWithoutEchoSession(); }
 
     void wholeRange_data()
     {

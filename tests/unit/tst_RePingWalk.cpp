@@ -1,3 +1,4 @@
+#include "EchoSession.h"
 #include "ping/RePingWalk.h"
 #include "platform/Sockets.h"
 
@@ -70,14 +71,7 @@ class TestRePingWalk : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        try {
-            TPing probe;
-        } catch (const TICMPException &) {
-            QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
-        }
-    }
+    void initTestCase() { skipWithoutEchoSession(); }
 
     void cleanup() { Sockets::Testing::faults() = Sockets::Testing::Faults(); }
 

@@ -1,3 +1,4 @@
+#include "EchoSession.h"
 #include "ping/Ping.h"
 #include "platform/Sockets.h"
 
@@ -22,14 +23,7 @@ class TestTPing : public QObject {
     };
 
 private slots:
-    void initTestCase()
-    {
-        try {
-            TPing probe;
-        } catch (const TICMPException &) {
-            QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
-        }
-    }
+    void initTestCase() { skipWithoutEchoSession(); }
 
     void cleanup() { Sockets::Testing::faults() = Sockets::Testing::Faults(); }
 

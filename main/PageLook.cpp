@@ -1,0 +1,57 @@
+#include "PageLook.h"
+
+#include "Artwork.h"
+
+#include "widgets/Backgnd.h"
+#include "widgets/BackgndObj.h"
+#include "widgets/Gradient.h"
+#include "widgets/TransBtn.h"
+
+#include <QApplication>
+
+namespace {
+constexpr int ButtonWidth = 113;
+constexpr int ButtonHeight = 37;
+constexpr int GlyphSpacing = 8;
+constexpr int CaptionPixels = 16;
+constexpr int GlyphSize = 16;
+} // namespace
+
+TBackground *newPageBackground(QWidget *page, const char *name, int lineSize)
+{
+    auto *background = new TBackground(page);
+    background->setObjectName(name);
+    TGradient *gradient = background->BackObj()->Gradient();
+    gradient->SetGradientStyle(gsLine);
+    gradient->SetColorCount(2);
+    gradient->SetColor1(colorBlue);
+    gradient->SetColor2(colorNavy);
+    gradient->SetColor3(colorBlack);
+    gradient->SetLineDirection(diVertical);
+    gradient->SetLineSize(lineSize);
+    background->BackObj()->SetBackStyle(bgGradient);
+    background->SetAlign(alClient);
+    return background;
+}
+
+TTransparentButton *newPageButton(QWidget *page, const char *name, const QString &caption, QStyle::StandardPixmap icon,
+                                  GlyphCells cells)
+{
+    auto *button = new TTransparentButton(page);
+    button->setObjectName(name);
+    button->setAccessibleName(caption);
+    button->setFixedSize(ButtonWidth, ButtonHeight);
+    QFont bookman("Bookman Old Style");
+    bookman.setPixelSize(CaptionPixels);
+    button->setFont(bookman);
+    QPalette white = button->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    button->setPalette(white);
+    button->SetCaption(caption);
+    const QIcon picture = QApplication::style()->standardIcon(icon);
+    button->SetGlyph(cells == GlyphCells::withDisabled ? Artwork::glyphStrip(picture, GlyphSize)
+                                                       : Artwork::glyph(picture, GlyphSize));
+    button->SetTextAlign(ttaRight);
+    button->SetSpacing(GlyphSpacing);
+    return button;
+}

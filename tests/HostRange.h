@@ -1,0 +1,12 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+// The dotted addresses network + first to network + last: hosts("10.77.6.", 1, 3).
+inline QStringList hosts(const QString &network, int first, int last)
+{
+    QStringList list;
+    for (int i = first; i <= last; ++i)
+        list << network + QString::number(i);
+    return list;
+}
