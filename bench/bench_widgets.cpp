@@ -1,5 +1,6 @@
 // Painting figures of the widget kit: a full-screen line-gradient page background, and proof that
 // repainting an unchanged control only copies its off-screen picture.
+#include "main/PageLook.h"
 #include "widgets/Backgnd.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/Gradient.h"
@@ -24,20 +25,6 @@ bool waitExposed(QWidget &widget)
     return widget.windowHandle() && widget.windowHandle()->isExposed();
 }
 
-void makePageBackground(TBackground &background)
-{
-    TBackgndObj *description = background.BackObj();
-    description->SetBackStyle(bgGradient);
-    TGradient *gradient = description->Gradient();
-    gradient->SetGradientStyle(gsLine);
-    gradient->SetColorCount(2);
-    gradient->SetColor1(colorBlue);
-    gradient->SetColor2(colorNavy);
-    gradient->SetColor3(colorBlack);
-    gradient->SetLineDirection(diVertical);
-    gradient->SetLineSize(1);
-}
-
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -48,7 +35,7 @@ double median(std::vector<double> values)
 void benchGradientRender()
 {
     TBackground background;
-    makePageBackground(background);
+    describePageGradient(background, 1);
     background.resize(1920, 1080);
     QElapsedTimer firstClock;
     firstClock.start();
@@ -73,7 +60,7 @@ void benchGradientRender()
 void benchUnchangedRepaint()
 {
     TBackground background;
-    makePageBackground(background);
+    describePageGradient(background, 1);
     background.resize(1920, 1080);
     background.show();
     if (!waitExposed(background)) {

@@ -17,11 +17,9 @@ constexpr int CaptionPixels = 16;
 constexpr int GlyphSize = 16;
 } // namespace
 
-TBackground *newPageBackground(QWidget *page, const char *name, int lineSize)
+void describePageGradient(TBackground &background, int lineSize)
 {
-    auto *background = new TBackground(page);
-    background->setObjectName(name);
-    TGradient *gradient = background->BackObj()->Gradient();
+    TGradient *gradient = background.BackObj()->Gradient();
     gradient->SetGradientStyle(gsLine);
     gradient->SetColorCount(2);
     gradient->SetColor1(colorBlue);
@@ -29,7 +27,14 @@ TBackground *newPageBackground(QWidget *page, const char *name, int lineSize)
     gradient->SetColor3(colorBlack);
     gradient->SetLineDirection(diVertical);
     gradient->SetLineSize(lineSize);
-    background->BackObj()->SetBackStyle(bgGradient);
+    background.BackObj()->SetBackStyle(bgGradient);
+}
+
+TBackground *newPageBackground(QWidget *page, const char *name, int lineSize)
+{
+    auto *background = new TBackground(page);
+    background->setObjectName(name);
+    describePageGradient(*background, lineSize);
     background->SetAlign(alClient);
     return background;
 }

@@ -9,6 +9,7 @@ class TTransparentButton;
 // What the two pages of the main window share: a gradient from blue through navy to black behind
 // all their controls, in vertical bands of lineSize pixels, and large flat buttons with a picture
 // left of a white caption.
+void describePageGradient(TBackground &background, int lineSize);
 TBackground *newPageBackground(QWidget *page, const char *name, int lineSize);
 // The picture is the style's icon; a button that has a look of its own while disabled takes the
 // icon's disabled form as a second cell.
