@@ -69,7 +69,6 @@ private slots:
     void controlRendersOnlyWhenSomethingChanged()
     {
         TBackground background;
-        QCOMPARE(background.size(), QSize(144, 144));
         background.BackObj()->SetBackStyle(bgGradient);
         background.BackObj()->Gradient()->SetColor1(colorBlue);
         background.show();

@@ -101,14 +101,6 @@ private slots:
 
     void cleanup() { m_window.reset(); }
 
-    void newButtonIsFlatExplorerOfFortyPixels()
-    {
-        QCOMPARE(m_button->size(), QSize(40, 40));
-        QVERIFY(m_button->Flat());
-        QCOMPARE(m_button->FrameStyle(), fsExplorer);
-        QCOMPARE(m_button->NumGlyphs(), 1);
-    }
-
     void numGlyphsFollowsTheGlyphWidth()
     {
         m_button->SetGlyph(QImage(32, 16, QImage::Format_RGB32));

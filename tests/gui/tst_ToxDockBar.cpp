@@ -295,8 +295,14 @@ private slots:
         QTest::mouseDClick(form, Qt::LeftButton, {}, form->captionRect().topLeft() + QPoint(5, 5));
         QCOMPARE(bar->Dock(), dkRight);
 
+        // Locked, it neither floats nor drags.
         bar->SetOptions(bar->Options() | opLock);
         QTest::mouseDClick(bar, Qt::LeftButton, {}, QPoint(1, 1));
+        QCOMPARE(bar->Dock(), dkRight);
+        drag(bar, QPoint(1, 1), globalIn(*site, 200, 30));
+        QVERIFY(!bar->dragging());
+        QVERIFY(bar->dragOutline().isEmpty());
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(globalIn(*site, 200, 30)));
         QCOMPARE(bar->Dock(), dkRight);
         bar->SetOptions(bar->Options() & ~(opLock | opAllowFloat));
         QTest::mouseDClick(bar, Qt::LeftButton, {}, QPoint(1, 1));
@@ -361,20 +367,6 @@ private slots:
         QCOMPARE(zone(300, 130, opAllowSideDock), -1);
         QCOMPARE(zone(110, 160, opAllowTopBtmDock), -1);
         QCOMPARE(zone(90, 160), -1);
-    }
-
-    void lockedBarIgnoresDrags()
-    {
-        auto site = siteWindow();
-        auto *bar = new ToxDockBar(site.get());
-        control(bar, 30, 20);
-        bar->SetOptions(bar->Options() | opLock);
-        show(*site);
-        drag(bar, QPoint(1, 1), globalIn(*site, 10, 150));
-        QVERIFY(!bar->dragging());
-        QVERIFY(bar->dragOutline().isEmpty());
-        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromGlobal(globalIn(*site, 10, 150)));
-        QCOMPARE(bar->Dock(), dkTop);
     }
 
     // Caption colour at the left fading to the bar's button-face colour at the right, inside a

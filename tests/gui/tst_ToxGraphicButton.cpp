@@ -168,7 +168,6 @@ private slots:
         QCOMPARE(box.top(), (21 - box.height()) / 2);
 
         ToxGraphicButton fresh;
-        QCOMPARE(fresh.size(), QSize(25, 25));
         fresh.resize(100, 40);
         fresh.SetCaption("Zarvo");
         box = fresh.textRect();

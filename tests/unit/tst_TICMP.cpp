@@ -25,17 +25,6 @@ private slots:
         Sockets::Testing::faults() = Sockets::Testing::Faults();
     }
 
-    void defaults()
-    {
-        TICMP session;
-        QCOMPARE(session.Size(), 56);
-        QCOMPARE(session.TTL(), 64);
-        QCOMPARE(session.Timeout(), 4000);
-        QCOMPARE(session.Address(), std::string());
-        QVERIFY(!session.AddressResolved());
-        QVERIFY(session.EchoHandle() != IcmpApi::INVALID_HANDLE_VALUE);
-    }
-
     void setUpFailures_data()
     {
         QTest::addColumn<int>("step");
