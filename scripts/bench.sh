@@ -7,28 +7,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 testbed=$root/tests/testbed/testbed.sh
 readonly BENCH_LIMIT_SECONDS=600
 
-# The reference pinger and the namespace tools.
-ensure_packages() {
-    local missing=() p
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "bench: missing ${missing[*]} (needs root to install); going on without" >&2
-        return 0
-    fi
-    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null ||
-        echo "bench: could not install ${missing[*]}; going on without" >&2
-}
-
-ensure_packages iputils-ping iproute2
-
-# --- Sweep comparison (bench_sweep) -------------------------------------------------------------
-# `tozelo-cli sweep` is timed against fping, the usual sweeper, from Debian's packages when missing.
-ensure_packages fping
-# -------------------------------------------------------------------------------------------------
+# `tozelo-cli sweep` is timed against fping, the usual sweeper; bench_sweep says so when it is missing.
+"$root/scripts/install-deps.sh" bench || echo "bench: going on without fping" >&2
 
 benches=()
 for exe in "$build"/bench/bench_*; do

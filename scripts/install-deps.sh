@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing, packaging and running need; quick when all are
-# present. With the argument "screenshot" it adds what scripts/screenshot.sh needs (a virtual X server).
+# present. With the argument "screenshot" it adds what scripts/screenshot.sh needs (a virtual X server),
+# with "bench" the reference pinger that scripts/bench.sh times the sweep against.
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
@@ -9,9 +10,10 @@ packages=(
     fonts-liberation fonts-urw-base35
     dpkg-dev desktop-file-utils appstream
 )
-if [ "${1:-}" = screenshot ]; then
-    packages+=(xvfb x11-utils x11-apps netpbm)
-fi
+case "${1:-}" in
+screenshot) packages+=(xvfb x11-utils x11-apps netpbm) ;;
+bench) packages+=(fping) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
