@@ -4,7 +4,7 @@
 # with "bench" the reference pinger that scripts/bench.sh times the sweep against.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-base-dev-tools libgl-dev
     iproute2 iputils-ping nftables libcap2-bin procps
     fonts-liberation fonts-urw-base35
