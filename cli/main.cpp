@@ -14,7 +14,15 @@
 
 namespace {
 
-const char *const Usage = "Usage: tozelo-cli COMMAND [ARGS]\n"
+// The manual page and the shell completion are made from this text when the program is built: a
+// heading ends in a colon; a command's synopsis starts two spaces in and goes on in lines that start
+// with '[', its description six spaces in; examples start with "$ ".
+const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n"
+                          "  or:  tozelo-cli --help\n"
+                          "  or:  tozelo-cli --version\n"
+                          "Ping one host, every IPv4 address of a range or whole address blocks, and list\n"
+                          "the machines that answer ICMP echo. An option's value follows it, as in\n"
+                          "--size 100 or --size=100.\n"
                           "\n"
                           "Commands:\n"
                           "  ping HOST [--size N] [--ttl N] [--timeout MS]\n"
@@ -43,10 +51,26 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGS]\n"
                           "      answered to FILE, one address a line.\n"
                           "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
                           "      Exit status 0 when at least one host answered, 1 when none did.\n"
-                          "  help, --help\n"
+                          "  help\n"
                           "      Show this text.\n"
                           "\n"
-                          "Exit status 2 for a usage error.\n";
+                          "Options:\n"
+                          "  -h, --help  Show this text and exit.\n"
+                          "  --version   Show the version and exit.\n"
+                          "\n"
+                          "Exit status:\n"
+                          "  Each command above says what its status means. Any command ends with 1 when\n"
+                          "  ICMP or a file cannot be used, and with 2 for a usage error, told in one line\n"
+                          "  on standard error.\n"
+                          "\n"
+                          "Examples:\n"
+                          "  $ tozelo-cli ping 127.0.0.1\n"
+                          "  $ tozelo-cli scan 192.0.2.1 192.0.2.254 --save found.txt\n"
+                          "  $ tozelo-cli reping found.txt --passes 3\n"
+                          "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n";
+
+const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
+                            "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";
 
 int runCommand(const std::string &command, const std::vector<std::string> &rest)
 {
@@ -55,9 +79,8 @@ int runCommand(const std::string &command, const std::vector<std::string> &rest)
     if (command == "scan")
         return runScanCommand(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}), std::cout, std::cerr);
     if (command == "sweep")
-        return runSweepCommand(
-            CommandLine(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"}), std::cout,
-            isatty(STDERR_FILENO) ? &std::cerr : nullptr);
+        return runSweepCommand(CommandLine(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"}),
+                               std::cout, isatty(STDERR_FILENO) ? &std::cerr : nullptr);
     if (command == "reping")
         return runRePingCommand(CommandLine(rest, {"timeout", "size", "ttl", "passes"}), std::cout, std::cerr);
     throw CommandLine::UsageError("unknown command '" + command + "'");
@@ -75,6 +98,10 @@ int main(int argc, char *argv[])
     }
     if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
         std::cout << Usage;
+        return 0;
+    }
+    if (args.front() == "--version") {
+        std::cout << Version;
         return 0;
     }
     try {

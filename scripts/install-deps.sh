@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     iproute2 iputils-ping nftables libcap2-bin procps
     fonts-liberation fonts-urw-base35
-    dpkg-dev desktop-file-utils appstream
+    dpkg-dev desktop-file-utils appstream help2man lintian man-db groff-base bash-completion
 )
 case "${1:-}" in
 screenshot) packages+=(xvfb x11-utils x11-apps netpbm) ;;

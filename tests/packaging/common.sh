@@ -17,7 +17,27 @@ installed_files=(
     share/icons/hicolor/48x48/apps/tozelo.png
     share/icons/hicolor/16x16/apps/tozelo.png
     share/metainfo/net.zarvo.tozelo.metainfo.xml
+    share/man/man1/tozelo.1.gz
+    share/man/man1/tozelo-cli.1.gz
+    share/doc/tozelo/copyright
+    share/doc/tozelo/changelog.gz
+    share/bash-completion/completions/tozelo-cli
 )
+
+# Packs the build folder $1 with CPack into the scratch folder and sets $deb to the package of version $2.
+make_deb() {
+    (cd "$1" && cpack --config CPackConfig.cmake -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1) || {
+        cat "$scratch/cpack.log"
+        fail "cpack failed"
+        finish
+    }
+    local debs=("$scratch"/out/tozelo_"$2"_*.deb)
+    deb=${debs[0]}
+    [ -f "$deb" ] || {
+        fail "no tozelo_$2_*.deb in $(ls "$scratch/out")"
+        finish
+    }
+}
 
 finish() {
     if [ "$failures" -ne 0 ]; then

@@ -1,20 +1,15 @@
 #!/usr/bin/env bash
-# CPack builds the .deb into a scratch folder; it holds every installed file, the control fields and
-# the postinst this build configured.
-# Usage: deb.sh BUILD_DIR VERSION POSTINST
+# CPack builds the .deb into a scratch folder; it holds every installed file, the control fields,
+# the postinst this build configured, a changelog whose newest entry is this version and the
+# licence's terms as LICENSE has them.
+# Usage: deb.sh BUILD_DIR VERSION POSTINST LICENSE
 source "$(dirname "$0")/common.sh"
 build=$1
 version=$2
 postinst=$3
+license=$4
 
-(cd "$build" && cpack --config CPackConfig.cmake -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1) || {
-    cat "$scratch/cpack.log"
-    fail "cpack failed"
-    finish
-}
-debs=("$scratch"/out/tozelo_"$version"_*.deb)
-deb=${debs[0]}
-[ -f "$deb" ] || { fail "no tozelo_${version}_*.deb in $(ls "$scratch/out")"; finish; }
+make_deb "$build" "$version"
 
 contents=$(dpkg-deb --contents "$deb" | awk '{ print $NF }')
 for file in "${installed_files[@]}"; do
@@ -33,4 +28,15 @@ grep -q "libqt6widgets6" <<<"$depends" || fail "Depends lacks the Qt 6 runtime: 
 dpkg-deb -e "$deb" "$scratch/control"
 [ -x "$scratch/control/postinst" ] || fail "the package has no executable postinst"
 cmp -s "$scratch/control/postinst" "$postinst" || fail "the package's postinst is not the one this build configured"
+
+dpkg-deb -x "$deb" "$scratch/root"
+doc=$scratch/root/usr/share/doc/tozelo
+zcat "$doc/changelog.gz" >"$scratch/changelog"
+newest=$(dpkg-parsechangelog -l "$scratch/changelog" -S Version) || fail "dpkg-parsechangelog rejects the changelog"
+[ "$newest" = "$version" ] || fail "the changelog's newest entry is '$newest'"
+# Debian's copyright format: the licence's terms follow its last "License:" line, each line indented
+# by one space and a blank one written " ." (lintian does not check a binary package's copyright).
+terms=$(awk '/^License:/ { text = "" ; next } { text = text $0 "\n" } END { printf "%s", text }' "$doc/copyright")
+[ "$terms" = "$(tail -n +5 "$license" | sed 's/^$/./; s/^/ /')" ] || fail "the copyright file's terms are not LICENSE's: $terms"
+[ "$(grep -c "^License: " "$doc/copyright")" = 2 ] || fail "the copyright file must name its licence in the Files paragraph and in its own"
 finish

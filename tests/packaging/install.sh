@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# cmake --install into a scratch DESTDIR: every file in place, the programs run, the desktop entry
-# and the AppStream metadata validate and point at each other, the icons are RGBA PNGs of their size.
-# Usage: install.sh BUILD_DIR VERSION
+# cmake --install into a scratch DESTDIR: every file in place, the programs run and tell their version
+# without a display, the manual pages render cleanly, the desktop entry and the AppStream metadata
+# validate and point at each other, the icons are RGBA PNGs of their size.
+# Usage: install.sh BUILD_DIR VERSION LICENSE
 source "$(dirname "$0")/common.sh"
 build=$1
 version=$2
+license=$3
 root=$scratch/root
 prefix=$root/usr
 
@@ -16,7 +18,22 @@ done
 for program in tozelo tozelo-cli; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
 done
-"$prefix/bin/tozelo-cli" --help >/dev/null || fail "the installed tozelo-cli does not run"
+for program in tozelo tozelo-cli; do
+    for option in --help --version; do
+        env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" $option >"$scratch/out" 2>&1 ||
+            fail "$program $option fails without a display: $(cat "$scratch/out")"
+    done
+    [ "$(head -n 1 "$scratch/out")" = "$program $version" ] || fail "$program --version says '$(head -n 1 "$scratch/out")'"
+
+    page=$prefix/share/man/man1/$program.1.gz
+    [ -f "$page" ] || continue
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$scratch/page")
+    [ -z "$warnings" ] || fail "man warns about $program.1: $warnings"
+    for section in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" EXAMPLES; do
+        grep -qx "$section" "$scratch/page" || fail "$program.1 has no $section section"
+    done
+    grep -q "^$program $version " "$scratch/page" || fail "$program.1 is not the page of version $version"
+done
 
 # Width, height, bit depth and colour type from the PNG's header chunk.
 png_header() {
@@ -45,5 +62,7 @@ if [ -f "$metainfo" ]; then
         fail "the metainfo does not launch tozelo.desktop"
     grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
     grep -q '<image>https://' "$metainfo" || fail "the metainfo has no screenshot"
+    read -r spdx _ <"$license"
+    grep -q "<project_license>$spdx</project_license>" "$metainfo" || fail "the metainfo's licence is not LICENSE's $spdx"
 fi
 finish
