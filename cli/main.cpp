@@ -5,6 +5,7 @@
 #include "SweepCommand.h"
 
 #include "ping/icmp.h"
+#include "platform/Privileges.h"
 
 #include <QCoreApplication>
 #include <functional>
@@ -102,7 +103,8 @@ int runToTheEnd(const Command &command)
 } // namespace
 
 // The arguments are checked before anything else happens, so that a wrong one is a usage error
-// whatever this user may do.
+// whatever this user may do; then the raw sockets are opened and every capability is given up
+// before Qt or the resolver load anything.
 int main(int argc, char *argv[])
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -117,6 +119,7 @@ int main(int argc, char *argv[])
     Command command;
     try {
         command = commandOf(args.front(), std::vector<std::string>(args.begin() + 1, args.end()));
+        Privileges::reserveRawSocketsAndDrop(command.rawSockets);
     } catch (const CommandLine::UsageError &e) {
         return usageError(e);
     } catch (const std::exception &e) {
