@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -60,22 +61,20 @@ private:
     int m_fd;
 };
 
-// Up to limit bytes; errno set when a read fails.
+// Up to limit bytes, read to the end however the file grows meanwhile; errno set when a read fails.
 bool readUpTo(int fd, qint64 limit, QByteArray &bytes)
 {
-    bytes.resize(limit);
-    qint64 size = 0;
-    while (size < limit) {
-        const ssize_t got = ::read(fd, bytes.data() + size, size_t(limit - size));
+    char chunk[65536];
+    while (bytes.size() < limit) {
+        const ssize_t got = ::read(fd, chunk, size_t(std::min<qint64>(sizeof chunk, limit - bytes.size())));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return false;
         if (got == 0)
             break;
-        size += got;
+        bytes.append(chunk, got);
     }
-    bytes.truncate(size);
     return true;
 }
 
@@ -181,6 +180,7 @@ MachineListFile MachineListFile::read(const QString &fileName)
         fail("Text exceeds memo capacity");
     // One byte more than allowed tells a file at the bound from one that grew beyond it.
     QByteArray bytes;
+    bytes.reserve(info.st_size + 1);
     if (!readUpTo(file.get(), MaxBytes + 1, bytes))
         failOpen(fileName, reasonOf(errno));
     if (bytes.size() > MaxBytes)
