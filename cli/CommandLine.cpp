@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "ping/MachineListFile.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -50,4 +52,25 @@ int CommandLine::integer(const std::string &name, int fallback) const
         std::isspace(static_cast<unsigned char>(value.front())))
         throw UsageError("--" + name + " needs a whole number, not '" + value + "'");
     return static_cast<int>(number);
+}
+
+int CommandLine::positive(const std::string &name, int fallback) const
+{
+    const int value = integer(name, fallback);
+    if (value < 1)
+        throw UsageError("--" + name + " must be at least 1");
+    return value;
+}
+
+std::string CommandLine::writableFile(const std::string &name) const
+{
+    if (!has(name))
+        return std::string();
+    const std::string fileName = text(name, std::string());
+    if (fileName.empty())
+        throw UsageError("--" + name + " needs a file name");
+    const QString refusal = MachineListFile::whyNotWritable(QString::fromLocal8Bit(fileName.c_str()));
+    if (!refusal.isEmpty())
+        throw UsageError("--" + name + ": cannot create file " + fileName + ": " + refusal.toLocal8Bit().toStdString());
+    return fileName;
 }

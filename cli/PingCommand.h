@@ -2,7 +2,20 @@
 #include "CommandLine.h"
 
 #include <ostream>
+#include <string>
 
 // `tozelo-cli ping HOST`: the single ping page's sequence, its log lines written to out.
-// Returns the exit status: 0 when the host answered, 1 otherwise.
-int runPingCommand(const CommandLine &args, std::ostream &out);
+class PingCommand {
+public:
+    // Reads and checks every argument; CommandLine::UsageError when one is wrong.
+    explicit PingCommand(const CommandLine &args);
+
+    // The exit status: 0 when the host answered, 1 otherwise.
+    int run(std::ostream &out) const;
+
+private:
+    std::string m_host;
+    int m_size;
+    int m_ttl;
+    int m_timeout;
+};

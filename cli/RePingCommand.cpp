@@ -15,14 +15,6 @@ namespace {
 // A name lookup still under way when the last pass ends is waited for this long at most.
 constexpr int LastLookupWaitMs = 30000;
 
-int positiveOption(const CommandLine &args, const std::string &name, int fallback)
-{
-    const int value = args.integer(name, fallback);
-    if (value < 1)
-        throw CommandLine::UsageError("--" + name + " must be at least 1");
-    return value;
-}
-
 std::vector<std::string> entriesOf(const MachineListFile &list)
 {
     std::vector<std::string> entries;
@@ -49,28 +41,36 @@ RePingWalk::View viewOf(const MachineListFile &list, int passes, QTimer &timer, 
     view.reportError = [&err](const std::string &text) { err << text << '\n' << std::flush; };
     return view;
 }
-} // namespace
 
-int runRePingCommand(const CommandLine &args, std::ostream &out, std::ostream &err)
+const std::string &onlyFile(const CommandLine &args)
 {
     if (args.positional().size() != 1)
         throw CommandLine::UsageError("reping needs exactly one FILE");
-    const int timeout = positiveOption(args, "timeout", 200);
-    const int passes = positiveOption(args, "passes", 1);
-    const MachineListFile list = MachineListFile::read(QString::fromLocal8Bit(args.positional().front()));
-    if (list.isEmpty()) {
+    return args.positional().front();
+}
+} // namespace
+
+RePingCommand::RePingCommand(const CommandLine &args)
+    : m_timeout(args.positive("timeout", 200)), m_passes(args.positive("passes", 1)), m_size(args.integer("size", 56)),
+      m_ttl(args.integer("ttl", 64)), m_list(MachineListFile::read(QString::fromLocal8Bit(onlyFile(args).c_str())))
+{
+}
+
+int RePingCommand::run(std::ostream &out, std::ostream &err) const
+{
+    if (m_list.isEmpty()) {
         for (const std::string &line : RePingWalk::rpingerrorLines())
             err << line << '\n';
         return 3;
     }
 
     TPing ping;
-    ping.SetSize(args.integer("size", 56));
-    ping.SetTTL(args.integer("ttl", 64));
+    ping.SetSize(m_size);
+    ping.SetTTL(m_ttl);
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
-    RePingWalk walk(ping, viewOf(list, passes, timer, out, err));
-    walk.setTimeout(timeout);
+    RePingWalk walk(ping, viewOf(m_list, m_passes, timer, out, err));
+    walk.setTimeout(m_timeout);
 
     QEventLoop loop;
     std::exception_ptr failure;

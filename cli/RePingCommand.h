@@ -1,9 +1,25 @@
 #pragma once
 #include "CommandLine.h"
+#include "ping/MachineListFile.h"
 
 #include <ostream>
 
-// `tozelo-cli reping FILE`: loads a machine list file and walks it as the re-ping dialog does, its
-// log lines written to out. Returns the exit status: 0 when the walk has ended, 3 when the file
-// holds no line (the retry command's message then goes to err).
-int runRePingCommand(const CommandLine &args, std::ostream &out, std::ostream &err);
+// `tozelo-cli reping FILE`: walks a machine list file as the re-ping dialog does, its log lines
+// written to out.
+class RePingCommand {
+public:
+    // Reads and checks every argument and loads the file; CommandLine::UsageError when an argument
+    // is wrong, std::runtime_error when the file cannot be loaded.
+    explicit RePingCommand(const CommandLine &args);
+
+    // The exit status: 0 when the walk has ended, 3 when the file holds no line (the retry
+    // command's message then goes to err).
+    int run(std::ostream &out, std::ostream &err) const;
+
+private:
+    int m_timeout;
+    int m_passes;
+    int m_size;
+    int m_ttl;
+    MachineListFile m_list; // read once every option has been checked
+};

@@ -49,10 +49,8 @@ std::array<std::string, 4> octetFields(const std::string &address, const char *w
     return {fields[0], fields[1], fields[2], fields[3]};
 }
 
-void fillEdits(ScanPage &page, const std::string &start, const std::string &end)
+void fillEdits(ScanPage &page, const std::array<std::string, 4> &first, const std::array<std::string, 4> &last)
 {
-    const std::array<std::string, 4> first = octetFields(start, "START");
-    const std::array<std::string, 4> last = octetFields(end, "END");
     for (size_t i = 0; i < 4; ++i) {
         page.edits[static_cast<size_t>(Edit::ip03) - i] = first[i];
         page.edits[static_cast<size_t>(Edit::ip13) - i] = last[i];
@@ -94,29 +92,33 @@ MultiPingScan::View viewOf(ScanPage &page, QTimer &timer, std::ostream &err)
     return view;
 }
 
-int positiveOption(const CommandLine &args, const std::string &name, int fallback)
-{
-    const int value = args.integer(name, fallback);
-    if (value < 1)
-        throw CommandLine::UsageError("--" + name + " must be at least 1");
-    return value;
-}
-} // namespace
-
-int runScanCommand(const CommandLine &args, std::ostream &out, std::ostream &err)
+const std::string &positional(const CommandLine &args, size_t index)
 {
     if (args.positional().size() != 2)
         throw CommandLine::UsageError("scan needs a START and an END address");
+    return args.positional()[index];
+}
+} // namespace
+
+ScanCommand::ScanCommand(const CommandLine &args)
+    : m_start(octetFields(positional(args, 0), "START")), m_end(octetFields(positional(args, 1), "END")),
+      m_size(args.integer("size", 56)), m_ttl(args.integer("ttl", 64)), m_timeout(args.integer("timeout", 500)),
+      m_interval(args.positive("interval", 1000)), m_saveFile(args.writableFile("save"))
+{
+}
+
+int ScanCommand::run(std::ostream &out, std::ostream &err) const
+{
     ScanPage page;
-    fillEdits(page, args.positional()[0], args.positional()[1]);
+    fillEdits(page, m_start, m_end);
 
     TPing ping;
-    ping.SetSize(args.integer("size", 56));
-    ping.SetTTL(args.integer("ttl", 64));
-    ping.SetTimeout(args.integer("timeout", 500));
+    ping.SetSize(m_size);
+    ping.SetTTL(m_ttl);
+    ping.SetTimeout(m_timeout);
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(positiveOption(args, "interval", 1000));
+    timer.setInterval(m_interval);
 
     MultiPingScan scan(ping, viewOf(page, timer, err));
     QEventLoop loop;
@@ -141,7 +143,7 @@ int runScanCommand(const CommandLine &args, std::ostream &out, std::ostream &err
         std::rethrow_exception(failure);
 
     out << page.status << '\n' << std::flush;
-    if (args.has("save"))
-        page.found.write(QString::fromLocal8Bit(args.text("save", "")));
+    if (!m_saveFile.empty())
+        page.found.write(QString::fromLocal8Bit(m_saveFile.c_str()));
     return page.checkFailed ? 3 : 0;
 }

@@ -154,6 +154,7 @@ void showProgress(std::ostream &progress, const Sweep::Progress &now)
 
 int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream *progress)
 {
+    args.writableFile("save");
     const SweepTargets targets = targetsOf(args);
     const Sweep::Settings settings = settingsOf(args);
     const std::string format = args.text("format", "text");

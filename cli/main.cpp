@@ -5,8 +5,10 @@
 #include "SweepCommand.h"
 
 #include "ping/icmp.h"
+#include "platform/Privileges.h"
 
 #include <QCoreApplication>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -72,25 +74,63 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
 const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
                             "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";
 
-int runCommand(const std::string &command, const std::vector<std::string> &rest)
+// A command whose arguments have all been read and checked, and what it needs before it runs.
+struct Command {
+    int rawSockets = 0;
+    std::function<int()> run;
+};
+
+// Each command sends through one ICMP socket.
+Command commandOf(const std::string &name, const std::vector<std::string> &rest)
 {
-    if (command == "ping")
-        return runPingCommand(CommandLine(rest, {"size", "ttl", "timeout"}), std::cout);
-    if (command == "scan")
-        return runScanCommand(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}), std::cout, std::cerr);
-    if (command == "sweep")
-        return runSweepCommand(CommandLine(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"}),
-                               std::cout, isatty(STDERR_FILENO) ? &std::cerr : nullptr);
-    if (command == "reping")
-        return runRePingCommand(CommandLine(rest, {"timeout", "size", "ttl", "passes"}), std::cout, std::cerr);
-    throw CommandLine::UsageError("unknown command '" + command + "'");
+    if (name == "ping") {
+        const PingCommand command(CommandLine(rest, {"size", "ttl", "timeout"}));
+        return {1, [command] { return command.run(std::cout); }};
+    }
+    if (name == "scan") {
+        const ScanCommand command(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}));
+        return {1, [command] { return command.run(std::cout, std::cerr); }};
+    }
+    if (name == "reping") {
+        const RePingCommand command(CommandLine(rest, {"timeout", "size", "ttl", "passes"}));
+        return {1, [command] { return command.run(std::cout, std::cerr); }};
+    }
+    if (name == "sweep") {
+        const CommandLine args(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"});
+        return {1, [args] { return runSweepCommand(args, std::cout, isatty(STDERR_FILENO) ? &std::cerr : nullptr); }};
+    }
+    throw CommandLine::UsageError("unknown command '" + name + "'");
+}
+
+int usageError(const CommandLine::UsageError &e)
+{
+    std::cerr << "tozelo-cli: " << e.what() << " (try tozelo-cli --help)\n";
+    return 2;
+}
+
+int runToTheEnd(const Command &command)
+{
+    try {
+        return command.run();
+    } catch (const CommandLine::UsageError &e) {
+        return usageError(e);
+    } catch (const TICMPException &e) {
+        std::cerr << "tozelo-cli: " << e.what()
+                  << " (ICMP needs net.ipv4.ping_group_range to include your group, or CAP_NET_RAW)\n";
+        return 1;
+    } catch (const std::exception &e) {
+        std::cerr << "tozelo-cli: " << e.what() << "\n";
+        return 1;
+    }
 }
 
 } // namespace
 
+// The arguments are checked before anything else happens, so that a wrong one is a usage error
+// whatever this user may do; then the raw sockets are opened and every capability is given up
+// before Qt or the resolver load anything.
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << "tozelo-cli: no command given (try tozelo-cli --help)\n";
@@ -104,17 +144,16 @@ int main(int argc, char *argv[])
         std::cout << Version;
         return 0;
     }
+    Command command;
     try {
-        return runCommand(args.front(), std::vector<std::string>(args.begin() + 1, args.end()));
+        command = commandOf(args.front(), std::vector<std::string>(args.begin() + 1, args.end()));
+        Privileges::reserveRawSocketsAndDrop(command.rawSockets);
     } catch (const CommandLine::UsageError &e) {
-        std::cerr << "tozelo-cli: " << e.what() << " (try tozelo-cli --help)\n";
-        return 2;
-    } catch (const TICMPException &e) {
-        std::cerr << "tozelo-cli: " << e.what()
-                  << " (ICMP needs net.ipv4.ping_group_range to include your group, or CAP_NET_RAW)\n";
-        return 1;
+        return usageError(e);
     } catch (const std::exception &e) {
         std::cerr << "tozelo-cli: " << e.what() << "\n";
         return 1;
     }
+    QCoreApplication app(argc, argv);
+    return runToTheEnd(command);
 }

@@ -6,9 +6,12 @@
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
+#include "platform/Privileges.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QTimer>
+#include <cstdio>
 #include <exception>
 
 TForm1 *Form1 = nullptr;
@@ -18,6 +21,9 @@ TForm4 *Form4 = nullptr;
 TForm5 *Form5 = nullptr;
 
 namespace {
+// Ping1, Ping2 and Ping3 each keep their echo session for the whole run.
+constexpr int PingComponents = 3;
+
 // The designs' fonts, mapped to the installed faces with the same metrics.
 void registerFontSubstitutes()
 {
@@ -57,8 +63,16 @@ void destroyForms()
     Form1 = nullptr;
 }
 
-int runTozelo(int argc, char *argv[])
+// The raw sockets are opened and every capability given up before the application object exists:
+// it loads Qt's plugins, from paths that whoever starts the program may choose.
+int runTozelo(int argc, char *argv[], const std::function<void()> &started)
 {
+    try {
+        Privileges::reserveRawSocketsAndDrop(PingComponents);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s: %s\n", ApplicationTitle, e.what());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     registerFontSubstitutes();
@@ -69,6 +83,8 @@ int runTozelo(int argc, char *argv[])
         return 1;
     }
     Form1->show();
+    if (started)
+        QTimer::singleShot(0, Form1, started);
     const int status = QApplication::exec();
     destroyForms();
     return status;

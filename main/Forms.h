@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 
 class TForm1;
 class TForm2;
@@ -17,5 +18,6 @@ extern TForm5 *Form5;
 void createForms();
 void destroyForms();
 
-// The program: start-up, then the message loop until the main window closes.
-int runTozelo(int argc, char *argv[]);
+// The program: start-up, then the message loop until the main window closes. started, when given,
+// runs in that loop once the main window shows (a test's driver).
+int runTozelo(int argc, char *argv[], const std::function<void()> &started = {});

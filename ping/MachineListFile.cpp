@@ -1,13 +1,148 @@
 #include "MachineListFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
+const QByteArray Utf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
+const QByteArray Utf16LittleEndianMark = QByteArrayLiteral("\xFF\xFE");
+const QByteArray Utf16BigEndianMark = QByteArrayLiteral("\xFE\xFF");
+constexpr int MaxTemporaryNames = 100;
 
-[[noreturn]] void fail(const QString &text) { throw std::runtime_error(text.toStdString()); }
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+QString reasonOf(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+[[noreturn]] void failOpen(const QString &fileName, const QString &reason)
+{
+    fail("Cannot open file " + fileName + ": " + reason);
+}
+
+[[noreturn]] void failCreate(const QString &fileName, const QString &reason)
+{
+    fail("Cannot create file " + fileName + ": " + reason);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+    // 0, or the error that closing reported (a write-back that failed).
+    int close()
+    {
+        const int result = ::close(m_fd);
+        m_fd = -1;
+        return result == 0 ? 0 : errno;
+    }
+
+private:
+    int m_fd;
+};
+
+// Up to limit bytes, read to the end however the file grows meanwhile; errno set when a read fails.
+bool readUpTo(int fd, qint64 limit, QByteArray &bytes)
+{
+    char chunk[65536];
+    while (bytes.size() < limit) {
+        const ssize_t got = ::read(fd, chunk, size_t(std::min<qint64>(sizeof chunk, limit - bytes.size())));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        bytes.append(chunk, got);
+    }
+    return true;
+}
+
+// 0, or the error that stopped the writing.
+int writeAll(int fd, const QByteArray &bytes)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return errno;
+        written += put;
+    }
+    return 0;
+}
+
+// Editors elsewhere mark their text: UTF-8's mark is dropped, UTF-16 is not 8-bit text at all.
+QByteArray withoutByteOrderMark(const QByteArray &bytes, const QString &fileName)
+{
+    if (bytes.startsWith(Utf16LittleEndianMark) || bytes.startsWith(Utf16BigEndianMark))
+        failOpen(fileName, "UTF-16 text, not 8-bit text");
+    return bytes.startsWith(Utf8Mark) ? bytes.mid(Utf8Mark.size()) : bytes;
+}
+
+// A symbolic link stays a link: the file it points to is the one replaced.
+QString targetOf(const QString &fileName)
+{
+    const QString canonical = QFileInfo(fileName).canonicalFilePath();
+    return canonical.isEmpty() ? fileName : canonical;
+}
+
+// A new file beside target, made with the permissions that new files get; -1 with errno set when
+// none can be made.
+int createBeside(const QByteArray &target, QByteArray &temporary)
+{
+    for (int attempt = 0; attempt < MaxTemporaryNames; ++attempt) {
+        temporary = target + ".tozelo-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// 0, or the error that kept bytes from replacing target. A file that was there keeps its mode.
+int replace(const QByteArray &target, const QByteArray &bytes)
+{
+    QByteArray temporary;
+    FileDescriptor file(createBeside(target, temporary));
+    if (file.get() < 0)
+        return errno;
+    struct stat old {};
+    int error = writeAll(file.get(), bytes);
+    if (error == 0 && ::stat(target.constData(), &old) == 0 && fchmod(file.get(), old.st_mode & 07777) != 0)
+        error = errno;
+    // A full disk may show only when the data is written back.
+    if (error == 0 && fsync(file.get()) != 0)
+        error = errno;
+    if (const int closed = file.close(); error == 0)
+        error = closed;
+    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(temporary.constData());
+    return error;
+}
 } // namespace
 
 MachineListFile MachineListFile::fromBytes(const QByteArray &bytes)
@@ -34,17 +169,23 @@ MachineListFile MachineListFile::fromBytes(const QByteArray &bytes)
 
 MachineListFile MachineListFile::read(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        fail("Cannot open file " + fileName);
-    // One byte more than allowed tells a file at the bound from one beyond it, also where the size
-    // is not known before reading (a pipe, a device).
-    const QByteArray bytes = file.read(MaxBytes + 1);
-    if (file.error() != QFileDevice::NoError)
-        fail("Cannot open file " + fileName);
+    // Opening a pipe for reading would wait for a writer: nothing waits, and only a regular file is read.
+    FileDescriptor file(::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info {};
+    if (file.get() < 0 || fstat(file.get(), &info) != 0)
+        failOpen(fileName, reasonOf(errno));
+    if (!S_ISREG(info.st_mode))
+        failOpen(fileName, "not a regular file");
+    if (info.st_size > MaxBytes)
+        fail("Text exceeds memo capacity");
+    // One byte more than allowed tells a file at the bound from one that grew beyond it.
+    QByteArray bytes;
+    bytes.reserve(info.st_size + 1);
+    if (!readUpTo(file.get(), MaxBytes + 1, bytes))
+        failOpen(fileName, reasonOf(errno));
     if (bytes.size() > MaxBytes)
         fail("Text exceeds memo capacity");
-    return fromBytes(bytes);
+    return fromBytes(withoutByteOrderMark(bytes, fileName));
 }
 
 QByteArray MachineListFile::toBytes() const
@@ -66,13 +207,35 @@ QByteArray MachineListFile::toBytes() const
 
 void MachineListFile::write(const QString &fileName) const
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        fail("Cannot create file " + fileName);
-    const QByteArray bytes = toBytes();
-    // commit() alone misses an error of the last buffered write (a full disk, a size limit).
-    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit())
-        fail("Cannot create file " + fileName);
+    const QString refusal = whyNotWritable(fileName);
+    if (!refusal.isEmpty())
+        failCreate(fileName, refusal);
+    if (const int error = replace(QFile::encodeName(targetOf(fileName)), toBytes()))
+        failCreate(fileName, reasonOf(error));
+}
+
+QString MachineListFile::whyNotWritable(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return reasonOf(ENOENT);
+    const QString target = targetOf(fileName);
+    const QByteArray path = QFile::encodeName(target);
+    struct stat info {};
+    if (::stat(path.constData(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return reasonOf(EISDIR);
+        if (!S_ISREG(info.st_mode))
+            return "not a regular file";
+        // The rename could replace a read-only file; its owner made it so to keep it.
+        if (faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
+            return reasonOf(errno);
+    } else if (errno != ENOENT) {
+        return reasonOf(errno);
+    }
+    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    if (faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return reasonOf(errno);
+    return QString();
 }
 
 bool MachineListFile::addLine(const QString &line)

@@ -49,6 +49,8 @@ struct Request {
     EchoHandle &echo;
     uint32_t destination;
     uint16_t sequence;
+    const uint8_t *data;
+    uint16_t dataSize;
 };
 
 class HandleTable {
@@ -86,11 +88,19 @@ private:
     std::unordered_set<EchoHandle *> m_handles;
 };
 
+// An identifier and a sequence number are easily guessed; a reply proves itself ours by echoing
+// what we sent, byte for byte.
+bool echoesRequest(const IcmpPacket::Decoded &decoded, const Request &request) {
+    return decoded.dataSize == request.dataSize &&
+           (request.dataSize == 0 ||
+            std::memcmp(request.echo.socket.data() + decoded.dataOffset, request.data, request.dataSize) == 0);
+}
+
 bool answers(const IcmpPacket::Decoded &decoded, const Request &request) {
     if (decoded.identifier != request.echo.socket.identifier() || decoded.sequence != request.sequence)
         return false;
     if (decoded.kind == IcmpPacket::Kind::EchoReply)
-        return decoded.source == request.destination;
+        return decoded.source == request.destination && echoesRequest(decoded, request);
     return decoded.kind == IcmpPacket::Kind::Error && decoded.quotedDestination == request.destination;
 }
 
@@ -201,9 +211,10 @@ uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestDa
         return fail(reply, IP_BAD_OPTION);
 
     echo->socket.discardQueued();
-    const Request request{*echo, destination, echo->nextSequence++};
-    const std::vector<uint8_t> packet = IcmpPacket::buildEchoRequest(
-        echo->socket.identifier(), request.sequence, static_cast<const uint8_t *>(requestData), requestSize);
+    const Request request{*echo, destination, echo->nextSequence++, static_cast<const uint8_t *>(requestData),
+                          requestSize};
+    const std::vector<uint8_t> packet =
+        IcmpPacket::buildEchoRequest(echo->socket.identifier(), request.sequence, request.data, request.dataSize);
     const Clock::time_point sent = Clock::now();
     if (const int error = echo->socket.send(destination, packet))
         return fail(reply, IcmpSocket::statusOfSendError(error));

@@ -1,6 +1,7 @@
 #include "IcmpSocket.h"
 
 #include "IcmpTypes.h"
+#include "Privileges.h"
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
@@ -157,7 +158,10 @@ bool IcmpSocket::openDatagram()
 
 bool IcmpSocket::openRaw()
 {
-    m_fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    // Once the program has given up its capabilities, raw sockets are those it opened before.
+    m_fd = Privileges::takeRawSocket();
+    if (m_fd < 0)
+        m_fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (m_fd < 0)
         return false;
     // Only replies and errors wake us: our own requests seen on loopback, and the requests of

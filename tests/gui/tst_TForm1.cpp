@@ -39,7 +39,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <cstring>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 struct BoxSeen {
@@ -49,6 +51,8 @@ struct BoxSeen {
 };
 
 void click(QWidget *button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+const QString NoSuchFile = QString(": ") + strerror(ENOENT);
 
 // A menu as its entries read, separators as "-", sub-menus as "title>".
 QStringList entriesOf(const QMenu *menu)
@@ -569,7 +573,7 @@ void tst_TForm1::closeWithFailedOrCancelledSave()
     QCOMPARE(m_boxes.size(), 2);
     QCOMPARE(m_boxes[1].icon, QMessageBox::Critical);
     QCOMPARE(m_boxes[1].title, QString("Tozelo 1.1"));
-    QCOMPARE(m_boxes[1].text, "Cannot create file " + unwritable);
+    QCOMPARE(m_boxes[1].text, "Cannot create file " + unwritable + NoSuchFile);
     QVERIFY(m_form->ips->isModified());
     QCOMPARE(m_form->listFileName, QString("ip`s.dat"));
 }
@@ -880,18 +884,22 @@ void tst_TForm1::failedLoadChangesNothing()
     recordMachines({"10.0.0.1", "10.0.0.2"});
     const QString missing = m_folder.filePath("missing.dat");
     const QString tooLarge = m_folder.filePath("too-large.dat");
+    const QString pipe = m_folder.filePath("pipe.dat");
     {
         QFile file(tooLarge);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(file.resize(MachineListFile::MaxBytes + 1));
     }
-    m_boxAnswers << QMessageBox::Ok << QMessageBox::Ok;
-    m_dialogAnswers << missing << tooLarge;
+    QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    m_boxAnswers << QMessageBox::Ok << QMessageBox::Ok << QMessageBox::Ok;
+    m_dialogAnswers << missing << tooLarge << pipe;
     action("loadListItem")->trigger();
     click(form.openIp);
-    QCOMPARE(m_boxes.size(), 2);
-    QCOMPARE(m_boxes[0].text, "Cannot open file " + missing);
+    click(form.openIp);
+    QCOMPARE(m_boxes.size(), 3);
+    QCOMPARE(m_boxes[0].text, "Cannot open file " + missing + NoSuchFile);
     QCOMPARE(m_boxes[1].text, QString("Text exceeds memo capacity"));
+    QCOMPARE(m_boxes[2].text, "Cannot open file " + pipe + ": not a regular file");
     for (const BoxSeen &box : m_boxes) {
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.title, QString("Tozelo 1.1"));
@@ -916,7 +924,7 @@ void tst_TForm1::failedSaveChangesNothing()
     click(form.salvarIP);
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes[0].icon, QMessageBox::Critical);
-    QCOMPARE(m_boxes[0].text, "Cannot create file " + unwritable);
+    QCOMPARE(m_boxes[0].text, "Cannot create file " + unwritable + NoSuchFile);
     QCOMPARE(form.listFileName, QString("ip`s.dat"));
     QVERIFY(form.ips->isModified());
     QCOMPARE(form.ips->list().lines(), QStringList{"10.0.0.1"});

@@ -308,29 +308,39 @@ private slots:
 
     void onlyItsOwnReplyCounts_data() { bothKinds(); }
 
+    // Each packet before the last lacks one proof that it answers our request: the sequence, the
+    // identifier, the source, the destination an error quotes, or the payload it should echo
+    // (other bytes, one byte short, one too many), which a forger who guessed the rest cannot know.
     void onlyItsOwnReplyCounts() {
         QFETCH(SocketKind, kind);
+        const Bytes sent = Bytes(10, 'x') + Bytes(10, 'z');
         Echo answered;
         const QString why = withHandle(kind, Loopback::Silent, [&](HANDLE handle) {
             Responder host(1, [](const std::vector<SeenRequest> &requests) {
                 if (requests.empty())
                     return std::vector<Scripted>();
                 const uint16_t id = requests[0].identifier, seq = requests[0].sequence;
-                const Bytes stale = {'s', 't', 'a', 'l', 'e'};
-                return std::vector<Scripted>{{Localhost, echoReply(id, uint16_t(seq + 1), stale)},
-                                             {Localhost, echoReply(uint16_t(id + 1), seq, stale)},
-                                             {loopbackHost(6), echoReply(id, seq, stale)},
-                                             {loopbackHost(5), errorQuoting(3, 1, id, seq, loopbackHost(9))},
-                                             {loopbackHost(5), errorQuoting(3, 1, id, uint16_t(seq + 1), Localhost)},
-                                             {Localhost, echoReply(id, seq, Pong)}};
+                const Bytes &echoed = requests[0].payload;
+                Bytes otherBytes = echoed;
+                otherBytes[5] ^= 1;
+                return std::vector<Scripted>{
+                    {Localhost, echoReply(id, uint16_t(seq + 1), echoed)},
+                    {Localhost, echoReply(uint16_t(id + 1), seq, echoed)},
+                    {loopbackHost(6), echoReply(id, seq, echoed)},
+                    {loopbackHost(5), errorQuoting(3, 1, id, seq, loopbackHost(9))},
+                    {loopbackHost(5), errorQuoting(3, 1, id, uint16_t(seq + 1), Localhost)},
+                    {Localhost, echoReply(id, seq, otherBytes)},
+                    {Localhost, echoReply(id, seq, Bytes(echoed.begin(), echoed.end() - 1))},
+                    {Localhost, echoReply(id, seq, echoed + Bytes{'x'})},
+                    {Localhost, echoReply(id, seq, echoed)}};
             });
-            answered = echo(handle, Bytes(20, 'x'));
+            answered = echo(handle, sent);
         });
         if (!why.isEmpty())
             QSKIP(qPrintable(why));
         QCOMPARE(answered.result, 1u);
         QCOMPARE(answered.record.Address, Localhost);
-        QCOMPARE(answered.data, Pong);
+        QCOMPARE(answered.data, sent);
     }
 
     void errorQuotingTheRequestEndsIt_data() { bothKinds(); }

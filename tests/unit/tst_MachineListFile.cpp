@@ -1,4 +1,5 @@
-// The machine list file: its bytes, line ends, bounds and the safety of its writes.
+// The machine list file: its bytes, line ends, bounds, what it refuses to load and the safety of
+// its writes.
 #include "TestFiles.h"
 #include "ping/MachineListFile.h"
 
@@ -7,8 +8,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
+#include <future>
+#include <grp.h>
+#include <sched.h>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 QString errorOf(const std::function<void()> &work)
@@ -20,7 +29,107 @@ QString errorOf(const std::function<void()> &work)
     }
     return QString();
 }
+
+QString reasonOf(int error)
+{
+    return QString::fromLocal8Bit(strerror(error));
+}
+
+enum class Fault { FileSizeLimit, FullFileSystem, ReadOnlyFolder, ReadOnlyFile };
+
+// Folder and file permissions do not hold root back: the write is tried as nobody.
+QString becomeUnprivileged()
+{
+    if (geteuid() != 0)
+        return QString();
+    const gid_t nogroup = 65534;
+    if (setgroups(0, nullptr) != 0 || setgid(nogroup) != 0 || setuid(65534) != 0)
+        return "cannot become nobody";
+    return QString();
+}
+
+bool writeText(const char *path, const QByteArray &text)
+{
+    const int fd = open(path, O_WRONLY | O_CLOEXEC);
+    const bool written = fd >= 0 && write(fd, text.constData(), size_t(text.size())) == text.size();
+    if (fd >= 0)
+        close(fd);
+    return written;
+}
+
+// A file system of a few pages of its own over folder, in a mount namespace of this process's own
+// (a user namespace's where this user is not root), holding oldFile and full to the last byte.
+QString fillOwnFileSystem(const QString &folder, const QString &oldFile)
+{
+    const QByteArray uidMap = "0 " + QByteArray::number(getuid()) + " 1";
+    const QByteArray gidMap = "0 " + QByteArray::number(getgid()) + " 1";
+    if (unshare(CLONE_NEWNS) != 0 &&
+        (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 || !writeText("/proc/self/setgroups", "deny") ||
+         !writeText("/proc/self/uid_map", uidMap) || !writeText("/proc/self/gid_map", gidMap)))
+        return "no mount namespace of our own can be made here";
+    // Nothing mounted here may reach the machine's own mount namespace.
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
+        return "cannot mount a small file system";
+    writeFile(oldFile, "10.0.0.1\r\n");
+    QFile filler(folder + "/filler");
+    if (!filler.open(QIODevice::WriteOnly))
+        return "cannot fill the small file system";
+    while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+    }
+    return QString();
+}
+
+QString setUp(Fault fault, const QString &folder, const QString &oldFile)
+{
+    switch (fault) {
+    case Fault::FileSizeLimit: {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{64, 64};
+        return setrlimit(RLIMIT_FSIZE, &small) == 0 ? QString() : "cannot limit the file size";
+    }
+    case Fault::FullFileSystem: return fillOwnFileSystem(folder, oldFile);
+    case Fault::ReadOnlyFolder: chmod(QFile::encodeName(folder).constData(), 0555); return becomeUnprivileged();
+    case Fault::ReadOnlyFile:
+        chmod(QFile::encodeName(folder).constData(), 0777);
+        chmod(QFile::encodeName(oldFile).constData(), 0444);
+        return becomeUnprivileged();
+    }
+    return QString();
+}
+
+// Writes list to fileName under fault in a child process, whose limits, mounts and identity end
+// with it. Its report: why it could not set the fault up, or the error, the file's bytes and the
+// folder's files.
+const QChar Separator(0x1E);
+
+QStringList writeUnder(Fault fault, const MachineListFile &list, const QString &folder, const QString &fileName)
+{
+    int channel[2];
+    if (pipe2(channel, O_CLOEXEC) != 0)
+        return {"skip", "no pipe"};
+    const pid_t child = fork();
+    if (child == 0) {
+        const QString skipped = setUp(fault, folder, fileName);
+        QStringList report{"skip", skipped};
+        if (skipped.isEmpty())
+            report = QStringList{errorOf([&] { list.write(fileName); }), QString::fromLatin1(contentsOf(fileName)),
+                                 QDir(folder).entryList(QDir::Files | QDir::Hidden).join(' ')};
+        const QByteArray bytes = report.join(Separator).toUtf8();
+        _exit(write(channel[1], bytes.constData(), size_t(bytes.size())) == bytes.size() ? 0 : 1);
+    }
+    close(channel[1]);
+    QByteArray bytes;
+    char buffer[4096];
+    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+        bytes.append(buffer, got);
+    close(channel[0]);
+    waitpid(child, nullptr, 0);
+    return QString::fromUtf8(bytes).split(Separator);
+}
 } // namespace
+
+Q_DECLARE_METATYPE(Fault)
 
 class tst_MachineListFile : public QObject {
     Q_OBJECT
@@ -31,8 +140,12 @@ private slots:
     void lastLineWithoutLineEndStaysSo();
     void addLineSkipsLinesAlreadyThere();
     void readsTheWholeFileUpToTheBound();
-    void unreadableFilesAreReported();
+    void utf8MarkIsSkipped();
+    void refusedLoads_data();
+    void refusedLoads();
     void writeReplacesTheFileAsAWhole();
+    void refusedTargetsStayAsTheyWere();
+    void failedWriteLeavesTheOldFile_data();
     void failedWriteLeavesTheOldFile();
 };
 
@@ -121,12 +234,62 @@ void tst_MachineListFile::readsTheWholeFileUpToTheBound()
     QCOMPARE(errorOf([&] { MachineListFile::read(beyond); }), QString("Text exceeds memo capacity"));
 }
 
-void tst_MachineListFile::unreadableFilesAreReported()
+void tst_MachineListFile::utf8MarkIsSkipped()
 {
     QTemporaryDir folder;
-    const QString missing = folder.filePath("missing.dat");
-    QCOMPARE(errorOf([&] { MachineListFile::read(missing); }), "Cannot open file " + missing);
-    QCOMPARE(errorOf([&] { MachineListFile::read(folder.path()); }), "Cannot open file " + folder.path());
+    const QString fileName = folder.filePath("marked.txt");
+    writeFile(fileName, QByteArray::fromHex("efbbbf") + "10.0.0.7\r\n10.0.0.9\r\n");
+    QCOMPARE(MachineListFile::read(fileName).lines(), QStringList({"10.0.0.7", "10.0.0.9"}));
+}
+
+void tst_MachineListFile::refusedLoads_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes"); // written to name in a fresh folder, unless empty
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "missing.dat" << QByteArray() << reasonOf(ENOENT);
+    QTest::newRow("folder") << "" << QByteArray() << "not a regular file";
+    QTest::newRow("device") << "/dev/null" << QByteArray() << "not a regular file";
+    // "1.2" and a line end
+    QTest::newRow("UTF-16, little-endian")
+        << "le.txt" << QByteArray::fromHex("fffe31002e0032000d000a00") << "UTF-16 text, not 8-bit text";
+    QTest::newRow("UTF-16, big-endian") << "be.txt" << QByteArray::fromHex("feff0031002e0032000d000a")
+                                        << "UTF-16 text, not 8-bit text";
+}
+
+void tst_MachineListFile::refusedLoads()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    QTemporaryDir folder;
+    const QString fileName = name.startsWith('/') ? name : folder.filePath(name);
+    if (!bytes.isEmpty())
+        writeFile(fileName, bytes);
+    QCOMPARE(errorOf([&] { MachineListFile::read(fileName); }), "Cannot open file " + fileName + ": " + reason);
+}
+
+// Opening a pipe that no one writes to would wait for ever; the load says what it is at once.
+void tst_MachineListFile::refusedTargetsStayAsTheyWere()
+{
+    QTemporaryDir folder;
+    const QString pipe = folder.filePath("pipe.dat");
+    QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    auto load = std::async(std::launch::async, [&] { return errorOf([&] { MachineListFile::read(pipe); }); });
+    if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        close(open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        QFAIL("loading a pipe waits for a writer");
+    }
+    QCOMPARE(load.get(), "Cannot open file " + pipe + ": not a regular file");
+
+    const MachineListFile list = MachineListFile::fromBytes("10.0.0.7\r\n");
+    QCOMPARE(errorOf([&] { list.write(pipe); }), "Cannot create file " + pipe + ": not a regular file");
+    QCOMPARE(errorOf([&] { list.write(folder.path()); }),
+             "Cannot create file " + folder.path() + ": " + reasonOf(EISDIR));
+    struct stat info {};
+    QCOMPARE(stat(QFile::encodeName(pipe).constData(), &info), 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::System | QDir::Hidden), QStringList{"pipe.dat"});
 }
 
 void tst_MachineListFile::writeReplacesTheFileAsAWhole()
@@ -143,12 +306,26 @@ void tst_MachineListFile::writeReplacesTheFileAsAWhole()
     QCOMPARE(contentsOf(fileName), QByteArray());
 
     const QString noFolder = folder.filePath("no-such-folder/ip`s.dat");
-    QCOMPARE(errorOf([&] { list.write(noFolder); }), "Cannot create file " + noFolder);
+    QCOMPARE(errorOf([&] { list.write(noFolder); }), "Cannot create file " + noFolder + ": " + reasonOf(ENOENT));
 }
 
-// A write cut short (here by a file size limit) must leave the old list whole and no stray file.
+void tst_MachineListFile::failedWriteLeavesTheOldFile_data()
+{
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("files");
+    QTest::newRow("file size limit") << Fault::FileSizeLimit << reasonOf(EFBIG) << "machines.dat";
+    QTest::newRow("full file system") << Fault::FullFileSystem << reasonOf(ENOSPC) << "filler machines.dat";
+    QTest::newRow("read-only folder") << Fault::ReadOnlyFolder << reasonOf(EACCES) << "machines.dat";
+    QTest::newRow("read-only file") << Fault::ReadOnlyFile << reasonOf(EACCES) << "machines.dat";
+}
+
+// A write refused or cut short says why, and leaves the old list whole and no stray file.
 void tst_MachineListFile::failedWriteLeavesTheOldFile()
 {
+    QFETCH(Fault, fault);
+    QFETCH(QString, reason);
+    QFETCH(QString, files);
     QTemporaryDir folder;
     const QString fileName = folder.filePath("machines.dat");
     writeFile(fileName, "10.0.0.1\r\n");
@@ -156,19 +333,14 @@ void tst_MachineListFile::failedWriteLeavesTheOldFile()
     for (int i = 0; i < 100; ++i)
         list.addLine(QString("10.0.1.%1").arg(i));
 
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const QString error = errorOf([&] { list.write(fileName); });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    QCOMPARE(error, "Cannot create file " + fileName);
-    QCOMPARE(contentsOf(fileName), QByteArray("10.0.0.1\r\n"));
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"machines.dat"});
+    const QStringList report = writeUnder(fault, list, folder.path(), fileName);
+    chmod(QFile::encodeName(folder.path()).constData(), 0700);
+    if (report.value(0) == "skip")
+        QSKIP(qPrintable(report.value(1)));
+    QCOMPARE(report.size(), 3);
+    QCOMPARE(report[0], "Cannot create file " + fileName + ": " + reason);
+    QCOMPARE(report[1], QString("10.0.0.1\r\n"));
+    QCOMPARE(report[2], files);
 }
 
 QTEST_GUILESS_MAIN(tst_MachineListFile)

@@ -1,0 +1,18 @@
+#include "CapabilityProbe.h"
+
+#include <QGenericPlugin>
+
+// A generic input plugin that records what it may do as it is loaded, and then makes nothing.
+class GenericProbe : public QGenericPlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "probe.json")
+public:
+    QObject *create(const QString &, const QString &) override { return nullptr; }
+};
+
+[[gnu::constructor]] static void recordOnLoad()
+{
+    CapabilityProbe::record();
+}
+
+#include "GenericProbe.moc"
