@@ -224,7 +224,10 @@ void TForm1::MaximiZar1Click()
 void TForm1::oxForm1TrayDblClk() { MaximiZar1Click(); }
 
 // The tray went away with the icon that stood in for the hidden window.
-void TForm1::oxForm1TrayLost() { MaximiZar1Click(); }
+void TForm1::oxForm1TrayLost()
+{
+    MaximiZar1Click();
+}
 
 void TForm1::FormCloseQuery(bool &CanClose)
 {

@@ -29,7 +29,10 @@ bool TCaptionTray::available()
     return availabilityHook() ? availabilityHook()() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void TCaptionTray::setAvailabilityHook(std::function<bool()> hook) { availabilityHook() = std::move(hook); }
+void TCaptionTray::setAvailabilityHook(std::function<bool()> hook)
+{
+    availabilityHook() = std::move(hook);
+}
 
 void TCaptionTray::SetIcon(const QIcon &value)
 {

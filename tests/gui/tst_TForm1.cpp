@@ -2,10 +2,10 @@
 // the machine list file.
 #include "TestFiles.h"
 #include "dialogs/Unit2.h"
-#include "gui/WindowSeams.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
+#include "gui/WindowSeams.h"
 #include "main/Artwork.h"
 #include "main/Forms.h"
 #include "main/MachineListView.h"
@@ -15,11 +15,11 @@
 #include "ping/Ping.h"
 #include "platform/IcmpApi.h"
 #include "platform/Sockets.h"
-#include "widgets/Colors.h"
 #include "widgets/AHMTSplashScreen.h"
 #include "widgets/Backgnd.h"
-#include "widgets/SplashForm.h"
 #include "widgets/CaptionTray.h"
+#include "widgets/Colors.h"
+#include "widgets/SplashForm.h"
 #include "widgets/TNCButton.h"
 #include "widgets/TNCCustomButton.h"
 #include "widgets/ToxScrollPane.h"
@@ -32,10 +32,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QStatusBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTemporaryDir>

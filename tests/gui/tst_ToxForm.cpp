@@ -5,9 +5,9 @@
 
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QMenu>
 #include <QWhatsThis>
 #include <QtTest>
 #include <memory>
