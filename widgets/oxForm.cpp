@@ -4,6 +4,7 @@
 #include "CaptionGlyphs.h"
 #include "TNCButton.h"
 #include "TNCCustomButton.h"
+#include "XDesktop.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -567,8 +568,10 @@ void ToxForm::dragTo(QMouseEvent *event)
     if ((event->position().toPoint() - m_drag.pressed).manhattanLength() < QApplication::startDragDistance())
         return;
     m_drag.pending = false;
+    // A release still on its way to us would reach no window manager that had taken the pointer
+    // over: it would go on moving the window until the next click.
     QWindow *window = m_form->windowHandle();
-    if (!window)
+    if (!window || !TXDesktop::leftButtonDown().value_or(true))
         return;
     if (m_drag.edges) {
         window->startSystemResize(m_drag.edges);
