@@ -19,8 +19,10 @@
 #include "widgets/oxForm.h"
 #include "widgets/oxSplits.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -462,6 +464,13 @@ void Form1Design::createFileDialogs()
     m_form.OpenD->setFileMode(QFileDialog::AnyFile);
     m_form.OpenD->setNameFilters({"zarvo dat (*.dat)", "text (*txt)"});
     m_form.OpenD->setDefaultSuffix("dat");
-    for (QFileDialog *dialog : {m_form.GuardarD, m_form.OpenD})
+    for (QFileDialog *dialog : {m_form.GuardarD, m_form.OpenD}) {
         dialog->setOption(QFileDialog::DontUseNativeDialog);
+        // A name typed and entered at once leaves its completion list open over the main window,
+        // where the next click would only close it.
+        QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+            for (QCompleter *completer : dialog->findChildren<QCompleter *>())
+                completer->popup()->hide();
+        });
+    }
 }

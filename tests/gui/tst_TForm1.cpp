@@ -100,6 +100,7 @@ private slots:
     void saveWritesTheExactBytes();
     void loadNormalisesAndKeepsTheText();
     void failedLoadChangesNothing();
+    void noPopupOutlivesTheFileDialog();
     void failedSaveChangesNothing();
 
 private:
@@ -125,14 +126,14 @@ void tst_TForm1::initTestCase()
         m_boxes.append({box.icon(), box.windowTitle(), box.text()});
         return m_boxAnswers.isEmpty() ? int(QMessageBox::Cancel) : m_boxAnswers.takeFirst();
     };
-    seams.fileDialog = [this](QFileDialog &dialog) {
-        m_dialogsSeen << dialog.objectName() + " " + dialog.selectedFiles().value(0);
-        return m_dialogAnswers.isEmpty() ? QString() : m_dialogAnswers.takeFirst();
-    };
 }
 
 void tst_TForm1::init()
 {
+    TestSeams::instance().fileDialog = [this](QFileDialog &dialog) {
+        m_dialogsSeen << dialog.objectName() + " " + dialog.selectedFiles().value(0);
+        return m_dialogAnswers.isEmpty() ? QString() : m_dialogAnswers.takeFirst();
+    };
     m_boxes.clear();
     m_boxAnswers.clear();
     m_dialogsSeen.clear();
@@ -967,6 +968,34 @@ void tst_TForm1::failedLoadChangesNothing()
     m_dialogAnswers.clear();
     click(form.openIp);
     QCOMPARE(form.ips->list().lines().size(), 2);
+}
+
+// A name typed into the real dialog and Enter: the name's completion list closes with the dialog
+// and takes no click meant for the main window.
+void tst_TForm1::noPopupOutlivesTheFileDialog()
+{
+    TForm1 &form = *m_form;
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    writeFile(m_folder.filePath("ips-casa.dat"), "10.0.0.7\r\n");
+    writeFile(m_folder.filePath("ips-oficina.dat"), "10.0.0.8\r\n");
+    form.OpenD->setDirectory(m_folder.path());
+    TestSeams::instance().fileDialog = nullptr;
+    bool typed = false;
+    QTimer::singleShot(0, &form, [&] {
+        auto *name = form.OpenD->findChild<QLineEdit *>("fileNameEdit");
+        QTRY_VERIFY(form.OpenD->isVisible() && name->hasFocus());
+        QTest::keyClicks(name, "ips-casa");
+        QTest::keyClick(name, Qt::Key_Return);
+        typed = true;
+    });
+    click(form.openIp);
+    QVERIFY(typed);
+    QCOMPARE(form.ips->list().lines(), QStringList{"10.0.0.7"});
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!(window->isVisible() && window->windowType() == Qt::Popup), qPrintable(window->objectName()));
+    QTest::mouseClick(form.icolist, Qt::LeftButton);
+    QCOMPARE(form.ListView1->viewStyle(), MachineListView::ViewStyle::List);
 }
 
 void tst_TForm1::failedSaveChangesNothing()
