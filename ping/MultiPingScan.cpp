@@ -90,7 +90,8 @@ void MultiPingScan::MipTimer1Timer()
     const std::optional<uint32_t> to = addressOf(*end);
     if (!from || !last || !to)
         return stopWith(Message::iperror);
-    // Past the end it went by, the scan never got: the range was upside down from the start.
+    // A scan never passes the end its last tick went by: beyond it, the range was upside down
+    // from the start.
     if (*from > *last)
         return stopWith(Message::ipferror);
     for (size_t i = 0; i < 4; ++i)
