@@ -57,5 +57,8 @@ while [ ! -e "$work/ready" ]; do
     sleep 0.1
 done
 
-# No session bus: Qt's tray icon then speaks to the X tray host.
+# No session bus: Qt's tray icon then speaks to the X tray host. A sanitizer build hears nothing of
+# what the D-Bus library keeps.
+here=$(cd "$(dirname "$0")" && pwd)
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/lsan.supp"
 env -u DBUS_SESSION_BUS_ADDRESS -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb timeout "$RUN_LIMIT_SECONDS" "$@"
