@@ -4,8 +4,10 @@
 #include "main/ExceptionReport.h"
 #include "widgets/AHMTHolders.h"
 #include "widgets/ToxBackground.h"
+#include "widgets/XDesktop.h"
 #include "widgets/oxBtns.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -153,6 +155,7 @@ TForm4::TForm4(QWidget *parent)
     setObjectName("Form4");
     setWindowTitle("Zarvo Creditos");
     setFixedSize(ClientWidth, ClientHeight);
+    TXDesktop::askForNoWindowButtons(this);
     setAutoFillBackground(true);
     setPalette(QPalette(Qt::white, Qt::black));
     createTexts();
@@ -268,3 +271,11 @@ void TForm4::oxGraphicButton1Click()
 }
 
 void TForm4::reject() {}
+
+// Asked for none, a close box can still be drawn by a window manager that keeps it on every
+// window; there it does what "Cerrar" does rather than nothing.
+void TForm4::closeEvent(QCloseEvent *event)
+{
+    oxGraphicButton1Click();
+    event->accept();
+}

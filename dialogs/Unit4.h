@@ -35,8 +35,11 @@ public:
     TAHMStringHolder *zarvo;
 
 public slots:
-    // Escape and the window manager's close do nothing: "Cerrar" is the way out.
+    // Escape does nothing: "Cerrar" is the way out.
     void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createPicture();

@@ -4,6 +4,7 @@
 #include "MachineListView.h"
 #include "MachineMemo.h"
 #include "PageLook.h"
+#include "StatusPanels.h"
 #include "Unit1.h"
 #include "ping/RePingWalk.h"
 #include "widgets/AHMClasses.h"
@@ -18,8 +19,10 @@
 #include "widgets/oxForm.h"
 #include "widgets/oxSplits.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -281,15 +284,12 @@ void Form1Design::createStatusBar()
     m_form.fstate->setFixedHeight(19);
     // The panels are wider than the window; the last one is cut at its edge instead.
     m_form.fstate->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    const int widths[TForm1::StatusPanels] = {200, 70, 70, 70, 70};
+    auto *panels = new StatusPanels({200, 70, 70, 70, 70}, m_form.fstate);
     for (int i = 0; i < TForm1::StatusPanels; ++i) {
-        m_form.m_panels[i] = new QLabel(m_form.fstate);
+        m_form.m_panels[i] = panels->panel(i);
         m_form.m_panels[i]->setObjectName(QString("fstatePanel%1").arg(i));
-        m_form.m_panels[i]->setFixedWidth(widths[i]);
-        m_form.m_panels[i]->setFrameShape(QFrame::Panel);
-        m_form.m_panels[i]->setFrameShadow(QFrame::Sunken);
-        m_form.fstate->addWidget(m_form.m_panels[i]);
     }
+    m_form.fstate->addWidget(panels, 1);
     m_form.setStatusBar(m_form.fstate);
 }
 
@@ -411,6 +411,7 @@ void Form1Design::createCaptionBar()
     const TNotifyEvent creditsClick = m_form.notifier(&TForm1::oxForm1ButtonClick);
     caption->OnButtonClick = [creditsClick](QObject *sender, const QString &) { creditsClick(sender); };
     caption->OnTrayDblClk = m_form.notifier(&TForm1::oxForm1TrayDblClk);
+    caption->OnTrayLost = m_form.notifier(&TForm1::oxForm1TrayLost);
 }
 
 void Form1Design::createSplash()
@@ -463,6 +464,13 @@ void Form1Design::createFileDialogs()
     m_form.OpenD->setFileMode(QFileDialog::AnyFile);
     m_form.OpenD->setNameFilters({"zarvo dat (*.dat)", "text (*txt)"});
     m_form.OpenD->setDefaultSuffix("dat");
-    for (QFileDialog *dialog : {m_form.GuardarD, m_form.OpenD})
+    for (QFileDialog *dialog : {m_form.GuardarD, m_form.OpenD}) {
         dialog->setOption(QFileDialog::DontUseNativeDialog);
+        // A name typed and entered at once leaves its completion list open over the main window,
+        // where the next click would only close it.
+        QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+            for (QCompleter *completer : dialog->findChildren<QCompleter *>())
+                completer->popup()->hide();
+        });
+    }
 }

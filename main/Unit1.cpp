@@ -37,6 +37,7 @@ constexpr int PingTTL = 64;
 const char *const StartPanelTexts[TForm1::StatusPanels] = {"Zarvo SoftWare", "Paket : 56", "Delay : 500", "TTL : 64",
                                                            "Timer: 500"};
 const QString NoMachineSelected = "SELECIONE UN PC !!";
+const QString NoTray = "Sin System Tray: minimizada";
 
 QString caption(const QString &address, int rtt) { return address + " (" + QString::number(rtt) + "mSeg)"; }
 
@@ -202,8 +203,14 @@ void TForm1::Creditos2Click()
 
 void TForm1::oxForm1ButtonClick() { Creditos2Click(); }
 
+// Hidden without a tray the window could never be brought back; it is minimised instead.
 void TForm1::stryClick()
 {
+    if (!ToxForm::TrayAvailable()) {
+        setStatusPanel(0, NoTray);
+        showMinimized();
+        return;
+    }
     hide();
     oxForm1->SetTrayEnabled(true);
 }
@@ -215,6 +222,12 @@ void TForm1::MaximiZar1Click()
 }
 
 void TForm1::oxForm1TrayDblClk() { MaximiZar1Click(); }
+
+// The tray went away with the icon that stood in for the hidden window.
+void TForm1::oxForm1TrayLost()
+{
+    MaximiZar1Click();
+}
 
 void TForm1::FormCloseQuery(bool &CanClose)
 {
@@ -372,12 +385,17 @@ void TForm1::IpPinG1Click() { HostEdit->clear(); }
 
 void TForm1::IpResumen1Click() { ips->clearLines(); }
 
+// The list hands the selection to the next item when the selected one goes; a second "Borrar PC"
+// would then delete a machine nobody chose.
 void TForm1::BorrarIcono1Click()
 {
-    if (QListWidgetItem *item = ListView1->selectedMachine())
-        ListView1->removeMachine(item);
-    else
+    QListWidgetItem *item = ListView1->selectedMachine();
+    if (!item) {
         setStatusPanel(0, "SELECIONE UN PC para borrarlo ..");
+        return;
+    }
+    ListView1->removeMachine(item);
+    ListView1->clearSelection();
 }
 
 void TForm1::RePinG1Click()

@@ -58,6 +58,7 @@ public:
     void stryClick();
     void MaximiZar1Click();
     void oxForm1TrayDblClk();
+    void oxForm1TrayLost();
     void FormCloseQuery(bool &CanClose);
     void Exit1Click();
     void oxSplit1Resize();

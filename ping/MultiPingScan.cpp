@@ -15,6 +15,7 @@ constexpr std::array<Edit, 8> Edits = {Edit::ip00, Edit::ip01, Edit::ip02, Edit:
                                        Edit::ip10, Edit::ip11, Edit::ip12, Edit::ip13};
 constexpr std::array<Caption, 4> CurrentCaptions = {Caption::cip0, Caption::cip1, Caption::cip2, Caption::cip3};
 constexpr std::array<Caption, 4> LimitCaptions = {Caption::cipf0, Caption::cipf1, Caption::cipf2, Caption::cipf3};
+constexpr std::array<Edit, 4> EndEdits = {Edit::ip10, Edit::ip11, Edit::ip12, Edit::ip13};
 
 // A caption as the numeric fields are read: a whole decimal number of the integer range.
 std::optional<long> wholeNumber(const std::string &text)
@@ -65,31 +66,40 @@ void MultiPingScan::MipPinGClick()
     m_view.setTimerEnabled(true);
 }
 
-// Every check comes before the ping, so that a wrong range sends nothing at all.
+// Every check comes before the ping, so that a wrong range sends nothing at all. The end is read
+// again at every tick, so that a scan follows an end changed while it runs; the limit captions
+// keep the end that the last tick went by.
 void MultiPingScan::MipTimer1Timer()
 {
     if (anyEditEmpty()) {
         m_view.setEnabled(Button::MipPinG, true);
         return;
     }
-    const std::optional<Octets> current = readOctets(CurrentCaptions);
+    const std::optional<Octets> current = readOctets(captionTexts(CurrentCaptions));
     if (!current)
         return;
-    const std::optional<Octets> end = readOctets(LimitCaptions);
+    const std::optional<Octets> limit = readOctets(captionTexts(LimitCaptions));
+    if (!limit)
+        return;
+    const Texts endTexts = editTexts(EndEdits);
+    const std::optional<Octets> end = readOctets(endTexts);
     if (!end)
         return;
-    uint32_t from = 0;
-    uint32_t to = 0;
-    for (int i = 3; i >= 0; --i) {
-        if ((*current)[i] < 0 || (*current)[i] > 255 || (*end)[i] < 0 || (*end)[i] > 255)
-            return stopWith(Message::iperror);
-        from = from << 8 | static_cast<uint32_t>((*current)[i]);
-        to = to << 8 | static_cast<uint32_t>((*end)[i]);
-    }
-    if (from > to)
+    const std::optional<uint32_t> from = addressOf(*current);
+    const std::optional<uint32_t> last = addressOf(*limit);
+    const std::optional<uint32_t> to = addressOf(*end);
+    if (!from || !last || !to)
+        return stopWith(Message::iperror);
+    // A scan never passes the end its last tick went by: beyond it, the range was upside down
+    // from the start.
+    if (*from > *last)
         return stopWith(Message::ipferror);
-    ping(dotted(from));
-    advance(from, to);
+    for (size_t i = 0; i < 4; ++i)
+        m_view.setCaption(LimitCaptions[i], endTexts[i]);
+    if (*from > *to)
+        return MipStopClick();
+    ping(dotted(*from));
+    advance(*from, *to);
 }
 
 void MultiPingScan::mipHaltClick()
@@ -152,21 +162,48 @@ bool MultiPingScan::anyEditEmpty() const
     return false;
 }
 
-// A caption that is no whole number stops the scan, so that it is reported once and not at every tick.
-std::optional<MultiPingScan::Octets> MultiPingScan::readOctets(const std::array<Caption, 4> &captions)
+MultiPingScan::Texts MultiPingScan::captionTexts(const std::array<Caption, 4> &captions) const
+{
+    Texts texts;
+    for (size_t i = 0; i < 4; ++i)
+        texts[i] = m_view.caption(captions[i]);
+    return texts;
+}
+
+MultiPingScan::Texts MultiPingScan::editTexts(const std::array<Edit, 4> &edits) const
+{
+    Texts texts;
+    for (size_t i = 0; i < 4; ++i)
+        texts[i] = m_view.editText(edits[i]);
+    return texts;
+}
+
+// A text that is no whole number stops the scan, so that it is reported once and not at every tick.
+std::optional<MultiPingScan::Octets> MultiPingScan::readOctets(const Texts &texts)
 {
     Octets octets{};
     for (size_t i = 0; i < 4; ++i) {
-        const std::string text = m_view.caption(captions[i]);
-        const std::optional<long> value = wholeNumber(text);
+        const std::optional<long> value = wholeNumber(texts[i]);
         if (!value) {
             MipStopClick();
-            m_view.reportError("'" + text + "' is not a valid integer value");
+            m_view.reportError("'" + texts[i] + "' is not a valid integer value");
             return std::nullopt;
         }
         octets[i] = *value;
     }
     return octets;
+}
+
+// None when an octet is out of 0..255.
+std::optional<uint32_t> MultiPingScan::addressOf(const Octets &octets)
+{
+    uint32_t address = 0;
+    for (int i = 3; i >= 0; --i) {
+        if (octets[i] < 0 || octets[i] > 255)
+            return std::nullopt;
+        address = address << 8 | static_cast<uint32_t>(octets[i]);
+    }
+    return address;
 }
 
 void MultiPingScan::ping(const std::string &address)

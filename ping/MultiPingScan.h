@@ -9,8 +9,8 @@
 #include <vector>
 
 // The range scan: one address per timer tick from the start address to the end address. Its state
-// lives in the page's hidden captions (the address to ping next, and the end address as it stood at
-// the start), so the window and the command line, each with its own View, run the same scan.
+// lives in the page's hidden captions (the address to ping next, and the end address the last tick
+// went by), so the window and the command line, each with its own View, run the same scan.
 class MultiPingScan {
 public:
     // The octet edits and captions, numbered as on the page: ip03 and cip3 hold the first octet.
@@ -57,10 +57,14 @@ public:
     void Ping2EchoReply(int replies);
 
 private:
-    using Octets = std::array<long, 4>; // index 0 is the fourth octet, as in the names
+    using Octets = std::array<long, 4>;       // index 0 is the fourth octet, as in the names
+    using Texts = std::array<std::string, 4>; // the same order
 
     bool anyEditEmpty() const;
-    std::optional<Octets> readOctets(const std::array<Caption, 4> &captions);
+    Texts captionTexts(const std::array<Caption, 4> &captions) const;
+    Texts editTexts(const std::array<Edit, 4> &edits) const;
+    std::optional<Octets> readOctets(const Texts &texts);
+    static std::optional<uint32_t> addressOf(const Octets &octets);
     void ping(const std::string &address);
     void advance(uint32_t current, uint32_t end);
     void writeCurrent(uint32_t address);

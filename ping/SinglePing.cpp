@@ -14,9 +14,9 @@ void SinglePing::start()
 {
     if (m_view.clearLog)
         m_view.clearLog();
-    m_view.appendLine("Resolving host '" + m_view.hostText() + "'");
+    m_view.appendLine("Resolving host '" + host() + "'");
     m_view.setButtons(false, true);
-    m_ping.LookupHost(m_view.hostText());
+    m_ping.LookupHost(host());
 }
 
 void SinglePing::cancel() { m_ping.CancelLookup(); }
@@ -25,10 +25,10 @@ void SinglePing::lookupDone(uint16_t error)
 {
     m_view.setButtons(true, false);
     if (error != 0) {
-        m_view.appendLine("Dominio desconocido '" + m_view.hostText() + "'");
+        m_view.appendLine("Dominio desconocido '" + host() + "'");
         return;
     }
-    m_view.appendLine("Host '" + m_view.hostText() + "' is " + m_ping.LookupResult());
+    m_view.appendLine("Host '" + host() + "' is " + m_ping.LookupResult());
     m_ping.SetAddress(m_ping.LookupResult());
     m_ping.SendPing();
 }
@@ -57,6 +57,16 @@ void SinglePing::echoReply(int replies)
 }
 
 void SinglePing::display(const std::string &msg) { m_view.appendLine(msg); }
+
+// Blanks typed or pasted around a name are no part of it.
+std::string SinglePing::host() const
+{
+    const std::string text = m_view.hostText();
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
 
 void SinglePing::status(const std::string &text)
 {

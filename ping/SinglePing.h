@@ -30,6 +30,7 @@ public:
     void display(const std::string &msg);
 
 private:
+    std::string host() const;
     void status(const std::string &text);
 
     TPing &m_ping;

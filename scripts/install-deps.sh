@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing, packaging and running need; quick when all are
-# present. With the argument "screenshot" it adds what scripts/screenshot.sh needs (a virtual X server),
+# present. With the argument "screenshot" it adds what scripts/screenshot.sh needs (picture tools),
 # with "bench" the reference pinger that scripts/bench.sh times the sweep against.
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     iproute2 iputils-ping nftables libcap2-bin procps
     fonts-liberation fonts-urw-base35
     dpkg-dev desktop-file-utils appstream help2man lintian man-db groff-base bash-completion
+    # the tests of the windows under a real window manager and tray host (tests/desktop)
+    xvfb openbox trayer x11-utils xdotool
 )
 case "${1:-}" in
-screenshot) packages+=(xvfb x11-utils x11-apps netpbm) ;;
+screenshot) packages+=(x11-apps netpbm) ;;
 bench) packages+=(fping) ;;
 esac
 missing=()

@@ -5,6 +5,14 @@
 namespace {
 
 constexpr int HintLength = 63;
+// The desktop tells no one when its tray goes; it is asked this often while the icon is enabled.
+constexpr int WatchMs = 500;
+
+std::function<bool()> &availabilityHook()
+{
+    static std::function<bool()> hook;
+    return hook;
+}
 
 } // namespace
 
@@ -12,6 +20,18 @@ TCaptionTray::TCaptionTray(QWidget *form, QObject *owner)
     : QObject(owner), m_form(form), m_tray(new QSystemTrayIcon(this))
 {
     connect(m_tray, &QSystemTrayIcon::activated, this, &TCaptionTray::activated);
+    m_watch.setInterval(WatchMs);
+    connect(&m_watch, &QTimer::timeout, this, &TCaptionTray::watch);
+}
+
+bool TCaptionTray::available()
+{
+    return availabilityHook() ? availabilityHook()() : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TCaptionTray::setAvailabilityHook(std::function<bool()> hook)
+{
+    availabilityHook() = std::move(hook);
 }
 
 void TCaptionTray::SetIcon(const QIcon &value)
@@ -53,6 +73,19 @@ void TCaptionTray::update()
     m_tray->setIcon(m_icon.isNull() ? m_form->windowIcon() : m_icon);
     m_tray->setToolTip(m_hint.left(HintLength));
     m_tray->setVisible(m_enabled);
+    if (m_enabled && available())
+        m_watch.start();
+    else
+        m_watch.stop();
+}
+
+void TCaptionTray::watch()
+{
+    if (available())
+        return;
+    m_watch.stop();
+    if (OnLost)
+        OnLost(this);
 }
 
 void TCaptionTray::activated(QSystemTrayIcon::ActivationReason reason)

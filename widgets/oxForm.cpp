@@ -4,7 +4,9 @@
 #include "CaptionGlyphs.h"
 #include "TNCButton.h"
 #include "TNCCustomButton.h"
+#include "XDesktop.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWhatsThis>
@@ -73,6 +75,10 @@ ToxForm::ToxForm(QWidget *form)
     m_tray->OnDblClk = [this](QObject *) {
         if (OnTrayDblClk)
             OnTrayDblClk(this);
+    };
+    m_tray->OnLost = [this](QObject *) {
+        if (OnTrayLost)
+            OnTrayLost(this);
     };
     attach();
 }
@@ -221,16 +227,42 @@ void ToxForm::SetRollUp(bool value)
     if (value) {
         m_savedHeight = m_form->height();
         m_savedMinHeight = m_form->minimumHeight();
+        showContent(false);
         applyTrackingSizes();
         m_form->setMinimumHeight(m_metrics.rolledHeight());
         m_form->resize(m_form->width(), m_metrics.rolledHeight());
     } else {
         m_form->setMinimumHeight(m_savedMinHeight);
         applyTrackingSizes();
+        showContent(true);
         m_form->resize(m_form->width(), m_savedHeight);
     }
     m_rollingUp = false;
     m_rollUpButton->SetGlyph(TCaptionGlyphs::picture(value ? "RollDownButton" : "RollUpButton"));
+}
+
+// Rolled up, the window is its caption bar alone: the other children would be laid over the
+// caption rows and the borders, taking their clicks, and would keep the keyboard out of sight.
+void ToxForm::showContent(bool shown)
+{
+    if (shown) {
+        for (const QPointer<QWidget> &child : m_hiddenContent) {
+            if (child)
+                child->show();
+        }
+        m_hiddenContent.clear();
+        if (m_hiddenFocus)
+            m_hiddenFocus->setFocus();
+        return;
+    }
+    m_hiddenFocus = m_form->focusWidget();
+    for (QWidget *child : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        const bool keptHidden = child->isHidden() && child->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        if (child != this && !child->isWindow() && !keptHidden) {
+            m_hiddenContent.emplace_back(child);
+            child->hide();
+        }
+    }
 }
 
 void ToxForm::setEffect(T3DEffect &effect, T3DEffect value)
@@ -270,13 +302,19 @@ void ToxForm::SetAlignment(TAlignment value)
     invalidateCaption();
 }
 
+// The hint goes to the native window as it stands: making it anew would hide and show it, which
+// hands activation to another window and forgets a maximised state and its restore size.
 void ToxForm::SetOnTop(bool value)
 {
     if (m_onTop == value)
         return;
     m_onTop = value;
     m_onTopButton->SetDown(value);
-    setWindowFlagQuietly(Qt::WindowStaysOnTopHint, value);
+    Qt::WindowFlags flags = m_form->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, value);
+    m_form->overrideWindowFlags(flags);
+    if (QWindow *window = m_form->windowHandle())
+        window->setFlag(Qt::WindowStaysOnTopHint, value);
 }
 
 void ToxForm::recomputeMetrics()
@@ -356,6 +394,7 @@ void ToxForm::formResized()
         m_rollUp = false;
         m_form->setMinimumHeight(m_savedMinHeight);
         applyTrackingSizes();
+        showContent(true);
         m_rollUpButton->SetGlyph(TCaptionGlyphs::picture("RollUpButton"));
     }
     setGeometry(m_form->rect());
@@ -493,13 +532,13 @@ void ToxForm::mousePressEvent(QMouseEvent *event)
         button->mousePress(point - button->Bounds().topLeft(), event->button());
         return;
     }
-    QWindow *window = m_form->windowHandle();
-    if (event->button() != Qt::LeftButton || !window)
+    if (event->button() != Qt::LeftButton)
         return;
-    if (const Qt::Edges edges = resizeEdges(point))
-        window->startSystemResize(edges);
-    else if (point.y() < m_metrics.frame + m_metrics.captionHeight)
-        window->startSystemMove();
+    m_drag = {};
+    m_drag.edges = resizeEdges(point);
+    m_drag.pending = m_drag.edges || point.y() < m_metrics.frame + m_metrics.captionHeight;
+    m_drag.offset = event->globalPosition().toPoint() - m_form->pos();
+    m_drag.pressed = point;
 }
 
 void ToxForm::mouseMoveEvent(QMouseEvent *event)
@@ -509,11 +548,44 @@ void ToxForm::mouseMoveEvent(QMouseEvent *event)
         m_pressedButton->mouseMove(point - m_pressedButton->Bounds().topLeft());
         return;
     }
-    setCursor(TCaptionMetrics::cursorFor(resizeEdges(point)));
+    if (!event->buttons().testFlag(Qt::LeftButton))
+        m_drag = {};
+    if (m_drag.pending || m_drag.following)
+        dragTo(event);
+    else
+        setCursor(TCaptionMetrics::cursorFor(resizeEdges(point)));
+}
+
+// A move or resize starts only once the held button has carried the pointer a little: a tap,
+// however quick, moves nothing, and the press of a double click starts no drag that would swallow
+// its second click. Where the window system cannot move the window, the caption moves it itself.
+void ToxForm::dragTo(QMouseEvent *event)
+{
+    if (m_drag.following) {
+        m_form->move(event->globalPosition().toPoint() - m_drag.offset);
+        return;
+    }
+    if ((event->position().toPoint() - m_drag.pressed).manhattanLength() < QApplication::startDragDistance())
+        return;
+    m_drag.pending = false;
+    // A release still on its way to us would reach no window manager that had taken the pointer
+    // over: it would go on moving the window until the next click.
+    QWindow *window = m_form->windowHandle();
+    if (!window || !TXDesktop::leftButtonDown().value_or(true))
+        return;
+    if (m_drag.edges) {
+        window->startSystemResize(m_drag.edges);
+        return;
+    }
+    m_drag.following = !window->startSystemMove();
+    if (m_drag.following)
+        dragTo(event);
 }
 
 void ToxForm::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton)
+        m_drag = {};
     if (!m_pressedButton)
         return;
     QPointer<TNCButton> button = m_pressedButton;
@@ -528,6 +600,7 @@ void ToxForm::mouseDoubleClickEvent(QMouseEvent *event)
         mousePressEvent(event);
         return;
     }
+    m_drag = {};
     if (event->button() == Qt::LeftButton && m_metrics.minMaxBoxes && captionRect().contains(point))
         maximizeClick();
 }

@@ -87,12 +87,16 @@ public:
     void SetTrayMenu(QMenu *value) { m_tray->SetMenu(value); }
     bool TrayEnabled() const { return m_tray->Enabled(); }
     void SetTrayEnabled(bool value) { m_tray->SetEnabled(value); }
+    // Whether the desktop has a tray for the icon now.
+    static bool TrayAvailable() { return TCaptionTray::available(); }
 
     TNotifyEvent OnRollUp;
     TButtonClickEvent OnButtonClick;
     THelpSelectEvent OnHelpSelect;
     TNotifyEvent OnTrayClick;
     TNotifyEvent OnTrayDblClk;
+    // The tray went away while the tray icon was enabled.
+    TNotifyEvent OnTrayLost;
 
     QWidget *form() const { return m_form; }
     int frameWidth() const { return m_metrics.frame; }
@@ -121,6 +125,15 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    // A press on the caption or a border, waiting for the pointer to move with the button held.
+    struct Drag {
+        bool pending = false;
+        bool following = false; // moved by the caption itself
+        Qt::Edges edges;
+        QPoint pressed;
+        QPoint offset; // from the window's top left to the pointer on the screen
+    };
+
     TNCButton *makeButton(const QString &glyph, const QString &caption, bool extraGap, void (ToxForm::*click)());
     void attach();
     void detach();
@@ -132,6 +145,7 @@ private:
     void setEffect(T3DEffect &effect, T3DEffect value);
     void setTrackingSize(int &size, int value);
     void applyTrackingSizes();
+    void showContent(bool shown);
     void rebuildCustomButtons();
     bool helpRequested(QWidget *control);
     void watchControls(bool on);
@@ -149,6 +163,7 @@ private:
     std::vector<TNCButton *> allButtons() const;
     TNCButton *buttonAt(const QPoint &point) const;
     Qt::Edges resizeEdges(const QPoint &point) const;
+    void dragTo(QMouseEvent *event);
     int titleRoomRight() const;
     const QImage &captionPicture(bool active);
     void paintCaption(QImage &picture, bool active);
@@ -198,7 +213,10 @@ private:
     bool m_rollingUp = false;
     int m_savedHeight = 0;
     int m_savedMinHeight = 0;
+    std::vector<QPointer<QWidget>> m_hiddenContent;
+    QPointer<QWidget> m_hiddenFocus;
     bool m_trackingApplied = false;
     QMargins m_savedMargins;
     bool m_helpPicked = false;
+    Drag m_drag;
 };

@@ -29,6 +29,8 @@ private slots:
     void wrongRangeSendsNothing_data();
     void wrongRangeSendsNothing();
     void octetThatIsNoNumberIsReportedOnce();
+    void endIsReadAtEveryTick_data();
+    void endIsReadAtEveryTick();
     void haltShowsItsOwnDisabledPicture();
 
 private:
@@ -230,6 +232,45 @@ void tst_RangeScanPage::octetThatIsNoNumberIsReportedOnce()
     QTRY_COMPARE(m_seams->reports, QStringList{"'1.5' is not a valid integer value"});
     QCOMPARE(state(), QString("Idle"));
     QVERIFY(linesOf(m_form->MDisplayMemo).isEmpty());
+}
+
+void tst_RangeScanPage::endIsReadAtEveryTick_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QStringList>("reports");
+    QTest::newRow("below the next address") << "3" << 3 << 0 << QStringList();
+    QTest::newRow("at the next address") << "4" << 4 << 0 << QStringList();
+    QTest::newRow("raised") << "7" << 7 << 0 << QStringList();
+    QTest::newRow("above 255") << "300" << 3 << 1 << QStringList();
+    QTest::newRow("no number") << "1.5" << 3 << 0 << QStringList{"'1.5' is not a valid integer value"};
+}
+
+// The end typed while a scan runs counts from the next tick on: below the next address the scan
+// ends with its count; a wrong value stops it as it would at the start.
+void tst_RangeScanPage::endIsReadAtEveryTick()
+{
+    QFETCH(QString, end);
+    QFETCH(int, last);
+    QFETCH(int, messages);
+    QFETCH(QStringList, reports);
+    type("127.0.0.1", "127.0.0.5");
+    m_form->MipTimer1->SetInterval(60000);
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    for (int i = 0; i < 3; ++i)
+        m_form->MipTimer1Timer();
+    m_form->ip10->SetText(end);
+    for (int i = 0; i < 10 && state() != "Idle"; ++i)
+        m_form->MipTimer1Timer();
+    QCOMPARE(state(), QString("Idle"));
+    QStringList pinged;
+    for (int octet = 1; octet <= last; ++octet)
+        pinged << QString("127.0.0.%1").arg(octet);
+    QCOMPARE(found(), pinged);
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas %1 Maquinas").arg(last));
+    QCOMPARE(m_seams->messages.size(), messages);
+    QCOMPARE(m_seams->reports, reports);
 }
 
 // Halt, disabled until a scan starts, carries a second picture for that state and shows it then.

@@ -2,10 +2,10 @@
 // the machine list file.
 #include "TestFiles.h"
 #include "dialogs/Unit2.h"
-#include "gui/WindowSeams.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
+#include "gui/WindowSeams.h"
 #include "main/Artwork.h"
 #include "main/Forms.h"
 #include "main/MachineListView.h"
@@ -15,9 +15,10 @@
 #include "ping/Ping.h"
 #include "platform/IcmpApi.h"
 #include "platform/Sockets.h"
-#include "widgets/Colors.h"
 #include "widgets/AHMTSplashScreen.h"
 #include "widgets/Backgnd.h"
+#include "widgets/CaptionTray.h"
+#include "widgets/Colors.h"
 #include "widgets/SplashForm.h"
 #include "widgets/TNCButton.h"
 #include "widgets/TNCCustomButton.h"
@@ -34,6 +35,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -85,6 +87,8 @@ private slots:
     void buttonWatcherFollowsHostEdit();
     void keyReleaseCopiesHostAndEnterDoesNotPing();
     void trayHidesAndRestores();
+    void withoutATrayTheWindowIsMinimised();
+    void statusPanelsStandSideBySide();
     void closeQuestionAnswers();
     void closeWithFailedOrCancelledSave();
     void singlePingOfLoopback();
@@ -94,11 +98,13 @@ private slots:
     void addicoMatchesWholeAddresses();
     void addicoMovesFocusNotSelection();
     void machineCommandsOnSelection();
+    void deletionLeavesNothingSelected();
     void clearCommands();
     void viewStyles();
     void saveWritesTheExactBytes();
     void loadNormalisesAndKeepsTheText();
     void failedLoadChangesNothing();
+    void noPopupOutlivesTheFileDialog();
     void failedSaveChangesNothing();
 
 private:
@@ -124,14 +130,14 @@ void tst_TForm1::initTestCase()
         m_boxes.append({box.icon(), box.windowTitle(), box.text()});
         return m_boxAnswers.isEmpty() ? int(QMessageBox::Cancel) : m_boxAnswers.takeFirst();
     };
-    seams.fileDialog = [this](QFileDialog &dialog) {
-        m_dialogsSeen << dialog.objectName() + " " + dialog.selectedFiles().value(0);
-        return m_dialogAnswers.isEmpty() ? QString() : m_dialogAnswers.takeFirst();
-    };
 }
 
 void tst_TForm1::init()
 {
+    TestSeams::instance().fileDialog = [this](QFileDialog &dialog) {
+        m_dialogsSeen << dialog.objectName() + " " + dialog.selectedFiles().value(0);
+        return m_dialogAnswers.isEmpty() ? QString() : m_dialogAnswers.takeFirst();
+    };
     m_boxes.clear();
     m_boxAnswers.clear();
     m_dialogsSeen.clear();
@@ -147,6 +153,7 @@ void tst_TForm1::init()
 void tst_TForm1::cleanup()
 {
     m_form.reset();
+    TCaptionTray::setAvailabilityHook(nullptr);
     Form2 = nullptr;
     Form3 = nullptr;
     Form4 = nullptr;
@@ -365,9 +372,12 @@ void tst_TForm1::keyReleaseCopiesHostAndEnterDoesNotPing()
 }
 
 // The tray icon stands in for the hidden window: a single click does nothing, a double click and
-// the menu's first entry bring the window back, the menu's last one shows the credits.
+// the menu's first entry bring the window back, the menu's last one shows the credits. A tray that
+// goes away gives the window back.
 void tst_TForm1::trayHidesAndRestores()
 {
+    bool trayUp = true;
+    TCaptionTray::setAvailabilityHook([&trayUp] { return trayUp; });
     QSystemTrayIcon *tray = m_form->oxForm1->trayIcon();
     click(m_form->stry);
     QVERIFY(!m_form->isVisible());
@@ -390,6 +400,43 @@ void tst_TForm1::trayHidesAndRestores()
     Form4 = new TForm4(m_form.get());
     m_form->tryM->actions().last()->trigger();
     QVERIFY(Form4->isVisible());
+
+    click(m_form->stry);
+    QVERIFY(!m_form->isVisible());
+    trayUp = false;
+    QTRY_VERIFY(m_form->isVisible());
+    QVERIFY(!m_form->oxForm1->TrayEnabled());
+}
+
+// Hidden with no tray to bring it back, the window and its unsaved machines would be lost.
+void tst_TForm1::withoutATrayTheWindowIsMinimised()
+{
+    TCaptionTray::setAvailabilityHook([] { return false; });
+    click(m_form->stry);
+    QTRY_VERIFY(m_form->isMinimized());
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!m_form->oxForm1->TrayEnabled());
+    QCOMPARE(m_form->statusPanel(0), QString("Sin System Tray: minimizada"));
+}
+
+// 200, 70, 70, 70 and 70 pixels side by side, each wholly seen but the last, which the window's
+// edge cuts.
+void tst_TForm1::statusPanelsStandSideBySide()
+{
+    const int widths[TForm1::StatusPanels] = {200, 70, 70, 70, 70};
+    QList<QLabel *> panels;
+    for (int i = 0; i < TForm1::StatusPanels; ++i)
+        panels << m_form->fstate->findChild<QLabel *>(QString("fstatePanel%1").arg(i));
+    QWidget *strip = panels[0]->parentWidget();
+    QVERIFY(strip->width() < 480);
+    int left = 0;
+    for (int i = 0; i < TForm1::StatusPanels; ++i) {
+        QCOMPARE(panels[i]->geometry(), QRect(left, 0, widths[i], strip->height()));
+        left += widths[i];
+        const QRect seen = panels[i]->visibleRegion().boundingRect();
+        QCOMPARE(seen, i < 4 ? panels[i]->rect() : QRect(0, 0, strip->width() - panels[i]->x(), strip->height()));
+    }
+    QVERIFY(panels[0]->mapTo(m_form.get(), QPoint()).y() > m_form->centralWidget()->geometry().bottom());
 }
 
 // The window draws its own frame: the caption above the menu bar, and the extra buttons, of which
@@ -583,7 +630,8 @@ void tst_TForm1::singlePingOfLoopback()
     TForm1 &form = *m_form;
     action("Sible1")->trigger();
     form.DisplayMemo->setPlainText("an earlier ping");
-    form.HostEdit->setText("127.0.0.1");
+    // Blanks typed around the host are no part of it.
+    form.HostEdit->setText("  127.0.0.1 ");
     QTest::mouseClick(form.PingButton, Qt::LeftButton);
 
     const QStringList log = linesOf(form.DisplayMemo);
@@ -727,6 +775,22 @@ void tst_TForm1::machineCommandsOnSelection()
     QCOMPARE(captions(), QStringList({"10.0.0.1 (1mSeg)", "10.0.0.2 (6mSeg)"}));
     form.addico("10.0.0.2", 0, false);
     QCOMPARE(captions(), QStringList({"10.0.0.1 (1mSeg)", "10.0.0.2 (0mSeg)"}));
+}
+
+// A click chooses one machine; after its deletion nothing is chosen, so a second "Borrar PC" deletes
+// nothing more.
+void tst_TForm1::deletionLeavesNothingSelected()
+{
+    TForm1 &form = *m_form;
+    recordMachines({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
+    const QRect first = form.ListView1->visualItemRect(form.ListView1->item(0));
+    QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(form.ListView1->selectedMachine(), form.ListView1->item(0));
+    for (int i = 0; i < 3; ++i)
+        form.BorrarIcono1->trigger();
+    QCOMPARE(captions(), QStringList({"10.0.0.2 (2mSeg)", "10.0.0.3 (3mSeg)"}));
+    QVERIFY(form.ListView1->selectedItems().isEmpty());
+    QCOMPARE(form.statusPanel(0), QString("SELECIONE UN PC para borrarlo .."));
 }
 
 void tst_TForm1::clearCommands()
@@ -912,6 +976,34 @@ void tst_TForm1::failedLoadChangesNothing()
     m_dialogAnswers.clear();
     click(form.openIp);
     QCOMPARE(form.ips->list().lines().size(), 2);
+}
+
+// A name typed into the real dialog and Enter: the name's completion list closes with the dialog
+// and takes no click meant for the main window.
+void tst_TForm1::noPopupOutlivesTheFileDialog()
+{
+    TForm1 &form = *m_form;
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    writeFile(m_folder.filePath("ips-casa.dat"), "10.0.0.7\r\n");
+    writeFile(m_folder.filePath("ips-oficina.dat"), "10.0.0.8\r\n");
+    form.OpenD->setDirectory(m_folder.path());
+    TestSeams::instance().fileDialog = nullptr;
+    bool typed = false;
+    QTimer::singleShot(0, &form, [&] {
+        auto *name = form.OpenD->findChild<QLineEdit *>("fileNameEdit");
+        QTRY_VERIFY(form.OpenD->isVisible() && name->hasFocus());
+        QTest::keyClicks(name, "ips-casa");
+        QTest::keyClick(name, Qt::Key_Return);
+        typed = true;
+    });
+    click(form.openIp);
+    QVERIFY(typed);
+    QCOMPARE(form.ips->list().lines(), QStringList{"10.0.0.7"});
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!(window->isVisible() && window->windowType() == Qt::Popup), qPrintable(window->objectName()));
+    QTest::mouseClick(form.icolist, Qt::LeftButton);
+    QCOMPARE(form.ListView1->viewStyle(), MachineListView::ViewStyle::List);
 }
 
 void tst_TForm1::failedSaveChangesNothing()

@@ -3,8 +3,11 @@
 #include "widgets/TNCCustomButton.h"
 #include "widgets/oxForm.h"
 
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
 #include <QWhatsThis>
 #include <QtTest>
 #include <memory>
@@ -182,44 +185,112 @@ private slots:
         QCOMPARE(m_caption->titlePieces().front().x, start + (right - start - width) / 2);
     }
 
-    void pinTogglesStayOnTop()
+    // The hint reaches the window as it stands: the same native window keeps the activation, the
+    // keyboard focus and a maximised state with its restore size.
+    void pinKeepsTheWindowItsFocusAndItsState()
     {
+        auto *edit = new QLineEdit;
+        m_form->setCentralWidget(edit);
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        edit->setFocus();
+        QWindow *window = m_form->windowHandle();
+        const WId id = m_form->winId();
         TNCButton *pin = m_caption->onTopButton();
         click(pin);
         QVERIFY(m_caption->OnTop());
         QVERIFY(m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(window->flags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(m_form->windowFlags().testFlag(Qt::FramelessWindowHint));
-        QTRY_VERIFY(m_form->isVisible());
         QCOMPARE(pin->State(), nbsLocked);
         QCOMPARE(m_caption->image().pixel(pin->Bounds().topLeft()), toQColor(colorBtnShadow).rgb());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_form->windowHandle(), window);
+        QCOMPARE(m_form->winId(), id);
+        QVERIFY(m_form->isVisible());
+        QVERIFY(m_form->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), edit);
 
         click(pin);
         QVERIFY(!m_caption->OnTop());
-        QVERIFY(!m_form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!window->flags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(pin->State(), nbsUp);
+        QCoreApplication::processEvents();
+        QVERIFY(m_form->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), edit);
+
+        m_form->showMaximized();
+        QTRY_VERIFY(m_form->isMaximized());
+        click(m_caption->onTopButton());
+        QCoreApplication::processEvents();
+        QVERIFY(m_form->isMaximized());
+        m_form->showNormal();
+        QTRY_COMPARE(m_form->size(), QSize(478, 300));
     }
 
+    // Rolled up, the caption bar alone takes the clicks: the menu and status bars would lie over
+    // its rows. Rolling down gives them back with the height.
     void chevronRollsTheWindowUpAndDown()
     {
+        m_form->menuBar()->addMenu("&Programa");
+        m_form->statusBar()->showMessage("Zarvo SoftWare");
         int rolls = 0;
         m_caption->OnRollUp = [&rolls](QObject *) { ++rolls; };
         const int rolled = 2 * m_caption->frameWidth() + m_caption->captionHeight();
-        click(m_caption->rollUpButton());
+        const auto clickAt = [this](const QPoint &point) {
+            QCOMPARE(m_form->childAt(point), m_caption);
+            QTest::mouseClick(m_form->windowHandle(), Qt::LeftButton, {}, point);
+        };
+        clickAt(m_caption->rollUpButton()->Bounds().center());
         QVERIFY(m_caption->RollUp());
         QCOMPARE(rolls, 1);
         QTRY_COMPARE(m_form->height(), rolled);
         QCOMPARE(m_caption->rollUpButton()->Glyph(), TCaptionGlyphs::picture("RollDownButton"));
+        for (const QPoint &point : {QPoint(200, rolled - 1), QPoint(200, 12), QPoint(1, 12)})
+            QCOMPARE(m_form->childAt(point), m_caption);
 
-        click(m_caption->rollUpButton());
+        clickAt(m_caption->rollUpButton()->Bounds().center());
         QVERIFY(!m_caption->RollUp());
+        QCOMPARE(rolls, 2);
         QTRY_COMPARE(m_form->height(), 300);
+        QVERIFY(m_form->menuBar()->isVisible() && m_form->statusBar()->isVisible());
         QCOMPARE(m_caption->rollUpButton()->Glyph(), TCaptionGlyphs::picture("RollUpButton"));
 
         m_caption->SetRollUp(true);
         QTRY_COMPARE(m_form->height(), rolled);
         m_form->resize(478, 2 * rolled + 1);
         QTRY_VERIFY(!m_caption->RollUp());
+        QVERIFY(m_form->statusBar()->isVisible());
         QCOMPARE(m_caption->rollUpButton()->Glyph(), TCaptionGlyphs::picture("RollUpButton"));
+    }
+
+    void captionDoubleClickMaximisesAndRestores()
+    {
+        const QPoint title = m_caption->captionRect().center();
+        QTest::mouseDClick(m_form->windowHandle(), Qt::LeftButton, {}, title);
+        QTRY_VERIFY(m_form->isMaximized());
+        QTest::mouseDClick(m_form->windowHandle(), Qt::LeftButton, {}, title);
+        QTRY_VERIFY(!m_form->isMaximized());
+        QCOMPARE(m_form->size(), QSize(478, 300));
+    }
+
+    // A move lasts as long as the button is held: a tap, however quick, leaves the window where it
+    // is, and after the release the pointer moves alone.
+    void captionMovesOnlyWhileTheButtonIsHeld()
+    {
+        const QPoint start = m_form->pos();
+        const QPoint title = m_caption->captionRect().center();
+        QTest::mousePress(m_caption, Qt::LeftButton, {}, title);
+        QTest::mouseRelease(m_caption, Qt::LeftButton, {}, title);
+        QTest::mouseMove(m_caption, title + QPoint(40, 30));
+        QCOMPARE(m_form->pos(), start);
+
+        QTest::mousePress(m_caption, Qt::LeftButton, {}, title);
+        QTest::mouseMove(m_caption, title + QPoint(40, 30));
+        QTRY_COMPARE(m_form->pos(), start + QPoint(40, 30));
+        QTest::mouseRelease(m_caption, Qt::LeftButton, {}, title + QPoint(40, 30));
+        QTest::mouseMove(m_caption, title + QPoint(80, 60));
+        QCOMPARE(m_form->pos(), start + QPoint(40, 30));
     }
 
     void buttonClicksOnlyWhenReleasedOverIt()

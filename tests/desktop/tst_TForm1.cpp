@@ -1,0 +1,131 @@
+// The main window under a real window manager (openbox) and tray host (trayer), worked with the X
+// server's own pointer and keyboard: what the offscreen platform cannot show.
+#include "desktop/Desktop.h"
+#include "gui/WindowSeams.h"
+#include "main/Unit1.h"
+#include "ping/Ping.h"
+#include "widgets/FloatEdit.h"
+#include "widgets/TNCButton.h"
+#include "widgets/TransBtn.h"
+#include "widgets/oxForm.h"
+
+#include <QSystemTrayIcon>
+#include <memory>
+
+class tst_DesktopTForm1 : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void pinKeepsTheKeyboardAndTheMaximisedState();
+    void captionTapMovesNothingAndDoubleClickMaximises();
+    void trayHostGoingAwayShowsTheWindow();
+
+private:
+    QPoint onScreen(const TNCButton *button) const { return m_form->mapToGlobal(button->Bounds().center()); }
+    void clickPin() { Desktop::clickAt(onScreen(m_form->oxForm1->onTopButton())); }
+    bool above() const { return Desktop::hasState(m_form.get(), "_NET_WM_STATE_ABOVE"); }
+
+    std::unique_ptr<WindowSeams> m_seams;
+    std::unique_ptr<TForm1> m_form;
+};
+
+void tst_DesktopTForm1::init()
+{
+    m_seams = std::make_unique<WindowSeams>();
+    try {
+        m_form = std::make_unique<TForm1>();
+    } catch (const TICMPException &e) {
+        QSKIP(qPrintable(QString("no ICMP echo session on this machine: ") + e.what()));
+    }
+    m_form->show();
+    QVERIFY(Desktop::activate(m_form.get()));
+}
+
+void tst_DesktopTForm1::cleanup()
+{
+    m_form.reset();
+    m_seams.reset();
+}
+
+// Each click of the pin leaves the keyboard with Tozelo, although another window was active before
+// it; pinned while maximised the window stays maximised and comes back to its earlier size.
+void tst_DesktopTForm1::pinKeepsTheKeyboardAndTheMaximisedState()
+{
+    QWidget other;
+    other.setWindowTitle("other");
+    other.resize(200, 100);
+    other.show();
+    QVERIFY(Desktop::activate(&other));
+    QVERIFY(Desktop::activate(m_form.get()));
+    m_form->ip03->clear();
+    m_form->ip03->setFocus();
+
+    clickPin();
+    QTRY_VERIFY(above());
+    QCOMPARE(Desktop::activeWindow(), m_form->winId());
+    Desktop::key("7");
+    QTRY_COMPARE(m_form->ip03->Text(), QString("7"));
+    clickPin();
+    QTRY_VERIFY(!above());
+    QCOMPARE(Desktop::activeWindow(), m_form->winId());
+    Desktop::key("8");
+    QTRY_COMPARE(m_form->ip03->Text(), QString("78"));
+
+    const QRect normal = m_form->geometry();
+    m_form->showMaximized();
+    QTRY_VERIFY(Desktop::hasState(m_form.get(), "_NET_WM_STATE_MAXIMIZED_VERT"));
+    QTRY_VERIFY(m_form->isMaximized());
+    QTRY_VERIFY(m_form->width() > normal.width());
+    clickPin();
+    QTRY_VERIFY(above());
+    QVERIFY(Desktop::hasState(m_form.get(), "_NET_WM_STATE_MAXIMIZED_HORZ"));
+    QVERIFY(m_form->isMaximized());
+    m_form->showNormal();
+    QTRY_COMPARE(m_form->geometry().size(), normal.size());
+    QVERIFY(above());
+}
+
+// A press and release without delay moves nothing, whatever the pointer does next; two quick clicks
+// maximise, two more restore.
+void tst_DesktopTForm1::captionTapMovesNothingAndDoubleClickMaximises()
+{
+    ToxForm *caption = m_form->oxForm1;
+    const QRect start = m_form->geometry();
+    const QPoint title = m_form->mapToGlobal(caption->captionRect().center());
+    Desktop::xdotool({"mousemove", QString::number(title.x()), QString::number(title.y()), "mousedown", "1", "mouseup",
+                      "1", "mousemove", QString::number(title.x() + 60), QString::number(title.y() + 50)});
+    // The pin answers only once the window manager has let go of the pointer.
+    clickPin();
+    QTRY_VERIFY(above());
+    QCOMPARE(m_form->geometry(), start);
+
+    Desktop::clickAt(title, 2);
+    QTRY_VERIFY(m_form->isMaximized());
+    QTRY_VERIFY(m_form->width() > start.width());
+    Desktop::clickAt(m_form->mapToGlobal(caption->captionRect().center()), 2);
+    QTRY_VERIFY(!m_form->isMaximized());
+    QTRY_COMPARE(m_form->geometry().size(), start.size());
+}
+
+// Hidden in the tray, the window comes back when the tray host goes away, as nothing else could
+// bring it back.
+void tst_DesktopTForm1::trayHostGoingAwayShowsTheWindow()
+{
+    QProcess trayer;
+    trayer.start("trayer", {"--edge", "top", "--align", "right", "--width", "10", "--height", "24"});
+    QVERIFY2(trayer.waitForStarted(), qPrintable(trayer.errorString()));
+    QTRY_VERIFY(QSystemTrayIcon::isSystemTrayAvailable());
+    QTest::mouseClick(m_form->stry, Qt::LeftButton);
+    QTRY_VERIFY(!m_form->isVisible());
+    QVERIFY(m_form->oxForm1->trayIcon()->isVisible());
+
+    trayer.kill();
+    QVERIFY(trayer.waitForFinished());
+    QTRY_VERIFY(m_form->isVisible());
+    QVERIFY(!m_form->oxForm1->TrayEnabled());
+}
+
+QTEST_MAIN(tst_DesktopTForm1)
+#include "tst_TForm1.moc"

@@ -1,0 +1,31 @@
+// The credits dialog under a real window manager (openbox).
+#include "desktop/Desktop.h"
+#include "dialogs/Unit4.h"
+
+class tst_DesktopTForm4 : public QObject {
+    Q_OBJECT
+private slots:
+    // The window manager is asked for no close, minimise or maximise box; one that draws a close
+    // box all the same gets a working one.
+    void asksForNoWindowButtons()
+    {
+        TForm4 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QStringList hints = Desktop::values(form.winId(), "_MOTIF_WM_HINTS");
+        QCOMPARE(hints.size(), 5);
+        const uint flags = hints[0].toUInt(nullptr, 0);
+        const uint functions = hints[1].toUInt(nullptr, 0);
+        const uint decorations = hints[2].toUInt(nullptr, 0);
+        QVERIFY(flags & 1);               // the functions are given
+        QCOMPARE(functions, 4u);          // move only: no close, minimise, maximise or resize
+        QCOMPARE(decorations & 0x78, 8u); // the title, and no window menu, minimise or maximise box
+
+        QVERIFY(Desktop::activate(&form));
+        Desktop::key("alt+F4");
+        QTRY_VERIFY(!form.isVisible());
+    }
+};
+
+QTEST_MAIN(tst_DesktopTForm4)
+#include "tst_TForm4.moc"
