@@ -11,11 +11,15 @@ int runPingCommand(const CommandLine &args, std::ostream &out)
     if (args.positional().size() != 1)
         throw CommandLine::UsageError("ping needs exactly one HOST");
     const std::string host = args.positional().front();
+    // A usage error is told as one, also where no echo session can be opened.
+    const int size = args.integer("size", 56);
+    const int ttl = args.integer("ttl", 64);
+    const int timeout = args.integer("timeout", 500);
 
     TPing ping;
-    ping.SetSize(args.integer("size", 56));
-    ping.SetTTL(args.integer("ttl", 64));
-    ping.SetTimeout(args.integer("timeout", 500));
+    ping.SetSize(size);
+    ping.SetTTL(ttl);
+    ping.SetTimeout(timeout);
 
     bool answered = false;
     bool finished = false;

@@ -57,6 +57,8 @@ int runRePingCommand(const CommandLine &args, std::ostream &out, std::ostream &e
         throw CommandLine::UsageError("reping needs exactly one FILE");
     const int timeout = positiveOption(args, "timeout", 200);
     const int passes = positiveOption(args, "passes", 1);
+    const int size = args.integer("size", 56);
+    const int ttl = args.integer("ttl", 64);
     const MachineListFile list = MachineListFile::read(QString::fromLocal8Bit(args.positional().front()));
     if (list.isEmpty()) {
         for (const std::string &line : RePingWalk::rpingerrorLines())
@@ -65,8 +67,8 @@ int runRePingCommand(const CommandLine &args, std::ostream &out, std::ostream &e
     }
 
     TPing ping;
-    ping.SetSize(args.integer("size", 56));
-    ping.SetTTL(args.integer("ttl", 64));
+    ping.SetSize(size);
+    ping.SetTTL(ttl);
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     RePingWalk walk(ping, viewOf(list, passes, timer, out, err));

@@ -110,13 +110,19 @@ int runScanCommand(const CommandLine &args, std::ostream &out, std::ostream &err
     ScanPage page;
     fillEdits(page, args.positional()[0], args.positional()[1]);
 
+    // A usage error is told as one, also where no echo session can be opened.
+    const int size = args.integer("size", 56);
+    const int ttl = args.integer("ttl", 64);
+    const int timeout = args.integer("timeout", 500);
+    const int interval = positiveOption(args, "interval", 1000);
+
     TPing ping;
-    ping.SetSize(args.integer("size", 56));
-    ping.SetTTL(args.integer("ttl", 64));
-    ping.SetTimeout(args.integer("timeout", 500));
+    ping.SetSize(size);
+    ping.SetTTL(ttl);
+    ping.SetTimeout(timeout);
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(positiveOption(args, "interval", 1000));
+    timer.setInterval(interval);
 
     MultiPingScan scan(ping, viewOf(page, timer, err));
     QEventLoop loop;
