@@ -1,5 +1,6 @@
 // The machine list file: its bytes, line ends, bounds and the safety of its writes.
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "ping/MachineListFile.h"
 
 #include <QDir>
@@ -171,5 +172,5 @@ void tst_MachineListFile::failedWriteLeavesTheOldFile()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"machines.dat"});
 }
 
-QTEST_GUILESS_MAIN(tst_MachineListFile)
+TOZELO_GUILESS_TEST_MAIN(tst_MachineListFile)
 #include "tst_MachineListFile.moc"
