@@ -1,11 +1,9 @@
 #include "IcmpApi.h"
 
 #include "IcmpPacket.h"
-
-#include <poll.h>
+#include "IcmpSocket.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -18,7 +16,7 @@ namespace IcmpApi {
 
 namespace {
 
-using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC on Linux
+using Clock = EchoSocket::Clock;
 
 // Bounds the reads of one wake-up, so a flood of other programs' packets cannot hold us.
 constexpr int MaxReadsPerWake = 64;
@@ -31,7 +29,7 @@ struct Module {
 const Module g_icmpModule{LibraryName};
 
 struct EchoHandle {
-    IcmpSocket socket;
+    std::unique_ptr<EchoSocket> socket;
     uint16_t nextSequence = 1;
 };
 
@@ -93,11 +91,11 @@ private:
 bool echoesRequest(const IcmpPacket::Decoded &decoded, const Request &request) {
     return decoded.dataSize == request.dataSize &&
            (request.dataSize == 0 ||
-            std::memcmp(request.echo.socket.data() + decoded.dataOffset, request.data, request.dataSize) == 0);
+            std::memcmp(request.echo.socket->data() + decoded.dataOffset, request.data, request.dataSize) == 0);
 }
 
 bool answers(const IcmpPacket::Decoded &decoded, const Request &request) {
-    if (decoded.identifier != request.echo.socket.identifier() || decoded.sequence != request.sequence)
+    if (decoded.identifier != request.echo.socket->identifier() || decoded.sequence != request.sequence)
         return false;
     if (decoded.kind == IcmpPacket::Kind::EchoReply)
         return decoded.source == request.destination && echoesRequest(decoded, request);
@@ -106,14 +104,14 @@ bool answers(const IcmpPacket::Decoded &decoded, const Request &request) {
 
 // Reads what is queued on one of the socket's queues; true with the answer when one is ours.
 bool readQueue(const Request &request, bool errorQueue, Answer &answer) {
-    IcmpSocket &socket = request.echo.socket;
+    EchoSocket &socket = *request.echo.socket;
     IcmpPacket::Decoded decoded;
     for (int i = 0; i < MaxReadsPerWake; ++i) {
         if (!socket.receive(errorQueue, decoded))
             return false;
         if (!answers(decoded, request))
             continue;
-        answer.received = Clock::now();
+        answer.received = socket.now();
         answer.status = decoded.kind == IcmpPacket::Kind::Error ? decoded.status : IP_SUCCESS;
         answer.source = decoded.source;
         answer.ttl = decoded.ttl;
@@ -124,29 +122,27 @@ bool readQueue(const Request &request, bool errorQueue, Answer &answer) {
     return false;
 }
 
-int remainingMs(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+int remainingMs(const EchoSocket &socket, Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - socket.now()).count();
     return int(std::clamp<decltype(left)>(left, 0, INT_MAX));
 }
 
 // Waits for the answer to request until deadline; the status says why when there is none. Every
 // wake-up recomputes the time left, so packets that are not ours never stretch the wait.
 bool awaitAnswer(const Request &request, Clock::time_point deadline, Answer &answer) {
-    for (int waitMs = remainingMs(deadline); waitMs > 0; waitMs = remainingMs(deadline)) {
-        pollfd pfd{request.echo.socket.fd(), POLLIN, 0};
-        const int ready = poll(&pfd, 1, waitMs);
-        if ((ready < 0 && errno != EINTR) || (ready > 0 && (pfd.revents & POLLNVAL) != 0)) {
+    EchoSocket &socket = *request.echo.socket;
+    for (int waitMs = remainingMs(socket, deadline); waitMs > 0; waitMs = remainingMs(socket, deadline)) {
+        const EchoSocket::Wake wake = socket.wait(waitMs);
+        if (wake.failed) {
             answer.status = IP_GENERAL_FAILURE;
             return false;
         }
-        if (ready <= 0)
-            continue;
-        if ((pfd.revents & POLLERR) != 0) {
+        if (wake.error) {
             if (readQueue(request, true, answer))
                 return true;
-            request.echo.socket.clearPendingError();
+            socket.clearPendingError();
         }
-        if ((pfd.revents & POLLIN) != 0 && readQueue(request, false, answer))
+        if (wake.readable && readQueue(request, false, answer))
             return true;
     }
     answer.status = IP_REQ_TIMED_OUT;
@@ -180,13 +176,23 @@ uint32_t fail(uint8_t *reply, uint32_t status) {
     return 0;
 }
 
+std::unique_ptr<EchoSocket> openSocket(bool allowDatagram) {
+    if (const Testing::SocketFactory &factory = Testing::sockets())
+        return factory(allowDatagram);
+    auto socket = std::make_unique<IcmpSocket>();
+    if (!socket->open(allowDatagram))
+        return nullptr;
+    return socket;
+}
+
 HANDLE IcmpCreateFile() {
     if (Testing::faults().failCreateFile) {
         SetLastError(IP_NO_RESOURCES);
         return INVALID_HANDLE_VALUE;
     }
     auto echo = std::make_unique<EchoHandle>();
-    if (!echo->socket.open(!Testing::faults().forbidDatagram)) {
+    echo->socket = openSocket(!Testing::faults().forbidDatagram);
+    if (!echo->socket) {
         SetLastError(IP_GENERAL_FAILURE);
         return INVALID_HANDLE_VALUE;
     }
@@ -206,17 +212,18 @@ uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestDa
     EchoHandle *echo = HandleTable::instance().find(handle);
     if (!echo || (!requestData && requestSize != 0))
         return fail(reply, IP_BAD_REQ);
+    EchoSocket &socket = *echo->socket;
     // Linux refuses to send with a time-to-live of 0; -1 gives the socket the system's default back.
-    if ((options && options->Ttl == 0) || !echo->socket.setTtl(options ? options->Ttl : -1))
+    if ((options && options->Ttl == 0) || !socket.setTtl(options ? options->Ttl : -1))
         return fail(reply, IP_BAD_OPTION);
 
-    echo->socket.discardQueued();
+    socket.discardQueued();
     const Request request{*echo, destination, echo->nextSequence++, static_cast<const uint8_t *>(requestData),
                           requestSize};
     const std::vector<uint8_t> packet =
-        IcmpPacket::buildEchoRequest(echo->socket.identifier(), request.sequence, request.data, request.dataSize);
-    const Clock::time_point sent = Clock::now();
-    if (const int error = echo->socket.send(destination, packet))
+        IcmpPacket::buildEchoRequest(socket.identifier(), request.sequence, request.data, request.dataSize);
+    const Clock::time_point sent = socket.now();
+    if (const int error = socket.send(destination, packet))
         return fail(reply, IcmpSocket::statusOfSendError(error));
 
     Answer answer;
@@ -259,13 +266,18 @@ void SetLastError(uint32_t code) {
 
 SocketKind socketKindOf(HANDLE handle) {
     const EchoHandle *echo = HandleTable::instance().find(handle);
-    return echo ? echo->socket.kind() : SocketKind::Datagram;
+    return echo ? echo->socket->kind() : SocketKind::Datagram;
 }
 
 namespace Testing {
 Faults &faults() {
     static Faults instance;
     return instance;
+}
+
+SocketFactory &sockets() {
+    static SocketFactory factory;
+    return factory;
 }
 } // namespace Testing
 

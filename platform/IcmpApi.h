@@ -1,8 +1,10 @@
 #pragma once
-#include "IcmpSocket.h"
+#include "EchoSocket.h"
 #include "IcmpTypes.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 // The ICMP helper module: the three echo operations and the last-error value, over Linux ICMP
 // sockets. The module is "loaded" by name and its operations are looked up by name, so that
@@ -31,7 +33,7 @@ void FreeLibrary(HMODULE module);
 uint32_t GetLastError();
 void SetLastError(uint32_t code);
 
-using SocketKind = IcmpSocket::Kind;
+using SocketKind = EchoSocket::Kind;
 
 // Which socket an open echo handle uses (for tests and diagnostics).
 SocketKind socketKindOf(HANDLE handle);
@@ -45,6 +47,11 @@ struct Faults {
     bool forbidDatagram = false;        // behave as if unprivileged ICMP sockets were not allowed
 };
 Faults &faults();
+
+// Where echo handles get their sockets from, given what IcmpSocket::open would be given; unset: real
+// ICMP sockets. A handle keeps the socket it got until it is closed.
+using SocketFactory = std::function<std::unique_ptr<EchoSocket>(bool allowDatagram)>;
+SocketFactory &sockets();
 } // namespace Testing
 
 } // namespace IcmpApi

@@ -8,6 +8,7 @@
 #include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -233,6 +234,17 @@ uint32_t IcmpSocket::statusOfSendError(int error)
     case EHOSTUNREACH: return IP_DEST_HOST_UNREACHABLE;
     default: return IP_GENERAL_FAILURE;
     }
+}
+
+EchoSocket::Wake IcmpSocket::wait(int timeoutMs)
+{
+    pollfd pfd{m_fd, POLLIN, 0};
+    const int ready = poll(&pfd, 1, timeoutMs);
+    Wake wake;
+    wake.failed = (ready < 0 && errno != EINTR) || (ready > 0 && (pfd.revents & POLLNVAL) != 0);
+    wake.error = ready > 0 && (pfd.revents & POLLERR) != 0;
+    wake.readable = ready > 0 && (pfd.revents & POLLIN) != 0;
+    return wake;
 }
 
 bool IcmpSocket::receivePacket(int flags, Received &packet)

@@ -1,4 +1,5 @@
 #pragma once
+#include "EchoSocket.h"
 #include "IcmpPacket.h"
 
 #include <cstdint>
@@ -8,12 +9,10 @@
 // the system allows it, else a raw one. Both kinds read back the same way: one packet at a time,
 // decoded by the codec, with what only the socket knows (the peer, the TTL, the error queue of a
 // datagram socket) filled in.
-class IcmpSocket {
+class IcmpSocket final : public EchoSocket {
 public:
-    enum class Kind { Datagram, Raw };
-
     IcmpSocket();
-    ~IcmpSocket();
+    ~IcmpSocket() override;
     IcmpSocket(const IcmpSocket &) = delete;
     IcmpSocket &operator=(const IcmpSocket &) = delete;
 
@@ -22,19 +21,16 @@ public:
     bool open(bool allowDatagram = true);
     void close();
     int fd() const { return m_fd; }
-    Kind kind() const { return m_kind; }
-    // The identifier that echo replies to this socket carry.
-    uint16_t identifier() const { return m_identifier; }
+    Kind kind() const override { return m_kind; }
+    uint16_t identifier() const override { return m_identifier; }
 
-    // -1 gives the socket the system's default back.
-    bool setTtl(int ttl);
+    bool setTtl(int ttl) override;
     // Sets the don't-fragment bit on what this socket sends, whatever the path's MTU.
     bool setDontFragment();
     // Room for many answers at once; beyond the system's limit only where we may lift it.
     void setReceiveBuffer(int bytes);
 
-    // 0 when request went out, else errno.
-    int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0);
+    int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0) override;
 
     struct Outgoing {
         uint32_t destination; // network byte order
@@ -45,15 +41,15 @@ public:
     int sendMany(const Outgoing *requests, size_t count, int flags = 0);
     static uint32_t statusOfSendError(int error);
 
-    // One queued packet, decoded, without waiting; false when that queue is empty. Kind::Other for
-    // what the codec cannot read. The decoded data offset points into data().
-    bool receive(bool errorQueue, IcmpPacket::Decoded &decoded);
-    const uint8_t *data() const { return m_packet.data(); }
+    Wake wait(int timeoutMs) override;
+    // Kind::Other for what the codec cannot read.
+    bool receive(bool errorQueue, IcmpPacket::Decoded &decoded) override;
+    const uint8_t *data() const override { return m_packet.data(); }
 
-    // Reading the pending error clears it; it would otherwise wake poll at once and fail the next send.
-    void clearPendingError();
-    // Answers to requests that were given up on, of no use to the next one.
-    void discardQueued();
+    // A pending error would also fail the next send.
+    void clearPendingError() override;
+    void discardQueued() override;
+    Clock::time_point now() const override { return Clock::now(); }
 
 private:
     struct Received;

@@ -1,5 +1,6 @@
 // The main window under a real window manager (openbox) and tray host (trayer), worked with the X
 // server's own pointer and keyboard: what the offscreen platform cannot show.
+#include "TestMain.h"
 #include "desktop/Desktop.h"
 #include "gui/WindowSeams.h"
 #include "main/Unit1.h"
@@ -127,5 +128,5 @@ void tst_DesktopTForm1::trayHostGoingAwayShowsTheWindow()
     QVERIFY(!m_form->oxForm1->TrayEnabled());
 }
 
-QTEST_MAIN(tst_DesktopTForm1)
+TOZELO_TEST_MAIN(tst_DesktopTForm1)
 #include "tst_TForm1.moc"

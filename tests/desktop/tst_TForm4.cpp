@@ -1,4 +1,5 @@
 // The credits dialog under a real window manager (openbox).
+#include "TestMain.h"
 #include "desktop/Desktop.h"
 #include "dialogs/Unit4.h"
 
@@ -27,5 +28,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(tst_DesktopTForm4)
+TOZELO_TEST_MAIN(tst_DesktopTForm4)
 #include "tst_TForm4.moc"

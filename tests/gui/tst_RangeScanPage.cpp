@@ -1,6 +1,7 @@
-// The range scan page as a user drives it, over loopback (every 127.x address answers): the buttons
-// through the states of the scan, the key-release copies, the checks before a ping, and the log.
-#include "EchoSession.h"
+// The range scan page as a user drives it, over the scripted network (every 127.x address answers): the
+// buttons through the states of the scan, the key-release copies, the checks before a ping, and the log.
+#include "FakeNetwork.h"
+#include "TestMain.h"
 #include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
@@ -17,7 +18,6 @@
 class tst_RangeScanPage : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -38,14 +38,10 @@ private:
     QString state() const;
     QStringList found() const { return m_form->ips->list().lines(); }
 
+    FakeNetwork m_network;
     std::unique_ptr<WindowSeams> m_seams;
     std::unique_ptr<TForm1> m_form;
 };
-
-void tst_RangeScanPage::initTestCase()
-{
-    skipWithoutEchoSession();
-}
 
 void tst_RangeScanPage::init()
 {
@@ -303,5 +299,5 @@ void tst_RangeScanPage::haltShowsItsOwnDisabledPicture()
     QVERIFY(!glyphShown(disabledCell));
 }
 
-QTEST_MAIN(tst_RangeScanPage)
+TOZELO_TEST_MAIN(tst_RangeScanPage)
 #include "tst_RangeScanPage.moc"

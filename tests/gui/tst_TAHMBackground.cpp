@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/AHMGradient.h"
 #include "widgets/AHMTBackground.h"
 #include "widgets/AHMTexture.h"
@@ -84,5 +85,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTAHMBackground)
+TOZELO_TEST_MAIN(TestTAHMBackground)
 #include "tst_TAHMBackground.moc"

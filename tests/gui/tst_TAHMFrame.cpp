@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/AHMClasses.h"
 
 #include <QPainter>
@@ -135,5 +136,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTAHMFrame)
+TOZELO_TEST_MAIN(TestTAHMFrame)
 #include "tst_TAHMFrame.moc"

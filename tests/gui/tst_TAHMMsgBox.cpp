@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/AHMTMessages.h"
 
 #include <QAbstractButton>
@@ -196,5 +197,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTAHMMsgBox)
+TOZELO_TEST_MAIN(TestTAHMMsgBox)
 #include "tst_TAHMMsgBox.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/AHMClasses.h"
 #include "widgets/AHMTBackground.h"
 #include "widgets/AHMTSplashScreen.h"
@@ -197,5 +198,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTAHMSplashScreen)
+TOZELO_TEST_MAIN(TestTAHMSplashScreen)
 #include "tst_TAHMSplashScreen.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/DFBevel.h"
 #include "widgets/DFCtrls.h"
@@ -176,5 +177,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTBCBitmap)
+TOZELO_TEST_MAIN(TestTBCBitmap)
 #include "tst_TBCBitmap.moc"

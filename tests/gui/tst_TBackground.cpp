@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/Backgnd.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/Gradient.h"
@@ -111,5 +112,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTBackground)
+TOZELO_TEST_MAIN(TestTBackground)
 #include "tst_TBackground.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>
@@ -138,5 +139,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTFloatEdit)
+TOZELO_TEST_MAIN(TestTFloatEdit)
 #include "tst_TFloatEdit.moc"

@@ -1,7 +1,8 @@
 // The multi ping properties dialog against the main window it writes to: every field applied at
 // every keystroke and arrow step, the status texts as typed, restore, presets, and the fast-timer
 // command on the range scan page, which reaches the scan through this dialog.
-#include "EchoSession.h"
+#include "FakeNetwork.h"
+#include "TestMain.h"
 #include "dialogs/Unit2.h"
 #include "gui/PropertyFields.h"
 #include "main/Forms.h"
@@ -24,6 +25,7 @@ private slots:
     void fastTimerOnTheRangeScanPage();
 
 private:
+    FakeNetwork m_network;
     std::unique_ptr<WindowSeams> m_seams;
     std::unique_ptr<TForm1> m_form;
     TForm2 *m_dialog = nullptr;
@@ -32,7 +34,6 @@ private:
 void tst_TForm2::initTestCase()
 {
     TFloatEdit::setDecimalSeparator('.');
-    skipWithoutEchoSession();
 }
 
 void tst_TForm2::init()
@@ -149,5 +150,5 @@ void tst_TForm2::fastTimerOnTheRangeScanPage()
     QCOMPARE(m_form->statusPanel(4), QString("Timer: 0"));
 }
 
-QTEST_MAIN(tst_TForm2)
+TOZELO_TEST_MAIN(tst_TForm2)
 #include "tst_TForm2.moc"

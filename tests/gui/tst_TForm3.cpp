@@ -1,7 +1,8 @@
 // The single ping properties and retry dialog against the main window: creation from Ping1, every
 // field applied as typed and stepped, restore, presets, the retry over loopback with its stop and
 // closing rules, and the retry-single-ping and fast-timer commands on the single ping page.
-#include "EchoSession.h"
+#include "FakeNetwork.h"
+#include "TestMain.h"
 #include "dialogs/Unit3.h"
 #include "gui/PropertyFields.h"
 #include "main/Forms.h"
@@ -33,6 +34,7 @@ private slots:
     void fastTimerOnTheSinglePingPage();
 
 private:
+    FakeNetwork m_network;
     std::unique_ptr<WindowSeams> m_seams;
     std::unique_ptr<TForm1> m_form;
     TForm3 *m_dialog = nullptr;
@@ -41,7 +43,6 @@ private:
 void tst_TForm3::initTestCase()
 {
     TFloatEdit::setDecimalSeparator('.');
-    skipWithoutEchoSession();
 }
 
 void tst_TForm3::init()
@@ -222,5 +223,5 @@ void tst_TForm3::fastTimerOnTheSinglePingPage()
     QCOMPARE(m_dialog->spinto->Text(), QString("300"));
 }
 
-QTEST_MAIN(tst_TForm3)
+TOZELO_TEST_MAIN(tst_TForm3)
 #include "tst_TForm3.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "dialogs/Unit4.h"
 #include "widgets/AHMTHolders.h"
 #include "widgets/ToxBackground.h"
@@ -91,5 +92,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTForm4)
+TOZELO_TEST_MAIN(TestTForm4)
 #include "tst_TForm4.moc"

@@ -1,7 +1,8 @@
-// The re-ping dialog and the retry-multi-ping command over loopback (every 127.x address answers):
-// its fields, the blocked scan page, the walk's log, progress and panels, what reaches the main
+// The re-ping dialog and the retry-multi-ping command over the scripted network (every 127.x address
+// answers): its fields, the blocked scan page, the walk's log, progress and panels, what reaches the main
 // window's list, Escape, and the log's bound. Silent hosts and hidden walks: net/tst_GuiRePing.
-#include "EchoSession.h"
+#include "FakeNetwork.h"
+#include "TestMain.h"
 #include "TextMatch.h"
 #include "dialogs/Unit5.h"
 #include "gui/PropertyFields.h"
@@ -42,6 +43,7 @@ private:
     void retryCommand(const std::function<void()> &whileOpen);
     QString caption(const QString &address) const { return m_form->ListView1->itemOf(address)->text(); }
 
+    FakeNetwork m_network;
     std::unique_ptr<WindowSeams> m_seams;
     std::unique_ptr<TForm1> m_form;
     TForm5 *m_dialog = nullptr;
@@ -50,7 +52,6 @@ private:
 void tst_TForm5::initTestCase()
 {
     TFloatEdit::setDecimalSeparator('.');
-    skipWithoutEchoSession();
 }
 
 void tst_TForm5::init()
@@ -227,5 +228,5 @@ void tst_TForm5::logKeepsItsLastLines()
     QVERIFY2(matches("127\\.0\\.0\\.1\\(\\d+mSeg\\)", first), qPrintable(first));
 }
 
-QTEST_MAIN(tst_TForm5)
+TOZELO_TEST_MAIN(tst_TForm5)
 #include "tst_TForm5.moc"

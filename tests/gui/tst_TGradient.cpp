@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/BandGradient.h"
 #include "widgets/Gradient.h"
 
@@ -151,5 +152,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTGradient)
+TOZELO_TEST_MAIN(TestTGradient)
 #include "tst_TGradient.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/ProgBarEx.h"
 
 #include <QtTest>
@@ -128,5 +129,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTProgressBarEx)
+TOZELO_TEST_MAIN(TestTProgressBarEx)
 #include "tst_TProgressBarEx.moc"

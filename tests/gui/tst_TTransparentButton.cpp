@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/TransBtn.h"
 
 #include <QPainter>
@@ -301,5 +302,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTTransparentButton)
+TOZELO_TEST_MAIN(TestTTransparentButton)
 #include "tst_TTransparentButton.moc"

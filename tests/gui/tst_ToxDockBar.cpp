@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/BandGradient.h"
 #include "widgets/TDockForm.h"
 #include "widgets/TDockTracker.h"
@@ -493,5 +494,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestToxDockBar)
+TOZELO_TEST_MAIN(TestToxDockBar)
 #include "tst_ToxDockBar.moc"

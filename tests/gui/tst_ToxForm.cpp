@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/CaptionGlyphs.h"
 #include "widgets/TNCButton.h"
 #include "widgets/TNCCustomButton.h"
@@ -403,5 +404,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestToxForm)
+TOZELO_TEST_MAIN(TestToxForm)
 #include "tst_ToxForm.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/BandGradient.h"
 #include "widgets/ToxBackground.h"
 #include "widgets/oxBtns.h"
@@ -379,5 +380,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestToxGraphicButton)
+TOZELO_TEST_MAIN(TestToxGraphicButton)
 #include "tst_ToxGraphicButton.moc"

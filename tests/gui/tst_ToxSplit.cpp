@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "widgets/ToxScrollPane.h"
 #include "widgets/oxSplits.h"
 
@@ -201,5 +202,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestToxSplit)
+TOZELO_TEST_MAIN(TestToxSplit)
 #include "tst_ToxSplit.moc"

@@ -1,4 +1,5 @@
 #pragma once
+#include "TestMain.h"
 #include "testbed/TestbedGuard.h"
 
 #include <QCoreApplication>
@@ -12,9 +13,9 @@ template <typename Test, typename Application = QCoreApplication> int runInTestb
     const std::string reason = TestbedGuard::whyOutside();
     if (!reason.empty()) {
         std::printf("skipped: %s\n", reason.c_str());
-        return 77;
+        return TestMain::SkippedExitCode;
     }
     Application app(argc, argv);
     Test test;
-    return QTest::qExec(&test, argc, argv);
+    return TestMain::run(test, argc, argv);
 }

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "testbed/TestbedGuard.h"
 #include "testbed/TestbedNamespaces.h"
 
@@ -362,7 +363,7 @@ int main(int argc, char **argv)
         return 77;
     }
     TestPrivileges test;
-    const int status = QTest::qExec(&test, argc, argv);
+    const int status = TestMain::run(test, argc, argv);
     g_copies.reset();
     return status;
 }

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "platform/AsyncLookup.h"
 #include "platform/IcmpTypes.h"
 
@@ -127,5 +128,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAsyncLookup)
+TOZELO_GUILESS_TEST_MAIN(TestAsyncLookup)
 #include "tst_AsyncLookup.moc"

@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "platform/IcmpPacket.h"
 #include "platform/IcmpTypes.h"
 
@@ -204,5 +205,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestIcmpPacket)
+TOZELO_GUILESS_TEST_MAIN(TestIcmpPacket)
 #include "tst_IcmpPacket.moc"

@@ -1,6 +1,7 @@
 // The machine list file: its bytes, line ends, bounds, what it refuses to load and the safety of
 // its writes.
 #include "TestFiles.h"
+#include "TestMain.h"
 #include "ping/MachineListFile.h"
 
 #include <QDir>
@@ -343,5 +344,5 @@ void tst_MachineListFile::failedWriteLeavesTheOldFile()
     QCOMPARE(report[2], files);
 }
 
-QTEST_GUILESS_MAIN(tst_MachineListFile)
+TOZELO_GUILESS_TEST_MAIN(tst_MachineListFile)
 #include "tst_MachineListFile.moc"

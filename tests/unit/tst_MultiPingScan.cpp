@@ -1,5 +1,6 @@
-#include "EchoSession.h"
+#include "FakeNetwork.h"
 #include "HostRange.h"
+#include "TestMain.h"
 #include "ping/MultiPingScan.h"
 
 #include <QtTest>
@@ -73,9 +74,9 @@ class TestMultiPingScan : public QObject {
         bool idle() const { return !timer && enabled.at(Button::MipPinG) && !enabled.at(Button::mipHalt); }
     };
 
-private slots:
-    void initTestCase() { skipWithoutEchoSession(); }
+    FakeNetwork m_network;
 
+private slots:
     void wholeRange_data()
     {
         QTest::addColumn<QString>("start");
@@ -185,5 +186,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestMultiPingScan)
+TOZELO_GUILESS_TEST_MAIN(TestMultiPingScan)
 #include "tst_MultiPingScan.moc"

@@ -1,4 +1,5 @@
-#include "EchoSession.h"
+#include "FakeNetwork.h"
+#include "TestMain.h"
 #include "ping/RePingWalk.h"
 #include "platform/Sockets.h"
 
@@ -70,9 +71,9 @@ class TestRePingWalk : public QObject {
         return QRegularExpression("^" + QRegularExpression::escape(address) + "\\(\\d+mSeg\\)$").match(line).hasMatch();
     }
 
-private slots:
-    void initTestCase() { skipWithoutEchoSession(); }
+    FakeNetwork m_network;
 
+private slots:
     void cleanup() { Sockets::Testing::faults() = Sockets::Testing::Faults(); }
 
     // An empty line is refused by the resolver without asking any name server.
@@ -207,5 +208,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRePingWalk)
+TOZELO_GUILESS_TEST_MAIN(TestRePingWalk)
 #include "tst_RePingWalk.moc"

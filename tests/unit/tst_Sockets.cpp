@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
 #include "platform/Sockets.h"
@@ -62,5 +63,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSockets)
+TOZELO_GUILESS_TEST_MAIN(TestSockets)
 #include "tst_Sockets.moc"

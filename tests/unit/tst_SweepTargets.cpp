@@ -1,4 +1,5 @@
 // The targets of a sweep: the three forms, merging, the bound on their size and what is refused.
+#include "TestMain.h"
 #include "ping/SweepTargets.h"
 
 #include <QtTest>
@@ -173,5 +174,5 @@ void tst_SweepTargets::badInput()
     QCOMPARE(targets.count(), 4ull);
 }
 
-QTEST_APPLESS_MAIN(tst_SweepTargets)
+TOZELO_GUILESS_TEST_MAIN(tst_SweepTargets)
 #include "tst_SweepTargets.moc"

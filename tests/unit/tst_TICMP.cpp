@@ -1,26 +1,26 @@
+#include "FakeNetwork.h"
+#include "TestMain.h"
 #include "ping/icmp.h"
 #include "platform/IcmpApi.h"
 #include "platform/Sockets.h"
 
 #include <QtTest>
+#include <algorithm>
+#include <memory>
 
-// The echo session on its own: set-up and tear-down, payload, resolution of dotted addresses and
-// the error texts. Requests go to loopback only.
+// The echo session on its own, over the scripted network: set-up and tear-down, payload,
+// resolution of dotted addresses, the requests it sends and how each way of failing reads.
 class TestTICMP : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<FakeNetwork> m_network;
+
 private slots:
-    void initTestCase()
-    {
-        try {
-            TICMP probe;
-        } catch (const TICMPException &e) {
-            QSKIP("no ICMP socket can be opened here (needs ping_group_range or CAP_NET_RAW)");
-        }
-    }
+    void init() { m_network = std::make_unique<FakeNetwork>(); }
 
     void cleanup()
     {
+        m_network.reset();
         IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
         Sockets::Testing::faults() = Sockets::Testing::Faults();
     }
@@ -163,6 +163,7 @@ private slots:
         QCOMPARE(session.SendPing(), 0);
         QCOMPARE(session.LastError(), status);
         QCOMPARE(replies, QList<int>{0});
+        QVERIFY(m_network->requests().empty());
     }
 
     // Only the low byte of the TTL is sent: 256 would be 0, which Linux cannot send; 300 is 44.
@@ -170,17 +171,19 @@ private slots:
     {
         TICMP session;
         session.SetAddress("127.0.0.1");
-        session.SetTimeout(1000);
         session.SetTTL(256);
         QCOMPARE(session.SendPing(), 0);
         QCOMPARE(session.ErrorText(), std::string("Bad option"));
+        QVERIFY(m_network->requests().empty());
         session.SetTTL(300);
         QCOMPARE(session.SendPing(), 1);
         QCOMPARE(session.LastError(), 0);
+        QCOMPARE(m_network->requests().back().ttl, 44);
     }
 
-    void echoOnLoopback()
+    void echo()
     {
+        m_network->setHost("198.18.0.1", FakeNetwork::answering(12));
         TICMP session;
         QStringList events;
         session.OnEchoRequest = [&](QObject *sender) {
@@ -191,20 +194,77 @@ private slots:
             QCOMPARE(sender, &session);
             events << QString("reply %1").arg(replies);
         };
-        session.SetAddress("127.0.0.1");
-        session.SetTimeout(1000);
+        session.SetAddress("198.18.0.1");
         for (int size : {0, 1, 56, 1500, 65500}) {
             session.SetSize(size);
             QCOMPARE(session.SendPing(), 1);
+            QCOMPARE(m_network->requests().back().payload, TICMP::payloadOf(size));
             QCOMPARE(int(session.LastReply().DataSize), size);
             QCOMPARE(session.LastReply().Status, 0u);
-            QCOMPARE(session.LastReply().Address, Sockets::inet_addr("127.0.0.1"));
+            QCOMPARE(session.LastReply().RoundTripTime, 12u);
+            QCOMPARE(session.LastReply().Address, Sockets::inet_addr("198.18.0.1"));
         }
         QCOMPARE(events.size(), 10);
         QCOMPARE(events.first(), QString("request"));
         QCOMPARE(events.last(), QString("reply 1"));
     }
+
+    // The session waits as long as its time-out says, and not at all for a negative one.
+    void timeOut()
+    {
+        m_network->setHost("198.18.0.2", FakeNetwork::silent());
+        TICMP session;
+        session.SetAddress("198.18.0.2");
+        for (int timeout : {700, 0, -5}) {
+            session.SetTimeout(timeout);
+            const int before = m_network->elapsedMs();
+            QCOMPARE(session.SendPing(), 0);
+            QCOMPARE(session.ErrorText(), std::string("Request timed out"));
+            QCOMPARE(m_network->elapsedMs() - before, std::max(timeout, 0));
+        }
+    }
+
+    void icmpErrors_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("net unreachable") << 3 << 0 << "Destination network unreachable";
+        QTest::newRow("host unreachable") << 3 << 1 << "Destination host unreachable";
+        QTest::newRow("protocol unreachable") << 3 << 2 << "Destination protocol unreachable";
+        QTest::newRow("port unreachable") << 3 << 3 << "Destination port unreachable";
+        QTest::newRow("fragmentation needed") << 3 << 4 << "Packet too big";
+        QTest::newRow("source route failed") << 3 << 5 << "Bad route";
+        QTest::newRow("net unknown") << 3 << 6 << "Destination network unreachable";
+        QTest::newRow("host unknown") << 3 << 7 << "Destination host unreachable";
+        QTest::newRow("net prohibited") << 3 << 9 << "Destination host unreachable";
+        QTest::newRow("net for its service") << 3 << 11 << "Destination network unreachable";
+        QTest::newRow("host for its service") << 3 << 12 << "Destination host unreachable";
+        QTest::newRow("prohibited by filter") << 3 << 13 << "Destination host unreachable";
+        QTest::newRow("source quench") << 4 << 0 << "Source quench";
+        QTest::newRow("ttl expired in transit") << 11 << 0 << "TTL expired in transit";
+        QTest::newRow("ttl expired in reassembly") << 11 << 1 << "TTL expired in reassembly";
+        QTest::newRow("parameter problem") << 12 << 0 << "Parameter problem";
+        QTest::newRow("redirect: no answer") << 5 << 1 << "Request timed out";
+    }
+
+    // An ICMP error quoting the request ends it with its own text, from the router that sent it.
+    void icmpErrors()
+    {
+        QFETCH(int, type);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        m_network->setHost("198.18.0.3", FakeNetwork::failing(3, uint8_t(type), uint8_t(code), "198.18.0.254"));
+        TICMP session;
+        session.SetAddress("198.18.0.3");
+        session.SetTimeout(1000);
+        QCOMPARE(session.SendPing(), 0);
+        QCOMPARE(QString::fromStdString(session.ErrorText()), text);
+        QCOMPARE(session.LastReply().Status, uint32_t(session.LastError()));
+        if (session.LastError() != int(IP_REQ_TIMED_OUT))
+            QCOMPARE(session.LastReply().Address, Sockets::inet_addr("198.18.0.254"));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestTICMP)
+TOZELO_GUILESS_TEST_MAIN(TestTICMP)
 #include "tst_TICMP.moc"

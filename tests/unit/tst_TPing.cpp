@@ -1,4 +1,5 @@
-#include "EchoSession.h"
+#include "FakeNetwork.h"
+#include "TestMain.h"
 #include "ping/Ping.h"
 #include "platform/Sockets.h"
 
@@ -22,9 +23,9 @@ class TestTPing : public QObject {
         }
     };
 
-private slots:
-    void initTestCase() { skipWithoutEchoSession(); }
+    FakeNetwork m_network;
 
+private slots:
     void cleanup() { Sockets::Testing::faults() = Sockets::Testing::Faults(); }
 
     void dottedAddressReportsBeforeReturning()
@@ -152,5 +153,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTPing)
+TOZELO_GUILESS_TEST_MAIN(TestTPing)
 #include "tst_TPing.moc"

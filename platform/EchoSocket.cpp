@@ -1,0 +1,3 @@
+#include "EchoSocket.h"
+
+EchoSocket::~EchoSocket() = default;
