@@ -1,7 +1,7 @@
 // `tozelo-cli sweep` against `fping -a -g`, side by side in the bench's testbed. The router drops
-// 10.78.0.0/15 but for 75 hosts it sends to the delay namespace, where a responder of this bench
+// the two blocks but for 75 hosts it sends to the delay namespace, where a responder of this bench
 // answers each after as many milliseconds as its last octet (1 to 40, as the testbed's own):
-//   a /24 (10.79.0.0/24) with 25 answering hosts, a /16 (10.78.0.0/16) with 50;
+//   a /24 (198.18.64.0/24) with 25 answering hosts, a /16 (198.19.0.0/16) with 50;
 //   both tools with the same time-out and no retry, each at its fastest setting that stays exact
 //   (tozelo-cli's highest --rate, fping's shortest -i) over three runs, timed by their median.
 // Each run is timed from outside, with its CPU time and peak memory from the kernel.
@@ -33,10 +33,9 @@ constexpr int TimeoutMs = 100;
 constexpr int MaxDelayMs = 40;
 constexpr int Runs = 3;
 constexpr int RunLimitSeconds = 120;
-const QString Network = "10.78.0.0/15";
-const QString Wide = "10.78.0.0/16";
-const QString Narrow = "10.79.0.0/24";
-const QString Silent = "10.80.0.0/14";
+const QString Wide = "198.19.0.0/16";
+const QString Narrow = "198.18.64.0/24";
+const QString Silent = "240.0.0.0/14";
 
 struct Measured {
     bool ran = false;
@@ -153,11 +152,19 @@ QStringList answeringHosts(const QString &prefix, bool wide, int count)
 
 QStringList routeCommands(const QString &action, const QStringList &hosts)
 {
-    QStringList commands{QString("route %1 blackhole %2").arg(action, Network),
+    QStringList commands{QString("route %1 blackhole %2").arg(action, Wide),
+                         QString("route %1 blackhole %2").arg(action, Narrow),
                          QString("route %1 blackhole %2").arg(action, Silent)};
     for (const QString &host : hosts)
-        commands << QString("route %1 %2/32 via 10.77.3.1").arg(action, host);
+        commands << QString("route %1 %2/32 via 198.18.3.1").arg(action, host);
     return commands;
+}
+
+// The delay namespace takes the blocks' hosts as its own.
+QStringList localRoutes(const QString &action)
+{
+    return {QString("route %1 local %2 dev lo").arg(action, Wide),
+            QString("route %1 local %2 dev lo").arg(action, Narrow)};
 }
 
 class Testbed {
@@ -167,15 +174,14 @@ public:
 
     QString setUp()
     {
-        if (!ipBatch("r", routeCommands("add", m_hosts)) ||
-            !ipBatch("d", {QString("route add local %1 dev lo").arg(Network)}))
+        if (!ipBatch("r", routeCommands("add", m_hosts)) || !ipBatch("d", localRoutes("add")))
             return "cannot add the bench's routes";
         const QString ready = QDir::temp().filePath(QString("bench_sweep.%1.ready").arg(getpid()));
         QFile::remove(ready);
         const QString responder = QCoreApplication::applicationDirPath() + "/../tests/echo_responder";
         // The responder leaves when this end of its standard input closes, however the bench ends.
         m_responder.start(tool("ip"), {"netns", "exec", namespaceOf("d"), responder, "--lifeline", "--ready", ready,
-                                       "--lifetime", "900", "--network", Network});
+                                       "--lifetime", "900", "--network", Wide, "--network", Narrow});
         bool started = m_responder.waitForStarted(5000);
         for (int tries = 0; started && tries < 50 && !QFile::exists(ready); ++tries)
             started = !m_responder.waitForFinished(100);
@@ -191,7 +197,7 @@ private:
             if (!m_responder.waitForFinished(5000))
                 m_responder.kill();
         }
-        ipBatch("d", {QString("route del local %1 dev lo").arg(Network)});
+        ipBatch("d", localRoutes("del"));
         ipBatch("r", routeCommands("del", m_hosts));
     }
 
@@ -325,8 +331,8 @@ int runBench()
         std::printf("  skipped: needs fping and ip\n");
         return 0;
     }
-    const QStringList wide = answeringHosts("10.78", true, 50);
-    const QStringList narrow = answeringHosts("10.79.0", false, 25);
+    const QStringList wide = answeringHosts("198.19", true, 50);
+    const QStringList narrow = answeringHosts("198.18.64", false, 25);
     Testbed testbed(wide + narrow);
     const QString failure = testbed.setUp();
     if (!failure.isEmpty()) {

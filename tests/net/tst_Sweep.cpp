@@ -19,11 +19,11 @@
 // The sweep against the testbed. The host namespace answers for whole blocks (local routes); on the
 // way the router drops or rejects chosen parts of them, through an nft table of this test's own, so
 // that the fate of every address is known:
-//   10.77.8.0/24   silent .0-.63 and .200, rejecting .100-.119 and .255, the rest answers;
-//   10.77.16.0/20  silent 10.77.16.0/22 and 10.77.24.0/23, rejecting 10.77.20.0/24 and
-//                  10.77.31.128/25, the rest answers;
-//   10.78.0.0/15   131,072 addresses, silent but for a few scattered ones (the sequence wrap); the
-//                  router looks for 10.78.1.0/26 on a link where they are not, and sends host
+//   198.18.8.0/24   silent .0-.63 and .200, rejecting .100-.119 and .255, the rest answers;
+//   198.18.16.0/20  silent 198.18.16.0/22 and 198.18.24.0/23, rejecting 198.18.20.0/24 and
+//                  198.18.31.128/25, the rest answers;
+//   198.19.0.0/16  65,536 addresses, silent but for a few scattered ones (the sequence wrap); the
+//                  router looks for 198.19.1.0/26 on a link where they are not, and sends host
 //                  unreachable for each request when it gives up, 1.74 s later: by then the request
 //                  has timed out and its sequence number has come back into use for another address.
 class TestSweep : public QObject {
@@ -40,13 +40,12 @@ class TestSweep : public QObject {
         QStringList rejecting;
     };
 
-    const Fate m_small{"10.77.8.0/24", {"10.77.8.0/26", "10.77.8.200"}, {"10.77.8.100-10.77.8.119", "10.77.8.255"}};
-    const Fate m_large{"10.77.16.0/20", {"10.77.16.0/22", "10.77.24.0/23"}, {"10.77.20.0/24", "10.77.31.128/25"}};
-    const QStringList m_wrapAnswering{"10.78.0.1",    "10.78.0.200-10.78.0.209", "10.78.255.255",
-                                      "10.79.0.0",    "10.79.128.0/27",          "10.79.200.17",
-                                      "10.79.255.254"};
-    const QString m_unresolved = "10.78.1.0/26";
-    const QString m_router = "10.77.1.254";
+    const Fate m_small{"198.18.8.0/24", {"198.18.8.0/26", "198.18.8.200"}, {"198.18.8.100-198.18.8.119", "198.18.8.255"}};
+    const Fate m_large{"198.18.16.0/20", {"198.18.16.0/22", "198.18.24.0/23"}, {"198.18.20.0/24", "198.18.31.128/25"}};
+    const QStringList m_wrapAnswering{"198.19.0.1",     "198.19.0.200-198.19.0.209", "198.19.63.255",
+                                      "198.19.128.0/27", "198.19.200.17",             "198.19.255.254"};
+    const QString m_unresolved = "198.19.1.0/26";
+    const QString m_router = "198.18.1.254";
     QTemporaryDir m_dir;
     QMap<QString, QByteArray> m_routerSettings;
 
@@ -68,9 +67,9 @@ class TestSweep : public QObject {
     bool routes(const QString &action) const
     {
         bool ok = TestbedNamespaces::route("r", action, {m_unresolved, "dev", "to-d"});
-        for (const char *block : {"10.77.8.0/24", "10.77.16.0/20", "10.78.0.0/15"}) {
+        for (const char *block : {"198.18.8.0/24", "198.18.16.0/20", "198.19.0.0/16"}) {
             ok = TestbedNamespaces::route("h", action, {"local", block, "dev", "lo"}) && ok;
-            ok = TestbedNamespaces::route("r", action, {block, "via", "10.77.2.1"}) && ok;
+            ok = TestbedNamespaces::route("r", action, {block, "via", "198.18.2.1"}) && ok;
         }
         return ok;
     }
@@ -96,7 +95,7 @@ class TestSweep : public QObject {
                        "        type filter hook forward priority -10; policy accept;\n"
                        "        ip daddr @silent drop\n"
                        "        ip daddr @rejecting reject with icmp type host-unreachable\n"
-                       "        ip daddr 10.78.0.0/15 ip daddr != @wrapPassing drop\n"
+                       "        ip daddr 198.19.0.0/16 ip daddr != @wrapPassing drop\n"
                        "    }\n"
                        "}\n")
             .arg(elements(m_small.silent + m_large.silent), elements(m_small.rejecting + m_large.rejecting),
@@ -235,7 +234,7 @@ private slots:
 
     // More than 65,536 requests: every sequence number comes back into use, and a retry pass asks the
     // silent ones again, without an answer going to the wrong address or getting lost. The late errors
-    // about 10.78.1.0/26 name sequence numbers that other requests hold when they come.
+    // about 198.19.1.0/26 name sequence numbers that other requests hold when they come.
     void sequenceWrap()
     {
         SweepTargets targets;
@@ -243,7 +242,7 @@ private slots:
         settings.rate = 40000;
         settings.timeoutMs = 200;
         settings.retries = 1;
-        Sweep sweep = sweepOf({"10.78.0.0/15"}, settings, targets);
+        Sweep sweep = sweepOf({"198.19.0.0/16"}, settings, targets);
         sweep.run();
         const QStringList truth = addressesOf(targetsOf(m_wrapAnswering));
         QCOMPARE(foundBy(sweep).answering, truth);
@@ -258,9 +257,9 @@ private slots:
         SweepTargets targets;
         Sweep::Settings settings;
         settings.timeoutMs = 35;
-        Sweep sweep = sweepOf({"10.77.3.40", "10.77.3.1", "10.77.3.5"}, settings, targets);
+        Sweep sweep = sweepOf({"198.18.3.40", "198.18.3.1", "198.18.3.5"}, settings, targets);
         sweep.run();
-        QCOMPARE(foundBy(sweep).answering, (QStringList{"10.77.3.1", "10.77.3.5"}));
+        QCOMPARE(foundBy(sweep).answering, (QStringList{"198.18.3.1", "198.18.3.5"}));
         for (const Sweep::Answer &answer : sweep.answers())
             QVERIFY2(answer.rttMs >= (answer.address & 0xFF) && answer.rttMs <= settings.timeoutMs,
                      qPrintable(dotted(answer.address) + " " + QString::number(answer.rttMs)));
@@ -270,8 +269,8 @@ private slots:
     {
         QTest::addColumn<QString>("block");
         QTest::addColumn<int>("rate");
-        QTest::newRow("1,000 a second") << "10.78.64.0/21" << 1000;
-        QTest::newRow("20,000 a second") << "10.78.64.0/18" << 20000;
+        QTest::newRow("1,000 a second") << "198.19.64.0/21" << 1000;
+        QTest::newRow("20,000 a second") << "198.19.64.0/18" << 20000;
     }
 
     // Silent addresses, so the sweep lasts as long as its sending and one time-out.
@@ -321,7 +320,7 @@ private slots:
                 errors << line;
         }
         QCOMPARE(replies, truth.answering);
-        QCOMPARE(errors.first(), "10.77.8.100 Destination host unreachable from " + m_router);
+        QCOMPARE(errors.first(), "198.18.8.100 Destination host unreachable from " + m_router);
         QCOMPARE(errors.size(), truth.rejecting.size());
 
         run = CliRun::of({"sweep", m_small.block, "--timeout", "300", "--format", "csv"});
@@ -329,20 +328,20 @@ private slots:
         const QStringList rows = run.out;
         QCOMPARE(rows.first(), "address,rtt_ms,error,error_from");
         QCOMPARE(rows.size(), 1 + truth.answering.size() + truth.rejecting.size());
-        QVERIFY2(QRegularExpression("^10\\.77\\.8\\.64,\\d+\\.\\d{3},,$").match(rows[1]).hasMatch(),
+        QVERIFY2(QRegularExpression("^198\\.18\\.8\\.64,\\d+\\.\\d{3},,$").match(rows[1]).hasMatch(),
                  qPrintable(rows[1]));
-        QVERIFY(rows.contains("10.77.8.255,,Destination host unreachable," + m_router));
+        QVERIFY(rows.contains("198.18.8.255,,Destination host unreachable," + m_router));
 
-        run = CliRun::of({"sweep", "10.77.8.119-10.77.8.121", "10.77.8.200", "--timeout", "300", "--format", "json"});
+        run = CliRun::of({"sweep", "198.18.8.119-198.18.8.121", "198.18.8.200", "--timeout", "300", "--format", "json"});
         QCOMPARE(run.status, 0);
         const QJsonObject json = QJsonDocument::fromJson(run.output).object();
         QCOMPARE(json["addresses"].toInt(), 4);
         QCOMPARE(json["requests"].toInt(), 4);
         const QJsonArray replyList = json["replies"].toArray();
         QCOMPARE(replyList.size(), 2);
-        QCOMPARE(replyList[0]["address"].toString(), "10.77.8.120");
+        QCOMPARE(replyList[0]["address"].toString(), "198.18.8.120");
         QVERIFY(replyList[1]["rtt_ms"].toDouble() > 0);
-        QCOMPARE(json["errors"].toArray(), (QJsonArray{QJsonObject{{"address", "10.77.8.119"},
+        QCOMPARE(json["errors"].toArray(), (QJsonArray{QJsonObject{{"address", "198.18.8.119"},
                                                                    {"status", int(IP_DEST_HOST_UNREACHABLE)},
                                                                    {"error", "Destination host unreachable"},
                                                                    {"from", m_router}}}));
@@ -351,7 +350,7 @@ private slots:
     void noneAnswered()
     {
         const QString saved = m_dir.filePath("none.dat");
-        const CliRun run = CliRun::of({"sweep", "10.77.8.0/26", "--timeout", "50", "--retries", "1", "--save", saved});
+        const CliRun run = CliRun::of({"sweep", "198.18.8.0/26", "--timeout", "50", "--retries", "1", "--save", saved});
         QCOMPARE(run.status, 1);
         QCOMPARE(run.output, QByteArray("0 of 64 addresses answered\n"));
         QCOMPARE(contentsOf(saved), QByteArray());
@@ -361,14 +360,14 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("no target") << QStringList{"--rate", "100"};
-        QTest::newRow("bad target") << QStringList{"10.77.8.300"};
-        QTest::newRow("too many addresses") << QStringList{"10.77.8.0/24", "10.0.0.0/7"};
-        QTest::newRow("rate 0") << QStringList{"10.77.8.0/24", "--rate", "0"};
-        QTest::newRow("negative retries") << QStringList{"10.77.8.0/24", "--retries", "-1"};
-        QTest::newRow("TTL 0") << QStringList{"10.77.8.0/24", "--ttl", "0"};
-        QTest::newRow("size too big") << QStringList{"10.77.8.0/24", "--size", "65501"};
-        QTest::newRow("unknown format") << QStringList{"10.77.8.0/24", "--format", "xml"};
-        QTest::newRow("unknown option") << QStringList{"10.77.8.0/24", "--interval", "5"};
+        QTest::newRow("bad target") << QStringList{"198.18.8.300"};
+        QTest::newRow("too many addresses") << QStringList{"198.18.8.0/24", "240.0.0.0/7"};
+        QTest::newRow("rate 0") << QStringList{"198.18.8.0/24", "--rate", "0"};
+        QTest::newRow("negative retries") << QStringList{"198.18.8.0/24", "--retries", "-1"};
+        QTest::newRow("TTL 0") << QStringList{"198.18.8.0/24", "--ttl", "0"};
+        QTest::newRow("size too big") << QStringList{"198.18.8.0/24", "--size", "65501"};
+        QTest::newRow("unknown format") << QStringList{"198.18.8.0/24", "--format", "xml"};
+        QTest::newRow("unknown option") << QStringList{"198.18.8.0/24", "--interval", "5"};
     }
 
     void usageErrors()
