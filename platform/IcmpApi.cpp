@@ -206,7 +206,8 @@ uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestDa
         echo->socket.identifier(), request.sequence, static_cast<const uint8_t *>(requestData), requestSize);
     const Clock::time_point sent = Clock::now();
     if (const int error = echo->socket.send(destination, packet))
-        return fail(reply, IcmpSocket::statusOfSendError(error));
+        return fail(reply, echo->socket.statusOfSendError(error, destination, echo->socket.identifier(),
+                                                          request.sequence));
 
     Answer answer;
     if (!awaitAnswer(request, sent + std::chrono::milliseconds(timeoutMs), answer))

@@ -2,15 +2,27 @@
 #include "IcmpPacket.h"
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <vector>
 
+struct msghdr;
+
 // One ICMP socket for echo requests, shared by every sender: an unprivileged datagram socket where
-// the system allows it, else a raw one. Both kinds read back the same way: one packet at a time,
-// decoded by the codec, with what only the socket knows (the peer, the TTL, the error queue of a
-// datagram socket) filled in.
+// the system allows it, else a raw one. Both kinds read back the same way, one packet or a batch at
+// a time, decoded by the codec, with what only the socket knows (the peer, the TTL, the error queue
+// of a datagram socket, the kernel's time of arrival) filled in.
 class IcmpSocket {
 public:
     enum class Kind { Datagram, Raw };
+
+    // A packet as read: decoded, its bytes, and when the kernel took it in (CLOCK_REALTIME, ns;
+    // 0 unless setReceiveStamps() was called).
+    struct Received {
+        IcmpPacket::Decoded decoded;
+        const uint8_t *bytes = nullptr;
+        int64_t arrivedNs = 0;
+    };
 
     IcmpSocket();
     ~IcmpSocket();
@@ -18,13 +30,16 @@ public:
     IcmpSocket &operator=(const IcmpSocket &) = delete;
 
     // A datagram socket, or a raw one where this user may not open those (or !allowDatagram).
-    // False with errno set when neither opens.
-    bool open(bool allowDatagram = true);
+    // A raw socket takes identifierBlock consecutive identifiers (a power of two up to 256), chosen
+    // at random; a datagram socket always has the one the kernel gives it. False with errno set
+    // when neither opens.
+    bool open(bool allowDatagram = true, unsigned identifierBlock = 1);
     void close();
     int fd() const { return m_fd; }
     Kind kind() const { return m_kind; }
-    // The identifier that echo replies to this socket carry.
+    // The first identifier that echo replies to this socket carry, and how many follow it.
     uint16_t identifier() const { return m_identifier; }
+    unsigned identifierCount() const { return m_identifierCount; }
 
     // -1 gives the socket the system's default back.
     bool setTtl(int ttl);
@@ -32,6 +47,11 @@ public:
     bool setDontFragment();
     // Room for many answers at once; beyond the system's limit only where we may lift it.
     void setReceiveBuffer(int bytes);
+    // Each packet read from now on carries its time of arrival, and the count of packets the
+    // socket had to drop for want of room.
+    bool setReceiveStamps();
+    // Packets dropped so far for want of room, as the last packet read told.
+    uint32_t drops() const { return m_drops; }
 
     // 0 when request went out, else errno.
     int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0);
@@ -43,29 +63,54 @@ public:
     // Sends the first of count requests and as many after it as the socket takes, in one call: how
     // many went out, or -errno when the first did not.
     int sendMany(const Outgoing *requests, size_t count, int flags = 0);
-    static uint32_t statusOfSendError(int error);
+    // The IP_STATUS of a request to destination (network order) that the system refused with error.
+    // A local firewall that refuses with EPERM may have queued an ICMP error quoting the request:
+    // that error then says why.
+    uint32_t statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence);
 
     // One queued packet, decoded, without waiting; false when that queue is empty. Kind::Other for
     // what the codec cannot read. The decoded data offset points into data().
     bool receive(bool errorQueue, IcmpPacket::Decoded &decoded);
     const uint8_t *data() const { return m_packet.data(); }
+    // Up to max(1, limit) queued packets in one call, without waiting; valid until the next read.
+    const std::vector<Received> &receiveMany(bool errorQueue, size_t limit);
 
     // Reading the pending error clears it; it would otherwise wake poll at once and fail the next send.
     void clearPendingError();
+    // An ICMP error read since the last clearPendingError() may have left its errno pending, to fail
+    // the next send with it. While this is false, a failed send failed for its own reason.
+    bool errorPendingPossibly() const { return m_errorsRead; }
     // Answers to requests that were given up on, of no use to the next one.
     void discardQueued();
 
 private:
-    struct Received;
+    struct Message;
+    struct Batch;
+    // A packet read ahead of its turn, while looking for the error that explains a refused send.
+    struct Held {
+        bool errorQueue = false;
+        std::vector<uint8_t> bytes;
+        IcmpPacket::Decoded decoded;
+        int64_t arrivedNs = 0;
+    };
 
     bool openDatagram();
     bool openRaw();
-    bool receivePacket(int flags, Received &packet);
-    IcmpPacket::Decoded decodeQueuedError(const Received &packet) const;
+    void readControl(msghdr &msg, Message &message);
+    void decodeInto(bool errorQueue, Message &message, const uint8_t *bytes, IcmpPacket::Decoded &decoded);
+    bool receivePacket(int flags, Message &message);
+    IcmpPacket::Decoded decodeQueuedError(const Message &message, const uint8_t *bytes) const;
+    bool takeHeld(bool errorQueue, IcmpPacket::Decoded &decoded);
 
     int m_fd = -1;
     Kind m_kind = Kind::Datagram;
     uint16_t m_identifier = 0;
+    unsigned m_identifierCount = 1;
+    uint32_t m_drops = 0;
+    bool m_errorsRead = false;
     std::vector<uint8_t> m_packet;
     std::vector<char> m_control;
+    std::deque<Held> m_held;
+    std::vector<Held> m_handedOut;
+    std::unique_ptr<Batch> m_batch;
 };
