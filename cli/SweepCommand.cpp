@@ -166,8 +166,8 @@ void printProgress(std::ostream &progress, const Sweep::Progress &now)
 void reportUnsent(const Sweep &sweep, std::ostream &err)
 {
     for (const Sweep::Unsent &each : sweep.unsent()) {
-        err << "tozelo-cli: sweep: " << each.count << " requests not sent: " << TICMP::ErrorTextOf(int(each.status))
-            << " (";
+        err << "tozelo-cli: sweep: " << TICMP::ErrorTextOf(int(each.status)) << ": " << each.count
+            << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
             err << (i == 0 ? "" : ", ") << dotted(each.first[i]);
         if (each.count > each.first.size())

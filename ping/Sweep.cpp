@@ -20,8 +20,11 @@ namespace {
 constexpr uint64_t SequenceCount = 65536;
 constexpr int64_t Millisecond = 1000000;
 constexpr int64_t Second = 1000 * Millisecond;
-// Requests handed to the kernel in one call.
-constexpr size_t MaxBatch = 64;
+// Requests handed to the kernel in one call: few, since all of them are timed from its start, and a
+// busy machine may hold the call up half-way.
+constexpr size_t MaxBatch = 16;
+// Answers read in one call.
+constexpr size_t MaxReadBatch = 64;
 // Sending stops after this much work to read what came back, so that the receive queue never has
 // to hold more than a burst's answers.
 constexpr int64_t BurstNs = Millisecond;
@@ -152,7 +155,9 @@ void Sweep::openSockets()
 {
     const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
     const double buffer =
-        std::clamp(m_settings.rate * BufferedSeconds * BytesPerAnswer, MinReceiveBuffer, MaxReceiveBuffer);
+        m_settings.receiveBufferBytes != 0
+            ? m_settings.receiveBufferBytes
+            : std::clamp(m_settings.rate * BufferedSeconds * BytesPerAnswer, MinReceiveBuffer, MaxReceiveBuffer);
     for (unsigned i = 0; i < m_identifiers; ++i) {
         auto socket = std::make_unique<IcmpSocket>();
         if (!socket->open(allowDatagram, m_identifiers)) {
@@ -442,7 +447,7 @@ bool Sweep::readQueue(size_t index, bool errorQueue)
 {
     IcmpSocket &socket = *m_sockets[index];
     for (size_t read = 0; read < MaxReadsPerDrain;) {
-        const std::vector<IcmpSocket::Received> &batch = socket.receiveMany(errorQueue, MaxBatch);
+        const std::vector<IcmpSocket::Received> &batch = socket.receiveMany(errorQueue, MaxReadBatch);
         if (batch.empty())
             return true;
         // The kernel times arrivals on the wall clock; requests are timed on the monotonic one.

@@ -33,6 +33,7 @@ public:
         int retries = 0;
         int size = 56; // payload bytes
         int ttl = 64;
+        int receiveBufferBytes = 0; // each socket's; 0: room for the answers of a burst at the rate
     };
 
     // An address that was heard from: its echo reply, or an ICMP error about our request to it.

@@ -6,6 +6,7 @@
 #include <linux/errqueue.h>
 #include <linux/filter.h>
 #include <linux/icmp.h>
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/random.h>
 #include <sys/socket.h>
@@ -175,7 +176,6 @@ void IcmpSocket::close()
     if (m_kind == Kind::Raw)
         RawIdentifiers::instance().release(m_identifier);
     m_held.clear();
-    m_drops = 0;
     m_errorsRead = false;
 }
 
@@ -240,7 +240,17 @@ void IcmpSocket::setReceiveBuffer(int bytes)
 
 bool IcmpSocket::setReceiveStamps()
 {
-    return enable(m_fd, SOL_SOCKET, SO_TIMESTAMPNS) && enable(m_fd, SOL_SOCKET, SO_RXQ_OVFL);
+    return enable(m_fd, SOL_SOCKET, SO_TIMESTAMPNS);
+}
+
+// Datagram ICMP sockets do not hand the drop count over with the packets; the memory report has it.
+uint32_t IcmpSocket::drops() const
+{
+    uint32_t meminfo[SK_MEMINFO_VARS] = {};
+    socklen_t len = sizeof meminfo;
+    if (getsockopt(m_fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) != 0 || len <= SK_MEMINFO_DROPS * sizeof(uint32_t))
+        return 0;
+    return meminfo[SK_MEMINFO_DROPS];
 }
 
 int IcmpSocket::send(uint32_t destination, const std::vector<uint8_t> &request, int flags)
@@ -308,8 +318,6 @@ void IcmpSocket::readControl(msghdr &msg, Message &message)
             timespec stamp{};
             std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
             message.arrivedNs = int64_t(stamp.tv_sec) * 1000000000 + stamp.tv_nsec;
-        } else if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SO_RXQ_OVFL) {
-            std::memcpy(&m_drops, CMSG_DATA(cmsg), sizeof m_drops);
         } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_TTL) {
             int ttl = 0;
             std::memcpy(&ttl, CMSG_DATA(cmsg), sizeof ttl);

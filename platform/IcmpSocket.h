@@ -47,11 +47,10 @@ public:
     bool setDontFragment();
     // Room for many answers at once; beyond the system's limit only where we may lift it.
     void setReceiveBuffer(int bytes);
-    // Each packet read from now on carries its time of arrival, and the count of packets the
-    // socket had to drop for want of room.
+    // Each packet read from now on carries its time of arrival.
     bool setReceiveStamps();
-    // Packets dropped so far for want of room, as the last packet read told.
-    uint32_t drops() const { return m_drops; }
+    // Packets the socket had to drop so far for want of room.
+    uint32_t drops() const;
 
     // 0 when request went out, else errno.
     int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0);
@@ -106,7 +105,6 @@ private:
     Kind m_kind = Kind::Datagram;
     uint16_t m_identifier = 0;
     unsigned m_identifierCount = 1;
-    uint32_t m_drops = 0;
     bool m_errorsRead = false;
     std::vector<uint8_t> m_packet;
     std::vector<char> m_control;

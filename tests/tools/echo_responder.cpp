@@ -3,20 +3,24 @@
 // replies, so the testbed turns those off in this namespace and runs this instead.
 //
 //   echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS] [--network A.B.C.D/N]...
-//                  [--delay MS]
+//                  [--delay MS] [--forge]
 //
 // --lifeline: leave when standard input ends (the testbed holds the other end of the pipe).
 // --ready: create FILE once the socket is open. --network: answer for the hosts of these networks
 // (within the testbed's 198.18.0.0/15) instead of those of 198.18.3.0/24, as a bench or a test that
 // makes hosts of its own does. --delay: answer every host after MS milliseconds (fractions allowed)
-// instead of after its last octet. The responder always leaves after its lifetime (at most 30
-// minutes) and never answers anyone outside the testbed's 198.18.0.0/15.
+// instead of after its last octet. --forge: never answer truly; for each request, forge a reply from
+// its destination with the payload's first byte changed, and one from the next address with the
+// next sequence number and the payload as it came, as one who sees the requests would. The
+// responder always leaves after its lifetime (at most 30 minutes) and never answers anyone outside
+// the testbed's 198.18.0.0/15.
 #include "platform/IcmpPacket.h"
 
 #include <arpa/inet.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -55,6 +59,7 @@ struct Options {
     int lifetimeSeconds = MaxLifetimeSeconds;
     std::vector<Network> served;
     double delayMs = -1; // below 0: the last octet
+    bool forge = false;
 };
 
 struct Reply {
@@ -94,6 +99,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         } else if (arg == "--network" && i + 1 < argc) {
             if (!parseNetwork(argv[++i], options))
                 return false;
+        } else if (arg == "--forge") {
+            options.forge = true;
         } else if (arg == "--delay" && i + 1 < argc) {
             options.delayMs = std::atof(argv[++i]);
             if (!(options.delayMs >= 0 && options.delayMs <= MaxDelayMs))
@@ -157,13 +164,36 @@ bool replyTo(const uint8_t *packet, size_t len, Clock::time_point received, cons
         return false;
     reply.icmp.assign(icmp, icmp + icmpLen);
     reply.icmp[0] = IcmpPacket::EchoReply;
-    reply.icmp[2] = reply.icmp[3] = 0;
-    const uint16_t sum = htons(IcmpPacket::checksum(reply.icmp.data(), reply.icmp.size()));
-    std::memcpy(&reply.icmp[2], &sum, 2);
     const double delayMs = options.delayMs >= 0 ? options.delayMs : double(ntohl(reply.from.s_addr) & 0xFF);
     reply.due =
         received + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(delayMs));
     return true;
+}
+
+void seal(Reply &reply)
+{
+    reply.icmp[2] = reply.icmp[3] = 0;
+    const uint16_t sum = htons(IcmpPacket::checksum(reply.icmp.data(), reply.icmp.size()));
+    std::memcpy(&reply.icmp[2], &sum, 2);
+}
+
+// The two forgeries of one request, as --forge describes them.
+void forge(const Reply &reply, const Options &options, ReplyQueue &queue)
+{
+    if (reply.icmp.size() > IcmpPacket::HeaderSize) {
+        Reply changed = reply;
+        changed.icmp[IcmpPacket::HeaderSize] ^= 0x01;
+        seal(changed);
+        queue.push(std::move(changed));
+    }
+    Reply next = reply;
+    next.from.s_addr = htonl(ntohl(reply.from.s_addr) + 1);
+    const uint16_t sequence = htons(uint16_t((reply.icmp[6] << 8 | reply.icmp[7]) + 1));
+    std::memcpy(&next.icmp[6], &sequence, 2);
+    if (serves(options, next.from)) {
+        seal(next);
+        queue.push(std::move(next));
+    }
 }
 
 void receiveRequests(int fd, const Options &options, ReplyQueue &queue)
@@ -174,8 +204,14 @@ void receiveRequests(int fd, const Options &options, ReplyQueue &queue)
         if (n < 0)
             return;
         Reply reply;
-        if (queue.size() < MaxPending && replyTo(packet, size_t(n), Clock::now(), options, reply))
-            queue.push(std::move(reply));
+        if (queue.size() >= MaxPending || !replyTo(packet, size_t(n), Clock::now(), options, reply))
+            continue;
+        if (options.forge) {
+            forge(reply, options, queue);
+            continue;
+        }
+        seal(reply);
+        queue.push(std::move(reply));
     }
 }
 
@@ -256,12 +292,16 @@ int main(int argc, char **argv)
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS (1..%d)]"
-                     " [--network A.B.C.D/N]... [--delay MS]\n",
+                     " [--network A.B.C.D/N]... [--delay MS] [--forge]\n",
                      MaxLifetimeSeconds);
         return 2;
     }
-    // Replies are due to the tenth of a millisecond; the default 50 µs slack would blur that.
+    // Replies are due to the tenth of a millisecond; the default 50 µs slack would blur that, and so
+    // would waiting for a turn on a busy machine. The responder only ever waits or sends a reply.
     prctl(PR_SET_TIMERSLACK, 1UL);
+    const sched_param realtime{1};
+    if (sched_setscheduler(0, SCHED_FIFO, &realtime) != 0)
+        std::perror("echo_responder: replies may be late on a busy machine");
     const int fd = openSocket();
     if (fd < 0) {
         std::perror("echo_responder: raw ICMP socket");
