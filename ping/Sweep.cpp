@@ -322,11 +322,13 @@ bool Sweep::failedForItsOwnReason(size_t index, int error)
 {
     if (!mayBeLeftPending(error))
         return true;
+    // A datagram socket queues errors apart from the replies; a raw one among them.
     IcmpSocket &socket = *m_sockets[index];
-    const bool readAll = readQueue(index, false) && (socket.kind() == IcmpSocket::Kind::Raw || readQueue(index, true));
-    const bool ownReason = readAll && !socket.errorPendingPossibly();
+    const bool readAll = readQueue(index, socket.kind() == IcmpSocket::Kind::Datagram);
+    if (readAll && !socket.errorPendingPossibly())
+        return true;
     socket.clearPendingError();
-    return ownReason;
+    return false;
 }
 
 void Sweep::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs)
