@@ -339,7 +339,7 @@ private slots:
         QCOMPARE(found.rejecting, truth.rejecting);
         QCOMPARE(sweep.progress().sent, targets.count());
         for (const Sweep::Answer &answer : sweep.answers()) {
-            QVERIFY2(answer.rttMs > 0 && answer.rttMs < settings.timeoutMs, qPrintable(QString::number(answer.rttMs)));
+            QVERIFY2(answer.rttMs >= 0 && answer.rttMs < settings.timeoutMs, qPrintable(QString::number(answer.rttMs)));
             if (answer.status != IP_SUCCESS) {
                 QCOMPARE(answer.status, uint32_t(IP_DEST_HOST_UNREACHABLE));
                 QCOMPARE(dotted(answer.from), m_router);
@@ -520,7 +520,7 @@ private slots:
     }
 
     // 50 hosts of a /16 answer after 1.5 ms; the rest of it is silent. At a million requests a second
-    // and a 10 ms time-out, all are found, each timed by the answer's arrival.
+    // and a 10 ms time-out (50 under the sanitizers), all are found, each timed by the answer's arrival.
     void fullRateFindsDelayedHosts()
     {
         QStringList hosts;
@@ -531,7 +531,7 @@ private slots:
         }
         QVERIFY2(ipBatch("r", routesToHosts), "cannot route the delayed hosts");
         TestbedResponder responder({"--network", m_dropped, "--delay", "1.5"});
-        const CliRun run = CliRun::of({"sweep", m_dropped, "--rate", "1000000", "--timeout", "10", "--format", "text"});
+        const CliRun run = CliRun::of({"sweep", m_dropped, "--rate", "1000000", "--timeout", Sanitized ? "50" : "10"});
         ipBatch("r", routesToHosts.replaceInStrings("route add", "route del"));
         QVERIFY(responder.ready());
         QCOMPARE(run.status, 0);
