@@ -71,9 +71,10 @@ double secondsOf(const timeval &time)
     return double(time.tv_sec) + double(time.tv_usec) / 1e6;
 }
 
-// Runs argv with its standard output collected, killed after RunLimitSeconds.
-Measured measure(const QStringList &argv, int limitSeconds = RunLimitSeconds)
+// Runs argv with its standard output collected, asked to stop after limitSeconds, in folder when given.
+Measured measure(const QStringList &argv, int limitSeconds = RunLimitSeconds, const QString &folder = {})
 {
+    const QByteArray where = QFile::encodeName(folder);
     std::vector<QByteArray> bytes;
     for (const QString &arg : argv)
         bytes.push_back(arg.toLocal8Bit());
@@ -90,6 +91,8 @@ Measured measure(const QStringList &argv, int limitSeconds = RunLimitSeconds)
         dup2(pipeFds[1], STDOUT_FILENO);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDERR_FILENO);
+        if (!where.isEmpty() && chdir(where.constData()) != 0)
+            _exit(127);
         execvp(args[0], args.data());
         _exit(127);
     }
@@ -383,7 +386,8 @@ Row runMasscan(const Peer &peer, const QString &block, const QStringList &truth,
                               "1",
                               "-oL",
                               output};
-    const Measured run = measure(command, int(30 * addresses / FastRate) + 10);
+    // Asked to stop, it leaves the state to resume from in the folder it runs in.
+    const Measured run = measure(command, int(30 * addresses / FastRate) + 10, peer.outputs);
     QStringList found;
     for (const QString &line : linesOfFile(output))
         if (line.startsWith("open icmp"))
