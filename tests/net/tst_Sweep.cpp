@@ -356,8 +356,9 @@ private slots:
 
     // Twice 98,304 requests, up to 81,000 of them waiting at once: two identifiers' sequence numbers,
     // each number used again and again, and a retry pass that asks the silent ones again, without an
-    // answer going to the wrong address or getting lost. The late errors about 198.18.129.0/26 name
-    // sequence numbers that other requests hold when they come.
+    // answer going to the wrong address or getting lost. The first pass's errors about 198.18.129.0/26
+    // come late, naming sequence numbers that other requests hold by then; in the retry pass the
+    // router may refuse those addresses at once, from the neighbour entries that failed: errors then.
     void ringWraps()
     {
         QFETCH(bool, raw);
@@ -371,7 +372,11 @@ private slots:
         sweep.run();
         const QStringList truth = addressesOf(targetsOf(m_wrapAnswering));
         QCOMPARE(foundBy(sweep).answering, truth);
-        QCOMPARE(sweep.progress().errors, 0ull);
+        const SweepTargets unresolved = targetsOf({m_unresolved});
+        for (const Sweep::Answer &answer : sweep.answers())
+            QVERIFY2(answer.status == IP_SUCCESS ||
+                         (contains(unresolved, answer.address) && answer.status == IP_DEST_HOST_UNREACHABLE),
+                     qPrintable(dotted(answer.address)));
         QCOMPARE(sweep.progress().sent, 2 * targets.count() - quint64(truth.size()));
     }
 
