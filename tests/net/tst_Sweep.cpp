@@ -356,9 +356,9 @@ private slots:
 
     // Twice 98,304 requests, up to 81,000 of them waiting at once: two identifiers' sequence numbers,
     // each number used again and again, and a retry pass that asks the silent ones again, without an
-    // answer going to the wrong address or getting lost. The first pass's errors about 198.18.129.0/26
-    // come late, naming sequence numbers that other requests hold by then; in the retry pass the
-    // router may refuse those addresses at once, from the neighbour entries that failed: errors then.
+    // answer going to the wrong address or getting lost. The router's errors about 198.18.129.0/26 come
+    // late, naming sequence numbers that other requests hold by then; but once its neighbour entries
+    // for them have failed, it may refuse them at once: errors in time.
     void ringWraps()
     {
         QFETCH(bool, raw);
@@ -377,7 +377,10 @@ private slots:
             QVERIFY2(answer.status == IP_SUCCESS ||
                          (contains(unresolved, answer.address) && answer.status == IP_DEST_HOST_UNREACHABLE),
                      qPrintable(dotted(answer.address)));
-        QCOMPARE(sweep.progress().sent, 2 * targets.count() - quint64(truth.size()));
+        // Those the router refused at once in the first pass were not asked again.
+        const quint64 askedTwice = 2 * targets.count() - quint64(truth.size());
+        QVERIFY2(sweep.progress().sent <= askedTwice && sweep.progress().sent >= askedTwice - unresolved.count(),
+                 qPrintable(QString::number(sweep.progress().sent)));
     }
 
     // The delayed hosts answer after as many milliseconds as their last octet: a reply after the
