@@ -96,7 +96,7 @@ void roundTripTable()
         return;
     }
     std::printf("   %-12s %10s %10s %10s %14s %8s\n", "host", "datagram", "raw", "iputils", "worst diff", "");
-    for (const char *host : {"10.77.3.1", "10.77.3.5", "10.77.3.20", "10.77.3.40"}) {
+    for (const char *host : {"198.18.3.1", "198.18.3.5", "198.18.3.20", "198.18.3.40"}) {
         const double datagram = engineRtt(false, host);
         const double raw = engineRtt(true, host);
         const double reference = iputilsRtt(program, host);

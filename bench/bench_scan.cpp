@@ -44,7 +44,7 @@ double timeScan(const QStringList &args)
 
 void benchTestbedPace()
 {
-    std::printf("(a) pace, testbed 10.77.6.1-10.77.6.255 (127 answering, 128 silent), interval 50 ms, "
+    std::printf("(a) pace, testbed 198.18.6.1-198.18.6.255 (127 answering, 128 silent), interval 50 ms, "
                 "time-out 50 ms:\n");
     const std::string outside = TestbedGuard::whyOutside();
     if (!outside.empty()) {
@@ -56,7 +56,7 @@ void benchTestbedPace()
         TestbedNamespaces::scanRange("del");
         return;
     }
-    const double seconds = timeScan({"10.77.6.1", "10.77.6.255", "--interval", "50", "--timeout", "50"});
+    const double seconds = timeScan({"198.18.6.1", "198.18.6.255", "--interval", "50", "--timeout", "50"});
     TestbedNamespaces::scanRange("del");
     const double bound = 1.05 * 255 * 0.050;
     if (seconds < 0)

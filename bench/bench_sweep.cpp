@@ -1,10 +1,16 @@
-// `tozelo-cli sweep` against `fping -a -g`, side by side in the bench's testbed. The router drops
-// 10.78.0.0/15 but for 75 hosts it sends to the delay namespace, where a responder of this bench
-// answers each after as many milliseconds as its last octet (1 to 40, as the testbed's own):
-//   a /24 (10.79.0.0/24) with 25 answering hosts, a /16 (10.78.0.0/16) with 50;
-//   both tools with the same time-out and no retry, each at its fastest setting that stays exact
-//   (tozelo-cli's highest --rate, fping's shortest -i) over three runs, timed by their median.
-// Each run is timed from outside, with its CPU time and peak memory from the kernel.
+// `tozelo-cli sweep` side by side with `fping -a -g`, `masscan --ping` and zmap's icmp_echoscan, in
+// the bench's testbed. The router drops the two blocks but for 75 hosts it sends to the delay
+// namespace, where a responder of this bench answers each after as many milliseconds as its last
+// octet (1 to 40, as the testbed's own):
+//   a /24 (198.18.64.0/24) with 25 answering hosts, a /16 (198.19.0.0/16) with 50: sweep and fping
+//   with the same time-out and no retry, each at its fastest setting that stays exact (tozelo-cli's
+//   highest --rate, fping's shortest -i) over three runs, timed by their median; masscan and zmap on
+//   the /16 at a million packets a second, waiting their shortest (a second);
+//   a silent /12 (240.0.0.0/12, dropped by the router): the sweep, masscan and zmap at that rate;
+//   an unrouted /8 (250.0.0.0/8, no route from the client): the sweep at that rate, once.
+// masscan and zmap send raw frames: they run only after the client's routes and links, and the
+// router's links, were seen to reach the testbed's namespaces and nothing else. Each run is timed
+// from outside, with its CPU time and peak memory from the kernel.
 #include "tests/testbed/TestbedGuard.h"
 
 #include <QCoreApplication>
@@ -15,6 +21,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -32,14 +39,17 @@ namespace {
 constexpr int TimeoutMs = 100;
 constexpr int MaxDelayMs = 40;
 constexpr int Runs = 3;
-constexpr int RunLimitSeconds = 120;
-const QString Network = "10.78.0.0/15";
-const QString Wide = "10.78.0.0/16";
-const QString Narrow = "10.79.0.0/24";
-const QString Silent = "10.80.0.0/14";
+constexpr int RunLimitSeconds = 300;
+const QString Wide = "198.19.0.0/16";
+const QString Narrow = "198.18.64.0/24";
+const QString Silent = "240.0.0.0/12";
+const QString Unrouted = "250.0.0.0/8";
+// masscan's, zmap's and the silent blocks' rate.
+constexpr int FastRate = 1000000;
 
 struct Measured {
     bool ran = false;
+    bool stopped = false; // had not ended by itself within its time
     double seconds = 0;
     double cpuSeconds = 0;
     double maxRssMb = 0;
@@ -61,9 +71,10 @@ double secondsOf(const timeval &time)
     return double(time.tv_sec) + double(time.tv_usec) / 1e6;
 }
 
-// Runs argv with its standard output collected, killed after RunLimitSeconds.
-Measured measure(const QStringList &argv)
+// Runs argv with its standard output collected, asked to stop after limitSeconds, in folder when given.
+Measured measure(const QStringList &argv, int limitSeconds = RunLimitSeconds, const QString &folder = {})
 {
+    const QByteArray where = QFile::encodeName(folder);
     std::vector<QByteArray> bytes;
     for (const QString &arg : argv)
         bytes.push_back(arg.toLocal8Bit());
@@ -80,6 +91,8 @@ Measured measure(const QStringList &argv)
         dup2(pipeFds[1], STDOUT_FILENO);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDERR_FILENO);
+        if (!where.isEmpty() && chdir(where.constData()) != 0)
+            _exit(127);
         execvp(args[0], args.data());
         _exit(127);
     }
@@ -89,20 +102,27 @@ Measured measure(const QStringList &argv)
         return {};
     }
     Measured measured;
-    const auto deadline = start + std::chrono::seconds(RunLimitSeconds);
+    auto deadline = start + std::chrono::seconds(limitSeconds);
     char buffer[65536];
     for (;;) {
         pollfd pfd{pipeFds[0], POLLIN, 0};
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || poll(&pfd, 1, int(left.count())) <= 0) {
+        if (left.count() > 0 && poll(&pfd, 1, int(left.count())) > 0) {
+            const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            measured.out.append(buffer, int(n));
+            continue;
+        }
+        // Asked to stop first, so that it writes what it found; then stopped.
+        if (measured.stopped) {
             kill(pid, SIGKILL);
             break;
         }
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        measured.out.append(buffer, int(n));
+        kill(pid, SIGINT);
+        measured.stopped = true;
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     }
     close(pipeFds[0]);
     int status = 0;
@@ -111,7 +131,7 @@ Measured measure(const QStringList &argv)
     measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     measured.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
     measured.maxRssMb = usage.ru_maxrss / 1024.0;
-    measured.ran = WIFEXITED(status) && WEXITSTATUS(status) != 127;
+    measured.ran = measured.stopped || (WIFEXITED(status) && WEXITSTATUS(status) != 127);
     return measured;
 }
 
@@ -153,11 +173,19 @@ QStringList answeringHosts(const QString &prefix, bool wide, int count)
 
 QStringList routeCommands(const QString &action, const QStringList &hosts)
 {
-    QStringList commands{QString("route %1 blackhole %2").arg(action, Network),
+    QStringList commands{QString("route %1 blackhole %2").arg(action, Wide),
+                         QString("route %1 blackhole %2").arg(action, Narrow),
                          QString("route %1 blackhole %2").arg(action, Silent)};
     for (const QString &host : hosts)
-        commands << QString("route %1 %2/32 via 10.77.3.1").arg(action, host);
+        commands << QString("route %1 %2/32 via 198.18.3.1").arg(action, host);
     return commands;
+}
+
+// The delay namespace takes the blocks' hosts as its own.
+QStringList localRoutes(const QString &action)
+{
+    return {QString("route %1 local %2 dev lo").arg(action, Wide),
+            QString("route %1 local %2 dev lo").arg(action, Narrow)};
 }
 
 class Testbed {
@@ -167,15 +195,14 @@ public:
 
     QString setUp()
     {
-        if (!ipBatch("r", routeCommands("add", m_hosts)) ||
-            !ipBatch("d", {QString("route add local %1 dev lo").arg(Network)}))
+        if (!ipBatch("r", routeCommands("add", m_hosts)) || !ipBatch("d", localRoutes("add")))
             return "cannot add the bench's routes";
         const QString ready = QDir::temp().filePath(QString("bench_sweep.%1.ready").arg(getpid()));
         QFile::remove(ready);
         const QString responder = QCoreApplication::applicationDirPath() + "/../tests/echo_responder";
         // The responder leaves when this end of its standard input closes, however the bench ends.
         m_responder.start(tool("ip"), {"netns", "exec", namespaceOf("d"), responder, "--lifeline", "--ready", ready,
-                                       "--lifetime", "900", "--network", Network});
+                                       "--lifetime", "900", "--network", Wide, "--network", Narrow});
         bool started = m_responder.waitForStarted(5000);
         for (int tries = 0; started && tries < 50 && !QFile::exists(ready); ++tries)
             started = !m_responder.waitForFinished(100);
@@ -191,7 +218,7 @@ private:
             if (!m_responder.waitForFinished(5000))
                 m_responder.kill();
         }
-        ipBatch("d", {QString("route del local %1 dev lo").arg(Network)});
+        ipBatch("d", localRoutes("del"));
         ipBatch("r", routeCommands("del", m_hosts));
     }
 
@@ -236,7 +263,7 @@ Row runFping(const QString &block, const QStringList &truth, const QString &inte
 
 void printRow(const Row &row)
 {
-    std::printf("  %-14s %-30s %8.2f %8.2f %9.1f %6d/%-3d %6d %6d\n", qPrintable(row.block), qPrintable(row.tool),
+    std::printf("  %-14s %-36s %8.2f %8.2f %9.1f %6d/%-3d %6d %6d\n", qPrintable(row.block), qPrintable(row.tool),
                 row.run.seconds, row.run.cpuSeconds, row.run.maxRssMb, row.found, row.found + row.missed, row.missed,
                 row.falseOnes);
 }
@@ -284,6 +311,103 @@ const char *verdict(bool met)
     return met ? "met" : "MISSED";
 }
 
+// The routes of the client (where this bench runs) and its links reach the testbed's router and
+// nothing else, and the router has no link but to the testbed's namespaces: a raw frame sent here
+// cannot get out.
+QString whyNotSealed()
+{
+    QProcess routes;
+    routes.start(tool("ip"), {"-4", "route", "show", "table", "all"});
+    if (!routes.waitForFinished(10000))
+        return "cannot read the client's routes";
+    const QRegularExpression allowed("^(198\\.18\\.0\\.0/15 via 198\\.18\\.1\\.254 |240\\.0\\.0\\.0/5 via "
+                                     "198\\.18\\.1\\.254 |198\\.18\\.1\\.0/24 dev to-r |(local|broadcast) )");
+    for (const QString &route : QString::fromLatin1(routes.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+        if (!allowed.match(route).hasMatch())
+            return "the client has a route beyond the testbed: " + route;
+    const auto links = [](const QStringList &args) {
+        QProcess ip;
+        ip.start(tool("ip"), args + QStringList{"-o", "link"});
+        ip.waitForFinished(10000);
+        QStringList names;
+        for (const QString &line : QString::fromLatin1(ip.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+            names << line.section(": ", 1, 1).section('@', 0, 0);
+        names.sort();
+        return names;
+    };
+    if (links({}) != QStringList{"lo", "to-r"})
+        return "the client has links beyond the testbed: " + links({}).join(' ');
+    if (links({"-n", namespaceOf("r")}) != QStringList{"lo", "to-c", "to-d", "to-h"})
+        return "the router has links beyond the testbed: " + links({"-n", namespaceOf("r")}).join(' ');
+    return {};
+}
+
+QString routerMac()
+{
+    QProcess ip;
+    ip.start(tool("ip"), {"-n", namespaceOf("r"), "-o", "link", "show", "to-c"});
+    ip.waitForFinished(10000);
+    return QRegularExpression("link/ether ([0-9a-f:]{17})")
+        .match(QString::fromLatin1(ip.readAllStandardOutput()))
+        .captured(1);
+}
+
+QStringList linesOfFile(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                          : QStringList();
+}
+
+// Both send raw frames from the client's link to the router's address, the fastest they can.
+struct Peer {
+    QString mac;
+    QString outputs;
+};
+
+// masscan may keep waiting long past --wait: it is stopped once it has had thirty times its sending
+// time and ten seconds, and the row says so.
+Row runMasscan(const Peer &peer, const QString &block, const QStringList &truth, uint64_t addresses)
+{
+    const QString output = peer.outputs + "/masscan.txt";
+    QFile::remove(output);
+    const QStringList command{tool("masscan"),
+                              "--ping",
+                              block,
+                              "--rate",
+                              QString::number(FastRate),
+                              "--interface",
+                              "to-r",
+                              "--adapter-ip",
+                              "198.18.1.1",
+                              "--router-mac",
+                              peer.mac,
+                              "--wait",
+                              "1",
+                              "-oL",
+                              output};
+    // Asked to stop, it leaves the state to resume from in the folder it runs in.
+    const Measured run = measure(command, int(30 * addresses / FastRate) + 10, peer.outputs);
+    QStringList found;
+    for (const QString &line : linesOfFile(output))
+        if (line.startsWith("open icmp"))
+            found << line.section(' ', 3, 3);
+    return judge(block, run.stopped ? "masscan --ping --wait 1 (stopped)" : "masscan --ping --wait 1", run, truth,
+                 found);
+}
+
+Row runZmap(const Peer &peer, const QString &block, const QStringList &truth)
+{
+    const QString output = peer.outputs + "/zmap.txt";
+    const QString noBlocklist = peer.outputs + "/empty.conf";
+    QFile::remove(output);
+    QFile(noBlocklist).open(QIODevice::WriteOnly);
+    const Measured run =
+        measure({tool("zmap"), "--probe-module=icmp_echoscan", "-i", "to-r", "-S", "198.18.1.1", "-G", peer.mac, "-r",
+                 QString::number(FastRate), "-b", noBlocklist, "--cooldown-time=1", "-q", "-o", output, block});
+    return judge(block, "zmap icmp_echoscan --cooldown 1", run, truth, linesOfFile(output));
+}
+
 void compare(const QString &block, const QStringList &truth, std::vector<Row> &rows)
 {
     rows.push_back(best([&](const QString &rate) { return runSweep(block, truth, rate); },
@@ -292,30 +416,50 @@ void compare(const QString &block, const QStringList &truth, std::vector<Row> &r
                         {"0", "0.05", "0.1", "0.2", "0.5", "1"}));
 }
 
-void printTargets(const std::vector<Row> &rows, const Row &silent)
+// The fast peers, where the testbed is sealed; an empty row where they cannot run.
+void comparePeers(const QString &block, const QStringList &truth, uint64_t addresses, std::vector<Row> &rows)
 {
-    const Row &narrow = rows[0];
+    const QString sealed = whyNotSealed();
+    if (!sealed.isEmpty()) {
+        std::printf("  %-14s masscan and zmap not run: %s\n", qPrintable(block), qPrintable(sealed));
+        return;
+    }
+    const QTemporaryDir outputs;
+    const Peer peer{routerMac(), outputs.path()};
+    if (!tool("masscan").isEmpty()) {
+        rows.push_back(runMasscan(peer, block, truth, addresses));
+        printRow(rows.back());
+    }
+    if (!tool("zmap").isEmpty()) {
+        rows.push_back(runZmap(peer, block, truth));
+        printRow(rows.back());
+    }
+}
+
+void printTargets(const std::vector<Row> &rows, const Row &silent, const Row &unrouted)
+{
+    QStringList inexact;
+    for (const Row &row : rows)
+        if (!row.exact())
+            inexact << row.block + " " + row.tool + (row.run.ran ? "" : " (did not run)");
+    const bool exact = inexact.isEmpty();
     const Row &sweep = rows[2];
     const Row &fping = rows[3];
     const double speedup = sweep.run.seconds > 0 ? fping.run.seconds / sweep.run.seconds : 0;
-    std::printf("\n  best exact settings: /24 %s (%.2f s) and %s (%.2f s); /16 %s (%.2f s) and %s (%.2f s)\n",
-                qPrintable(narrow.tool), narrow.run.seconds, qPrintable(rows[1].tool), rows[1].run.seconds,
-                qPrintable(sweep.tool), sweep.run.seconds, qPrintable(fping.tool), fping.run.seconds);
-    std::printf("  /16 in %.2f s (target <= 3 s): %s\n", sweep.run.seconds,
-                verdict(sweep.run.ran && sweep.run.seconds <= 3));
-    std::printf("  /16 every answering host found, no false one: %s\n", verdict(sweep.exact()));
+    std::printf("\n  every row exact (every answering host found, no false one): %s%s\n", verdict(exact),
+                exact ? "" : qPrintable(", not: " + inexact.join("; ")));
     std::printf("  /16 %.2fx faster than fping's best exact setting (target >= 3x): %s\n", speedup,
-                verdict(fping.exact() && speedup >= 3));
-    std::printf("  /16 CPU time %.2f s (target <= 1 core-second): %s\n", sweep.run.cpuSeconds,
-                verdict(sweep.run.ran && sweep.run.cpuSeconds <= 1));
-    std::printf("  peak memory %.1f MB for a /24, %.1f MB for a /16, %.1f MB for a silent /14 (%.2f s): %s\n",
-                narrow.run.maxRssMb, sweep.run.maxRssMb, silent.run.maxRssMb, silent.run.seconds,
-                verdict(silent.run.maxRssMb - narrow.run.maxRssMb < 8));
+                verdict(sweep.exact() && fping.exact() && speedup >= 3));
+    std::printf("  silent /12 in %.2f s, %.2f CPU s (target <= 1.0 s): %s\n", silent.run.seconds, silent.run.cpuSeconds,
+                verdict(silent.exact() && silent.run.seconds <= 1.0));
+    std::printf("  unrouted /8 in %.2f s at %d a second (ideal %.1f s), peak memory %.1f MB (target < 64 MB): %s\n",
+                unrouted.run.seconds, FastRate, double(1 << 24) / FastRate, unrouted.run.maxRssMb,
+                verdict(unrouted.run.ran && unrouted.run.maxRssMb < 64));
 }
 
 int runBench()
 {
-    std::printf("bench_sweep: tozelo-cli sweep against fping, time-out %d ms, no retry\n", TimeoutMs);
+    std::printf("bench_sweep: tozelo-cli sweep against fping, masscan and zmap, time-out %d ms, no retry\n", TimeoutMs);
     const std::string outside = TestbedGuard::whyOutside();
     if (!outside.empty()) {
         std::printf("  skipped: %s\n", outside.c_str());
@@ -325,22 +469,27 @@ int runBench()
         std::printf("  skipped: needs fping and ip\n");
         return 0;
     }
-    const QStringList wide = answeringHosts("10.78", true, 50);
-    const QStringList narrow = answeringHosts("10.79.0", false, 25);
+    const QStringList wide = answeringHosts("198.19", true, 50);
+    const QStringList narrow = answeringHosts("198.18.64", false, 25);
     Testbed testbed(wide + narrow);
     const QString failure = testbed.setUp();
     if (!failure.isEmpty()) {
         std::printf("  skipped: %s\n", qPrintable(failure));
         return 0;
     }
-    std::printf("  %-14s %-30s %8s %8s %9s %10s %6s %6s\n", "block", "run", "time s", "CPU s", "max RSS MB", "found",
+    std::printf("  %-14s %-36s %8s %8s %9s %10s %6s %6s\n", "block", "run", "time s", "CPU s", "max RSS MB", "found",
                 "missed", "false");
     std::vector<Row> rows;
     compare(Narrow, narrow, rows);
     compare(Wide, wide, rows);
-    const Row silent = runSweep(Silent, {}, rows[2].tool.section(' ', -1));
+    comparePeers(Wide, wide, 1 << 16, rows);
+    const Row silent = runSweep(Silent, {}, QString::number(FastRate));
     printRow(silent);
-    printTargets(rows, silent);
+    rows.push_back(silent);
+    comparePeers(Silent, {}, 1 << 20, rows);
+    const Row unrouted = runSweep(Unrouted, {}, QString::number(FastRate));
+    printRow(unrouted);
+    printTargets(rows, silent, unrouted);
     return 0;
 }
 

@@ -126,11 +126,23 @@ void writeJson(const Sweep &sweep, std::ostream &out)
             error.insert("from", QString::fromStdString(dotted(answer.from)));
         errors.append(error);
     }
+    QJsonArray unsent;
+    for (const Sweep::Unsent &each : sweep.unsent()) {
+        QJsonArray first;
+        for (uint32_t address : each.first)
+            first.append(QString::fromStdString(dotted(address)));
+        unsent.append(QJsonObject{{"status", qint64(each.status)},
+                                  {"error", QString::fromStdString(TICMP::ErrorTextOf(int(each.status)))},
+                                  {"count", qint64(each.count)},
+                                  {"first", first}});
+    }
     const Sweep::Progress &progress = sweep.progress();
     const QJsonObject document{{"addresses", qint64(progress.addresses)},
                                {"requests", qint64(progress.sent)},
                                {"replies", replies},
-                               {"errors", errors}};
+                               {"errors", errors},
+                               {"unsent", unsent},
+                               {"dropped", qint64(sweep.droppedInLastPass())}};
     out << QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString() << '\n';
 }
 
@@ -144,15 +156,29 @@ void save(const Sweep &sweep, const std::string &fileName)
     file.write(QString::fromLocal8Bit(fileName.c_str()));
 }
 
-void showProgress(std::ostream &progress, const Sweep::Progress &now)
+void printProgress(std::ostream &progress, const Sweep::Progress &now)
 {
     progress << "\rsweep: " << now.sent << " requests for " << now.addresses << " addresses, " << now.replies
-             << " answered, " << now.errors << " errors\x1b[K" << std::flush;
+             << " answered, " << now.errors << " errors, " << now.unsent << " not sent\x1b[K" << std::flush;
+}
+
+// One line per reason the system gave for not sending: how many, and the first few addresses.
+void reportUnsent(const Sweep &sweep, std::ostream &err)
+{
+    for (const Sweep::Unsent &each : sweep.unsent()) {
+        err << "tozelo-cli: sweep: " << TICMP::ErrorTextOf(int(each.status)) << ": " << each.count
+            << (each.count == 1 ? " request" : " requests") << " not sent (";
+        for (size_t i = 0; i < each.first.size(); ++i)
+            err << (i == 0 ? "" : ", ") << dotted(each.first[i]);
+        if (each.count > each.first.size())
+            err << " and " << each.count - each.first.size() << " more";
+        err << ")\n";
+    }
 }
 
 } // namespace
 
-int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream *progress)
+int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream &err, bool showProgress)
 {
     args.writableFile("save");
     const SweepTargets targets = targetsOf(args);
@@ -164,11 +190,17 @@ int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream *pr
         throw CommandLine::UsageError("--save needs a file name");
 
     Sweep sweep(targets, settings);
-    if (progress)
-        sweep.onProgress = [progress](const Sweep::Progress &now) { showProgress(*progress, now); };
+    if (sweep.effectiveRate() < settings.rate)
+        err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
+            << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
+            << " ms than a sweep holds\n"
+            << std::flush;
+    if (showProgress)
+        sweep.onProgress = [&err](const Sweep::Progress &now) { printProgress(err, now); };
     sweep.run();
-    if (progress)
-        *progress << "\r\x1b[K" << std::flush;
+    if (showProgress)
+        err << "\r\x1b[K" << std::flush;
+    reportUnsent(sweep, err);
 
     if (format == "csv")
         writeCsv(sweep, out);
@@ -179,5 +211,11 @@ int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream *pr
     out << std::flush;
     if (args.has("save"))
         save(sweep, args.text("save", ""));
+    if (sweep.droppedInLastPass() != 0) {
+        err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
+            << " answers for want of room, even when asked again: hosts that answered may be missing (try a "
+               "lower --rate)\n";
+        return SweepIncomplete;
+    }
     return sweep.progress().replies > 0 ? 0 : 1;
 }

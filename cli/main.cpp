@@ -48,11 +48,18 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      Ping many addresses at once: TARGET is a dotted address, a range START-END\n"
                           "      or a CIDR block a.b.c.d/n, several allowed, 16777216 addresses at most.\n"
                           "      Requests go out at PPS a second; --retries asks the silent ones again.\n"
+                          "      At most 2097152 requests wait at once: when PPS times the time-out is\n"
+                          "      more, the rate is lowered to fit and the rate used is shown on standard\n"
+                          "      error at the start.\n"
                           "      At the end, the hosts that answered (round-trip time in ms) and those\n"
                           "      that sent an ICMP error, in address order; --save writes the ones that\n"
-                          "      answered to FILE, one address a line.\n"
+                          "      answered to FILE, one address a line. Requests this system refused to\n"
+                          "      send are counted by reason on standard error. When the system dropped\n"
+                          "      answers, the silent addresses are asked again, slower.\n"
                           "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
-                          "      Exit status 0 when at least one host answered, 1 when none did.\n"
+                          "      Exit status 0 when at least one host answered, 1 when none did, 4 when\n"
+                          "      answers were still dropped and the count may be short (said on standard\n"
+                          "      error).\n"
                           "  help\n"
                           "      Show this text.\n"
                           "\n"
@@ -97,7 +104,7 @@ Command commandOf(const std::string &name, const std::vector<std::string> &rest)
     }
     if (name == "sweep") {
         const CommandLine args(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"});
-        return {1, [args] { return runSweepCommand(args, std::cout, isatty(STDERR_FILENO) ? &std::cerr : nullptr); }};
+        return {1, [args] { return runSweepCommand(args, std::cout, std::cerr, isatty(STDERR_FILENO)); }};
     }
     throw CommandLine::UsageError("unknown command '" + name + "'");
 }

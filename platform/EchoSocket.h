@@ -30,6 +30,9 @@ public:
     virtual bool setTtl(int ttl) = 0;
     // 0 when request went out, else errno.
     virtual int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0) = 0;
+    // The IP_STATUS of a request to destination (network order) that send() refused with error.
+    virtual uint32_t statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence);
+    static uint32_t statusOfErrno(int error);
     virtual Wake wait(int timeoutMs) = 0;
     // One queued packet, decoded, without waiting; false when that queue is empty. The decoded data
     // offset points into data().

@@ -224,7 +224,7 @@ uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestDa
         IcmpPacket::buildEchoRequest(socket.identifier(), request.sequence, request.data, request.dataSize);
     const Clock::time_point sent = socket.now();
     if (const int error = socket.send(destination, packet))
-        return fail(reply, IcmpSocket::statusOfSendError(error));
+        return fail(reply, socket.statusOfSendError(error, destination, socket.identifier(), request.sequence));
 
     Answer answer;
     if (!awaitAnswer(request, sent + std::chrono::milliseconds(timeoutMs), answer))

@@ -21,6 +21,9 @@ uint16_t checksum(const uint8_t *data, size_t len);
 // An echo request: 8-byte header with checksum filled in, then the payload.
 std::vector<uint8_t> buildEchoRequest(uint16_t identifier, uint16_t sequence, const uint8_t *payload,
                                       size_t payloadLen);
+// The same into packet, whose storage is kept from one request to the next.
+void buildEchoRequest(std::vector<uint8_t> &packet, uint16_t identifier, uint16_t sequence, const uint8_t *payload,
+                      size_t payloadLen);
 
 // EchoRequest: an echo request, such as our own seen on loopback by a raw socket, or the one a
 // datagram socket hands back with an error (often cut after its 8-byte header).
@@ -28,14 +31,16 @@ enum class Kind { Other, EchoReply, Error, EchoRequest };
 
 struct Decoded {
     Kind kind = Kind::Other;
-    uint32_t source = 0;   // network order; 0 when the packet carried no IP header
-    uint8_t ttl = 0;       // of the received packet; 0 when no IP header was given
+    uint32_t source = 0; // network order; 0 when the packet carried no IP header
+    uint8_t ttl = 0;     // of the received packet; 0 when no IP header was given
     uint16_t identifier = 0;
     uint16_t sequence = 0;
-    uint32_t status = 0;   // IP_STATUS for Kind::Error
+    uint32_t status = 0;            // IP_STATUS for Kind::Error
     uint32_t quotedDestination = 0; // Kind::Error: destination of the quoted request, network order
-    size_t dataOffset = 0; // EchoReply, EchoRequest: offset of the payload within the given bytes
+    size_t dataOffset = 0;          // EchoReply, EchoRequest: offset of the payload within the given bytes
     size_t dataSize = 0;
+    size_t quotedOffset = 0; // Kind::Error: as much of the quoted request's payload as the error holds
+    size_t quotedSize = 0;
 };
 
 // Decodes len received bytes. withIpHeader: the bytes start with an IPv4 header (raw sockets);

@@ -7,16 +7,18 @@
 #include <linux/errqueue.h>
 #include <linux/filter.h>
 #include <linux/icmp.h>
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <mutex>
-#include <unordered_set>
 
 #include <QtGlobal>
 
@@ -26,10 +28,14 @@ namespace {
 constexpr size_t ReceiveBufferSize = 65536;
 constexpr size_t ControlBufferSize = 512;
 constexpr size_t MaxStalePackets = 1024;
+// A refused send's error is queued before the send returns, behind what was already there.
+constexpr size_t MaxRefusalReads = 256;
+constexpr unsigned MaxIdentifierBlock = 256;
+constexpr size_t MaxBatch = 64;
 
 // Every raw socket sees every ICMP packet of the machine: the identifier is what keeps the replies
-// of one socket from another's. The pid keeps processes apart; multiplying the counter by an odd
-// number visits all 65536 values before any comes back.
+// of one socket from another's, and from a forger who cannot see our requests. It is drawn at
+// random, so that nothing outside (a process id, a counter) tells it.
 class RawIdentifiers {
 public:
     static RawIdentifiers &instance()
@@ -38,40 +44,54 @@ public:
         return identifiers;
     }
 
-    uint16_t acquire()
+    // The first of count identifiers, aligned on count, that no other raw socket here holds.
+    uint16_t acquire(unsigned count)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (uint32_t attempt = 0; attempt <= 0xFFFF; ++attempt) {
-            const auto candidate = uint16_t(uint16_t(getpid()) ^ uint16_t(m_count++ * 0x9E37u));
-            if (m_inUse.insert(candidate).second)
-                return candidate;
+        uint16_t random = 0;
+        for (int draw = 0; draw < 64; ++draw) {
+            if (getrandom(&random, sizeof random, 0) == sizeof random && take(uint16_t(random & ~(count - 1)), count))
+                return uint16_t(random & ~(count - 1));
         }
-        return uint16_t(m_count);
+        // Only a process holding nearly every identifier gets here.
+        for (uint32_t first = 0; first < 0x10000; first += count)
+            if (take(uint16_t(first), count))
+                return uint16_t(first);
+        return uint16_t(random & ~(count - 1));
     }
 
-    void release(uint16_t identifier)
+    void release(uint16_t first)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_inUse.erase(identifier);
+        m_inUse.erase(first);
     }
 
 private:
+    bool take(uint16_t first, unsigned count)
+    {
+        for (const auto &[start, size] : m_inUse)
+            if (start < first + count && first < start + size)
+                return false;
+        m_inUse[first] = count;
+        return true;
+    }
+
     std::mutex m_mutex;
-    std::unordered_set<uint16_t> m_inUse;
-    uint32_t m_count = 0;
+    std::map<uint16_t, unsigned> m_inUse;
 };
 
 // A raw socket is handed every echo reply of the machine; under a flood its queue fills with
-// other programs' replies and ours gets dropped. The kernel keeps only echo replies carrying our
-// identifier, and everything that is not an echo reply (errors quoting our requests among them).
-// Without the filter the socket still works, only less well under load.
-void attachIdentifierFilter(int fd, uint16_t identifier)
+// other programs' replies and ours gets dropped. The kernel keeps only echo replies carrying one of
+// our identifiers, and everything that is not an echo reply (errors quoting our requests among
+// them). Without the filter the socket still works, only less well under load.
+void attachIdentifierFilter(int fd, uint16_t first, unsigned count)
 {
     sock_filter code[] = {
-        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),                // X := IP header length
-        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                 // ICMP identifier
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifier, 3, 0), // ours: keep
-        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),                 // ICMP type
+        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0), // X := IP header length
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),  // ICMP identifier
+        BPF_STMT(BPF_ALU | BPF_AND | BPF_K, ~(count - 1) & 0xFFFF),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, first, 3, 0), // ours: keep
+        BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),            // ICMP type
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, IcmpPacket::EchoReply, 0, 1),
         BPF_STMT(BPF_RET | BPF_K, 0), // someone else's reply: drop
         BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),
@@ -89,10 +109,10 @@ void closeKeepingErrno(int &fd)
     errno = saved;
 }
 
-bool enable(int fd, int option)
+bool enable(int fd, int level, int option)
 {
     const int on = 1;
-    return setsockopt(fd, IPPROTO_IP, option, &on, sizeof on) == 0;
+    return setsockopt(fd, level, option, &on, sizeof on) == 0;
 }
 
 // The answers of a system that has ICMP but does not let this user open datagram sockets.
@@ -101,15 +121,36 @@ bool datagramRefused(int error)
     return error == EACCES || error == EPERM || error == EPROTONOSUPPORT || error == EAFNOSUPPORT;
 }
 
+bool queueEmpty(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+
+bool isPowerOfTwo(unsigned value)
+{
+    return value != 0 && (value & (value - 1)) == 0;
+}
+
 } // namespace
 
 // One packet as recvmsg gave it, with what its ancillary data and peer address told.
-struct IcmpSocket::Received {
+struct IcmpSocket::Message {
     size_t len = 0;
     uint32_t peer = 0;
     uint8_t ttl = 0;
-    const sock_extended_err *error = nullptr; // points into m_control
+    const sock_extended_err *error = nullptr; // points into the control buffer
     uint32_t offender = 0;
+    int64_t arrivedNs = 0;
+};
+
+// What one recvmmsg call needs, kept from one call to the next.
+struct IcmpSocket::Batch {
+    std::unique_ptr<uint8_t[]> buffers{new uint8_t[MaxBatch * ReceiveBufferSize]};
+    std::vector<char> controls = std::vector<char>(MaxBatch * ControlBufferSize);
+    sockaddr_in peers[MaxBatch] = {};
+    iovec iov[MaxBatch] = {};
+    mmsghdr headers[MaxBatch] = {};
+    std::vector<Received> received;
 };
 
 IcmpSocket::IcmpSocket() : m_packet(ReceiveBufferSize), m_control(ControlBufferSize) {}
@@ -119,9 +160,10 @@ IcmpSocket::~IcmpSocket()
     close();
 }
 
-bool IcmpSocket::open(bool allowDatagram)
+bool IcmpSocket::open(bool allowDatagram, unsigned identifierBlock)
 {
     close();
+    m_identifierCount = isPowerOfTwo(identifierBlock) ? std::min(identifierBlock, MaxIdentifierBlock) : 1;
     if (!allowDatagram)
         return openRaw();
     return openDatagram() || (datagramRefused(errno) && openRaw());
@@ -135,6 +177,8 @@ void IcmpSocket::close()
     m_fd = -1;
     if (m_kind == Kind::Raw)
         RawIdentifiers::instance().release(m_identifier);
+    m_held.clear();
+    m_errorsRead = false;
 }
 
 // The kernel owns the echo identifier of an ICMP datagram socket; binding makes it choose one now.
@@ -147,13 +191,14 @@ bool IcmpSocket::openDatagram()
     local.sin_family = AF_INET;
     socklen_t localLen = sizeof local;
     if (bind(m_fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
-        getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &localLen) != 0 || !enable(m_fd, IP_RECVERR) ||
-        !enable(m_fd, IP_RECVTTL)) {
+        getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &localLen) != 0 ||
+        !enable(m_fd, IPPROTO_IP, IP_RECVERR) || !enable(m_fd, IPPROTO_IP, IP_RECVTTL)) {
         closeKeepingErrno(m_fd);
         return false;
     }
     m_kind = Kind::Datagram;
     m_identifier = ntohs(local.sin_port);
+    m_identifierCount = 1;
     return true;
 }
 
@@ -176,8 +221,8 @@ bool IcmpSocket::openRaw()
         return false;
     }
     m_kind = Kind::Raw;
-    m_identifier = RawIdentifiers::instance().acquire();
-    attachIdentifierFilter(m_fd, m_identifier);
+    m_identifier = RawIdentifiers::instance().acquire(m_identifierCount);
+    attachIdentifierFilter(m_fd, m_identifier, m_identifierCount);
     return true;
 }
 
@@ -198,6 +243,21 @@ void IcmpSocket::setReceiveBuffer(int bytes)
         setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
+bool IcmpSocket::setReceiveStamps()
+{
+    return enable(m_fd, SOL_SOCKET, SO_TIMESTAMPNS);
+}
+
+// Datagram ICMP sockets do not hand the drop count over with the packets; the memory report has it.
+uint32_t IcmpSocket::drops() const
+{
+    uint32_t meminfo[SK_MEMINFO_VARS] = {};
+    socklen_t len = sizeof meminfo;
+    if (getsockopt(m_fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) != 0 || len <= SK_MEMINFO_DROPS * sizeof(uint32_t))
+        return 0;
+    return meminfo[SK_MEMINFO_DROPS];
+}
+
 int IcmpSocket::send(uint32_t destination, const std::vector<uint8_t> &request, int flags)
 {
     sockaddr_in to{};
@@ -210,9 +270,10 @@ int IcmpSocket::send(uint32_t destination, const std::vector<uint8_t> &request, 
 
 int IcmpSocket::sendMany(const Outgoing *requests, size_t count, int flags)
 {
-    std::vector<sockaddr_in> to(count);
-    std::vector<iovec> iov(count);
-    std::vector<mmsghdr> messages(count);
+    count = std::min(count, MaxBatch);
+    sockaddr_in to[MaxBatch] = {};
+    iovec iov[MaxBatch];
+    mmsghdr messages[MaxBatch] = {};
     for (size_t i = 0; i < count; ++i) {
         to[i].sin_family = AF_INET;
         to[i].sin_addr.s_addr = requests[i].destination;
@@ -222,17 +283,51 @@ int IcmpSocket::sendMany(const Outgoing *requests, size_t count, int flags)
         messages[i].msg_hdr.msg_iov = &iov[i];
         messages[i].msg_hdr.msg_iovlen = 1;
     }
-    const int sent = sendmmsg(m_fd, messages.data(), unsigned(count), flags);
+    const int sent = sendmmsg(m_fd, messages, unsigned(count), flags);
     return sent < 0 ? -errno : sent;
 }
 
-uint32_t IcmpSocket::statusOfSendError(int error)
+uint32_t IcmpSocket::statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence)
 {
-    switch (error) {
-    case EMSGSIZE: return IP_PACKET_TOO_BIG;
-    case ENETUNREACH: return IP_DEST_NET_UNREACHABLE;
-    case EHOSTUNREACH: return IP_DEST_HOST_UNREACHABLE;
-    default: return IP_GENERAL_FAILURE;
+    if (error != EPERM)
+        return statusOfErrno(error);
+    // What is read on the way is kept for the next reads: it may answer other requests.
+    const bool errorQueue = m_kind == Kind::Datagram;
+    for (size_t i = 0; i < MaxRefusalReads; ++i) {
+        Message message;
+        if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, message))
+            break;
+        Held held{errorQueue,
+                  std::vector<uint8_t>(m_packet.begin(), m_packet.begin() + long(message.len)),
+                  {},
+                  message.arrivedNs};
+        decodeInto(errorQueue, message, held.bytes.data(), held.decoded);
+        const IcmpPacket::Decoded &decoded = held.decoded;
+        if (decoded.kind == IcmpPacket::Kind::Error && decoded.quotedDestination == destination &&
+            decoded.identifier == identifier && decoded.sequence == sequence)
+            return decoded.status;
+        m_held.push_back(std::move(held));
+    }
+    return IP_GENERAL_FAILURE;
+}
+
+void IcmpSocket::readControl(msghdr &msg, Message &message)
+{
+    for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
+        if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec stamp{};
+            std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
+            message.arrivedNs = int64_t(stamp.tv_sec) * 1000000000 + stamp.tv_nsec;
+        } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_TTL) {
+            int ttl = 0;
+            std::memcpy(&ttl, CMSG_DATA(cmsg), sizeof ttl);
+            message.ttl = uint8_t(ttl);
+        } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_RECVERR) {
+            message.error = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(cmsg));
+            const auto *offender = reinterpret_cast<const sockaddr_in *>(SO_EE_OFFENDER(message.error));
+            if (offender->sin_family == AF_INET)
+                message.offender = offender->sin_addr.s_addr;
+        }
     }
 }
 
@@ -247,71 +342,146 @@ EchoSocket::Wake IcmpSocket::wait(int timeoutMs)
     return wake;
 }
 
-bool IcmpSocket::receivePacket(int flags, Received &packet)
+// A pending error is handed to the next read in place of a packet, once; the packets wait behind it.
+bool IcmpSocket::receivePacket(int flags, Message &message)
 {
-    sockaddr_in peer{};
-    iovec iov{m_packet.data(), m_packet.size()};
-    msghdr msg{};
-    msg.msg_name = &peer;
-    msg.msg_namelen = sizeof peer;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = m_control.data();
-    msg.msg_controllen = m_control.size();
-    const ssize_t len = recvmsg(m_fd, &msg, flags | MSG_DONTWAIT);
-    if (len < 0)
-        return false;
-    packet = Received();
-    packet.len = std::min(size_t(len), m_packet.size());
-    packet.peer = peer.sin_addr.s_addr;
-    for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-        if (cmsg->cmsg_level != IPPROTO_IP)
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        sockaddr_in peer{};
+        iovec iov{m_packet.data(), m_packet.size()};
+        msghdr msg{};
+        msg.msg_name = &peer;
+        msg.msg_namelen = sizeof peer;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = m_control.data();
+        msg.msg_controllen = m_control.size();
+        const ssize_t len = recvmsg(m_fd, &msg, flags | MSG_DONTWAIT);
+        if (len < 0) {
+            if (queueEmpty(errno))
+                return false;
+            m_errorsRead = true;
             continue;
-        if (cmsg->cmsg_type == IP_TTL) {
-            int ttl = 0;
-            std::memcpy(&ttl, CMSG_DATA(cmsg), sizeof ttl);
-            packet.ttl = uint8_t(ttl);
-        } else if (cmsg->cmsg_type == IP_RECVERR) {
-            packet.error = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(cmsg));
-            const auto *offender = reinterpret_cast<const sockaddr_in *>(SO_EE_OFFENDER(packet.error));
-            if (offender->sin_family == AF_INET)
-                packet.offender = offender->sin_addr.s_addr;
         }
+        message = Message();
+        message.len = std::min(size_t(len), m_packet.size());
+        message.peer = peer.sin_addr.s_addr;
+        readControl(msg, message);
+        return true;
     }
-    return true;
+    return false;
 }
 
 // A datagram socket hands an ICMP error back as the request it quotes, with the error's type and
 // code in the ancillary data and the request's destination as the peer address.
-IcmpPacket::Decoded IcmpSocket::decodeQueuedError(const Received &packet) const
+IcmpPacket::Decoded IcmpSocket::decodeQueuedError(const Message &message, const uint8_t *bytes) const
 {
-    IcmpPacket::Decoded decoded = IcmpPacket::decode(m_packet.data(), packet.len, false);
-    if (decoded.kind != IcmpPacket::Kind::EchoRequest || !packet.error || packet.error->ee_origin != SO_EE_ORIGIN_ICMP)
+    IcmpPacket::Decoded decoded = IcmpPacket::decode(bytes, message.len, false);
+    if (decoded.kind != IcmpPacket::Kind::EchoRequest || !message.error ||
+        message.error->ee_origin != SO_EE_ORIGIN_ICMP)
         return {};
-    decoded.status = IcmpPacket::statusOfError(packet.error->ee_type, packet.error->ee_code);
+    decoded.status = IcmpPacket::statusOfError(message.error->ee_type, message.error->ee_code);
     decoded.kind = decoded.status != 0 ? IcmpPacket::Kind::Error : IcmpPacket::Kind::Other;
-    decoded.quotedDestination = packet.peer;
-    decoded.source = packet.offender;
-    decoded.ttl = packet.ttl;
+    decoded.quotedDestination = message.peer;
+    decoded.quotedOffset = decoded.dataOffset;
+    decoded.quotedSize = decoded.dataSize;
+    decoded.source = message.offender;
+    decoded.ttl = message.ttl;
     decoded.dataSize = 0;
     return decoded;
 }
 
+// An error of any kind may have left its errno pending: the error queue holds nothing else, and a
+// raw socket's queue nothing else but echo replies.
+void IcmpSocket::decodeInto(bool errorQueue, Message &message, const uint8_t *bytes, IcmpPacket::Decoded &decoded)
+{
+    if (errorQueue) {
+        m_errorsRead = true;
+        decoded = decodeQueuedError(message, bytes);
+    } else if (m_kind == Kind::Raw) {
+        decoded = IcmpPacket::decode(bytes, message.len, true);
+        if (decoded.kind != IcmpPacket::Kind::EchoReply)
+            m_errorsRead = true;
+    } else {
+        decoded = IcmpPacket::decode(bytes, message.len, false);
+        decoded.source = message.peer;
+        decoded.ttl = message.ttl;
+    }
+}
+
+bool IcmpSocket::takeHeld(bool errorQueue, IcmpPacket::Decoded &decoded)
+{
+    const auto held = std::find_if(m_held.begin(), m_held.end(),
+                                   [errorQueue](const Held &each) { return each.errorQueue == errorQueue; });
+    if (held == m_held.end())
+        return false;
+    std::copy(held->bytes.begin(), held->bytes.end(), m_packet.begin());
+    decoded = held->decoded;
+    m_held.erase(held);
+    return true;
+}
+
 bool IcmpSocket::receive(bool errorQueue, IcmpPacket::Decoded &decoded)
 {
-    Received packet;
-    if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, packet))
+    if (takeHeld(errorQueue, decoded))
+        return true;
+    Message message;
+    if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, message))
         return false;
-    if (errorQueue) {
-        decoded = decodeQueuedError(packet);
-    } else if (m_kind == Kind::Raw) {
-        decoded = IcmpPacket::decode(m_packet.data(), packet.len, true);
-    } else {
-        decoded = IcmpPacket::decode(m_packet.data(), packet.len, false);
-        decoded.source = packet.peer;
-        decoded.ttl = packet.ttl;
-    }
+    decodeInto(errorQueue, message, m_packet.data(), decoded);
     return true;
+}
+
+const std::vector<IcmpSocket::Received> &IcmpSocket::receiveMany(bool errorQueue, size_t limit)
+{
+    if (!m_batch)
+        m_batch = std::make_unique<Batch>();
+    Batch &batch = *m_batch;
+    batch.received.clear();
+    m_handedOut.clear();
+    for (auto held = m_held.begin(); held != m_held.end();) {
+        if (held->errorQueue == errorQueue) {
+            m_handedOut.push_back(std::move(*held));
+            held = m_held.erase(held);
+        } else {
+            ++held;
+        }
+    }
+    if (!m_handedOut.empty()) {
+        for (const Held &held : m_handedOut)
+            batch.received.push_back({held.decoded, held.bytes.data(), held.arrivedNs});
+        return batch.received;
+    }
+    const unsigned count = unsigned(std::clamp<size_t>(limit, 1, MaxBatch));
+    for (unsigned i = 0; i < count; ++i) {
+        batch.iov[i] = {batch.buffers.get() + i * ReceiveBufferSize, ReceiveBufferSize};
+        msghdr &msg = batch.headers[i].msg_hdr;
+        msg = msghdr{};
+        msg.msg_name = &batch.peers[i];
+        msg.msg_namelen = sizeof batch.peers[i];
+        msg.msg_iov = &batch.iov[i];
+        msg.msg_iovlen = 1;
+        msg.msg_control = batch.controls.data() + i * ControlBufferSize;
+        msg.msg_controllen = ControlBufferSize;
+    }
+    int got = -1;
+    for (int attempt = 0; attempt < 2 && got < 0; ++attempt) {
+        got = recvmmsg(m_fd, batch.headers, count, (errorQueue ? MSG_ERRQUEUE : 0) | MSG_DONTWAIT, nullptr);
+        if (got < 0 && queueEmpty(errno))
+            return batch.received;
+        if (got < 0)
+            m_errorsRead = true;
+    }
+    for (int i = 0; i < got; ++i) {
+        msghdr &msg = batch.headers[i].msg_hdr;
+        Message message;
+        message.len = std::min<size_t>(batch.headers[i].msg_len, ReceiveBufferSize);
+        message.peer = batch.peers[i].sin_addr.s_addr;
+        readControl(msg, message);
+        Received received{{}, static_cast<const uint8_t *>(batch.iov[i].iov_base), message.arrivedNs};
+        decodeInto(errorQueue, message, received.bytes, received.decoded);
+        batch.received.push_back(received);
+    }
+    return batch.received;
 }
 
 void IcmpSocket::clearPendingError()
@@ -319,14 +489,16 @@ void IcmpSocket::clearPendingError()
     int pending = 0;
     socklen_t len = sizeof pending;
     getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &pending, &len);
+    m_errorsRead = false;
 }
 
 void IcmpSocket::discardQueued()
 {
-    Received packet;
-    for (size_t i = 0; i < MaxStalePackets && receivePacket(MSG_ERRQUEUE, packet); ++i) {
+    m_held.clear();
+    Message message;
+    for (size_t i = 0; i < MaxStalePackets && receivePacket(MSG_ERRQUEUE, message); ++i) {
     }
-    for (size_t i = 0; i < MaxStalePackets && receivePacket(0, packet); ++i) {
+    for (size_t i = 0; i < MaxStalePackets && receivePacket(0, message); ++i) {
     }
     clearPendingError();
 }

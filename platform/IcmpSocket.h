@@ -3,32 +3,52 @@
 #include "IcmpPacket.h"
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <vector>
 
+struct msghdr;
+
 // One ICMP socket for echo requests, shared by every sender: an unprivileged datagram socket where
-// the system allows it, else a raw one. Both kinds read back the same way: one packet at a time,
-// decoded by the codec, with what only the socket knows (the peer, the TTL, the error queue of a
-// datagram socket) filled in.
+// the system allows it, else a raw one. Both kinds read back the same way, one packet or a batch at
+// a time, decoded by the codec, with what only the socket knows (the peer, the TTL, the error queue
+// of a datagram socket, the kernel's time of arrival) filled in.
 class IcmpSocket final : public EchoSocket {
 public:
+    // A packet as read: decoded, its bytes, and when the kernel took it in (CLOCK_REALTIME, ns;
+    // 0 unless setReceiveStamps() was called).
+    struct Received {
+        IcmpPacket::Decoded decoded;
+        const uint8_t *bytes = nullptr;
+        int64_t arrivedNs = 0;
+    };
+
     IcmpSocket();
     ~IcmpSocket() override;
     IcmpSocket(const IcmpSocket &) = delete;
     IcmpSocket &operator=(const IcmpSocket &) = delete;
 
     // A datagram socket, or a raw one where this user may not open those (or !allowDatagram).
-    // False with errno set when neither opens.
-    bool open(bool allowDatagram = true);
+    // A raw socket takes identifierBlock consecutive identifiers (a power of two up to 256), chosen
+    // at random; a datagram socket always has the one the kernel gives it. False with errno set
+    // when neither opens.
+    bool open(bool allowDatagram = true, unsigned identifierBlock = 1);
     void close();
     int fd() const { return m_fd; }
     Kind kind() const override { return m_kind; }
+    // The first identifier that echo replies to this socket carry, and how many follow it.
     uint16_t identifier() const override { return m_identifier; }
+    unsigned identifierCount() const { return m_identifierCount; }
 
     bool setTtl(int ttl) override;
     // Sets the don't-fragment bit on what this socket sends, whatever the path's MTU.
     bool setDontFragment();
     // Room for many answers at once; beyond the system's limit only where we may lift it.
     void setReceiveBuffer(int bytes);
+    // Each packet read from now on carries its time of arrival.
+    bool setReceiveStamps();
+    // Packets the socket had to drop so far for want of room.
+    uint32_t drops() const;
 
     int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0) override;
 
@@ -39,29 +59,52 @@ public:
     // Sends the first of count requests and as many after it as the socket takes, in one call: how
     // many went out, or -errno when the first did not.
     int sendMany(const Outgoing *requests, size_t count, int flags = 0);
-    static uint32_t statusOfSendError(int error);
+    // A local firewall that refuses with EPERM may have queued an ICMP error quoting the request:
+    // that error then says why.
+    uint32_t statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence) override;
 
     Wake wait(int timeoutMs) override;
     // Kind::Other for what the codec cannot read.
     bool receive(bool errorQueue, IcmpPacket::Decoded &decoded) override;
     const uint8_t *data() const override { return m_packet.data(); }
+    // Up to max(1, limit) queued packets in one call, without waiting; valid until the next read.
+    const std::vector<Received> &receiveMany(bool errorQueue, size_t limit);
 
     // A pending error would also fail the next send.
     void clearPendingError() override;
+    // An ICMP error read since the last clearPendingError() may have left its errno pending, to fail
+    // the next send with it. While this is false, a failed send failed for its own reason.
+    bool errorPendingPossibly() const { return m_errorsRead; }
     void discardQueued() override;
     Clock::time_point now() const override { return Clock::now(); }
 
 private:
-    struct Received;
+    struct Message;
+    struct Batch;
+    // A packet read ahead of its turn, while looking for the error that explains a refused send.
+    struct Held {
+        bool errorQueue = false;
+        std::vector<uint8_t> bytes;
+        IcmpPacket::Decoded decoded;
+        int64_t arrivedNs = 0;
+    };
 
     bool openDatagram();
     bool openRaw();
-    bool receivePacket(int flags, Received &packet);
-    IcmpPacket::Decoded decodeQueuedError(const Received &packet) const;
+    void readControl(msghdr &msg, Message &message);
+    void decodeInto(bool errorQueue, Message &message, const uint8_t *bytes, IcmpPacket::Decoded &decoded);
+    bool receivePacket(int flags, Message &message);
+    IcmpPacket::Decoded decodeQueuedError(const Message &message, const uint8_t *bytes) const;
+    bool takeHeld(bool errorQueue, IcmpPacket::Decoded &decoded);
 
     int m_fd = -1;
     Kind m_kind = Kind::Datagram;
     uint16_t m_identifier = 0;
+    unsigned m_identifierCount = 1;
+    bool m_errorsRead = false;
     std::vector<uint8_t> m_packet;
     std::vector<char> m_control;
+    std::deque<Held> m_held;
+    std::vector<Held> m_handedOut;
+    std::unique_ptr<Batch> m_batch;
 };

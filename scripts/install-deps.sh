@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing, packaging and running need; quick when all are
 # present. With the argument "screenshot" it adds what scripts/screenshot.sh needs (picture tools),
-# with "bench" the reference pinger that scripts/bench.sh times the sweep against.
+# with "bench" the reference sweepers that scripts/bench.sh times the sweep against.
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache
@@ -14,7 +14,7 @@ packages=(
 )
 case "${1:-}" in
 screenshot) packages+=(x11-apps netpbm) ;;
-bench) packages+=(fping) ;;
+bench) packages+=(fping masscan zmap) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

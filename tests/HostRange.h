@@ -2,7 +2,7 @@
 #include <QString>
 #include <QStringList>
 
-// The dotted addresses network + first to network + last: hosts("10.77.6.", 1, 3).
+// The dotted addresses network + first to network + last: hosts("198.18.6.", 1, 3).
 inline QStringList hosts(const QString &network, int first, int last)
 {
     QStringList list;

@@ -24,39 +24,39 @@ private slots:
         QTest::addColumn<int>("minRtt");
         QTest::newRow("answering name") << QStringList{"ping", "answering.tozelo.test"} << 0
                                         << QStringList{"Resolving host 'answering.tozelo.test'",
-                                                       "Host 'answering.tozelo.test' is 10.77.2.1",
-                                                       "Sending 56 bytes to 10.77.2.1 (10.77.2.1)",
-                                                       "^Received 56 bytes from 10\\.77\\.2\\.1 in (\\d+) mSecs$"}
+                                                       "Host 'answering.tozelo.test' is 198.18.2.1",
+                                                       "Sending 56 bytes to 198.18.2.1 (198.18.2.1)",
+                                                       "^Received 56 bytes from 198\\.18\\.2\\.1 in (\\d+) mSecs$"}
                                         << 0;
         QTest::newRow("delayed, size and ttl")
             << QStringList{"ping", "delayed40.tozelo.test", "--size", "100", "--ttl", "3", "--timeout", "1000"} << 0
-            << QStringList{"Resolving host 'delayed40.tozelo.test'", "Host 'delayed40.tozelo.test' is 10.77.3.40",
-                           "Sending 100 bytes to 10.77.3.40 (10.77.3.40)",
-                           "^Received 100 bytes from 10\\.77\\.3\\.40 in (\\d+) mSecs$"}
+            << QStringList{"Resolving host 'delayed40.tozelo.test'", "Host 'delayed40.tozelo.test' is 198.18.3.40",
+                           "Sending 100 bytes to 198.18.3.40 (198.18.3.40)",
+                           "^Received 100 bytes from 198\\.18\\.3\\.40 in (\\d+) mSecs$"}
             << 40;
-        QTest::newRow("dotted address") << QStringList{"ping", "10.77.3.5"} << 0
-                                        << QStringList{"Resolving host '10.77.3.5'", "Host '10.77.3.5' is 10.77.3.5",
-                                                       "Sending 56 bytes to 10.77.3.5 (10.77.3.5)",
-                                                       "^Received 56 bytes from 10\\.77\\.3\\.5 in (\\d+) mSecs$"}
+        QTest::newRow("dotted address") << QStringList{"ping", "198.18.3.5"} << 0
+                                        << QStringList{"Resolving host '198.18.3.5'", "Host '198.18.3.5' is 198.18.3.5",
+                                                       "Sending 56 bytes to 198.18.3.5 (198.18.3.5)",
+                                                       "^Received 56 bytes from 198\\.18\\.3\\.5 in (\\d+) mSecs$"}
                                         << 5;
         QTest::newRow("silent") << QStringList{"ping", "silent.tozelo.test", "--timeout", "200"} << 1
                                 << QStringList{"Resolving host 'silent.tozelo.test'",
-                                               "Host 'silent.tozelo.test' is 10.77.4.1",
-                                               "Sending 56 bytes to 10.77.4.1 (10.77.4.1)",
-                                               "Cannot ping host (10.77.4.1) : ", "==> Request timed out <=="}
+                                               "Host 'silent.tozelo.test' is 198.18.4.1",
+                                               "Sending 56 bytes to 198.18.4.1 (198.18.4.1)",
+                                               "Cannot ping host (198.18.4.1) : ", "==> Request timed out <=="}
                                 << 0;
         QTest::newRow("unreachable") << QStringList{"ping", "unreachable.tozelo.test"} << 1
                                      << QStringList{"Resolving host 'unreachable.tozelo.test'",
-                                                    "Host 'unreachable.tozelo.test' is 10.77.5.1",
-                                                    "Sending 56 bytes to 10.77.5.1 (10.77.5.1)",
-                                                    "Cannot ping host (10.77.5.1) : ",
+                                                    "Host 'unreachable.tozelo.test' is 198.18.5.1",
+                                                    "Sending 56 bytes to 198.18.5.1 (198.18.5.1)",
+                                                    "Cannot ping host (198.18.5.1) : ",
                                                     "==> Destination host unreachable <=="}
                                      << 0;
         QTest::newRow("ttl 1") << QStringList{"ping", "answering.tozelo.test", "--ttl", "1"} << 1
                                << QStringList{"Resolving host 'answering.tozelo.test'",
-                                              "Host 'answering.tozelo.test' is 10.77.2.1",
-                                              "Sending 56 bytes to 10.77.2.1 (10.77.2.1)",
-                                              "Cannot ping host (10.77.2.1) : ", "==> TTL expired in transit <=="}
+                                              "Host 'answering.tozelo.test' is 198.18.2.1",
+                                              "Sending 56 bytes to 198.18.2.1 (198.18.2.1)",
+                                              "Cannot ping host (198.18.2.1) : ", "==> TTL expired in transit <=="}
                                << 0;
         // A size the engine refuses is a failed request, not a usage error.
         QTest::newRow("refused size") << QStringList{"ping", "10.77.2.1", "--size", "70000"} << 1

@@ -1,5 +1,5 @@
 // The range scan page against the testbed. The host namespace answers for every address of
-// 10.77.6.0/25 and the router drops 10.77.6.128/25 (TestbedNamespaces::scanRange), so a range across
+// 198.18.6.0/25 and the router drops 198.18.6.128/25 (TestbedNamespaces::scanRange), so a range across
 // both halves has a known truth; the pace and time-out come from the multi ping properties dialog as
 // a user types them.
 #include "dialogs/Unit2.h"
@@ -45,8 +45,8 @@ void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
     form.show();
     Form2->etout->SetText("100");
     Form2->velo->SetText("20");
-    const QStringList start = {"10", "77", "6", "120"};
-    const QStringList end = {"10", "77", "6", "135"};
+    const QStringList start = {"198", "18", "6", "120"};
+    const QStringList end = {"198", "18", "6", "135"};
     TFloatEdit *const starts[4] = {form.ip03, form.ip02, form.ip01, form.ip00};
     TFloatEdit *const ends[4] = {form.ip13, form.ip12, form.ip11, form.ip10};
     for (int i = 0; i < 4; ++i) {
@@ -59,16 +59,16 @@ void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
 
     QStringList truth;
     for (int i = 120; i <= 127; ++i)
-        truth << QString("10.77.6.%1").arg(i);
+        truth << QString("198.18.6.%1").arg(i);
     QCOMPARE(form.ips->list().lines(), truth);
     QCOMPARE(form.ListView1->count(), truth.size());
     for (const QString &address : truth)
         QVERIFY(form.ListView1->itemOf(address)->text().startsWith(address + " ("));
     QCOMPARE(form.statusPanel(0), QString("Encontradas 8 Maquinas"));
-    QCOMPARE(form.lipo->text(), QString("10.77.6.135"));
+    QCOMPARE(form.lipo->text(), QString("198.18.6.135"));
     QCOMPARE(linesOf(form.MDisplayMemo),
-             QStringList({"Resolving host :10.77.6.135", "Sending 56 bytes to 10.77.6.135 (10.77.6.135)",
-                          "Cannot ping host (10.77.6.135) : ", "==> Request timed out <=="}));
+             QStringList({"Resolving host :198.18.6.135", "Sending 56 bytes to 198.18.6.135 (198.18.6.135)",
+                          "Cannot ping host (198.18.6.135) : ", "==> Request timed out <=="}));
     QVERIFY(seams.messages.isEmpty() && seams.reports.isEmpty());
 }
 

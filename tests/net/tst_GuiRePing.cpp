@@ -45,8 +45,8 @@ void tst_GuiRePing::init()
     Form5 = m_dialog;
     m_form->show();
     // The silent host answered once; the name never did.
-    m_form->addico("10.77.2.1", 1);
-    m_form->addico("10.77.4.1", 1);
+    m_form->addico("198.18.2.1", 1);
+    m_form->addico("198.18.4.1", 1);
     m_form->ips->addLine("nosuch.tozelo.test");
     m_dialog->rto->SetText("200");
 }
@@ -60,8 +60,8 @@ void tst_GuiRePing::cleanup()
 
 bool tst_GuiRePing::isPass(const QStringList &lines) const
 {
-    return lines.size() == 3 && QRegularExpression("^10\\.77\\.2\\.1\\(\\d+mSeg\\)$").match(lines[0]).hasMatch() &&
-           lines[1] == "10.77.4.1(error)" && lines[2] == "Dominio desconocido ";
+    return lines.size() == 3 && QRegularExpression("^198\\.18\\.2\\.1\\(\\d+mSeg\\)$").match(lines[0]).hasMatch() &&
+           lines[1] == "198.18.4.1(error)" && lines[2] == "Dominio desconocido ";
 }
 
 void tst_GuiRePing::walkOnce()
@@ -73,10 +73,10 @@ void tst_GuiRePing::walkOnce()
     QTRY_COMPARE(linesOf(m_dialog->Memo1).size(), 3);
     QVERIFY2(isPass(linesOf(m_dialog->Memo1)), qPrintable(m_dialog->Memo1->toPlainText()));
     QCOMPARE(m_dialog->infoPanel(1), QString("InActivo"));
-    QVERIFY(QRegularExpression("^10\\.77\\.2\\.1 \\(\\d+mSeg\\)$").match(caption("10.77.2.1")).hasMatch());
-    QCOMPARE(caption("10.77.4.1"), QString("10.77.4.1 (0mSeg)"));
+    QVERIFY(QRegularExpression("^198\\.18\\.2\\.1 \\(\\d+mSeg\\)$").match(caption("198.18.2.1")).hasMatch());
+    QCOMPARE(caption("198.18.4.1"), QString("198.18.4.1 (0mSeg)"));
     QCOMPARE(m_form->ListView1->count(), 2);
-    QCOMPARE(m_form->ips->list().lines(), QStringList({"10.77.2.1", "10.77.4.1", "nosuch.tozelo.test"}));
+    QCOMPARE(m_form->ips->list().lines(), QStringList({"198.18.2.1", "198.18.4.1", "nosuch.tozelo.test"}));
 }
 
 // Started and closed through the retry command, a cyclic walk goes on behind the closed dialog;
@@ -90,9 +90,9 @@ void tst_GuiRePing::cyclicWalkBehindTheClosedDialog()
     QTest::mouseClick(m_form->rping, Qt::LeftButton);
     QVERIFY(!m_dialog->isVisible());
     QVERIFY(m_form->MipPinG->isEnabled() && m_form->MipStop->isEnabled());
-    m_form->addico("10.77.2.1", 99999);
+    m_form->addico("198.18.2.1", 99999);
     QTRY_VERIFY_WITH_TIMEOUT(linesOf(m_dialog->Memo1).size() >= 6, 10000);
-    QVERIFY(!caption("10.77.2.1").contains("99999"));
+    QVERIFY(!caption("198.18.2.1").contains("99999"));
 
     bool retryEnabled = true;
     QTimer::singleShot(0, m_dialog, [&] {

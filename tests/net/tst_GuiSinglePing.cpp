@@ -58,17 +58,17 @@ void tst_GuiSinglePing::ping(const QString &host)
 
 void tst_GuiSinglePing::answeringHostByAddress()
 {
-    ping("10.77.2.1");
+    ping("198.18.2.1");
     const QStringList log = linesOf(m_form->DisplayMemo);
     QCOMPARE(log.size(), 4);
-    QCOMPARE(log[0], QString("Resolving host '10.77.2.1'"));
-    QCOMPARE(log[1], QString("Host '10.77.2.1' is 10.77.2.1"));
-    QCOMPARE(log[2], QString("Sending 56 bytes to 10.77.2.1 (10.77.2.1)"));
-    QVERIFY2(matches("Received 56 bytes from 10\\.77\\.2\\.1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
-    QCOMPARE(m_form->statusPanel(0), QString("current IP: 10.77.2.1"));
+    QCOMPARE(log[0], QString("Resolving host '198.18.2.1'"));
+    QCOMPARE(log[1], QString("Host '198.18.2.1' is 198.18.2.1"));
+    QCOMPARE(log[2], QString("Sending 56 bytes to 198.18.2.1 (198.18.2.1)"));
+    QVERIFY2(matches("Received 56 bytes from 198\\.18\\.2\\.1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
+    QCOMPARE(m_form->statusPanel(0), QString("current IP: 198.18.2.1"));
     QCOMPARE(m_form->ListView1->count(), 1);
-    QVERIFY(matches("10\\.77\\.2\\.1 \\(\\d+mSeg\\)", m_form->ListView1->item(0)->text()));
-    QCOMPARE(m_form->ips->list().lines(), QStringList{"10.77.2.1"});
+    QVERIFY(matches("198\\.18\\.2\\.1 \\(\\d+mSeg\\)", m_form->ListView1->item(0)->text()));
+    QCOMPARE(m_form->ips->list().lines(), QStringList{"198.18.2.1"});
     QVERIFY(m_form->PingButton->isEnabled());
     QVERIFY(!m_form->CancelButton->isEnabled());
 }
@@ -83,22 +83,22 @@ void tst_GuiSinglePing::answeringHostByName()
     m_form->HostEdit->setText("renamed");
     QTRY_COMPARE(linesOf(m_form->DisplayMemo).size(), 4);
     const QStringList log = linesOf(m_form->DisplayMemo);
-    QCOMPARE(log[1], QString("Host 'renamed' is 10.77.2.1"));
-    QCOMPARE(log[2], QString("Sending 56 bytes to 10.77.2.1 (10.77.2.1)"));
-    QVERIFY2(matches("Received 56 bytes from 10\\.77\\.2\\.1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
-    QCOMPARE(m_form->statusPanel(0), QString("current IP: 10.77.2.1"));
-    QCOMPARE(m_form->ips->list().lines(), QStringList{"10.77.2.1"});
+    QCOMPARE(log[1], QString("Host 'renamed' is 198.18.2.1"));
+    QCOMPARE(log[2], QString("Sending 56 bytes to 198.18.2.1 (198.18.2.1)"));
+    QVERIFY2(matches("Received 56 bytes from 198\\.18\\.2\\.1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
+    QCOMPARE(m_form->statusPanel(0), QString("current IP: 198.18.2.1"));
+    QCOMPARE(m_form->ips->list().lines(), QStringList{"198.18.2.1"});
     QVERIFY(m_form->PingButton->isEnabled());
     QVERIFY(!m_form->CancelButton->isEnabled());
 }
 
 void tst_GuiSinglePing::silentHost()
 {
-    ping("10.77.4.1");
+    ping("198.18.4.1");
     QCOMPARE(linesOf(m_form->DisplayMemo),
-             QStringList({"Resolving host '10.77.4.1'", "Host '10.77.4.1' is 10.77.4.1",
-                          "Sending 56 bytes to 10.77.4.1 (10.77.4.1)",
-                          "Cannot ping host (10.77.4.1) : ", "==> Request timed out <=="}));
+             QStringList({"Resolving host '198.18.4.1'", "Host '198.18.4.1' is 198.18.4.1",
+                          "Sending 56 bytes to 198.18.4.1 (198.18.4.1)",
+                          "Cannot ping host (198.18.4.1) : ", "==> Request timed out <=="}));
     QCOMPARE(m_form->statusPanel(0), QString("ERROR: Request timed out"));
     QCOMPARE(m_form->ListView1->count(), 0);
     QVERIFY(m_form->ips->list().isEmpty());

@@ -7,7 +7,7 @@
 #include <QtTest>
 
 // `tozelo-cli scan` and `reping` against the testbed. A range across both halves of the scan range,
-// started in the unreachable 10.77.5.0/24, has a known truth: exactly 10.77.6.1 to 10.77.6.127 answer.
+// started in the unreachable 198.18.5.0/24, has a known truth: exactly 198.18.6.1 to 198.18.6.127 answer.
 class TestScanCli : public QObject {
     Q_OBJECT
 
@@ -27,10 +27,10 @@ private slots:
     {
         const QString saved = m_dir.filePath("found.dat");
         const CliRun result =
-            CliRun::of({"scan", "10.77.5.254", "10.77.6.131", "--interval", "20", "--timeout", "100", "--save", saved});
+            CliRun::of({"scan", "198.18.5.254", "198.18.6.131", "--interval", "20", "--timeout", "100", "--save", saved});
         QCOMPARE(result.status, 0);
         QVERIFY(result.err.isEmpty());
-        const QStringList truth = hosts("10.77.6.", 1, 127);
+        const QStringList truth = hosts("198.18.6.", 1, 127);
         QCOMPARE(result.out.last(), QString("Encontradas %1 Maquinas").arg(truth.size()));
 
         QStringList pinged;
@@ -43,12 +43,12 @@ private slots:
             const QString failure = result.out.value(i + 3);
             if (truth.contains(address))
                 QVERIFY2(outcome.startsWith("Recividos 56 bytes desde " + address + " en "), qPrintable(outcome));
-            else if (address.startsWith("10.77.5."))
+            else if (address.startsWith("198.18.5."))
                 QCOMPARE(failure, "==> Destination host unreachable <==");
             else
                 QCOMPARE(failure, "==> Request timed out <==");
         }
-        QCOMPARE(pinged, hosts("10.77.5.", 254, 255) + hosts("10.77.6.", 1, 131));
+        QCOMPARE(pinged, hosts("198.18.5.", 254, 255) + hosts("198.18.6.", 1, 131));
 
         QFile file(saved);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -60,11 +60,11 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("errorLines");
-        QTest::newRow("octet above 255") << QStringList{"scan", "10.77.6.9", "10.77.6.300"} << 3 << 1;
-        QTest::newRow("start above end") << QStringList{"scan", "10.77.6.9", "10.77.6.1"} << 3 << 4;
-        QTest::newRow("one address") << QStringList{"scan", "10.77.6.1"} << 2 << 1;
-        QTest::newRow("three octets") << QStringList{"scan", "10.77.6", "10.77.6.2"} << 2 << 1;
-        QTest::newRow("no interval") << QStringList{"scan", "10.77.6.1", "10.77.6.2", "--interval", "0"} << 2 << 1;
+        QTest::newRow("octet above 255") << QStringList{"scan", "198.18.6.9", "198.18.6.300"} << 3 << 1;
+        QTest::newRow("start above end") << QStringList{"scan", "198.18.6.9", "198.18.6.1"} << 3 << 4;
+        QTest::newRow("one address") << QStringList{"scan", "198.18.6.1"} << 2 << 1;
+        QTest::newRow("three octets") << QStringList{"scan", "198.18.6", "198.18.6.2"} << 2 << 1;
+        QTest::newRow("no interval") << QStringList{"scan", "198.18.6.1", "198.18.6.2", "--interval", "0"} << 2 << 1;
         QTest::newRow("no passes") << QStringList{"reping", "x.dat", "--passes", "0"} << 2 << 1;
     }
 
@@ -84,7 +84,7 @@ private slots:
         const QString list = m_dir.filePath("list.dat");
         QFile file(list);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("10.77.2.1\n10.77.4.1\r\n10.77.5.1\ranswering.tozelo.test\nnosuch.tozelo.test");
+        file.write("198.18.2.1\n198.18.4.1\r\n198.18.5.1\ranswering.tozelo.test\nnosuch.tozelo.test");
         file.close();
 
         const CliRun result = CliRun::of({"reping", list, "--passes", "2", "--timeout", "200"});
@@ -92,10 +92,10 @@ private slots:
         QCOMPARE(result.out.size(), 10);
         for (int pass = 0; pass < 2; ++pass) {
             const QStringList lines = result.out.mid(pass * 5, 5);
-            QVERIFY2(QRegularExpression("^10\\.77\\.2\\.1\\(\\d+mSeg\\)$").match(lines[0]).hasMatch(),
+            QVERIFY2(QRegularExpression("^198\\.18\\.2\\.1\\(\\d+mSeg\\)$").match(lines[0]).hasMatch(),
                      qPrintable(lines[0]));
-            QCOMPARE(lines.mid(1, 2), (QStringList{"10.77.4.1(error)", "10.77.5.1(error)"}));
-            QCOMPARE(lines[3].left(10), "10.77.2.1(");
+            QCOMPARE(lines.mid(1, 2), (QStringList{"198.18.4.1(error)", "198.18.5.1(error)"}));
+            QCOMPARE(lines[3].left(11), "198.18.2.1(");
             QCOMPARE(lines[4], "Dominio desconocido ");
         }
     }

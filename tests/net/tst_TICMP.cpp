@@ -70,10 +70,10 @@ private slots:
 
     void answeringHost()
     {
-        const Outcome outcome = sendOne("10.77.2.1", 2000);
+        const Outcome outcome = sendOne("198.18.2.1", 2000);
         QCOMPARE(outcome.replies, 1);
         QCOMPARE(outcome.reply.Status, uint32_t(IP_SUCCESS));
-        QCOMPARE(outcome.reply.Address, address("10.77.2.1"));
+        QCOMPARE(outcome.reply.Address, address("198.18.2.1"));
         QCOMPARE(outcome.reply.DataSize, uint16_t(56));
         QCOMPARE(outcome.reply.Options.Ttl, uint8_t(63)); // the host's 64, less the router's hop
     }
@@ -82,9 +82,9 @@ private slots:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<uint32_t>("delay");
-        QTest::newRow("kernel echo") << "10.77.2.1" << 0u;
+        QTest::newRow("kernel echo") << "198.18.2.1" << 0u;
         for (uint32_t delay : {1u, 5u, 20u, 40u})
-            QTest::addRow("%u ms", delay) << QString("10.77.3.%1").arg(delay) << delay;
+            QTest::addRow("%u ms", delay) << QString("198.18.3.%1").arg(delay) << delay;
     }
 
     // The reported time is whole milliseconds, cut: never less than the host's delay, and the
@@ -109,7 +109,7 @@ private slots:
 
     void silentHost()
     {
-        const Outcome outcome = sendOne("10.77.4.1", 300);
+        const Outcome outcome = sendOne("198.18.4.1", 300);
         QCOMPARE(outcome.replies, 0);
         QCOMPARE(outcome.lastError, int(IP_REQ_TIMED_OUT));
         QCOMPARE(outcome.errorText, std::string("Request timed out"));
@@ -123,9 +123,9 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
         QTest::newRow("host unreachable")
-            << "10.77.5.1" << 64 << int(IP_DEST_HOST_UNREACHABLE) << "Destination host unreachable";
+            << "198.18.5.1" << 64 << int(IP_DEST_HOST_UNREACHABLE) << "Destination host unreachable";
         QTest::newRow("ttl 1 through the router")
-            << "10.77.2.1" << 1 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
+            << "198.18.2.1" << 1 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
     }
 
     // An error quoting the request ends the wait at once, well before the time-out.
@@ -145,8 +145,8 @@ private slots:
     void echoedData_data()
     {
         QTest::addColumn<QString>("host");
-        QTest::newRow("kernel echo") << "10.77.2.1";
-        QTest::newRow("delayed responder") << "10.77.3.5";
+        QTest::newRow("kernel echo") << "198.18.2.1";
+        QTest::newRow("delayed responder") << "198.18.3.5";
         QTest::newRow("loopback") << "127.0.0.1";
     }
 
@@ -185,7 +185,7 @@ private slots:
     void lateReplyIgnored()
     {
         TICMP session;
-        session.SetAddress("10.77.3.40");
+        session.SetAddress("198.18.3.40");
         session.SetTimeout(15);
         QCOMPARE(session.SendPing(), 0);
         QCOMPARE(session.LastError(), int(IP_REQ_TIMED_OUT));
@@ -201,8 +201,8 @@ private slots:
         session.SetAddress("delayed5.tozelo.test");
         QCOMPARE(session.SendPing(), 1);
         QCOMPARE(session.ResolvedName(), std::string("delayed5.tozelo.test"));
-        QCOMPARE(session.ResolvedIP(), std::string("10.77.3.5"));
-        QCOMPARE(session.LastReply().Address, address("10.77.3.5"));
+        QCOMPARE(session.ResolvedIP(), std::string("198.18.3.5"));
+        QCOMPARE(session.LastReply().Address, address("198.18.3.5"));
     }
 
     // Fails at once: the testbed's names come from its own hosts file, and nothing else is asked.
@@ -241,15 +241,15 @@ private slots:
             QString firstWrong;
         };
         std::vector<Target> targets(3);
-        targets[0].host = "10.77.2.1";
-        targets[1].host = "10.77.3.5";
+        targets[0].host = "198.18.2.1";
+        targets[1].host = "198.18.3.5";
         targets[1].size = 100;
         targets[1].minRtt = 5;
         targets[2].host = "127.0.0.1";
         targets[2].size = 200;
         QProcess flood;
         flood.setProcessChannelMode(QProcess::MergedChannels);
-        flood.start(pingProgram, {"-f", "-c", "2000", "-w", "30", "-n", "10.77.2.1"});
+        flood.start(pingProgram, {"-f", "-c", "2000", "-w", "30", "-n", "198.18.2.1"});
         QVERIFY(flood.waitForStarted());
         std::atomic<bool> flooding{true};
         std::vector<std::thread> threads;

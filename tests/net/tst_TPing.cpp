@@ -53,7 +53,7 @@ private slots:
         QVERIFY(errors.isEmpty());
         QVERIFY(ping.LookupPending());
         QTRY_COMPARE(errors, QList<int>{0});
-        QCOMPARE(ping.LookupResult(), std::string("10.77.3.20"));
+        QCOMPARE(ping.LookupResult(), std::string("198.18.3.20"));
     }
 
     void lookupOfUnknownName()
@@ -78,22 +78,22 @@ private slots:
         QTest::addColumn<int>("minRtt");
         QTest::newRow("answering") << "answering.tozelo.test"
                                    << QStringList{"Resolving host 'answering.tozelo.test'",
-                                                  "Host 'answering.tozelo.test' is 10.77.2.1",
-                                                  "Sending 56 bytes to 10.77.2.1 (10.77.2.1)",
-                                                  "^Received 56 bytes from 10\\.77\\.2\\.1 in (\\d+) mSecs$"}
-                                   << QStringList{"current IP: 10.77.2.1"} << "^10\\.77\\.2\\.1 (\\d+)$" << 0;
+                                                  "Host 'answering.tozelo.test' is 198.18.2.1",
+                                                  "Sending 56 bytes to 198.18.2.1 (198.18.2.1)",
+                                                  "^Received 56 bytes from 198\\.18\\.2\\.1 in (\\d+) mSecs$"}
+                                   << QStringList{"current IP: 198.18.2.1"} << "^198\\.18\\.2\\.1 (\\d+)$" << 0;
         QTest::newRow("delayed") << "delayed20.tozelo.test"
                                  << QStringList{"Resolving host 'delayed20.tozelo.test'",
-                                                "Host 'delayed20.tozelo.test' is 10.77.3.20",
-                                                "Sending 56 bytes to 10.77.3.20 (10.77.3.20)",
-                                                "^Received 56 bytes from 10\\.77\\.3\\.20 in (\\d+) mSecs$"}
-                                 << QStringList{"current IP: 10.77.3.20"} << "^10\\.77\\.3\\.20 (\\d+)$" << 20;
+                                                "Host 'delayed20.tozelo.test' is 198.18.3.20",
+                                                "Sending 56 bytes to 198.18.3.20 (198.18.3.20)",
+                                                "^Received 56 bytes from 198\\.18\\.3\\.20 in (\\d+) mSecs$"}
+                                 << QStringList{"current IP: 198.18.3.20"} << "^198\\.18\\.3\\.20 (\\d+)$" << 20;
         QTest::newRow("silent") << "silent.tozelo.test"
                                 << QStringList{"Resolving host 'silent.tozelo.test'",
-                                               "Host 'silent.tozelo.test' is 10.77.4.1",
-                                               "Sending 56 bytes to 10.77.4.1 (10.77.4.1)",
-                                               "Cannot ping host (10.77.4.1) : ", "==> Request timed out <=="}
-                                << QStringList{"current IP: 10.77.4.1", "ERROR: Request timed out"} << "" << 0;
+                                               "Host 'silent.tozelo.test' is 198.18.4.1",
+                                               "Sending 56 bytes to 198.18.4.1 (198.18.4.1)",
+                                               "Cannot ping host (198.18.4.1) : ", "==> Request timed out <=="}
+                                << QStringList{"current IP: 198.18.4.1", "ERROR: Request timed out"} << "" << 0;
         QTest::newRow("unknown") << "nosuch.tozelo.test"
                                  << QStringList{"Resolving host 'nosuch.tozelo.test'",
                                                 "Dominio desconocido 'nosuch.tozelo.test'"}

@@ -20,16 +20,19 @@ public:
         ifaddrs *list = nullptr;
         if (getifaddrs(&list) != 0)
             return "cannot list the network interfaces";
-        std::string reason = "no interface has the testbed client's address 10.77.1.1";
+        std::string reason = "no interface has the testbed client's address 198.18.1.1";
+        // 198.18.0.0/15, the testbed's own addresses.
+        constexpr uint32_t Testbed = 0xC6120000;
+        constexpr uint32_t TestbedMask = 0xFFFE0000;
         for (const ifaddrs *entry = list; entry; entry = entry->ifa_next) {
             if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
                 continue;
             const uint32_t address = ntohl(reinterpret_cast<const sockaddr_in *>(entry->ifa_addr)->sin_addr.s_addr);
-            if ((address >> 24) != 127 && (address >> 16) != 0x0A4D) {
+            if ((address >> 24) != 127 && (address & TestbedMask) != Testbed) {
                 reason = std::string("interface ") + entry->ifa_name + " reaches beyond the testbed";
                 break;
             }
-            if (address == 0x0A4D0101)
+            if (address == 0xC6120101)
                 reason.clear();
         }
         freeifaddrs(list);

@@ -23,12 +23,12 @@ public:
         return QProcess::execute(tool("ip"), QStringList{"-n", nameOf(role), "route", action} + route) == 0;
     }
 
-    // The range scans' known truth: the host answers for every address of 10.77.6.0/25 and the
-    // router drops 10.77.6.128/25. ACTION is add or del.
+    // The range scans' known truth: the host answers for every address of 198.18.6.0/25 and the
+    // router drops 198.18.6.128/25. ACTION is add or del.
     static bool scanRange(const QString &action)
     {
-        return route("h", action, {"local", "10.77.6.0/25", "dev", "lo"}) &&
-               route("r", action, {"10.77.6.0/25", "via", "10.77.2.1"}) &&
-               route("r", action, {"blackhole", "10.77.6.128/25"});
+        return route("h", action, {"local", "198.18.6.0/25", "dev", "lo"}) &&
+               route("r", action, {"198.18.6.0/25", "via", "198.18.2.1"}) &&
+               route("r", action, {"blackhole", "198.18.6.128/25"});
     }
 };

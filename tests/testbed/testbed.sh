@@ -2,9 +2,12 @@
 # A private test network in namespaces, so that real echo requests reach hosts the suite made
 # itself and nothing else:
 #
-#   client C  10.77.1.1 ── 10.77.1.254  router R  10.77.2.254 ── 10.77.2.1   host H (kernel echo)
-#                                                 10.77.3.254 ── 10.77.3.N   delayed D (N ms late)
-#             R also drops 10.77.4.0/24 silently and answers host unreachable for 10.77.5.0/24.
+#   client C  198.18.1.1 ── 198.18.1.254  router R  198.18.2.254 ── 198.18.2.1   host H (kernel echo)
+#                                                 198.18.3.254 ── 198.18.3.N   delayed D (N ms late)
+#             R also drops 198.18.4.0/24 silently and answers host unreachable for 198.18.5.0/24.
+#             C routes only 198.18.0.0/15 and the reserved 240.0.0.0/5 (to R, which drops the latter
+#             silently: room for big silent blocks); anything else, 250.0.0.0/8 say, has no route at
+#             all, so a send there fails in C and nothing leaves.
 #
 #   testbed.sh run CMD...   build a testbed, run CMD inside C, tear down, exit with CMD's status
 #                           (77 when the machine cannot build one)
@@ -63,15 +66,15 @@ write_name_files() {
     mkdir -p "$dir" || return 1
     {
         echo "127.0.0.1 localhost"
-        echo "10.77.1.1 client.tozelo.test"
-        echo "10.77.1.254 router.tozelo.test"
-        echo "10.77.2.1 answering.tozelo.test"
+        echo "198.18.1.1 client.tozelo.test"
+        echo "198.18.1.254 router.tozelo.test"
+        echo "198.18.2.1 answering.tozelo.test"
         local n
         for n in "${DELAYED_HOSTS[@]}"; do
-            echo "10.77.3.$n delayed$n.tozelo.test"
+            echo "198.18.3.$n delayed$n.tozelo.test"
         done
-        echo "10.77.4.1 silent.tozelo.test"
-        echo "10.77.5.1 unreachable.tozelo.test"
+        echo "198.18.4.1 silent.tozelo.test"
+        echo "198.18.5.1 unreachable.tozelo.test"
     } >"$dir/hosts"
     # Files only: an unknown name fails at once and no query ever leaves the testbed.
     echo "hosts: files" >"$dir/nsswitch.conf"
@@ -116,17 +119,19 @@ build() {
         ip netns add "$ns" || return 1
         ip -n "$ns" link set lo up || return 1
     done
-    link "$c" to-r 10.77.1.1/24 "$r" to-c 10.77.1.254/24 &&
-        link "$r" to-h 10.77.2.254/24 "$h" to-r 10.77.2.1/24 &&
-        link "$r" to-d 10.77.3.254/24 "$d" to-r 10.77.3.1/24 || return 1
+    link "$c" to-r 198.18.1.1/24 "$r" to-c 198.18.1.254/24 &&
+        link "$r" to-h 198.18.2.254/24 "$h" to-r 198.18.2.1/24 &&
+        link "$r" to-d 198.18.3.254/24 "$d" to-r 198.18.3.1/24 || return 1
     local n
     for n in "${DELAYED_HOSTS[@]}"; do
-        [ "$n" = 1 ] || ip -n "$d" addr add "10.77.3.$n/24" dev to-r || return 1
+        [ "$n" = 1 ] || ip -n "$d" addr add "198.18.3.$n/24" dev to-r || return 1
     done
-    ip -n "$c" route add default via 10.77.1.254 &&
-        ip -n "$h" route add default via 10.77.2.254 &&
-        ip -n "$d" route add default via 10.77.3.254 &&
-        ip -n "$r" route add blackhole 10.77.4.0/24 &&
+    ip -n "$c" route add 198.18.0.0/15 via 198.18.1.254 &&
+        ip -n "$c" route add 240.0.0.0/5 via 198.18.1.254 &&
+        ip -n "$h" route add default via 198.18.2.254 &&
+        ip -n "$d" route add default via 198.18.3.254 &&
+        ip -n "$r" route add blackhole 198.18.4.0/24 &&
+        ip -n "$r" route add blackhole 240.0.0.0/5 &&
         reject_unreachable "$r" || return 1
     in_ns "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 &&
         in_ns "$c" sysctl -qw net.ipv4.ping_group_range="0 2147483647" &&
@@ -135,21 +140,21 @@ build() {
     start_responder "$name" "$lifeline"
 }
 
-# 10.77.5.0/24 answers host unreachable. The kernel's own unreachable route would do, but it allows
+# 198.18.5.0/24 answers host unreachable. The kernel's own unreachable route would do, but it allows
 # one such answer per second and source, on a machine-wide setting; a filter rule has no such limit.
 reject_unreachable() {
     local r=$1
     if ! command -v nft >/dev/null; then
         say "no nft: unreachable hosts answer at most once a second"
-        ip -n "$r" route add unreachable 10.77.5.0/24
+        ip -n "$r" route add unreachable 198.18.5.0/24
         return
     fi
-    ip -n "$r" route add 10.77.5.0/24 dev to-h &&
+    ip -n "$r" route add 198.18.5.0/24 dev to-h &&
         in_ns "$r" nft -f - <<'EOF'
 table ip testbed {
     chain forward {
         type filter hook forward priority 0; policy accept;
-        ip daddr 10.77.5.0/24 reject with icmp type host-unreachable
+        ip daddr 198.18.5.0/24 reject with icmp type host-unreachable
     }
 }
 EOF

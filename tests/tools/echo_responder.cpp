@@ -1,20 +1,26 @@
-// Stands in for distant hosts in the testbed: answers an echo request to 10.77.3.N after N
+// Stands in for distant hosts in the testbed: answers an echo request to 198.18.3.N after N
 // milliseconds, from the address it was sent to. The kernel here has no netem to delay its own
 // replies, so the testbed turns those off in this namespace and runs this instead.
 //
-//   echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS] [--network A.B.C.D/N]
+//   echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS] [--network A.B.C.D/N]...
+//                  [--delay MS] [--forge]
 //
 // --lifeline: leave when standard input ends (the testbed holds the other end of the pipe).
-// --ready: create FILE once the socket is open. --network: answer for the hosts of this network
-// (within 10.0.0.0/8) instead of those of 10.77.0.0/16, as a bench that makes hosts of its own does.
-// The responder always leaves after its lifetime (at most 30 minutes) and never answers anyone
-// outside the testbed's 10.77.0.0/16.
+// --ready: create FILE once the socket is open. --network: answer for the hosts of these networks
+// (within the testbed's 198.18.0.0/15) instead of those of 198.18.3.0/24, as a bench or a test that
+// makes hosts of its own does. --delay: answer every host after MS milliseconds (fractions allowed)
+// instead of after its last octet. --forge: never answer truly; for each request, forge a reply from
+// its destination with the payload's first byte changed, and one from the next address with the
+// next sequence number and the payload as it came, as one who sees the requests would. The
+// responder always leaves after its lifetime (at most 30 minutes) and never answers anyone outside
+// the testbed's 198.18.0.0/15.
 #include "platform/IcmpPacket.h"
 
 #include <arpa/inet.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -33,20 +39,27 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t TestbedNet = 0x0A4D0000; // 10.77.0.0/16
-constexpr uint32_t TestbedMask = 0xFFFF0000;
-constexpr uint32_t PrivateNet = 0x0A000000; // 10.0.0.0/8
-constexpr uint32_t PrivateMask = 0xFF000000;
+constexpr uint32_t TestbedNet = 0xC6120000; // 198.18.0.0/15
+constexpr uint32_t TestbedMask = 0xFFFE0000;
+constexpr uint32_t DelayedNet = 0xC6120300; // 198.18.3.0/24
+constexpr uint32_t DelayedMask = 0xFFFFFF00;
+constexpr int MaxDelayMs = 10000;
 constexpr int MaxLifetimeSeconds = 30 * 60;
 constexpr size_t MaxPending = 4096;
 constexpr int MaxReadsPerWake = 64;
+
+struct Network {
+    uint32_t net;
+    uint32_t mask;
+};
 
 struct Options {
     bool lifeline = false;
     std::string readyFile;
     int lifetimeSeconds = MaxLifetimeSeconds;
-    uint32_t servedNet = TestbedNet;
-    uint32_t servedMask = TestbedMask;
+    std::vector<Network> served;
+    double delayMs = -1; // below 0: the last octet
+    bool forge = false;
 };
 
 struct Reply {
@@ -59,7 +72,7 @@ struct Reply {
 
 using ReplyQueue = std::priority_queue<Reply, std::vector<Reply>, std::greater<Reply>>;
 
-// A.B.C.D/N inside 10.0.0.0/8.
+// A.B.C.D/N inside the testbed.
 bool parseNetwork(const std::string &text, Options &options)
 {
     const size_t slash = text.find('/');
@@ -67,11 +80,12 @@ bool parseNetwork(const std::string &text, Options &options)
     if (slash == std::string::npos || inet_pton(AF_INET, text.substr(0, slash).c_str(), &address) != 1)
         return false;
     const int bits = std::atoi(text.c_str() + slash + 1);
-    if (bits < 8 || bits > 32)
+    if (bits < 15 || bits > 32)
         return false;
-    options.servedMask = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
-    options.servedNet = ntohl(address.s_addr) & options.servedMask;
-    return (options.servedNet & PrivateMask) == PrivateNet;
+    const uint32_t mask = bits == 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> bits);
+    const uint32_t net = ntohl(address.s_addr) & mask;
+    options.served.push_back({net, mask});
+    return (net & TestbedMask) == TestbedNet;
 }
 
 bool parseOptions(int argc, char **argv, Options &options)
@@ -85,6 +99,12 @@ bool parseOptions(int argc, char **argv, Options &options)
         } else if (arg == "--network" && i + 1 < argc) {
             if (!parseNetwork(argv[++i], options))
                 return false;
+        } else if (arg == "--forge") {
+            options.forge = true;
+        } else if (arg == "--delay" && i + 1 < argc) {
+            options.delayMs = std::atof(argv[++i]);
+            if (!(options.delayMs >= 0 && options.delayMs <= MaxDelayMs))
+                return false;
         } else if (arg == "--lifetime" && i + 1 < argc) {
             options.lifetimeSeconds = std::atoi(argv[++i]);
             if (options.lifetimeSeconds <= 0 || options.lifetimeSeconds > MaxLifetimeSeconds)
@@ -93,7 +113,17 @@ bool parseOptions(int argc, char **argv, Options &options)
             return false;
         }
     }
+    if (options.served.empty())
+        options.served.push_back({DelayedNet, DelayedMask});
     return true;
+}
+
+bool serves(const Options &options, in_addr address)
+{
+    for (const Network &network : options.served)
+        if ((ntohl(address.s_addr) & network.mask) == network.net)
+            return true;
+    return false;
 }
 
 bool inTestbed(in_addr address)
@@ -130,16 +160,40 @@ bool replyTo(const uint8_t *packet, size_t len, Clock::time_point received, cons
         return false;
     std::memcpy(&reply.from, packet + 16, 4); // the request's destination answers
     std::memcpy(&reply.to, packet + 12, 4);
-    if ((ntohl(reply.from.s_addr) & options.servedMask) != options.servedNet || !inTestbed(reply.to))
+    if (!serves(options, reply.from) || !inTestbed(reply.to))
         return false;
     reply.icmp.assign(icmp, icmp + icmpLen);
     reply.icmp[0] = IcmpPacket::EchoReply;
+    const double delayMs = options.delayMs >= 0 ? options.delayMs : double(ntohl(reply.from.s_addr) & 0xFF);
+    reply.due =
+        received + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(delayMs));
+    return true;
+}
+
+void seal(Reply &reply)
+{
     reply.icmp[2] = reply.icmp[3] = 0;
     const uint16_t sum = htons(IcmpPacket::checksum(reply.icmp.data(), reply.icmp.size()));
     std::memcpy(&reply.icmp[2], &sum, 2);
-    const int delayMs = ntohl(reply.from.s_addr) & 0xFF;
-    reply.due = received + std::chrono::milliseconds(delayMs);
-    return true;
+}
+
+// The two forgeries of one request, as --forge describes them.
+void forge(const Reply &reply, const Options &options, ReplyQueue &queue)
+{
+    if (reply.icmp.size() > IcmpPacket::HeaderSize) {
+        Reply changed = reply;
+        changed.icmp[IcmpPacket::HeaderSize] ^= 0x01;
+        seal(changed);
+        queue.push(std::move(changed));
+    }
+    Reply next = reply;
+    next.from.s_addr = htonl(ntohl(reply.from.s_addr) + 1);
+    const uint16_t sequence = htons(uint16_t((reply.icmp[6] << 8 | reply.icmp[7]) + 1));
+    std::memcpy(&next.icmp[6], &sequence, 2);
+    if (serves(options, next.from)) {
+        seal(next);
+        queue.push(std::move(next));
+    }
 }
 
 void receiveRequests(int fd, const Options &options, ReplyQueue &queue)
@@ -150,8 +204,14 @@ void receiveRequests(int fd, const Options &options, ReplyQueue &queue)
         if (n < 0)
             return;
         Reply reply;
-        if (queue.size() < MaxPending && replyTo(packet, size_t(n), Clock::now(), options, reply))
-            queue.push(std::move(reply));
+        if (queue.size() >= MaxPending || !replyTo(packet, size_t(n), Clock::now(), options, reply))
+            continue;
+        if (options.forge) {
+            forge(reply, options, queue);
+            continue;
+        }
+        seal(reply);
+        queue.push(std::move(reply));
     }
 }
 
@@ -232,12 +292,16 @@ int main(int argc, char **argv)
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS (1..%d)]"
-                     " [--network A.B.C.D/N]\n",
+                     " [--network A.B.C.D/N]... [--delay MS] [--forge]\n",
                      MaxLifetimeSeconds);
         return 2;
     }
-    // Replies are due to the tenth of a millisecond; the default 50 µs slack would blur that.
+    // Replies are due to the tenth of a millisecond; the default 50 µs slack would blur that, and so
+    // would waiting for a turn on a busy machine. The responder only ever waits or sends a reply.
     prctl(PR_SET_TIMERSLACK, 1UL);
+    const sched_param realtime{1};
+    if (sched_setscheduler(0, SCHED_FIFO, &realtime) != 0)
+        std::perror("echo_responder: replies may be late on a busy machine");
     const int fd = openSocket();
     if (fd < 0) {
         std::perror("echo_responder: raw ICMP socket");

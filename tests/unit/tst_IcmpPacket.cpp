@@ -55,13 +55,13 @@ Bytes withIp(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, const 
     return ipHeader(from, to, ttl, optionWords, message.size()) + message;
 }
 
-// An ICMP error as a router sends it: our request's IP header, then the first 8 bytes of our echo.
+const Bytes Payload = {'P', 'i', 'n', 'g', 'i', 'n', 'g', '!', '?'};
+
+// An ICMP error as a router sends it: our request's IP header, then our echo, payload included.
 Bytes errorQuoting(uint8_t type, uint8_t code, uint16_t identifier, uint16_t sequence, size_t quotedOptionWords) {
-    const Bytes echo = IcmpPacket::buildEchoRequest(identifier, sequence, nullptr, 0);
+    const Bytes echo = IcmpPacket::buildEchoRequest(identifier, sequence, Payload.data(), Payload.size());
     return icmp(type, code, Bytes(4, 0) + withIp(Here, Target, 1, quotedOptionWords, echo));
 }
-
-const Bytes Payload = {'P', 'i', 'n', 'g', 'i', 'n', 'g', '!', '?'};
 
 } // namespace
 
@@ -147,6 +147,8 @@ private slots:
             QCOMPARE(decoded.sequence, uint16_t(0x0009));
             QCOMPARE(decoded.quotedDestination, htonl(Target));
             QCOMPARE(decoded.source, withIpHeader ? htonl(Router) : 0u);
+            const auto quoted = bytes.begin() + long(decoded.quotedOffset);
+            QCOMPARE(Bytes(quoted, quoted + long(decoded.quotedSize)), Payload);
         }
     }
 
