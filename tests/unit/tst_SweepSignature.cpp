@@ -1,3 +1,4 @@
+#include "TestMain.h"
 #include "ping/SweepSignature.h"
 
 #include <QtTest>
@@ -61,5 +62,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSweepSignature)
+TOZELO_GUILESS_TEST_MAIN(TestSweepSignature)
 #include "tst_SweepSignature.moc"
