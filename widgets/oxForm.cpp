@@ -64,6 +64,12 @@ ToxForm::ToxForm(QWidget *form)
     m_rollUpButton = makeButton("RollUpButton", QString(), true, &ToxForm::rollUpClick);
     m_helpButton = makeButton(QString(), "?", true, &ToxForm::helpClick);
     m_startButton = makeButton("StartButton", QString(), true, &ToxForm::startClick);
+    const std::pair<TNCButton *, const char *> hints[] = {
+        {m_closeButton, "Close"},       {m_maximizeButton, "Maximize"}, {m_minimizeButton, "Minimize"},
+        {m_onTopButton, "Stay on top"}, {m_rollUpButton, "Roll up"},    {m_helpButton, "Help"},
+        {m_startButton, "Start"}};
+    for (const auto &[button, hint] : hints)
+        button->SetHint(hint);
     m_activeGradient->SetStartColor(m_activeStart);
     m_inactiveGradient->SetStartColor(m_inactiveStart);
     m_tray->OnClick = [this](QObject *) {

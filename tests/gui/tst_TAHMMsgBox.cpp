@@ -1,3 +1,4 @@
+#include "gui/WindowChecks.h"
 #include "widgets/AHMTMessages.h"
 
 #include <QAbstractButton>
@@ -193,6 +194,31 @@ private slots:
         QVERIFY(!moved);
         box.SetYPosition(-1);
         QCOMPARE(box.XPosition(), -1);
+    }
+
+    // In the middle of the screen whatever window is active, with a close box and nothing more.
+    void centredOnTheScreenWithOnlyACloseBox()
+    {
+        QWidget corner;
+        corner.setGeometry(10, 10, 200, 100);
+        corner.show();
+        QVERIFY(QTest::qWaitForWindowActive(&corner));
+        TAHMMsgBox box;
+        box.SetCaption({"Fast Tozelo", "aun no disponible !"});
+        bool centred = false;
+        Qt::WindowFlags flags;
+        QTimer::singleShot(0, [&] {
+            auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(shown && QTest::qWaitForWindowExposed(shown));
+            centred = WindowChecks::centredOnScreen(shown);
+            flags = shown->windowFlags();
+            shown->button(QMessageBox::Ok)->click();
+        });
+        box.Execute();
+        QCOMPARE(box.Return(), 1);
+        QVERIFY(centred);
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint) && !flags.testFlag(Qt::WindowMaximizeButtonHint));
     }
 };
 
