@@ -196,10 +196,11 @@ private slots:
         QCOMPARE(box.XPosition(), -1);
     }
 
-    // In the middle of the screen whatever window is active, with a close box and nothing more.
+    // In the middle of the screen, with a close box and nothing more, whatever window is active:
+    // here one in a corner that draws its own frame, as the main window does.
     void centredOnTheScreenWithOnlyACloseBox()
     {
-        QWidget corner;
+        QWidget corner(nullptr, Qt::FramelessWindowHint);
         corner.setGeometry(10, 10, 200, 100);
         corner.show();
         QVERIFY(QTest::qWaitForWindowActive(&corner));

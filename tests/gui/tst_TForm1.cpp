@@ -382,7 +382,8 @@ void tst_TForm1::pagesSwitchCommandsAndDialogs()
     Form4->hide();
 }
 
-// The pages have no tabs, so no key and no assistive tool switches them behind the commands' back.
+// The pages have no tabs, so no key switches them behind the commands' back (and no assistive
+// tool: see assistiveToolsFindEveryControl).
 void tst_TForm1::pagesChangeOnlyThroughTheCommands()
 {
     TForm1 &form = *m_form;
@@ -397,8 +398,6 @@ void tst_TForm1::pagesChangeOnlyThroughTheCommands()
         QTest::keyClick(QApplication::focusWidget(), key, modifiers);
         QCOMPARE(form.tipo->currentWidget(), form.TabSheet2);
     }
-    const QStringList faults = WindowChecks::accessibilityFaults(&form);
-    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
 
 // Both pages at the window's design size: nothing cut or covered, and no page button's caption
