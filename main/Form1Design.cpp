@@ -487,7 +487,6 @@ void Form1Design::createFileDialogs()
 
 void Form1Design::orderTabs(TForm1 &form)
 {
-    makeLog(form.MDisplayMemo, "Registro de Multi PinG");
     QList<QWidget *> chain = {form.HostEdit, form.PingButton, form.CancelButton, form.DisplayMemo};
     chain << QList<QWidget *>{form.ip03, form.ip02, form.ip01, form.ip00, form.ip13, form.ip12, form.ip11, form.ip10};
     chain << QList<QWidget *>{form.MipPinG, form.mipHalt, form.MipStop, form.MDisplayMemo};

@@ -111,6 +111,9 @@ void RangeScanPage::createButtons()
 
     m_form.MDisplayMemo = new QPlainTextEdit(m_form.TabSheet2);
     m_form.MDisplayMemo->setObjectName("MDisplayMemo");
+    m_form.MDisplayMemo->setAccessibleName("Registro de Multi PinG");
+    // Typed text is welcome, but Tab moves on.
+    m_form.MDisplayMemo->setTabChangesFocus(true);
     QPalette palette;
     palette.setColor(QPalette::Text, Qt::white);
     palette.setColor(QPalette::Base, Qt::black);
