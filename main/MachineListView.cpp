@@ -37,9 +37,14 @@ QListWidgetItem *MachineListView::addMachine(const QString &address, const QStri
     return item;
 }
 
+// Character by character, which needs no text shaping: a re-caption must stay cheap in a list of
+// tens of thousands.
 void MachineListView::captionShown(const QString &caption)
 {
-    const int width = fontMetrics().horizontalAdvance(caption);
+    const QFontMetrics metrics = fontMetrics();
+    int width = 0;
+    for (const QChar character : caption)
+        width += metrics.horizontalAdvance(character);
     if (width <= m_widestWidth)
         return;
     m_widestWidth = width;
