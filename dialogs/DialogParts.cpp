@@ -9,6 +9,20 @@
 
 namespace DialogParts {
 
+QFont designFont()
+{
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    return font;
+}
+
+void tighten(QGridLayout *grid)
+{
+    grid->setContentsMargins(4, 2, 4, 4);
+    grid->setHorizontalSpacing(3);
+    grid->setVerticalSpacing(2);
+}
+
 QLabel *newLabel(QWidget *parent, const char *name, const QString &text)
 {
     auto *label = new QLabel(text, parent);
@@ -23,6 +37,8 @@ void newField(QWidget *parent, QLabel *heading, const FieldDesign &design, TFloa
     field->SetMaxLength(design.maxLength);
     field->SetText(design.text);
     field->setAccessibleName(heading->text());
+    // Room for four digits, the most the arrows give.
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance("0000") + 10);
     arrows = new TUpDown(field, design.range, parent);
     arrows->setObjectName(design.arrowsName);
 }

@@ -5,7 +5,9 @@
 #include "widgets/FloatEdit.h"
 
 #include <QAbstractButton>
+#include <QFont>
 #include <QPushButton>
+#include <QSize>
 #include <QString>
 #include <functional>
 
@@ -16,6 +18,13 @@ class TForm1;
 
 // Pieces that the property dialogs' designs share.
 namespace DialogParts {
+
+// The font of the designs, which their sizes are made for, whatever the desktop's font.
+QFont designFont();
+// The pictures on the dialogs' buttons, small enough to leave the captions room in the designs.
+constexpr QSize GlyphSize(14, 14);
+// Small margins and spacing for a grid in a group box of the design's size.
+void tighten(QGridLayout *grid);
 
 // A numeric field as designed: its name and first text, its longest text (0: any length), and the
 // name and range of its arrows.
@@ -59,7 +68,6 @@ QPushButton *newButton(Form *form, QWidget *parent, const char *name, const QStr
 {
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(name);
-    button->setAccessibleName(caption);
     button->setAutoDefault(false);
     bindClick(form, button, handler);
     return button;

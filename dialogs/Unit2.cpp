@@ -5,6 +5,7 @@
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -24,7 +25,9 @@ TForm2::TForm2(TForm1 *owner) : QDialog(owner), m_form(*owner)
     setObjectName("Form2");
     setWindowTitle("MultiPinG");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setFont(DialogParts::designFont());
     setFixedSize(189, 246);
+    TScreenCentre::keepCentred(this);
 
     auto *panel = new QFrame(this);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -42,6 +45,9 @@ TForm2::TForm2(TForm1 *owner) : QDialog(owner), m_form(*owner)
     DialogParts::bindField(this, esize, &TForm2::esizeChange, UpDown3, &TForm2::UpDown3Click);
     DialogParts::bindField(this, ettl, &TForm2::ettlChange, UpDown4, &TForm2::UpDown4Click);
     DialogParts::bindField(this, velo, &TForm2::veloChange, UpDown1, &TForm2::UpDown1Click);
+    const QList<QWidget *> chain = {SpeedButton2, SpeedButton3, SpeedButton4, etout, esize, ettl, velo};
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 QFrame *TForm2::createButtonStrip()
@@ -105,10 +111,12 @@ QWidget *TForm2::createTimerSpeed()
     Label8 = newLabel(area, "Label8", "Timer PinG Turbo Velocity");
     Label9 = newLabel(area, "Label9", "MiliSeg");
     newField(area, Label8, {"velo", "500", 0, "UpDown1", {10, 4000, 10, 500}}, velo, UpDown1);
+    Label8->setBuddy(velo);
     auto *row = new QHBoxLayout;
     row->addWidget(velo);
     row->addWidget(UpDown1);
     row->addWidget(Label9);
+    row->addStretch(1);
     auto *column = new QVBoxLayout(area);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(Label7);

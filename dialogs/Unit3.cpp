@@ -6,6 +6,7 @@
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/ScreenCentre.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -32,13 +33,17 @@ TForm3::TForm3(TForm1 *owner) : QDialog(owner), siprTimer1(new IntervalTimer(100
     setObjectName("Form3");
     setWindowTitle("Single PinG");
     setWindowFlags(Qt::Dialog | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    resize(197, 344);
+    setFont(DialogParts::designFont());
     siprTimer1->setObjectName("siprTimer1");
 
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(2, 2, 2, 2);
+    column->setContentsMargins(2, 0, 2, 0);
+    column->setSpacing(0);
     column->addWidget(createRetry());
-    column->addWidget(createProperties(), 1);
+    column->addStretch(1);
+    column->addWidget(createProperties());
+    orderTabs();
+    TScreenCentre::keepCentred(this, QSize(197, 344));
 
     DialogParts::bindField(this, siprt, &TForm3::siprtChange, UpDown4, &TForm3::UpDown4Click);
     DialogParts::bindField(this, spinto, &TForm3::spintoChange, UpDown1, &TForm3::UpDown1Click);
@@ -50,7 +55,7 @@ TForm3::TForm3(TForm1 *owner) : QDialog(owner), siprTimer1(new IntervalTimer(100
     FormCreate();
 }
 
-
+// One line each: the host, the interval, the commands.
 QGroupBox *TForm3::createRetry()
 {
     GroupBox2 = new QGroupBox("Retry PinG", this);
@@ -65,10 +70,12 @@ QGroupBox *TForm3::createRetry()
     Label8->setPalette(blue);
     Label1 = newLabel(GroupBox2, "Label1", "Retry Time");
     newField(GroupBox2, Label1, {"siprt", "50", 0, "UpDown4", {1, 5000, 10, 50}}, siprt, UpDown4);
+    Label1->setBuddy(siprt);
     Label9 = newLabel(GroupBox2, "Label9", "mSeg");
 
     BitBtn2 = DialogParts::newButton(this, GroupBox2, "BitBtn2", "Retry PinG", &TForm3::BitBtn2Click);
     BitBtn2->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    BitBtn2->setIconSize(DialogParts::GlyphSize);
     BitBtn2->setFixedSize(121, 41);
     BitBtn2->setFont(bookman(10));
     QPalette navy = BitBtn2->palette();
@@ -82,15 +89,18 @@ QGroupBox *TForm3::createRetry()
     SpeedButton1->setFixedSize(41, 41);
     DialogParts::bindClick(this, SpeedButton1, &TForm3::SpeedButton1Click);
 
-    auto *grid = new QGridLayout(GroupBox2);
-    grid->addWidget(Label7, 0, 0);
-    grid->addWidget(Label8, 0, 1, 1, 3);
-    grid->addWidget(Label1, 1, 0);
-    grid->addWidget(siprt, 1, 1);
-    grid->addWidget(UpDown4, 1, 2);
-    grid->addWidget(Label9, 1, 3);
-    grid->addWidget(BitBtn2, 2, 0, 1, 2);
-    grid->addWidget(SpeedButton1, 2, 2, 1, 2);
+    const QList<QList<QWidget *>> lines = {{Label7, Label8}, {Label1, siprt, UpDown4, Label9}, {BitBtn2, SpeedButton1}};
+    auto *column = new QVBoxLayout(GroupBox2);
+    column->setContentsMargins(6, 2, 6, 4);
+    column->setSpacing(2);
+    for (const QList<QWidget *> &line : lines) {
+        auto *row = new QHBoxLayout;
+        row->setSpacing(4);
+        for (QWidget *control : line)
+            row->addWidget(control);
+        row->addStretch(1);
+        column->addLayout(row);
+    }
     return GroupBox2;
 }
 
@@ -98,6 +108,7 @@ QGroupBox *TForm3::createProperties()
 {
     GroupBox1 = new QGroupBox("Propiedades de Single PinG", this);
     GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setFixedHeight(193);
     GroupBox1->setFont(bookman(8));
     Label2 = newLabel(GroupBox1, "Label2", "Time Out");
     Label3 = newLabel(GroupBox1, "Label3", "SiZe");
@@ -105,11 +116,13 @@ QGroupBox *TForm3::createProperties()
     Label5 = newLabel(GroupBox1, "Label5", "mSeg");
     Label6 = newLabel(GroupBox1, "Label6", "Bytes");
     auto *grid = new QGridLayout(GroupBox1);
+    DialogParts::tighten(grid);
     addFieldRow(grid, 0, Label2, {"spinto", "1000", 5, "UpDown1", {100, 4000, 100, 1000}}, spinto, UpDown1, Label5);
     addFieldRow(grid, 1, Label3, {"sps", "56", 3, "UpDown2", {10, 100, 1, 56}}, sps, UpDown2, Label6);
     addFieldRow(grid, 2, Label4, {"spttl", "64", 3, "UpDown3", {10, 100, 1, 64}}, spttl, UpDown3, nullptr);
     BitBtn1 = DialogParts::newButton(this, GroupBox1, "BitBtn1", "&Restore original valores", &TForm3::BitBtn1Click);
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+    BitBtn1->setIconSize(DialogParts::GlyphSize);
     BitBtn1->setFixedWidth(165);
     grid->addWidget(BitBtn1, 3, 0, 1, 4);
 
@@ -119,11 +132,22 @@ QGroupBox *TForm3::createProperties()
     Panel1->setLineWidth(2);
     BitBtn3 = DialogParts::newButton(this, Panel1, "BitBtn3", "load to ultraFast pinG", &TForm3::BitBtn3Click);
     BitBtn3->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
+    BitBtn3->setIconSize(DialogParts::GlyphSize);
     BitBtn3->setFixedWidth(153);
     auto *inPanel = new QHBoxLayout(Panel1);
+    inPanel->setContentsMargins(4, 4, 4, 4);
     inPanel->addWidget(BitBtn3);
     grid->addWidget(Panel1, 4, 0, 1, 4);
+    grid->setRowStretch(5, 1);
     return GroupBox1;
+}
+
+// The host, then the retry, then the settings from the top down.
+void TForm3::orderTabs()
+{
+    const QList<QWidget *> chain = {siprt, BitBtn2, SpeedButton1, spinto, sps, spttl, BitBtn1, BitBtn3};
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 // A text that differs from the design's counts as a change and is applied.

@@ -63,6 +63,7 @@ public:
 private:
     QGroupBox *createRetry();
     QGroupBox *createProperties();
+    void orderTabs();
 
     TForm1 &m_form;
 };

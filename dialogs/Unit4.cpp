@@ -3,15 +3,14 @@
 #include "main/Artwork.h"
 #include "main/ExceptionReport.h"
 #include "widgets/AHMTHolders.h"
+#include "widgets/ScreenCentre.h"
 #include "widgets/ToxBackground.h"
 #include "widgets/XDesktop.h"
 #include "widgets/oxBtns.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScreen>
 
 namespace {
 constexpr TColor Red = rgbColor(255, 0, 0);
@@ -162,8 +161,7 @@ TForm4::TForm4(QWidget *parent)
     createPicture();
     createButtons();
     createMemo();
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    TScreenCentre::keepCentred(this);
 }
 
 void TForm4::createTexts()
@@ -183,6 +181,7 @@ void TForm4::createPicture()
 {
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");
+    Image1->setAccessibleName("Tozelo 99 version 1.1");
     Image1->setGeometry(0, 0, ClientWidth, PictureHeight);
     Image1->setAlignment(Qt::AlignCenter);
     Image1->setPixmap(QPixmap::fromImage(Artwork::splash(QSize(Artwork::SplashWidth, Artwork::SplashHeight))));
@@ -234,6 +233,8 @@ void TForm4::createMemo()
 {
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");
+    Memo1->setAccessibleName("Creditos");
+    Memo1->setTabChangesFocus(true);
     Memo1->setGeometry(0, PictureHeight, ClientWidth, ClientHeight - PictureHeight);
     Memo1->setFont(pointFont("Times New Roman", 10));
     QPalette colours = Memo1->palette();

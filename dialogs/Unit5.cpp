@@ -24,11 +24,12 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
 #include <QToolButton>
-#include <QVBoxLayout>
+#include <tuple>
 
 using DialogParts::addFieldRow;
 using DialogParts::newLabel;
@@ -47,16 +48,15 @@ TForm5::TForm5(TForm1 *owner)
     setObjectName("Form5");
     setWindowTitle("Multi PinG99");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint);
+    setFont(DialogParts::designFont());
     setFixedSize(281, 242);
     move(191, 285);
     Ping3->setObjectName("Ping3");
     rTimer1->setObjectName("rTimer1");
 
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(createPanel());
-    column->addWidget(createBottom());
+    createPanel();
+    createBottom();
+    orderTabs();
 
     bindWalk();
     FormCreate();
@@ -65,61 +65,58 @@ TForm5::TForm5(TForm1 *owner)
 // The ping component goes first: a lookup still pending is reported to the walk, which logs it.
 TForm5::~TForm5() { delete Ping3; }
 
-
-QFrame *TForm5::createPanel()
+// The design's sizes leave no room for layouts to share out: every control has its place. The
+// picture and the options fill the panel's height but for the bevel.
+void TForm5::createPanel()
 {
     Panel1 = new QFrame(this);
     Panel1->setObjectName("Panel1");
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setFixedHeight(193);
+    Panel1->setGeometry(0, 0, 281, 193);
+    createPicture()->setGeometry(4, 1, 105, 73);
+
     Memo1 = new QPlainTextEdit(Panel1);
     Memo1->setObjectName("Memo1");
-    Memo1->setFixedSize(165, 73);
+    Memo1->setAccessibleName("Resultado");
+    Memo1->setGeometry(112, 1, 165, 73);
     Memo1->setFont(QFont("Arial", 8));
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setTabChangesFocus(true);
     Memo1->setPlainText(Description.join('\n'));
+
+    createOptions()->setGeometry(4, 74, 169, 117);
 
     rping = DialogParts::newButton(this, Panel1, "rping", "&Retry PinG", &TForm5::rpingClick);
     rping->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
-    rping->setFixedSize(89, 33);
+    rping->setGeometry(188, 80, 89, 33);
     BitBtn1 = DialogParts::newButton(this, Panel1, "BitBtn1", "&Stop rPinG", &TForm5::BitBtn1Click);
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
-    BitBtn1->setFixedWidth(89);
+    BitBtn1->setGeometry(188, 117, 89, 33);
     BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "&Close", Panel1);
     BitBtn2->setObjectName("BitBtn2");
-    BitBtn2->setAccessibleName("&Close");
     BitBtn2->setAutoDefault(false);
+    BitBtn2->setGeometry(188, 163, 89, 25);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::close);
-
-    auto *buttons = new QVBoxLayout;
-    buttons->addWidget(rping);
-    buttons->addWidget(BitBtn1);
-    buttons->addStretch(1);
-    buttons->addWidget(BitBtn2);
-    auto *grid = new QGridLayout(Panel1);
-    grid->setContentsMargins(4, 4, 4, 4);
-    grid->addWidget(createPicture(), 0, 0);
-    grid->addWidget(Memo1, 0, 1);
-    grid->addWidget(createOptions(), 1, 0);
-    grid->addLayout(buttons, 1, 1);
-    return Panel1;
+    for (QPushButton *button : {rping, BitBtn1, BitBtn2})
+        button->setIconSize(DialogParts::GlyphSize);
 }
 
 QWidget *TForm5::createPicture()
 {
     BCBitmap1 = new TBCBitmap(Panel1);
     BCBitmap1->setObjectName("BCBitmap1");
-    BCBitmap1->setFixedSize(105, 73);
+    BCBitmap1->setAccessibleName("Maquinas en red");
     BCBitmap1->SetDrawStyle(dsCentered);
     BCBitmap1->SetColorOption(coSmoothed);
     BCBitmap1->Bevel()->SetSize(2);
     TGradient gradient;
-    gradient.SetColorCount(3);
+    gradient.SetColorCount(2);
     gradient.SetColor1(colorBlue);
-    gradient.SetColor2(colorNavy);
+    gradient.SetColor2(rgbColor(0, 0, 160));
     gradient.SetColor3(colorBlack);
     gradient.SetLineDirection(diHorizonal);
+    gradient.SetLineSize(1);
     BCBitmap1->Background()->SetGradient(gradient);
     BCBitmap1->Background()->SetBackStyle(bgGradient);
     BCBitmap1->SetPicture(Artwork::computers(48));
@@ -130,13 +127,13 @@ QGroupBox *TForm5::createOptions()
 {
     GroupBox1 = new QGroupBox("Opciones", Panel1);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setFixedSize(169, 117);
     Label1 = newLabel(GroupBox1, "Label1", "Time Out");
     Label2 = newLabel(GroupBox1, "Label2", "Paket Size");
     Label3 = newLabel(GroupBox1, "Label3", "TTL");
     Label4 = newLabel(GroupBox1, "Label4", "mSeg");
     Label5 = newLabel(GroupBox1, "Label5", "Bytes");
     auto *grid = new QGridLayout(GroupBox1);
+    DialogParts::tighten(grid);
     addFieldRow(grid, 0, Label1, {"rto", "200", 0, "UpDown1", {10, 3000, 10, 200}}, rto, UpDown1, Label4);
     addFieldRow(grid, 1, Label2, {"rps", "56", 0, "UpDown2", {10, 300, 10, 56}}, rps, UpDown2, Label5);
     addFieldRow(grid, 2, Label3, {"rttl", "64", 0, "UpDown3", {32, 100, 1, 64}}, rttl, UpDown3, nullptr);
@@ -159,36 +156,39 @@ QGroupBox *TForm5::createOptions()
     return GroupBox1;
 }
 
-QWidget *TForm5::createBottom()
+// Three picture buttons that do nothing, so the keyboard passes them by; the progress bar; the
+// status bar along the bottom edge.
+void TForm5::createBottom()
 {
-    auto *bottom = new QWidget(this);
-    auto *row = new QHBoxLayout;
-    row->setContentsMargins(2, 2, 2, 2);
-    const std::array<std::pair<QToolButton **, QStyle::StandardPixmap>, 3> pictures = {
-        {{&SpeedButton1, QStyle::SP_ComputerIcon},
-         {&SpeedButton2, QStyle::SP_DriveNetIcon},
-         {&SpeedButton3, QStyle::SP_MessageBoxInformation}}};
+    const std::array<std::tuple<QToolButton **, QStyle::StandardPixmap, const char *>, 3> pictures = {
+        {{&SpeedButton1, QStyle::SP_ComputerIcon, "Equipo"},
+         {&SpeedButton2, QStyle::SP_DriveNetIcon, "Red"},
+         {&SpeedButton3, QStyle::SP_MessageBoxInformation, "Informacion"}}};
     for (int i = 0; i < 3; ++i) {
-        QToolButton *&b = *pictures[i].first;
-        b = new QToolButton(bottom);
+        const auto &[button, picture, name] = pictures[i];
+        QToolButton *&b = *button;
+        b = new QToolButton(this);
         b->setObjectName(QString("SpeedButton%1").arg(i + 1));
-        b->setIcon(style()->standardIcon(pictures[i].second));
-        b->setFixedSize(25, 25);
-        row->addWidget(b);
+        b->setAccessibleName(name);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setIcon(style()->standardIcon(picture));
+        b->setGeometry(4 + 27 * i, 195, 25, 25);
     }
-    status = new TProgressBarEx(bottom);
+    status = new TProgressBarEx(this);
     status->setObjectName("status");
-    status->setFixedSize(182, 17);
+    status->setAccessibleName("Progreso");
+    status->setGeometry(95, 199, 182, 17);
     status->SetStep(1);
     status->SetBarColor(colorGreen);
     status->SetParentColor(false);
     status->SetColor(colorBlack);
     status->SetSmooth(true);
-    row->addWidget(status);
 
-    info = new QStatusBar(bottom);
+    info = new QStatusBar(this);
     info->setObjectName("info");
+    info->setAccessibleName("Estado");
     info->setSizeGripEnabled(false);
+    info->setGeometry(0, 222, 281, 20);
     const int widths[2] = {180, 50};
     for (int i = 0; i < 2; ++i) {
         m_info[i] = new QLabel(info);
@@ -200,13 +200,21 @@ QWidget *TForm5::createBottom()
     }
     m_info[1]->setAlignment(Qt::AlignCenter);
     m_info[1]->setText("Inactivo");
+}
 
-    auto *column = new QVBoxLayout(bottom);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addLayout(row);
-    column->addWidget(info);
-    return bottom;
+// The settings, then the commands; the log, which takes typed text too, comes last.
+void TForm5::orderTabs()
+{
+    const QList<QWidget *> chain = {rto, rps, rttl, ciclo, rping, BitBtn1, BitBtn2, Memo1};
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+}
+
+// The first keys go to the walk's command, or to its first setting while a walk runs.
+void TForm5::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    (rping->isEnabled() ? static_cast<QWidget *>(rping) : rto)->setFocus(Qt::TabFocusReason);
 }
 
 void TForm5::bindWalk()

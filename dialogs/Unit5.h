@@ -78,12 +78,14 @@ public:
 protected:
     // Escape presses "&Stop rPinG" rather than closing.
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
-    QFrame *createPanel();
+    void createPanel();
     QWidget *createPicture();
     QGroupBox *createOptions();
-    QWidget *createBottom();
+    void createBottom();
+    void orderTabs();
     void bindWalk();
     void removeFirstLines(int count);
 

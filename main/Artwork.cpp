@@ -1,5 +1,6 @@
 #include "Artwork.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,6 +13,16 @@ const QColor Edge(0x40, 0x40, 0x40);
 const QColor Screen(0x00, 0x00, 0x80);
 const QColor Glare(0x40, 0x80, 0xff);
 const QColor Cable(0xff, 0xd0, 0x00);
+
+constexpr int TextMargin = 12;
+const QString Signature = "Zarvo SoftWare";
+
+QFont signatureFont(QSize size)
+{
+    QFont font("Arial");
+    font.setPixelSize(size.height() / 20);
+    return font;
+}
 
 // One computer in the 48-unit design: a monitor on a stand above a flat system unit, 22 by 24.
 void drawComputer(QPainter &painter, const QPointF &topLeft)
@@ -72,17 +83,28 @@ QImage Artwork::splash(QSize size)
     const int iconSize = size.height() / 2;
     painter.drawImage(QPoint(size.width() / 10, (size.height() - iconSize) / 2), computers(iconSize));
     painter.setPen(Qt::white);
-    QFont title("Times New Roman");
-    title.setPixelSize(size.height() / 7);
-    title.setBold(true);
-    painter.setFont(title);
-    const QRect text(size.width() / 2, 0, size.width() / 2, size.height());
-    painter.drawText(text, Qt::AlignCenter, "Tozelo 99\nversion 1.1");
-    QFont small("Arial");
-    small.setPixelSize(size.height() / 20);
-    painter.setFont(small);
-    painter.drawText(image.rect().adjusted(0, 0, -8, -6), Qt::AlignRight | Qt::AlignBottom, "Zarvo SoftWare");
+    // The title shrinks until its longest line keeps the margin from the frame.
+    const QString title = "Tozelo 99\nversion 1.1";
+    const QRect text(size.width() / 2, TextMargin, size.width() / 2 - TextMargin, size.height() - 2 * TextMargin);
+    QFont font("Times New Roman");
+    font.setBold(true);
+    for (int pixels = size.height() / 7; pixels > 1; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).boundingRect(text, Qt::AlignCenter, title).width() <= text.width())
+            break;
+    }
+    painter.setFont(font);
+    painter.drawText(text, Qt::AlignCenter, title);
+    painter.setFont(signatureFont(size));
+    painter.drawText(signatureRect(size), Qt::AlignLeft | Qt::AlignBottom, Signature);
     return image;
+}
+
+// Bottom left, where the credits dialog's buttons, on the right, leave it in sight.
+QRect Artwork::signatureRect(QSize size)
+{
+    const QSize text = QFontMetrics(signatureFont(size)).size(Qt::TextSingleLine, Signature);
+    return QRect(QPoint(TextMargin, size.height() - TextMargin / 2 - text.height()), text);
 }
 
 namespace {

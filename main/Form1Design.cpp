@@ -11,6 +11,9 @@
 #include "widgets/AHMTMessages.h"
 #include "widgets/AHMTSplashScreen.h"
 #include "widgets/Backgnd.h"
+#include "widgets/FloatEdit.h"
+#include "widgets/TNCButtonFocus.h"
+#include "widgets/TNCCustomButton.h"
 #include "widgets/ToxDockBack.h"
 #include "widgets/ToxScrollPane.h"
 #include "widgets/ToxSpace.h"
@@ -28,9 +31,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QStackedWidget>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 constexpr int DockButtonSize = 25;
@@ -49,6 +53,13 @@ QPalette textOn(const QColor &text, const QColor &background)
 QIcon styleIcon(QStyle::StandardPixmap icon) { return QApplication::style()->standardIcon(icon); }
 
 QImage dockGlyph(QStyle::StandardPixmap icon) { return Artwork::glyph(styleIcon(icon), DockGlyphSize); }
+
+// A log keeps taking typed text, but Tab moves on to the next control.
+void makeLog(QPlainTextEdit *log, const QString &name)
+{
+    log->setAccessibleName(name);
+    log->setTabChangesFocus(true);
+}
 } // namespace
 
 Form1Design::Form1Design(TForm1 &form) : m_form(form) {}
@@ -84,19 +95,18 @@ void Form1Design::createCentral()
 
 void Form1Design::createPages()
 {
-    m_form.tipo = new QTabWidget(m_column->parentWidget());
+    // The pages have no tabs at all: only the menu commands, which do the switch's work, show them.
+    m_form.tipo = new QStackedWidget(m_column->parentWidget());
     m_form.tipo->setObjectName("tipo");
     m_form.tipo->setFixedHeight(157);
-    m_form.tipo->tabBar()->hide();
-    m_form.tipo->setDocumentMode(true);
     createSinglePingPage();
 
     m_form.TabSheet2 = new QWidget;
     m_form.TabSheet2->setObjectName("TabSheet2");
     m_form.TabSheet2->setPalette(QPalette(Qt::white, Qt::black));
 
-    m_form.tipo->addTab(m_form.TabSheet1, "Single PinG");
-    m_form.tipo->addTab(m_form.TabSheet2, "Multi PinG");
+    m_form.tipo->addWidget(m_form.TabSheet1);
+    m_form.tipo->addWidget(m_form.TabSheet2);
     m_form.tipo->setCurrentWidget(m_form.TabSheet2);
     m_column->addWidget(m_form.tipo);
 }
@@ -136,6 +146,7 @@ void Form1Design::createSinglePingPage()
     QFont times("Times New Roman");
     times.setPixelSize(12);
     m_form.DisplayMemo->setFont(times);
+    makeLog(m_form.DisplayMemo, "Registro de Single PinG");
 
     auto *controls = new QVBoxLayout;
     controls->addWidget(m_form.Label1);
@@ -157,6 +168,7 @@ void Form1Design::createDockBar()
     m_form.oxDockBar2 = bar;
     bar->setObjectName("oxDockBar2");
     bar->SetCaption("oxDockBar2");
+    bar->setAccessibleName("Comandos");
     bar->SetOptions(opAutoAlign | opAutoSize | opCloseBox | opLock | opSizeable | opDblClkDock);
     bar->SetDockHeight(35);
     bar->SetFloatWidth(481);
@@ -252,6 +264,7 @@ void Form1Design::createFoundMachines()
     m_form.oxPane1->setObjectName("oxPane1");
     m_form.ListView1 = new MachineListView;
     m_form.oxPane1->setWidget(m_form.ListView1);
+    m_form.ListView1->setAccessibleName("Iconos de maquinas activas");
 
     m_form.oxPane2 = new ToxScrollPane(split);
     m_form.oxPane2->setObjectName("oxPane2");
@@ -262,7 +275,7 @@ void Form1Design::createFoundMachines()
     m_form.Panel1->setAutoFillBackground(true);
     m_form.Panel1->setPalette(QPalette(Qt::white, Qt::black));
     m_form.ips = new MachineMemo(machines);
-    m_form.ips->setAccessibleName(m_form.Panel1->text());
+    makeLog(m_form.ips, m_form.Panel1->text());
     m_form.ips->setPalette(textOn(Qt::red, Qt::black));
     m_form.ips->setFont(QFont("Bookman Old Style"));
     auto *column = new QVBoxLayout(machines);
@@ -271,6 +284,9 @@ void Form1Design::createFoundMachines()
     column->addWidget(m_form.Panel1);
     column->addWidget(m_form.ips);
     m_form.oxPane2->setWidget(machines);
+    // The panes only hold the lists, which take the keyboard themselves.
+    for (ToxScrollPane *pane : {m_form.oxPane1, m_form.oxPane2})
+        pane->setFocusPolicy(Qt::NoFocus);
 
     split->OnResize = m_form.notifier(&TForm1::oxSplit1Resize);
     m_column->addWidget(split, 1);
@@ -281,6 +297,7 @@ void Form1Design::createStatusBar()
     m_form.fstate = new QStatusBar(&m_form);
     m_form.fstate->setObjectName("fstate");
     m_form.fstate->setSizeGripEnabled(false);
+    m_form.fstate->setAccessibleName("Estado");
     m_form.fstate->setFixedHeight(19);
     // The panels are wider than the window; the last one is cut at its edge instead.
     m_form.fstate->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -405,6 +422,7 @@ void Form1Design::createCaptionBar()
     caption->setObjectName("oxForm1");
     caption->SetCaptionButtons(oxbRollUp | oxbStart | oxbOnTop | oxbCustom);
     caption->SetCustomButtons({"C"});
+    caption->customButtons().front()->SetHint("Creditos");
     caption->SetTrayIcon(QIcon(QPixmap::fromImage(Artwork::computers(32))));
     caption->SetTrayHint("Tozelo");
     caption->SetTrayMenu(m_form.tryM);
@@ -473,4 +491,23 @@ void Form1Design::createFileDialogs()
                 completer->popup()->hide();
         });
     }
+}
+
+void Form1Design::orderTabs(TForm1 &form)
+{
+    QList<QWidget *> chain = {form.HostEdit, form.PingButton, form.CancelButton, form.DisplayMemo};
+    chain << QList<QWidget *>{form.ip03, form.ip02, form.ip01, form.ip00, form.ip13, form.ip12, form.ip11, form.ip10};
+    chain << QList<QWidget *>{form.MipPinG, form.mipHalt, form.MipStop, form.MDisplayMemo};
+    for (TTransparentButton *button : {form.Tranton1, form.tbuton, form.del, form.icoGande, form.icolist, form.icopeq,
+                                       form.rping, form.rsping, form.openIp, form.salvarIP, form.stry})
+        chain << button;
+    chain << QList<QWidget *>{form.ListView1, form.ips};
+    QList<TNCButtonFocus *> captionButtons =
+        form.oxForm1->findChildren<TNCButtonFocus *>(QString(), Qt::FindDirectChildrenOnly);
+    std::sort(captionButtons.begin(), captionButtons.end(),
+              [](const QWidget *a, const QWidget *b) { return a->x() < b->x(); });
+    for (TNCButtonFocus *button : captionButtons)
+        chain << button;
+    for (int i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }

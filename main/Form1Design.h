@@ -13,6 +13,9 @@ class TTransparentButton;
 class Form1Design {
 public:
     static void build(TForm1 &form);
+    // The keyboard's way through the window, once both pages are built: the page shown, the
+    // dock bar, the found machines, then the caption's buttons from left to right.
+    static void orderTabs(TForm1 &form);
 
 private:
     explicit Form1Design(TForm1 &form);

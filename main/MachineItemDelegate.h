@@ -1,7 +1,7 @@
 #pragma once
 #include <QStyledItemDelegate>
 
-// Every machine's cell is as large as the widest caption an answer can have, so that a list of
+// Every machine's cell is as large as the widest caption its list has shown, so that a list of
 // tens of thousands of machines is laid out without measuring each caption.
 class MachineItemDelegate : public QStyledItemDelegate {
     Q_OBJECT

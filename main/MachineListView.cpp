@@ -20,6 +20,11 @@ MachineListView::MachineListView(QWidget *parent) : QListWidget(parent), m_icon(
     setItemDelegate(new MachineItemDelegate(this));
     setUniformItemSizes(true);
     setViewStyle(ViewStyle::LargeIcons);
+    // A re-captioned machine may need wider cells.
+    connect(model(), &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
+        for (int row = first.row(); row <= last.row(); ++row)
+            captionShown(item(row)->text());
+    });
 }
 
 QListWidgetItem *MachineListView::addMachine(const QString &address, const QString &caption)
@@ -28,7 +33,23 @@ QListWidgetItem *MachineListView::addMachine(const QString &address, const QStri
     item->setData(AddressRole, address);
     addItem(item);
     m_itemOf.insert(address, item);
+    captionShown(caption);
     return item;
+}
+
+// Character by character, which needs no text shaping: a re-caption must stay cheap in a list of
+// tens of thousands.
+void MachineListView::captionShown(const QString &caption)
+{
+    const QFontMetrics metrics = fontMetrics();
+    int width = 0;
+    for (const QChar character : caption)
+        width += metrics.horizontalAdvance(character);
+    if (width <= m_widestWidth)
+        return;
+    m_widestWidth = width;
+    m_widestCaption = caption;
+    scheduleDelayedItemsLayout();
 }
 
 void MachineListView::removeMachine(QListWidgetItem *item)
@@ -41,6 +62,8 @@ void MachineListView::clearMachines()
 {
     m_itemOf.clear();
     clear();
+    m_widestCaption.clear();
+    m_widestWidth = 0;
 }
 
 void MachineListView::markFocused(QListWidgetItem *item)

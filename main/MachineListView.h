@@ -5,7 +5,8 @@
 
 // The icon list of found machines, with an index from address to item so that recording an
 // answer never scans the captions. All three styles are flowing lists of cells of one size (large
-// icons draw their picture above the caption), which keeps the layout of a long list cheap.
+// icons draw their picture above the caption), which keeps the layout of a long list cheap: the
+// size that the widest caption shown so far needs.
 class MachineListView : public QListWidget {
     Q_OBJECT
 public:
@@ -21,6 +22,9 @@ public:
     void markFocused(QListWidgetItem *item);
     QListWidgetItem *selectedMachine() const;
 
+    // The caption that sets the size of every cell.
+    QString widestCaption() const { return m_widestCaption; }
+
     ViewStyle viewStyle() const { return m_viewStyle; }
     void setViewStyle(ViewStyle style);
 
@@ -28,7 +32,11 @@ protected:
     void initViewItemOption(QStyleOptionViewItem *option) const override;
 
 private:
+    void captionShown(const QString &caption);
+
     QHash<QString, QListWidgetItem *> m_itemOf;
     QIcon m_icon;
+    QString m_widestCaption;
+    int m_widestWidth = 0;
     ViewStyle m_viewStyle = ViewStyle::List;
 };

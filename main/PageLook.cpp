@@ -8,6 +8,8 @@
 #include "widgets/TransBtn.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <algorithm>
 
 namespace {
 constexpr int ButtonWidth = 113;
@@ -45,10 +47,13 @@ TTransparentButton *newPageButton(QWidget *page, const char *name, const QString
     auto *button = new TTransparentButton(page);
     button->setObjectName(name);
     button->setAccessibleName(caption);
-    button->setFixedSize(ButtonWidth, ButtonHeight);
     QFont bookman("Bookman Old Style");
     bookman.setPixelSize(CaptionPixels);
     button->setFont(bookman);
+    // A caption too long for the design's width widens the button rather than run into the picture.
+    const int glyphCell = GlyphSize + 2;
+    const int room = 3 * GlyphSpacing + glyphCell + QFontMetrics(bookman).horizontalAdvance(caption);
+    button->setFixedSize(std::max(ButtonWidth, room), ButtonHeight);
     QPalette white = button->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     button->setPalette(white);

@@ -40,7 +40,6 @@ TFloatEdit *RangeScanPage::newOctetField(const char *name, const QString &text)
 {
     auto *edit = new TFloatEdit(m_form.TabSheet2);
     edit->setObjectName(name);
-    edit->setAccessibleName(name);
     edit->SetMaxLength(3);
     edit->SetText(text);
     edit->setFixedWidth(33);
@@ -58,6 +57,8 @@ void RangeScanPage::createAddressFields()
     for (int i = 0; i < 4; ++i) {
         *start[i] = newOctetField(qPrintable(QString("ip0%1").arg(3 - i)), StartOctets[i]);
         *end[i] = newOctetField(qPrintable(QString("ip1%1").arg(3 - i)), EndOctets[i]);
+        (*start[i])->setAccessibleName(m_form.Label2->text() + ", octeto " + QString::number(i + 1));
+        (*end[i])->setAccessibleName(m_form.Label3->text() + ", octeto " + QString::number(i + 1));
     }
     // The end address follows the start's first octets as they are typed.
     const std::pair<TFloatEdit *, void (TForm1::*)()> keyUps[3] = {
@@ -92,7 +93,8 @@ void RangeScanPage::createCaptions()
     }
     m_form.Label8 = newCaption("Label8", "Curret Ip :", Qt::white);
     m_form.lipo = newCaption("lipo", "Zarvo SoftWare", Qt::white);
-    m_form.lipo->setAccessibleName(m_form.Label8->text());
+    // Read as the address it shows, under its heading.
+    m_form.lipo->setAccessibleDescription(m_form.Label8->text());
 }
 
 // Halt's picture has a second cell, shown while it is disabled.
@@ -109,6 +111,9 @@ void RangeScanPage::createButtons()
 
     m_form.MDisplayMemo = new QPlainTextEdit(m_form.TabSheet2);
     m_form.MDisplayMemo->setObjectName("MDisplayMemo");
+    m_form.MDisplayMemo->setAccessibleName("Registro de Multi PinG");
+    // Typed text is welcome, but Tab moves on.
+    m_form.MDisplayMemo->setTabChangesFocus(true);
     QPalette palette;
     palette.setColor(QPalette::Text, Qt::white);
     palette.setColor(QPalette::Base, Qt::black);

@@ -26,7 +26,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QTabWidget>
+#include <QStackedWidget>
 #include <QTimer>
 
 namespace {
@@ -75,6 +75,7 @@ TForm1::TForm1(QWidget *parent)
 
     Form1Design::build(*this);
     m_rangeScan = std::make_unique<RangeScanPage>(*this);
+    Form1Design::orderTabs(*this);
     bindSinglePing();
     bindRangeScan();
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);

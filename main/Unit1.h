@@ -21,7 +21,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QStatusBar;
-class QTabWidget;
+class QStackedWidget;
 class QTimer;
 class SinglePing;
 class TAHMMsgBox;
@@ -116,7 +116,7 @@ public:
     QString fastTimeout;
     QString fastTimer;
 
-    QTabWidget *tipo;
+    QStackedWidget *tipo;
     QWidget *TabSheet1;
     QWidget *TabSheet2;
 

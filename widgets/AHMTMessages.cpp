@@ -1,5 +1,7 @@
 #include "AHMTMessages.h"
 
+#include "ScreenCentre.h"
+
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -128,6 +130,9 @@ void TAHMMsgBox::setExecHook(ExecHook hook) { execHook() = std::move(hook); }
 // Qt breaks lines at line feeds only, so the box shows the lines as lines.
 void TAHMMsgBox::prepare(QMessageBox &box) const
 {
+    // Only the close box, as the system's own message boxes have.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                       Qt::WindowCloseButtonHint);
     box.setWindowTitle(Title());
     box.setIcon(iconOf(m_messageType));
     box.setText(m_caption.join('\n'));
@@ -141,11 +146,14 @@ void TAHMMsgBox::prepare(QMessageBox &box) const
     box.setEscapeButton(closeBox);
 }
 
-// A box without a parent is centred on the screen by Qt; an explicit top edge moves it.
+// Qt would centre a box on the active window; this one goes to the middle of the screen unless
+// it has a top edge of its own.
 void TAHMMsgBox::place(QMessageBox &box) const
 {
-    if (m_yPosition == -1)
+    if (m_yPosition == -1) {
+        TScreenCentre::keepCentred(&box);
         return;
+    }
     int x = m_xPosition;
     if (x == -1)
         x = QGuiApplication::primaryScreen()->availableGeometry().center().x() - box.sizeHint().width() / 2;

@@ -114,3 +114,21 @@ void drawRings(QPainter &painter, QRect &rect, TColor topLeft, TColor bottomRigh
         rect.adjust(1, 1, -1, -1);
     }
 }
+
+void drawFocusDots(QImage &image, const QRect &rect)
+{
+    const QRect ring = rect.intersected(image.rect());
+    if (ring.width() < 2 || ring.height() < 2)
+        return;
+    const auto dot = [&image](int x, int y) {
+        image.setPixel(x, y, (x + y) % 2 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+    };
+    for (int x = ring.left(); x <= ring.right(); ++x) {
+        dot(x, ring.top());
+        dot(x, ring.bottom());
+    }
+    for (int y = ring.top() + 1; y < ring.bottom(); ++y) {
+        dot(ring.left(), y);
+        dot(ring.right(), y);
+    }
+}

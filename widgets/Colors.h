@@ -1,5 +1,6 @@
 #pragma once
 #include <QColor>
+#include <QImage>
 #include <QRect>
 #include <cstdint>
 
@@ -60,3 +61,7 @@ int clampByte(double value);
 void drawRing(QPainter &painter, const QRect &rect, TColor topLeft, TColor bottomRight);
 // count rings, each one pixel further in; rect is left shrunk by count on every side.
 void drawRings(QPainter &painter, QRect &rect, TColor topLeft, TColor bottomRight, int count);
+// The keyboard focus mark of the kit's buttons, once the keyboard moved the focus: a one-pixel ring
+// along the edge of rect of black and white dots in turn (black where x + y is even), seen on any
+// background.
+void drawFocusDots(QImage &image, const QRect &rect);

@@ -1,10 +1,23 @@
 #include "TNCButton.h"
 
 #include "Colors.h"
+#include "TNCButtonFocus.h"
 
 #include <QPainter>
 
-TNCButton::TNCButton(QObject *owner) : QObject(owner) {}
+TNCButton::TNCButton(QObject *owner) : QObject(owner)
+{
+    if (auto *captionBar = qobject_cast<QWidget *>(owner)) {
+        m_focus = new TNCButtonFocus(*this, captionBar);
+        connect(this, &TNCButton::changed, m_focus, &TNCButtonFocus::follow);
+    }
+}
+
+// The stand-in lives in the caption bar, which may outlive the button.
+TNCButton::~TNCButton()
+{
+    delete m_focus;
+}
 
 void TNCButton::SetBounds(const QRect &value)
 {
@@ -28,6 +41,7 @@ void TNCButton::SetEnabled(bool value)
         return;
     m_enabled = value;
     m_tracking = false;
+    m_keyHeld = false;
     emit changed();
 }
 
@@ -71,9 +85,32 @@ void TNCButton::SetFont(const QFont &value)
     emit changed();
 }
 
+void TNCButton::SetHint(const QString &value)
+{
+    if (m_hint == value)
+        return;
+    m_hint = value;
+    emit changed();
+}
+
+void TNCButton::SetKeyHeld(bool value)
+{
+    value = value && m_enabled;
+    if (m_keyHeld == value)
+        return;
+    m_keyHeld = value;
+    emit changed();
+}
+
+void TNCButton::Click()
+{
+    if (m_enabled && OnClick)
+        OnClick(this);
+}
+
 TNCButtonState TNCButton::State() const
 {
-    if (m_tracking && m_inside)
+    if ((m_tracking && m_inside) || m_keyHeld)
         return nbsPressed;
     return m_down ? nbsLocked : nbsUp;
 }
@@ -109,8 +146,8 @@ void TNCButton::mouseRelease(const QPoint &point, Qt::MouseButton button)
     const bool inside = QRect(QPoint(), m_bounds.size()).contains(point);
     m_inside = false;
     emit changed();
-    if (inside && OnClick)
-        OnClick(this);
+    if (inside)
+        Click();
 }
 
 void TNCButton::paint(QPainter &painter, const QPoint &origin) const

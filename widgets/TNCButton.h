@@ -1,9 +1,11 @@
 #pragma once
 #include "Events.h"
+#include "TNCButtonFocus.h"
 
 #include <QFont>
 #include <QImage>
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 
 class QPainter;
@@ -11,11 +13,13 @@ class QPainter;
 enum TNCButtonState { nbsUp, nbsPressed, nbsLocked };
 
 // A button of the caption bar. It is no widget of its own: the caption bar draws it into its
-// picture and hands it the mouse in its own coordinates.
+// picture and hands it the mouse in its own coordinates. Made in a caption bar widget, it gets a
+// stand-in there for the keyboard and assistive tools (TNCButtonFocus).
 class TNCButton : public QObject {
     Q_OBJECT
 public:
     explicit TNCButton(QObject *owner = nullptr);
+    ~TNCButton() override;
 
     // Bounds inside the window, not its client area.
     QRect Bounds() const { return m_bounds; }
@@ -39,9 +43,19 @@ public:
     void SetDownGlyph(const QImage &value);
     QFont Font() const { return m_font; }
     void SetFont(const QFont &value);
+    // What assistive tools call the button, rather than its caption.
+    QString Hint() const { return m_hint; }
+    void SetHint(const QString &value);
 
     TNCButtonState State() const;
     bool Tracking() const { return m_tracking; }
+    // Held down by Space: shows pressed.
+    bool KeyHeld() const { return m_keyHeld; }
+    void SetKeyHeld(bool value);
+    // The widget that takes the keyboard for the button; null without a caption bar widget.
+    TNCButtonFocus *focusWidget() const { return m_focus.data(); }
+    // Clicks the enabled button.
+    void Click();
 
     // Mouse in the button's own coordinates.
     void mousePress(const QPoint &point, Qt::MouseButton button);
@@ -69,6 +83,9 @@ private:
     QImage m_glyph;
     QImage m_downGlyph;
     QFont m_font;
+    QString m_hint;
     bool m_tracking = false;
     bool m_inside = false;
+    bool m_keyHeld = false;
+    QPointer<TNCButtonFocus> m_focus;
 };

@@ -1,6 +1,10 @@
 #include "TransBtn.h"
 
+#include "ButtonAccessible.h"
+
+#include <QCursor>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QShortcut>
@@ -97,6 +101,8 @@ bool textLeft(TTextAlign align)
 TTransparentButton::TTransparentButton(QWidget *parent) : QWidget(parent), m_shortcut(new QShortcut(this))
 {
     resize(40, 40);
+    setFocusPolicy(Qt::TabFocus);
+    TButtonAccessible::registerButtons();
     m_shortcut->setContext(Qt::WindowShortcut);
     connect(m_shortcut, &QShortcut::activated, this, [this] {
         if (isEnabled())
@@ -110,8 +116,7 @@ void TTransparentButton::SetCaption(const QString &value)
         return;
     m_caption = value;
     m_shortcut->setKey(QKeySequence::mnemonic(value));
-    QString plain = value;
-    setAccessibleName(plain.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove('&').replace('\x01', '&'));
+    setAccessibleName(TButtonAccessible::captionName(value));
     requestRender();
 }
 
@@ -188,6 +193,16 @@ void TTransparentButton::Click()
         OnClick(this);
 }
 
+void TTransparentButton::press()
+{
+    if (!isEnabled())
+        return;
+    if (m_dropDownMenu)
+        dropDown();
+    else
+        Click();
+}
+
 void TTransparentButton::requestRender()
 {
     m_stale = true;
@@ -223,6 +238,7 @@ void TTransparentButton::changeEvent(QEvent *event)
             m_pressed = m_down;
             m_hot = false;
             m_leftHeld = false;
+            m_spaceHeld = false;
         }
         requestRender();
         break;
@@ -249,6 +265,12 @@ void TTransparentButton::render()
         paintGlyph(painter, glyph);
     if (!m_caption.isEmpty())
         paintCaption(painter, glyph);
+    painter.end();
+    // Marked only once the keyboard moved the focus, as the desktop's own buttons do.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        const int inset = m_borderWidth + 1;
+        drawFocusDots(m_picture, m_picture.rect().adjusted(inset, inset, -inset, -inset));
+    }
 }
 
 void TTransparentButton::paintFrame(QPainter &painter) const
@@ -379,23 +401,26 @@ void TTransparentButton::setPressed(bool value)
 void TTransparentButton::enterEvent(QEnterEvent *event)
 {
     QWidget::enterEvent(event);
-    if (!isEnabled())
-        return;
-    m_hot = true;
-    requestRender();
-    if (OnMouseEnter)
-        OnMouseEnter(this);
+    if (isEnabled())
+        setHot(true);
 }
 
 void TTransparentButton::leaveEvent(QEvent *event)
 {
     QWidget::leaveEvent(event);
-    if (!isEnabled())
+    if (isEnabled())
+        setHot(false);
+}
+
+void TTransparentButton::setHot(bool value)
+{
+    if (m_hot == value)
         return;
-    m_hot = false;
+    m_hot = value;
     requestRender();
-    if (OnMouseExit)
-        OnMouseExit(this);
+    const TNotifyEvent &event = value ? OnMouseEnter : OnMouseExit;
+    if (event)
+        event(this);
 }
 
 void TTransparentButton::fireMouse(const TMouseEvent &handler, const QMouseEvent *event)
@@ -420,22 +445,34 @@ void TTransparentButton::mousePressEvent(QMouseEvent *event)
         dropDown();
 }
 
+// Opened from the keyboard, the menu takes the keyboard with its first entry chosen.
 void TTransparentButton::dropDown()
 {
+    m_menuOpen = true;
+    setPressed(true);
     render();
     repaint();
     m_dropDownMenu->popup(mapToGlobal(QPoint(0, height())));
+    if (!m_leftHeld) {
+        for (QAction *action : m_dropDownMenu->actions())
+            if (!action->isSeparator() && action->isEnabled()) {
+                m_dropDownMenu->setActiveAction(action);
+                break;
+            }
+    }
 }
 
 // The menu took the release. Opening the menu was the press's whole work, so its closing
-// releases the button without a click.
+// releases the button without a click. The mouse may have left meanwhile unseen by the button.
 void TTransparentButton::menuClosed()
 {
-    if (!m_leftHeld)
+    if (!m_menuOpen)
         return;
+    m_menuOpen = false;
     m_leftHeld = false;
     if (!m_down)
         setPressed(false);
+    setHot(isEnabled() && rect().contains(mapFromGlobal(QCursor::pos())));
 }
 
 void TTransparentButton::mouseMoveEvent(QMouseEvent *event)
@@ -462,4 +499,49 @@ void TTransparentButton::mouseReleaseEvent(QMouseEvent *event)
 void TTransparentButton::mouseDoubleClickEvent(QMouseEvent *event)
 {
     mousePressEvent(event);
+}
+
+// Space shows the button pressed while held and presses it on release; Enter presses at once.
+void TTransparentButton::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (!isEnabled() || event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+    } else if (key == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) {
+            m_spaceHeld = true;
+            setPressed(true);
+        }
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        press();
+    } else {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void TTransparentButton::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Space || event->isAutoRepeat() || !m_spaceHeld) {
+        QWidget::keyReleaseEvent(event);
+        return;
+    }
+    m_spaceHeld = false;
+    if (!m_down)
+        setPressed(false);
+    press();
+}
+
+void TTransparentButton::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    requestRender();
+}
+
+void TTransparentButton::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    if (m_spaceHeld && !m_down)
+        setPressed(false);
+    m_spaceHeld = false;
+    requestRender();
 }

@@ -30,7 +30,8 @@ using TMouseEvent =
 
 // A flat push button that paints only a frame, a glyph and a caption over whatever lies behind
 // it. The frame shows while the mouse is over it, the glyph stays grey until then, and a
-// drop-down menu can open under it.
+// drop-down menu can open under it. Tab gives it the keyboard, marked by a dotted ring; Space
+// and Enter press it.
 class TTransparentButton : public QWidget {
     Q_OBJECT
 public:
@@ -77,6 +78,8 @@ public:
     // The button as drawn; rendered first when it is out of date.
     const QImage &image();
     void Click();
+    // What Space does: opens the drop-down menu, else clicks.
+    Q_INVOKABLE void press();
 
     TNotifyEvent OnClick;
     TNotifyEvent OnMouseEnter;
@@ -94,6 +97,10 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     template <typename T> void setAndRender(T &field, T value)
@@ -109,6 +116,7 @@ private:
     void setPressed(bool value);
     void dropDown();
     void menuClosed();
+    void setHot(bool value);
     void fireMouse(const TMouseEvent &handler, const QMouseEvent *event);
     void paintFrame(QPainter &painter) const;
     QPoint glyphPosition(const QSize &cell) const;
@@ -136,6 +144,8 @@ private:
     bool m_pressed = false;
     bool m_hot = false;
     bool m_leftHeld = false;
+    bool m_spaceHeld = false;
+    bool m_menuOpen = false;
     std::vector<QImage> m_images;
     QShortcut *m_shortcut;
     QImage m_picture;

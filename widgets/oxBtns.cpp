@@ -1,10 +1,12 @@
 #include "oxBtns.h"
 
 #include "BandGradient.h"
+#include "ButtonAccessible.h"
 #include "PictureFill.h"
 #include "ToxBackground.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -43,6 +45,8 @@ ToxGraphicButton::ToxGraphicButton(QWidget *parent)
       m_repeat(new QTimer(this))
 {
     resize(DefaultSize, DefaultSize);
+    setFocusPolicy(Qt::TabFocus);
+    TButtonAccessible::registerButtons();
     connect(m_background, &ToxBackground::changed, this, &ToxGraphicButton::propertyChanged);
     connect(m_repeat, &QTimer::timeout, this, &ToxGraphicButton::repeatClick);
     syncGradient();
@@ -51,6 +55,12 @@ ToxGraphicButton::ToxGraphicButton(QWidget *parent)
 QStringList ToxGraphicButton::Lines() const
 {
     return m_caption.isEmpty() ? QStringList() : m_caption.split('\n');
+}
+
+void ToxGraphicButton::SetCaption(const QString &value)
+{
+    setAccessibleName(TButtonAccessible::captionName(value));
+    setAndRepaint(m_caption, value);
 }
 
 void ToxGraphicButton::SetColor(TColor value)
@@ -88,6 +98,20 @@ void ToxGraphicButton::Click()
 {
     if (OnClick)
         OnClick(this);
+}
+
+void ToxGraphicButton::press()
+{
+    if (!isEnabled())
+        return;
+    if (m_buttonType == oxbMenu) {
+        if (m_popupMenu)
+            m_popupMenu->popup(mapToGlobal(QPoint(0, height())));
+        return;
+    }
+    if (m_buttonType == oxbToggle)
+        toggle();
+    Click();
 }
 
 // A changed look makes every kept picture stale.
@@ -198,12 +222,15 @@ void ToxGraphicButton::renderPicture(QImage &picture)
         const auto kept = m_cache.find(state);
         if (kept != m_cache.end() && kept->second.size() == picture.size()) {
             picture = kept->second;
-            return;
+        } else {
+            paintButton(picture, state);
+            m_cache[state] = picture;
         }
+    } else {
+        paintButton(picture, state);
     }
-    paintButton(picture, state);
-    if (caching)
-        m_cache[state] = picture;
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange))
+        drawFocusDots(picture, picture.rect().adjusted(3, 3, -3, -3));
 }
 
 void ToxGraphicButton::paintButton(QImage &picture, VisualState state)
@@ -363,6 +390,7 @@ void ToxGraphicButton::changeEvent(QEvent *event)
     if (event->type() == QEvent::EnabledChange) {
         if (!isEnabled()) {
             m_tracking = false;
+            m_spaceHeld = false;
             m_repeat->stop();
         }
         requestRender();
@@ -421,19 +449,75 @@ void ToxGraphicButton::mouseMoveEvent(QMouseEvent *event)
 
 void ToxGraphicButton::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton || !m_tracking)
+    if (event->button() != Qt::LeftButton || !m_tracking || m_spaceHeld)
         return;
     const bool inside = m_mouseInside;
-    m_tracking = false;
-    m_mouseInside = false;
-    m_repeat->stop();
-    requestRender();
+    release();
     if (!inside)
         return;
     if (m_buttonType == oxbToggle)
         toggle();
     if (m_buttonType != oxbRepeat)
         Click();
+}
+
+void ToxGraphicButton::release()
+{
+    m_tracking = false;
+    m_mouseInside = false;
+    m_repeat->stop();
+    requestRender();
+}
+
+// Space shows the button pressed while held and presses it on release; Enter presses at once.
+void ToxGraphicButton::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (!isEnabled() || m_tracking || event->modifiers() & ~Qt::KeypadModifier) {
+        TDFGraphicControl::keyPressEvent(event);
+    } else if (key == Qt::Key_Space) {
+        if (event->isAutoRepeat())
+            return;
+        if (m_buttonType == oxbMenu) {
+            press();
+            return;
+        }
+        m_spaceHeld = true;
+        m_tracking = true;
+        m_mouseInside = true;
+        requestRender();
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        press();
+    } else {
+        TDFGraphicControl::keyPressEvent(event);
+    }
+}
+
+void ToxGraphicButton::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Space || event->isAutoRepeat() || !m_spaceHeld) {
+        TDFGraphicControl::keyReleaseEvent(event);
+        return;
+    }
+    m_spaceHeld = false;
+    release();
+    press();
+}
+
+void ToxGraphicButton::focusInEvent(QFocusEvent *event)
+{
+    TDFGraphicControl::focusInEvent(event);
+    requestRender();
+}
+
+void ToxGraphicButton::focusOutEvent(QFocusEvent *event)
+{
+    TDFGraphicControl::focusOutEvent(event);
+    if (m_spaceHeld) {
+        m_spaceHeld = false;
+        release();
+    }
+    requestRender();
 }
 
 // The one toggle down in a group stays down unless the group may have none.

@@ -26,6 +26,7 @@ enum ToxbButtonType { oxbCommand, oxbToggle, oxbRepeat, oxbMenu };
 // A push button that paints everything itself: a background, one of several frame styles, a
 // caption placed by offsets with a raised, sunken or shadowed look, and pictures for its states.
 // It can be a command, a toggle (in a group of toggles), an auto-repeating button or open a menu.
+// Tab gives it the keyboard, marked by a dotted ring; Space and Enter press it.
 // Pictures and placements: PictureX/PictureY and TextX/TextY put the left (top) edge that many
 // pixels in when positive, the right (bottom) edge when negative, and centre at 0.
 class ToxGraphicButton : public TDFGraphicControl {
@@ -34,7 +35,7 @@ public:
     explicit ToxGraphicButton(QWidget *parent = nullptr);
 
     QString Caption() const { return m_caption; }
-    void SetCaption(const QString &value) { setAndRepaint(m_caption, value); }
+    void SetCaption(const QString &value);
     QStringList Lines() const;
     void SetLines(const QStringList &value) { SetCaption(value.join('\n')); }
     TColor Color() const { return m_color; }
@@ -94,6 +95,8 @@ public:
     TNotifyEvent OnChange;
 
     void Click();
+    // What Space does: toggles a toggle and clicks, or opens the menu of a menu button.
+    Q_INVOKABLE void press();
     // Shows pressed: held down with the mouse over it.
     bool Pressed() const { return m_tracking && m_mouseInside; }
     // The caption's box as the button now draws it.
@@ -109,6 +112,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     enum VisualState { vsUp, vsHot, vsPressed, vsLatched, vsLatchedHot, vsDisabled };
@@ -137,6 +144,7 @@ private:
     void paintCaption(QPainter &painter, VisualState state) const;
     void toggle();
     void repeatClick();
+    void release();
 
     QString m_caption;
     TColor m_color = colorBtnFace;
@@ -167,6 +175,7 @@ private:
 
     bool m_tracking = false;
     bool m_mouseInside = false;
+    bool m_spaceHeld = false;
     bool m_hot = false;
     QTimer *m_repeat;
     std::map<VisualState, QImage> m_cache;

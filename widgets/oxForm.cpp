@@ -66,6 +66,12 @@ ToxForm::ToxForm(QWidget *form)
     m_rollUpButton = makeButton("RollUpButton", QString(), true, &ToxForm::rollUpClick);
     m_helpButton = makeButton(QString(), "?", true, &ToxForm::helpClick);
     m_startButton = makeButton("StartButton", QString(), true, &ToxForm::startClick);
+    const std::pair<TNCButton *, const char *> hints[] = {
+        {m_closeButton, "Close"},       {m_maximizeButton, "Maximize"}, {m_minimizeButton, "Minimize"},
+        {m_onTopButton, "Stay on top"}, {m_rollUpButton, "Roll up"},    {m_helpButton, "Help"},
+        {m_startButton, "Start"}};
+    for (const auto &[button, hint] : hints)
+        button->SetHint(hint);
     m_activeGradient->SetStartColor(m_activeStart);
     m_inactiveGradient->SetStartColor(m_inactiveStart);
     m_tray->OnClick = [this](QObject *) {
@@ -238,7 +244,14 @@ void ToxForm::SetRollUp(bool value)
         m_form->resize(m_form->width(), m_savedHeight);
     }
     m_rollingUp = false;
-    m_rollUpButton->SetGlyph(TCaptionGlyphs::picture(value ? "RollDownButton" : "RollUpButton"));
+    showRollState(value);
+}
+
+// The chevron's picture and name say what it does next.
+void ToxForm::showRollState(bool rolledUp)
+{
+    m_rollUpButton->SetGlyph(TCaptionGlyphs::picture(rolledUp ? "RollDownButton" : "RollUpButton"));
+    m_rollUpButton->SetHint(rolledUp ? "Roll down" : "Roll up");
 }
 
 // Rolled up, the window is its caption bar alone: the other children would be laid over the
@@ -395,7 +408,7 @@ void ToxForm::formResized()
         m_form->setMinimumHeight(m_savedMinHeight);
         applyTrackingSizes();
         showContent(true);
-        m_rollUpButton->SetGlyph(TCaptionGlyphs::picture("RollUpButton"));
+        showRollState(false);
     }
     setGeometry(m_form->rect());
     layOutButtons();

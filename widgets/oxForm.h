@@ -146,6 +146,7 @@ private:
     void setTrackingSize(int &size, int value);
     void applyTrackingSizes();
     void showContent(bool shown);
+    void showRollState(bool rolledUp);
     void rebuildCustomButtons();
     bool helpRequested(QWidget *control);
     void watchControls(bool on);

@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "gui/WindowChecks.h"
 #include "widgets/AHMTMessages.h"
 
 #include <QAbstractButton>
@@ -194,6 +195,32 @@ private slots:
         QVERIFY(!moved);
         box.SetYPosition(-1);
         QCOMPARE(box.XPosition(), -1);
+    }
+
+    // In the middle of the screen, with a close box and nothing more, whatever window is active:
+    // here one in a corner that draws its own frame, as the main window does.
+    void centredOnTheScreenWithOnlyACloseBox()
+    {
+        QWidget corner(nullptr, Qt::FramelessWindowHint);
+        corner.setGeometry(10, 10, 200, 100);
+        corner.show();
+        QVERIFY(QTest::qWaitForWindowActive(&corner));
+        TAHMMsgBox box;
+        box.SetCaption({"Fast Tozelo", "aun no disponible !"});
+        bool centred = false;
+        Qt::WindowFlags flags;
+        QTimer::singleShot(0, [&] {
+            auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(shown && QTest::qWaitForWindowExposed(shown));
+            centred = WindowChecks::centredOnScreen(shown);
+            flags = shown->windowFlags();
+            shown->button(QMessageBox::Ok)->click();
+        });
+        box.Execute();
+        QCOMPARE(box.Return(), 1);
+        QVERIFY(centred);
+        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint) && !flags.testFlag(Qt::WindowMaximizeButtonHint));
     }
 };
 

@@ -7,6 +7,7 @@
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
+#include "gui/WindowChecks.h"
 #include "gui/WindowSeams.h"
 #include "main/Artwork.h"
 #include "main/Forms.h"
@@ -21,6 +22,7 @@
 #include "widgets/Backgnd.h"
 #include "widgets/CaptionTray.h"
 #include "widgets/Colors.h"
+#include "widgets/FloatEdit.h"
 #include "widgets/SplashForm.h"
 #include "widgets/TNCButton.h"
 #include "widgets/TNCCustomButton.h"
@@ -37,9 +39,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -57,6 +59,27 @@ struct BoxSeen {
 void click(QWidget *button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 const QString NoSuchFile = QString(": ") + strerror(ENOENT);
+
+// Where a picture has any ink at all.
+QRect inkBounds(const QImage &image)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) != 0)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+void tab()
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+}
+
+QString accessibleName(QObject *object)
+{
+    return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+}
 
 // A menu as its entries read, separators as "-", sub-menus as "title>".
 QStringList entriesOf(const QMenu *menu)
@@ -86,6 +109,11 @@ private slots:
     void splitKeepsTheLeftPaneAt76Percent();
     void pagesArePaintedByTheirBackgrounds();
     void pagesSwitchCommandsAndDialogs();
+    void pagesChangeOnlyThroughTheCommands();
+    void pagesAreLaidOutAtTheDesignSize();
+    void keyboardAlonePingsLoopback();
+    void tabRunsThroughTheWindowInItsOrder();
+    void assistiveToolsFindEveryControl();
     void buttonWatcherFollowsHostEdit();
     void keyReleaseCopiesHostAndEnterDoesNotPing();
     void trayHidesAndRestores();
@@ -309,6 +337,20 @@ void tst_TForm1::splashPictureAndFrames()
     QCOMPARE(picture.pixel(100, 260), highlight);
     for (const QPoint &inside : {QPoint(2, 100), QPoint(3, 100), QPoint(100, 3), QPoint(175, 131)})
         QCOMPARE(picture.pixel(inside), image.pixel(inside));
+
+    // The white title keeps clear of the frame; the signature lies where it says.
+    const auto bright = [&image](int x, int y) {
+        return qMin(qRed(image.pixel(x, y)), qBlue(image.pixel(x, y))) > 128;
+    };
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = image.width() - 10; x < image.width(); ++x)
+            QVERIFY2(!bright(x, y), qPrintable(QString("(%1, %2)").arg(x).arg(y)));
+    const QRect signature = Artwork::signatureRect(image.size());
+    int signatureInk = 0;
+    for (int y = signature.top(); y <= signature.bottom(); ++y)
+        for (int x = signature.left(); x <= signature.right(); ++x)
+            signatureInk += bright(x, y);
+    QVERIFY(signatureInk > 20);
 }
 
 void tst_TForm1::pagesSwitchCommandsAndDialogs()
@@ -348,6 +390,164 @@ void tst_TForm1::pagesSwitchCommandsAndDialogs()
     action("Creditos2")->trigger();
     QVERIFY(Form4->isVisible());
     Form4->hide();
+}
+
+// The pages have no tabs, so no key switches them behind the commands' back (and no assistive
+// tool: see assistiveToolsFindEveryControl).
+void tst_TForm1::pagesChangeOnlyThroughTheCommands()
+{
+    TForm1 &form = *m_form;
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.ip03->setFocus();
+    const QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> switches = {
+        {Qt::Key_Tab, Qt::ControlModifier},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier},
+        {Qt::Key_PageDown, Qt::ControlModifier},
+        {Qt::Key_PageUp, Qt::ControlModifier}};
+    for (const auto &[key, modifiers] : switches) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        QCOMPARE(form.tipo->currentWidget(), form.TabSheet2);
+    }
+}
+
+// Both pages at the window's design size: nothing cut or covered, the status bar's panels
+// included (the last one alone runs past the window's edge), and no page button's caption runs
+// into its picture.
+void tst_TForm1::pagesAreLaidOutAtTheDesignSize()
+{
+    TForm1 &form = *m_form;
+    for (QAction *page : {form.Sible1, form.N3}) {
+        page->trigger();
+        QStringList faults = WindowChecks::layoutFaults(&form);
+        faults.removeAll("QLabel fstatePanel4 leaves its parent StatusPanels ");
+        QVERIFY2(faults.isEmpty(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
+    }
+    for (TTransparentButton *button : {form.PingButton, form.CancelButton, form.MipPinG, form.mipHalt, form.MipStop}) {
+        const QImage glyph = button->Glyph();
+        const int glyphRight = button->Spacing() + button->glyphImages().front().width();
+        button->SetGlyph(QImage());
+        const QRect caption = inkBounds(button->image());
+        button->SetGlyph(glyph);
+        QVERIFY2(caption.left() > glyphRight, qPrintable(button->Caption()));
+        QVERIFY2(caption.right() < button->width() - button->Spacing() / 2, qPrintable(button->Caption()));
+    }
+}
+
+// Tab to the host field, type, Tab to "PinG", Space: the answer is logged. Tab then leaves the
+// log, which still takes typed text.
+void tst_TForm1::keyboardAlonePingsLoopback()
+{
+    TForm1 &form = *m_form;
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet1);
+    for (int i = 0; i < 60 && QApplication::focusWidget() != form.HostEdit; ++i)
+        tab();
+    QCOMPARE(QApplication::focusWidget(), form.HostEdit);
+    QTest::keyClicks(form.HostEdit, "127.0.0.1");
+    QTRY_VERIFY_WITH_TIMEOUT(form.PingButton->isEnabled(), 2500);
+    tab();
+    QCOMPARE(QApplication::focusWidget(), form.PingButton);
+    // The focus mark: dots inside the frame, black where x + y is even.
+    QCOMPARE(form.PingButton->image().pixel(2, 2), qRgb(0, 0, 0));
+    QCOMPARE(form.PingButton->image().pixel(3, 2), qRgb(255, 255, 255));
+    QTest::keyClick(form.PingButton, Qt::Key_Space);
+    const QStringList log = linesOf(form.DisplayMemo);
+    QCOMPARE(log.size(), 4);
+    QVERIFY2(log[3].startsWith("Received 56 bytes from 127.0.0.1 in "), qPrintable(log[3]));
+
+    form.DisplayMemo->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(form.DisplayMemo, "typed");
+    tab();
+    QVERIFY(QApplication::focusWidget() != form.DisplayMemo);
+    QVERIFY(form.DisplayMemo->toPlainText().contains("typed"));
+    QVERIFY(!form.DisplayMemo->toPlainText().contains('\t'));
+}
+
+// The page shown, the dock bar's commands, the found machines, the caption's buttons from left to
+// right, and round again; disabled and hidden controls are passed by, a rolled-up window's
+// content too. A caption button pressed with Space does its work.
+void tst_TForm1::tabRunsThroughTheWindowInItsOrder()
+{
+    TForm1 &form = *m_form;
+    Form4 = new TForm4(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.ip03->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 40 && (visited.isEmpty() || QApplication::focusWidget() != form.ip03); ++i) {
+        tab();
+        QWidget *focus = QApplication::focusWidget();
+        visited << (focus->objectName().isEmpty() ? accessibleName(focus) : focus->objectName());
+    }
+    QCOMPARE(visited, QStringList({"ip02",     "ip01",        "ip00",      "ip13",         "ip12",     "ip11",
+                                   "ip10",     "MipPinG",     "MipStop",   "MDisplayMemo", "Tranton1", "tbuton",
+                                   "del",      "icoGande",    "icolist",   "icopeq",       "rping",    "openIp",
+                                   "salvarIP", "stry",        "ListView1", "ips",          "Creditos", "Start",
+                                   "Roll up",  "Stay on top", "Minimize",  "Maximize",     "Close",    "ip03"}));
+
+    // Rolled up, only the caption's buttons are left, all named, the chevron for what it does next;
+    // rolled down, the keyboard is where it was.
+    while (accessibleName(QApplication::focusWidget()) != "Roll up")
+        tab();
+    QWidget *chevron = QApplication::focusWidget();
+    QTest::keyClick(chevron, Qt::Key_Space);
+    QVERIFY(form.oxForm1->RollUp());
+    QCOMPARE(QApplication::focusWidget(), chevron);
+    visited.clear();
+    for (int i = 0; i < 7; ++i) {
+        tab();
+        visited << accessibleName(QApplication::focusWidget());
+    }
+    QCOMPARE(visited, QStringList({"Stay on top", "Minimize", "Maximize", "Close", "Creditos", "Start", "Roll down"}));
+    const QStringList faults = WindowChecks::accessibilityFaults(&form);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    QStringList buttons = WindowChecks::buttonNames(&form);
+    buttons.sort();
+    visited.sort();
+    QCOMPARE(buttons, visited);
+    QTest::keyClick(chevron, Qt::Key_Space);
+    QVERIFY(!form.oxForm1->RollUp());
+    QCOMPARE(QApplication::focusWidget(), chevron);
+    QCOMPARE(accessibleName(chevron), QString("Roll up"));
+    QVERIFY(form.ip03->isVisible());
+
+    while (accessibleName(QApplication::focusWidget()) != "Creditos")
+        tab();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(Form4->isVisible());
+}
+
+// Every control named, every button a push button that can be pressed, and the caption's buttons
+// among them; the octet fields say which address and octet they hold; the current address reads
+// as what it shows.
+void tst_TForm1::assistiveToolsFindEveryControl()
+{
+    TForm1 &form = *m_form;
+    for (QAction *page : {form.Sible1, form.N3}) {
+        page->trigger();
+        const QStringList faults = WindowChecks::accessibilityFaults(&form);
+        QVERIFY2(faults.isEmpty(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
+    }
+    const QStringList buttons = WindowChecks::buttonNames(&form);
+    for (const char *name : {"Multi PinG", "Halt", "Stop", "Propiedades", "Clear..", "iconos pequeños", "System Tray",
+                             "Creditos", "Start", "Roll up", "Stay on top", "Close"})
+        QVERIFY2(buttons.contains(name), name);
+    QCOMPARE(accessibleName(form.ip03), QString("Ip de Inicio, octeto 1"));
+    QCOMPARE(accessibleName(form.ip00), QString("Ip de Inicio, octeto 4"));
+    QCOMPARE(accessibleName(form.ip12), QString("ip Final, octeto 2"));
+    form.lipo->setText("10.0.0.7");
+    QAccessibleInterface *current = QAccessible::queryAccessibleInterface(form.lipo);
+    QCOMPARE(current->text(QAccessible::Name), QString("10.0.0.7"));
+    QCOMPARE(current->text(QAccessible::Description), QString("Curret Ip :"));
+
+    QAccessibleInterface *small = QAccessible::queryAccessibleInterface(form.icopeq);
+    QCOMPARE(small->role(), QAccessible::Button);
+    small->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(form.ListView1->viewStyle(), MachineListView::ViewStyle::SmallIcons);
+    QVERIFY(!QAccessible::queryAccessibleInterface(form.rsping)
+                 ->actionInterface()
+                 ->actionNames()
+                 .contains(QAccessibleActionInterface::pressAction()));
 }
 
 void tst_TForm1::buttonWatcherFollowsHostEdit()
@@ -517,6 +717,32 @@ void tst_TForm1::delDropsDownTheClearMenu()
     QTRY_VERIFY(!form.clearM->isVisible());
     QCOMPARE(form.ListView1->count(), 0);
     QCOMPARE(form.ips->list().lines().size(), 2);
+    QVERIFY(!form.del->Pressed());
+
+    // Closed by a click elsewhere, the button is drawn released and flat again, the mouse gone.
+    QTest::mouseMove(form.del);
+    QTest::mousePress(form.del, Qt::LeftButton);
+    QTRY_VERIFY(form.clearM->isVisible());
+    const QPoint elsewhere = form.clearM->mapFromGlobal(form.ListView1->mapToGlobal(QPoint(200, 100)));
+    QCursor::setPos(form.clearM->mapToGlobal(elsewhere));
+    QTest::mouseClick(form.clearM, Qt::LeftButton, {}, elsewhere);
+    QTRY_VERIFY(!form.clearM->isVisible());
+    QVERIFY(!form.del->Pressed());
+    QVERIFY(!form.del->Hot());
+    QCOMPARE(qAlpha(form.del->image().pixel(0, 10)), 0);
+
+    // From the keyboard: Space opens it on its first entry, Escape closes it.
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.tbuton->setFocus();
+    QTest::keyClick(form.tbuton, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form.del);
+    QTest::keyClick(form.del, Qt::Key_Space);
+    QTRY_VERIFY(form.clearM->isVisible());
+    QCOMPARE(form.clearM->activeAction(), form.All1);
+    QVERIFY(form.del->Pressed());
+    QTest::keyClick(form.clearM, Qt::Key_Escape);
+    QTRY_VERIFY(!form.clearM->isVisible());
     QVERIFY(!form.del->Pressed());
 }
 
@@ -841,25 +1067,30 @@ void tst_TForm1::viewStyles()
     recordMachines({"10.0.0.1", "10.0.0.2"});
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::LargeIcons);
     QCOMPARE(list->iconSize(), QSize(48, 48));
-    // Room for two of the widest captions side by side.
-    form.resize(form.width() + 100, form.height());
-    QTRY_VERIFY(list->viewport()->width() >= 2 * list->visualItemRect(list->item(0)).width());
-    const QRect first = list->visualItemRect(list->item(0));
-    const QRect second = list->visualItemRect(list->item(1));
-    QVERIFY(first.height() >= 48 + list->fontMetrics().height());
-    QCOMPARE(second.top(), first.top());
+    // At the window's own size, icons stand side by side, small icons too; the list runs down.
+    const auto first = [list] { return list->visualItemRect(list->item(0)); };
+    const auto second = [list] { return list->visualItemRect(list->item(1)); };
+    QTRY_COMPARE(second().top(), first().top());
+    QVERIFY(first().height() >= 48 + list->fontMetrics().height());
 
     click(form.icopeq);
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::SmallIcons);
     QCOMPARE(list->iconSize(), QSize(16, 16));
-    QCOMPARE(list->flow(), QListView::LeftToRight);
-    QVERIFY(list->visualItemRect(list->item(0)).height() < 48);
+    QTRY_VERIFY(first().height() < 48);
+    QCOMPARE(second().top(), first().top());
+    QVERIFY(second().left() > first().right());
 
     form.Listao1->trigger();
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::List);
     QCOMPARE(list->iconSize(), QSize(16, 16));
-    QCOMPARE(list->flow(), QListView::TopToBottom);
-    QVERIFY(list->visualItemRect(list->item(1)).top() > list->visualItemRect(list->item(0)).top());
+    QTRY_VERIFY(second().top() > first().top());
+    QCOMPARE(second().left(), first().left());
+
+    // A wider caption widens every cell.
+    const int narrow = first().width();
+    m_form->addico("10.0.0.1", 12345);
+    QTRY_VERIFY(first().width() > narrow);
+    QCOMPARE(second().width(), first().width());
 
     form.MenuItem2->trigger();
     QCOMPARE(list->viewStyle(), MachineListView::ViewStyle::SmallIcons);

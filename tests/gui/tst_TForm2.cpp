@@ -5,6 +5,7 @@
 #include "TestMain.h"
 #include "dialogs/Unit2.h"
 #include "gui/PropertyFields.h"
+#include "gui/WindowChecks.h"
 #include "main/Forms.h"
 #include "ping/Ping.h"
 
@@ -18,6 +19,7 @@ private slots:
     void cleanup();
 
     void designIsNotApplied();
+    void opensCentredAndLaidOut();
     void fieldsApplyAsTypedAndStepped();
     void intervalZeroStopsTheTicks();
     void restoreAppliesOnlyWhatChanges();
@@ -61,6 +63,16 @@ void tst_TForm2::designIsNotApplied()
     m_dialog->show();
     QTest::mouseClick(m_dialog->SpeedButton4, Qt::LeftButton);
     QVERIFY(!m_dialog->isVisible());
+}
+
+void tst_TForm2::opensCentredAndLaidOut()
+{
+    m_form->Tranton1->Click();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    QCOMPARE(m_dialog->size(), QSize(189, 246));
+    QVERIFY(WindowChecks::centredOnScreen(m_dialog));
+    const QStringList faults = WindowChecks::layoutFaults(m_dialog) + WindowChecks::accessibilityFaults(m_dialog);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
 }
 
 void tst_TForm2::fieldsApplyAsTypedAndStepped()

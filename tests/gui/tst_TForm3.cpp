@@ -5,6 +5,7 @@
 #include "TestMain.h"
 #include "dialogs/Unit3.h"
 #include "gui/PropertyFields.h"
+#include "gui/WindowChecks.h"
 #include "main/Forms.h"
 #include "main/MachineMemo.h"
 #include "ping/Ping.h"
@@ -12,8 +13,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
-#include <QTabWidget>
+#include <QStackedWidget>
 #include <memory>
 
 class tst_TForm3 : public QObject {
@@ -24,6 +26,7 @@ private slots:
     void cleanup();
 
     void creationFillsFromPing1();
+    void opensCentredAtItsDesignSize();
     void fieldsApplyAsTypedAndStepped();
     void restoreSetsThePanels();
     void storePresets();
@@ -73,6 +76,31 @@ void tst_TForm3::creationFillsFromPing1()
     auto *other = new TForm3(m_form.get());
     QCOMPARE(other->spinto->Text(), QString("700"));
     QCOMPARE(m_form->statusPanel(2), QString("Delay : 700"));
+}
+
+// 197 pixels wide with its frame, in the middle of the screen and so below the main window's menu
+// bar; nothing cut or covered, every control named, and Tab from the retry down the settings.
+void tst_TForm3::opensCentredAtItsDesignSize()
+{
+    m_form->Sible1->trigger();
+    m_form->Tranton1->Click();
+    QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
+    QCOMPARE(m_dialog->frameGeometry().size(), QSize(197, 344));
+    QVERIFY(WindowChecks::centredOnScreen(m_dialog));
+    const QMenuBar *menu = m_form->menuBar();
+    QVERIFY(m_dialog->frameGeometry().top() > menu->mapToGlobal(QPoint(0, menu->height())).y());
+    const QStringList faults = WindowChecks::layoutFaults(m_dialog) + WindowChecks::accessibilityFaults(m_dialog);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    m_dialog->siprt->setFocus();
+    QList<QWidget *> visited;
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    QCOMPARE(visited, QList<QWidget *>({m_dialog->BitBtn2, m_dialog->SpeedButton1, m_dialog->spinto, m_dialog->sps,
+                                        m_dialog->spttl, m_dialog->BitBtn1, m_dialog->BitBtn3, m_dialog->siprt}));
 }
 
 void tst_TForm3::fieldsApplyAsTypedAndStepped()

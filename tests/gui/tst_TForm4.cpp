@@ -1,5 +1,7 @@
 #include "TestMain.h"
 #include "dialogs/Unit4.h"
+#include "gui/WindowChecks.h"
+#include "main/Artwork.h"
 #include "widgets/AHMTHolders.h"
 #include "widgets/ToxBackground.h"
 #include "widgets/oxBtns.h"
@@ -89,6 +91,39 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(memoLines(form), form.yo->Items());
+    }
+
+    // Centred, the artwork's signature in sight beside the buttons, every control named; the
+    // keyboard reaches the buttons in their order and Space and Enter press them.
+    void openCentredAndWorkedByKeyboard()
+    {
+        TForm4 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(WindowChecks::centredOnScreen(&form));
+        const QSize picture(Artwork::SplashWidth, Artwork::SplashHeight);
+        const QPoint pictureAt((form.Image1->width() - picture.width()) / 2, 0);
+        const QRect signature = Artwork::signatureRect(picture).translated(pictureAt);
+        for (const ToxGraphicButton *button : {form.lida, form.euor, form.ks, form.oxGraphicButton1})
+            QVERIFY2(!button->geometry().intersects(signature), qPrintable(button->objectName()));
+        const QStringList faults = WindowChecks::layoutFaults(&form) + WindowChecks::accessibilityFaults(&form);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
+        QList<QWidget *> visited;
+        form.lida->setFocus();
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget();
+        }
+        QCOMPARE(visited, QList<QWidget *>({form.euor, form.ks, form.oxGraphicButton1, form.Memo1}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.lida);
+        QTest::keyClick(form.lida, Qt::Key_Tab);
+        QTest::keyClick(form.euor, Qt::Key_Space);
+        QCOMPARE(memoLines(form), form.yo->Items());
+        QTest::keyClick(form.euor, Qt::Key_Tab);
+        QTest::keyClick(form.ks, Qt::Key_Return);
+        QCOMPARE(memoLines(form), form.zarvo->Items());
     }
 };
 

@@ -6,11 +6,13 @@
 #include "TextMatch.h"
 #include "dialogs/Unit5.h"
 #include "gui/PropertyFields.h"
+#include "gui/WindowChecks.h"
 #include "main/Forms.h"
 #include "main/MachineListView.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "ping/RePingWalk.h"
+#include "widgets/DFCtrls.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ProgBarEx.h"
 
@@ -30,6 +32,8 @@ private slots:
     void cleanup();
 
     void designAndCreation();
+    void pictureRunsFromBlueThroughDarkBlueToBlack();
+    void opensLaidOutWithTheKeyboardOnItsCommand();
     void fieldsApplyToPingAndTimer();
     void retryCommandWithAnEmptySummary();
     void retryCommandBlocksTheScanPage();
@@ -95,6 +99,60 @@ void tst_TForm5::designAndCreation()
     QVERIFY(m_dialog->ciclo->isChecked());
     QCOMPARE(m_dialog->infoPanel(1), QString("Inactivo"));
     QCOMPARE(linesOf(m_dialog->Memo1).size(), 5);
+}
+
+// Inside the bevel, left of the computers: one colour a row, a line of its own each, from blue
+// through (0, 0, 160) halfway down to black.
+void tst_TForm5::pictureRunsFromBlueThroughDarkBlueToBlack()
+{
+    const QImage &image = m_dialog->BCBitmap1->image();
+    QList<int> blues;
+    for (int y = 2; y <= 70; ++y) {
+        const QRgb colour = image.pixel(2, y);
+        for (int x = 3; x < 27; ++x)
+            QCOMPARE(image.pixel(x, y), colour);
+        QCOMPARE(qRed(colour), 0);
+        QCOMPARE(qGreen(colour), 0);
+        blues << qBlue(colour);
+    }
+    for (int row = 1; row < blues.size(); ++row)
+        QVERIFY2(blues[row] < blues[row - 1], qPrintable(QString("row %1").arg(row)));
+    // 95 steps of blue over the first 34 rows, 160 over the next 34.
+    QCOMPARE(blues.size(), 69);
+    QCOMPARE(blues.mid(0, 2), QList<int>({255, 252}));
+    QCOMPARE(blues.mid(33, 3), QList<int>({163, 160, 155}));
+    QCOMPARE(blues.mid(67), QList<int>({5, 0}));
+}
+
+// At its design place and size nothing is cut or covered, and the first keys go to "&Retry PinG",
+// not into the log; Tab runs through the settings and the commands, and leaves the log.
+void tst_TForm5::opensLaidOutWithTheKeyboardOnItsCommand()
+{
+    list({"127.0.0.1"});
+    QWidget *focus = nullptr;
+    QStringList faults;
+    retryCommand([&] {
+        focus = m_dialog->focusWidget();
+        faults = WindowChecks::layoutFaults(m_dialog) + WindowChecks::accessibilityFaults(m_dialog);
+        m_dialog->close();
+    });
+    QCOMPARE(focus, m_dialog->rping);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    QCOMPARE(m_dialog->frameGeometry().topLeft(), QPoint(191, 285));
+    QCOMPARE(m_dialog->size(), QSize(281, 242));
+
+    m_dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_dialog));
+    m_dialog->rto->setFocus();
+    QList<QWidget *> visited;
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    QCOMPARE(visited, QList<QWidget *>({m_dialog->rps, m_dialog->rttl, m_dialog->ciclo, m_dialog->rping,
+                                        m_dialog->BitBtn1, m_dialog->BitBtn2, m_dialog->Memo1, m_dialog->rto}));
+    QTest::keyClicks(m_dialog->Memo1, "typed");
+    QVERIFY(m_dialog->Memo1->toPlainText().contains("typed"));
 }
 
 void tst_TForm5::fieldsApplyToPingAndTimer()

@@ -1,6 +1,8 @@
 #include "TestMain.h"
 #include "widgets/TransBtn.h"
 
+#include <QAccessible>
+#include <QLineEdit>
 #include <QPainter>
 #include <QtTest>
 #include <memory>
@@ -298,6 +300,66 @@ private slots:
         QCOMPARE(clicks, 1);
         m_button->setEnabled(false);
         QTest::keyClick(m_window.get(), Qt::Key_S, Qt::AltModifier);
+        QCOMPARE(clicks, 1);
+    }
+
+    // Tab reaches it and marks it with dots inside the frame; Space shows it pressed while held and
+    // clicks on release, Enter clicks at once; a click of the mouse gives it no focus.
+    void keyboardFocusesMarksAndPresses()
+    {
+        int clicks = 0;
+        m_button->OnClick = [&clicks](QObject *) { ++clicks; };
+        auto *before = new QLineEdit(m_window.get());
+        before->move(100, 10);
+        before->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        before->setFocus();
+        QTest::mouseClick(m_button, Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(clicks, 1);
+        QVERIFY(before->hasFocus());
+        QCOMPARE(qAlpha(m_button->image().pixel(2, 2)), 0);
+
+        QTest::keyClick(before, Qt::Key_Tab);
+        QVERIFY(m_button->hasFocus());
+        const QImage &marked = m_button->image();
+        for (int x = 2; x <= 37; ++x) {
+            QCOMPARE(marked.pixel(x, 2), (x + 2) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+            QCOMPARE(marked.pixel(x, 37), (x + 37) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        }
+        QCOMPARE(qAlpha(marked.pixel(3, 3)), 0);
+
+        QTest::keyPress(m_button, Qt::Key_Space);
+        QVERIFY(m_button->Pressed());
+        QCOMPARE(clicks, 1);
+        QTest::keyRelease(m_button, Qt::Key_Space);
+        QVERIFY(!m_button->Pressed());
+        QCOMPARE(clicks, 2);
+        QTest::keyClick(m_button, Qt::Key_Return);
+        QCOMPARE(clicks, 3);
+        m_button->setEnabled(false);
+        QTest::keyClick(m_button, Qt::Key_Return);
+        QCOMPARE(clicks, 3);
+    }
+
+    // A push button to assistive tools, named by its caption or else its hint, pressed by its action.
+    void assistiveToolsSeeAPushButton()
+    {
+        int clicks = 0;
+        m_button->OnClick = [&clicks](QObject *) { ++clicks; };
+        m_button->setToolTip("Fast Timer");
+        QAccessibleInterface *button = QAccessible::queryAccessibleInterface(m_button);
+        QCOMPARE(button->role(), QAccessible::Button);
+        QCOMPARE(button->text(QAccessible::Name), QString("Fast Timer"));
+        m_button->SetCaption("&Propiedades");
+        QCOMPARE(button->text(QAccessible::Name), QString("Propiedades"));
+        QCOMPARE(button->text(QAccessible::Description), QString("Fast Timer"));
+        QVERIFY(button->state().focusable);
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(clicks, 1);
+        m_button->setEnabled(false);
+        QVERIFY(!button->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
         QCOMPARE(clicks, 1);
     }
 };

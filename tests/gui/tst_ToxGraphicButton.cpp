@@ -3,6 +3,7 @@
 #include "widgets/ToxBackground.h"
 #include "widgets/oxBtns.h"
 
+#include <QAccessible>
 #include <QEnterEvent>
 #include <QSet>
 #include <QtTest>
@@ -377,6 +378,49 @@ private slots:
         QTest::mouseRelease(&button, Qt::LeftButton, {}, QPoint(10, 10));
         button.image();
         QCOMPARE(button.paintCount(), uncached + 2);
+    }
+
+    // Tab reaches it and marks it with dots inside the inset frame, over the kept picture; Space
+    // presses it while held and clicks on release, Enter clicks. To assistive tools it is a push
+    // button named by its caption, pressed by its action, which flips a toggle.
+    void keyboardAndAssistiveTools()
+    {
+        QWidget window;
+        auto *first = new ToxGraphicButton(&window);
+        auto *button = new ToxGraphicButton(&window);
+        makeCerrar(*button);
+        button->SetOptions(oxbCacheImages);
+        button->move(0, 30);
+        int clicks = 0;
+        button->OnClick = [&clicks](QObject *) { ++clicks; };
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const QImage up = button->image();
+        first->setFocus();
+        QTest::keyClick(first, Qt::Key_Tab);
+        QVERIFY(button->hasFocus());
+        const QImage marked = button->image();
+        for (int x = 3; x <= 77; ++x)
+            QCOMPARE(marked.pixel(x, 3), (x + 3) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        QCOMPARE(marked.pixel(10, 10), up.pixel(10, 10));
+
+        QTest::keyPress(button, Qt::Key_Space);
+        QVERIFY(button->Pressed());
+        QTest::keyRelease(button, Qt::Key_Space);
+        QVERIFY(!button->Pressed());
+        QTest::keyClick(button, Qt::Key_Enter);
+        QCOMPARE(clicks, 2);
+        QTest::keyClick(button, Qt::Key_Tab);
+        QVERIFY(first->hasFocus());
+        QCOMPARE(button->image(), up);
+
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(button);
+        QCOMPARE(node->role(), QAccessible::Button);
+        QCOMPARE(node->text(QAccessible::Name), QString("Cerrar"));
+        button->SetButtonType(oxbToggle);
+        node->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(clicks, 3);
+        QVERIFY(button->Value());
     }
 };
 
