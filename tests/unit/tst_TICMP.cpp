@@ -130,6 +130,25 @@ private slots:
         QCOMPARE(requests, 0);
     }
 
+    // A name that cannot be resolved leaves the last target's results as they were.
+    void failedResolutionKeepsTheLastTarget()
+    {
+        TICMP session;
+        QStringList shown;
+        session.OnDisplay = [&](QObject *, const std::string &msg) { shown << QString::fromStdString(msg); };
+        session.SetAddress("127.0.0.1");
+        session.ResolveAddress();
+        session.SetAddress("");
+        session.ResolveAddress();
+        QVERIFY(!session.AddressResolved());
+        QCOMPARE(session.LastError(), 11001);
+        QCOMPARE(session.ResolvedName(), std::string("127.0.0.1"));
+        QCOMPARE(session.ResolvedIP(), std::string("127.0.0.1"));
+        QCOMPARE(session.SendPing(), 0);
+        QCOMPARE(shown, (QStringList{"Unable to resolve ", "Unable to resolve ", "Invalid host address"}));
+        QCOMPARE(session.ErrorText(), std::string("Bad Destination"));
+    }
+
     void sameAddressIsNotResolvedAgain()
     {
         TICMP session;
