@@ -13,24 +13,43 @@ private slots:
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no command") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"pong", "127.0.0.1"};
-        QTest::newRow("missing host") << QStringList{"ping"};
-        QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"};
-        QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"};
-        QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"};
-        QTest::newRow("decimal") << QStringList{"ping", "127.0.0.1", "--timeout=1.5"};
-        QTest::newRow("empty") << QStringList{"ping", "127.0.0.1", "--ttl="};
-        QTest::newRow("missing value") << QStringList{"ping", "127.0.0.1", "--ttl"};
-        QTest::newRow("too large") << QStringList{"ping", "127.0.0.1", "--size", "99999999999"};
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no command") << QStringList{} << "tozelo-cli: no command given (try tozelo-cli --help)";
+        const QString usage = "tozelo-cli: %1 (try tozelo-cli --help)";
+        QTest::newRow("unknown command") << QStringList{"pong", "127.0.0.1"} << usage.arg("unknown command 'pong'");
+        QTest::newRow("missing host") << QStringList{"ping"} << usage.arg("ping needs exactly one HOST");
+        QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"}
+                                   << usage.arg("ping needs exactly one HOST");
+        QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"}
+                                        << usage.arg("unknown option --count");
+        QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"}
+                                      << usage.arg("--size needs a whole number, not '12x'");
+        QTest::newRow("decimal") << QStringList{"ping", "127.0.0.1", "--timeout=1.5"}
+                                 << usage.arg("--timeout needs a whole number, not '1.5'");
+        QTest::newRow("empty") << QStringList{"ping", "127.0.0.1", "--ttl="}
+                               << usage.arg("--ttl needs a whole number, not ''");
+        QTest::newRow("blank before the number")
+            << QStringList{"ping", "127.0.0.1", "--size", " 56"} << usage.arg("--size needs a whole number, not ' 56'");
+        QTest::newRow("missing value") << QStringList{"ping", "127.0.0.1", "--ttl"}
+                                       << usage.arg("option --ttl needs a value");
+        QTest::newRow("too large") << QStringList{"ping", "127.0.0.1", "--size", "99999999999"}
+                                   << usage.arg("--size needs a whole number, not '99999999999'");
+        QTest::newRow("too large for a sweep") << QStringList{"sweep", "127.0.0.1", "--retries", "99999999999"}
+                                               << usage.arg("--retries needs a whole number, not '99999999999'");
+        QTest::newRow("octet too large") << QStringList{"sweep", "127.0.0.99999999999"}
+                                         << usage.arg("'127.0.0.99999999999': '127.0.0.99999999999' is not a "
+                                                      "dotted IPv4 address");
+        QTest::newRow("prefix too large") << QStringList{"sweep", "127.0.0.0/99999999999"}
+                                          << usage.arg("'127.0.0.0/99999999999': the prefix length must be 0 to 32");
     }
 
     void usageErrors()
     {
         QFETCH(QStringList, args);
+        QFETCH(QString, error);
         const CliRun result = CliRun::of(args);
         QCOMPARE(result.status, 2);
-        QCOMPARE(result.err.size(), 1);
+        QCOMPARE(result.err, QStringList{error});
         QVERIFY(result.out.isEmpty());
     }
 
