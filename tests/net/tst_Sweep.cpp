@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <chrono>
+#include <thread>
 
 // The sweep against the testbed. The host namespace answers for whole blocks (local routes); on the
 // way the router drops or rejects chosen parts of them, through an nft table of this test's own, so
@@ -251,8 +253,46 @@ private slots:
         QCOMPARE(sweep.progress().sent, 2 * targets.count() - quint64(truth.size()));
     }
 
+    // Retries ask again only the addresses not heard from, over a count of addresses that is not a
+    // multiple of 64 and across the edges of the bookkeeping's 64-address words: every host that
+    // answers or rejects is listed once.
+    void retriesAskOnlyTheSilent_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("retries");
+        QTest::newRow("11 addresses, 4 silent") << "10.77.8.60-10.77.8.70" << 1;
+        QTest::newRow("131 addresses, 64 silent") << "10.77.8.0-10.77.8.130" << 2;
+    }
+
+    void retriesAskOnlyTheSilent()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, retries);
+        SweepTargets targets;
+        Sweep::Settings settings;
+        settings.timeoutMs = 100;
+        settings.retries = retries;
+        Sweep sweep = sweepOf({target}, settings, targets);
+        sweep.run();
+        const Truth truth = truthOf(m_small);
+        const auto inTarget = [&targets](const QStringList &list) {
+            QStringList kept;
+            for (const QString &address : list)
+                if (contains(targets, ntohl(inet_addr(qPrintable(address)))))
+                    kept << address;
+            return kept;
+        };
+        const QStringList answering = inTarget(truth.answering), rejecting = inTarget(truth.rejecting);
+        const Truth found = foundBy(sweep);
+        QCOMPARE(found.answering, answering);
+        QCOMPARE(found.rejecting, rejecting);
+        const quint64 silent = targets.count() - quint64(answering.size() + rejecting.size());
+        QCOMPARE(sweep.progress().sent, targets.count() + quint64(retries) * silent);
+    }
+
     // The delayed hosts answer after as many milliseconds as their last octet: a reply after the
-    // time-out is no reply, even when it comes.
+    // time-out is no reply, whether it comes after the request was given up or while the sweep was
+    // held up elsewhere (here by its progress report) and is read before the request is given up.
     void lateAnswersAreSilence()
     {
         SweepTargets targets;
@@ -264,6 +304,18 @@ private slots:
         for (const Sweep::Answer &answer : sweep.answers())
             QVERIFY2(answer.rttMs >= (answer.address & 0xFF) && answer.rttMs <= settings.timeoutMs,
                      qPrintable(dotted(answer.address) + " " + QString::number(answer.rttMs)));
+
+        Sweep heldUp = sweepOf({"10.77.3.40"}, settings, targets);
+        bool held = false;
+        heldUp.onProgress = [&held](const Sweep::Progress &progress) {
+            if (held || progress.sent == 0)
+                return;
+            held = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(70));
+        };
+        heldUp.run();
+        QVERIFY(held);
+        QVERIFY(heldUp.answers().empty());
     }
 
     void rateIsHonoured_data()
