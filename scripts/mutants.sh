@@ -81,8 +81,11 @@ while IFS= read -r line; do
         ((invalid++))
     else
         pattern="^($(echo $tests | tr ' ' '|'))\$"
-        failed=$(cd "$build" && ctest -R "$pattern" --timeout $TEST_LIMIT_SECONDS -j2 2>&1 | tee -a "$log" |
-            sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' | tr '\n' ' ')
+        output=$(cd "$build" && ctest -R "$pattern" --timeout $TEST_LIMIT_SECONDS -j2 --output-on-failure 2>&1)
+        echo "$output" >>"$log"
+        # The failed test functions, or the executables where none says which (a crash, a time-out).
+        failed=$(echo "$output" | sed -n 's/^FAIL!  : \([^(]*\)(.*/\1/p' | sort -u | tr '\n' ' ')
+        [ -z "$failed" ] && failed=$(echo "$output" | sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' | tr '\n' ' ')
         unit=${file##*/}
         unitTotal[$unit]=$((${unitTotal[$unit]:-0} + 1))
         if [ -n "$failed" ]; then
