@@ -18,7 +18,7 @@ readonly TEST_LIMIT_SECONDS=120
 testsOf() {
     case "$1" in
     platform/IcmpPacket.cpp) echo unit_tst_IcmpPacket unit_tst_IcmpApi unit_tst_TICMP net_tst_TICMP net_tst_Sweep ;;
-    ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
+    ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
     ping/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
     ping/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
     ping/Sweep.cpp) echo unit_tst_Cli net_tst_Sweep ;;
@@ -83,9 +83,13 @@ while IFS= read -r line; do
         pattern="^($(echo $tests | tr ' ' '|'))\$"
         output=$(cd "$build" && ctest -R "$pattern" --timeout $TEST_LIMIT_SECONDS -j2 --output-on-failure 2>&1)
         echo "$output" >>"$log"
-        # The failed test functions, or the executables where none says which (a crash, a time-out).
-        failed=$(echo "$output" | sed -n 's/^FAIL!  : \([^(]*\)(.*/\1/p' | sort -u | tr '\n' ' ')
-        [ -z "$failed" ] && failed=$(echo "$output" | sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' | tr '\n' ' ')
+        # The failed test functions, and the executables that crashed or ran out of time.
+        failed=$( (echo "$output" | sed -n 's/^FAIL!  : \([^(]*\)(.*/\1/p' | sort -u
+            echo "$output" | sed -n 's/^.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*\(Exception\|Timeout\).*/\1 (crashed)/p') |
+            tr '\n' ' ')
+        if [ -z "$failed" ] && echo "$output" | grep -q '\*\*\*Failed'; then
+            failed=$(echo "$output" | sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' | tr '\n' ' ')
+        fi
         unit=${file##*/}
         unitTotal[$unit]=$((${unitTotal[$unit]:-0} + 1))
         if [ -n "$failed" ]; then
