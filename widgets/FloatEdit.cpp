@@ -76,19 +76,19 @@ QChar TFloatEdit::DecimalSeparator() { return separator(); }
 
 void TFloatEdit::setDecimalSeparator(QChar value) { separator() = value; }
 
-QChar TFloatEdit::filterChar(QChar key) const
+QChar TFloatEdit::filterChar(QChar key, const QString &typedBefore) const
 {
     if (key == Backspace || key == Tab || (key >= QChar('0') && key <= QChar('9')))
         return key;
     // The whole text counts, whatever is selected: a number has one separator at most.
-    if (key == separator() && !text().contains(key))
+    if (key == separator() && !text().contains(key) && !typedBefore.contains(key))
         return key;
     return QChar();
 }
 
-QChar TFloatEdit::keyPress(QChar key)
+QChar TFloatEdit::keyPress(QChar key, const QString &typedBefore)
 {
-    QChar filtered = filterChar(key);
+    QChar filtered = filterChar(key, typedBefore);
     if (OnKeyPress)
         OnKeyPress(this, filtered);
     return filtered;
@@ -125,12 +125,13 @@ void TFloatEdit::keyReleaseEvent(QKeyEvent *event)
     QLineEdit::keyReleaseEvent(event);
 }
 
-// Composed characters arrive through the input method rather than as key presses.
+// Composed characters arrive through the input method rather than as key presses; each is
+// filtered as if typed after the ones before it.
 void TFloatEdit::inputMethodEvent(QInputMethodEvent *event)
 {
     QString kept;
     for (const QChar typed : event->commitString()) {
-        const QChar key = keyPress(typed);
+        const QChar key = keyPress(typed, kept);
         if (key.isPrint())
             kept += key;
     }

@@ -21,7 +21,8 @@ public:
     void SetMaxLength(int value);
 
     // The character as the field lets it through: itself, or the null character when discarded.
-    QChar filterChar(QChar key) const;
+    // typedBefore: characters of the same entry let through already but not yet in the text.
+    QChar filterChar(QChar key, const QString &typedBefore = QString()) const;
 
     // The locale's decimal separator, read once; "." where the locale has none.
     static QChar DecimalSeparator();
@@ -38,5 +39,5 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
-    QChar keyPress(QChar key);
+    QChar keyPress(QChar key, const QString &typedBefore = QString());
 };

@@ -10,6 +10,8 @@
 #include "widgets/FloatEdit.h"
 #include "widgets/TransBtn.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QtTest>
@@ -28,7 +30,8 @@ private slots:
     void keyReleaseCopiesTheStart();
     void wrongRangeSendsNothing_data();
     void wrongRangeSendsNothing();
-    void octetThatIsNoNumberIsReportedOnce();
+    void pastedOctetSendsNothing_data();
+    void pastedOctetSendsNothing();
     void endIsReadAtEveryTick_data();
     void endIsReadAtEveryTick();
     void haltShowsItsOwnDisabledPicture();
@@ -219,15 +222,39 @@ void tst_RangeScanPage::wrongRangeSendsNothing()
     QVERIFY(found().isEmpty());
 }
 
-void tst_RangeScanPage::octetThatIsNoNumberIsReportedOnce()
+void tst_RangeScanPage::pastedOctetSendsNothing_data()
 {
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QStringList>("message");
+    QTest::addColumn<QStringList>("reports");
+    QTest::newRow("negative") << "-5" << QStringList{"Error : Su Ip es erronea . Un number is superior to 255"}
+                              << QStringList{};
+    QTest::newRow("decimal") << "1.5" << QStringList{} << QStringList{"'1.5' is not a valid integer value"};
+    QTest::newRow("letters") << "7a" << QStringList{} << QStringList{"'7a' is not a valid integer value"};
+}
+
+// The context menu's Paste puts any text into an octet field; the scan refuses it once, with its
+// message, before it makes an address of it.
+void tst_RangeScanPage::pastedOctetSendsNothing()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QStringList, message);
+    QFETCH(QStringList, reports);
     type("127.0.0.1", "127.0.0.3");
-    m_form->ip00->SetText("1.5");
+    QApplication::clipboard()->setText(pasted);
+    m_form->ip00->selectAll();
+    m_form->ip00->paste();
+    QCOMPARE(m_form->ip00->Text(), pasted);
     m_form->MipTimer1->SetInterval(5);
     QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
-    QTRY_COMPARE(m_seams->reports, QStringList{"'1.5' is not a valid integer value"});
-    QCOMPARE(state(), QString("Idle"));
+    QTRY_COMPARE(state(), QString("Idle"));
+    QCOMPARE(m_seams->messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(m_seams->messages[0].lines, message);
+    QCOMPARE(m_seams->reports, reports);
+    QCOMPARE(m_form->lipo->text(), QString("Zarvo SoftWare"));
     QVERIFY(linesOf(m_form->MDisplayMemo).isEmpty());
+    QVERIFY(found().isEmpty());
 }
 
 void tst_RangeScanPage::endIsReadAtEveryTick_data()

@@ -39,6 +39,9 @@ private slots:
         gradient->SetNoOfColors(1);
         gradient->SetNoOfColors(300);
         QCOMPARE(gradient->NoOfColors(), 32);
+        gradient->SetNoOfColors(255);
+        gradient->SetNoOfColors(256);
+        QCOMPARE(gradient->NoOfColors(), 255);
         gradient->SetNoOfColors(2);
         gradient->SetBeginColor(colorBlack);
         gradient->SetEndColor(colorWhite);

@@ -34,18 +34,25 @@ private:
     }
 
 private slots:
+    void tilesAnchoredAtCanvasOrigin_data()
+    {
+        QTest::addColumn<QRect>("rect");
+        QTest::newRow("inside tiles") << QRect(5, 5, 30, 30);
+        QTest::newRow("last row and column on a tile's first") << QRect(3, 7, 28, 24);
+    }
+
     void tilesAnchoredAtCanvasOrigin()
     {
+        QFETCH(QRect, rect);
         TBackgndObj description;
         description.SetBackStyle(bgTileBitmap);
         description.SetPicture(coordinatePicture());
-        const QRect rect(5, 5, 30, 30);
         const QImage canvas = painted(description, rect);
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 40; ++x)
                 QCOMPARE(canvas.pixel(x, y),
                          rect.contains(x, y) ? coordinatePicture().pixel(x % 10, y % 10) : Sentinel);
-        QCOMPARE(canvas.pixel(5, 5), qRgb(100, 100, 7));
+        QCOMPARE(canvas.pixel(rect.topLeft()), qRgb(rect.left() % 10 * 20, rect.top() % 10 * 20, 7));
     }
 
     void singlePictureColourAndNothing()

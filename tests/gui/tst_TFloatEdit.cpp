@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QInputMethodEvent>
 #include <QPushButton>
 #include <QtTest>
 
@@ -17,6 +18,14 @@ private:
     TFloatEdit *m_edit = nullptr;
 
     void typeText(const QString &text) { QTest::keyClicks(m_edit, text); }
+
+    // Text composed through an input method reaches the field as one commit, not as key presses.
+    void commitText(const QString &text)
+    {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(m_edit, &event);
+    }
 
 private slots:
     void init()
@@ -47,6 +56,22 @@ private slots:
         QCOMPARE(m_edit->Text(), QString("12.5"));
     }
 
+    void inputMethodTextPassesTheSameFilter()
+    {
+        QList<QChar> seen;
+        m_edit->OnKeyPress = [&](QObject *, QChar &key) { seen << key; };
+        typeText("12");
+        seen.clear();
+        commitText("3..4");
+        QCOMPARE(m_edit->Text(), QString("123.4"));
+        QCOMPARE(seen, QList<QChar>({'3', '.', QChar(), '4'}));
+        commitText("5.a-6");
+        QCOMPARE(m_edit->Text(), QString("123.456"));
+        m_edit->selectAll();
+        commitText(".7");
+        QCOMPARE(m_edit->Text(), QString("7"));
+    }
+
     void commaLocaleTakesCommaOnce()
     {
         TFloatEdit::setDecimalSeparator(',');
@@ -74,6 +99,7 @@ private slots:
         QTest::keyClick(m_edit, Qt::Key_Z, Qt::ControlModifier);
         m_edit->selectAll();
         QTest::keyClick(m_edit, Qt::Key_X, Qt::ControlModifier);
+        QTest::keyClick(m_edit, Qt::Key_Backspace, Qt::ControlModifier);
         QCOMPARE(m_edit->Text(), QString("12"));
         m_edit->paste();
         QCOMPARE(m_edit->Text(), QString("42"));
@@ -87,8 +113,16 @@ private slots:
         QCOMPARE(m_edit->Text(), QString("255"));
         QTest::keyClick(m_edit, Qt::Key_Backspace);
         QCOMPARE(m_edit->Text(), QString("25"));
+    }
+
+    // 0 lifts the limit: it does not forbid typing.
+    void lengthZeroMeansNoLimit()
+    {
+        m_edit->SetMaxLength(3);
         m_edit->SetMaxLength(0);
         QCOMPARE(m_edit->MaxLength(), 0);
+        typeText("1234567890123");
+        QCOMPARE(m_edit->Text(), QString("1234567890123"));
     }
 
     void keyPressSeesTheFilteredCharacter()
@@ -122,7 +156,7 @@ private slots:
         QCOMPARE(released, QList<int>({Qt::Key_5}));
     }
 
-    void enterStillReachesTheDefaultButton()
+    void enterAndEscapeStillReachTheDialog()
     {
         QDialog dialog;
         auto *edit = new TFloatEdit(&dialog);
@@ -136,6 +170,10 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Return);
         QCOMPARE(clicks, 1);
         QCOMPARE(edit->Text(), QString());
+        int rejected = 0;
+        connect(&dialog, &QDialog::rejected, this, [&] { ++rejected; });
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QCOMPARE(rejected, 1);
     }
 };
 

@@ -4,14 +4,39 @@
 
 #include <QPainter>
 #include <QtTest>
+#include <algorithm>
+#include <array>
+#include <cmath>
 
 // The line gradient of the page backgrounds and the 128-band gradient of caption bars, checked
 // pixel by pixel.
+using Stops = std::array<QRgb, 5>;
+using Colours = QList<QRgb>;
+Q_DECLARE_METATYPE(Stops)
+
 class TestTGradient : public QObject {
     Q_OBJECT
 
 private:
     static constexpr QRgb Sentinel = 0xFF123456;
+
+    static TColor colorOf(QRgb rgb) { return rgbColor(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
+
+    // The colours of a strip whose transitions are `segment` pixels long, straight lines from stop to
+    // stop, each band showing the colour where it starts.
+    static Colours along(const Stops &stops, int transitions, int segment, int lineSize, int length)
+    {
+        Colours colours;
+        for (int pos = 0; pos < length; ++pos) {
+            const int start = pos - pos % lineSize;
+            const int k = std::min(start / segment, transitions - 1);
+            const double t = double(start - k * segment) / segment;
+            const auto mix = [t](int a, int b) { return int(std::lround(a + (b - a) * t)); };
+            const QRgb from = stops[size_t(k)], to = stops[size_t(k) + 1];
+            colours << qRgb(mix(qRed(from), qRed(to)), mix(qGreen(from), qGreen(to)), mix(qBlue(from), qBlue(to)));
+        }
+        return colours;
+    }
 
     // The main window's page gradient: blue through navy to black, left to right.
     static void makePageGradient(TGradient &gradient, int lineSize)
@@ -70,16 +95,66 @@ private slots:
             QVERIFY(image.pixel(5 * band, 0) != image.pixel(5 * band - 1, 0));
     }
 
-    void oneTransitionBetweenEqualColoursIsFlat()
+    void bandByBand_data()
     {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("lineSize");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<Stops>("stops");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<Colours>("expected"); // one colour per pixel along the strip
+
+        const Stops rgb{qRgb(250, 0, 0), qRgb(0, 250, 0), qRgb(0, 0, 250), qRgb(50, 100, 150), qRgb(0, 0, 0)};
+        const Colours redGreenBlue = along(rgb, 2, 5, 1, 11);
+        QTest::newRow("two transitions, left to right") << 2 << 1 << int(diVertical) << rgb << 11 << redGreenBlue;
+        QTest::newRow("two transitions, top to bottom") << 2 << 1 << int(diHorizonal) << rgb << 11 << redGreenBlue;
+        QTest::newRow("one transition stays on the first stop")
+            << 1 << 1 << int(diVertical) << rgb << 11 << Colours(11, rgb[0]);
+        const Stops five{qRgb(0, 0, 0), qRgb(250, 0, 0), qRgb(250, 250, 0), qRgb(250, 250, 250), qRgb(0, 0, 250)};
+        QTest::newRow("four transitions, the most")
+            << 4 << 1 << int(diHorizonal) << five << 21 << along(five, 4, 5, 1, 21);
+        QTest::newRow("above the most counts as four")
+            << 5 << 1 << int(diVertical) << five << 21 << along(five, 4, 5, 1, 21);
+        QTest::newRow("below one counts as three")
+            << 0 << 1 << int(diVertical) << five << 16 << along(five, 3, 5, 1, 16);
+        const Stops up{qRgb(0, 0, 0), qRgb(240, 120, 60), qRgb(0, 0, 0), qRgb(0, 0, 0), qRgb(0, 0, 0)};
+        QTest::newRow("two pixels a band, left to right")
+            << 2 << 2 << int(diVertical) << up << 13 << along(up, 2, 6, 2, 13);
+        QTest::newRow("two pixels a band, top to bottom")
+            << 2 << 2 << int(diHorizonal) << up << 13 << along(up, 2, 6, 2, 13);
+    }
+
+    // Every pixel of small strips whose colours are whole numbers: the first band shows the first
+    // stop, each transition ends on its stop, and the bands run along the chosen direction only.
+    void bandByBand()
+    {
+        QFETCH(int, count);
+        QFETCH(int, lineSize);
+        QFETCH(int, direction);
+        QFETCH(Stops, stops);
+        QFETCH(int, length);
+        QFETCH(Colours, expected);
         TGradient gradient;
-        makePageGradient(gradient, 3);
-        gradient.SetColorCount(1);
-        gradient.SetColor2(colorBlue);
-        const QImage image = painted(gradient, QSize(100, 20), QRect(0, 0, 100, 20));
-        for (int y = 0; y < 20; ++y)
-            for (int x = 0; x < 100; ++x)
-                QCOMPARE(image.pixel(x, y), qRgb(0, 0, 255));
+        gradient.SetColorCount(count);
+        gradient.SetLineSize(lineSize);
+        gradient.SetLineDirection(TLineDirection(direction));
+        gradient.SetColor1(colorOf(stops[0]));
+        gradient.SetColor2(colorOf(stops[1]));
+        gradient.SetColor3(colorOf(stops[2]));
+        gradient.SetColor4(colorOf(stops[3]));
+        gradient.SetColor5(colorOf(stops[4]));
+        const bool leftToRight = direction == diVertical;
+        const QSize size = leftToRight ? QSize(length, 3) : QSize(3, length);
+        const QImage image = painted(gradient, size, QRect(QPoint(0, 0), size));
+        for (int pos = 0; pos < length; ++pos)
+            for (int across = 0; across < 3; ++across)
+                QVERIFY2(
+                    image.pixel(leftToRight ? QPoint(pos, across) : QPoint(across, pos)) == expected[pos],
+                    qPrintable(QString("pixel %1 across %2: %3, not %4")
+                                   .arg(pos)
+                                   .arg(across)
+                                   .arg(image.pixel(leftToRight ? QPoint(pos, across) : QPoint(across, pos)), 0, 16)
+                                   .arg(expected[pos], 0, 16)));
     }
 
     void paintsOnlyInsideItsRect_data()
@@ -119,6 +194,52 @@ private slots:
             QCOMPARE(image.pixel(2 * i + 1, 3), qRgb(0, 0, i));
         }
         QCOMPARE(image.pixel(255, 0), qRgb(0, 0, 127));
+    }
+
+    // 200 pixels for 128 bands: band i starts at trunc(i * 1.5625) and is 2 wide, so every pixel is
+    // painted and shows the last band that starts at or before it, whichever way the colour runs.
+    void bandGradientOfFractionalSteps()
+    {
+        TBandGradient bands;
+        bands.SetStartColor(rgbColor(0, 255, 0));
+        bands.SetEndColor(rgbColor(128, 0, 255));
+        const std::vector<QRgb> table = bands.colorTable();
+        QCOMPARE(table.front(), qRgb(0, 255, 0));
+        QCOMPARE(table.back(), qRgb(127, 2, 253));
+        for (bool horizontal : {true, false}) {
+            QImage image(horizontal ? QSize(200, 3) : QSize(3, 200), QImage::Format_RGB32);
+            image.fill(Sentinel);
+            QPainter canvas(&image);
+            horizontal ? bands.fillHorizontal(canvas, image.rect()) : bands.fillVertical(canvas, image.rect());
+            canvas.end();
+            int band = 0;
+            for (int pos = 0; pos < 200; ++pos) {
+                while (band + 1 < 128 && int((band + 1) * 1.5625) <= pos)
+                    ++band;
+                for (int across = 0; across < 3; ++across)
+                    QCOMPARE(image.pixel(horizontal ? QPoint(pos, across) : QPoint(across, pos)), table[size_t(band)]);
+            }
+        }
+    }
+
+    // One step paints the start colour alone; fewer are refused.
+    void bandStepsAtTheirBound()
+    {
+        TBandGradient bands;
+        bands.SetStartColor(colorBlue);
+        bands.SetSteps(0);
+        bands.SetSteps(-3);
+        QCOMPARE(bands.Steps(), 128);
+        bands.SetSteps(1);
+        QCOMPARE(bands.colorTable(), std::vector<QRgb>{qRgb(0, 0, 255)});
+        QImage image(7, 5, QImage::Format_RGB32);
+        image.fill(Sentinel);
+        QPainter canvas(&image);
+        bands.fillVertical(canvas, image.rect());
+        canvas.end();
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x)
+                QCOMPARE(image.pixel(x, y), qRgb(0, 0, 255));
     }
 
     void bandTableRebuiltAfterAChange()

@@ -59,10 +59,10 @@ private slots:
                                               "Cannot ping host (198.18.2.1) : ", "==> TTL expired in transit <=="}
                                << 0;
         // A size the engine refuses is a failed request, not a usage error.
-        QTest::newRow("refused size") << QStringList{"ping", "10.77.2.1", "--size", "70000"} << 1
-                                      << QStringList{"Resolving host '10.77.2.1'", "Host '10.77.2.1' is 10.77.2.1",
-                                                     "Sending 70000 bytes to 10.77.2.1 (10.77.2.1)",
-                                                     "Cannot ping host (10.77.2.1) : ", "==> Packet too big <=="}
+        QTest::newRow("refused size") << QStringList{"ping", "198.18.2.1", "--size", "70000"} << 1
+                                      << QStringList{"Resolving host '198.18.2.1'", "Host '198.18.2.1' is 198.18.2.1",
+                                                     "Sending 70000 bytes to 198.18.2.1 (198.18.2.1)",
+                                                     "Cannot ping host (198.18.2.1) : ", "==> Packet too big <=="}
                                       << 0;
         QTest::newRow("unknown host") << QStringList{"ping", "nosuch.tozelo.test"} << 1
                                       << QStringList{"Resolving host 'nosuch.tozelo.test'",

@@ -16,9 +16,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <chrono>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 // The sweep against the testbed. The host namespace answers for whole blocks (local routes); on the
@@ -383,8 +385,46 @@ private slots:
                  qPrintable(QString::number(sweep.progress().sent)));
     }
 
+    // Retries ask again only the addresses not heard from, over a count of addresses that is not a
+    // multiple of 64 and across the edges of the bookkeeping's 64-address words: every host that
+    // answers or rejects is listed once.
+    void retriesAskOnlyTheSilent_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("retries");
+        QTest::newRow("11 addresses, 4 silent") << "198.18.8.60-198.18.8.70" << 1;
+        QTest::newRow("131 addresses, 64 silent") << "198.18.8.0-198.18.8.130" << 2;
+    }
+
+    void retriesAskOnlyTheSilent()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, retries);
+        const SweepTargets targets = targetsOf({target});
+        Sweep::Settings settings;
+        settings.timeoutMs = 100;
+        settings.retries = retries;
+        Sweep sweep(targets, settings);
+        sweep.run();
+        const Truth truth = truthOf(m_small);
+        const auto inTarget = [&targets](const QStringList &list) {
+            QStringList kept;
+            for (const QString &address : list)
+                if (contains(targets, ntohl(inet_addr(qPrintable(address)))))
+                    kept << address;
+            return kept;
+        };
+        const QStringList answering = inTarget(truth.answering), rejecting = inTarget(truth.rejecting);
+        const Truth found = foundBy(sweep);
+        QCOMPARE(found.answering, answering);
+        QCOMPARE(found.rejecting, rejecting);
+        const quint64 silent = targets.count() - quint64(answering.size() + rejecting.size());
+        QCOMPARE(sweep.progress().sent, targets.count() + quint64(retries) * silent);
+    }
+
     // The delayed hosts answer after as many milliseconds as their last octet: a reply after the
-    // time-out is no reply, even when it comes.
+    // time-out is no reply, whether it comes after the request was given up or while the sweep was
+    // held up elsewhere (here by its progress report) and is read before the request is given up.
     void lateAnswersAreSilence()
     {
         const SweepTargets targets = targetsOf({"198.18.3.40", "198.18.3.1", "198.18.3.5"});
@@ -396,6 +436,22 @@ private slots:
         for (const Sweep::Answer &answer : sweep.answers())
             QVERIFY2(answer.rttMs >= (answer.address & 0xFF) && answer.rttMs <= settings.timeoutMs,
                      qPrintable(dotted(answer.address) + " " + QString::number(answer.rttMs)));
+
+        // The first report comes right after the first send; the answer arrives while it holds the sweep.
+        const SweepTargets late = targetsOf({"198.18.3.40"});
+        Sweep heldUp(late, settings);
+        int reports = 0;
+        int heldAt = 0;
+        heldUp.onProgress = [&](const Sweep::Progress &progress) {
+            ++reports;
+            if (heldAt != 0 || progress.sent == 0)
+                return;
+            heldAt = reports;
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        };
+        heldUp.run();
+        QVERIFY2(heldAt != 0 && heldAt < reports, "the sweep was not held up while its request waited");
+        QVERIFY(heldUp.answers().empty());
     }
 
     void rateIsHonoured_data()

@@ -68,14 +68,17 @@ private slots:
                  raw ? IcmpApi::SocketKind::Raw : IcmpApi::SocketKind::Datagram);
     }
 
+    // 385 goes out as its low byte, 129: enough for the router's hop.
     void answeringHost()
     {
-        const Outcome outcome = sendOne("198.18.2.1", 2000);
-        QCOMPARE(outcome.replies, 1);
-        QCOMPARE(outcome.reply.Status, uint32_t(IP_SUCCESS));
-        QCOMPARE(outcome.reply.Address, address("198.18.2.1"));
-        QCOMPARE(outcome.reply.DataSize, uint16_t(56));
-        QCOMPARE(outcome.reply.Options.Ttl, uint8_t(63)); // the host's 64, less the router's hop
+        for (int ttl : {64, 385}) {
+            const Outcome outcome = sendOne("198.18.2.1", 2000, ttl);
+            QCOMPARE(outcome.replies, 1);
+            QCOMPARE(outcome.reply.Status, uint32_t(IP_SUCCESS));
+            QCOMPARE(outcome.reply.Address, address("198.18.2.1"));
+            QCOMPARE(outcome.reply.DataSize, uint16_t(56));
+            QCOMPARE(outcome.reply.Options.Ttl, uint8_t(63)); // the host's 64, less the router's hop
+        }
     }
 
     void delayedHosts_data()
@@ -126,6 +129,8 @@ private slots:
             << "198.18.5.1" << 64 << int(IP_DEST_HOST_UNREACHABLE) << "Destination host unreachable";
         QTest::newRow("ttl 1 through the router")
             << "198.18.2.1" << 1 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
+        QTest::newRow("ttl 257, sent as 1")
+            << "198.18.2.1" << 257 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
     }
 
     // An error quoting the request ends the wait at once, well before the time-out.

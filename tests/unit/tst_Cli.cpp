@@ -18,40 +18,69 @@ private slots:
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("no command") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"pong", "127.0.0.1"};
-        QTest::newRow("missing host") << QStringList{"ping"};
-        QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"};
-        QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"};
-        QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"};
-        QTest::newRow("decimal") << QStringList{"ping", "127.0.0.1", "--timeout=1.5"};
-        QTest::newRow("empty") << QStringList{"ping", "127.0.0.1", "--ttl="};
-        QTest::newRow("missing value") << QStringList{"ping", "127.0.0.1", "--ttl"};
-        QTest::newRow("too large") << QStringList{"ping", "127.0.0.1", "--size", "99999999999"};
-        QTest::newRow("scan interval") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--interval", "0"};
-        QTest::newRow("reping ttl") << QStringList{"reping", "/dev/null", "--ttl", "x"};
-        QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.1", "--rate", "0"};
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no command") << QStringList{} << "tozelo-cli: no command given (try tozelo-cli --help)";
+        const QString usage = "tozelo-cli: %1 (try tozelo-cli --help)";
+        QTest::newRow("unknown command") << QStringList{"pong", "127.0.0.1"} << usage.arg("unknown command 'pong'");
+        QTest::newRow("missing host") << QStringList{"ping"} << usage.arg("ping needs exactly one HOST");
+        QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"}
+                                   << usage.arg("ping needs exactly one HOST");
+        QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"}
+                                        << usage.arg("unknown option --count");
+        QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"}
+                                      << usage.arg("--size needs a whole number, not '12x'");
+        QTest::newRow("decimal") << QStringList{"ping", "127.0.0.1", "--timeout=1.5"}
+                                 << usage.arg("--timeout needs a whole number, not '1.5'");
+        QTest::newRow("empty") << QStringList{"ping", "127.0.0.1", "--ttl="}
+                               << usage.arg("--ttl needs a whole number, not ''");
+        QTest::newRow("blank before the number")
+            << QStringList{"ping", "127.0.0.1", "--size", " 56"} << usage.arg("--size needs a whole number, not ' 56'");
+        QTest::newRow("missing value") << QStringList{"ping", "127.0.0.1", "--ttl"}
+                                       << usage.arg("option --ttl needs a value");
+        QTest::newRow("too large") << QStringList{"ping", "127.0.0.1", "--size", "99999999999"}
+                                   << usage.arg("--size needs a whole number, not '99999999999'");
+        QTest::newRow("too large for a sweep") << QStringList{"sweep", "127.0.0.1", "--retries", "99999999999"}
+                                               << usage.arg("--retries needs a whole number, not '99999999999'");
+        QTest::newRow("octet too large") << QStringList{"sweep", "127.0.0.99999999999"}
+                                         << usage.arg("'127.0.0.99999999999': '127.0.0.99999999999' is not a "
+                                                      "dotted IPv4 address");
+        QTest::newRow("prefix too large") << QStringList{"sweep", "127.0.0.0/99999999999"}
+                                          << usage.arg("'127.0.0.0/99999999999': the prefix length must be 0 to 32");
+        QTest::newRow("scan interval") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--interval", "0"}
+                                       << usage.arg("--interval must be at least 1");
+        QTest::newRow("reping ttl") << QStringList{"reping", "/dev/null", "--ttl", "x"}
+                                    << usage.arg("--ttl needs a whole number, not 'x'");
+        QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.1", "--rate", "0"}
+                                    << usage.arg("--rate must be 1 to 1000000");
         // Each would take hours to reach its end; a save that cannot be made stops it before it sends.
         const QString noFolder = QDir::temp().filePath("tozelo-no-such-folder/found.dat");
+        const QString noSuchFolder =
+            usage.arg("--save: cannot create file " + noFolder + ": No such file or directory");
         QTest::newRow("scan, empty save")
-            << QStringList{"scan", "127.0.0.1", "127.0.255.255", "--interval", "1000", "--save="};
+            << QStringList{"scan", "127.0.0.1", "127.0.255.255", "--interval", "1000", "--save="}
+            << usage.arg("--save needs a file name");
         QTest::newRow("scan, save to no folder")
-            << QStringList{"scan", "127.0.0.1", "127.0.255.255", "--interval", "1000", "--save", noFolder};
+            << QStringList{"scan", "127.0.0.1", "127.0.255.255", "--interval", "1000", "--save", noFolder}
+            << noSuchFolder;
         QTest::newRow("sweep, save to no folder")
-            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", noFolder};
+            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", noFolder} << noSuchFolder;
         QTest::newRow("sweep, save to a device")
-            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", "/dev/null"};
-        QTest::newRow("scan, not a number") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--ttl", "x"};
-        QTest::newRow("reping, decimal") << QStringList{"reping", "no-such-list.dat", "--size", "1.5"};
+            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", "/dev/null"}
+            << usage.arg("--save: cannot create file /dev/null: not a regular file");
+        QTest::newRow("scan, not a number") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--ttl", "x"}
+                                            << usage.arg("--ttl needs a whole number, not 'x'");
+        QTest::newRow("reping, decimal") << QStringList{"reping", "no-such-list.dat", "--size", "1.5"}
+                                         << usage.arg("--size needs a whole number, not '1.5'");
     }
 
     void usageErrors()
     {
         QFETCH(QStringList, args);
+        QFETCH(QString, error);
         const CliRun result = CliRun::of(args, 10000);
         QVERIFY2(result.ended, "tozelo-cli did not end");
         QCOMPARE(result.status, 2);
-        QCOMPARE(result.err.size(), 1);
+        QCOMPARE(result.err, QStringList{error});
         QVERIFY(result.out.isEmpty());
     }
 

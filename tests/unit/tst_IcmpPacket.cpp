@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "ping/icmp.h"
 #include "platform/IcmpPacket.h"
 #include "platform/IcmpTypes.h"
 
@@ -116,39 +117,85 @@ private slots:
         QCOMPARE(Bytes(bytes.begin() + long(dataOffset), bytes.begin() + long(dataOffset + decoded.dataSize)), Payload);
     }
 
-    void decodesErrors_data() {
+    // Every ICMP error the kernel reports, by type and code: the status it ends the request with and
+    // that status's text. The quoted request may carry IP options.
+    void errorsEndRequestsWithTheirStatus_data()
+    {
         QTest::addColumn<uint8_t>("type");
         QTest::addColumn<uint8_t>("code");
-        QTest::addColumn<size_t>("quotedOptionWords");
         QTest::addColumn<uint32_t>("status");
-        QTest::newRow("net unreachable") << uint8_t(3) << uint8_t(0) << size_t(0) << uint32_t(IP_DEST_NET_UNREACHABLE);
-        QTest::newRow("host unreachable, quoted IP options")
-            << uint8_t(3) << uint8_t(1) << size_t(2) << uint32_t(IP_DEST_HOST_UNREACHABLE);
-        QTest::newRow("admin prohibited")
-            << uint8_t(3) << uint8_t(13) << size_t(0) << uint32_t(IP_DEST_HOST_UNREACHABLE);
-        QTest::newRow("ttl expired") << uint8_t(11) << uint8_t(0) << size_t(1) << uint32_t(IP_TTL_EXPIRED_TRANSIT);
-        QTest::newRow("reassembly") << uint8_t(11) << uint8_t(1) << size_t(0) << uint32_t(IP_TTL_EXPIRED_REASSEM);
+        QTest::addColumn<QString>("text");
+        const QString net = "Destination network unreachable", host = "Destination host unreachable";
+        const struct {
+            const char *name;
+            uint8_t code;
+            uint32_t status;
+            QString text;
+        } unreachable[] = {
+            {"network", 0, IP_DEST_NET_UNREACHABLE, net},
+            {"host", 1, IP_DEST_HOST_UNREACHABLE, host},
+            {"protocol", 2, IP_DEST_PROT_UNREACHABLE, "Destination protocol unreachable"},
+            {"port", 3, IP_DEST_PORT_UNREACHABLE, "Destination port unreachable"},
+            {"fragmentation needed", 4, IP_PACKET_TOO_BIG, "Packet too big"},
+            {"source route failed", 5, IP_BAD_ROUTE, "Bad route"},
+            {"network unknown", 6, IP_DEST_NET_UNREACHABLE, net},
+            {"host unknown", 7, IP_DEST_HOST_UNREACHABLE, host},
+            {"source host isolated", 8, IP_DEST_HOST_UNREACHABLE, host},
+            {"network prohibited", 9, IP_DEST_HOST_UNREACHABLE, host},
+            {"host prohibited", 10, IP_DEST_HOST_UNREACHABLE, host},
+            {"network for the service", 11, IP_DEST_NET_UNREACHABLE, net},
+            {"host for the service", 12, IP_DEST_HOST_UNREACHABLE, host},
+            {"administratively prohibited", 13, IP_DEST_HOST_UNREACHABLE, host},
+            {"precedence violation", 14, IP_DEST_HOST_UNREACHABLE, host},
+            {"precedence cut-off", 15, IP_DEST_HOST_UNREACHABLE, host},
+        };
+        for (const auto &row : unreachable)
+            QTest::addRow("unreachable: %s", row.name) << uint8_t(3) << row.code << row.status << row.text;
+        QTest::newRow("time exceeded in transit")
+            << uint8_t(11) << uint8_t(0) << uint32_t(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
+        QTest::newRow("time exceeded in reassembly")
+            << uint8_t(11) << uint8_t(1) << uint32_t(IP_TTL_EXPIRED_REASSEM) << "TTL expired in reassembly";
+        for (uint8_t code : {0, 1, 2})
+            QTest::addRow("parameter problem %d", code)
+                << uint8_t(12) << code << uint32_t(IP_PARAM_PROBLEM) << "Parameter problem";
+        QTest::newRow("source quench") << uint8_t(4) << uint8_t(0) << uint32_t(IP_SOURCE_QUENCH) << "Source quench";
     }
 
-    // The identifier, sequence and destination come from the quoted request, the source from the
-    // error's own header.
-    void decodesErrors() {
+    // The identifier, sequence, destination and payload come from the quoted request, the source from
+    // the error's own header.
+    void errorsEndRequestsWithTheirStatus()
+    {
         QFETCH(uint8_t, type);
         QFETCH(uint8_t, code);
-        QFETCH(size_t, quotedOptionWords);
         QFETCH(uint32_t, status);
-        const Bytes error = errorQuoting(type, code, 0x1234, 0x0009, quotedOptionWords);
-        for (bool withIpHeader : {true, false}) {
-            const Bytes bytes = withIpHeader ? withIp(Router, Here, 250, 0, error) : error;
-            const IcmpPacket::Decoded decoded = IcmpPacket::decode(bytes.data(), bytes.size(), withIpHeader);
-            QCOMPARE(decoded.kind, Kind::Error);
-            QCOMPARE(decoded.status, status);
-            QCOMPARE(decoded.identifier, uint16_t(0x1234));
-            QCOMPARE(decoded.sequence, uint16_t(0x0009));
-            QCOMPARE(decoded.quotedDestination, htonl(Target));
-            QCOMPARE(decoded.source, withIpHeader ? htonl(Router) : 0u);
-            const auto quoted = bytes.begin() + long(decoded.quotedOffset);
-            QCOMPARE(Bytes(quoted, quoted + long(decoded.quotedSize)), Payload);
+        QFETCH(QString, text);
+        QCOMPARE(IcmpPacket::statusOfError(type, code), status);
+        QCOMPARE(QString::fromStdString(TICMP::ErrorTextOf(int(status))), text);
+        for (size_t quotedOptionWords : {0, 2}) {
+            const Bytes error = errorQuoting(type, code, 0x1234, 0x0009, quotedOptionWords);
+            for (bool withIpHeader : {true, false}) {
+                const Bytes bytes = withIpHeader ? withIp(Router, Here, 250, 0, error) : error;
+                const IcmpPacket::Decoded decoded = IcmpPacket::decode(bytes.data(), bytes.size(), withIpHeader);
+                QCOMPARE(decoded.kind, Kind::Error);
+                QCOMPARE(decoded.status, status);
+                QCOMPARE(decoded.identifier, uint16_t(0x1234));
+                QCOMPARE(decoded.sequence, uint16_t(0x0009));
+                QCOMPARE(decoded.quotedDestination, htonl(Target));
+                QCOMPARE(decoded.source, withIpHeader ? htonl(Router) : 0u);
+                const auto quoted = bytes.begin() + long(decoded.quotedOffset);
+                QCOMPARE(Bytes(quoted, quoted + long(decoded.quotedSize)), Payload);
+            }
+        }
+    }
+
+    // A redirect, or any message that is neither an error nor an echo, ends no request even when it
+    // quotes ours.
+    void otherMessagesEndNoRequest()
+    {
+        for (const auto &[type, code] : {std::pair<uint8_t, uint8_t>{5, 0}, {5, 1}, {5, 2}, {5, 3}, {9, 0}, {13, 0}}) {
+            QCOMPARE(IcmpPacket::statusOfError(type, code), 0u);
+            const Bytes message = withIp(Router, Here, 64, 0, errorQuoting(type, code, 1, 2, 0));
+            QCOMPARE(IcmpPacket::decode(message.data(), message.size(), true).kind, Kind::Other);
         }
     }
 
@@ -164,9 +211,12 @@ private slots:
         QCOMPARE(quoted.sequence, uint16_t(7));
     }
 
-    // Decoding reads only the given bytes (each cut is a buffer of its own, so that the address
-    // sanitizer sees any read past it) and refuses every cut.
-    void refusesTruncated() {
+    // Decoding reads only the given bytes, and refuses every cut. Each cut is decoded twice: in place,
+    // with the rest of the packet after it, so that a decoder reading past the cut would find a whole
+    // packet and accept it; and from a buffer of its own, so that the address sanitizer sees any read
+    // past it.
+    void refusesTruncated()
+    {
         const Bytes reply = echoReply(1, 2, Payload);
         const Bytes error = errorQuoting(11, 0, 1, 2, 1);
         const std::pair<Bytes, bool> packets[] = {{withIp(Target, Here, 64, 1, reply), true},
@@ -174,10 +224,12 @@ private slots:
                                                   {reply, false},
                                                   {error, false}};
         for (const auto &[whole, withIpHeader] : packets) {
+            QVERIFY(IcmpPacket::decode(whole.data(), whole.size(), withIpHeader).kind != Kind::Other);
             for (size_t len = 0; len < whole.size(); ++len) {
                 const Bytes cut(whole.begin(), whole.begin() + long(len));
-                QVERIFY2(IcmpPacket::decode(cut.data(), len, withIpHeader).kind == Kind::Other,
-                         qPrintable(QStringLiteral("cut at %1 of %2").arg(len).arg(whole.size())));
+                const QByteArray where = QStringLiteral("cut at %1 of %2").arg(len).arg(whole.size()).toLatin1();
+                QVERIFY2(IcmpPacket::decode(whole.data(), len, withIpHeader).kind == Kind::Other, where);
+                QVERIFY2(IcmpPacket::decode(cut.data(), len, withIpHeader).kind == Kind::Other, where);
             }
         }
     }
@@ -195,7 +247,6 @@ private slots:
         QTest::newRow("IHL past the end") << with(0, 0x4F);
         QTest::newRow("not IPv4") << with(0, 0x65);
         QTest::newRow("not ICMP") << with(9, 17);
-        QTest::newRow("redirect") << withIp(Router, Here, 64, 0, errorQuoting(5, 1, 1, 2, 0));
         Bytes quotedUdp = withIp(Here, Target, 1, 0, Bytes(8, 0));
         quotedUdp[9] = 17;
         QTest::newRow("error quoting UDP") << withIp(Router, Here, 64, 0, icmp(3, 1, Bytes(4, 0) + quotedUdp));

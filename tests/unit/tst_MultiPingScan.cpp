@@ -91,6 +91,7 @@ private slots:
                                               << hosts("127.0.255.", 254, 255) + hosts("127.1.0.", 1, 2);
         QTest::newRow("start at .0") << "127.0.3.0" << "127.0.3.2" << hosts("127.0.3.", 0, 2);
         QTest::newRow("end at .0") << "127.0.3.254" << "127.0.4.0" << hosts("127.0.3.", 254, 255);
+        QTest::newRow("end at .255") << "127.0.5.253" << "127.0.5.255" << hosts("127.0.5.", 253, 255);
         QTest::newRow("start equals end") << "127.0.0.7" << "127.0.0.7" << QStringList{"127.0.0.7"};
         QTest::newRow("leading zeros") << "127.000.0.010" << "127.0.0.012" << hosts("127.0.0.", 10, 12);
     }
@@ -130,6 +131,8 @@ private slots:
         QTest::newRow("start octet above 255") << "127.0.256.1" << "127.0.256.9" << int(Message::iperror);
         QTest::newRow("start above end") << "127.0.0.100" << "127.0.0.50" << int(Message::ipferror);
         QTest::newRow("above in an earlier octet") << "127.1.0.0" << "127.0.255.255" << int(Message::ipferror);
+        QTest::newRow("negative start octet") << "127.0.0.-5" << "127.0.0.9" << int(Message::iperror);
+        QTest::newRow("negative end octet") << "127.0.0.1" << "127.0.-1.9" << int(Message::iperror);
     }
 
     void checksBeforeSending()
@@ -143,6 +146,7 @@ private slots:
         QCOMPARE(page.run(), 1);
         QCOMPARE(page.messages, QList<Message>{Message(message)});
         QVERIFY(page.memo.isEmpty());
+        QVERIFY(page.captions[Caption::lipo].empty());
         QVERIFY(page.idle());
         QCOMPARE(page.statuses, QStringList{"Encontradas 0 Maquinas"});
     }
@@ -153,6 +157,12 @@ private slots:
         QTest::addColumn<QString>("report");
         QTest::newRow("empty at the start") << "" << "'' is not a valid integer value";
         QTest::newRow("decimal separator") << "1,5" << "'1,5' is not a valid integer value";
+        QTest::newRow("blank before") << " 5" << "' 5' is not a valid integer value";
+        QTest::newRow("blank after") << "5 " << "'5 ' is not a valid integer value";
+        QTest::newRow("letters") << "0x1" << "'0x1' is not a valid integer value";
+        QTest::newRow("beyond the integers") << "3000000000" << "'3000000000' is not a valid integer value";
+        QTest::newRow("beyond the long integers") << "99999999999999999999"
+                                                  << "'99999999999999999999' is not a valid integer value";
     }
 
     void captionThatIsNoNumberIsReportedOnce()
@@ -167,6 +177,7 @@ private slots:
         QCOMPARE(page.run(), 1);
         QCOMPARE(page.errors, QStringList{report});
         QVERIFY(page.pinged.isEmpty());
+        QVERIFY(page.messages.isEmpty());
         QVERIFY(page.idle());
     }
 

@@ -28,6 +28,7 @@ class TestRePingWalk : public QObject {
         QStringList memo{"Reescanea las Ips de las"};
         QList<Record> records;
         QStringList errors;
+        std::function<void()> duringReport; // what the user does while a report is up
         TPing ping;
         RePingWalk walk{ping, view()};
 
@@ -50,6 +51,8 @@ class TestRePingWalk : public QObject {
             };
             v.reportError = [this](const std::string &text) {
                 errors << QString::fromStdString(text) + (timer ? " (timer running)" : "");
+                if (duringReport)
+                    duringReport();
             };
             return v;
         }
@@ -129,19 +132,31 @@ private slots:
         QVERIFY(!dialog.records[0].answered);
     }
 
+    // Each pass walks the snapshot taken at the start, one entry a tick, then rests one tick; the
+    // check box is read on that idle tick.
     void cyclicWalk()
     {
         Dialog dialog;
         dialog.cyclic = true;
         dialog.lines = {"127.0.0.1", "127.0.0.2"};
         dialog.walk.rpingClick();
-        dialog.tick(3);
-        QCOMPARE(dialog.memo.size(), 2);
-        QCOMPARE(dialog.progress, 1);
         dialog.lines.clear();
-        dialog.tick(3);
-        QCOMPARE(dialog.memo.size(), 4);
-        QVERIFY(answered(dialog.memo[2], "127.0.0.1") && answered(dialog.memo[3], "127.0.0.2"));
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int entry = 0; entry < 2; ++entry) {
+                const QString ip = QString("127.0.0.%1").arg(entry + 1);
+                dialog.tick();
+                QCOMPARE(dialog.progress, entry);
+                QCOMPARE(dialog.info[0], "Actual IP: " + ip);
+                QCOMPARE(dialog.memo.size(), 2 * pass + entry + 1);
+                QVERIFY2(answered(dialog.memo.last(), ip), qPrintable(dialog.memo.last()));
+            }
+            dialog.info[1].clear();
+            dialog.tick();
+            QCOMPARE(dialog.info[1], "Activo..");
+            QCOMPARE(dialog.memo.size(), 2 * pass + 2);
+            QCOMPARE(dialog.walk.position(), 0);
+            QVERIFY(dialog.timer && dialog.walk.walking());
+        }
 
         dialog.cyclic = false;
         dialog.tick(2);
@@ -149,6 +164,7 @@ private slots:
         dialog.tick();
         QVERIFY(dialog.idle());
         QCOMPARE(dialog.memo.size(), 6);
+        QCOMPARE(dialog.records.size(), 6);
     }
 
     void stopAndRestart()
@@ -185,6 +201,14 @@ private slots:
         const int firstKept = 3 * entries - RePingWalk::MaxLogLines;
         QVERIFY(answered(dialog.memo.first(), QString::fromStdString(dialog.lines[size_t(firstKept % entries)])));
         QVERIFY(answered(dialog.memo.last(), QString::fromStdString(dialog.lines.back())));
+
+        // A walk after it starts a log of its own.
+        dialog.walk.BitBtn1Click();
+        dialog.lines = {"127.0.0.1", "127.0.0.2"};
+        dialog.walk.rpingClick();
+        dialog.tick(2);
+        QCOMPARE(dialog.memo.size(), 2);
+        QVERIFY(answered(dialog.memo[0], "127.0.0.1") && answered(dialog.memo[1], "127.0.0.2"));
     }
 
     // The report rests the timer, and the same entry is tried again at the next tick.
@@ -205,6 +229,14 @@ private slots:
         dialog.tick();
         QCOMPARE(dialog.walk.position(), 1);
         QCOMPARE(dialog.errors.size(), 1);
+
+        // Stop pressed while the report is up ends the walk: the timer does not start again.
+        dialog.walk.rpingClick();
+        Sockets::Testing::faults().failAsyncStart = true;
+        dialog.duringReport = [&dialog] { dialog.walk.BitBtn1Click(); };
+        dialog.tick();
+        QCOMPARE(dialog.errors.size(), 2);
+        QVERIFY(dialog.idle());
     }
 };
 

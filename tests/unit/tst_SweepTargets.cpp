@@ -37,6 +37,8 @@ QString refusalOf(SweepTargets &targets, const QString &target)
         targets.add(target.toStdString());
     } catch (const std::invalid_argument &e) {
         return QString::fromStdString(e.what());
+    } catch (const std::exception &e) {
+        return QString("not refused but failed: ") + e.what();
     }
     return QString();
 }
@@ -104,6 +106,14 @@ void tst_SweepTargets::severalTargetsMerge_data()
                                        << Ranges{range("0.0.0.0", "0.0.0.0"),
                                                  range("255.255.255.254", "255.255.255.255")}
                                        << 3ull;
+    QTest::newRow("overlapping at the top") << QStringList{"255.255.255.255", "255.255.255.250-255.255.255.255"}
+                                            << Ranges{range("255.255.255.250", "255.255.255.255")} << 6ull;
+    QTest::newRow("reaching the top over another")
+        << QStringList{"255.255.255.0-255.255.255.10", "255.255.255.5-255.255.255.255"}
+        << Ranges{range("255.255.255.0", "255.255.255.255")} << 256ull;
+    QTest::newRow("touching at the top") << QStringList{"255.255.255.0/25", "255.255.255.255",
+                                                        "255.255.255.128-255.255.255.254"}
+                                         << Ranges{range("255.255.255.0", "255.255.255.255")} << 256ull;
 }
 
 void tst_SweepTargets::severalTargetsMerge()
@@ -144,6 +154,8 @@ void tst_SweepTargets::badInput_data()
     QTest::newRow("three octets") << "10.0.0" << notDotted.arg("10.0.0", "10.0.0");
     QTest::newRow("five octets") << "10.0.0.0.1" << notDotted.arg("10.0.0.0.1", "10.0.0.0.1");
     QTest::newRow("octet above 255") << "10.0.0.256" << notDotted.arg("10.0.0.256", "10.0.0.256");
+    QTest::newRow("octet too long for an integer")
+        << "10.0.0.99999999999" << notDotted.arg("10.0.0.99999999999", "10.0.0.99999999999");
     QTest::newRow("leading zero") << "10.0.0.010" << notDotted.arg("10.0.0.010", "10.0.0.010");
     QTest::newRow("empty octet") << "10..0.1" << notDotted.arg("10..0.1", "10..0.1");
     QTest::newRow("sign") << "+10.0.0.1" << notDotted.arg("+10.0.0.1", "+10.0.0.1");
@@ -159,6 +171,7 @@ void tst_SweepTargets::badInput_data()
     QTest::newRow("/33") << "10.0.0.0/33" << badLength.arg("10.0.0.0/33");
     QTest::newRow("no length") << "10.0.0.0/" << badLength.arg("10.0.0.0/");
     QTest::newRow("negative length") << "10.0.0.0/-1" << badLength.arg("10.0.0.0/-1");
+    QTest::newRow("length too long for an integer") << "10.0.0.0/99999999999" << badLength.arg("10.0.0.0/99999999999");
     QTest::newRow("two slashes") << "10.0.0.0/8/8" << badLength.arg("10.0.0.0/8/8");
     QTest::newRow("mask form") << "10.0.0.0/255.0.0.0" << badLength.arg("10.0.0.0/255.0.0.0");
     QTest::newRow("range with length") << "10.0.0.1-10.0.0.9/24"

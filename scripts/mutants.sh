@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Puts the slips of scripts/mutants.list into the source one at a time, builds only the tests that
+# exercise the changed unit, runs them, and counts the slips the tests caught. The source is put
+# back after each slip, and the build brought up to date at the end.
+#
+#   scripts/mutants.sh [BUILD] [FILTER]     FILTER: a regular expression over the list's lines
+#
+# Each line of the list: FILE :: TEXT => REPLACEMENT, where TEXT occurs exactly once in FILE and
+# "@@" stands for a line break. The tests run under ctest, so those of tests/net go into the testbed.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+filter=${2:-.}
+list=$root/scripts/mutants.list
+readonly TEST_LIMIT_SECONDS=120
+
+# The tests that exercise a source file.
+testsOf() {
+    case "$1" in
+    platform/IcmpPacket.cpp) echo unit_tst_IcmpPacket unit_tst_IcmpApi unit_tst_TICMP net_tst_TICMP net_tst_Sweep ;;
+    ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
+    ping/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
+    ping/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
+    ping/Sweep.cpp) echo unit_tst_Cli net_tst_Sweep ;;
+    ping/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
+    cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
+    ping/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
+    main/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
+    widgets/FloatEdit.cpp) echo gui_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
+    widgets/*) echo gui_tst_TGradient gui_tst_TBackground gui_tst_TAHMBackground gui_tst_TBCBitmap gui_tst_ToxForm \
+        gui_tst_ToxDockBar gui_tst_ToxGraphicButton gui_tst_TAHMSplashScreen ;;
+    *) return 1 ;;
+    esac
+}
+
+backup=$(mktemp)
+current=""
+restore() {
+    # A fresh time stamp, so that the build compiles the restored file again.
+    [ -n "$current" ] && cat "$backup" >"$root/$current"
+    current=""
+}
+trap 'restore; rm -f "$backup"' EXIT
+trap 'exit 130' INT TERM
+
+caught=0
+survived=0
+invalid=0
+declare -A unitCaught unitTotal
+touchedTargets=()
+log=$build/mutants.log
+: >"$log"
+
+while IFS= read -r line; do
+    [[ -z "$line" || "$line" == \#* ]] && continue
+    [[ "$line" =~ $filter ]] || continue
+    file=${line%% :: *}
+    rest=${line#* :: }
+    rest=${rest% =>}
+    search=${rest%% => *}
+    replace=${rest#* => }
+    [ "$rest" == "$search" ] && replace=""
+    tests=$(testsOf "$file") || { echo "no tests known for $file" >&2; exit 2; }
+    targets=($tests)
+    [[ "$file" == ping/* || "$file" == platform/* || "$file" == cli/* ]] && targets+=(tozelo-cli)
+    touchedTargets+=("${targets[@]}")
+
+    cp "$root/$file" "$backup"
+    current=$file
+    if ! SEARCH=$search REPLACE=$replace perl -0pi -e '
+            BEGIN { ($s, $r) = map { s/@@/\n/gr } @ENV{qw(SEARCH REPLACE)} }
+            $n = () = /\Q$s\E/g; die "found $n times\n" if $n != 1;
+            s/\Q$s\E/$r/;' "$root/$file"; then
+        echo "BAD LIST LINE: $line" >&2
+        restore
+        exit 2
+    fi
+    echo "=== $line" >>"$log"
+    if ! cmake --build "$build" --target "${targets[@]}" >>"$log" 2>&1; then
+        verdict=INVALID
+        ((invalid++))
+    else
+        pattern="^($(echo $tests | tr ' ' '|'))\$"
+        output=$(cd "$build" && ctest -R "$pattern" --timeout $TEST_LIMIT_SECONDS -j2 --output-on-failure 2>&1)
+        echo "$output" >>"$log"
+        # The failed test functions, and the executables that crashed or ran out of time.
+        failed=$( (echo "$output" | sed -n 's/^FAIL!  : \([^(]*\)(.*/\1/p' | sort -u
+            echo "$output" | sed -n 's/^.*Test *#[0-9]*: \([^ ]*\) .*\*\*\*\(Exception\|Timeout\).*/\1 (crashed)/p') |
+            tr '\n' ' ')
+        if [ -z "$failed" ] && echo "$output" | grep -q '\*\*\*Failed'; then
+            failed=$(echo "$output" | sed -n 's/^[[:space:]]*[0-9]* - \([^ ]*\) .*/\1/p' | tr '\n' ' ')
+        fi
+        unit=${file##*/}
+        unitTotal[$unit]=$((${unitTotal[$unit]:-0} + 1))
+        if [ -n "$failed" ]; then
+            verdict="caught by $failed"
+            ((caught++))
+            unitCaught[$unit]=$((${unitCaught[$unit]:-0} + 1))
+        else
+            verdict=SURVIVED
+            ((survived++))
+        fi
+    fi
+    restore
+    echo "$verdict :: $line" | tee -a "$log"
+done <"$list"
+
+echo
+for unit in "${!unitTotal[@]}"; do
+    printf '%-22s %d of %d caught\n' "$unit" "${unitCaught[$unit]:-0}" "${unitTotal[$unit]}"
+done | sort
+total=$((caught + survived))
+[ $total -gt 0 ] && echo "caught $caught of $total ($((100 * caught / total)) %); $invalid did not build"
+if [ ${#touchedTargets[@]} -gt 0 ]; then
+    cmake --build "$build" --target $(printf '%s\n' "${touchedTargets[@]}" | sort -u) >/dev/null 2>&1 ||
+        echo "the build could not be brought up to date" >&2
+fi
