@@ -2,9 +2,9 @@
 
 #include "DialogParts.h"
 #include "UpDown.h"
-#include "main/IntervalTimer.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
+#include "ui/IntervalTimer.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ScreenCentre.h"
 

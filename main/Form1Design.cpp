@@ -1,12 +1,12 @@
 #include "Form1Design.h"
 
-#include "Artwork.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
 #include "PageLook.h"
 #include "StatusPanels.h"
 #include "Unit1.h"
 #include "ping/RePingWalk.h"
+#include "ui/Artwork.h"
 #include "widgets/AHMClasses.h"
 #include "widgets/AHMTMessages.h"
 #include "widgets/AHMTSplashScreen.h"

@@ -1,12 +1,12 @@
 #include "Forms.h"
 
-#include "ExceptionReport.h"
 #include "Unit1.h"
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
 #include "platform/Privileges.h"
+#include "ui/ExceptionReport.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,6 +1,6 @@
 #pragma once
-#include "ExceptionReport.h"
-#include "IntervalTimer.h"
+#include "ui/ExceptionReport.h"
+#include "ui/IntervalTimer.h"
 #include "widgets/Events.h"
 #include "widgets/TransBtn.h"
 

@@ -25,7 +25,7 @@ testsOf() {
     ping/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
     ping/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
-    main/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
+    main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
     widgets/FloatEdit.cpp) echo gui_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
     widgets/*) echo gui_tst_TGradient gui_tst_TBackground gui_tst_TAHMBackground gui_tst_TBCBitmap gui_tst_ToxForm \
         gui_tst_ToxDockBar gui_tst_ToxGraphicButton gui_tst_TAHMSplashScreen ;;

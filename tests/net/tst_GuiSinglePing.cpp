@@ -4,10 +4,10 @@
 #include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
-#include "main/TestSeams.h"
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
+#include "ui/TestSeams.h"
 
 #include <QApplication>
 #include <QLineEdit>

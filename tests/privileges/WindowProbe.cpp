@@ -1,8 +1,8 @@
 #include "dialogs/Unit5.h"
 #include "main/Forms.h"
-#include "main/TestSeams.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
+#include "ui/TestSeams.h"
 
 #include <QApplication>
 #include <QDir>
