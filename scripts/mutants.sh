@@ -26,9 +26,9 @@ testsOf() {
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
     ping/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
     main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
-    widgets/FloatEdit.cpp) echo gui_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
-    widgets/*) echo gui_tst_TGradient gui_tst_TBackground gui_tst_TAHMBackground gui_tst_TBCBitmap gui_tst_ToxForm \
-        gui_tst_ToxDockBar gui_tst_ToxGraphicButton gui_tst_TAHMSplashScreen ;;
+    widgets/FloatEdit.cpp) echo widgets_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
+    widgets/*) echo widgets_tst_TGradient widgets_tst_TBackground widgets_tst_TAHMBackground widgets_tst_TBCBitmap widgets_tst_ToxForm \
+        widgets_tst_ToxDockBar widgets_tst_ToxGraphicButton widgets_tst_TAHMSplashScreen ;;
     *) return 1 ;;
     esac
 }
