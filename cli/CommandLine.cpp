@@ -1,12 +1,10 @@
 #include "CommandLine.h"
 
 #include "ping/MachineListFile.h"
+#include "ping/Notation.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <optional>
 
 CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions)
 {
@@ -44,14 +42,10 @@ int CommandLine::integer(const std::string &name, int fallback) const
     const auto found = m_options.find(name);
     if (found == m_options.end())
         return fallback;
-    const std::string &value = found->second;
-    char *end = nullptr;
-    errno = 0;
-    const long number = std::strtol(value.c_str(), &end, 10);
-    if (value.empty() || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX ||
-        std::isspace(static_cast<unsigned char>(value.front())))
-        throw UsageError("--" + name + " needs a whole number, not '" + value + "'");
-    return static_cast<int>(number);
+    const std::optional<int> number = Notation::wholeNumber(found->second);
+    if (!number)
+        throw UsageError("--" + name + " needs a whole number, not '" + found->second + "'");
+    return *number;
 }
 
 int CommandLine::positive(const std::string &name, int fallback) const

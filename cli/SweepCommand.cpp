@@ -1,14 +1,14 @@
 #include "SweepCommand.h"
 
+#include "ping/EchoTerms.h"
 #include "ping/MachineListFile.h"
+#include "ping/Notation.h"
 #include "ping/Sweep.h"
-#include "ping/icmp.h"
 #include "platform/IcmpTypes.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <arpa/inet.h>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -18,6 +18,7 @@
 namespace {
 
 using Answer = Sweep::Answer;
+using Notation::dotted;
 
 constexpr int MaxRate = 1000000;
 constexpr int MaxTimeoutMs = 60000;
@@ -37,7 +38,7 @@ Sweep::Settings settingsOf(const CommandLine &args)
     settings.rate = boundedOption(args, "rate", settings.rate, 1, MaxRate);
     settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, MaxTimeoutMs);
     settings.retries = boundedOption(args, "retries", settings.retries, 0, MaxRetries);
-    settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
+    settings.size = boundedOption(args, "size", settings.size, 0, EchoTerms::MaxSize);
     settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
     return settings;
 }
@@ -55,13 +56,6 @@ SweepTargets targetsOf(const CommandLine &args)
         }
     }
     return targets;
-}
-
-std::string dotted(uint32_t address)
-{
-    char text[INET_ADDRSTRLEN];
-    const in_addr networkOrder{htonl(address)};
-    return inet_ntop(AF_INET, &networkOrder, text, sizeof text);
 }
 
 std::string milliseconds(double ms)
@@ -87,7 +81,7 @@ void writeText(const Sweep &sweep, std::ostream &out)
     for (const Answer &answer : sweep.answers()) {
         if (!answered(answer)) {
             const std::string from = errorFrom(answer);
-            out << dotted(answer.address) << ' ' << TICMP::ErrorTextOf(int(answer.status))
+            out << dotted(answer.address) << ' ' << EchoTerms::errorText(int(answer.status))
                 << (from.empty() ? "" : " from " + from) << '\n';
             continue;
         }
@@ -105,7 +99,7 @@ void writeCsv(const Sweep &sweep, std::ostream &out)
         if (answered(answer))
             out << milliseconds(answer.rttMs) << ",,\n";
         else
-            out << ',' << TICMP::ErrorTextOf(int(answer.status)) << ',' << errorFrom(answer) << '\n';
+            out << ',' << EchoTerms::errorText(int(answer.status)) << ',' << errorFrom(answer) << '\n';
     }
 }
 
@@ -121,7 +115,7 @@ void writeJson(const Sweep &sweep, std::ostream &out)
         }
         QJsonObject error{{"address", address},
                           {"status", qint64(answer.status)},
-                          {"error", QString::fromStdString(TICMP::ErrorTextOf(int(answer.status)))}};
+                          {"error", QString::fromStdString(EchoTerms::errorText(int(answer.status)))}};
         if (answer.from != 0)
             error.insert("from", QString::fromStdString(dotted(answer.from)));
         errors.append(error);
@@ -132,7 +126,7 @@ void writeJson(const Sweep &sweep, std::ostream &out)
         for (uint32_t address : each.first)
             first.append(QString::fromStdString(dotted(address)));
         unsent.append(QJsonObject{{"status", qint64(each.status)},
-                                  {"error", QString::fromStdString(TICMP::ErrorTextOf(int(each.status)))},
+                                  {"error", QString::fromStdString(EchoTerms::errorText(int(each.status)))},
                                   {"count", qint64(each.count)},
                                   {"first", first}});
     }
@@ -166,7 +160,7 @@ void printProgress(std::ostream &progress, const Sweep::Progress &now)
 void reportUnsent(const Sweep &sweep, std::ostream &err)
 {
     for (const Sweep::Unsent &each : sweep.unsent()) {
-        err << "tozelo-cli: sweep: " << TICMP::ErrorTextOf(int(each.status)) << ": " << each.count
+        err << "tozelo-cli: sweep: " << EchoTerms::errorText(int(each.status)) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
             err << (i == 0 ? "" : ", ") << dotted(each.first[i]);

@@ -4,7 +4,7 @@
 #include "ScanCommand.h"
 #include "SweepCommand.h"
 
-#include "ping/icmp.h"
+#include "ping/EchoTerms.h"
 #include "platform/Privileges.h"
 
 #include <QCoreApplication>
@@ -92,7 +92,7 @@ Command commandOf(const std::string &name, const std::vector<std::string> &rest)
 {
     if (name == "ping") {
         const PingCommand command(CommandLine(rest, {"size", "ttl", "timeout"}));
-        return {1, [command] { return command.run(std::cout); }};
+        return {1, [command] { return command.run(std::cout, std::cerr); }};
     }
     if (name == "scan") {
         const ScanCommand command(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}));

@@ -452,10 +452,7 @@ void Form1Design::createMessages()
 {
     m_form.rpingerror = new TAHMMsgBox(&m_form);
     m_form.rpingerror->setObjectName("rpingerror");
-    QStringList lines;
-    for (const std::string &line : RePingWalk::rpingerrorLines())
-        lines << QString::fromStdString(line);
-    m_form.rpingerror->SetCaption(lines);
+    m_form.rpingerror->SetCaption(RePingWalk::rpingerrorLines());
     m_form.rpingerror->SetMessageType(mtError);
     m_form.rpingerror->SetButtons({mbOK});
     m_form.rpingerror->SetSound(bCriticalStop);

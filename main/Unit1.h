@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -23,7 +24,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QStackedWidget;
 class QTimer;
-class SinglePing;
+class SinglePingPage;
 class TAHMMsgBox;
 class TAHMSplashScreen;
 class TBackground;
@@ -67,10 +68,6 @@ public:
     void PingButtonClick();
     void CancelButtonClick();
     void HostEditKeyUp();
-    void Ping1DnsLookupDone(QObject *Sender, uint16_t Error);
-    void Ping1EchoRequest(QObject *Sender);
-    void Ping1EchoReply(QObject *Sender, int Error);
-    void Ping1Display(QObject *Sender, const std::string &Msg);
 
     // Range scan page
     void MipPinGClick();
@@ -80,9 +77,6 @@ public:
     void ip03KeyUp();
     void ip02KeyUp();
     void ip01KeyUp();
-    void Ping2Display(QObject *Sender, const std::string &Msg);
-    void Ping2EchoRequest(QObject *Sender);
-    void Ping2EchoReply(QObject *Sender, int Error);
     void iperrorOk(QObject *Sender);
 
     // Retry and fast-timer commands
@@ -93,6 +87,8 @@ public:
     // Found machines. answered false: the machine did not answer, which never adds it.
     void addico(const QString &Address, int Rtt, bool answered = true);
     void addtext(const QString &Address, int Rtt);
+    // The summary of found machines, one line each, as the machine list file holds them.
+    QStringList machineLines() const;
     void All1Click();
     void Iconos1Click();
     void pingrClick();
@@ -228,11 +224,9 @@ private:
     {
         return [this, handler](QObject *) { reportExceptions(this, [this, handler] { (this->*handler)(); }); };
     }
-    void bindSinglePing();
-    void bindRangeScan();
     bool saveMachineList();
 
     std::array<QLabel *, StatusPanels> m_panels{};
-    std::unique_ptr<SinglePing> m_singlePing;
+    std::unique_ptr<SinglePingPage> m_singlePing;
     std::unique_ptr<RangeScanPage> m_rangeScan;
 };

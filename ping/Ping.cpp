@@ -39,8 +39,14 @@ int TPing::TTL() const { return m_session->TTL(); }
 void TPing::SetTTL(int value) { m_session->SetTTL(value); }
 TICMPDisplay TPing::OnDisplay() const { return m_session->OnDisplay; }
 void TPing::SetOnDisplay(TICMPDisplay handler) { m_session->OnDisplay = std::move(handler); }
-TNotifyEvent TPing::OnEchoRequest() const { return m_session->OnEchoRequest; }
-void TPing::SetOnEchoRequest(TNotifyEvent handler) { m_session->OnEchoRequest = std::move(handler); }
+EchoRequestEvent TPing::OnEchoRequest() const
+{
+    return m_session->OnEchoRequest;
+}
+void TPing::SetOnEchoRequest(EchoRequestEvent handler)
+{
+    m_session->OnEchoRequest = std::move(handler);
+}
 TICMPReply TPing::OnEchoReply() const { return m_session->OnEchoReply; }
 void TPing::SetOnEchoReply(TICMPReply handler) { m_session->OnEchoReply = std::move(handler); }
 

@@ -1,6 +1,6 @@
 #include "Sweep.h"
 
-#include "icmp.h"
+#include "EchoTerms.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
 
@@ -86,7 +86,7 @@ uint64_t slotsOf(unsigned identifiers)
 } // namespace
 
 Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
-    : m_targets(targets), m_settings(settings), m_payload(TICMP::payloadOf(settings.size)),
+    : m_targets(targets), m_settings(settings), m_payload(EchoTerms::payloadOf(settings.size)),
       m_timeoutNs(int64_t(settings.timeoutMs) * Millisecond), m_identifiers(identifiersNeeded())
 {
 }

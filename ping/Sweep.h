@@ -1,4 +1,5 @@
 #pragma once
+#include "EchoTerms.h"
 #include "SweepSignature.h"
 #include "SweepTargets.h"
 #include "platform/IcmpPacket.h"
@@ -29,10 +30,10 @@ public:
 
     struct Settings {
         int rate = 5000; // requests per second
-        int timeoutMs = 500;
+        int timeoutMs = EchoTerms::DefaultTimeoutMs;
         int retries = 0;
-        int size = 56; // payload bytes
-        int ttl = 64;
+        int size = EchoTerms::DefaultSize; // payload bytes
+        int ttl = EchoTerms::DefaultTTL;
         int receiveBufferBytes = 0; // each socket's; 0: room for the answers of a burst at the rate
     };
 

@@ -1,7 +1,10 @@
 #include "SweepTargets.h"
 
+#include "Notation.h"
+
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -18,33 +21,12 @@ bool allDigits(const std::string &text)
 
 } // namespace
 
-bool SweepTargets::parseAddress(const std::string &text, uint32_t &address)
-{
-    uint32_t value = 0;
-    size_t start = 0;
-    for (int octet = 0; octet < 4; ++octet) {
-        const size_t dot = octet < 3 ? text.find('.', start) : text.size();
-        if (dot == std::string::npos)
-            return false;
-        const std::string field = text.substr(start, dot - start);
-        if (!allDigits(field) || field.size() > 3 || (field.size() > 1 && field.front() == '0'))
-            return false;
-        const int number = std::stoi(field);
-        if (number > 255)
-            return false;
-        value = value << 8 | uint32_t(number);
-        start = dot + 1;
-    }
-    address = value;
-    return true;
-}
-
 uint32_t SweepTargets::addressOf(const std::string &text, const std::string &target)
 {
-    uint32_t address = 0;
-    if (!parseAddress(text, address))
+    const std::optional<uint32_t> address = Notation::parseDotted(text);
+    if (!address)
         throw std::invalid_argument("'" + target + "': '" + text + "' is not a dotted IPv4 address");
-    return address;
+    return *address;
 }
 
 // Host bits given with the block are dropped: 10.1.2.3/24 is 10.1.2.0/24.

@@ -24,10 +24,6 @@ public:
     const std::vector<Range> &ranges() const { return m_ranges; }
     uint64_t count() const { return m_count; }
 
-    // A strict dotted address: four decimal numbers up to 255, without leading zeros, which some
-    // parsers read as octal. False when text is not one.
-    static bool parseAddress(const std::string &text, uint32_t &address);
-
 private:
     static Range parseTarget(const std::string &target);
     static Range parseBlock(const std::string &target, size_t slash);

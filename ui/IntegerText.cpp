@@ -1,14 +1,16 @@
 #include "IntegerText.h"
 
+#include "ping/Notation.h"
+
+#include <optional>
 #include <stdexcept>
 
 int integerOf(const QString &text)
 {
-    bool ok = !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace();
-    const int value = ok ? text.toInt(&ok, 10) : 0;
-    if (!ok)
-        throw std::invalid_argument(("'" + text + "' is not a valid integer value").toStdString());
-    return value;
+    const std::optional<int> value = Notation::wholeNumber(QStringView(text));
+    if (!value)
+        throw std::invalid_argument(Notation::notWholeNumber(text).toStdString());
+    return *value;
 }
 
 bool applyInteger(const QString &text, const std::function<void(int)> &target)
