@@ -8,9 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <cstdint>
 #include <memory>
-#include <string>
 
 class MachineListView;
 class MachineMemo;
