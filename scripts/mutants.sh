@@ -61,7 +61,8 @@ while IFS= read -r line; do
     replace=${rest#* => }
     [ "$rest" == "$search" ] && replace=""
     tests=$(testsOf "$file") || { echo "no tests known for $file" >&2; exit 2; }
-    targets=($tests)
+    # The tests of a folder share one executable: net_tst_Cli is built by net_tests.
+    targets=($(for test in $tests; do echo "${test%%_tst_*}_tests"; done | sort -u))
     [[ "$file" == ping/* || "$file" == platform/* || "$file" == cli/* ]] && targets+=(tozelo-cli)
     touchedTargets+=("${targets[@]}")
 

@@ -131,9 +131,6 @@ void tst_GuiSinglePing::stopPendingLookup()
     QCOMPARE(m_form->ListView1->count(), 0);
 }
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<tst_GuiSinglePing, QApplication>(argc, argv);
-}
+TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiSinglePing)
 
 #include "tst_GuiSinglePing.moc"

@@ -133,9 +133,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<TestTPingNet>(argc, argv);
-}
+TOZELO_TESTBED_TEST_MAIN(TestTPingNet)
 
 #include "tst_TPing.moc"
