@@ -8,8 +8,10 @@
 #include "platform/Privileges.h"
 
 #include <QCoreApplication>
+#include <exception>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -103,8 +105,16 @@ Command commandOf(const std::string &name, const std::vector<std::string> &rest)
         return {1, [command] { return command.run(std::cout, std::cerr); }};
     }
     if (name == "sweep") {
-        const CommandLine args(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"});
-        return {1, [args] { return runSweepCommand(args, std::cout, std::cerr, isatty(STDERR_FILENO)); }};
+        const auto command = std::make_shared<SweepCommand>(
+            CommandLine(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"}));
+        // Its sockets are opened and sized now, before the capabilities go: it needs none reserved.
+        // A failure is told when it runs, as every command's is.
+        try {
+            command->open();
+        } catch (const TICMPException &) {
+            return {0, [failure = std::current_exception()]() -> int { std::rethrow_exception(failure); }};
+        }
+        return {0, [command] { return command->run(std::cout, std::cerr, isatty(STDERR_FILENO)); }};
     }
     throw CommandLine::UsageError("unknown command '" + name + "'");
 }
