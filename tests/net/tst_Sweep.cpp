@@ -18,6 +18,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -239,6 +241,34 @@ class TestSweep : public QObject {
                 replies[match.captured(1)] = match.captured(2).toDouble();
         }
         return replies;
+    }
+
+    // The receive buffers of the ICMP sockets that process pid holds, as the kernel sized them: a
+    // copy of each descriptor is taken from it (pidfd_getfd, as root) and asked.
+    static QList<int> icmpReceiveBuffers(qint64 pid)
+    {
+        QList<int> buffers;
+        const int process = int(syscall(SYS_pidfd_open, pid, 0));
+        if (process < 0)
+            return buffers;
+        const QDir fds(QString("/proc/%1/fd").arg(pid));
+        for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+            if (!QFileInfo(fds.filePath(fd)).symLinkTarget().contains("socket:"))
+                continue;
+            const int copy = int(syscall(SYS_pidfd_getfd, process, fd.toInt(), 0));
+            int domain = 0;
+            int protocol = 0;
+            int buffer = 0;
+            socklen_t len = sizeof domain;
+            if (copy >= 0 && getsockopt(copy, SOL_SOCKET, SO_DOMAIN, &domain, &len) == 0 &&
+                getsockopt(copy, SOL_SOCKET, SO_PROTOCOL, &protocol, &len) == 0 && domain == AF_INET &&
+                protocol == IPPROTO_ICMP && getsockopt(copy, SOL_SOCKET, SO_RCVBUF, &buffer, &len) == 0)
+                buffers << buffer;
+            if (copy >= 0)
+                close(copy);
+        }
+        close(process);
+        return buffers;
     }
 
     Measured measure(const QStringList &argv) const
@@ -649,6 +679,32 @@ private slots:
         QCOMPARE(run.status, 1);
         QCOMPARE(run.output, QByteArray("0 of 64 addresses answered\n"));
         QCOMPARE(contentsOf(saved), QByteArray());
+    }
+
+    void buffersSizedBeforeTheDrop_data()
+    {
+        QTest::addColumn<bool>("raw");
+        QTest::newRow("datagram socket") << false;
+        QTest::newRow("raw socket") << true;
+    }
+
+    // Run as root, the command line sizes its sockets' receive buffers before it gives up every
+    // capability: beyond the system's limit, at the 8 MB a sweep asks for at the least (the kernel
+    // reports twice what was asked). Seen from outside while it sweeps a silent block.
+    void buffersSizedBeforeTheDrop()
+    {
+        QFETCH(bool, raw);
+        QVERIFY(allowDatagramSockets(!raw));
+        QProcess sweep;
+        sweep.start(qEnvironmentVariable("TOZELO_CLI"), {"sweep", "240.0.0.0/21", "--rate", "1000"});
+        QList<int> buffers;
+        QTRY_VERIFY_WITH_TIMEOUT(!(buffers = icmpReceiveBuffers(sweep.processId())).isEmpty(), 1500);
+        const QByteArray status = contentsOf(QString("/proc/%1/status").arg(sweep.processId()));
+        QVERIFY(sweep.waitForFinished(10000));
+        QVERIFY(allowDatagramSockets(true));
+        QCOMPARE(sweep.exitCode(), 1);
+        QVERIFY2(status.contains("\nCapEff:\t0000000000000000\n"), status.constData());
+        QCOMPARE(buffers, QList<int>{16 << 20});
     }
 
     void usageErrors_data()
