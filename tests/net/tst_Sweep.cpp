@@ -599,6 +599,43 @@ private slots:
         QVERIFY2(Sanitized || run.maxRssMb < 64, qPrintable(QString("%1 MB").arg(run.maxRssMb)));
     }
 
+    void routedHoleInAnUnroutedBlock_data()
+    {
+        QTest::addColumn<bool>("raw");
+        QTest::newRow("datagram socket") << false;
+        QTest::newRow("raw socket") << true;
+    }
+
+    // The unrouted addresses are counted by blocks that the routes treat alike, never across a route:
+    // the one /24 of 250.0.0.0/16 that the client routes, to the host namespace, answers.
+    void routedHoleInAnUnroutedBlock()
+    {
+        QFETCH(bool, raw);
+        const QString hole = "250.0.8.0/24";
+        const bool routed = ipBatch("c", {"route add " + hole + " via 198.18.1.254"}) &&
+                            ipBatch("r", {"route add " + hole + " via 198.18.2.1"}) &&
+                            ipBatch("h", {"route add local " + hole + " dev lo"});
+        IcmpApi::Testing::faults().forbidDatagram = raw;
+        const SweepTargets targets = targetsOf({"250.0.0.0/16"});
+        Sweep::Settings settings;
+        settings.rate = 100000;
+        settings.timeoutMs = 300;
+        Sweep sweep(targets, settings);
+        if (routed)
+            sweep.run();
+        ipBatch("c", {"route del " + hole});
+        ipBatch("r", {"route del " + hole});
+        ipBatch("h", {"route del local " + hole + " dev lo"});
+        QVERIFY2(routed, "cannot route the hole");
+        QCOMPARE(foundBy(sweep).answering, addressesOf(targetsOf({hole})));
+        QCOMPARE(sweep.progress().sent, 256ull);
+        QCOMPARE(sweep.unsent().size(), size_t(1));
+        const Sweep::Unsent &unsent = sweep.unsent().front();
+        QCOMPARE(unsent.status, uint32_t(IP_DEST_NET_UNREACHABLE));
+        QCOMPARE(unsent.count, 65536ull - 256);
+        QCOMPARE(unsent.first, (std::vector<uint32_t>{0xFA000000, 0xFA000001, 0xFA000002}));
+    }
+
     void refusedSends_data()
     {
         QTest::addColumn<bool>("raw");
