@@ -202,8 +202,6 @@ void SweepCommand::open()
 
 int SweepCommand::run(std::ostream &out, std::ostream &err, bool showProgress)
 {
-    if (!m_sweep)
-        open();
     Sweep &sweep = *m_sweep;
     if (sweep.effectiveRate() < m_settings.rate)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "

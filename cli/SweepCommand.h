@@ -26,8 +26,9 @@ public:
     // system's limit on receive buffers. TICMPException when no ICMP socket can be had.
     void open();
 
-    // showProgress: where the sweep stands, now and then, on err (a terminal). Returns the exit
-    // status: 0 when at least one host answered, 1 when none did, SweepIncomplete.
+    // Once open() has succeeded. showProgress: where the sweep stands, now and then, on err (a
+    // terminal). Returns the exit status: 0 when at least one host answered, 1 when none did,
+    // SweepIncomplete.
     int run(std::ostream &out, std::ostream &err, bool showProgress);
 
 private:
