@@ -19,7 +19,7 @@ namespace {
 
 using Answer = Sweep::Answer;
 
-constexpr int MaxRate = 1000000;
+constexpr int MaxRate = 10000000;
 constexpr int MaxTimeoutMs = 60000;
 constexpr int MaxRetries = 10;
 
