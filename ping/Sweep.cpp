@@ -163,7 +163,7 @@ std::unique_ptr<IcmpSocket> Sweep::openSocket(bool allowDatagram, unsigned ident
 // heard is written by two.
 void Sweep::startWorkers(std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets)
 {
-    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings);
+    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped);
     const uint64_t count = m_targets.count();
     for (size_t i = 0; i < sockets.size(); ++i) {
         const uint64_t first = count * i / sockets.size() / 64 * 64;
@@ -178,7 +178,7 @@ void Sweep::run()
     m_nextProgressNs = monotonicNs();
     double rate = effectiveRate();
     int recoveries = 0;
-    for (m_plan->pass = 0; heardCount() < m_targets.count(); ++m_plan->pass) {
+    for (m_plan->pass = 0; !m_stopped && heardCount() < m_targets.count(); ++m_plan->pass) {
         const uint64_t dropsBefore = drops();
         runPass(rate);
         m_droppedInPass = drops() - dropsBefore;

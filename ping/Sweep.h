@@ -2,6 +2,7 @@
 #include "SweepTargets.h"
 #include "platform/IcmpSocket.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -79,6 +80,9 @@ public:
     // Sweeps to the end, in threads of its own for a fast rate. Throws TICMPException when no ICMP
     // socket can be had.
     void run();
+    // From any thread: run() returns within a tenth of a second, with what was heard so far; the
+    // requests still waiting count as unanswered.
+    void stop() { m_stopped = true; }
 
     // In address order once run() has returned.
     const std::vector<Answer> &answers() const { return m_answers; }
@@ -107,6 +111,7 @@ private:
     const Settings m_settings;
     unsigned m_workerCount;
     unsigned m_identifiers; // each worker's
+    std::atomic<bool> m_stopped{false};
     std::unique_ptr<SweepPlan> m_plan;
     std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;

@@ -106,9 +106,9 @@ bool failedByRoute(int error)
 
 } // namespace
 
-SweepPlan::SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings)
+SweepPlan::SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop)
     : targets(targets), payload(TICMP::payloadOf(settings.size)), timeoutNs(int64_t(settings.timeoutMs) * Millisecond),
-      heard((targets.count() + 63) / 64, 0)
+      heard((targets.count() + 63) / 64, 0), stop(stop)
 {
     uint64_t first = 0;
     for (const SweepTargets::Range &range : targets.ranges()) {

@@ -16,7 +16,7 @@
 // What the workers of one sweep share. Fixed while they run, but for the bits of heard: each
 // worker's part of the targets starts on a multiple of 64, so that every word has one writer.
 struct SweepPlan {
-    SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings);
+    SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop);
 
     uint32_t targetOf(uint32_t address) const;
     bool wasHeard(uint64_t target) const { return (heard[target / 64] >> (target % 64) & 1) != 0; }
@@ -28,7 +28,7 @@ struct SweepPlan {
     std::vector<uint64_t> rangeTargets; // index among the targets of each range's first address
     std::vector<uint64_t> heard;        // one bit a target
     uint32_t pass = 0;
-    std::atomic<bool> stop{false}; // a worker failed: the others leave their pass
+    std::atomic<bool> &stop; // asked for, or a worker failed: every worker leaves its pass
 };
 
 // One sender of a sweep, in a thread of its own: its part of the targets in ascending order, paced

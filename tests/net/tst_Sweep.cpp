@@ -16,11 +16,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <atomic>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 // The sweep against the testbed. The host namespace answers for whole blocks (local routes); on the
@@ -457,6 +459,27 @@ private slots:
             qPrintable(
                 QString("%1 requests took %2 s to send, not %3 s").arg(targets.count()).arg(sending).arg(expected)));
         QCOMPARE(sweep.progress().sent, targets.count());
+        QVERIFY(sweep.answers().empty());
+    }
+
+    // Asked from another thread, as a window would, a sweep of a silent /16 that would last a minute
+    // ends at once with what it had.
+    void stopEndsTheRun()
+    {
+        const SweepTargets targets = targetsOf({"240.0.0.0/16"});
+        Sweep::Settings settings;
+        settings.rate = 1000;
+        Sweep sweep(targets, settings);
+        std::atomic<bool> sending{false};
+        sweep.onProgress = [&sending](const Sweep::Progress &now) { sending = now.sent > 0; };
+        std::thread running([&sweep] { sweep.run(); });
+        QTRY_VERIFY(sending);
+        QElapsedTimer clock;
+        clock.start();
+        sweep.stop();
+        running.join();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+        QVERIFY(sweep.progress().sent < targets.count());
         QVERIFY(sweep.answers().empty());
     }
 
