@@ -115,8 +115,8 @@ void Sweep::open()
     if (!sockets[0][0])
         throw TICMPException("Unable to get ping handle");
     if (sockets[0][0]->kind() == IcmpSocket::Kind::Raw) {
-        for (std::unique_ptr<IcmpSocket> socket; sockets.size() < m_workerCount;) {
-            socket = openSocket(allowDatagram, block);
+        while (sockets.size() < m_workerCount) {
+            std::unique_ptr<IcmpSocket> socket = openSocket(allowDatagram, block);
             if (!socket)
                 break;
             sockets.emplace_back().push_back(std::move(socket));
