@@ -1,6 +1,5 @@
 #include "SweepWorker.h"
 
-#include "icmp.h"
 #include "platform/IcmpTypes.h"
 
 #include <arpa/inet.h>
@@ -105,27 +104,6 @@ bool failedByRoute(int error)
 }
 
 } // namespace
-
-SweepPlan::SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop)
-    : targets(targets), payload(TICMP::payloadOf(settings.size)), timeoutNs(int64_t(settings.timeoutMs) * Millisecond),
-      heard((targets.count() + 63) / 64, 0), stop(stop)
-{
-    uint64_t first = 0;
-    for (const SweepTargets::Range &range : targets.ranges()) {
-        rangeTargets.push_back(first);
-        first += uint64_t(range.last) - range.first + 1;
-    }
-}
-
-uint32_t SweepPlan::targetOf(uint32_t address) const
-{
-    const std::vector<SweepTargets::Range> &ranges = targets.ranges();
-    const auto after =
-        std::upper_bound(ranges.begin(), ranges.end(), address,
-                         [](uint32_t value, const SweepTargets::Range &range) { return value < range.first; });
-    const auto range = size_t(after - ranges.begin()) - 1;
-    return uint32_t(rangeTargets[range] + (address - ranges[range].first));
-}
 
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end,
                          std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers)
