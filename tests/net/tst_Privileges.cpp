@@ -332,6 +332,10 @@ private slots:
                                    << usage;
         QTest::newRow("reping passes") << QStringList{"reping", "/etc/hostname", "--passes", "0"} << 2 << usage;
         QTest::newRow("sweep save") << QStringList{"sweep", "127.0.0.1", "--save", "/proc/no/file"} << 2 << usage;
+        QTest::newRow("sweep target") << QStringList{"sweep", "127.0.0.1-127.0.0.300"} << 2 << usage;
+        QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.0/24", "--rate", "0"} << 2 << usage;
+        QTest::newRow("sweep, no privilege")
+            << QStringList{"sweep", "127.0.0.0/24"} << 1 << QByteArray("Unable to get ping handle (ICMP needs");
     }
 
     // The plain program, without capability, where this user may not open datagram sockets: a wrong
