@@ -6,8 +6,10 @@
 
 #include <arpa/inet.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -87,11 +89,25 @@ uint64_t slotsOf(unsigned identifiers)
 
 Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
     : m_targets(targets), m_settings(settings), m_payload(TICMP::payloadOf(settings.size)),
-      m_timeoutNs(int64_t(settings.timeoutMs) * Millisecond), m_identifiers(identifiersNeeded())
+      m_timeoutNs(int64_t(settings.timeoutMs) * Millisecond), m_identifiers(identifiersNeeded()),
+      m_stopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    if (m_stopFd < 0)
+        throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
 }
 
-Sweep::~Sweep() = default;
+Sweep::~Sweep()
+{
+    ::close(m_stopFd);
+}
+
+void Sweep::requestStop()
+{
+    m_stopRequested = true;
+    const uint64_t one = 1;
+    // Only a full counter refuses, and a full one is readable all the same.
+    [[maybe_unused]] const ssize_t written = ::write(m_stopFd, &one, sizeof one);
+}
 
 // Enough slots for the requests that wait out their time-out at the rate, and a burst more.
 unsigned Sweep::identifiersNeeded() const
@@ -133,7 +149,7 @@ void Sweep::run()
     m_nextProgressNs = monotonicNs();
     int rate = effectiveRate();
     int recoveries = 0;
-    for (m_pass = 0; m_heardCount < m_targets.count(); ++m_pass) {
+    for (m_pass = 0; m_heardCount < m_targets.count() && !m_stopRequested; ++m_pass) {
         const uint64_t dropsBefore = drops();
         runPass(rate);
         m_droppedInPass = drops() - dropsBefore;
@@ -189,7 +205,7 @@ void Sweep::runPass(int rate)
     m_cursorDone = false;
     m_tokens = 1;
     m_refilledNs = monotonicNs();
-    for (;;) {
+    while (!m_stopRequested) {
         const int64_t now = monotonicNs();
         // Once the queues are read to the end, every answer that came before now is in: a request
         // whose time-out has passed by now had none.
@@ -419,6 +435,7 @@ void Sweep::wait(int64_t untilNs)
     std::vector<pollfd> fds;
     for (const auto &socket : m_sockets)
         fds.push_back({socket->fd(), POLLIN, 0});
+    fds.push_back({m_stopFd, POLLIN, 0});
     const int64_t left = std::max<int64_t>(0, untilNs - monotonicNs());
     const timespec timeout{time_t(left / Second), long(left % Second)};
     const int ready = ppoll(fds.data(), fds.size(), &timeout, nullptr);

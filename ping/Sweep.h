@@ -4,6 +4,7 @@
 #include "platform/IcmpPacket.h"
 #include "platform/IcmpSocket.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,11 @@ public:
     using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC
 
     struct Settings {
+        // Beyond these a sweep is a mistake: the front ends hold their users to them.
+        static constexpr int MaxRate = 1000000;
+        static constexpr int MaxTimeoutMs = 60000;
+        static constexpr int MaxRetries = 10;
+
         int rate = 5000; // requests per second
         int timeoutMs = 500;
         int retries = 0;
@@ -70,8 +76,13 @@ public:
     // more waiting out their time-out than there are slots.
     int effectiveRate() const;
 
-    // Sweeps to the end. Throws TICMPException when no ICMP socket can be had.
+    // Sweeps to the end, or until a stop is requested. Throws TICMPException when no ICMP socket can
+    // be had.
     void run();
+    // From any thread: run() returns within a few milliseconds with the answers so far, those to
+    // requests still in flight given up.
+    void requestStop();
+    bool stopRequested() const { return m_stopRequested; }
 
     // In address order once run() has returned.
     const std::vector<Answer> &answers() const { return m_answers; }
@@ -158,4 +169,6 @@ private:
     double m_tokens = 1;
     int64_t m_refilledNs = 0;
     int64_t m_nextProgressNs = 0;
+    std::atomic<bool> m_stopRequested{false};
+    int m_stopFd = -1; // readable once a stop is requested, to end a wait at once
 };

@@ -1,0 +1,57 @@
+#include "BackgroundSweep.h"
+
+#include <exception>
+#include <utility>
+
+BackgroundSweep::BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings)
+    : m_targets(std::move(targets)), m_sweep(std::make_unique<Sweep>(m_targets, settings))
+{
+    m_sweep->onProgress = [this](const Sweep::Progress &progress) { collect(progress); };
+    m_thread = std::thread(&BackgroundSweep::run, this);
+}
+
+BackgroundSweep::~BackgroundSweep()
+{
+    stop();
+    m_thread.join();
+}
+
+void BackgroundSweep::run()
+{
+    std::string failure;
+    try {
+        m_sweep->run();
+    } catch (const std::exception &e) {
+        failure = e.what();
+    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_news.finished = true;
+    m_news.failure = failure;
+}
+
+// On the sweep's thread, between its steps, where its answers may be read. The last call comes
+// before they are sorted, so every answer is handed over in the order it came.
+void BackgroundSweep::collect(const Sweep::Progress &progress)
+{
+    const std::vector<Sweep::Answer> &answers = m_sweep->answers();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_news.progress = progress;
+    m_news.answers.insert(m_news.answers.end(), answers.begin() + std::ptrdiff_t(m_handedOver), answers.end());
+    m_handedOver = answers.size();
+}
+
+BackgroundSweep::News BackgroundSweep::take()
+{
+    News news;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    news.answers.swap(m_news.answers);
+    news.progress = m_news.progress;
+    news.finished = m_news.finished;
+    news.failure = m_news.failure;
+    return news;
+}
+
+SweepReport BackgroundSweep::report() const
+{
+    return SweepReport::of(*m_sweep);
+}

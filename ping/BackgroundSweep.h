@@ -1,0 +1,49 @@
+#pragma once
+#include "Sweep.h"
+#include "SweepReport.h"
+#include "SweepTargets.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A sweep on a thread of its own, for a caller that must not wait for it, such as a window: what it
+// has found and where it stands are taken from it whenever the caller likes.
+class BackgroundSweep {
+public:
+    // What came since the last take.
+    struct News {
+        Sweep::Progress progress;
+        std::vector<Sweep::Answer> answers; // in the order they came
+        bool finished = false;              // run() has returned: nothing more will come
+        std::string failure;                // why it could not sweep, once finished
+    };
+
+    // Starts sweeping at once. Throws what Sweep's constructor throws.
+    BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings);
+    // Stops the sweep and waits for its thread: a few milliseconds.
+    ~BackgroundSweep();
+    BackgroundSweep(const BackgroundSweep &) = delete;
+    BackgroundSweep &operator=(const BackgroundSweep &) = delete;
+
+    int effectiveRate() const { return m_sweep->effectiveRate(); }
+    // Returns at once; the sweep ends within milliseconds, its answers so far kept.
+    void stop() { m_sweep->requestStop(); }
+    bool stopped() const { return m_sweep->stopRequested(); }
+    News take();
+    // The whole of it, in address order, once take() said finished.
+    SweepReport report() const;
+
+private:
+    void run();
+    void collect(const Sweep::Progress &progress);
+
+    const SweepTargets m_targets;
+    const std::unique_ptr<Sweep> m_sweep;
+    std::mutex m_mutex;
+    News m_news;
+    size_t m_handedOver = 0; // answers of the sweep's own list already in m_news, or taken
+    std::thread m_thread;
+};

@@ -1,0 +1,117 @@
+// A sweep on a thread of its own, against the testbed: what it hands over as it goes adds up to its
+// report, and a stop, or its end, cuts a long sweep short with what it had found.
+#include "net/TestbedMain.h"
+#include "ping/BackgroundSweep.h"
+#include "platform/IcmpTypes.h"
+
+#include <QDir>
+#include <QtTest>
+#include <algorithm>
+
+namespace {
+SweepTargets targetsOf(const QStringList &list)
+{
+    SweepTargets targets;
+    for (const QString &target : list)
+        targets.add(target.toStdString());
+    return targets;
+}
+
+// "address status" for each answer, in address order.
+QStringList linesOf(std::vector<Sweep::Answer> answers)
+{
+    std::sort(answers.begin(), answers.end(),
+              [](const Sweep::Answer &a, const Sweep::Answer &b) { return a.address < b.address; });
+    QStringList lines;
+    for (const Sweep::Answer &answer : answers)
+        lines << QString::fromStdString(SweepReport::dotted(answer.address)) + " " + QString::number(answer.status);
+    return lines;
+}
+
+int threadCount()
+{
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// Answers for a few seconds: 240.0.0.0/16 is dropped by the router, at this rate for over a minute.
+const QStringList Long{"198.18.2.1", "240.0.0.0/16"};
+} // namespace
+
+class tst_BackgroundSweep : public QObject {
+    Q_OBJECT
+private slots:
+    void newsAddUpToTheReport();
+    void stopKeepsWhatWasFound();
+    void destroyedMidSweep();
+};
+
+void tst_BackgroundSweep::newsAddUpToTheReport()
+{
+    Sweep::Settings settings;
+    settings.timeoutMs = 300;
+    BackgroundSweep sweep(
+        targetsOf({"198.18.2.1", "198.18.3.1", "198.18.3.5", "198.18.4.0/30", "198.18.5.1-198.18.5.2"}), settings);
+    std::vector<Sweep::Answer> handedOver;
+    BackgroundSweep::News news;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            news = sweep.take();
+            handedOver.insert(handedOver.end(), news.answers.begin(), news.answers.end());
+            return news.finished;
+        }(),
+        10000);
+    QCOMPARE(QString::fromStdString(news.failure), QString());
+    const QString unreachable = " " + QString::number(IP_DEST_HOST_UNREACHABLE);
+    const QStringList truth{"198.18.2.1 0", "198.18.3.1 0", "198.18.3.5 0", "198.18.5.1" + unreachable,
+                            "198.18.5.2" + unreachable};
+    QCOMPARE(linesOf(handedOver), truth);
+    const SweepReport report = sweep.report();
+    QCOMPARE(linesOf(report.answers), truth);
+    QCOMPARE(news.progress.sent, uint64_t(9));
+    QCOMPARE(report.requests, uint64_t(9));
+    QVERIFY(!sweep.stopped());
+    QVERIFY(sweep.take().answers.empty());
+}
+
+void tst_BackgroundSweep::stopKeepsWhatWasFound()
+{
+    Sweep::Settings settings;
+    settings.rate = 1000;
+    BackgroundSweep sweep(targetsOf(Long), settings);
+    std::vector<Sweep::Answer> handedOver;
+    // The condition is evaluated once more after it holds: what each take hands over is kept.
+    const auto heardFrom = [&] {
+        const std::vector<Sweep::Answer> news = sweep.take().answers;
+        handedOver.insert(handedOver.end(), news.begin(), news.end());
+        return !handedOver.empty();
+    };
+    QTRY_VERIFY(heardFrom());
+    QCOMPARE(linesOf(handedOver), QStringList{"198.18.2.1 0"});
+    sweep.stop();
+    BackgroundSweep::News news;
+    QTRY_VERIFY((news = sweep.take()).finished);
+    QVERIFY(news.answers.empty());
+    QVERIFY(sweep.stopped());
+    QVERIFY(news.progress.sent < news.progress.addresses);
+    QCOMPARE(linesOf(sweep.report().answers), QStringList{"198.18.2.1 0"});
+}
+
+void tst_BackgroundSweep::destroyedMidSweep()
+{
+    const int before = threadCount();
+    Sweep::Settings settings;
+    settings.rate = 1000;
+    {
+        BackgroundSweep sweep(targetsOf(Long), settings);
+        QTRY_VERIFY(sweep.take().progress.sent > 10);
+        QCOMPARE(threadCount(), before + 1);
+    }
+    QCOMPARE(threadCount(), before);
+}
+
+int main(int argc, char **argv)
+{
+    return runInTestbed<tst_BackgroundSweep>(argc, argv);
+}
+
+#include "tst_BackgroundSweep.moc"
