@@ -21,8 +21,10 @@ TForm4 *Form4 = nullptr;
 TForm5 *Form5 = nullptr;
 
 namespace {
-// Ping1, Ping2 and Ping3 each keep their echo session for the whole run.
+// Ping1, Ping2 and Ping3 each keep their echo session for the whole run; each fast sweep takes one
+// raw socket, which holds all its identifiers, and gives it back at its end.
 constexpr int PingComponents = 3;
+constexpr int SweepSockets = 1;
 
 // The designs' fonts, mapped to the installed faces with the same metrics.
 void registerFontSubstitutes()
@@ -68,7 +70,7 @@ void destroyForms()
 int runTozelo(int argc, char *argv[], const std::function<void()> &started)
 {
     try {
-        Privileges::reserveRawSocketsAndDrop(PingComponents);
+        Privileges::reserveRawSocketsAndDrop(PingComponents + SweepSockets);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s: %s\n", ApplicationTitle, e.what());
         return 1;
