@@ -241,11 +241,12 @@ void tst_TForm1::menusAndDockBar()
     for (const QAction *entry : bar->actions())
         top << entry->text() + (entry->menu() ? ">" : "");
     QCOMPARE(top,
-             QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Retry PinG>", "&Opciones>", "&Creditos"}));
+             QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Barrido rápido", "&Retry PinG>", "&Opciones>",
+                          "&Creditos"}));
     const QList<QAction *> menus = bar->actions();
     QCOMPARE(entriesOf(menus[0]->menu()), QStringList({"&Salvar IP`s", "&Load Ip`s", "-", "&Exit"}));
-    QCOMPARE(entriesOf(menus[3]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
-    QMenu *opciones = menus[4]->menu();
+    QCOMPARE(entriesOf(menus[4]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
+    QMenu *opciones = menus[5]->menu();
     QCOMPARE(entriesOf(opciones), QStringList({"&Propiedades", "-", "Borrar ..(clear)>", "Iconos>", "Icon-Pc>"}));
     const QStringList clearEntries = {"All", "-", "Iconos", "PinG Return", "IP PinG", "Ip Resumen"};
     QCOMPARE(entriesOf(opciones->actions()[2]->menu()), clearEntries + QStringList{""});
@@ -681,15 +682,15 @@ void tst_TForm1::dockBarLinesUpTheCommands()
         order << button->objectName() + "=" + button->toolTip();
     QCOMPARE(order, QStringList({"Tranton1=Propiedades de PinG", "tbuton=Fast Timer", "del=Clear..", "icoGande=iconos",
                                  "icolist=Listado", "icopeq=iconos pequeños", "rping=Retry Multi - Ping",
-                                 "rsping=Retry Single - PinG", "openIp=Leer Ip`s", "salvarIP=Salvar IPs",
-                                 "stry=System Tray"}));
+                                 "rsping=Retry Single - PinG", "barrido=Barrido rápido", "openIp=Leer Ip`s",
+                                 "salvarIP=Salvar IPs", "stry=System Tray"}));
     QCOMPARE(form.Tranton1->Caption(), QString("Propiedades"));
     QCOMPARE(form.Tranton1->accessibleName(), QString("Propiedades"));
     QCOMPARE(form.Tranton1->geometry(), QRect(4, 4, 89, 27));
     QCOMPARE(form.stry->geometry().right(), 478 - 4 - 1);
     QCOMPARE(form.salvarIP->geometry().right() + 1, form.stry->x());
     QCOMPARE(form.openIp->geometry().right() + 1, form.salvarIP->x());
-    for (TTransparentButton *button : buttons.mid(1, 7)) {
+    for (TTransparentButton *button : buttons.mid(1, 8)) {
         QCOMPARE(button->y(), 5);
         QVERIFY(button->x() > form.Tranton1->geometry().right());
         QVERIFY(button->geometry().right() < form.openIp->x());
