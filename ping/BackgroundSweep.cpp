@@ -1,6 +1,7 @@
 #include "BackgroundSweep.h"
 
 #include <exception>
+#include <pthread.h>
 #include <utility>
 
 BackgroundSweep::BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings)
@@ -18,6 +19,7 @@ BackgroundSweep::~BackgroundSweep()
 
 void BackgroundSweep::run()
 {
+    pthread_setname_np(pthread_self(), ThreadName);
     std::string failure;
     try {
         m_sweep->run();

@@ -21,6 +21,9 @@ public:
         std::string failure;                // why it could not sweep, once finished
     };
 
+    // What the system calls the sweep's thread.
+    static constexpr const char *ThreadName = "tozelo-sweep";
+
     // Starts sweeping at once. Throws what Sweep's constructor throws.
     BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings);
     // Stops the sweep and waits for its thread: a few milliseconds.
