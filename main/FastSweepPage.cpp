@@ -33,13 +33,16 @@
 
 namespace {
 constexpr int ShownPageHeight = 157;
-// While a sweep runs the page shows where it stands this often; once asked to stop, it looks for
-// the end at a quicker pace.
-constexpr int ProgressIntervalMs = 250;
+// While a sweep runs the page shows where it stands this often.
+constexpr qint64 ProgressIntervalMs = 250;
+// Answers wait to be shown and recorded, a slice of time per turn of the event loop, so that tens
+// of thousands never hold up a frame; meanwhile the turns come this often. Once asked to stop, the
+// page looks for the end at a quicker pace.
+constexpr int BusyIntervalMs = 20;
 constexpr int StoppingIntervalMs = 10;
-// Answers reach the found machines a slice of time per turn, so that thousands never hold up a frame.
-constexpr int RecordIntervalMs = 20;
-constexpr qint64 RecordBudgetMs = 10;
+constexpr qint64 ShowBudgetNs = 4000000;
+constexpr qint64 RecordBudgetNs = 2000000;
+constexpr size_t RowsAtOnce = 200;
 constexpr int SmallButtonWidth = 80;
 constexpr int SmallButtonHeight = 28;
 
@@ -93,6 +96,7 @@ FastSweepPage::FastSweepPage(TForm1 &form, QWidget *page) : m_form(form), m_page
     createResults();
     layOut();
     followPageHeight();
+    m_poll.setObjectName("sweepPoll");
     connect(&m_poll, &QTimer::timeout, this, [this] { reportExceptions(&m_form, [this] { poll(); }); });
     setIdle(true);
 }
@@ -305,8 +309,13 @@ void FastSweepPage::startClick()
     SweepTargets swept = targetsTyped();
     const Sweep::Settings settings = settingsTyped();
     const uint64_t addresses = swept.count();
-    m_sweep = std::make_unique<BackgroundSweep>(std::move(swept), settings);
+    // The end is looked for at once, not at the next turn of the timer.
+    m_sweep = std::make_unique<BackgroundSweep>(std::move(swept), settings, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
+    });
     m_report.reset();
+    m_unshown.clear();
     // The last sweep's lookups still waiting are of no use now.
     if (m_names)
         startNames();
@@ -318,7 +327,7 @@ void FastSweepPage::startClick()
     m_clock.start();
     showProgress(Sweep::Progress{addresses, 0, 0, 0, 0});
     setIdle(false);
-    m_poll.start(ProgressIntervalMs);
+    m_poll.start(int(ProgressIntervalMs));
 }
 
 void FastSweepPage::stopClick()
@@ -331,33 +340,49 @@ void FastSweepPage::stopClick()
 
 void FastSweepPage::poll()
 {
+    QElapsedTimer spent;
+    spent.start();
     if (m_sweep) {
         BackgroundSweep::News news = m_sweep->take();
-        take(std::move(news.answers));
-        showProgress(news.progress);
+        m_unshown.insert(m_unshown.end(), news.answers.begin(), news.answers.end());
+        for (const Sweep::Answer &answer : news.answers)
+            if (answer.status == IP_SUCCESS)
+                m_unrecorded.push_back(answer);
         if (news.finished)
             finish(news.failure);
+        else if (m_lastProgress.elapsed() >= ProgressIntervalMs)
+            showProgress(news.progress);
     }
-    recordPending();
-    if (m_sweep)
-        return;
-    if (m_unrecorded.empty())
+    showPending(spent);
+    spent.restart();
+    recordPending(spent);
+    int interval = 0;
+    if (m_sweep && m_sweep->stopped())
+        interval = StoppingIntervalMs;
+    else if (!m_unshown.empty() || !m_unrecorded.empty())
+        interval = BusyIntervalMs;
+    else if (m_sweep)
+        interval = int(ProgressIntervalMs);
+    if (interval == 0)
         m_poll.stop();
-    else if (m_poll.interval() != RecordIntervalMs)
-        m_poll.start(RecordIntervalMs);
+    else if (!m_poll.isActive() || m_poll.interval() != interval)
+        m_poll.start(interval);
 }
 
-void FastSweepPage::take(std::vector<Sweep::Answer> answers)
+void FastSweepPage::showPending(const QElapsedTimer &spent)
 {
-    for (const Sweep::Answer &answer : answers)
-        if (answer.status == IP_SUCCESS)
-            m_unrecorded.push_back(answer);
-    lookUpNames(answers);
-    results->add(answers);
+    while (!m_unshown.empty() && spent.nsecsElapsed() < ShowBudgetNs) {
+        const auto end = m_unshown.begin() + std::ptrdiff_t(std::min(RowsAtOnce, m_unshown.size()));
+        const std::vector<Sweep::Answer> rows(m_unshown.begin(), end);
+        m_unshown.erase(m_unshown.begin(), end);
+        lookUpNames(rows);
+        results->add(rows);
+    }
 }
 
 void FastSweepPage::showProgress(const Sweep::Progress &now)
 {
+    m_lastProgress.start();
     const uint64_t firstPass = std::min(now.sent, now.addresses);
     progress->SetPosition(int(firstPass));
     const double seconds = std::max<qint64>(1, m_clock.elapsed()) / 1000.0;
@@ -393,11 +418,9 @@ void FastSweepPage::finish(const std::string &failure)
     m_form.setStatusPanel(0, "Encontradas " + QString::number(replies) + " Maquinas");
 }
 
-void FastSweepPage::recordPending()
+void FastSweepPage::recordPending(const QElapsedTimer &spent)
 {
-    QElapsedTimer spent;
-    spent.start();
-    while (!m_unrecorded.empty() && spent.elapsed() < RecordBudgetMs) {
+    while (!m_unrecorded.empty() && spent.nsecsElapsed() < RecordBudgetNs) {
         const Sweep::Answer &answer = m_unrecorded.front();
         m_form.addico(qText(SweepReport::dotted(answer.address)), int(std::lround(answer.rttMs)));
         m_unrecorded.pop_front();

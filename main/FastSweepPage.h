@@ -84,10 +84,10 @@ private:
     SweepTargets targetsTyped() const;
     Sweep::Settings settingsTyped() const;
     void poll();
-    void take(std::vector<Sweep::Answer> answers);
+    void showPending(const QElapsedTimer &spent);
     void showProgress(const Sweep::Progress &now);
     void finish(const std::string &failure);
-    void recordPending();
+    void recordPending(const QElapsedTimer &spent);
     void startNames();
     void lookUpNames(const std::vector<Sweep::Answer> &answers);
     void exportAs(const QString &filter, const QString &suffix, void (SweepReport::*write)(std::ostream &) const);
@@ -97,10 +97,12 @@ private:
     QWidget *m_page;
     QTimer m_poll;
     QElapsedTimer m_clock;
+    QElapsedTimer m_lastProgress;
     int m_effectiveRate = 0;
     int m_timeoutMs = 0;
     std::unique_ptr<BackgroundSweep> m_sweep;
     std::unique_ptr<ReverseNames> m_names;
     std::optional<SweepReport> m_report;
+    std::deque<Sweep::Answer> m_unshown;    // answers on their way to the table
     std::deque<Sweep::Answer> m_unrecorded; // replies on their way to the found machines
 };

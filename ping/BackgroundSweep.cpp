@@ -4,8 +4,9 @@
 #include <pthread.h>
 #include <utility>
 
-BackgroundSweep::BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings)
-    : m_targets(std::move(targets)), m_sweep(std::make_unique<Sweep>(m_targets, settings))
+BackgroundSweep::BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings, std::function<void()> finished)
+    : m_targets(std::move(targets)), m_sweep(std::make_unique<Sweep>(m_targets, settings)),
+      m_finished(std::move(finished))
 {
     m_sweep->onProgress = [this](const Sweep::Progress &progress) { collect(progress); };
     m_thread = std::thread(&BackgroundSweep::run, this);
@@ -26,9 +27,13 @@ void BackgroundSweep::run()
     } catch (const std::exception &e) {
         failure = e.what();
     }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_news.finished = true;
-    m_news.failure = failure;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_news.finished = true;
+        m_news.failure = failure;
+    }
+    if (m_finished)
+        m_finished();
 }
 
 // On the sweep's thread, between its steps, where its answers may be read. The last call comes

@@ -3,6 +3,7 @@
 #include "SweepReport.h"
 #include "SweepTargets.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,8 +25,10 @@ public:
     // What the system calls the sweep's thread.
     static constexpr const char *ThreadName = "tozelo-sweep";
 
-    // Starts sweeping at once. Throws what Sweep's constructor throws.
-    BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings);
+    // Starts sweeping at once. finished, when given, is called on the sweep's thread once nothing
+    // more will come, so that the caller need not look for the end. Throws what Sweep's constructor
+    // throws.
+    BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings, std::function<void()> finished = {});
     // Stops the sweep and waits for its thread: a few milliseconds.
     ~BackgroundSweep();
     BackgroundSweep(const BackgroundSweep &) = delete;
@@ -45,6 +48,7 @@ private:
 
     const SweepTargets m_targets;
     const std::unique_ptr<Sweep> m_sweep;
+    const std::function<void()> m_finished;
     std::mutex m_mutex;
     News m_news;
     size_t m_handedOver = 0; // answers of the sweep's own list already in m_news, or taken
