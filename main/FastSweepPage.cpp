@@ -200,10 +200,16 @@ void FastSweepPage::createResults()
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The arrows move through the rows; Tab goes on to the next control.
+    table->setTabKeyNavigation(false);
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(18);
     table->horizontalHeader()->setStretchLastSection(true);
-    table->setPalette(typedText());
+    // The headers in the colours of a button, not the page's white on black.
+    QPalette palette = typedText();
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    table->setPalette(palette);
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         reportExceptions(&m_form, [this, &index] { tableDoubleClick(index); });
     });

@@ -52,15 +52,23 @@ QVariant SweepResultModel::data(const QModelIndex &index, int role) const
         case AddressColumn: return answer.address;
         // The errors beyond every time.
         case RttColumn: return answered(answer) ? answer.rttMs : 1e300;
-        case StatusColumn: return statusText(answer);
-        default: return m_names.value(answer.address);
+        default: return textOf(answer, index.column());
         }
     }
     if (role == Qt::TextAlignmentRole && index.column() == RttColumn)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole)
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return {};
-    switch (index.column()) {
+    const QString text = textOf(answer, index.column());
+    // An empty cell still reads as something.
+    if (role == Qt::AccessibleTextRole && text.isEmpty())
+        return index.column() == RttColumn ? "sin tiempo" : "sin nombre";
+    return text;
+}
+
+QString SweepResultModel::textOf(const Sweep::Answer &answer, int column) const
+{
+    switch (column) {
     case AddressColumn: return qText(SweepReport::dotted(answer.address));
     case RttColumn: return rttText(answer);
     case StatusColumn: return statusText(answer);

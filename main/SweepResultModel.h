@@ -30,10 +30,11 @@ public:
     // The names found so far, by address.
     const QHash<uint32_t, QString> &names() const { return m_names; }
 
+private:
     static QString statusText(const Sweep::Answer &answer);
     static QString rttText(const Sweep::Answer &answer);
+    QString textOf(const Sweep::Answer &answer, int column) const;
 
-private:
     std::vector<Sweep::Answer> m_rows;
     QHash<uint32_t, int> m_rowOf;
     QHash<uint32_t, QString> m_names;
