@@ -14,10 +14,6 @@ namespace {
 
 using Answer = Sweep::Answer;
 
-constexpr int MaxRate = 1000000;
-constexpr int MaxTimeoutMs = 60000;
-constexpr int MaxRetries = 10;
-
 int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
 {
     const int value = args.integer(name, fallback);
@@ -28,13 +24,22 @@ int boundedOption(const CommandLine &args, const std::string &name, int fallback
 
 Sweep::Settings settingsOf(const CommandLine &args)
 {
+    using Limits = Sweep::Settings;
     Sweep::Settings settings;
-    settings.rate = boundedOption(args, "rate", settings.rate, 1, MaxRate);
-    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, MaxTimeoutMs);
-    settings.retries = boundedOption(args, "retries", settings.retries, 0, MaxRetries);
+    settings.rate = boundedOption(args, "rate", settings.rate, 1, Limits::MaxRate);
+    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, Limits::MaxTimeoutMs);
+    settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
     settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
     settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
     return settings;
+}
+
+std::string formatOf(const CommandLine &args)
+{
+    const std::string format = args.text("format", "text");
+    if (format != "text" && format != "csv" && format != "json")
+        throw CommandLine::UsageError("--format must be text, csv or json, not '" + format + "'");
+    return format;
 }
 
 SweepTargets targetsOf(const CommandLine &args)
@@ -89,21 +94,26 @@ void reportUnsent(const Sweep &sweep, std::ostream &err)
 
 } // namespace
 
-int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream &err, bool showProgress)
+SweepCommand::SweepCommand(const CommandLine &args)
+    : m_targets(targetsOf(args)), m_settings(settingsOf(args)), m_format(formatOf(args)),
+      m_saveFile(args.writableFile("save"))
 {
-    args.writableFile("save");
-    const SweepTargets targets = targetsOf(args);
-    const Sweep::Settings settings = settingsOf(args);
-    const std::string format = args.text("format", "text");
-    if (format != "text" && format != "csv" && format != "json")
-        throw CommandLine::UsageError("--format must be text, csv or json, not '" + format + "'");
-    if (args.has("save") && args.text("save", "").empty())
-        throw CommandLine::UsageError("--save needs a file name");
+}
 
-    Sweep sweep(targets, settings);
-    if (sweep.effectiveRate() < settings.rate)
+SweepCommand::~SweepCommand() = default;
+
+void SweepCommand::open()
+{
+    m_sweep = std::make_unique<Sweep>(m_targets, m_settings);
+    m_sweep->open();
+}
+
+int SweepCommand::run(std::ostream &out, std::ostream &err, bool showProgress)
+{
+    Sweep &sweep = *m_sweep;
+    if (sweep.effectiveRate() < m_settings.rate)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
-            << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
+            << m_settings.rate << " more requests would wait out a time-out of " << m_settings.timeoutMs
             << " ms than a sweep holds\n"
             << std::flush;
     if (showProgress)
@@ -114,15 +124,15 @@ int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream &er
     reportUnsent(sweep, err);
 
     const SweepReport report = SweepReport::of(sweep);
-    if (format == "csv")
+    if (m_format == "csv")
         report.writeCsv(out);
-    else if (format == "json")
+    else if (m_format == "json")
         report.writeJson(out);
     else
         report.writeText(out);
     out << std::flush;
-    if (args.has("save"))
-        save(sweep, args.text("save", ""));
+    if (!m_saveFile.empty())
+        save(sweep, m_saveFile);
     if (sweep.droppedInLastPass() != 0) {
         err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
             << " answers for want of room, even when asked again: hosts that answered may be missing (try a "

@@ -148,7 +148,7 @@ void tst_FastSweepPage::mistakesSendNothing_data()
                             << ""
                             << "sweepRate"
                             << "0"
-                            << "Paquetes por seg debe estar entre 1 y 1000000";
+                            << "Paquetes por seg debe estar entre 1 y 10000000";
     QTest::newRow("time-out too long") << "127.0.0.1"
                                        << ""
                                        << "sweepTimeout"

@@ -51,7 +51,7 @@ private slots:
         QTest::newRow("reping ttl") << QStringList{"reping", "/dev/null", "--ttl", "x"}
                                     << usage.arg("--ttl needs a whole number, not 'x'");
         QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.1", "--rate", "0"}
-                                    << usage.arg("--rate must be 1 to 1000000");
+                                    << usage.arg("--rate must be 1 to 10000000");
         // Each would take hours to reach its end; a save that cannot be made stops it before it sends.
         const QString noFolder = QDir::temp().filePath("tozelo-no-such-folder/found.dat");
         const QString noSuchFolder =
