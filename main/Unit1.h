@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 
+class FastSweepPage;
 class MachineListView;
 class MachineMemo;
 class QAction;
@@ -33,7 +34,8 @@ class ToxForm;
 class ToxScrollPane;
 class ToxSplit;
 
-// The main window: single ping and range scan pages, the found machines and the machine list file.
+// The main window: single ping, range scan and fast sweep pages, the found machines and the machine
+// list file.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -44,6 +46,7 @@ public:
 
     QString statusPanel(int index) const;
     void setStatusPanel(int index, const QString &text);
+    FastSweepPage &fastSweep() { return *m_fastSweep; }
 
     // Start-up, pages, notification area and closing
     void FormCreate();
@@ -51,6 +54,7 @@ public:
     void Timer1Timer();
     void Sible1Click();
     void N3Click();
+    void BarridoRapido1Click();
     void Tranton1Click();
     void Creditos2Click();
     void oxForm1ButtonClick();
@@ -113,6 +117,7 @@ public:
     QStackedWidget *tipo;
     QWidget *TabSheet1;
     QWidget *TabSheet2;
+    QWidget *TabSheet3;
 
     TBackground *Background1;
     QLabel *Label1;
@@ -156,6 +161,7 @@ public:
     TTransparentButton *icopeq;
     TTransparentButton *rping;
     TTransparentButton *rsping;
+    TTransparentButton *barrido;
     TTransparentButton *openIp;
     TTransparentButton *salvarIP;
     TTransparentButton *stry;
@@ -172,6 +178,7 @@ public:
     QAction *MultiPinG1;
     QAction *Sible1;
     QAction *N3;
+    QAction *BarridoRapido1;
     QAction *Exit1;
     QAction *Creditos2;
     QAction *All1;
@@ -227,4 +234,5 @@ private:
     std::array<QLabel *, StatusPanels> m_panels{};
     std::unique_ptr<SinglePingPage> m_singlePing;
     std::unique_ptr<RangeScanPage> m_rangeScan;
+    std::unique_ptr<FastSweepPage> m_fastSweep;
 };

@@ -9,6 +9,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -23,6 +24,8 @@ constexpr int MaxQueuedPackets = 4096;
 
 std::mutex g_mutex;
 std::vector<int> g_reserve;
+std::vector<int> g_lent;
+int g_pmtuDiscovery = IP_PMTUDISC_WANT; // as a raw socket is opened here
 
 [[noreturn]] void fail(const std::string &what)
 {
@@ -40,17 +43,36 @@ bool datagramAllowed()
 
 // A raw socket is handed a copy of every ICMP packet of the machine; until it is taken, it lets
 // none in.
+bool quieten(int fd)
+{
+    const icmp_filter none{~0u};
+    return setsockopt(fd, SOL_RAW, ICMP_FILTER, &none, sizeof none) == 0;
+}
+
 int openQuietRawSocket()
 {
     const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd < 0)
         return -1;
-    const icmp_filter none{~0u};
-    if (setsockopt(fd, SOL_RAW, ICMP_FILTER, &none, sizeof none) != 0) {
+    socklen_t length = sizeof g_pmtuDiscovery;
+    if (!quieten(fd) || getsockopt(fd, IPPROTO_IP, IP_MTU_DISCOVER, &g_pmtuDiscovery, &length) != 0) {
         close(fd);
         return -1;
     }
     return fd;
+}
+
+// Whatever a taker may have set: filters, time-to-live, fragmenting, arrival stamps.
+bool restore(int fd)
+{
+    const int defaultTtl = -1;
+    const int off = 0;
+    int unused = 0;
+    return quieten(fd) &&
+           (setsockopt(fd, SOL_SOCKET, SO_DETACH_FILTER, &unused, sizeof unused) == 0 || errno == ENOENT) &&
+           setsockopt(fd, IPPROTO_IP, IP_TTL, &defaultTtl, sizeof defaultTtl) == 0 &&
+           setsockopt(fd, IPPROTO_IP, IP_MTU_DISCOVER, &g_pmtuDiscovery, sizeof g_pmtuDiscovery) == 0 &&
+           setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &off, sizeof off) == 0;
 }
 
 struct Capabilities {
@@ -138,8 +160,25 @@ int Privileges::takeRawSocket()
         return -1;
     const int fd = g_reserve.back();
     g_reserve.pop_back();
+    g_lent.push_back(fd);
     char byte;
     for (int i = 0; i < MaxQueuedPackets && recv(fd, &byte, 1, MSG_DONTWAIT | MSG_TRUNC) >= 0; ++i) {
     }
     return fd;
+}
+
+bool Privileges::giveBackRawSocket(int fd)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    const auto lent = std::find(g_lent.begin(), g_lent.end(), fd);
+    if (lent == g_lent.end())
+        return false;
+    g_lent.erase(lent);
+    // One that cannot be made as new is closed, so that no taker gets it half set.
+    if (!restore(fd)) {
+        close(fd);
+        return true;
+    }
+    g_reserve.push_back(fd);
+    return true;
 }

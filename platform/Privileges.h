@@ -14,4 +14,7 @@ public:
 
     // A raw ICMP socket opened in advance, with nothing queued on it; -1 when none is left.
     static int takeRawSocket();
+    // Takes back a socket takeRawSocket() handed out, quiet again and with its options as opened, for
+    // the next taker: no other could be opened in its place. False for any other fd, left as it is.
+    static bool giveBackRawSocket(int fd);
 };
