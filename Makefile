@@ -27,8 +27,8 @@ build-asan: deps $(ASAN_BUILD)/build.ninja
 run: build
 	@scripts/run.sh $(BUILD)
 
-# The format check comes first, since it fails fast; the sanitizer build runs before the plain one,
-# so that the last lines are the summary of the plain build.
+# The format check comes first, since it fails fast; the sanitizer tree's tests run before the plain
+# tree's, so that the last lines are the summary of the plain build.
 test: format-gate build build-asan
 	@cd $(ASAN_BUILD) && $(TIMED) "test, sanitizer tree" env ASAN_OPTIONS=detect_leaks=1 \
 		ctest --output-on-failure -j $(JOBS)
