@@ -1,11 +1,13 @@
 #include "SweepCommand.h"
 
 #include "ping/MachineListFile.h"
+#include "ping/ReverseNames.h"
 #include "ping/Sweep.h"
 #include "ping/SweepReport.h"
 #include "ping/icmp.h"
 #include "platform/IcmpTypes.h"
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,44 +15,6 @@
 namespace {
 
 using Answer = Sweep::Answer;
-
-constexpr int MaxRate = 1000000;
-constexpr int MaxTimeoutMs = 60000;
-constexpr int MaxRetries = 10;
-
-int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
-{
-    const int value = args.integer(name, fallback);
-    if (value < low || value > high)
-        throw CommandLine::UsageError("--" + name + " must be " + std::to_string(low) + " to " + std::to_string(high));
-    return value;
-}
-
-Sweep::Settings settingsOf(const CommandLine &args)
-{
-    Sweep::Settings settings;
-    settings.rate = boundedOption(args, "rate", settings.rate, 1, MaxRate);
-    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, MaxTimeoutMs);
-    settings.retries = boundedOption(args, "retries", settings.retries, 0, MaxRetries);
-    settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
-    settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
-    return settings;
-}
-
-SweepTargets targetsOf(const CommandLine &args)
-{
-    if (args.positional().empty())
-        throw CommandLine::UsageError("sweep needs at least one TARGET");
-    SweepTargets targets;
-    for (const std::string &target : args.positional()) {
-        try {
-            targets.add(target);
-        } catch (const std::invalid_argument &e) {
-            throw CommandLine::UsageError(e.what());
-        }
-    }
-    return targets;
-}
 
 bool answered(const Answer &answer)
 {
@@ -87,20 +51,46 @@ void reportUnsent(const Sweep &sweep, std::ostream &err)
     }
 }
 
+int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The names of the hosts that answered, looked up a few at a time once the sweep is over, so that no
+// lookup's traffic mixes with the sweep's.
+void lookUpNames(SweepReport &report)
+{
+    report.withNames = true;
+    ReverseNames names([&report](uint32_t address, const std::string &name) {
+        if (!name.empty())
+            report.names[address] = name;
+    });
+    for (const Answer &answer : report.answers)
+        if (answered(answer))
+            names.lookUp(answer.address);
+    names.wait();
+}
+
+void write(const SweepReport &report, const std::string &format, std::ostream &out)
+{
+    if (format == "csv")
+        report.writeCsv(out);
+    else if (format == "json")
+        report.writeJson(out);
+    else if (format == "xml")
+        report.writeXml(out);
+    else
+        report.writeText(out);
+    out << std::flush;
+}
+
 } // namespace
 
-int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream &err, bool showProgress)
+int runSweepCommand(const SweepArguments &args, std::ostream &out, std::ostream &err, bool showProgress)
 {
-    args.writableFile("save");
-    const SweepTargets targets = targetsOf(args);
-    const Sweep::Settings settings = settingsOf(args);
-    const std::string format = args.text("format", "text");
-    if (format != "text" && format != "csv" && format != "json")
-        throw CommandLine::UsageError("--format must be text, csv or json, not '" + format + "'");
-    if (args.has("save") && args.text("save", "").empty())
-        throw CommandLine::UsageError("--save needs a file name");
-
-    Sweep sweep(targets, settings);
+    const Sweep::Settings &settings = args.settings;
+    Sweep sweep(args.targets, settings);
     if (sweep.effectiveRate() < settings.rate)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
@@ -108,21 +98,23 @@ int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream &er
             << std::flush;
     if (showProgress)
         sweep.onProgress = [&err](const Sweep::Progress &now) { printProgress(err, now); };
+    const int64_t startedMs = nowMs();
     sweep.run();
+    const int64_t endedMs = nowMs();
     if (showProgress)
         err << "\r\x1b[K" << std::flush;
     reportUnsent(sweep, err);
 
-    const SweepReport report = SweepReport::of(sweep);
-    if (format == "csv")
-        report.writeCsv(out);
-    else if (format == "json")
-        report.writeJson(out);
-    else
-        report.writeText(out);
-    out << std::flush;
-    if (args.has("save"))
-        save(sweep, args.text("save", ""));
+    SweepReport report = SweepReport::of(sweep);
+    report.command = args.command;
+    report.startedMs = startedMs;
+    report.endedMs = endedMs;
+    report.timeoutMs = settings.timeoutMs;
+    if (args.names)
+        lookUpNames(report);
+    write(report, args.format, out);
+    if (!args.saveFile.empty())
+        save(sweep, args.saveFile);
     if (sweep.droppedInLastPass() != 0) {
         err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
             << " answers for want of room, even when asked again: hosts that answered may be missing (try a "

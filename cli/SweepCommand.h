@@ -1,5 +1,5 @@
 #pragma once
-#include "CommandLine.h"
+#include "SweepArguments.h"
 
 #include <ostream>
 
@@ -10,4 +10,4 @@ constexpr int SweepIncomplete = 4;
 // order at the end; on err, what was not sent and why, a rate that had to be lowered, and a count
 // that may be short. showProgress: where the sweep stands, now and then, on err (a terminal).
 // Returns the exit status: 0 when at least one host answered, 1 when none did, SweepIncomplete.
-int runSweepCommand(const CommandLine &args, std::ostream &out, std::ostream &err, bool showProgress);
+int runSweepCommand(const SweepArguments &args, std::ostream &out, std::ostream &err, bool showProgress);

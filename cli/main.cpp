@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -43,17 +44,25 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      per time-out, and print one line per entry; --passes walks it N times.\n"
                           "      Defaults: time-out 200 ms, size 56 bytes, TTL 64, 1 pass.\n"
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
-                          "  sweep TARGET... [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N]\n"
-                          "        [--save FILE] [--format text|csv|json]\n"
+                          "  sweep TARGET... [-f FILE] [--exclude TARGETS] [--exclude-file FILE]\n"
+                          "        [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N] [--names]\n"
+                          "        [--save FILE] [--format text|csv|json|xml]\n"
                           "      Ping many addresses at once: TARGET is a dotted address, a range START-END\n"
                           "      or a CIDR block a.b.c.d/n, several allowed, 16777216 addresses at most.\n"
+                          "      -f reads more from FILE (- for standard input), one or more a line, a '#'\n"
+                          "      starting a comment. --exclude (targets separated by commas) and\n"
+                          "      --exclude-file (a file of the same kind) take addresses out. These three\n"
+                          "      may each be given again.\n"
                           "      Requests go out at PPS a second; --retries asks the silent ones again.\n"
                           "      At most 2097152 requests wait at once: when PPS times the time-out is\n"
                           "      more, the rate is lowered to fit and the rate used is shown on standard\n"
                           "      error at the start.\n"
                           "      At the end, the hosts that answered (round-trip time in ms) and those\n"
                           "      that sent an ICMP error, in address order; --save writes the ones that\n"
-                          "      answered to FILE, one address a line. Requests this system refused to\n"
+                          "      answered to FILE, one address a line; --names adds the names of the hosts\n"
+                          "      that answered, by reverse lookup (16 at once, 2 seconds each at most), in\n"
+                          "      every format; --format xml is the XML of port scanners, for the tools\n"
+                          "      that read theirs (ndiff, for one). Requests this system refused to\n"
                           "      send are counted by reason on standard error. When the system dropped\n"
                           "      answers, the silent addresses are asked again, slower.\n"
                           "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
@@ -76,7 +85,8 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  $ tozelo-cli ping 127.0.0.1\n"
                           "  $ tozelo-cli scan 192.0.2.1 192.0.2.254 --save found.txt\n"
                           "  $ tozelo-cli reping found.txt --passes 3\n"
-                          "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n";
+                          "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n"
+                          "  $ tozelo-cli sweep -f networks.txt --exclude 192.0.2.1,192.0.2.254 --names\n";
 
 const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
                             "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";
@@ -103,8 +113,12 @@ Command commandOf(const std::string &name, const std::vector<std::string> &rest)
         return {1, [command] { return command.run(std::cout, std::cerr); }};
     }
     if (name == "sweep") {
-        const CommandLine args(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"});
-        return {1, [args] { return runSweepCommand(args, std::cout, std::cerr, isatty(STDERR_FILENO)); }};
+        const auto args =
+            std::make_shared<SweepArguments>(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
+        args->command = "tozelo-cli sweep";
+        for (const std::string &arg : rest)
+            args->command += " " + arg;
+        return {1, [args] { return runSweepCommand(*args, std::cout, std::cerr, isatty(STDERR_FILENO)); }};
     }
     throw CommandLine::UsageError("unknown command '" + name + "'");
 }

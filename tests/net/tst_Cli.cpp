@@ -1,11 +1,14 @@
 #include "CliRun.h"
+#include "TestFiles.h"
 #include "net/TestbedMain.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
-// tozelo-cli ping against the testbed's hosts: every way a single ping ends, as a user reads it,
-// and the exit status a script would test.
+// tozelo-cli against the testbed's hosts: every way a single ping ends, as a user reads it, and the
+// exit status a script would test; a sweep of targets from files and standard input, less
+// exclusions, with the names the testbed's hosts file gives.
 class TestCliNet : public QObject {
     Q_OBJECT
 
@@ -90,6 +93,26 @@ private slots:
                 QCOMPARE(out[i], lines[i]);
             }
         }
+    }
+
+    // Of 198.18.3.0/26 only the delayed hosts .1, .5, .10, .20 and .40 answer (the router finds no
+    // other); .5 and .32-.63 are excluded.
+    void sweepFromFilesLessExclusions()
+    {
+        QTemporaryDir folder;
+        const QString exclusions = folder.filePath("exclusions.txt");
+        writeFile(exclusions, "# the upper half\r\n198.18.3.32-198.18.3.63\r\n");
+        const CliRun cli = CliRun::of({"sweep", "-f", "-", "--exclude", "198.18.3.5", "--exclude-file", exclusions,
+                                       "--names", "--timeout", "300"},
+                                      10000, "198.18.3.0/26   # the delayed hosts\n\n198.18.2.1\n");
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QVERIFY2(cli.errorOutput.isEmpty(), cli.errorOutput.constData());
+        QCOMPARE(cli.status, 0);
+        QStringList lines = cli.out;
+        lines.replaceInStrings(QRegularExpression(" \\d+\\.\\d{3} ms "), " ms ");
+        QCOMPARE(lines, (QStringList{"198.18.2.1 ms answering.tozelo.test", "198.18.3.1 ms delayed1.tozelo.test",
+                                     "198.18.3.10 ms delayed10.tozelo.test", "198.18.3.20 ms delayed20.tozelo.test",
+                                     "4 of 32 addresses answered"}));
     }
 };
 

@@ -717,7 +717,7 @@ private slots:
         QTest::newRow("negative retries") << QStringList{"198.18.8.0/24", "--retries", "-1"};
         QTest::newRow("TTL 0") << QStringList{"198.18.8.0/24", "--ttl", "0"};
         QTest::newRow("size too big") << QStringList{"198.18.8.0/24", "--size", "65501"};
-        QTest::newRow("unknown format") << QStringList{"198.18.8.0/24", "--format", "xml"};
+        QTest::newRow("unknown format") << QStringList{"198.18.8.0/24", "--format", "yaml"};
         QTest::newRow("unknown option") << QStringList{"198.18.8.0/24", "--interval", "5"};
     }
 
