@@ -88,10 +88,11 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 
 const std::vector<std::string> SweepArguments::Options = {"rate", "timeout", "retries", "size",    "ttl",
                                                           "save", "format",  "f",       "exclude", "exclude-file"};
-const std::vector<std::string> SweepArguments::Flags = {"names"};
+const std::vector<std::string> SweepArguments::Flags = {"names", "progress"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
-    : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")), names(args.has("names"))
+    : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")), names(args.has("names")),
+      progress(args.has("progress"))
 {
     targets = targetsOf(args, standardInput);
 }

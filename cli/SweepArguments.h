@@ -23,5 +23,6 @@ struct SweepArguments {
     std::string format; // text, csv, json or xml
     std::string saveFile;
     bool names = false;
+    bool progress = false; // even where standard error is no terminal
     std::string command; // as typed, for the XML
 };

@@ -1,5 +1,6 @@
 #include "SweepCommand.h"
 
+#include "SweepProgress.h"
 #include "ping/MachineListFile.h"
 #include "ping/ReverseNames.h"
 #include "ping/Sweep.h"
@@ -29,12 +30,6 @@ void save(const Sweep &sweep, const std::string &fileName)
         if (answered(answer))
             file.addLine(QString::fromStdString(SweepReport::dotted(answer.address)));
     file.write(QString::fromLocal8Bit(fileName.c_str()));
-}
-
-void printProgress(std::ostream &progress, const Sweep::Progress &now)
-{
-    progress << "\rsweep: " << now.sent << " requests for " << now.addresses << " addresses, " << now.replies
-             << " answered, " << now.errors << " errors, " << now.unsent << " not sent\x1b[K" << std::flush;
 }
 
 // One line per reason the system gave for not sending: how many, and the first few addresses.
@@ -87,7 +82,7 @@ void write(const SweepReport &report, const std::string &format, std::ostream &o
 
 } // namespace
 
-int runSweepCommand(const SweepArguments &args, std::ostream &out, std::ostream &err, bool showProgress)
+int runSweepCommand(const SweepArguments &args, std::ostream &out, std::ostream &err, bool terminal)
 {
     const Sweep::Settings &settings = args.settings;
     Sweep sweep(args.targets, settings);
@@ -96,13 +91,16 @@ int runSweepCommand(const SweepArguments &args, std::ostream &out, std::ostream 
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
             << " ms than a sweep holds\n"
             << std::flush;
-    if (showProgress)
-        sweep.onProgress = [&err](const Sweep::Progress &now) { printProgress(err, now); };
+    SweepProgress progress(err, terminal, settings.timeoutMs);
+    if (terminal || args.progress)
+        sweep.onProgress = [&progress](const Sweep::Progress &now) {
+            const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+            progress.update(now, std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
+        };
     const int64_t startedMs = nowMs();
     sweep.run();
     const int64_t endedMs = nowMs();
-    if (showProgress)
-        err << "\r\x1b[K" << std::flush;
+    progress.finish();
     reportUnsent(sweep, err);
 
     SweepReport report = SweepReport::of(sweep);

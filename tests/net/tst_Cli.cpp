@@ -114,6 +114,26 @@ private slots:
                                      "198.18.3.10 ms delayed10.tozelo.test", "198.18.3.20 ms delayed20.tozelo.test",
                                      "4 of 32 addresses answered"}));
     }
+
+    // On a pipe only when asked for: a line a second with the count sent, the answers, the rate and
+    // the time left. 198.18.4.0/24 is silent: 256 requests at 200 a second take 1.3 s.
+    void sweepProgress()
+    {
+        const QStringList sweep{"sweep", "198.18.4.0/24", "--rate", "200", "--timeout", "300"};
+        const CliRun quiet = CliRun::of(sweep, 10000);
+        QCOMPARE(quiet.status, 1);
+        QCOMPARE(quiet.err, QStringList());
+        const CliRun told = CliRun::of(sweep + QStringList{"--progress"}, 10000);
+        QCOMPARE(told.status, 1);
+        QCOMPARE(told.out, QStringList{"0 of 256 addresses answered"});
+        QVERIFY2(!told.err.isEmpty(), "no progress");
+        const QRegularExpression line("^sweep: (\\d+) sent to 256 addresses, 0 answered, (\\d+)/s, 0:0[0-2] left$");
+        for (const QString &each : told.err) {
+            const QRegularExpressionMatch match = line.match(each);
+            QVERIFY2(match.hasMatch(), qPrintable(each));
+            QVERIFY2(std::abs(match.captured(2).toInt() - 200) < 40, qPrintable(each));
+        }
+    }
 };
 
 int main(int argc, char **argv)
