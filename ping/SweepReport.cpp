@@ -3,11 +3,9 @@
 #include "icmp.h"
 #include "platform/IcmpTypes.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <arpa/inet.h>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -33,9 +31,62 @@ std::string errorFrom(const Answer &answer)
     return answer.from != 0 ? SweepReport::dotted(answer.from) : std::string();
 }
 
-QString qText(const std::string &text)
+// Bytes that are not UTF-8 become U+FFFD, so that every reader takes the text.
+std::string utf8(const std::string &text)
 {
-    return QString::fromStdString(text);
+    std::string valid;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = uint8_t(text[i]);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool whole = length != 0 && i + length <= text.size();
+        for (size_t k = 1; whole && k < length; ++k)
+            whole = (uint8_t(text[i + k]) >> 6) == 0x2;
+        if (whole) {
+            valid.append(text, i, length);
+            i += length;
+        } else {
+            valid += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return valid;
+}
+
+std::string jsonText(const std::string &text)
+{
+    std::string quoted = "\"";
+    for (const char c : utf8(text)) {
+        switch (c) {
+        case '"': quoted += "\\\""; break;
+        case '\\': quoted += "\\\\"; break;
+        case '\b': quoted += "\\b"; break;
+        case '\f': quoted += "\\f"; break;
+        case '\n': quoted += "\\n"; break;
+        case '\r': quoted += "\\r"; break;
+        case '\t': quoted += "\\t"; break;
+        default:
+            if (uint8_t(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+                quoted += escaped;
+            } else {
+                quoted += c;
+            }
+        }
+    }
+    return quoted + '"';
+}
+
+// The shortest text that reads back as the same number: 12 for 12.0, 0.123.
+std::string jsonNumber(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 // A field with a separator, a quote or a line break in it is quoted, its quotes doubled.
@@ -53,7 +104,7 @@ std::string csvField(const std::string &text)
 std::string xmlText(const std::string &text)
 {
     std::string escaped;
-    for (const char c : text) {
+    for (const char c : utf8(text)) {
         switch (c) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
@@ -156,40 +207,35 @@ void SweepReport::writeCsv(std::ostream &out) const
     }
 }
 
+// Keys in alphabetical order, as a JSON library sorts them, so that the bytes stay the same.
 void SweepReport::writeJson(std::ostream &out) const
 {
-    QJsonArray replies;
-    QJsonArray errors;
+    std::string errors;
+    std::string replies;
     for (const Answer &answer : answers) {
-        const QString address = qText(dotted(answer.address));
+        const std::string address = jsonText(dotted(answer.address));
         if (answered(answer)) {
-            QJsonObject reply{{"address", address}, {"rtt_ms", std::round(answer.rttMs * 1000) / 1000}};
-            if (withNames)
-                reply.insert("name", qText(nameOf(answer.address)));
-            replies.append(reply);
+            replies += std::string(replies.empty() ? "" : ",") + "{\"address\":" + address +
+                       (withNames ? ",\"name\":" + jsonText(nameOf(answer.address)) : std::string()) +
+                       ",\"rtt_ms\":" + jsonNumber(std::round(answer.rttMs * 1000) / 1000) + "}";
             continue;
         }
-        QJsonObject error{{"address", address},
-                          {"status", qint64(answer.status)},
-                          {"error", qText(TICMP::ErrorTextOf(int(answer.status)))}};
-        if (answer.from != 0)
-            error.insert("from", qText(dotted(answer.from)));
-        errors.append(error);
+        errors += std::string(errors.empty() ? "" : ",") + "{\"address\":" + address +
+                  ",\"error\":" + jsonText(TICMP::ErrorTextOf(int(answer.status))) +
+                  (answer.from != 0 ? ",\"from\":" + jsonText(dotted(answer.from)) : std::string()) +
+                  ",\"status\":" + std::to_string(answer.status) + "}";
     }
-    QJsonArray unsentList;
+    std::string unsentList;
     for (const Sweep::Unsent &each : unsent) {
-        QJsonArray first;
+        std::string first;
         for (uint32_t address : each.first)
-            first.append(qText(dotted(address)));
-        unsentList.append(QJsonObject{{"status", qint64(each.status)},
-                                      {"error", qText(TICMP::ErrorTextOf(int(each.status)))},
-                                      {"count", qint64(each.count)},
-                                      {"first", first}});
+            first += std::string(first.empty() ? "" : ",") + jsonText(dotted(address));
+        unsentList += std::string(unsentList.empty() ? "" : ",") + "{\"count\":" + std::to_string(each.count) +
+                      ",\"error\":" + jsonText(TICMP::ErrorTextOf(int(each.status))) + ",\"first\":[" + first +
+                      "],\"status\":" + std::to_string(each.status) + "}";
     }
-    const QJsonObject document{
-        {"addresses", qint64(addresses)}, {"requests", qint64(requests)}, {"replies", replies}, {"errors", errors},
-        {"unsent", unsentList},           {"dropped", qint64(dropped)}};
-    out << QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString() << '\n';
+    out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"errors\":[" << errors
+        << "],\"replies\":[" << replies << "],\"requests\":" << requests << ",\"unsent\":[" << unsentList << "]}\n";
 }
 
 // A host that answered is up, its round-trip time in microseconds, as a first sample sets a smoothed

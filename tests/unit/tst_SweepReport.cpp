@@ -6,6 +6,8 @@
 
 #include "TestFiles.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -53,7 +55,7 @@ class tst_SweepReport : public QObject {
 private slots:
     void formats_data();
     void formats();
-    void csvQuotesWhatWouldSplitAField();
+    void namesThatNeedQuoting();
     void ndiffReadsTheXml();
 };
 
@@ -132,7 +134,7 @@ void tst_SweepReport::formats()
 }
 
 // A hosts file may give a name any character but a blank.
-void tst_SweepReport::csvQuotesWhatWouldSplitAField()
+void tst_SweepReport::namesThatNeedQuoting()
 {
     SweepReport report;
     report.answers = {{ip("10.0.0.1"), IP_SUCCESS, 0, 1}, {ip("10.0.0.2"), IP_SUCCESS, 0, 2}};
@@ -142,8 +144,13 @@ void tst_SweepReport::csvQuotesWhatWouldSplitAField()
     QCOMPARE(written(report, &SweepReport::writeCsv),
              QByteArray("address,rtt_ms,error,error_from,name\n10.0.0.1,1.000,,,\"a,b\"\n"
                         "10.0.0.2,2.000,,,\"say\"\"hi\"\"\"\n"));
-    report.names[ip("10.0.0.1")] = "a&b\x01<c>";
-    QVERIFY(written(report, &SweepReport::writeXml).contains("<hostname name=\"a&amp;b?&lt;c&gt;\" type=\"PTR\"/>"));
+    // Control characters, markup and bytes that are not UTF-8 (read as U+FFFD).
+    report.names[ip("10.0.0.1")] = "a&b\x01<c>\\\xff\xc3\xa9";
+    QVERIFY(written(report, &SweepReport::writeXml)
+                .contains("<hostname name=\"a&amp;b?&lt;c&gt;\\\xef\xbf\xbd\xc3\xa9\" type=\"PTR\"/>"));
+    const QJsonArray replies = QJsonDocument::fromJson(written(report, &SweepReport::writeJson))["replies"].toArray();
+    QCOMPARE(replies[0]["name"].toString(), QString::fromUtf8("a&b\x01<c>\\\xef\xbf\xbd\xc3\xa9"));
+    QCOMPARE(replies[1]["name"].toString(), QString("say\"hi\""));
 }
 
 // ndiff, which compares two port scanners' XML files, reads two sweeps: the host that went silent,
