@@ -1,8 +1,9 @@
 // The window's fast sweep page on a /16 in the bench's testbed, against `tozelo-cli sweep` with the
 // same settings: the wall time of each, the longest the window's event loop was held up while its
 // page swept (a frame), how long the found machines took to take in every answer, and how soon a
-// stop ends a sweep. Two /16s: every address answering (the host namespace takes 198.19.0.0/16 as
-// its own: 65,536 rows and found machines), and all silent but one /24 (the router drops the rest).
+// stop ends a sweep, sending or waiting for answers. Two /16s: every address answering (the host
+// namespace takes 198.19.0.0/16 as its own: 65,536 rows and found machines), and all silent but one
+// /24 (the router drops the rest).
 #include "main/FastSweepPage.h"
 #include "main/MachineListView.h"
 #include "main/TestSeams.h"
@@ -117,17 +118,20 @@ double sweepOnTheCommandLine(QByteArray &tail)
     return seconds;
 }
 
-// Stop to the end of the sweep's thread, in a sweep of the silent part of the block.
-double stopMs()
+// Stop to the end of the sweep's thread, in a sweep of the silent part of the block: while one
+// sender sends slowly, or once many have sent everything at a fast rate and wait out a long time-out.
+double stopMs(bool waiting)
 {
     SweepTargets targets;
     targets.add(Block.toStdString());
     Sweep::Settings settings;
-    settings.rate = 1000;
+    settings.rate = waiting ? 1000000 : 1000;
+    settings.timeoutMs = waiting ? 60000 : 500;
     auto sweep = std::make_unique<BackgroundSweep>(targets, settings);
+    const uint64_t sent = waiting ? targets.count() : 100;
     QElapsedTimer clock;
     clock.start();
-    while (sweep->take().progress.sent < 100 && clock.elapsed() < 5000)
+    while (sweep->take().progress.sent < sent && clock.elapsed() < 5000)
         QThread::msleep(5);
     clock.restart();
     sweep.reset();
@@ -173,10 +177,13 @@ int main(int argc, char *argv[])
     TestSeams::instance().splashDelayMs = 0;
     compare(false);
     compare(true);
-    double worstStop = 0;
-    for (int i = 0; i < 5; ++i)
-        worstStop = std::max(worstStop, stopMs());
-    std::printf("stop to the end of the sweep's thread, worst of 5: %.1f ms (target <= 100 ms): %s\n", worstStop,
-                worstStop <= 100 ? "met" : "MISSED");
+    for (const bool waiting : {false, true}) {
+        double worstStop = 0;
+        for (int i = 0; i < 5; ++i)
+            worstStop = std::max(worstStop, stopMs(waiting));
+        std::printf("stop to the end of the sweep's thread, %s, worst of 5: %.1f ms (target <= 100 ms): %s\n",
+                    waiting ? "every sender waiting for answers (up to one a core)" : "one sender sending", worstStop,
+                    worstStop <= 100 ? "met" : "MISSED");
+    }
     return 0;
 }

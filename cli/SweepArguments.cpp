@@ -7,10 +7,6 @@
 
 namespace {
 
-constexpr int MaxRate = 1000000;
-constexpr int MaxTimeoutMs = 60000;
-constexpr int MaxRetries = 10;
-
 int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
 {
     const int value = args.integer(name, fallback);
@@ -21,10 +17,11 @@ int boundedOption(const CommandLine &args, const std::string &name, int fallback
 
 Sweep::Settings settingsOf(const CommandLine &args)
 {
+    using Limits = Sweep::Settings;
     Sweep::Settings settings;
-    settings.rate = boundedOption(args, "rate", settings.rate, 1, MaxRate);
-    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, MaxTimeoutMs);
-    settings.retries = boundedOption(args, "retries", settings.retries, 0, MaxRetries);
+    settings.rate = boundedOption(args, "rate", settings.rate, 1, Limits::MaxRate);
+    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, Limits::MaxTimeoutMs);
+    settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
     settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
     settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
     return settings;

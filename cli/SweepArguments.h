@@ -24,5 +24,5 @@ struct SweepArguments {
     std::string saveFile;
     bool names = false;
     bool progress = false; // even where standard error is no terminal
-    std::string command; // as typed, for the XML
+    std::string command;   // as typed, for the XML
 };

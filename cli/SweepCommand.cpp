@@ -82,17 +82,27 @@ void write(const SweepReport &report, const std::string &format, std::ostream &o
 
 } // namespace
 
-int runSweepCommand(const SweepArguments &args, std::ostream &out, std::ostream &err, bool terminal)
+SweepCommand::SweepCommand(SweepArguments args) : m_args(std::move(args)) {}
+
+SweepCommand::~SweepCommand() = default;
+
+void SweepCommand::open()
 {
-    const Sweep::Settings &settings = args.settings;
-    Sweep sweep(args.targets, settings);
+    m_sweep = std::make_unique<Sweep>(m_args.targets, m_args.settings);
+    m_sweep->open();
+}
+
+int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
+{
+    const Sweep::Settings &settings = m_args.settings;
+    Sweep &sweep = *m_sweep;
     if (sweep.effectiveRate() < settings.rate)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
             << " ms than a sweep holds\n"
             << std::flush;
     SweepProgress progress(err, terminal, settings.timeoutMs);
-    if (terminal || args.progress)
+    if (terminal || m_args.progress)
         sweep.onProgress = [&progress](const Sweep::Progress &now) {
             const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
             progress.update(now, std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
@@ -104,15 +114,15 @@ int runSweepCommand(const SweepArguments &args, std::ostream &out, std::ostream 
     reportUnsent(sweep, err);
 
     SweepReport report = SweepReport::of(sweep);
-    report.command = args.command;
+    report.command = m_args.command;
     report.startedMs = startedMs;
     report.endedMs = endedMs;
     report.timeoutMs = settings.timeoutMs;
-    if (args.names)
+    if (m_args.names)
         lookUpNames(report);
-    write(report, args.format, out);
-    if (!args.saveFile.empty())
-        save(sweep, args.saveFile);
+    write(report, m_args.format, out);
+    if (!m_args.saveFile.empty())
+        save(sweep, m_args.saveFile);
     if (sweep.droppedInLastPass() != 0) {
         err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
             << " answers for want of room, even when asked again: hosts that answered may be missing (try a "

@@ -8,6 +8,7 @@
 #include "platform/Privileges.h"
 
 #include <QCoreApplication>
+#include <exception>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -63,8 +64,11 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      that answered, by reverse lookup (16 at once, 2 seconds each at most), in\n"
                           "      every format; --format xml is the XML of port scanners, for the tools\n"
                           "      that read theirs (ndiff, for one). Requests this system refused to\n"
-                          "      send are counted by reason on standard error. When the system dropped\n"
-                          "      answers, the silent addresses are asked again, slower.\n"
+                          "      send are counted by reason on standard error; addresses that no route\n"
+                          "      reaches are counted from the routing tables, without a request each.\n"
+                          "      When the system dropped answers, the silent addresses are asked again,\n"
+                          "      slower. A host that answered a request the system was slow to send is\n"
+                          "      asked again for its round-trip time.\n"
                           "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
                           "      Exit status 0 when at least one host answered, 1 when none did, 4 when\n"
                           "      answers were still dropped and the count may be short (said on standard\n"
@@ -113,12 +117,19 @@ Command commandOf(const std::string &name, const std::vector<std::string> &rest)
         return {1, [command] { return command.run(std::cout, std::cerr); }};
     }
     if (name == "sweep") {
-        const auto args =
-            std::make_shared<SweepArguments>(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
-        args->command = "tozelo-cli sweep";
+        SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
+        arguments.command = "tozelo-cli sweep";
         for (const std::string &arg : rest)
-            args->command += " " + arg;
-        return {1, [args] { return runSweepCommand(*args, std::cout, std::cerr, isatty(STDERR_FILENO)); }};
+            arguments.command += " " + arg;
+        const auto command = std::make_shared<SweepCommand>(std::move(arguments));
+        // Its sockets are opened and sized now, before the capabilities go: it needs none reserved.
+        // A failure is told when it runs, as every command's is.
+        try {
+            command->open();
+        } catch (const TICMPException &) {
+            return {0, [failure = std::current_exception()]() -> int { std::rethrow_exception(failure); }};
+        }
+        return {0, [command] { return command->run(std::cout, std::cerr, isatty(STDERR_FILENO)); }};
     }
     throw CommandLine::UsageError("unknown command '" + name + "'");
 }

@@ -43,8 +43,8 @@ constexpr int StoppingIntervalMs = 10;
 constexpr qint64 ShowBudgetNs = 4000000;
 constexpr qint64 RecordBudgetNs = 2000000;
 constexpr size_t RowsAtOnce = 200;
-constexpr int SmallButtonWidth = 80;
-constexpr int SmallButtonHeight = 28;
+constexpr QSize SmallButtonSize(80, 28);
+constexpr int MinFieldWidth = 48;
 
 QString qText(const std::string &text)
 {
@@ -114,10 +114,12 @@ TFloatEdit *FastSweepPage::newField(const char *name, const QString &caption, co
     auto *field = new TFloatEdit(m_page);
     field->setObjectName(name);
     field->setAccessibleName(caption);
+    const QString largest = QString::number(range.Max);
     field->SetText(QString::number(range.Position));
-    field->SetMaxLength(int(QString::number(range.Max).size()));
+    field->SetMaxLength(int(largest.size()));
     field->setPalette(typedText());
-    field->setFixedWidth(48);
+    // Room for the largest value, beside the frame and the margins.
+    field->setFixedWidth(std::max(MinFieldWidth, field->fontMetrics().horizontalAdvance(largest) + 12));
     arrows = new TUpDown(field, range, m_page);
     arrows->setObjectName(QString(name) + "Arrows");
     return field;
@@ -162,10 +164,8 @@ void FastSweepPage::createButtons()
 {
     start = newPageButton(m_page, "sweepStart", "Barrer", QStyle::SP_MediaPlay);
     stop = newPageButton(m_page, "sweepStop", "Stop", QStyle::SP_MediaStop);
-    csv = newPageButton(m_page, "sweepCsv", "CSV", QStyle::SP_DialogSaveButton);
-    json = newPageButton(m_page, "sweepJson", "JSON", QStyle::SP_DialogSaveButton);
-    for (TTransparentButton *small : {csv, json})
-        small->setFixedSize(SmallButtonWidth, SmallButtonHeight);
+    csv = newPageButton(m_page, "sweepCsv", "CSV", QStyle::SP_DialogSaveButton, GlyphCells::normal, SmallButtonSize);
+    json = newPageButton(m_page, "sweepJson", "JSON", QStyle::SP_DialogSaveButton, GlyphCells::normal, SmallButtonSize);
     bind(start, &FastSweepPage::startClick);
     bind(stop, &FastSweepPage::stopClick);
     bind(csv, &FastSweepPage::csvClick);

@@ -8,7 +8,16 @@ BackgroundSweep::BackgroundSweep(SweepTargets targets, const Sweep::Settings &se
     : m_targets(std::move(targets)), m_sweep(std::make_unique<Sweep>(m_targets, settings)),
       m_finished(std::move(finished))
 {
-    m_sweep->onProgress = [this](const Sweep::Progress &progress) { collect(progress); };
+    m_sweep->onProgress = [this](const Sweep::Progress &progress) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_news.progress = progress;
+    };
+    // On the senders' threads, at their own pace.
+    m_sweep->onAnswers = [this](const Sweep::Answer *answers, size_t count) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_news.answers.insert(m_news.answers.end(), answers, answers + count);
+    };
+    m_sweep->open();
     m_thread = std::thread(&BackgroundSweep::run, this);
 }
 
@@ -16,6 +25,12 @@ BackgroundSweep::~BackgroundSweep()
 {
     stop();
     m_thread.join();
+}
+
+void BackgroundSweep::stop()
+{
+    m_stopped = true;
+    m_sweep->stop();
 }
 
 void BackgroundSweep::run()
@@ -28,7 +43,7 @@ void BackgroundSweep::run()
         failure = e.what();
     }
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         m_news.finished = true;
         m_news.failure = failure;
     }
@@ -36,21 +51,10 @@ void BackgroundSweep::run()
         m_finished();
 }
 
-// On the sweep's thread, between its steps, where its answers may be read. The last call comes
-// before they are sorted, so every answer is handed over in the order it came.
-void BackgroundSweep::collect(const Sweep::Progress &progress)
-{
-    const std::vector<Sweep::Answer> &answers = m_sweep->answers();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_news.progress = progress;
-    m_news.answers.insert(m_news.answers.end(), answers.begin() + std::ptrdiff_t(m_handedOver), answers.end());
-    m_handedOver = answers.size();
-}
-
 BackgroundSweep::News BackgroundSweep::take()
 {
     News news;
-    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     news.answers.swap(m_news.answers);
     news.progress = m_news.progress;
     news.finished = m_news.finished;

@@ -25,9 +25,9 @@ public:
     // What the system calls the sweep's thread.
     static constexpr const char *ThreadName = "tozelo-sweep";
 
-    // Starts sweeping at once. finished, when given, is called on the sweep's thread once nothing
-    // more will come, so that the caller need not look for the end. Throws what Sweep's constructor
-    // throws.
+    // Opens the sockets and starts sweeping. finished, when given, is called on the sweep's thread
+    // once nothing more will come, so that the caller need not look for the end. Throws what Sweep's
+    // constructor and open() throw.
     BackgroundSweep(SweepTargets targets, const Sweep::Settings &settings, std::function<void()> finished = {});
     // Stops the sweep and waits for its thread: a few milliseconds.
     ~BackgroundSweep();
@@ -36,21 +36,21 @@ public:
 
     int effectiveRate() const { return m_sweep->effectiveRate(); }
     // Returns at once; the sweep ends within milliseconds, its answers so far kept.
-    void stop() { m_sweep->requestStop(); }
-    bool stopped() const { return m_sweep->stopRequested(); }
+    void stop();
+    bool stopped() const { return m_stopped; }
+    // From any thread.
     News take();
     // The whole of it, in address order, once take() said finished.
     SweepReport report() const;
 
 private:
     void run();
-    void collect(const Sweep::Progress &progress);
 
     const SweepTargets m_targets;
     const std::unique_ptr<Sweep> m_sweep;
     const std::function<void()> m_finished;
     std::mutex m_mutex;
     News m_news;
-    size_t m_handedOver = 0; // answers of the sweep's own list already in m_news, or taken
+    bool m_stopped = false;
     std::thread m_thread;
 };

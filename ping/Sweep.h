@@ -1,7 +1,5 @@
 #pragma once
-#include "SweepSignature.h"
 #include "SweepTargets.h"
-#include "platform/IcmpPacket.h"
 #include "platform/IcmpSocket.h"
 
 #include <atomic>
@@ -11,16 +9,17 @@
 #include <memory>
 #include <vector>
 
-// Many echo requests in flight at once: the addresses of the targets in ascending order, paced by a
-// token bucket, each matched to its reply or ICMP error by identifier and sequence number and
-// proven by the keyed check in its payload, timed by the kernel's time of arrival, given up after
-// the time-out, and the silent ones asked again once per retry.
+struct SweepPlan;
+class SweepWorker;
+
+// Many echo requests in flight at once: the targets in ascending order, each matched to its reply
+// or ICMP error by identifier and sequence number and proven by the keyed check in its payload,
+// timed by the kernel's time of arrival, given up after the time-out, and the silent ones asked
+// again once per retry.
 //
-// A request holds a slot of a ring of identifiers x 65,536 sequence numbers, as many identifiers as
-// the rate and time-out keep requests waiting (one raw socket holds a block of them, or one
-// datagram socket each). Slots are handed out in turn and given up in the same order, so the ring
-// is also the queue of time-outs. Memory follows the requests in flight and the answers, not the
-// targets, but for one bit per address (2 MB for a /8) for those that were heard from.
+// A fast rate is shared among senders, one a core, each with its part of the targets and its own
+// sockets (SweepWorker). Memory follows the requests in flight and the answers, not the targets,
+// but for one bit per address (2 MB for a /8) for those that were heard from.
 //
 // When the system dropped answers for want of room, the silent addresses are asked again, slower;
 // if a pass still lost some, the sweep says that its count may be short.
@@ -30,7 +29,7 @@ public:
 
     struct Settings {
         // Beyond these a sweep is a mistake: the front ends hold their users to them.
-        static constexpr int MaxRate = 1000000;
+        static constexpr int MaxRate = 10000000;
         static constexpr int MaxTimeoutMs = 60000;
         static constexpr int MaxRetries = 10;
 
@@ -59,30 +58,43 @@ public:
 
     struct Progress {
         uint64_t addresses = 0;
-        uint64_t sent = 0; // requests, retries included
+        uint64_t sent = 0; // requests, retries included (not those that only time an answer again)
         uint64_t replies = 0;
         uint64_t errors = 0;
         uint64_t unsent = 0;
     };
 
-    // Slots beyond this would cost more memory than a sweep should: 32 identifiers x 65,536.
+    // Slots beyond this would cost more memory than a sweep should: 32 identifiers x 65,536, shared
+    // among the senders.
     static constexpr unsigned MaxIdentifiers = 32;
     static constexpr size_t UnsentListed = 3;
 
+    // Throws std::runtime_error when the sweep cannot be made stoppable.
     Sweep(const SweepTargets &targets, const Settings &settings);
     ~Sweep();
+    Sweep(const Sweep &) = delete;
+    Sweep &operator=(const Sweep &) = delete;
+
+    // The most senders a sweep runs on this machine, each with a raw socket of its own where raw
+    // ones are needed.
+    static unsigned mostSenders();
 
     // The rate the slots allow: the one asked for, unless that many requests a second would keep
     // more waiting out their time-out than there are slots.
     int effectiveRate() const;
 
-    // Sweeps to the end, or until a stop is requested. Throws TICMPException when no ICMP socket can
-    // be had.
+    // Opens the sockets and sizes their receive buffers for the rate; run() does it when this was not
+    // called. A program that gives up its capabilities calls it before: a buffer beyond the system's
+    // limit needs CAP_NET_ADMIN. Where datagram sockets are allowed, no raw one is opened. Throws
+    // TICMPException when no ICMP socket can be had.
+    void open();
+
+    // Sweeps to the end, in threads of its own for a fast rate. Throws TICMPException when no ICMP
+    // socket can be had.
     void run();
-    // From any thread: run() returns within a few milliseconds with the answers so far, those to
-    // requests still in flight given up.
-    void requestStop();
-    bool stopRequested() const { return m_stopRequested; }
+    // From any thread, before or while it runs: run() returns within a few milliseconds, even from
+    // a wait for answers, with what was heard so far; the requests still waiting count as unanswered.
+    void stop();
 
     // In address order once run() has returned.
     const std::vector<Answer> &answers() const { return m_answers; }
@@ -93,82 +105,34 @@ public:
     uint64_t droppedInLastPass() const { return m_droppedInPass; }
     IcmpSocket::Kind socketKind() const;
 
-    // Called from run() about ten times a second, and once at the end.
+    // Called from run(), on its thread, about ten times a second and once at the end.
     std::function<void(const Progress &)> onProgress;
+    // Called on the senders' threads, several at once, with the answers as they come, each once its
+    // round-trip time is final (a host may be asked again for it), and all before run() returns.
+    std::function<void(const Answer *answers, size_t count)> onAnswers;
 
 private:
-    // One request in flight; sentNs 0 marks a free slot. The request went out between sentNs and
-    // spreadUs later: a call that sends many may be held up half-way.
-    struct Slot {
-        uint32_t address = 0;
-        uint32_t spreadUs = 0;
-        int64_t sentNs = 0; // CLOCK_MONOTONIC
-    };
-    // Where the walk through the targets stands.
-    struct Cursor {
-        size_t range = 0;
-        uint64_t offset = 0;
-        uint32_t target = 0;
-    };
-    struct Outgoing {
-        uint32_t address = 0;
-        uint32_t target = 0;
-        Cursor after;
-        std::vector<uint8_t> request;
-    };
-
-    unsigned identifiersNeeded() const;
-    void openSockets();
-    void runPass(int rate);
-    bool targetAt(Cursor &cursor, uint32_t &address) const;
-    void sendBurst(int64_t nowNs, int rate);
-    size_t gather(size_t count);
-    size_t sendBatch(size_t count);
-    bool failedForItsOwnReason(size_t index, int error);
-    void commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs);
-    int64_t deadlineOf(const Slot &slot) const;
-    uint32_t targetOf(uint32_t address) const;
-    void refuse(const Outgoing &outgoing, uint32_t status);
-    size_t socketOfSlot(uint64_t slot) const;
-    uint16_t identifierOfSlot(uint64_t slot) const;
-    void expire(int64_t horizonNs);
-    int64_t nextWakeNs(int64_t nowNs, int rate) const;
-    void wait(int64_t untilNs);
-    bool drain();
-    bool readQueue(size_t socket, bool errorQueue);
-    void take(size_t socket, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs);
-    void record(Slot &slot, uint32_t status, uint32_t from, int64_t arrivedNs);
-    void markHeard(uint32_t target);
-    bool heard(uint32_t target) const;
+    unsigned workersWanted() const;
+    unsigned identifiersFor(unsigned workers) const;
+    std::unique_ptr<IcmpSocket> openSocket(bool allowDatagram, unsigned identifierBlock) const;
+    void startWorkers(std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets);
+    void runPass(double rate);
+    uint64_t heardCount() const;
     uint64_t drops() const;
-    void reportProgress(int64_t nowNs, bool force);
+    void collectResults();
+    void reportProgress(bool force);
 
     const SweepTargets &m_targets;
     const Settings m_settings;
-    const std::vector<uint8_t> m_payload;
-    const int64_t m_timeoutNs;
-    const SweepSignature m_signature;
-    const unsigned m_identifiers;
-    std::vector<std::unique_ptr<IcmpSocket>> m_sockets;
-    std::vector<uint64_t> m_rangeTargets; // index of each range's first address among the targets
-    std::vector<Slot> m_slots;
-    uint64_t m_issued = 0;  // slots handed out, ever
-    uint64_t m_retired = 0; // slots given back in turn, ever
-    std::vector<uint64_t> m_heard;
-    uint64_t m_heardCount = 0;
+    unsigned m_workerCount;
+    unsigned m_identifiers; // each worker's
+    std::atomic<bool> m_stopped{false};
+    int m_stopFd = -1; // readable once stopped, so that a sender waiting for answers wakes at once
+    std::unique_ptr<SweepPlan> m_plan;
+    std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;
     std::vector<Unsent> m_unsent;
     Progress m_progress;
     uint64_t m_droppedInPass = 0;
-    uint32_t m_pass = 0;
-    Cursor m_cursor;
-    std::vector<Outgoing> m_batch;
-    std::vector<IcmpSocket::Outgoing> m_requests;
-    bool m_cursorDone = false;
-    bool m_sendBlocked = false;
-    double m_tokens = 1;
-    int64_t m_refilledNs = 0;
     int64_t m_nextProgressNs = 0;
-    std::atomic<bool> m_stopRequested{false};
-    int m_stopFd = -1; // readable once a stop is requested, to end a wait at once
 };

@@ -22,9 +22,14 @@ private slots:
         QCOMPARE(functions, 4u);          // move only: no close, minimise, maximise or resize
         QCOMPARE(decorations & 0x78, 8u); // the title, and no window menu, minimise or maximise box
 
-        QVERIFY(Desktop::activate(&form));
-        Desktop::key("alt+F4");
-        QTRY_VERIFY(!form.isVisible());
+        // On a loaded machine the window manager may take a key press before its bindings are read.
+        bool closed = false;
+        for (int attempt = 0; attempt < 3 && !closed; ++attempt) {
+            QVERIFY(Desktop::activate(&form));
+            Desktop::key("alt+F4");
+            closed = QTest::qWaitFor([&form] { return !form.isVisible(); }, 5000);
+        }
+        QVERIFY(closed);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "gui/WindowChecks.h"
 #include "gui/WindowSeams.h"
 #include "main/Artwork.h"
+#include "main/FastSweepPage.h"
 #include "main/Forms.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
@@ -411,19 +412,26 @@ void tst_TForm1::pagesChangeOnlyThroughTheCommands()
     }
 }
 
-// Both pages at the window's design size: nothing cut or covered, the status bar's panels
+// Every page at the window's design size: nothing cut or covered, the status bar's panels
 // included (the last one alone runs past the window's edge), and no page button's caption runs
 // into its picture.
 void tst_TForm1::pagesAreLaidOutAtTheDesignSize()
 {
     TForm1 &form = *m_form;
-    for (QAction *page : {form.Sible1, form.N3}) {
-        page->trigger();
-        QStringList faults = WindowChecks::layoutFaults(&form);
+    QStringList faults;
+    const auto laidOut = [&form, &faults] {
+        faults = WindowChecks::layoutFaults(&form);
         faults.removeAll("QLabel fstatePanel4 leaves its parent StatusPanels ");
-        QVERIFY2(faults.isEmpty(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
+        return faults.isEmpty();
+    };
+    // The fast sweep page takes its room once it shows.
+    for (QAction *page : {form.Sible1, form.N3, form.BarridoRapido1}) {
+        page->trigger();
+        QTRY_VERIFY2(laidOut(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
     }
-    for (TTransparentButton *button : {form.PingButton, form.CancelButton, form.MipPinG, form.mipHalt, form.MipStop}) {
+    const FastSweepPage &fast = form.fastSweep();
+    for (TTransparentButton *button : {form.PingButton, form.CancelButton, form.MipPinG, form.mipHalt, form.MipStop,
+                                       fast.start, fast.stop, fast.csv, fast.json}) {
         const QImage glyph = button->Glyph();
         const int glyphRight = button->Spacing() + button->glyphImages().front().width();
         button->SetGlyph(QImage());
@@ -525,7 +533,7 @@ void tst_TForm1::tabRunsThroughTheWindowInItsOrder()
 void tst_TForm1::assistiveToolsFindEveryControl()
 {
     TForm1 &form = *m_form;
-    for (QAction *page : {form.Sible1, form.N3}) {
+    for (QAction *page : {form.BarridoRapido1, form.Sible1, form.N3}) {
         page->trigger();
         const QStringList faults = WindowChecks::accessibilityFaults(&form);
         QVERIFY2(faults.isEmpty(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
@@ -768,8 +776,8 @@ void tst_TForm1::splitKeepsTheLeftPaneAt76Percent()
     QCOMPARE(split->PercentX(), 76);
 }
 
-// Blue at the left edge of both pages, in bands of one and of five pixels; the page buttons leave
-// the gradient showing.
+// Blue at the left edge of every page, in bands of one pixel on the single ping page and of five
+// on the others; the page buttons leave the gradient showing.
 void tst_TForm1::pagesArePaintedByTheirBackgrounds()
 {
     TForm1 &form = *m_form;
@@ -794,6 +802,17 @@ void tst_TForm1::pagesArePaintedByTheirBackgrounds()
     QVERIFY(multi.pixel(5, row) != qRgb(0, 0, 255));
     const QPoint onButton = form.MipPinG->geometry().topLeft() + QPoint(1, 1);
     QCOMPARE(multi.pixel(onButton), form.Background2->image().pixel(onButton));
+
+    action("BarridoRapido1")->trigger();
+    const FastSweepPage &fast = form.fastSweep();
+    QTRY_COMPARE(fast.Background3->geometry(), form.TabSheet3->rect());
+    const QImage sweep = form.TabSheet3->grab().toImage();
+    row = sweep.height() - 1;
+    for (int x = 0; x < 5; ++x)
+        QCOMPARE(sweep.pixel(x, row), qRgb(0, 0, 255));
+    QVERIFY(sweep.pixel(5, row) != qRgb(0, 0, 255));
+    const QPoint onStart = fast.start->geometry().topLeft() + QPoint(1, 1);
+    QCOMPARE(sweep.pixel(onStart), fast.Background3->image().pixel(onStart));
 }
 
 void tst_TForm1::closeQuestionAnswers()

@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "ping/Sweep.h"
 #include "testbed/TestbedGuard.h"
 #include "testbed/TestbedNamespaces.h"
 
@@ -250,8 +251,8 @@ private slots:
     void runningProgramsHoldNoCapability_data() { bothKinds(); }
 
     // While they ping: no capability, no way to gain one, and raw sockets only where datagram ones
-    // are refused, one for each ping component of the window and one for its fast sweeps. The
-    // window's driver reports from inside; the command line is seen from outside.
+    // are refused, one for each ping component of the window and one for each sender of its fast
+    // sweeps. The window's driver reports from inside; the command line is seen from outside.
     void runningProgramsHoldNoCapability()
     {
         QFETCH(Kind, kind);
@@ -264,10 +265,11 @@ private slots:
         const QByteArray socket = kind == Kind::Raw ? " raw" : " datagram";
         for (const char *component : {"Ping1", "Ping2", "Ping3"})
             QVERIFY2(report.contains(component + socket + " answered\n"), report.constData());
-        // The fast sweep's raw socket is lent for each sweep and given back at its end.
+        // The fast sweep's raw sockets are lent for each sweep and given back at its end.
+        const QByteArray windowRaw = kind == Kind::Raw ? QByteArray::number(3 + Sweep::mostSenders()) : "0";
         const QByteArray sweeps = "sweep 1: Responden 8 de 8\nsweep 2: Responden 8 de 8\n"
                                   "raw ICMP sockets after the sweeps: ";
-        QVERIFY2(report.contains(sweeps + (kind == Kind::Raw ? "4\n" : "0\n")), report.constData());
+        QVERIFY2(report.contains(sweeps + windowRaw + "\n"), report.constData());
 
         QProcess cli;
         startAsNobody(cli, g_copies->cli, {"scan", "127.0.0.1", "127.0.0.4", "--interval", "300", "--timeout", "200"});
@@ -280,7 +282,7 @@ private slots:
 
         const QByteArray raw = kind == Kind::Raw ? "1" : "0";
         for (const auto &[status, rawSockets] :
-             {std::pair{fieldsOf(report), kind == Kind::Raw ? "4" : "0"}, std::pair{cliStatus, raw.constData()}}) {
+             {std::pair{fieldsOf(report), windowRaw.constData()}, std::pair{cliStatus, raw.constData()}}) {
             for (const char *set : {"CapInh", "CapPrm", "CapEff", "CapAmb"})
                 QCOMPARE(status.value(set), NoCapability);
             QCOMPARE(status.value("NoNewPrivs"), QByteArray("1"));
@@ -336,6 +338,10 @@ private slots:
                                    << usage;
         QTest::newRow("reping passes") << QStringList{"reping", "/etc/hostname", "--passes", "0"} << 2 << usage;
         QTest::newRow("sweep save") << QStringList{"sweep", "127.0.0.1", "--save", "/proc/no/file"} << 2 << usage;
+        QTest::newRow("sweep target") << QStringList{"sweep", "127.0.0.1-127.0.0.300"} << 2 << usage;
+        QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.0/24", "--rate", "0"} << 2 << usage;
+        QTest::newRow("sweep, no privilege")
+            << QStringList{"sweep", "127.0.0.0/24"} << 1 << QByteArray("Unable to get ping handle (ICMP needs");
     }
 
     // The plain program, without capability, where this user may not open datagram sockets: a wrong

@@ -16,9 +16,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -241,6 +244,34 @@ class TestSweep : public QObject {
                 replies[match.captured(1)] = match.captured(2).toDouble();
         }
         return replies;
+    }
+
+    // The receive buffers of the ICMP sockets that process pid holds, as the kernel sized them: a
+    // copy of each descriptor is taken from it (pidfd_getfd, as root) and asked.
+    static QList<int> icmpReceiveBuffers(qint64 pid)
+    {
+        QList<int> buffers;
+        const int process = int(syscall(SYS_pidfd_open, pid, 0));
+        if (process < 0)
+            return buffers;
+        const QDir fds(QString("/proc/%1/fd").arg(pid));
+        for (const QString &fd : fds.entryList(QDir::Files | QDir::System)) {
+            if (!QFileInfo(fds.filePath(fd)).symLinkTarget().contains("socket:"))
+                continue;
+            const int copy = int(syscall(SYS_pidfd_getfd, process, fd.toInt(), 0));
+            int domain = 0;
+            int protocol = 0;
+            int buffer = 0;
+            socklen_t len = sizeof domain;
+            if (copy >= 0 && getsockopt(copy, SOL_SOCKET, SO_DOMAIN, &domain, &len) == 0 &&
+                getsockopt(copy, SOL_SOCKET, SO_PROTOCOL, &protocol, &len) == 0 && domain == AF_INET &&
+                protocol == IPPROTO_ICMP && getsockopt(copy, SOL_SOCKET, SO_RCVBUF, &buffer, &len) == 0)
+                buffers << buffer;
+            if (copy >= 0)
+                close(copy);
+        }
+        close(process);
+        return buffers;
     }
 
     Measured measure(const QStringList &argv) const
@@ -486,6 +517,50 @@ private slots:
         QVERIFY(sweep.answers().empty());
     }
 
+    void stopEndsTheRun_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::newRow("one sender sending") << 1000 << 500;
+        QTest::newRow("every sender waiting for answers") << 1000000 << 60000;
+    }
+
+    // Asked from another thread, as a window would, a sweep of a silent /16 that would last a minute
+    // ends at once with what it had: while it sends, or once its senders, one a core, wait out a
+    // minute's time-out (the bench times how soon).
+    void stopEndsTheRun()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, timeoutMs);
+        const SweepTargets targets = targetsOf({"240.0.0.0/16"});
+        Sweep::Settings settings;
+        settings.rate = rate;
+        settings.timeoutMs = timeoutMs;
+        Sweep sweep(targets, settings);
+        const uint64_t waitFor = timeoutMs > 1000 ? targets.count() : 1;
+        std::atomic<bool> ready{false};
+        sweep.onProgress = [&](const Sweep::Progress &now) { ready = now.sent >= waitFor; };
+        std::thread running([&sweep] { sweep.run(); });
+        QTRY_VERIFY(ready);
+        QElapsedTimer clock;
+        clock.start();
+        sweep.stop();
+        running.join();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+        QCOMPARE(sweep.progress().sent < targets.count(), timeoutMs < 1000);
+        QVERIFY(sweep.answers().empty());
+    }
+
+    // A stop that comes before the run leaves nothing to send.
+    void stopBeforeTheRun()
+    {
+        const SweepTargets targets = targetsOf({"240.0.0.0/24"});
+        Sweep sweep(targets, Sweep::Settings());
+        sweep.stop();
+        sweep.run();
+        QCOMPARE(sweep.progress().sent, uint64_t(0));
+    }
+
     void forgedAnswersAreIgnored_data()
     {
         QTest::addColumn<bool>("raw");
@@ -625,6 +700,43 @@ private slots:
         QVERIFY2(Sanitized || run.maxRssMb < 64, qPrintable(QString("%1 MB").arg(run.maxRssMb)));
     }
 
+    void routedHoleInAnUnroutedBlock_data()
+    {
+        QTest::addColumn<bool>("raw");
+        QTest::newRow("datagram socket") << false;
+        QTest::newRow("raw socket") << true;
+    }
+
+    // The unrouted addresses are counted by blocks that the routes treat alike, never across a route:
+    // the one /24 of 250.0.0.0/16 that the client routes, to the host namespace, answers.
+    void routedHoleInAnUnroutedBlock()
+    {
+        QFETCH(bool, raw);
+        const QString hole = "250.0.8.0/24";
+        const bool routed = ipBatch("c", {"route add " + hole + " via 198.18.1.254"}) &&
+                            ipBatch("r", {"route add " + hole + " via 198.18.2.1"}) &&
+                            ipBatch("h", {"route add local " + hole + " dev lo"});
+        IcmpApi::Testing::faults().forbidDatagram = raw;
+        const SweepTargets targets = targetsOf({"250.0.0.0/16"});
+        Sweep::Settings settings;
+        settings.rate = 100000;
+        settings.timeoutMs = 300;
+        Sweep sweep(targets, settings);
+        if (routed)
+            sweep.run();
+        ipBatch("c", {"route del " + hole});
+        ipBatch("r", {"route del " + hole});
+        ipBatch("h", {"route del local " + hole + " dev lo"});
+        QVERIFY2(routed, "cannot route the hole");
+        QCOMPARE(foundBy(sweep).answering, addressesOf(targetsOf({hole})));
+        QCOMPARE(sweep.progress().sent, 256ull);
+        QCOMPARE(sweep.unsent().size(), size_t(1));
+        const Sweep::Unsent &unsent = sweep.unsent().front();
+        QCOMPARE(unsent.status, uint32_t(IP_DEST_NET_UNREACHABLE));
+        QCOMPARE(unsent.count, 65536ull - 256);
+        QCOMPARE(unsent.first, (std::vector<uint32_t>{0xFA000000, 0xFA000001, 0xFA000002}));
+    }
+
     void refusedSends_data()
     {
         QTest::addColumn<bool>("raw");
@@ -705,6 +817,32 @@ private slots:
         QCOMPARE(run.status, 1);
         QCOMPARE(run.output, QByteArray("0 of 64 addresses answered\n"));
         QCOMPARE(contentsOf(saved), QByteArray());
+    }
+
+    void buffersSizedBeforeTheDrop_data()
+    {
+        QTest::addColumn<bool>("raw");
+        QTest::newRow("datagram socket") << false;
+        QTest::newRow("raw socket") << true;
+    }
+
+    // Run as root, the command line sizes its sockets' receive buffers before it gives up every
+    // capability: beyond the system's limit, at the 8 MB a sweep asks for at the least (the kernel
+    // reports twice what was asked). Seen from outside while it sweeps a silent block.
+    void buffersSizedBeforeTheDrop()
+    {
+        QFETCH(bool, raw);
+        QVERIFY(allowDatagramSockets(!raw));
+        QProcess sweep;
+        sweep.start(qEnvironmentVariable("TOZELO_CLI"), {"sweep", "240.0.0.0/21", "--rate", "1000"});
+        QList<int> buffers;
+        QTRY_VERIFY_WITH_TIMEOUT(!(buffers = icmpReceiveBuffers(sweep.processId())).isEmpty(), 1500);
+        const QByteArray status = contentsOf(QString("/proc/%1/status").arg(sweep.processId()));
+        QVERIFY(sweep.waitForFinished(10000));
+        QVERIFY(allowDatagramSockets(true));
+        QCOMPARE(sweep.exitCode(), 1);
+        QVERIFY2(status.contains("\nCapEff:\t0000000000000000\n"), status.constData());
+        QCOMPARE(buffers, QList<int>{16 << 20});
     }
 
     void usageErrors_data()

@@ -25,6 +25,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -139,7 +140,9 @@ int openSocket()
     // Only echo requests wake us; the replies we send and every error stay out of the queue.
     icmp_filter filter{};
     filter.data = ~(1u << IcmpPacket::EchoRequest);
-    if (setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) != 0) {
+    const int on = 1;
+    if (setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) != 0) {
         close(fd);
         return -1;
     }
@@ -196,15 +199,39 @@ void forge(const Reply &reply, const Options &options, ReplyQueue &queue)
     }
 }
 
+// When the kernel took the packet in, on our clock: a busy machine may wake us long after.
+Clock::time_point arrivalOf(msghdr &msg)
+{
+    for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
+        if (cmsg->cmsg_level != SOL_SOCKET || cmsg->cmsg_type != SCM_TIMESTAMPNS)
+            continue;
+        timespec stamp{};
+        std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
+        const auto ago =
+            std::chrono::system_clock::now() -
+            std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::seconds(stamp.tv_sec) + std::chrono::nanoseconds(stamp.tv_nsec)));
+        return Clock::now() - std::max(std::chrono::system_clock::duration::zero(), ago);
+    }
+    return Clock::now();
+}
+
 void receiveRequests(int fd, const Options &options, ReplyQueue &queue)
 {
     uint8_t packet[65536];
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
     for (int i = 0; i < MaxReadsPerWake; ++i) {
-        const ssize_t n = recv(fd, packet, sizeof packet, 0);
+        iovec iov{packet, sizeof packet};
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = recvmsg(fd, &msg, 0);
         if (n < 0)
             return;
         Reply reply;
-        if (queue.size() >= MaxPending || !replyTo(packet, size_t(n), Clock::now(), options, reply))
+        if (queue.size() >= MaxPending || !replyTo(packet, size_t(n), arrivalOf(msg), options, reply))
             continue;
         if (options.forge) {
             forge(reply, options, queue);

@@ -51,7 +51,7 @@ private slots:
         QTest::newRow("reping ttl") << QStringList{"reping", "/dev/null", "--ttl", "x"}
                                     << usage.arg("--ttl needs a whole number, not 'x'");
         QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.1", "--rate", "0"}
-                                    << usage.arg("--rate must be 1 to 1000000");
+                                    << usage.arg("--rate must be 1 to 10000000");
         QTest::newRow("sweep format") << QStringList{"sweep", "127.0.0.1", "--format", "yaml"}
                                       << usage.arg("--format must be text, csv, json or xml, not 'yaml'");
         QTest::newRow("no target, no file") << QStringList{"sweep", "--exclude", "127.0.0.1"}

@@ -1,0 +1,132 @@
+#pragma once
+#include "Sweep.h"
+#include "SweepPlan.h"
+#include "platform/IcmpSocket.h"
+#include "platform/Routes.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+// One sender of a sweep, in a thread of its own: its part of the targets in ascending order, paced
+// by a token bucket, through its own sockets, each request matched to its reply or ICMP error by
+// identifier and sequence number and proven by the keyed check in its payload, timed by the
+// kernel's time of arrival, given up after the time-out.
+//
+// A request holds a slot of a ring of identifiers x 65,536 sequence numbers (one raw socket holds
+// a block of identifiers, or one datagram socket each). Slots are handed out in turn and given up
+// in the same order, so the ring is also the queue of time-outs.
+class SweepWorker {
+public:
+    // Requests handed to the kernel in one call: few, so that a call takes a few tens of microseconds
+    // and its requests are timed within that.
+    static constexpr size_t MaxBatch = 16;
+
+    // Sweeps the targets [first, end) with up to identifiers x 65,536 requests waiting, through
+    // sockets: one raw socket whose block holds that many identifiers, or that many datagram ones.
+    SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::vector<std::unique_ptr<IcmpSocket>> sockets,
+                unsigned identifiers);
+    ~SweepWorker();
+
+    // One pass over the part, at rate requests a second; tick is called at each wake-up.
+    void runPass(double rate, const std::function<void()> &tick);
+
+    const std::vector<Sweep::Answer> &answers() const { return m_answers; }
+    const std::vector<Sweep::Unsent> &unsent() const { return m_unsent; }
+    // Read from any thread while the pass runs.
+    Sweep::Progress progress() const;
+    uint64_t heardCount() const { return m_heardCount; }
+    uint64_t drops() const;
+    IcmpSocket::Kind socketKind() const { return m_sockets.front()->kind(); }
+
+private:
+    // One request in flight; sentNs 0 marks a free slot. The request went out between sentNs and
+    // spreadUs later (RecheckFlag aside): a call that sends many may be held up half-way.
+    struct Slot {
+        uint32_t address = 0;
+        uint32_t spreadUs = 0;
+        int64_t sentNs = 0; // CLOCK_MONOTONIC
+    };
+    // In a slot's spreadUs: its request asks again a host whose answer came to a request sent at an
+    // uncertain time, for a round-trip time that can be trusted.
+    static constexpr uint32_t RecheckFlag = 0x80000000;
+    struct Recheck {
+        size_t answer = 0; // in m_answers
+        int attempts = 0;
+        bool open = true; // its host waits to be asked again, or to answer
+    };
+    // Where the walk through the targets stands.
+    struct Cursor {
+        size_t range = 0;
+        uint64_t offset = 0;
+        uint64_t target = 0;
+    };
+    struct Outgoing {
+        uint32_t address = 0;
+        bool recheck = false; // the first of m_waiting
+        Cursor at;
+        Cursor after;
+        std::vector<uint8_t> request;
+    };
+
+    Cursor cursorAt(uint64_t target) const;
+    bool targetAt(Cursor &cursor, uint32_t &address) const;
+    void sendBurst(int64_t nowNs, double rate);
+    size_t gather(size_t count);
+    size_t sendBatch(size_t count);
+    bool failedForItsOwnReason(size_t socket, int error, uint32_t address);
+    void commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs);
+    void refuse(const Outgoing &outgoing, uint32_t status);
+    void refuseAlike(const Outgoing &outgoing, uint32_t status);
+    Sweep::Unsent &unsentOf(uint32_t status);
+    int64_t deadlineOf(const Slot &slot) const;
+    size_t socketOfSlot(uint64_t slot) const;
+    uint16_t identifierOfSlot(uint64_t slot) const;
+    void expire(int64_t horizonNs);
+    int64_t nextWakeNs(int64_t nowNs, double rate) const;
+    void wait(int64_t untilNs);
+    bool drain();
+    bool readQueue(size_t socket, bool errorQueue);
+    void take(size_t socket, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs);
+    void record(const Slot &slot, uint32_t status, uint32_t from, int64_t arrivedNs);
+    void rechecked(uint64_t slotIndex, uint32_t status, int64_t arrivedNs);
+    static double rttOf(const Slot &slot, int64_t arrivedNs);
+    bool sending() const;
+    void markHeard(uint64_t target);
+    void closeRecheck(size_t which);
+    void handOver();
+
+    SweepPlan &m_plan;
+    const uint64_t m_first;
+    const uint64_t m_end;
+    const std::vector<std::unique_ptr<IcmpSocket>> m_sockets;
+    const unsigned m_identifiers;
+    std::vector<Slot> m_slots;
+    uint64_t m_issued = 0;  // slots handed out, ever
+    uint64_t m_retired = 0; // slots given back in turn, ever
+    uint64_t m_heardCount = 0;
+    std::vector<Sweep::Answer> m_answers;
+    std::vector<Sweep::Unsent> m_unsent;
+    std::vector<Recheck> m_rechecks;
+    std::deque<size_t> m_waiting;                        // rechecks to send, in turn
+    std::unordered_map<uint64_t, size_t> m_recheckSlots; // slot of a recheck in flight: which
+    std::vector<size_t> m_settled;        // answers whose round-trip time is final, for the plan's handOver
+    std::vector<Sweep::Answer> m_handing; // what is handed over in one call
+    std::atomic<uint64_t> m_sent{0};
+    std::atomic<uint64_t> m_replies{0};
+    std::atomic<uint64_t> m_errors{0};
+    std::atomic<uint64_t> m_unsentCount{0};
+    Routes m_routes;
+    Cursor m_cursor;
+    std::vector<Outgoing> m_batch;
+    std::vector<IcmpSocket::Outgoing> m_requests;
+    std::vector<uint8_t> m_signed;
+    bool m_cursorDone = false;
+    bool m_sendBlocked = false;
+    double m_tokens = 1;
+    int64_t m_refilledNs = 0;
+};

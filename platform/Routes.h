@@ -1,0 +1,47 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// What this system's routing makes of destinations, learnt without sending anything: the kernel's
+// own lookup for one address (a connect() on an ICMP datagram socket of our own, which never sends
+// and so never has an ICMP error pending), and the routes and rules of every table, read once
+// through rtnetlink, which tell how far around an address the lookup must come out the same.
+class Routes {
+public:
+    // Host byte order, both ends included.
+    struct Block {
+        uint32_t first;
+        uint32_t last;
+    };
+
+    Routes();
+    ~Routes();
+    Routes(const Routes &) = delete;
+    Routes &operator=(const Routes &) = delete;
+
+    // 0 when an echo request to destination (host byte order) would find a route; else the errno
+    // the lookup fails with; -1 when this user cannot ask.
+    int lookupError(uint32_t destination);
+
+    // The widest aligned block around address inside which no route or rule of any table begins or
+    // ends, and no address the kernel treats apart (loopback, multicast, broadcast): every address
+    // of it is routed as address is. The address alone when the tables cannot be read.
+    Block sameRouteAs(uint32_t address);
+
+private:
+    struct Prefix {
+        uint32_t network;
+        int length;
+    };
+
+    bool readTables();
+    bool dump(int fd, uint16_t type, const void *header, size_t headerSize, uint32_t sequence);
+    void takeRoute(const void *message, size_t length);
+    void takeRule(const void *message, size_t length);
+
+    int m_probe = -1;
+    bool m_read = false;
+    bool m_readable = false;
+    std::vector<Prefix> m_prefixes;
+};
