@@ -3,9 +3,16 @@
 #include "TargetFile.h"
 #include "ping/icmp.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <random>
 #include <stdexcept>
 
 namespace {
+
+constexpr uint64_t MaxShards = 65536;
 
 int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
 {
@@ -13,6 +20,45 @@ int boundedOption(const CommandLine &args, const std::string &name, int fallback
     if (value < low || value > high)
         throw CommandLine::UsageError("--" + name + " must be " + std::to_string(low) + " to " + std::to_string(high));
     return value;
+}
+
+// A whole decimal number from 0 to high, as typed, for a number too large for an int.
+bool unsignedOf(const std::string &text, uint64_t high, uint64_t &value)
+{
+    if (text.empty() || text.size() > 20 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    errno = 0;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0 && value <= high;
+}
+
+// The order of the targets, and the shard I of N (from 1) as the engine counts it (from 0).
+void orderAndShardOf(const CommandLine &args, Sweep::Settings &settings)
+{
+    const std::string order = args.text("order", "address");
+    if (order != "address" && order != "random")
+        throw CommandLine::UsageError("--order must be address or random, not '" + order + "'");
+    settings.randomOrder = order == "random";
+    if (args.has("seed") && !settings.randomOrder)
+        throw CommandLine::UsageError("--seed goes with --order random");
+    if (args.has("seed") && !unsignedOf(args.text("seed", ""), UINT64_MAX, settings.seed))
+        throw CommandLine::UsageError("--seed needs a whole number from 0 to " + std::to_string(UINT64_MAX) +
+                                      ", not '" + args.text("seed", "") + "'");
+    if (settings.randomOrder && !args.has("seed"))
+        settings.seed = uint64_t(std::random_device()()) << 32 | std::random_device()();
+    if (!args.has("shard"))
+        return;
+    const std::string shard = args.text("shard", "");
+    const size_t slash = shard.find('/');
+    uint64_t index = 0;
+    uint64_t count = 0;
+    if (slash == std::string::npos || !unsignedOf(shard.substr(0, slash), MaxShards, index) ||
+        !unsignedOf(shard.substr(slash + 1), MaxShards, count) || index < 1 || index > count)
+        throw CommandLine::UsageError("--shard needs I/N, the I-th of N shards (1 <= I <= N <= " +
+                                      std::to_string(MaxShards) + "), not '" + shard + "'");
+    settings.shardIndex = uint32_t(index - 1);
+    settings.shardCount = uint32_t(count);
 }
 
 Sweep::Settings settingsOf(const CommandLine &args)
@@ -24,6 +70,7 @@ Sweep::Settings settingsOf(const CommandLine &args)
     settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
     settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
     settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
+    orderAndShardOf(args, settings);
     return settings;
 }
 
@@ -83,8 +130,9 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 
 } // namespace
 
-const std::vector<std::string> SweepArguments::Options = {"rate", "timeout", "retries", "size",    "ttl",
-                                                          "save", "format",  "f",       "exclude", "exclude-file"};
+const std::vector<std::string> SweepArguments::Options = {"rate",  "timeout", "retries", "size",    "ttl",
+                                                          "save",  "format",  "f",       "exclude", "exclude-file",
+                                                          "order", "seed",    "shard"};
 const std::vector<std::string> SweepArguments::Flags = {"names", "progress"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)

@@ -66,7 +66,7 @@ Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
 {
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
-    m_progress.addresses = targets.count();
+    m_progress.addresses = members();
 }
 
 // The workers are gone by now: none waits on the descriptor.
@@ -83,7 +83,7 @@ unsigned Sweep::mostSenders()
 unsigned Sweep::workersWanted() const
 {
     const double byRate = std::ceil(m_settings.rate / RatePerWorker);
-    const double byTargets = double(m_targets.count() / MinTargetsPerWorker);
+    const double byTargets = double(members() / MinTargetsPerWorker);
     return unsigned(std::max(1.0, std::min({byRate, byTargets, double(mostSenders())})));
 }
 
@@ -102,7 +102,7 @@ unsigned Sweep::identifiersFor(unsigned workers) const
 {
     const double waiting =
         m_settings.rate / double(workers) * (m_settings.timeoutMs / 1000.0 + 0.01) + SweepWorker::MaxBatch;
-    const double needed = std::min(waiting, double(m_targets.count()) / workers + SweepWorker::MaxBatch);
+    const double needed = std::min(waiting, double(members()) / workers + SweepWorker::MaxBatch);
     unsigned identifiers = 1;
     while (identifiers * 2 * workers <= MaxIdentifiers && double(slotsOf(identifiers)) < needed)
         identifiers *= 2;
@@ -112,7 +112,7 @@ unsigned Sweep::identifiersFor(unsigned workers) const
 int Sweep::effectiveRate() const
 {
     const uint64_t slotCount = slotsOf(m_identifiers) * m_workerCount;
-    if (m_targets.count() <= slotCount)
+    if (members() <= slotCount)
         return m_settings.rate;
     const double allowed = double(slotCount) * 1000.0 / m_settings.timeoutMs;
     return int(std::min<double>(m_settings.rate, std::floor(allowed)));
@@ -186,7 +186,7 @@ std::unique_ptr<IcmpSocket> Sweep::openSocket(bool allowDatagram, unsigned ident
 void Sweep::startWorkers(std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets)
 {
     m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
-    const uint64_t count = m_targets.count();
+    const uint64_t count = m_plan->members();
     for (size_t i = 0; i < sockets.size(); ++i) {
         const uint64_t first = count * i / sockets.size() / 64 * 64;
         const uint64_t end = i + 1 == sockets.size() ? count : count * (i + 1) / sockets.size() / 64 * 64;
@@ -200,7 +200,7 @@ void Sweep::run()
     m_nextProgressNs = monotonicNs();
     double rate = effectiveRate();
     int recoveries = 0;
-    for (m_plan->pass = 0; !m_stopped && heardCount() < m_targets.count(); ++m_plan->pass) {
+    for (m_plan->pass = 0; !m_stopped && heardCount() < members(); ++m_plan->pass) {
         const uint64_t dropsBefore = drops();
         runPass(rate);
         m_droppedInPass = drops() - dropsBefore;
@@ -211,7 +211,7 @@ void Sweep::run()
         ++recoveries;
         rate = std::max(1.0, rate / 2);
     }
-    if (heardCount() == m_targets.count())
+    if (heardCount() == members())
         m_droppedInPass = 0;
     collectResults();
     reportProgress(true);

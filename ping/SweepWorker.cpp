@@ -108,7 +108,12 @@ bool failedByRoute(int error)
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end,
                          std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers)
     : m_plan(plan), m_first(first), m_end(end), m_sockets(std::move(sockets)), m_identifiers(identifiers),
-      m_slots(identifiers * SequenceCount), m_batch(MaxBatch), m_signed(plan.payload)
+      m_slots(identifiers * SequenceCount),
+      // Each part walks an order of its own, so that the senders do not march in step.
+      m_order(plan.settings.randomOrder
+                  ? SweepOrder::random(end - first, plan.settings.seed ^ first * 0x9E3779B97F4A7C15ull)
+                  : SweepOrder::ascending(end - first)),
+      m_tried((end - first + 63) / 64), m_batch(MaxBatch), m_signed(plan.payload)
 {
 }
 
@@ -116,8 +121,10 @@ SweepWorker::~SweepWorker() = default;
 
 void SweepWorker::runPass(double rate, const std::function<void()> &tick)
 {
-    m_cursor = cursorAt(m_first);
-    m_cursorDone = false;
+    m_order.restart();
+    m_pending.clear();
+    std::fill(m_tried.begin(), m_tried.end(), 0);
+    m_walkDone = false;
     m_tokens = 1;
     m_refilledNs = monotonicNs();
     while (!m_plan.stop.load(std::memory_order_relaxed)) {
@@ -156,33 +163,29 @@ uint64_t SweepWorker::drops() const
     return total;
 }
 
-SweepWorker::Cursor SweepWorker::cursorAt(uint64_t target) const
+// The next member to send to, passing over those already heard from; false at the end of the part.
+bool SweepWorker::nextMember(uint64_t &member)
 {
-    const std::vector<uint64_t> &firsts = m_plan.rangeTargets;
-    if (target >= m_plan.targets.count())
-        return {firsts.size(), 0, target};
-    const auto range = size_t(std::upper_bound(firsts.begin(), firsts.end(), target) - firsts.begin()) - 1;
-    return {range, target - firsts[range], target};
+    for (;;) {
+        if (!m_pending.empty()) {
+            member = m_pending.front();
+            m_pending.pop_front();
+        } else if (m_order.next(member)) {
+            member += m_first;
+        } else {
+            return false;
+        }
+        if (!m_plan.wasHeard(member))
+            return true;
+    }
 }
 
-// The target under the cursor, passing over those already heard from; false at the end of the part.
-bool SweepWorker::targetAt(Cursor &cursor, uint32_t &address) const
+// The batch's members from from on went unsent: they go first next time.
+void SweepWorker::putBack(size_t from, size_t count)
 {
-    const std::vector<SweepTargets::Range> &ranges = m_plan.targets.ranges();
-    while (cursor.target < m_end && cursor.range < ranges.size()) {
-        const SweepTargets::Range &range = ranges[cursor.range];
-        if (cursor.offset > uint64_t(range.last - range.first)) {
-            ++cursor.range;
-            cursor.offset = 0;
-        } else if (m_plan.wasHeard(cursor.target)) {
-            ++cursor.offset;
-            ++cursor.target;
-        } else {
-            address = range.first + uint32_t(cursor.offset);
-            return true;
-        }
-    }
-    return false;
+    for (size_t i = count; i > from; --i)
+        if (!m_batch[i - 1].recheck)
+            m_pending.push_front(m_batch[i - 1].member);
 }
 
 // A token bucket: rate tokens a second, at most a hundredth of a second's saved up while nothing
@@ -204,7 +207,7 @@ void SweepWorker::sendBurst(int64_t now, double rate)
             {m_tokens, double(slotCount - (m_issued - m_retired)), double(MaxBatch), double(toBlockEnd)}));
         const size_t gathered = gather(count);
         if (gathered == 0) {
-            m_cursorDone = true;
+            m_walkDone = true;
             return;
         }
         m_tokens -= double(sendBatch(gathered));
@@ -215,29 +218,23 @@ void SweepWorker::sendBurst(int64_t now, double rate)
 
 bool SweepWorker::sending() const
 {
-    return !m_cursorDone || !m_waiting.empty();
+    return !m_walkDone || !m_waiting.empty();
 }
 
-// The next count requests, each on its slot from m_issued on: the rechecks waiting, then the targets
-// from the cursor.
+// The next count requests, each on its slot from m_issued on: the rechecks waiting, then the members
+// in the part's order.
 size_t SweepWorker::gather(size_t count)
 {
-    Cursor cursor = m_cursor;
     size_t gathered = 0;
     for (; gathered < count; ++gathered) {
         Outgoing &outgoing = m_batch[gathered];
         outgoing.recheck = gathered < m_waiting.size();
-        if (outgoing.recheck) {
+        if (outgoing.recheck)
             outgoing.address = m_answers[m_rechecks[m_waiting[gathered]].answer].address;
-            outgoing.at = cursor;
-        } else if (targetAt(cursor, outgoing.address)) {
-            outgoing.at = cursor;
-            ++cursor.offset;
-            ++cursor.target;
-        } else {
+        else if (nextMember(outgoing.member))
+            outgoing.address = m_plan.addressOf(outgoing.member, m_range);
+        else
             break;
-        }
-        outgoing.after = cursor;
         const uint64_t slot = m_issued + gathered;
         const uint16_t identifier = identifierOfSlot(slot);
         const auto sequence = uint16_t(slot % SequenceCount);
@@ -249,8 +246,15 @@ size_t SweepWorker::gather(size_t count)
 
 // Sends the batch in as few calls as the socket allows, up to the end or a full queue; how many
 // requests were tried. A request the system refuses is counted with the reason, not tried again;
-// so are, at once and unsent, the targets after it that the routes treat alike.
+// so are, at once and unsent, the targets that the routes treat alike. What was not tried goes back.
 size_t SweepWorker::sendBatch(size_t count)
+{
+    const size_t done = sendSome(count);
+    putBack(done, count);
+    return done;
+}
+
+size_t SweepWorker::sendSome(size_t count)
 {
     const size_t index = socketOfSlot(m_issued);
     IcmpSocket &socket = *m_sockets[index];
@@ -275,7 +279,6 @@ size_t SweepWorker::sendBatch(size_t count)
         }
         if (result > 0) {
             done += size_t(result);
-            m_cursor = m_batch[done - 1].after;
             confirmations = 0;
             continue;
         }
@@ -298,7 +301,6 @@ size_t SweepWorker::sendBatch(size_t count)
             return done;
         }
         refuse(failed, status);
-        m_cursor = failed.after;
         ++done;
         confirmations = 0;
     }
@@ -338,8 +340,10 @@ void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spre
     }
     m_slots[slot] = Slot{outgoing.address, spreadUs, sentNs};
     ++m_issued;
-    if (!outgoing.recheck)
-        add(m_sent);
+    if (outgoing.recheck)
+        return;
+    add(m_sent);
+    markTried(outgoing.member);
 }
 
 // A host that was heard from already is not counted again when it cannot be asked twice.
@@ -357,28 +361,34 @@ void SweepWorker::refuse(const Outgoing &outgoing, uint32_t status)
         unsent.first.push_back(outgoing.address);
     ++unsent.count;
     add(m_unsentCount);
-    markHeard(outgoing.at.target);
+    markHeard(outgoing.member);
+    markTried(outgoing.member);
 }
 
-// The refused request and every target after it that the routes treat alike, none of them sent.
+// The refused request and every member of the part not yet tried that the routes treat alike, none
+// of them sent.
 void SweepWorker::refuseAlike(const Outgoing &outgoing, uint32_t status)
 {
     const Routes::Block block = m_routes.sameRouteAs(outgoing.address);
     Sweep::Unsent &unsent = unsentOf(status);
-    Cursor cursor = outgoing.at;
-    uint32_t address = 0;
     uint64_t count = 0;
-    while (targetAt(cursor, address) && address <= block.last) {
-        if (unsent.first.size() < Sweep::UnsentListed)
-            unsent.first.push_back(address);
-        markHeard(cursor.target);
-        ++count;
-        ++cursor.offset;
-        ++cursor.target;
-    }
+    size_t range = m_range;
+    const auto refuseWithin = [&](std::pair<uint64_t, uint64_t> members) {
+        for (uint64_t member = std::max(members.first, m_first); member < std::min(members.second, m_end); ++member) {
+            if (m_plan.wasHeard(member) || wasTried(member))
+                continue;
+            if (unsent.first.size() < Sweep::UnsentListed)
+                unsent.first.push_back(m_plan.addressOf(member, range));
+            markHeard(member);
+            markTried(member);
+            ++count;
+        }
+    };
+    // The refused one first.
+    refuseWithin(m_plan.membersWithin(outgoing.address, block.last));
+    refuseWithin(m_plan.membersWithin(block.first, outgoing.address));
     unsent.count += count;
     add(m_unsentCount, count);
-    m_cursor = cursor;
 }
 
 Sweep::Unsent &SweepWorker::unsentOf(uint32_t status)
@@ -539,7 +549,7 @@ void SweepWorker::record(const Slot &slot, uint32_t status, uint32_t from, int64
 {
     m_answers.push_back({slot.address, status, from, rttOf(slot, arrivedNs)});
     add(status == IP_SUCCESS ? m_replies : m_errors);
-    markHeard(m_plan.targetOf(slot.address));
+    markHeard(m_plan.memberOf(slot.address));
     if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs) {
         m_rechecks.push_back({m_answers.size() - 1, 0});
         m_waiting.push_back(m_rechecks.size() - 1);
@@ -596,8 +606,20 @@ double SweepWorker::rttOf(const Slot &slot, int64_t arrivedNs)
     return double(std::max<int64_t>(0, arrivedNs - slot.sentNs)) / Millisecond;
 }
 
-void SweepWorker::markHeard(uint64_t target)
+void SweepWorker::markHeard(uint64_t member)
 {
-    m_plan.heard[target / 64] |= uint64_t(1) << (target % 64);
+    m_plan.heard[member / 64] |= uint64_t(1) << (member % 64);
     ++m_heardCount;
+}
+
+void SweepWorker::markTried(uint64_t member)
+{
+    const uint64_t bit = member - m_first;
+    m_tried[bit / 64] |= uint64_t(1) << (bit % 64);
+}
+
+bool SweepWorker::wasTried(uint64_t member) const
+{
+    const uint64_t bit = member - m_first;
+    return (m_tried[bit / 64] >> (bit % 64) & 1) != 0;
 }

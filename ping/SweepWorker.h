@@ -1,5 +1,6 @@
 #pragma once
 #include "Sweep.h"
+#include "SweepOrder.h"
 #include "SweepPlan.h"
 #include "platform/IcmpSocket.h"
 #include "platform/Routes.h"
@@ -12,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-// One sender of a sweep, in a thread of its own: its part of the targets in ascending order, paced
+// One sender of a sweep, in a thread of its own: its part of the targets in the sweep's order, paced
 // by a token bucket, through its own sockets, each request matched to its reply or ICMP error by
 // identifier and sequence number and proven by the keyed check in its payload, timed by the
 // kernel's time of arrival, given up after the time-out.
@@ -26,7 +27,7 @@ public:
     // and its requests are timed within that.
     static constexpr size_t MaxBatch = 16;
 
-    // Sweeps the targets [first, end) with up to identifiers x 65,536 requests waiting, through
+    // Sweeps the plan's members [first, end) with up to identifiers x 65,536 requests waiting, through
     // sockets: one raw socket whose block holds that many identifiers, or that many datagram ones.
     SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::vector<std::unique_ptr<IcmpSocket>> sockets,
                 unsigned identifiers);
@@ -59,25 +60,19 @@ private:
         int attempts = 0;
         bool open = true; // its host waits to be asked again, or to answer
     };
-    // Where the walk through the targets stands.
-    struct Cursor {
-        size_t range = 0;
-        uint64_t offset = 0;
-        uint64_t target = 0;
-    };
     struct Outgoing {
         uint32_t address = 0;
         bool recheck = false; // the first of m_waiting
-        Cursor at;
-        Cursor after;
+        uint64_t member = 0;  // unless a recheck
         std::vector<uint8_t> request;
     };
 
-    Cursor cursorAt(uint64_t target) const;
-    bool targetAt(Cursor &cursor, uint32_t &address) const;
+    bool nextMember(uint64_t &member);
+    void putBack(size_t from, size_t count);
     void sendBurst(int64_t nowNs, double rate);
     size_t gather(size_t count);
     size_t sendBatch(size_t count);
+    size_t sendSome(size_t count);
     bool failedForItsOwnReason(size_t socket, int error, uint32_t address);
     void commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs);
     void refuse(const Outgoing &outgoing, uint32_t status);
@@ -96,7 +91,9 @@ private:
     void rechecked(uint64_t slotIndex, uint32_t status, int64_t arrivedNs);
     static double rttOf(const Slot &slot, int64_t arrivedNs);
     bool sending() const;
-    void markHeard(uint64_t target);
+    void markHeard(uint64_t member);
+    void markTried(uint64_t member);
+    bool wasTried(uint64_t member) const;
     void closeRecheck(size_t which);
     void handOver();
 
@@ -121,11 +118,14 @@ private:
     std::atomic<uint64_t> m_errors{0};
     std::atomic<uint64_t> m_unsentCount{0};
     Routes m_routes;
-    Cursor m_cursor;
+    SweepOrder m_order;             // of the part, from 0
+    std::deque<uint64_t> m_pending; // members drawn from the order but not sent, to go first
+    std::vector<uint64_t> m_tried;  // one bit a member of the part: sent or refused in this pass
+    size_t m_range = 0;             // of the last member sent
     std::vector<Outgoing> m_batch;
     std::vector<IcmpSocket::Outgoing> m_requests;
     std::vector<uint8_t> m_signed;
-    bool m_cursorDone = false;
+    bool m_walkDone = false;
     bool m_sendBlocked = false;
     double m_tokens = 1;
     int64_t m_refilledNs = 0;

@@ -62,6 +62,17 @@ private slots:
                                               << usage.arg("standard input (-) can be read for one file only");
         QTest::newRow("flag with a value")
             << QStringList{"sweep", "127.0.0.1", "--names=yes"} << usage.arg("option --names takes no value");
+        QTest::newRow("order") << QStringList{"sweep", "127.0.0.1", "--order", "sideways"}
+                               << usage.arg("--order must be address or random, not 'sideways'");
+        QTest::newRow("seed of no order")
+            << QStringList{"sweep", "127.0.0.1", "--seed", "7"} << usage.arg("--seed goes with --order random");
+        QTest::newRow("negative seed") << QStringList{"sweep", "127.0.0.1", "--order", "random", "--seed", "-1"}
+                                       << usage.arg(
+                                              "--seed needs a whole number from 0 to 18446744073709551615, not '-1'");
+        const QString shard = "--shard needs I/N, the I-th of N shards (1 <= I <= N <= 65536), not '%1'";
+        for (const QString wrong : {"0/3", "4/3", "3", "1/65537", "1/3/"})
+            QTest::newRow(qPrintable("shard " + wrong))
+                << QStringList{"sweep", "127.0.0.1", "--shard", wrong} << usage.arg(shard.arg(wrong));
         QTest::newRow("file without a name")
             << QStringList{"sweep", "127.0.0.1", "-f"} << usage.arg("option -f needs a value");
         // Each would take hours to reach its end; a save that cannot be made stops it before it sends.
