@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "ping/MachineListFile.h"
+#include "ping/MachineListWriter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -91,8 +91,8 @@ std::string CommandLine::writableFile(const std::string &name) const
     const std::string fileName = text(name, std::string());
     if (fileName.empty())
         throw UsageError("--" + name + " needs a file name");
-    const QString refusal = MachineListFile::whyNotWritable(QString::fromLocal8Bit(fileName.c_str()));
-    if (!refusal.isEmpty())
-        throw UsageError("--" + name + ": cannot create file " + fileName + ": " + refusal.toLocal8Bit().toStdString());
+    const std::string refusal = MachineListWriter::whyNotWritable(fileName);
+    if (!refusal.empty())
+        throw UsageError("--" + name + ": cannot create file " + fileName + ": " + refusal);
     return fileName;
 }

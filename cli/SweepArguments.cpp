@@ -1,7 +1,7 @@
 #include "SweepArguments.h"
 
 #include "TargetFile.h"
-#include "ping/icmp.h"
+#include "ping/EchoTerms.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,7 +68,7 @@ Sweep::Settings settingsOf(const CommandLine &args)
     settings.rate = boundedOption(args, "rate", settings.rate, 1, Limits::MaxRate);
     settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, Limits::MaxTimeoutMs);
     settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
-    settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
+    settings.size = boundedOption(args, "size", settings.size, 0, EchoTerms::MaxSize);
     settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
     orderAndShardOf(args, settings);
     return settings;

@@ -1,11 +1,11 @@
 #include "SweepCommand.h"
 
 #include "SweepProgress.h"
-#include "ping/MachineListFile.h"
+#include "ping/EchoTerms.h"
+#include "ping/MachineListWriter.h"
 #include "ping/ReverseNames.h"
 #include "ping/Sweep.h"
 #include "ping/SweepReport.h"
-#include "ping/icmp.h"
 #include "platform/IcmpTypes.h"
 
 #include <chrono>
@@ -25,18 +25,18 @@ bool answered(const Answer &answer)
 // The machines that answered, as the window's "Salvar IPs" writes them, so that it can load them.
 void save(const Sweep &sweep, const std::string &fileName)
 {
-    MachineListFile file;
+    std::vector<std::string> lines;
     for (const Answer &answer : sweep.answers())
         if (answered(answer))
-            file.addLine(QString::fromStdString(SweepReport::dotted(answer.address)));
-    file.write(QString::fromLocal8Bit(fileName.c_str()));
+            lines.push_back(SweepReport::dotted(answer.address));
+    MachineListWriter::write(fileName, lines);
 }
 
 // One line per reason the system gave for not sending: how many, and the first few addresses.
 void reportUnsent(const Sweep &sweep, std::ostream &err)
 {
     for (const Sweep::Unsent &each : sweep.unsent()) {
-        err << "tozelo-cli: sweep: " << TICMP::ErrorTextOf(int(each.status)) << ": " << each.count
+        err << "tozelo-cli: sweep: " << EchoTerms::errorText(int(each.status)) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
             err << (i == 0 ? "" : ", ") << SweepReport::dotted(each.first[i]);

@@ -1,19 +1,18 @@
 #include "CommandLine.h"
-#include "PingCommand.h"
-#include "RePingCommand.h"
-#include "ScanCommand.h"
+#include "CommandRun.h"
 #include "SweepCommand.h"
 
-#include "ping/icmp.h"
+#include "ping/EchoTerms.h"
 #include "platform/Privileges.h"
 
-#include <QCoreApplication>
-#include <exception>
-#include <functional>
-#include <iostream>
-#include <memory>
-#include <string>
+#include <dlfcn.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+#include <iostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -103,72 +102,69 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
 const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
                             "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";
 
-// A command whose arguments have all been read and checked, and what it needs before it runs.
-struct Command {
-    int rawSockets = 0;
-    std::function<int()> run;
-};
-
-// Each command sends through one ICMP socket.
-Command commandOf(const std::string &name, const std::vector<std::string> &rest)
+// Only ping, scan and reping wait in an event loop; they send through one ICMP socket each.
+bool runsInEventLoop(const std::string &name)
 {
-    if (name == "ping") {
-        const PingCommand command(CommandLine(rest, {"size", "ttl", "timeout"}));
-        return {1, [command] { return command.run(std::cout); }};
-    }
-    if (name == "scan") {
-        const ScanCommand command(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}));
-        return {1, [command] { return command.run(std::cout, std::cerr); }};
-    }
-    if (name == "reping") {
-        const RePingCommand command(CommandLine(rest, {"timeout", "size", "ttl", "passes"}));
-        return {1, [command] { return command.run(std::cout, std::cerr); }};
-    }
-    if (name == "sweep") {
-        SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
-        arguments.command = "tozelo-cli sweep";
-        for (const std::string &arg : rest)
-            arguments.command += " " + arg;
-        const auto command = std::make_shared<SweepCommand>(std::move(arguments));
-        // Its sockets are opened and sized now, before the capabilities go: it needs none reserved.
-        // A failure is told when it runs, as every command's is.
-        try {
-            command->open();
-        } catch (const TICMPException &) {
-            return {0, [failure = std::current_exception()]() -> int { std::rethrow_exception(failure); }};
-        }
-        return {0, [command] { return command->run(std::cout, std::cerr, isatty(STDERR_FILENO)); }};
-    }
-    throw CommandLine::UsageError("unknown command '" + name + "'");
+    return name == "ping" || name == "scan" || name == "reping";
 }
 
-int usageError(const CommandLine::UsageError &e)
+// Beside the program in the build tree; once installed, in the program's own folder of libraries.
+std::string eventLoopCommandsLibrary()
 {
-    std::cerr << "tozelo-cli: " << e.what() << " (try tozelo-cli --help)\n";
-    return 2;
+    char self[PATH_MAX] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string program(self, size_t(std::max<ssize_t>(0, length)));
+    const std::string folder = program.substr(0, program.rfind('/') + 1);
+    const std::string installed = folder + TOZELO_COMMANDS_FROM_PROGRAM;
+    const std::string built = folder + "tozelo-cli-commands.so";
+    return access(installed.c_str(), F_OK) != 0 && access(built.c_str(), F_OK) == 0 ? built : installed;
 }
 
-int runToTheEnd(const Command &command)
+int runInEventLoop(int argc, char *argv[])
 {
     try {
-        return command.run();
-    } catch (const CommandLine::UsageError &e) {
-        return usageError(e);
-    } catch (const TICMPException &e) {
-        std::cerr << "tozelo-cli: " << e.what()
-                  << " (ICMP needs net.ipv4.ping_group_range to include your group, or CAP_NET_RAW)\n";
-        return 1;
+        Privileges::reserveRawSocketsAndDrop(1);
     } catch (const std::exception &e) {
         std::cerr << "tozelo-cli: " << e.what() << "\n";
         return 1;
     }
+    void *library = dlopen(eventLoopCommandsLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto run = library ? reinterpret_cast<int (*)(int, char **)>(dlsym(library, "tozelo_cli_run")) : nullptr;
+    if (!run) {
+        std::cerr << "tozelo-cli: cannot load the " << argv[1] << " command: " << dlerror() << "\n";
+        return 1;
+    }
+    return run(argc, argv);
+}
+
+// Its sockets are opened and sized before the capabilities go, while the system's limit on receive
+// buffers may still be lifted; a failure to open them is told after, as every command's is.
+int sweep(const std::vector<std::string> &rest)
+{
+    return CommandRun::reporting([&] {
+        SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
+        arguments.command = "tozelo-cli sweep";
+        for (const std::string &arg : rest)
+            arguments.command += " " + arg;
+        SweepCommand command(std::move(arguments));
+        std::exception_ptr failure;
+        try {
+            command.open();
+        } catch (const TICMPException &) {
+            failure = std::current_exception();
+        }
+        Privileges::reserveRawSocketsAndDrop(0);
+        if (failure)
+            std::rethrow_exception(failure);
+        return command.run(std::cout, std::cerr, isatty(STDERR_FILENO));
+    });
 }
 
 } // namespace
 
 // The arguments are checked before anything else happens, so that a wrong one is a usage error
-// whatever this user may do; then the raw sockets are opened and every capability is given up
-// before Qt or the resolver load anything.
+// whatever this user may do; raw sockets are opened before every capability is given up, and no
+// library is loaded by name before that. Nothing of Qt is part of this program.
 int main(int argc, char *argv[])
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -184,16 +180,10 @@ int main(int argc, char *argv[])
         std::cout << Version;
         return 0;
     }
-    Command command;
-    try {
-        command = commandOf(args.front(), std::vector<std::string>(args.begin() + 1, args.end()));
-        Privileges::reserveRawSocketsAndDrop(command.rawSockets);
-    } catch (const CommandLine::UsageError &e) {
-        return usageError(e);
-    } catch (const std::exception &e) {
-        std::cerr << "tozelo-cli: " << e.what() << "\n";
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    return runToTheEnd(command);
+    if (args.front() == "sweep")
+        return sweep(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (runsInEventLoop(args.front()))
+        return runInEventLoop(argc, argv);
+    std::cerr << "tozelo-cli: unknown command '" << args.front() << "' (try tozelo-cli --help)\n";
+    return 2;
 }

@@ -1,7 +1,7 @@
 #include "Sweep.h"
 
 #include "SweepWorker.h"
-#include "icmp.h"
+#include "EchoTerms.h"
 #include "platform/IcmpApi.h"
 
 #include <sched.h>
@@ -176,7 +176,7 @@ std::unique_ptr<IcmpSocket> Sweep::openSocket(bool allowDatagram, unsigned ident
             : int(std::clamp(share * BufferedSeconds * BytesPerAnswer, MinReceiveBuffer, MaxReceiveBuffer)));
     // A request this small is never fragmented, and one that may not be spares the kernel choosing
     // an IP identification for each (a good part of its cost per request).
-    if (TICMP::payloadOf(m_settings.size).size() + IcmpPacket::HeaderSize <= MaxUnfragmented)
+    if (EchoTerms::payloadOf(m_settings.size).size() + IcmpPacket::HeaderSize <= MaxUnfragmented)
         socket->setDontFragment();
     return socket;
 }

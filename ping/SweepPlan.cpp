@@ -1,12 +1,12 @@
 #include "SweepPlan.h"
 
-#include "icmp.h"
+#include "EchoTerms.h"
 
 #include <algorithm>
 
 SweepPlan::SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop, int stopFd,
                      const HandOver &handOver)
-    : targets(targets), settings(settings), payload(TICMP::payloadOf(settings.size)),
+    : targets(targets), settings(settings), payload(EchoTerms::payloadOf(settings.size)),
       timeoutNs(int64_t(settings.timeoutMs) * 1000000), heard((members() + 63) / 64, 0), stop(stop), stopFd(stopFd),
       handOver(handOver)
 {

@@ -1,6 +1,6 @@
 #include "SweepReport.h"
 
-#include "icmp.h"
+#include "EchoTerms.h"
 #include "platform/IcmpTypes.h"
 
 #include <algorithm>
@@ -180,7 +180,7 @@ void SweepReport::writeText(std::ostream &out) const
     for (const Answer &answer : answers) {
         if (!answered(answer)) {
             const std::string from = errorFrom(answer);
-            out << dotted(answer.address) << ' ' << TICMP::ErrorTextOf(int(answer.status))
+            out << dotted(answer.address) << ' ' << EchoTerms::errorText(int(answer.status))
                 << (from.empty() ? "" : " from " + from) << '\n';
             continue;
         }
@@ -200,7 +200,7 @@ void SweepReport::writeCsv(std::ostream &out) const
         if (answered(answer))
             out << milliseconds(answer.rttMs) << ",,";
         else
-            out << ',' << csvField(TICMP::ErrorTextOf(int(answer.status))) << ',' << errorFrom(answer);
+            out << ',' << csvField(EchoTerms::errorText(int(answer.status))) << ',' << errorFrom(answer);
         if (withNames)
             out << ',' << csvField(answered(answer) ? nameOf(answer.address) : std::string());
         out << '\n';
@@ -221,7 +221,7 @@ void SweepReport::writeJson(std::ostream &out) const
             continue;
         }
         errors += std::string(errors.empty() ? "" : ",") + "{\"address\":" + address +
-                  ",\"error\":" + jsonText(TICMP::ErrorTextOf(int(answer.status))) +
+                  ",\"error\":" + jsonText(EchoTerms::errorText(int(answer.status))) +
                   (answer.from != 0 ? ",\"from\":" + jsonText(dotted(answer.from)) : std::string()) +
                   ",\"status\":" + std::to_string(answer.status) + "}";
     }
@@ -231,7 +231,7 @@ void SweepReport::writeJson(std::ostream &out) const
         for (uint32_t address : each.first)
             first += std::string(first.empty() ? "" : ",") + jsonText(dotted(address));
         unsentList += std::string(unsentList.empty() ? "" : ",") + "{\"count\":" + std::to_string(each.count) +
-                      ",\"error\":" + jsonText(TICMP::ErrorTextOf(int(each.status))) + ",\"first\":[" + first +
+                      ",\"error\":" + jsonText(EchoTerms::errorText(int(each.status))) + ",\"first\":[" + first +
                       "],\"status\":" + std::to_string(each.status) + "}";
     }
     out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"errors\":[" << errors

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -105,10 +107,20 @@ bool failedByRoute(int error)
 
 } // namespace
 
+// Fresh pages from the system are zero, and calloc knows it: the slots cost nothing until they are
+// first used, so that a ring of millions does not hold up the first request.
+std::unique_ptr<SweepWorker::Slot[], void (*)(void *)> SweepWorker::zeroedSlots(uint64_t count)
+{
+    auto *slots = static_cast<Slot *>(std::calloc(count, sizeof(Slot)));
+    if (!slots)
+        throw std::bad_alloc();
+    return {slots, &std::free};
+}
+
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end,
                          std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers)
     : m_plan(plan), m_first(first), m_end(end), m_sockets(std::move(sockets)), m_identifiers(identifiers),
-      m_slots(identifiers * SequenceCount),
+      m_slotCount(identifiers * SequenceCount), m_slots(zeroedSlots(m_slotCount)),
       // Each part walks an order of its own, so that the senders do not march in step.
       m_order(plan.settings.randomOrder
                   ? SweepOrder::random(end - first, plan.settings.seed ^ first * 0x9E3779B97F4A7C15ull)
@@ -199,7 +211,7 @@ void SweepWorker::sendBurst(int64_t now, double rate)
     m_refilledNs = now;
     m_sendBlocked = false;
     const int64_t end = now + BurstNs;
-    const uint64_t slotCount = m_slots.size();
+    const uint64_t slotCount = m_slotCount;
     while (!m_sendBlocked && m_tokens >= 1 && m_issued - m_retired < slotCount) {
         // A batch stays within one identifier's numbers: with datagram sockets, within one socket.
         const uint64_t toBlockEnd = SequenceCount - m_issued % SequenceCount;
@@ -332,7 +344,7 @@ bool SweepWorker::failedForItsOwnReason(size_t index, int error, uint32_t addres
 
 void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs)
 {
-    const uint64_t slot = m_issued % m_slots.size();
+    const uint64_t slot = m_issued % m_slotCount;
     if (outgoing.recheck) {
         m_recheckSlots[slot] = m_waiting.front();
         m_waiting.pop_front();
@@ -349,7 +361,7 @@ void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spre
 // A host that was heard from already is not counted again when it cannot be asked twice.
 void SweepWorker::refuse(const Outgoing &outgoing, uint32_t status)
 {
-    m_slots[m_issued % m_slots.size()] = Slot();
+    m_slots[m_issued % m_slotCount] = Slot();
     ++m_issued;
     if (outgoing.recheck) {
         closeRecheck(m_waiting.front());
@@ -408,12 +420,12 @@ int64_t SweepWorker::deadlineOf(const Slot &slot) const
 
 size_t SweepWorker::socketOfSlot(uint64_t slot) const
 {
-    return m_sockets.size() == 1 ? 0 : size_t(slot % m_slots.size() / SequenceCount);
+    return m_sockets.size() == 1 ? 0 : size_t(slot % m_slotCount / SequenceCount);
 }
 
 uint16_t SweepWorker::identifierOfSlot(uint64_t slot) const
 {
-    const auto block = unsigned(slot % m_slots.size() / SequenceCount);
+    const auto block = unsigned(slot % m_slotCount / SequenceCount);
     if (m_sockets.size() == 1)
         return uint16_t(m_sockets.front()->identifier() + block);
     return m_sockets[block]->identifier();
@@ -424,7 +436,7 @@ uint16_t SweepWorker::identifierOfSlot(uint64_t slot) const
 void SweepWorker::expire(int64_t horizonNs)
 {
     while (m_retired < m_issued) {
-        const uint64_t index = m_retired % m_slots.size();
+        const uint64_t index = m_retired % m_slotCount;
         Slot &slot = m_slots[index];
         if (slot.sentNs != 0) {
             if (deadlineOf(slot) > horizonNs)
@@ -446,10 +458,10 @@ int64_t SweepWorker::nextWakeNs(int64_t now, double rate) const
 {
     int64_t wake = now + TickNs;
     if (m_retired < m_issued) {
-        const Slot &oldest = m_slots[m_retired % m_slots.size()];
+        const Slot &oldest = m_slots[m_retired % m_slotCount];
         wake = std::min(wake, oldest.sentNs != 0 ? deadlineOf(oldest) : now);
     }
-    if (!sending() || m_issued - m_retired >= m_slots.size())
+    if (!sending() || m_issued - m_retired >= m_slotCount)
         return wake;
     if (m_sendBlocked)
         return std::min(wake, now + BlockedPauseNs);

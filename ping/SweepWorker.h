@@ -67,6 +67,7 @@ private:
         std::vector<uint8_t> request;
     };
 
+    static std::unique_ptr<Slot[], void (*)(void *)> zeroedSlots(uint64_t count);
     bool nextMember(uint64_t &member);
     void putBack(size_t from, size_t count);
     void sendBurst(int64_t nowNs, double rate);
@@ -102,7 +103,8 @@ private:
     const uint64_t m_end;
     const std::vector<std::unique_ptr<IcmpSocket>> m_sockets;
     const unsigned m_identifiers;
-    std::vector<Slot> m_slots;
+    const uint64_t m_slotCount;
+    const std::unique_ptr<Slot[], void (*)(void *)> m_slots;
     uint64_t m_issued = 0;  // slots handed out, ever
     uint64_t m_retired = 0; // slots given back in turn, ever
     uint64_t m_heardCount = 0;

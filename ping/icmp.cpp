@@ -2,9 +2,8 @@
 
 #include "platform/Sockets.h"
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
+#include <vector>
 
 TICMP::TICMP()
 {
@@ -16,7 +15,10 @@ TICMP::TICMP()
     }
 }
 
-TICMP::~TICMP() { tearDown(); }
+TICMP::~TICMP()
+{
+    tearDown();
+}
 
 void TICMP::setUp()
 {
@@ -25,7 +27,8 @@ void TICMP::setUp()
     m_hICMPdll = IcmpApi::LoadLibraryA(IcmpApi::LibraryName);
     if (!m_hICMPdll)
         throw TICMPException("Unable to register icmp.dll");
-    m_IcmpCreateFile = reinterpret_cast<IcmpApi::IcmpCreateFileFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpCreateFile"));
+    m_IcmpCreateFile =
+        reinterpret_cast<IcmpApi::IcmpCreateFileFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpCreateFile"));
     m_IcmpCloseHandle =
         reinterpret_cast<IcmpApi::IcmpCloseHandleFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpCloseHandle"));
     m_IcmpSendEcho = reinterpret_cast<IcmpApi::IcmpSendEchoFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpSendEcho"));
@@ -82,14 +85,6 @@ void TICMP::ResolveAddress()
     m_AddressResolved = true;
 }
 
-std::vector<uint8_t> TICMP::payloadOf(int size)
-{
-    std::vector<uint8_t> payload(static_cast<size_t>(std::max(size, 0)), ' ');
-    const size_t textLength = std::min(payload.size(), std::strlen(PayloadText));
-    std::copy_n(PayloadText, textLength, payload.begin());
-    return payload;
-}
-
 // A request that cannot be sent as asked: nothing goes out and nothing of the asked size is
 // allocated, but the caller sees an ordinary failed request with its reason.
 int TICMP::failRequest(uint32_t status)
@@ -115,12 +110,12 @@ int TICMP::SendPing()
         return 0;
     }
     const int size = m_Size;
-    if (size > MaxSize)
+    if (size > EchoTerms::MaxSize)
         return failRequest(IP_PACKET_TOO_BIG);
     if (size < 0)
         return failRequest(IP_BAD_REQ);
 
-    const std::vector<uint8_t> request = payloadOf(size);
+    const std::vector<uint8_t> request = EchoTerms::payloadOf(size);
     std::vector<uint8_t> reply(static_cast<size_t>(size) + sizeof(ICMP_ECHO_REPLY), 0);
     if (OnEchoRequest)
         OnEchoRequest(this);
@@ -128,43 +123,12 @@ int TICMP::SendPing()
     IP_OPTION_INFORMATION options;
     options.Ttl = static_cast<uint8_t>(m_TTL & 0xFF);
     const uint32_t timeout = m_Timeout < 0 ? 0 : static_cast<uint32_t>(m_Timeout);
-    const int result = static_cast<int>(m_IcmpSendEcho(m_hICMP, m_IPAddress, request.data(),
-                                                       static_cast<uint16_t>(size & 0xFFFF), &options, reply.data(),
-                                                       static_cast<uint32_t>(reply.size()), timeout));
+    const int result =
+        static_cast<int>(m_IcmpSendEcho(m_hICMP, m_IPAddress, request.data(), static_cast<uint16_t>(size & 0xFFFF),
+                                        &options, reply.data(), static_cast<uint32_t>(reply.size()), timeout));
     m_LastError = static_cast<int>(IcmpApi::GetLastError());
     std::memcpy(&m_LastReply, reply.data(), sizeof(ICMP_ECHO_REPLY));
     if (OnEchoReply)
         OnEchoReply(this, result);
     return result;
-}
-
-std::string TICMP::ErrorTextOf(int code)
-{
-    switch (code) {
-    case IP_SUCCESS: return "No error";
-    case IP_BUF_TOO_SMALL: return "Buffer too small";
-    case IP_DEST_NET_UNREACHABLE: return "Destination network unreachable";
-    case IP_DEST_HOST_UNREACHABLE: return "Destination host unreachable";
-    case IP_DEST_PROT_UNREACHABLE: return "Destination protocol unreachable";
-    case IP_DEST_PORT_UNREACHABLE: return "Destination port unreachable";
-    case IP_NO_RESOURCES: return "No resources";
-    case IP_BAD_OPTION: return "Bad option";
-    case IP_HW_ERROR: return "Hardware error";
-    case IP_PACKET_TOO_BIG: return "Packet too big";
-    case IP_REQ_TIMED_OUT: return "Request timed out";
-    case IP_BAD_REQ: return "Bad request";
-    case IP_BAD_ROUTE: return "Bad route";
-    case IP_TTL_EXPIRED_TRANSIT: return "TTL expired in transit";
-    case IP_TTL_EXPIRED_REASSEM: return "TTL expired in reassembly";
-    case IP_PARAM_PROBLEM: return "Parameter problem";
-    case IP_SOURCE_QUENCH: return "Source quench";
-    case IP_OPTION_TOO_BIG: return "Option too big";
-    case IP_BAD_DESTINATION: return "Bad Destination";
-    case IP_ADDR_DELETED: return "Address deleted";
-    case IP_SPEC_MTU_CHANGE: return "Spec MTU change";
-    case IP_MTU_CHANGE: return "MTU change";
-    case IP_GENERAL_FAILURE: return "General failure";
-    case IP_PENDING: return "Pending";
-    default: return "ICMP error #" + std::to_string(code);
-    }
 }

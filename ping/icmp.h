@@ -1,18 +1,12 @@
 #pragma once
+#include "EchoTerms.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
 
 #include <QObject>
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
-#include <vector>
-
-class TICMPException : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 using TICMPDisplay = std::function<void(QObject *Sender, const std::string &Msg)>;
 using TNotifyEvent = std::function<void(QObject *Sender)>;
@@ -22,9 +16,6 @@ using TICMPReply = std::function<void(QObject *Sender, int Error)>;
 class TICMP : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char *PayloadText = "Pinging from Tozelo code written by T. Gorvan";
-    static constexpr int MaxSize = 65500;
-
     TICMP(); // throws TICMPException
     ~TICMP() override;
 
@@ -39,8 +30,7 @@ public:
 
     int SendPing();
     void ResolveAddress();
-    std::string ErrorText() const { return ErrorTextOf(m_LastError); }
-    static std::string ErrorTextOf(int code);
+    std::string ErrorText() const { return EchoTerms::errorText(m_LastError); }
 
     const ICMP_ECHO_REPLY &LastReply() const { return m_LastReply; }
     const std::string &ResolvedName() const { return m_ResolvedName; }
@@ -49,9 +39,6 @@ public:
     uint32_t IPAddress() const { return m_IPAddress; }
     bool AddressResolved() const { return m_AddressResolved; }
     IcmpApi::HANDLE EchoHandle() const { return m_hICMP; }
-
-    // The request payload for a given size: the text, cut or padded with spaces.
-    static std::vector<uint8_t> payloadOf(int size);
 
     TICMPDisplay OnDisplay;
     TNotifyEvent OnEchoRequest;
@@ -73,9 +60,9 @@ private:
     std::string m_ResolvedName;
     std::string m_ResolvedIP;
     uint32_t m_IPAddress = INADDR_NONE_VALUE;
-    int m_Size = 56;
+    int m_Size = EchoTerms::DefaultSize;
     int m_Timeout = 4000;
-    int m_TTL = 64;
+    int m_TTL = EchoTerms::DefaultTTL;
     int m_LastError = 0;
     bool m_AddressResolved = false;
 };
