@@ -120,6 +120,8 @@ std::string eventLoopCommandsLibrary()
     return access(installed.c_str(), F_OK) != 0 && access(built.c_str(), F_OK) == 0 ? built : installed;
 }
 
+// The library holds its own copy of the engine and of the C++ library: only plain values cross,
+// the raw socket reserved here among them.
 int runInEventLoop(int argc, char *argv[])
 {
     try {
@@ -129,12 +131,12 @@ int runInEventLoop(int argc, char *argv[])
         return 1;
     }
     void *library = dlopen(eventLoopCommandsLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
-    const auto run = library ? reinterpret_cast<int (*)(int, char **)>(dlsym(library, "tozelo_cli_run")) : nullptr;
+    const auto run = library ? reinterpret_cast<int (*)(int, char **, int)>(dlsym(library, "tozelo_cli_run")) : nullptr;
     if (!run) {
         std::cerr << "tozelo-cli: cannot load the " << argv[1] << " command: " << dlerror() << "\n";
         return 1;
     }
-    return run(argc, argv);
+    return run(argc, argv, Privileges::takeRawSocket());
 }
 
 // Its sockets are opened and sized before the capabilities go, while the system's limit on receive

@@ -146,6 +146,7 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
         expire(drain() ? now : now - m_plan.timeoutNs);
         handOver();
         sendBurst(monotonicNs(), rate);
+        lookAhead();
         if (!sending() && m_retired == m_issued)
             break;
         tick();
@@ -190,6 +191,19 @@ bool SweepWorker::nextMember(uint64_t &member)
         if (!m_plan.wasHeard(member))
             return true;
     }
+}
+
+// The end of the walk shows without a token spent on finding it: no wait for the rate follows the
+// last request.
+void SweepWorker::lookAhead()
+{
+    uint64_t member = 0;
+    if (m_walkDone || !m_pending.empty())
+        return;
+    if (nextMember(member))
+        m_pending.push_front(member);
+    else
+        m_walkDone = true;
 }
 
 // The batch's members from from on went unsent: they go first next time.

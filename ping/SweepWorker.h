@@ -69,6 +69,7 @@ private:
 
     static std::unique_ptr<Slot[], void (*)(void *)> zeroedSlots(uint64_t count);
     bool nextMember(uint64_t &member);
+    void lookAhead();
     void putBack(size_t from, size_t count);
     void sendBurst(int64_t nowNs, double rate);
     size_t gather(size_t count);

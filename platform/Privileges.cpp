@@ -167,6 +167,12 @@ int Privileges::takeRawSocket()
     return fd;
 }
 
+void Privileges::adoptRawSocket(int fd)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_reserve.push_back(fd);
+}
+
 bool Privileges::giveBackRawSocket(int fd)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
