@@ -164,9 +164,10 @@ int sweep(const std::vector<std::string> &rest)
 
 } // namespace
 
-// The arguments are checked before anything else happens, so that a wrong one is a usage error
+// A sweep's arguments are checked before anything else happens, so that a wrong one is a usage error
 // whatever this user may do; raw sockets are opened before every capability is given up, and no
-// library is loaded by name before that. Nothing of Qt is part of this program.
+// library is loaded by name before that. Nothing of Qt is part of this program: the commands that
+// need it check their arguments in their library, when nothing is held any more.
 int main(int argc, char *argv[])
 {
     std::vector<std::string> args(argv + 1, argv + argc);
