@@ -137,6 +137,7 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
     m_pending.clear();
     std::fill(m_tried.begin(), m_tried.end(), 0);
     m_walkDone = false;
+    m_lastDeadlineNs = 0;
     m_tokens = 1;
     m_refilledNs = monotonicNs();
     while (!m_plan.stop.load(std::memory_order_relaxed)) {
@@ -221,12 +222,16 @@ void SweepWorker::sendBurst(int64_t now, double rate)
     if (!sending())
         return;
     const double burst = std::max(1.0, rate / 100.0);
-    m_tokens = std::min(burst, m_tokens + double(now - m_refilledNs) * rate / Second);
-    m_refilledNs = now;
     m_sendBlocked = false;
     const int64_t end = now + BurstNs;
     const uint64_t slotCount = m_slotCount;
-    while (!m_sendBlocked && m_tokens >= 1 && m_issued - m_retired < slotCount) {
+    for (;;) {
+        // The bucket fills as the batches go: a rate faster than the calls can send never waits for
+        // its own tokens (a wait a busy machine may stretch).
+        m_tokens = std::min(burst, m_tokens + double(now - m_refilledNs) * rate / Second);
+        m_refilledNs = now;
+        if (m_sendBlocked || m_tokens < 1 || m_issued - m_retired >= slotCount)
+            return;
         // A batch stays within one identifier's numbers: with datagram sockets, within one socket.
         const uint64_t toBlockEnd = SequenceCount - m_issued % SequenceCount;
         const size_t count = size_t(std::min<double>(
@@ -237,7 +242,8 @@ void SweepWorker::sendBurst(int64_t now, double rate)
             return;
         }
         m_tokens -= double(sendBatch(gathered));
-        if (monotonicNs() >= end)
+        now = monotonicNs();
+        if (now >= end)
             return;
     }
 }
@@ -366,8 +372,10 @@ void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spre
     }
     m_slots[slot] = Slot{outgoing.address, spreadUs, sentNs};
     ++m_issued;
+    m_newest = m_issued;
     if (outgoing.recheck)
         return;
+    m_lastDeadlineNs = std::max(m_lastDeadlineNs, deadlineOf(m_slots[slot]));
     add(m_sent);
     markTried(outgoing.member);
 }
@@ -468,12 +476,25 @@ void SweepWorker::expire(int64_t horizonNs)
     }
 }
 
-int64_t SweepWorker::nextWakeNs(int64_t now, double rate) const
+// Once no request follows: the time-out of the newest one still waiting, found from the newest
+// down, as answers move it.
+int64_t SweepWorker::latestDeadline(int64_t now)
+{
+    while (m_newest > m_retired && m_slots[(m_newest - 1) % m_slotCount].sentNs == 0)
+        --m_newest;
+    return m_newest > m_retired ? deadlineOf(m_slots[(m_newest - 1) % m_slotCount]) : now;
+}
+
+int64_t SweepWorker::nextWakeNs(int64_t now, double rate)
 {
     int64_t wake = now + TickNs;
+    // While requests go out, slots are given back as their time comes, for those that follow; after
+    // the last one, one wake-up at the latest time-out gives back the rest: a busy machine has fewer
+    // wake-ups to be late for at the end.
     if (m_retired < m_issued) {
         const Slot &oldest = m_slots[m_retired % m_slotCount];
-        wake = std::min(wake, oldest.sentNs != 0 ? deadlineOf(oldest) : now);
+        const int64_t due = oldest.sentNs == 0 ? now : sending() ? deadlineOf(oldest) : latestDeadline(now);
+        wake = std::min(wake, due);
     }
     if (!sending() || m_issued - m_retired >= m_slotCount)
         return wake;
@@ -576,7 +597,7 @@ void SweepWorker::record(const Slot &slot, uint32_t status, uint32_t from, int64
     m_answers.push_back({slot.address, status, from, rttOf(slot, arrivedNs)});
     add(status == IP_SUCCESS ? m_replies : m_errors);
     markHeard(m_plan.memberOf(slot.address));
-    if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs) {
+    if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs && mayAskAgain(arrivedNs - slot.sentNs)) {
         m_rechecks.push_back({m_answers.size() - 1, 0});
         m_waiting.push_back(m_rechecks.size() - 1);
     } else if (m_plan.handOver) {
@@ -598,12 +619,20 @@ void SweepWorker::rechecked(uint64_t slotIndex, uint32_t status, int64_t arrived
     if (status == IP_SUCCESS && arrivedNs <= deadlineOf(slot)) {
         double &rttMs = m_answers[recheck.answer].rttMs;
         rttMs = std::min(rttMs, rttOf(slot, arrivedNs));
-        if ((slot.spreadUs & ~RecheckFlag) > PreciseSpreadUs && ++recheck.attempts < MaxRecheckAttempts) {
+        if ((slot.spreadUs & ~RecheckFlag) > PreciseSpreadUs && ++recheck.attempts < MaxRecheckAttempts &&
+            mayAskAgain(arrivedNs - slot.sentNs)) {
             m_waiting.push_back(which);
             return;
         }
     }
     closeRecheck(which);
+}
+
+// Only while the answer may come before the pass would end all the same: a round-trip time made
+// exact never makes a sweep longer.
+bool SweepWorker::mayAskAgain(int64_t roundTripNs) const
+{
+    return !m_walkDone || monotonicNs() + roundTripNs < m_lastDeadlineNs;
 }
 
 void SweepWorker::closeRecheck(size_t which)

@@ -84,7 +84,8 @@ private:
     size_t socketOfSlot(uint64_t slot) const;
     uint16_t identifierOfSlot(uint64_t slot) const;
     void expire(int64_t horizonNs);
-    int64_t nextWakeNs(int64_t nowNs, double rate) const;
+    int64_t latestDeadline(int64_t nowNs);
+    int64_t nextWakeNs(int64_t nowNs, double rate);
     void wait(int64_t untilNs);
     bool drain();
     bool readQueue(size_t socket, bool errorQueue);
@@ -96,6 +97,7 @@ private:
     void markHeard(uint64_t member);
     void markTried(uint64_t member);
     bool wasTried(uint64_t member) const;
+    bool mayAskAgain(int64_t roundTripNs) const;
     void closeRecheck(size_t which);
     void handOver();
 
@@ -129,6 +131,8 @@ private:
     std::vector<IcmpSocket::Outgoing> m_requests;
     std::vector<uint8_t> m_signed;
     bool m_walkDone = false;
+    int64_t m_lastDeadlineNs = 0; // of the pass's requests to its targets
+    uint64_t m_newest = 0;        // slots from m_retired to here may wait; those after were answered
     bool m_sendBlocked = false;
     double m_tokens = 1;
     int64_t m_refilledNs = 0;
