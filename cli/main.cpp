@@ -74,7 +74,7 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      reaches are counted from the routing tables, without a request each.\n"
                           "      When the system dropped answers, the silent addresses are asked again,\n"
                           "      slower. A host that answered a request the system was slow to send is\n"
-                          "      asked again for its round-trip time.\n"
+                          "      asked again for its round-trip time, unless the sweep would last longer.\n"
                           "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
                           "      Exit status 0 when at least one host answered, 1 when none did, 4 when\n"
                           "      answers were still dropped and the count may be short (said on standard\n"
