@@ -2,6 +2,8 @@
 
 #include "IcmpTypes.h"
 #include "Privileges.h"
+#include "RawIdentifiers.h"
+#include "SocketCalls.h"
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
@@ -10,19 +12,18 @@
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <map>
-#include <mutex>
 
 #include <QtGlobal>
 
 namespace {
+
+using namespace SocketCalls;
 
 // Room for the largest IPv4 datagram, so that no packet is ever cut short.
 constexpr size_t ReceiveBufferSize = 65536;
@@ -32,53 +33,6 @@ constexpr size_t MaxStalePackets = 1024;
 constexpr size_t MaxRefusalReads = 256;
 constexpr unsigned MaxIdentifierBlock = 256;
 constexpr size_t MaxBatch = 64;
-
-// Every raw socket sees every ICMP packet of the machine: the identifier is what keeps the replies
-// of one socket from another's, and from a forger who cannot see our requests. It is drawn at
-// random, so that nothing outside (a process id, a counter) tells it.
-class RawIdentifiers {
-public:
-    static RawIdentifiers &instance()
-    {
-        static RawIdentifiers identifiers;
-        return identifiers;
-    }
-
-    // The first of count identifiers, aligned on count, that no other raw socket here holds.
-    uint16_t acquire(unsigned count)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        uint16_t random = 0;
-        for (int draw = 0; draw < 64; ++draw) {
-            if (getrandom(&random, sizeof random, 0) == sizeof random && take(uint16_t(random & ~(count - 1)), count))
-                return uint16_t(random & ~(count - 1));
-        }
-        // Only a process holding nearly every identifier gets here.
-        for (uint32_t first = 0; first < 0x10000; first += count)
-            if (take(uint16_t(first), count))
-                return uint16_t(first);
-        return uint16_t(random & ~(count - 1));
-    }
-
-    void release(uint16_t first)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_inUse.erase(first);
-    }
-
-private:
-    bool take(uint16_t first, unsigned count)
-    {
-        for (const auto &[start, size] : m_inUse)
-            if (start < first + count && first < start + size)
-                return false;
-        m_inUse[first] = count;
-        return true;
-    }
-
-    std::mutex m_mutex;
-    std::map<uint16_t, unsigned> m_inUse;
-};
 
 // A raw socket is handed every echo reply of the machine; under a flood its queue fills with
 // other programs' replies and ours gets dropped. The kernel keeps only echo replies carrying one of
@@ -99,31 +53,6 @@ void attachIdentifierFilter(int fd, uint16_t first, unsigned count)
     sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
     if (setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
         qWarning("ICMP: cannot filter the raw socket (%s); replies may be lost under load", strerror(errno));
-}
-
-void closeKeepingErrno(int &fd)
-{
-    const int saved = errno;
-    ::close(fd);
-    fd = -1;
-    errno = saved;
-}
-
-bool enable(int fd, int level, int option)
-{
-    const int on = 1;
-    return setsockopt(fd, level, option, &on, sizeof on) == 0;
-}
-
-// The answers of a system that has ICMP but does not let this user open datagram sockets.
-bool datagramRefused(int error)
-{
-    return error == EACCES || error == EPERM || error == EPROTONOSUPPORT || error == EAFNOSUPPORT;
-}
-
-bool queueEmpty(int error)
-{
-    return error == EAGAIN || error == EWOULDBLOCK;
 }
 
 bool isPowerOfTwo(unsigned value)
@@ -176,7 +105,7 @@ void IcmpSocket::close()
     ::close(m_fd);
     m_fd = -1;
     if (m_kind == Kind::Raw)
-        RawIdentifiers::instance().release(m_identifier);
+        RawIdentifiers::forIcmp().release(m_identifier);
     m_held.clear();
     m_errorsRead = false;
 }
@@ -221,7 +150,7 @@ bool IcmpSocket::openRaw()
         return false;
     }
     m_kind = Kind::Raw;
-    m_identifier = RawIdentifiers::instance().acquire(m_identifierCount);
+    m_identifier = RawIdentifiers::forIcmp().acquire(m_identifierCount);
     attachIdentifierFilter(m_fd, m_identifier, m_identifierCount);
     return true;
 }
@@ -258,11 +187,11 @@ uint32_t IcmpSocket::drops() const
     return meminfo[SK_MEMINFO_DROPS];
 }
 
-int IcmpSocket::send(uint32_t destination, const std::vector<uint8_t> &request, int flags)
+int IcmpSocket::send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags)
 {
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_addr.s_addr = destination;
+    to.sin_addr.s_addr = destination.v4();
     if (sendto(m_fd, request.data(), request.size(), flags, reinterpret_cast<sockaddr *>(&to), sizeof to) < 0)
         return errno;
     return 0;
@@ -285,6 +214,11 @@ int IcmpSocket::sendMany(const Outgoing *requests, size_t count, int flags)
     }
     const int sent = sendmmsg(m_fd, messages, unsigned(count), flags);
     return sent < 0 ? -errno : sent;
+}
+
+uint32_t IcmpSocket::statusOfSendError(int error, const IpAddress &destination, uint16_t identifier, uint16_t sequence)
+{
+    return statusOfSendError(error, destination.v4(), identifier, sequence);
 }
 
 uint32_t IcmpSocket::statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence)
@@ -315,9 +249,7 @@ void IcmpSocket::readControl(msghdr &msg, Message &message)
 {
     for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
         if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS) {
-            timespec stamp{};
-            std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
-            message.arrivedNs = int64_t(stamp.tv_sec) * 1000000000 + stamp.tv_nsec;
+            message.arrivedNs = arrivalOf(cmsg);
         } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_TTL) {
             int ttl = 0;
             std::memcpy(&ttl, CMSG_DATA(cmsg), sizeof ttl);
@@ -408,26 +340,30 @@ void IcmpSocket::decodeInto(bool errorQueue, Message &message, const uint8_t *by
     }
 }
 
-bool IcmpSocket::takeHeld(bool errorQueue, IcmpPacket::Decoded &decoded)
+bool IcmpSocket::takeHeld(bool errorQueue, Packet &packet)
 {
     const auto held = std::find_if(m_held.begin(), m_held.end(),
                                    [errorQueue](const Held &each) { return each.errorQueue == errorQueue; });
     if (held == m_held.end())
         return false;
     std::copy(held->bytes.begin(), held->bytes.end(), m_packet.begin());
-    decoded = held->decoded;
+    packet = packetOf(held->decoded);
+    packet.arrivedNs = held->arrivedNs;
     m_held.erase(held);
     return true;
 }
 
-bool IcmpSocket::receive(bool errorQueue, IcmpPacket::Decoded &decoded)
+bool IcmpSocket::receive(bool errorQueue, Packet &packet)
 {
-    if (takeHeld(errorQueue, decoded))
+    if (takeHeld(errorQueue, packet))
         return true;
     Message message;
     if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, message))
         return false;
+    IcmpPacket::Decoded decoded;
     decodeInto(errorQueue, message, m_packet.data(), decoded);
+    packet = packetOf(decoded);
+    packet.arrivedNs = message.arrivedNs;
     return true;
 }
 

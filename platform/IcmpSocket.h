@@ -50,7 +50,7 @@ public:
     // Packets the socket had to drop so far for want of room.
     uint32_t drops() const;
 
-    int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0) override;
+    int send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags = 0) override;
 
     struct Outgoing {
         uint32_t destination; // network byte order
@@ -61,11 +61,13 @@ public:
     int sendMany(const Outgoing *requests, size_t count, int flags = 0);
     // A local firewall that refuses with EPERM may have queued an ICMP error quoting the request:
     // that error then says why.
-    uint32_t statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence) override;
+    uint32_t statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence);
+    uint32_t statusOfSendError(int error, const IpAddress &destination, uint16_t identifier,
+                               uint16_t sequence) override;
 
     Wake wait(int timeoutMs) override;
     // Kind::Other for what the codec cannot read.
-    bool receive(bool errorQueue, IcmpPacket::Decoded &decoded) override;
+    bool receive(bool errorQueue, Packet &packet) override;
     const uint8_t *data() const override { return m_packet.data(); }
     // Up to max(1, limit) queued packets in one call, without waiting; valid until the next read.
     const std::vector<Received> &receiveMany(bool errorQueue, size_t limit);
@@ -95,7 +97,7 @@ private:
     void decodeInto(bool errorQueue, Message &message, const uint8_t *bytes, IcmpPacket::Decoded &decoded);
     bool receivePacket(int flags, Message &message);
     IcmpPacket::Decoded decodeQueuedError(const Message &message, const uint8_t *bytes) const;
-    bool takeHeld(bool errorQueue, IcmpPacket::Decoded &decoded);
+    bool takeHeld(bool errorQueue, Packet &packet);
 
     int m_fd = -1;
     Kind m_kind = Kind::Datagram;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <linux/capability.h>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -23,34 +24,56 @@ constexpr int MaxQueuedPackets = 4096;
 
 std::mutex g_mutex;
 std::vector<int> g_reserve;
+std::vector<int> g_reserve6;
 
 [[noreturn]] void fail(const std::string &what)
 {
     throw std::runtime_error("cannot give up privileges: " + what + ": " + std::strerror(errno));
 }
 
-bool datagramAllowed()
+int icmpProtocol(int family)
 {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    return family == AF_INET6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
+}
+
+bool datagramAllowed(int family)
+{
+    const int fd = socket(family, SOCK_DGRAM | SOCK_CLOEXEC, icmpProtocol(family));
     if (fd < 0)
         return false;
     close(fd);
     return true;
 }
 
-// A raw socket is handed a copy of every ICMP packet of the machine; until it is taken, it lets
-// none in.
-int openQuietRawSocket()
+// A raw socket is handed a copy of every ICMP packet of its family; until it is taken, it lets none in.
+int openQuietRawSocket(int family)
 {
-    const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    const int fd = socket(family, SOCK_RAW | SOCK_CLOEXEC, icmpProtocol(family));
     if (fd < 0)
         return -1;
-    const icmp_filter none{~0u};
-    if (setsockopt(fd, SOL_RAW, ICMP_FILTER, &none, sizeof none) != 0) {
+    bool quiet = false;
+    if (family == AF_INET6) {
+        icmp6_filter none;
+        ICMP6_FILTER_SETBLOCKALL(&none);
+        quiet = setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &none, sizeof none) == 0;
+    } else {
+        const icmp_filter none{~0u};
+        quiet = setsockopt(fd, SOL_RAW, ICMP_FILTER, &none, sizeof none) == 0;
+    }
+    if (!quiet) {
         close(fd);
         return -1;
     }
     return fd;
+}
+
+// Without IPv6 in the kernel no socket of that family opens, and none is reserved.
+void reserve(int family, std::vector<int> &reserved, int count)
+{
+    if (datagramAllowed(family))
+        return;
+    for (int fd; int(reserved.size()) < count && (fd = openQuietRawSocket(family)) >= 0;)
+        reserved.push_back(fd);
 }
 
 struct Capabilities {
@@ -123,21 +146,22 @@ void dropEveryCapability()
 
 void Privileges::reserveRawSocketsAndDrop(int rawSockets)
 {
-    if (!datagramAllowed()) {
+    {
         std::lock_guard<std::mutex> lock(g_mutex);
-        for (int fd; int(g_reserve.size()) < rawSockets && (fd = openQuietRawSocket()) >= 0;)
-            g_reserve.push_back(fd);
+        reserve(AF_INET, g_reserve, rawSockets);
+        reserve(AF_INET6, g_reserve6, rawSockets);
     }
     dropEveryCapability();
 }
 
-int Privileges::takeRawSocket()
+int Privileges::takeRawSocket(int family)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (g_reserve.empty())
+    std::vector<int> &reserved = family == AF_INET6 ? g_reserve6 : g_reserve;
+    if (reserved.empty())
         return -1;
-    const int fd = g_reserve.back();
-    g_reserve.pop_back();
+    const int fd = reserved.back();
+    reserved.pop_back();
     char byte;
     for (int i = 0; i < MaxQueuedPackets && recv(fd, &byte, 1, MSG_DONTWAIT | MSG_TRUNC) >= 0; ++i) {
     }
