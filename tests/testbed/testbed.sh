@@ -135,6 +135,8 @@ build() {
     for ns in "$c" "$r" "$h" "$d"; do
         ip netns add "$ns" || return 1
         ip -n "$ns" link set lo up || return 1
+        # Duplicate address detection would hold each link's IPv6 back for a second.
+        in_ns "$ns" sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0 || return 1
     done
     link "$c" to-r 198.18.1.1/24 "$r" to-c 198.18.1.254/24 &&
         link "$r" to-h 198.18.2.254/24 "$h" to-r 198.18.2.1/24 &&
@@ -158,7 +160,6 @@ build() {
     start_responder "$name" "$lifeline"
 }
 
-# An address skips duplicate detection, which would hold it back for a second.
 address6() {
     ip -n "$1" -6 addr add "$3/64" dev "$2" nodad
 }
