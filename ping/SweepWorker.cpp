@@ -251,7 +251,7 @@ size_t SweepWorker::sendBatch(size_t count)
     IcmpSocket &socket = *m_sockets[index];
     m_requests.clear();
     for (size_t i = 0; i < count; ++i)
-        m_requests.push_back({htonl(m_batch[i].address), &m_batch[i].request});
+        m_requests.push_back({IpAddress::v4(htonl(m_batch[i].address)), &m_batch[i].request});
     size_t done = 0;
     int confirmations = 0;
     while (done < count) {
@@ -283,8 +283,9 @@ size_t SweepWorker::sendBatch(size_t count)
         const bool own = failedForItsOwnReason(index, error, failed.address);
         if (!own && ++confirmations <= MaxConfirmations)
             continue;
-        const uint32_t status = socket.statusOfSendError(error, htonl(failed.address), identifierOfSlot(m_issued),
-                                                         uint16_t(m_issued % SequenceCount));
+        const uint32_t status =
+            socket.statusOfSendError(error, IpAddress::v4(htonl(failed.address)), identifierOfSlot(m_issued),
+                                     uint16_t(m_issued % SequenceCount));
         // The error that explained the refusal is pending too.
         if (socket.errorPendingPossibly())
             socket.clearPendingError();
@@ -489,7 +490,7 @@ bool SweepWorker::readQueue(size_t index, bool errorQueue)
 // request was given up, is given up with it.
 void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs)
 {
-    const IcmpPacket::Decoded &decoded = packet.decoded;
+    const EchoSocket::Packet &decoded = packet.packet;
     const bool reply = decoded.kind == IcmpPacket::Kind::EchoReply;
     if (!reply && decoded.kind != IcmpPacket::Kind::Error)
         return;
@@ -500,8 +501,8 @@ void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t
         return;
     const uint64_t slotIndex = (index + block) * SequenceCount + decoded.sequence;
     Slot &slot = m_slots[slotIndex];
-    const uint32_t destination = reply ? decoded.source : decoded.quotedDestination;
-    if (slot.sentNs == 0 || destination != htonl(slot.address))
+    const IpAddress &destination = reply ? decoded.source : decoded.quotedDestination;
+    if (slot.sentNs == 0 || destination != IpAddress::v4(htonl(slot.address)))
         return;
     const SweepSignature &signature = m_plan.signature;
     const size_t payloadSize = m_plan.payload.size();
@@ -513,12 +514,12 @@ void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t
                                                    slot.address, decoded.identifier, decoded.sequence, m_plan.pass);
     if (!signedByUs)
         return;
-    const int64_t arrived = packet.arrivedNs != 0 ? packet.arrivedNs - realtimeOffsetNs : monotonicNs();
+    const int64_t arrived = decoded.arrivedNs != 0 ? decoded.arrivedNs - realtimeOffsetNs : monotonicNs();
     const uint32_t status = reply ? uint32_t(IP_SUCCESS) : decoded.status;
     if ((slot.spreadUs & RecheckFlag) != 0)
         rechecked(slotIndex, status, arrived);
     else if (arrived <= deadlineOf(slot))
-        record(slot, status, ntohl(decoded.source), arrived);
+        record(slot, status, ntohl(decoded.source.v4()), arrived);
     slot.sentNs = 0;
 }
 

@@ -19,6 +19,24 @@ EchoSocket::Packet EchoSocket::packetOf(const IcmpPacket::Decoded &decoded)
         packet.quotedDestination = IpAddress::v4(decoded.quotedDestination);
     packet.dataOffset = decoded.dataOffset;
     packet.dataSize = decoded.dataSize;
+    packet.quotedOffset = decoded.quotedOffset;
+    packet.quotedSize = decoded.quotedSize;
+    return packet;
+}
+
+EchoSocket::Packet EchoSocket::packetOf(const Icmp6Packet::Decoded &decoded)
+{
+    Packet packet;
+    packet.kind = decoded.kind;
+    packet.identifier = decoded.identifier;
+    packet.sequence = decoded.sequence;
+    packet.status = decoded.status;
+    if (decoded.kind == IcmpPacket::Kind::Error)
+        packet.quotedDestination = IpAddress::v6(decoded.quotedDestination.data());
+    packet.dataOffset = decoded.dataOffset;
+    packet.dataSize = decoded.dataSize;
+    packet.quotedOffset = decoded.quotedOffset;
+    packet.quotedSize = decoded.quotedSize;
     return packet;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "Icmp6Packet.h"
 #include "IcmpPacket.h"
 #include "IpAddress.h"
 
@@ -6,10 +7,10 @@
 #include <cstdint>
 #include <vector>
 
-// What the echo module needs of an ICMP socket of either family: IcmpSocket and Icmp6Socket in the
-// program, a scripted network in tests. The clock belongs here too, because waiting is where time
-// passes: a simulated socket moves its simulated clock to the next packet instead of sleeping, and
-// the module's deadlines and round-trip times read that same clock.
+// What the echo module needs of an ICMP socket of either family: IcmpSocket in the program, a
+// scripted network in tests. The clock belongs here too, because waiting is where time passes: a
+// simulated socket moves its simulated clock to the next packet instead of sleeping, and the
+// module's deadlines and round-trip times read that same clock.
 class EchoSocket {
 public:
     using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC on Linux
@@ -33,10 +34,14 @@ public:
         IpAddress quotedDestination; // Kind::Error: destination of the request it quotes
         size_t dataOffset = 0;       // EchoReply: the echoed payload within data()
         size_t dataSize = 0;
+        size_t quotedOffset = 0; // Error: as much of the quoted request's payload as it holds
+        size_t quotedSize = 0;
         int64_t arrivedNs = 0; // when the kernel took it in (CLOCK_REALTIME, ns), where the socket tells
     };
-    // An IPv4 packet as the codec gave it.
+    // A packet as its family's codec gave it; an ICMPv6 packet's source and hop limit are the socket's
+    // to fill in.
     static Packet packetOf(const IcmpPacket::Decoded &decoded);
+    static Packet packetOf(const Icmp6Packet::Decoded &decoded);
 
     virtual ~EchoSocket();
 

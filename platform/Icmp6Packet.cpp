@@ -154,7 +154,8 @@ uint32_t statusOfError(uint8_t type, uint8_t code)
         }
     case PacketTooBig: return IP_PACKET_TOO_BIG;
     case TimeExceeded: return code == 1 ? IP_TTL_EXPIRED_REASSEM : IP_TTL_EXPIRED_TRANSIT;
-    case ParameterProblem: return IP_PARAM_PROBLEM;
+    // An unknown next header is what protocol unreachable is to IPv4.
+    case ParameterProblem: return code == 1 ? IP_DEST_PROT_UNREACHABLE : IP_PARAM_PROBLEM;
     default: return 0;
     }
 }

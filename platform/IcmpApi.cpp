@@ -1,7 +1,6 @@
 #include "IcmpApi.h"
 
 #include "Icmp6Packet.h"
-#include "Icmp6Socket.h"
 #include "IcmpPacket.h"
 #include "IcmpSocket.h"
 
@@ -108,6 +107,18 @@ bool answers(const EchoSocket::Packet &packet, const Request &request) {
     return packet.kind == IcmpPacket::Kind::Error && packet.quotedDestination == request.destination.withoutScope();
 }
 
+// When the kernel took the packet in, on the socket's clock: a busy machine may wake us long after.
+// Now, where the socket does not tell.
+Clock::time_point arrivalOf(const EchoSocket &socket, const EchoSocket::Packet &packet) {
+    const Clock::time_point now = socket.now();
+    if (packet.arrivedNs == 0)
+        return now;
+    const int64_t wallNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    return now - std::chrono::nanoseconds(std::max<int64_t>(0, wallNs - packet.arrivedNs));
+}
+
 // Reads what is queued on one of the socket's queues; true with the answer when one is ours.
 bool readQueue(const Request &request, bool errorQueue, Answer &answer) {
     EchoSocket &socket = *request.echo.socket;
@@ -117,7 +128,7 @@ bool readQueue(const Request &request, bool errorQueue, Answer &answer) {
             return false;
         if (!answers(packet, request))
             continue;
-        answer.received = socket.now();
+        answer.received = arrivalOf(socket, packet);
         answer.status = packet.kind == IcmpPacket::Kind::Error ? packet.status : IP_SUCCESS;
         answer.source = packet.source;
         answer.ttl = packet.ttl;
@@ -171,8 +182,8 @@ uint32_t answerRequest(uint8_t *reply, uint32_t replySize, const Answer &answer,
     Record record;
     setAddress(record, answer.source);
     record.Status = answer.status;
-    record.RoundTripTime =
-        uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(answer.received - sent).count());
+    record.RoundTripTime = uint32_t(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::max(answer.received, sent) - sent).count());
     record.DataSize = uint16_t(std::min<size_t>(answer.dataSize, replySize - sizeof record));
     record.Data = sizeof record;
     record.Options.Ttl = answer.ttl;
@@ -196,12 +207,10 @@ template <typename Record> uint32_t fail(uint8_t *reply, uint32_t status) {
 std::unique_ptr<EchoSocket> openSocket(int family, bool allowDatagram) {
     if (const Testing::SocketFactory &factory = Testing::sockets())
         return factory(family, allowDatagram);
-    if (family == AF_INET6) {
-        auto socket = std::make_unique<Icmp6Socket>();
-        return socket->open(allowDatagram) ? std::move(socket) : nullptr;
-    }
-    auto socket = std::make_unique<IcmpSocket>();
-    return socket->open(allowDatagram) ? std::move(socket) : nullptr;
+    auto socket = std::make_unique<IcmpSocket>(family);
+    if (!socket->open(allowDatagram) || !socket->setReceiveStamps())
+        return nullptr;
+    return socket;
 }
 
 HANDLE createFile(int family) {

@@ -184,17 +184,7 @@ private:
 
     static EchoSocket::Packet packetOf6(const uint8_t *icmp, size_t len)
     {
-        const Icmp6Packet::Decoded decoded = Icmp6Packet::decode(icmp, len);
-        EchoSocket::Packet packet;
-        packet.kind = decoded.kind;
-        packet.identifier = decoded.identifier;
-        packet.sequence = decoded.sequence;
-        packet.status = decoded.status;
-        if (decoded.kind == IcmpPacket::Kind::Error)
-            packet.quotedDestination = IpAddress::v6(decoded.quotedDestination.data());
-        packet.dataOffset = decoded.dataOffset;
-        packet.dataSize = decoded.dataSize;
-        return packet;
+        return packetOf(Icmp6Packet::decode(icmp, len));
     }
 
     // The IPv6 header tells what a real socket gives beside the packet: its source and hop limit.
