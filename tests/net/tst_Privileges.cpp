@@ -296,6 +296,8 @@ private slots:
         for (const auto &[name, kind] : {std::pair{"datagram", Kind::Datagram}, std::pair{"raw", Kind::Raw}}) {
             QTest::addRow("%s: ping", name)
                 << kind << QStringList{"ping", "127.0.0.1"} << "^Received 56 bytes from 127\\.0\\.0\\.1 in \\d+ mSecs$";
+            QTest::addRow("%s: ping over IPv6", name)
+                << kind << QStringList{"ping", "::1"} << "^Received 56 bytes from ::1 in \\d+ mSecs$";
             QTest::addRow("%s: scan", name) << kind << QStringList{"scan", "127.0.0.1", "127.0.0.3", "--interval", "50"}
                                             << "^Encontradas 3 Maquinas$";
             QTest::addRow("%s: reping", name)
