@@ -25,12 +25,16 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  or:  tozelo-cli --help\n"
                           "  or:  tozelo-cli --version\n"
                           "Ping one host, every IPv4 address of a range or whole address blocks, and list\n"
-                          "the machines that answer ICMP echo. An option's value follows it, as in\n"
-                          "--size 100 or --size=100.\n"
+                          "the machines that answer ICMP echo, over IPv4 or IPv6. An option's value\n"
+                          "follows it, as in --size 100 or --size=100.\n"
                           "\n"
                           "Commands:\n"
-                          "  ping HOST [--size N] [--ttl N] [--timeout MS]\n"
-                          "      Ping HOST (a name or a dotted IPv4 address) once and print what happens.\n"
+                          "  ping HOST [-4|-6] [--size N] [--ttl N] [--timeout MS]\n"
+                          "      Ping HOST (a name, a dotted IPv4 address or an IPv6 address) once and\n"
+                          "      print what happens. A name with addresses of both families is pinged\n"
+                          "      over IPv4, or over IPv6 with -6; -4 or -6 pings a name over that family\n"
+                          "      alone. An address is always pinged over its own family; over IPv6, TTL\n"
+                          "      is the hop limit.\n"
                           "      Defaults: size 56 bytes, TTL 64, time-out 500 ms.\n"
                           "      Exit status 0 when the host answered, 1 when it did not or is unknown.\n"
                           "  scan START END [--interval MS] [--timeout MS] [--size N] [--ttl N] [--save FILE]\n"
@@ -96,7 +100,7 @@ struct Command {
 Command commandOf(const std::string &name, const std::vector<std::string> &rest)
 {
     if (name == "ping") {
-        const PingCommand command(CommandLine(rest, {"size", "ttl", "timeout"}));
+        const PingCommand command(CommandLine(rest, {"size", "ttl", "timeout"}, {"-4", "-6"}));
         return {1, [command] { return command.run(std::cout); }};
     }
     if (name == "scan") {

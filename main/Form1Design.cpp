@@ -25,6 +25,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
@@ -130,6 +131,10 @@ void Form1Design::createSinglePingPage()
     m_form.HostEdit->setFont(bookman);
     m_form.HostEdit->setPalette(textOn(Qt::red, Qt::white));
     m_form.HostEdit->installEventFilter(&m_form);
+    m_form.IPv6Box = new QCheckBox("IPv6", m_form.TabSheet1);
+    m_form.IPv6Box->setObjectName("IPv6Box");
+    m_form.IPv6Box->setAccessibleName("IPv6");
+    m_form.IPv6Box->setPalette(m_form.Label1->palette());
 
     m_form.PingButton = newPageButton(m_form.TabSheet1, "PingButton", "PinG", QStyle::SP_MediaPlay);
     m_form.CancelButton = newPageButton(m_form.TabSheet1, "CancelButton", "Stop", QStyle::SP_MediaStop);
@@ -148,8 +153,14 @@ void Form1Design::createSinglePingPage()
     m_form.DisplayMemo->setFont(times);
     makeLog(m_form.DisplayMemo, "Registro de Single PinG");
 
+    // The box stands over the host field's right end, on the label's line: beside the field, the
+    // field as wide as ever.
+    auto *label = new QHBoxLayout;
+    label->addWidget(m_form.Label1);
+    label->addStretch(1);
+    label->addWidget(m_form.IPv6Box);
     auto *controls = new QVBoxLayout;
-    controls->addWidget(m_form.Label1);
+    controls->addLayout(label);
     controls->addWidget(m_form.HostEdit);
     controls->addWidget(m_form.PingButton);
     controls->addWidget(m_form.CancelButton);
@@ -495,7 +506,7 @@ void Form1Design::createFileDialogs()
 
 void Form1Design::orderTabs(TForm1 &form)
 {
-    QList<QWidget *> chain = {form.HostEdit, form.PingButton, form.CancelButton, form.DisplayMemo};
+    QList<QWidget *> chain = {form.HostEdit, form.IPv6Box, form.PingButton, form.CancelButton, form.DisplayMemo};
     chain << QList<QWidget *>{form.ip03, form.ip02, form.ip01, form.ip00, form.ip13, form.ip12, form.ip11, form.ip10};
     chain << QList<QWidget *>{form.MipPinG, form.mipHalt, form.MipStop, form.MDisplayMemo};
     for (TTransparentButton *button : {form.Tranton1, form.tbuton, form.del, form.icoGande, form.icolist, form.icopeq,

@@ -18,6 +18,7 @@
 #include "widgets/FloatEdit.h"
 #include "widgets/oxForm.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -101,6 +102,7 @@ void TForm1::bindSinglePing()
     view.clearLog = [this] { DisplayMemo->clear(); };
     view.appendLine = [this](const std::string &line) { DisplayMemo->appendPlainText(QString::fromStdString(line)); };
     view.hostText = [this] { return HostEdit->text().toStdString(); };
+    view.family = [this] { return IPv6Box->isChecked() ? Sockets::Family::IPv6 : Sockets::Family::Either; };
     view.setButtons = [this](bool pingEnabled, bool cancelEnabled) {
         PingButton->setEnabled(pingEnabled);
         CancelButton->setEnabled(cancelEnabled);

@@ -433,7 +433,8 @@ void tst_TForm1::pagesAreLaidOutAtTheDesignSize()
     }
 }
 
-// Tab to the host field, type, Tab to "PinG", Space: the answer is logged. Tab then leaves the
+// Tab to the host field, type, Tab past the IPv6 box (Space ticks it) to "PinG", Space: the answer
+// is logged. Tab then leaves the
 // log, which still takes typed text.
 void tst_TForm1::keyboardAlonePingsLoopback()
 {
@@ -446,6 +447,11 @@ void tst_TForm1::keyboardAlonePingsLoopback()
     QCOMPARE(QApplication::focusWidget(), form.HostEdit);
     QTest::keyClicks(form.HostEdit, "127.0.0.1");
     QTRY_VERIFY_WITH_TIMEOUT(form.PingButton->isEnabled(), 2500);
+    tab();
+    QCOMPARE(QApplication::focusWidget(), form.IPv6Box);
+    QTest::keyClick(form.IPv6Box, Qt::Key_Space);
+    QVERIFY(form.IPv6Box->isChecked());
+    QTest::keyClick(form.IPv6Box, Qt::Key_Space);
     tab();
     QCOMPARE(QApplication::focusWidget(), form.PingButton);
     // The focus mark: dots inside the frame, black where x + y is even.
