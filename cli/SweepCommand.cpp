@@ -2,15 +2,10 @@
 
 #include "ping/MachineListFile.h"
 #include "ping/Sweep.h"
+#include "ping/SweepReport.h"
 #include "ping/icmp.h"
 #include "platform/IcmpTypes.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <arpa/inet.h>
-#include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,10 +13,6 @@
 namespace {
 
 using Answer = Sweep::Answer;
-
-constexpr int MaxRate = 10000000;
-constexpr int MaxTimeoutMs = 60000;
-constexpr int MaxRetries = 10;
 
 int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
 {
@@ -33,10 +24,11 @@ int boundedOption(const CommandLine &args, const std::string &name, int fallback
 
 Sweep::Settings settingsOf(const CommandLine &args)
 {
+    using Limits = Sweep::Settings;
     Sweep::Settings settings;
-    settings.rate = boundedOption(args, "rate", settings.rate, 1, MaxRate);
-    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, MaxTimeoutMs);
-    settings.retries = boundedOption(args, "retries", settings.retries, 0, MaxRetries);
+    settings.rate = boundedOption(args, "rate", settings.rate, 1, Limits::MaxRate);
+    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, Limits::MaxTimeoutMs);
+    settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
     settings.size = boundedOption(args, "size", settings.size, 0, TICMP::MaxSize);
     settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
     return settings;
@@ -65,93 +57,9 @@ SweepTargets targetsOf(const CommandLine &args)
     return targets;
 }
 
-std::string dotted(uint32_t address)
-{
-    char text[INET_ADDRSTRLEN];
-    const in_addr networkOrder{htonl(address)};
-    return inet_ntop(AF_INET, &networkOrder, text, sizeof text);
-}
-
-std::string milliseconds(double ms)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f", ms);
-    return text;
-}
-
 bool answered(const Answer &answer)
 {
     return answer.status == IP_SUCCESS;
-}
-
-std::string errorFrom(const Answer &answer)
-{
-    return answer.from != 0 ? dotted(answer.from) : std::string();
-}
-
-void writeText(const Sweep &sweep, std::ostream &out)
-{
-    uint64_t count = 0;
-    for (const Answer &answer : sweep.answers()) {
-        if (!answered(answer)) {
-            const std::string from = errorFrom(answer);
-            out << dotted(answer.address) << ' ' << TICMP::ErrorTextOf(int(answer.status))
-                << (from.empty() ? "" : " from " + from) << '\n';
-            continue;
-        }
-        out << dotted(answer.address) << ' ' << milliseconds(answer.rttMs) << " ms\n";
-        ++count;
-    }
-    out << count << " of " << sweep.progress().addresses << " addresses answered\n";
-}
-
-void writeCsv(const Sweep &sweep, std::ostream &out)
-{
-    out << "address,rtt_ms,error,error_from\n";
-    for (const Answer &answer : sweep.answers()) {
-        out << dotted(answer.address) << ',';
-        if (answered(answer))
-            out << milliseconds(answer.rttMs) << ",,\n";
-        else
-            out << ',' << TICMP::ErrorTextOf(int(answer.status)) << ',' << errorFrom(answer) << '\n';
-    }
-}
-
-void writeJson(const Sweep &sweep, std::ostream &out)
-{
-    QJsonArray replies;
-    QJsonArray errors;
-    for (const Answer &answer : sweep.answers()) {
-        const QString address = QString::fromStdString(dotted(answer.address));
-        if (answered(answer)) {
-            replies.append(QJsonObject{{"address", address}, {"rtt_ms", std::round(answer.rttMs * 1000) / 1000}});
-            continue;
-        }
-        QJsonObject error{{"address", address},
-                          {"status", qint64(answer.status)},
-                          {"error", QString::fromStdString(TICMP::ErrorTextOf(int(answer.status)))}};
-        if (answer.from != 0)
-            error.insert("from", QString::fromStdString(dotted(answer.from)));
-        errors.append(error);
-    }
-    QJsonArray unsent;
-    for (const Sweep::Unsent &each : sweep.unsent()) {
-        QJsonArray first;
-        for (uint32_t address : each.first)
-            first.append(QString::fromStdString(dotted(address)));
-        unsent.append(QJsonObject{{"status", qint64(each.status)},
-                                  {"error", QString::fromStdString(TICMP::ErrorTextOf(int(each.status)))},
-                                  {"count", qint64(each.count)},
-                                  {"first", first}});
-    }
-    const Sweep::Progress &progress = sweep.progress();
-    const QJsonObject document{{"addresses", qint64(progress.addresses)},
-                               {"requests", qint64(progress.sent)},
-                               {"replies", replies},
-                               {"errors", errors},
-                               {"unsent", unsent},
-                               {"dropped", qint64(sweep.droppedInLastPass())}};
-    out << QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString() << '\n';
 }
 
 // The machines that answered, as the window's "Salvar IPs" writes them, so that it can load them.
@@ -160,7 +68,7 @@ void save(const Sweep &sweep, const std::string &fileName)
     MachineListFile file;
     for (const Answer &answer : sweep.answers())
         if (answered(answer))
-            file.addLine(QString::fromStdString(dotted(answer.address)));
+            file.addLine(QString::fromStdString(SweepReport::dotted(answer.address)));
     file.write(QString::fromLocal8Bit(fileName.c_str()));
 }
 
@@ -177,7 +85,7 @@ void reportUnsent(const Sweep &sweep, std::ostream &err)
         err << "tozelo-cli: sweep: " << TICMP::ErrorTextOf(int(each.status)) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
-            err << (i == 0 ? "" : ", ") << dotted(each.first[i]);
+            err << (i == 0 ? "" : ", ") << SweepReport::dotted(each.first[i]);
         if (each.count > each.first.size())
             err << " and " << each.count - each.first.size() << " more";
         err << ")\n";
@@ -215,12 +123,13 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool showProgress)
         err << "\r\x1b[K" << std::flush;
     reportUnsent(sweep, err);
 
+    const SweepReport report = SweepReport::of(sweep);
     if (m_format == "csv")
-        writeCsv(sweep, out);
+        report.writeCsv(out);
     else if (m_format == "json")
-        writeJson(sweep, out);
+        report.writeJson(out);
     else
-        writeText(sweep, out);
+        report.writeText(out);
     out << std::flush;
     if (!m_saveFile.empty())
         save(sweep, m_saveFile);

@@ -1,6 +1,7 @@
 #include "Form1Design.h"
 
 #include "Artwork.h"
+#include "FastSweepPage.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
 #include "PageLook.h"
@@ -106,8 +107,12 @@ void Form1Design::createPages()
     m_form.TabSheet2->setObjectName("TabSheet2");
     m_form.TabSheet2->setPalette(QPalette(Qt::white, Qt::black));
 
+    m_form.TabSheet3 = new QWidget;
+    m_form.TabSheet3->setObjectName("TabSheet3");
+
     m_form.tipo->addWidget(m_form.TabSheet1);
     m_form.tipo->addWidget(m_form.TabSheet2);
+    m_form.tipo->addWidget(m_form.TabSheet3);
     m_form.tipo->setCurrentWidget(m_form.TabSheet2);
     m_column->addWidget(m_form.tipo);
 }
@@ -240,6 +245,7 @@ void Form1Design::createDockButtons()
     form.rping = newDockButton("rping", "Retry Multi - Ping", dockGlyph(QStyle::SP_BrowserReload));
     form.rsping = newDockButton("rsping", "Retry Single - PinG", dockGlyph(QStyle::SP_MediaPlay));
     form.rsping->setEnabled(false);
+    form.barrido = newDockButton("barrido", "Barrido rápido", dockGlyph(QStyle::SP_DriveNetIcon));
     form.openIp = newDockButton("openIp", "Leer Ip`s", dockGlyph(QStyle::SP_DialogOpenButton));
     form.salvarIP = newDockButton("salvarIP", "Salvar IPs", dockGlyph(QStyle::SP_DialogSaveButton));
     form.stry = newDockButton("stry", "System Tray", dockGlyph(QStyle::SP_TitleBarMinButton));
@@ -252,6 +258,7 @@ void Form1Design::createDockButtons()
     form.tbuton->OnClick = form.notifier(&TForm1::tbutonClick);
     form.rping->OnClick = form.notifier(&TForm1::rpingClick);
     form.rsping->OnClick = form.notifier(&TForm1::rspingClick);
+    form.barrido->OnClick = form.notifier(&TForm1::BarridoRapido1Click);
     form.icoGande->OnClick = form.notifier(&TForm1::icoGandeClick);
     form.icolist->OnClick = form.notifier(&TForm1::icolistClick);
     form.icopeq->OnClick = form.notifier(&TForm1::gClick);
@@ -377,6 +384,8 @@ void Form1Design::createMenus()
     bar->addAction(m_form.Sible1);
     m_form.N3 = newAction("&Multi PinG", "N3", &TForm1::N3Click);
     bar->addAction(m_form.N3);
+    m_form.BarridoRapido1 = newAction("&Barrido rápido", "BarridoRapido1", &TForm1::BarridoRapido1Click);
+    bar->addAction(m_form.BarridoRapido1);
     QMenu *retry = newMenu("&Retry PinG", "retryMenu", bar);
     m_form.SinglePing1 = newAction("Single Ping (Single IP)", "SinglePing1", &TForm1::rspingClick);
     m_form.SinglePing1->setEnabled(false);
@@ -509,8 +518,9 @@ void Form1Design::orderTabs(TForm1 &form)
     QList<QWidget *> chain = {form.HostEdit, form.IPv6Box, form.PingButton, form.CancelButton, form.DisplayMemo};
     chain << QList<QWidget *>{form.ip03, form.ip02, form.ip01, form.ip00, form.ip13, form.ip12, form.ip11, form.ip10};
     chain << QList<QWidget *>{form.MipPinG, form.mipHalt, form.MipStop, form.MDisplayMemo};
+    chain << form.fastSweep().tabOrder();
     for (TTransparentButton *button : {form.Tranton1, form.tbuton, form.del, form.icoGande, form.icolist, form.icopeq,
-                                       form.rping, form.rsping, form.openIp, form.salvarIP, form.stry})
+                                       form.rping, form.rsping, form.barrido, form.openIp, form.salvarIP, form.stry})
         chain << button;
     chain << QList<QWidget *>{form.ListView1, form.ips};
     QList<TNCButtonFocus *> captionButtons =

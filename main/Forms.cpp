@@ -6,6 +6,7 @@
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
+#include "ping/Sweep.h"
 #include "platform/Privileges.h"
 
 #include <QApplication>
@@ -21,7 +22,8 @@ TForm4 *Form4 = nullptr;
 TForm5 *Form5 = nullptr;
 
 namespace {
-// Ping1, Ping2 and Ping3 each keep their echo session for the whole run.
+// Ping1, Ping2 and Ping3 each keep their echo session for the whole run; a fast sweep takes a raw
+// socket for each of its senders, which holds all their identifiers, and gives them back at its end.
 constexpr int PingComponents = 3;
 
 // The designs' fonts, mapped to the installed faces with the same metrics.
@@ -68,7 +70,7 @@ void destroyForms()
 int runTozelo(int argc, char *argv[], const std::function<void()> &started)
 {
     try {
-        Privileges::reserveRawSocketsAndDrop(PingComponents);
+        Privileges::reserveRawSocketsAndDrop(PingComponents + int(Sweep::mostSenders()));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s: %s\n", ApplicationTitle, e.what());
         return 1;

@@ -12,8 +12,6 @@
 #include <algorithm>
 
 namespace {
-constexpr int ButtonWidth = 113;
-constexpr int ButtonHeight = 37;
 constexpr int GlyphSpacing = 8;
 constexpr int CaptionPixels = 16;
 constexpr int GlyphSize = 16;
@@ -42,7 +40,7 @@ TBackground *newPageBackground(QWidget *page, const char *name, int lineSize)
 }
 
 TTransparentButton *newPageButton(QWidget *page, const char *name, const QString &caption, QStyle::StandardPixmap icon,
-                                  GlyphCells cells)
+                                  GlyphCells cells, QSize size)
 {
     auto *button = new TTransparentButton(page);
     button->setObjectName(name);
@@ -50,10 +48,9 @@ TTransparentButton *newPageButton(QWidget *page, const char *name, const QString
     QFont bookman("Bookman Old Style");
     bookman.setPixelSize(CaptionPixels);
     button->setFont(bookman);
-    // A caption too long for the design's width widens the button rather than run into the picture.
     const int glyphCell = GlyphSize + 2;
     const int room = 3 * GlyphSpacing + glyphCell + QFontMetrics(bookman).horizontalAdvance(caption);
-    button->setFixedSize(std::max(ButtonWidth, room), ButtonHeight);
+    button->setFixedSize(std::max(size.width(), room), size.height());
     QPalette white = button->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     button->setPalette(white);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QSize>
 #include <QString>
 #include <QStyle>
 
@@ -12,7 +13,9 @@ class TTransparentButton;
 void describePageGradient(TBackground &background, int lineSize);
 TBackground *newPageBackground(QWidget *page, const char *name, int lineSize);
 // The picture is the style's icon; a button that has a look of its own while disabled takes the
-// icon's disabled form as a second cell.
+// icon's disabled form as a second cell. A caption too long for the size widens the button rather
+// than run into the picture.
 enum class GlyphCells { normal, withDisabled };
+constexpr QSize PageButtonSize(113, 37);
 TTransparentButton *newPageButton(QWidget *page, const char *name, const QString &caption, QStyle::StandardPixmap icon,
-                                  GlyphCells cells = GlyphCells::normal);
+                                  GlyphCells cells = GlyphCells::normal, QSize size = PageButtonSize);

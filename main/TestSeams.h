@@ -17,3 +17,6 @@ struct TestSeams {
 
     static TestSeams &instance();
 };
+
+// The dialog's exec() as tests answer it: the chosen file, or an empty text for Cancel.
+QString execFileDialog(QFileDialog &dialog);

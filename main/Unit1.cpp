@@ -1,5 +1,6 @@
 #include "Unit1.h"
 
+#include "FastSweepPage.h"
 #include "Form1Design.h"
 #include "Forms.h"
 #include "IntegerText.h"
@@ -41,14 +42,6 @@ const QString NoMachineSelected = "SELECIONE UN PC !!";
 const QString NoTray = "Sin System Tray: minimizada";
 
 QString caption(const QString &address, int rtt) { return address + " (" + QString::number(rtt) + "mSeg)"; }
-
-QString execFileDialog(QFileDialog &dialog)
-{
-    const auto &answer = TestSeams::instance().fileDialog;
-    if (answer)
-        return answer(dialog);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-}
 } // namespace
 
 TForm1::TForm1(QWidget *parent)
@@ -76,6 +69,7 @@ TForm1::TForm1(QWidget *parent)
 
     Form1Design::build(*this);
     m_rangeScan = std::make_unique<RangeScanPage>(*this);
+    m_fastSweep = std::make_unique<FastSweepPage>(*this, TabSheet3);
     Form1Design::orderTabs(*this);
     bindSinglePing();
     bindRangeScan();
@@ -191,8 +185,24 @@ void TForm1::N3Click()
         Form3->close();
 }
 
+// Neither property dialog sets anything of the sweep, whose settings are on its page.
+void TForm1::BarridoRapido1Click()
+{
+    Timer1->stop();
+    tipo->setCurrentWidget(TabSheet3);
+    rsping->setEnabled(false);
+    rping->setEnabled(true);
+    SinglePing1->setEnabled(false);
+    MultiPinG1->setEnabled(true);
+    for (QDialog *properties : {static_cast<QDialog *>(Form2), static_cast<QDialog *>(Form3)})
+        if (properties && properties->isVisible())
+            properties->close();
+}
+
 void TForm1::Tranton1Click()
 {
+    if (tipo->currentWidget() == TabSheet3)
+        return;
     QDialog *properties = tipo->currentWidget() == TabSheet2 ? static_cast<QDialog *>(Form2) : Form3;
     if (properties)
         properties->show();
@@ -326,6 +336,8 @@ void TForm1::rspingClick()
 // and is reported once.
 void TForm1::tbutonClick()
 {
+    if (tipo->currentWidget() == TabSheet3)
+        return;
     integerOf(fastTimeout);
     const int interval = integerOf(fastTimer);
     if (tipo->currentWidget() == TabSheet2) {

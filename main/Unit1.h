@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+class FastSweepPage;
 class MachineListView;
 class MachineMemo;
 class QAction;
@@ -35,7 +36,8 @@ class ToxForm;
 class ToxScrollPane;
 class ToxSplit;
 
-// The main window: single ping and range scan pages, the found machines and the machine list file.
+// The main window: single ping, range scan and fast sweep pages, the found machines and the machine
+// list file.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -46,6 +48,7 @@ public:
 
     QString statusPanel(int index) const;
     void setStatusPanel(int index, const QString &text);
+    FastSweepPage &fastSweep() { return *m_fastSweep; }
 
     // Start-up, pages, notification area and closing
     void FormCreate();
@@ -53,6 +56,7 @@ public:
     void Timer1Timer();
     void Sible1Click();
     void N3Click();
+    void BarridoRapido1Click();
     void Tranton1Click();
     void Creditos2Click();
     void oxForm1ButtonClick();
@@ -120,6 +124,7 @@ public:
     QStackedWidget *tipo;
     QWidget *TabSheet1;
     QWidget *TabSheet2;
+    QWidget *TabSheet3;
 
     TBackground *Background1;
     QLabel *Label1;
@@ -164,6 +169,7 @@ public:
     TTransparentButton *icopeq;
     TTransparentButton *rping;
     TTransparentButton *rsping;
+    TTransparentButton *barrido;
     TTransparentButton *openIp;
     TTransparentButton *salvarIP;
     TTransparentButton *stry;
@@ -180,6 +186,7 @@ public:
     QAction *MultiPinG1;
     QAction *Sible1;
     QAction *N3;
+    QAction *BarridoRapido1;
     QAction *Exit1;
     QAction *Creditos2;
     QAction *All1;
@@ -237,4 +244,5 @@ private:
     std::array<QLabel *, StatusPanels> m_panels{};
     std::unique_ptr<SinglePing> m_singlePing;
     std::unique_ptr<RangeScanPage> m_rangeScan;
+    std::unique_ptr<FastSweepPage> m_fastSweep;
 };

@@ -5,6 +5,8 @@
 #include "platform/IcmpApi.h"
 
 #include <sched.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -60,18 +62,38 @@ uint64_t slotsOf(unsigned identifiers)
 
 Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
     : m_targets(targets), m_settings(settings), m_workerCount(workersWanted()),
-      m_identifiers(identifiersFor(m_workerCount))
+      m_identifiers(identifiersFor(m_workerCount)), m_stopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
+    if (m_stopFd < 0)
+        throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
     m_progress.addresses = targets.count();
 }
 
-Sweep::~Sweep() = default;
+// The workers are gone by now: none waits on the descriptor.
+Sweep::~Sweep()
+{
+    ::close(m_stopFd);
+}
+
+unsigned Sweep::mostSenders()
+{
+    return std::min(cores(), MaxWorkers);
+}
 
 unsigned Sweep::workersWanted() const
 {
     const double byRate = std::ceil(m_settings.rate / RatePerWorker);
     const double byTargets = double(m_targets.count() / MinTargetsPerWorker);
-    return unsigned(std::clamp(std::min({byRate, byTargets, double(cores())}), 1.0, double(MaxWorkers)));
+    return unsigned(std::max(1.0, std::min({byRate, byTargets, double(mostSenders())})));
+}
+
+// The descriptor is never read: once written, it wakes every wait until the sweep is gone.
+void Sweep::stop()
+{
+    m_stopped = true;
+    const uint64_t one = 1;
+    // Only a full counter refuses, and a full one is readable all the same.
+    [[maybe_unused]] const ssize_t written = ::write(m_stopFd, &one, sizeof one);
 }
 
 // Enough slots for the requests that wait out their time-out at each one's share of the rate, and a
@@ -163,7 +185,7 @@ std::unique_ptr<IcmpSocket> Sweep::openSocket(bool allowDatagram, unsigned ident
 // heard is written by two.
 void Sweep::startWorkers(std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets)
 {
-    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped);
+    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
     const uint64_t count = m_targets.count();
     for (size_t i = 0; i < sockets.size(); ++i) {
         const uint64_t first = count * i / sockets.size() / 64 * 64;
@@ -209,7 +231,7 @@ void Sweep::runPass(double rate)
             m_workers[i]->runPass(share, tick);
         } catch (...) {
             failures[i] = std::current_exception();
-            m_plan->stop = true;
+            stop();
         }
     };
     std::vector<std::thread> threads;
@@ -236,7 +258,7 @@ void Sweep::runPass(double rate)
         }
     } catch (...) {
         failures[0] = std::current_exception();
-        m_plan->stop = true;
+        stop();
     }
     if (!failures[0])
         work(0, [this] { reportProgress(false); });

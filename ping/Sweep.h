@@ -28,6 +28,11 @@ public:
     using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC
 
     struct Settings {
+        // Beyond these a sweep is a mistake: the front ends hold their users to them.
+        static constexpr int MaxRate = 10000000;
+        static constexpr int MaxTimeoutMs = 60000;
+        static constexpr int MaxRetries = 10;
+
         int rate = 5000; // requests per second
         int timeoutMs = 500;
         int retries = 0;
@@ -64,8 +69,15 @@ public:
     static constexpr unsigned MaxIdentifiers = 32;
     static constexpr size_t UnsentListed = 3;
 
+    // Throws std::runtime_error when the sweep cannot be made stoppable.
     Sweep(const SweepTargets &targets, const Settings &settings);
     ~Sweep();
+    Sweep(const Sweep &) = delete;
+    Sweep &operator=(const Sweep &) = delete;
+
+    // The most senders a sweep runs on this machine, each with a raw socket of its own where raw
+    // ones are needed.
+    static unsigned mostSenders();
 
     // The rate the slots allow: the one asked for, unless that many requests a second would keep
     // more waiting out their time-out than there are slots.
@@ -80,9 +92,9 @@ public:
     // Sweeps to the end, in threads of its own for a fast rate. Throws TICMPException when no ICMP
     // socket can be had.
     void run();
-    // From any thread: run() returns within a tenth of a second, with what was heard so far; the
-    // requests still waiting count as unanswered.
-    void stop() { m_stopped = true; }
+    // From any thread, before or while it runs: run() returns within a few milliseconds, even from
+    // a wait for answers, with what was heard so far; the requests still waiting count as unanswered.
+    void stop();
 
     // In address order once run() has returned.
     const std::vector<Answer> &answers() const { return m_answers; }
@@ -95,6 +107,9 @@ public:
 
     // Called from run(), on its thread, about ten times a second and once at the end.
     std::function<void(const Progress &)> onProgress;
+    // Called on the senders' threads, several at once, with the answers as they come, each once its
+    // round-trip time is final (a host may be asked again for it), and all before run() returns.
+    std::function<void(const Answer *answers, size_t count)> onAnswers;
 
 private:
     unsigned workersWanted() const;
@@ -112,6 +127,7 @@ private:
     unsigned m_workerCount;
     unsigned m_identifiers; // each worker's
     std::atomic<bool> m_stopped{false};
+    int m_stopFd = -1; // readable once stopped, so that a sender waiting for answers wakes at once
     std::unique_ptr<SweepPlan> m_plan;
     std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;

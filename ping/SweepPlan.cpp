@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
-SweepPlan::SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop)
+SweepPlan::SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop, int stopFd,
+                     const HandOver &handOver)
     : targets(targets), payload(TICMP::payloadOf(settings.size)), timeoutNs(int64_t(settings.timeoutMs) * 1000000),
-      heard((targets.count() + 63) / 64, 0), stop(stop)
+      heard((targets.count() + 63) / 64, 0), stop(stop), stopFd(stopFd), handOver(handOver)
 {
     uint64_t first = 0;
     for (const SweepTargets::Range &range : targets.ranges()) {

@@ -81,37 +81,87 @@ SweepTargets::Range SweepTargets::parseTarget(const std::string &target)
 
 void SweepTargets::add(const std::string &target)
 {
-    const Range range = parseTarget(target);
-    SweepTargets grown = *this;
-    grown.insert(range);
-    if (grown.m_count > MaxAddresses)
-        throw std::invalid_argument("the targets hold " + std::to_string(grown.m_count) + " addresses, more than " +
+    std::vector<Range> pieces{parseTarget(target)};
+    for (const Range &cut : m_excluded)
+        pieces = without(pieces, cut);
+    std::vector<Range> ranges = m_ranges;
+    for (const Range &piece : pieces)
+        ranges = merged(ranges, piece);
+    const uint64_t count = countOf(ranges);
+    if (count > MaxAddresses)
+        throw std::invalid_argument("the targets hold " + std::to_string(count) + " addresses, more than " +
                                     std::to_string(MaxAddresses));
-    *this = std::move(grown);
+    m_ranges = std::move(ranges);
+    m_count = count;
+}
+
+void SweepTargets::exclude(const std::string &target)
+{
+    const Range cut = parseTarget(target);
+    m_excluded = merged(m_excluded, cut);
+    m_ranges = without(m_ranges, cut);
+    m_count = countOf(m_ranges);
+}
+
+std::vector<std::string> SweepTargets::wordsOf(const std::string &text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : text + ' ') {
+        if (c != ',' && !std::isspace(uint8_t(c))) {
+            word += c;
+        } else if (!word.empty()) {
+            words.push_back(word);
+            word.clear();
+        }
+    }
+    return words;
 }
 
 // Overlapping and touching intervals become one, so that the ranges stay few and disjoint.
-void SweepTargets::insert(Range range)
+std::vector<SweepTargets::Range> SweepTargets::merged(const std::vector<Range> &ranges, Range range)
 {
-    std::vector<Range> merged;
-    merged.reserve(m_ranges.size() + 1);
+    std::vector<Range> result;
+    result.reserve(ranges.size() + 1);
     bool placed = false;
-    for (const Range &existing : m_ranges) {
+    for (const Range &existing : ranges) {
         if (uint64_t(existing.last) + 1 < range.first) {
-            merged.push_back(existing);
+            result.push_back(existing);
         } else if (uint64_t(range.last) + 1 < existing.first) {
             if (!placed)
-                merged.push_back(range);
+                result.push_back(range);
             placed = true;
-            merged.push_back(existing);
+            result.push_back(existing);
         } else {
             range = {std::min(range.first, existing.first), std::max(range.last, existing.last)};
         }
     }
     if (!placed)
-        merged.push_back(range);
-    m_ranges = std::move(merged);
-    m_count = 0;
-    for (const Range &each : m_ranges)
-        m_count += sizeOf(each);
+        result.push_back(range);
+    return result;
+}
+
+std::vector<SweepTargets::Range> SweepTargets::without(const std::vector<Range> &ranges, Range cut)
+{
+    std::vector<Range> result;
+    result.reserve(ranges.size() + 1);
+    for (const Range &range : ranges) {
+        if (range.last < cut.first || range.first > cut.last) {
+            result.push_back(range);
+            continue;
+        }
+        if (range.first < cut.first)
+            result.push_back({range.first, cut.first - 1});
+        if (range.last > cut.last)
+            result.push_back({cut.last + 1, range.last});
+    }
+    return result;
+}
+
+uint64_t SweepTargets::countOf(const std::vector<Range> &ranges)
+{
+    uint64_t count = 0;
+    for (const Range &range : ranges)
+        count += sizeOf(range);
+    return count;
 }

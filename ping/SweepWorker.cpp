@@ -125,12 +125,17 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
         // Once the queues are read to the end, every answer that came before now is in: a request
         // whose time-out has passed by now had none.
         expire(drain() ? now : now - m_plan.timeoutNs);
+        handOver();
         sendBurst(monotonicNs(), rate);
         if (!sending() && m_retired == m_issued)
-            return;
+            break;
         tick();
         wait(nextWakeNs(monotonicNs(), rate));
     }
+    // No host is asked again after its pass: every round-trip time is final.
+    for (size_t which = 0; which < m_rechecks.size(); ++which)
+        closeRecheck(which);
+    handOver();
 }
 
 Sweep::Progress SweepWorker::progress() const
@@ -344,6 +349,7 @@ void SweepWorker::refuse(const Outgoing &outgoing, uint32_t status)
     m_slots[m_issued % m_slots.size()] = Slot();
     ++m_issued;
     if (outgoing.recheck) {
+        closeRecheck(m_waiting.front());
         m_waiting.pop_front();
         return;
     }
@@ -415,8 +421,13 @@ void SweepWorker::expire(int64_t horizonNs)
             if (deadlineOf(slot) > horizonNs)
                 return;
             slot.sentNs = 0;
-            if ((slot.spreadUs & RecheckFlag) != 0)
-                m_recheckSlots.erase(index);
+            if ((slot.spreadUs & RecheckFlag) != 0) {
+                const auto inFlight = m_recheckSlots.find(index);
+                if (inFlight != m_recheckSlots.end()) {
+                    closeRecheck(inFlight->second);
+                    m_recheckSlots.erase(inFlight);
+                }
+            }
         }
         ++m_retired;
     }
@@ -441,12 +452,13 @@ int64_t SweepWorker::nextWakeNs(int64_t now, double rate) const
 
 void SweepWorker::wait(int64_t untilNs)
 {
-    pollfd fds[Sweep::MaxIdentifiers];
+    pollfd fds[Sweep::MaxIdentifiers + 1];
     for (size_t i = 0; i < m_sockets.size(); ++i)
         fds[i] = {m_sockets[i]->fd(), POLLIN, 0};
+    fds[m_sockets.size()] = {m_plan.stopFd, POLLIN, 0};
     const int64_t left = std::max<int64_t>(0, untilNs - monotonicNs());
     const timespec timeout{time_t(left / Second), long(left % Second)};
-    const int ready = ppoll(fds, m_sockets.size(), &timeout, nullptr);
+    const int ready = ppoll(fds, m_sockets.size() + 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR)
         throw std::runtime_error(std::string("cannot wait for answers: ") + std::strerror(errno));
     for (size_t i = 0; i < m_sockets.size(); ++i)
@@ -532,6 +544,8 @@ void SweepWorker::record(const Slot &slot, uint32_t status, uint32_t from, int64
     if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs) {
         m_rechecks.push_back({m_answers.size() - 1, 0});
         m_waiting.push_back(m_rechecks.size() - 1);
+    } else if (m_plan.handOver) {
+        m_settled.push_back(m_answers.size() - 1);
     }
 }
 
@@ -546,12 +560,36 @@ void SweepWorker::rechecked(uint64_t slotIndex, uint32_t status, int64_t arrived
     const size_t which = inFlight->second;
     m_recheckSlots.erase(inFlight);
     const Slot &slot = m_slots[slotIndex];
-    if (status != IP_SUCCESS || arrivedNs > deadlineOf(slot))
+    if (status == IP_SUCCESS && arrivedNs <= deadlineOf(slot)) {
+        double &rttMs = m_answers[recheck.answer].rttMs;
+        rttMs = std::min(rttMs, rttOf(slot, arrivedNs));
+        if ((slot.spreadUs & ~RecheckFlag) > PreciseSpreadUs && ++recheck.attempts < MaxRecheckAttempts) {
+            m_waiting.push_back(which);
+            return;
+        }
+    }
+    closeRecheck(which);
+}
+
+void SweepWorker::closeRecheck(size_t which)
+{
+    Recheck &recheck = m_rechecks[which];
+    if (!recheck.open)
         return;
-    double &rttMs = m_answers[recheck.answer].rttMs;
-    rttMs = std::min(rttMs, rttOf(slot, arrivedNs));
-    if ((slot.spreadUs & ~RecheckFlag) > PreciseSpreadUs && ++recheck.attempts < MaxRecheckAttempts)
-        m_waiting.push_back(which);
+    recheck.open = false;
+    if (m_plan.handOver)
+        m_settled.push_back(recheck.answer);
+}
+
+void SweepWorker::handOver()
+{
+    if (m_settled.empty())
+        return;
+    m_handing.clear();
+    for (const size_t answer : m_settled)
+        m_handing.push_back(m_answers[answer]);
+    m_settled.clear();
+    m_plan.handOver(m_handing.data(), m_handing.size());
 }
 
 double SweepWorker::rttOf(const Slot &slot, int64_t arrivedNs)

@@ -57,6 +57,7 @@ private:
     struct Recheck {
         size_t answer = 0; // in m_answers
         int attempts = 0;
+        bool open = true; // its host waits to be asked again, or to answer
     };
     // Where the walk through the targets stands.
     struct Cursor {
@@ -96,6 +97,8 @@ private:
     static double rttOf(const Slot &slot, int64_t arrivedNs);
     bool sending() const;
     void markHeard(uint64_t target);
+    void closeRecheck(size_t which);
+    void handOver();
 
     SweepPlan &m_plan;
     const uint64_t m_first;
@@ -111,6 +114,8 @@ private:
     std::vector<Recheck> m_rechecks;
     std::deque<size_t> m_waiting;                        // rechecks to send, in turn
     std::unordered_map<uint64_t, size_t> m_recheckSlots; // slot of a recheck in flight: which
+    std::vector<size_t> m_settled;        // answers whose round-trip time is final, for the plan's handOver
+    std::vector<Sweep::Answer> m_handing; // what is handed over in one call
     std::atomic<uint64_t> m_sent{0};
     std::atomic<uint64_t> m_replies{0};
     std::atomic<uint64_t> m_errors{0};

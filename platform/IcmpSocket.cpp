@@ -119,7 +119,9 @@ void IcmpSocket::close()
 {
     if (m_fd < 0)
         return;
-    ::close(m_fd);
+    // A raw socket opened before the capabilities were given up is kept for the next taker.
+    if (m_kind != Kind::Raw || !Privileges::giveBackRawSocket(m_fd))
+        ::close(m_fd);
     m_fd = -1;
     if (m_kind == Kind::Raw)
         identifiersOf(m_family).release(m_identifier);

@@ -10,6 +10,7 @@
 #include "gui/WindowChecks.h"
 #include "gui/WindowSeams.h"
 #include "main/Artwork.h"
+#include "main/FastSweepPage.h"
 #include "main/Forms.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
@@ -241,11 +242,12 @@ void tst_TForm1::menusAndDockBar()
     for (const QAction *entry : bar->actions())
         top << entry->text() + (entry->menu() ? ">" : "");
     QCOMPARE(top,
-             QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Retry PinG>", "&Opciones>", "&Creditos"}));
+             QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Barrido rápido", "&Retry PinG>", "&Opciones>",
+                          "&Creditos"}));
     const QList<QAction *> menus = bar->actions();
     QCOMPARE(entriesOf(menus[0]->menu()), QStringList({"&Salvar IP`s", "&Load Ip`s", "-", "&Exit"}));
-    QCOMPARE(entriesOf(menus[3]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
-    QMenu *opciones = menus[4]->menu();
+    QCOMPARE(entriesOf(menus[4]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
+    QMenu *opciones = menus[5]->menu();
     QCOMPARE(entriesOf(opciones), QStringList({"&Propiedades", "-", "Borrar ..(clear)>", "Iconos>", "Icon-Pc>"}));
     const QStringList clearEntries = {"All", "-", "Iconos", "PinG Return", "IP PinG", "Ip Resumen"};
     QCOMPARE(entriesOf(opciones->actions()[2]->menu()), clearEntries + QStringList{""});
@@ -410,19 +412,26 @@ void tst_TForm1::pagesChangeOnlyThroughTheCommands()
     }
 }
 
-// Both pages at the window's design size: nothing cut or covered, the status bar's panels
+// Every page at the window's design size: nothing cut or covered, the status bar's panels
 // included (the last one alone runs past the window's edge), and no page button's caption runs
 // into its picture.
 void tst_TForm1::pagesAreLaidOutAtTheDesignSize()
 {
     TForm1 &form = *m_form;
-    for (QAction *page : {form.Sible1, form.N3}) {
-        page->trigger();
-        QStringList faults = WindowChecks::layoutFaults(&form);
+    QStringList faults;
+    const auto laidOut = [&form, &faults] {
+        faults = WindowChecks::layoutFaults(&form);
         faults.removeAll("QLabel fstatePanel4 leaves its parent StatusPanels ");
-        QVERIFY2(faults.isEmpty(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
+        return faults.isEmpty();
+    };
+    // The fast sweep page takes its room once it shows.
+    for (QAction *page : {form.Sible1, form.N3, form.BarridoRapido1}) {
+        page->trigger();
+        QTRY_VERIFY2(laidOut(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
     }
-    for (TTransparentButton *button : {form.PingButton, form.CancelButton, form.MipPinG, form.mipHalt, form.MipStop}) {
+    const FastSweepPage &fast = form.fastSweep();
+    for (TTransparentButton *button : {form.PingButton, form.CancelButton, form.MipPinG, form.mipHalt, form.MipStop,
+                                       fast.start, fast.stop, fast.csv, fast.json}) {
         const QImage glyph = button->Glyph();
         const int glyphRight = button->Spacing() + button->glyphImages().front().width();
         button->SetGlyph(QImage());
@@ -485,11 +494,12 @@ void tst_TForm1::tabRunsThroughTheWindowInItsOrder()
         QWidget *focus = QApplication::focusWidget();
         visited << (focus->objectName().isEmpty() ? accessibleName(focus) : focus->objectName());
     }
-    QCOMPARE(visited, QStringList({"ip02",     "ip01",        "ip00",      "ip13",         "ip12",     "ip11",
-                                   "ip10",     "MipPinG",     "MipStop",   "MDisplayMemo", "Tranton1", "tbuton",
-                                   "del",      "icoGande",    "icolist",   "icopeq",       "rping",    "openIp",
-                                   "salvarIP", "stry",        "ListView1", "ips",          "Creditos", "Start",
-                                   "Roll up",  "Stay on top", "Minimize",  "Maximize",     "Close",    "ip03"}));
+    QCOMPARE(visited, QStringList({"ip02",     "ip01",     "ip00",        "ip13",      "ip12",         "ip11",
+                                   "ip10",     "MipPinG",  "MipStop",     "MDisplayMemo", "Tranton1", "tbuton",
+                                   "del",      "icoGande", "icolist",     "icopeq",    "rping",        "barrido",
+                                   "openIp",   "salvarIP", "stry",        "ListView1", "ips",          "Creditos",
+                                   "Start",    "Roll up",  "Stay on top", "Minimize",  "Maximize",     "Close",
+                                   "ip03"}));
 
     // Rolled up, only the caption's buttons are left, all named, the chevron for what it does next;
     // rolled down, the keyboard is where it was.
@@ -529,7 +539,7 @@ void tst_TForm1::tabRunsThroughTheWindowInItsOrder()
 void tst_TForm1::assistiveToolsFindEveryControl()
 {
     TForm1 &form = *m_form;
-    for (QAction *page : {form.Sible1, form.N3}) {
+    for (QAction *page : {form.BarridoRapido1, form.Sible1, form.N3}) {
         page->trigger();
         const QStringList faults = WindowChecks::accessibilityFaults(&form);
         QVERIFY2(faults.isEmpty(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
@@ -687,15 +697,15 @@ void tst_TForm1::dockBarLinesUpTheCommands()
         order << button->objectName() + "=" + button->toolTip();
     QCOMPARE(order, QStringList({"Tranton1=Propiedades de PinG", "tbuton=Fast Timer", "del=Clear..", "icoGande=iconos",
                                  "icolist=Listado", "icopeq=iconos pequeños", "rping=Retry Multi - Ping",
-                                 "rsping=Retry Single - PinG", "openIp=Leer Ip`s", "salvarIP=Salvar IPs",
-                                 "stry=System Tray"}));
+                                 "rsping=Retry Single - PinG", "barrido=Barrido rápido", "openIp=Leer Ip`s",
+                                 "salvarIP=Salvar IPs", "stry=System Tray"}));
     QCOMPARE(form.Tranton1->Caption(), QString("Propiedades"));
     QCOMPARE(form.Tranton1->accessibleName(), QString("Propiedades"));
     QCOMPARE(form.Tranton1->geometry(), QRect(4, 4, 89, 27));
     QCOMPARE(form.stry->geometry().right(), 478 - 4 - 1);
     QCOMPARE(form.salvarIP->geometry().right() + 1, form.stry->x());
     QCOMPARE(form.openIp->geometry().right() + 1, form.salvarIP->x());
-    for (TTransparentButton *button : buttons.mid(1, 7)) {
+    for (TTransparentButton *button : buttons.mid(1, 8)) {
         QCOMPARE(button->y(), 5);
         QVERIFY(button->x() > form.Tranton1->geometry().right());
         QVERIFY(button->geometry().right() < form.openIp->x());
@@ -772,8 +782,8 @@ void tst_TForm1::splitKeepsTheLeftPaneAt76Percent()
     QCOMPARE(split->PercentX(), 76);
 }
 
-// Blue at the left edge of both pages, in bands of one and of five pixels; the page buttons leave
-// the gradient showing.
+// Blue at the left edge of every page, in bands of one pixel on the single ping page and of five
+// on the others; the page buttons leave the gradient showing.
 void tst_TForm1::pagesArePaintedByTheirBackgrounds()
 {
     TForm1 &form = *m_form;
@@ -798,6 +808,17 @@ void tst_TForm1::pagesArePaintedByTheirBackgrounds()
     QVERIFY(multi.pixel(5, row) != qRgb(0, 0, 255));
     const QPoint onButton = form.MipPinG->geometry().topLeft() + QPoint(1, 1);
     QCOMPARE(multi.pixel(onButton), form.Background2->image().pixel(onButton));
+
+    action("BarridoRapido1")->trigger();
+    const FastSweepPage &fast = form.fastSweep();
+    QTRY_COMPARE(fast.Background3->geometry(), form.TabSheet3->rect());
+    const QImage sweep = form.TabSheet3->grab().toImage();
+    row = sweep.height() - 1;
+    for (int x = 0; x < 5; ++x)
+        QCOMPARE(sweep.pixel(x, row), qRgb(0, 0, 255));
+    QVERIFY(sweep.pixel(5, row) != qRgb(0, 0, 255));
+    const QPoint onStart = fast.start->geometry().topLeft() + QPoint(1, 1);
+    QCOMPARE(sweep.pixel(onStart), fast.Background3->image().pixel(onStart));
 }
 
 void tst_TForm1::closeQuestionAnswers()

@@ -1,4 +1,5 @@
 #include "TestMain.h"
+#include "ping/Sweep.h"
 #include "testbed/TestbedGuard.h"
 #include "testbed/TestbedNamespaces.h"
 
@@ -250,8 +251,8 @@ private slots:
     void runningProgramsHoldNoCapability_data() { bothKinds(); }
 
     // While they ping: no capability, no way to gain one, and raw sockets only where datagram ones
-    // are refused, one for each ping component of the window. The window's driver reports from
-    // inside; the command line is seen from outside.
+    // are refused, one for each ping component of the window and one for each sender of its fast
+    // sweeps. The window's driver reports from inside; the command line is seen from outside.
     void runningProgramsHoldNoCapability()
     {
         QFETCH(Kind, kind);
@@ -264,6 +265,11 @@ private slots:
         const QByteArray socket = kind == Kind::Raw ? " raw" : " datagram";
         for (const char *component : {"Ping1", "Ping2", "Ping3"})
             QVERIFY2(report.contains(component + socket + " answered\n"), report.constData());
+        // The fast sweep's raw sockets are lent for each sweep and given back at its end.
+        const QByteArray windowRaw = kind == Kind::Raw ? QByteArray::number(3 + Sweep::mostSenders()) : "0";
+        const QByteArray sweeps = "sweep 1: Responden 8 de 8\nsweep 2: Responden 8 de 8\n"
+                                  "raw ICMP sockets after the sweeps: ";
+        QVERIFY2(report.contains(sweeps + windowRaw + "\n"), report.constData());
 
         QProcess cli;
         startAsNobody(cli, g_copies->cli, {"scan", "127.0.0.1", "127.0.0.4", "--interval", "300", "--timeout", "200"});
@@ -276,7 +282,7 @@ private slots:
 
         const QByteArray raw = kind == Kind::Raw ? "1" : "0";
         for (const auto &[status, rawSockets] :
-             {std::pair{fieldsOf(report), kind == Kind::Raw ? "3" : "0"}, std::pair{cliStatus, raw.constData()}}) {
+             {std::pair{fieldsOf(report), windowRaw.constData()}, std::pair{cliStatus, raw.constData()}}) {
             for (const char *set : {"CapInh", "CapPrm", "CapEff", "CapAmb"})
                 QCOMPARE(status.value(set), NoCapability);
             QCOMPARE(status.value("NoNewPrivs"), QByteArray("1"));

@@ -517,25 +517,48 @@ private slots:
         QVERIFY(sweep.answers().empty());
     }
 
+    void stopEndsTheRun_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::newRow("one sender sending") << 1000 << 500;
+        QTest::newRow("every sender waiting for answers") << 1000000 << 60000;
+    }
+
     // Asked from another thread, as a window would, a sweep of a silent /16 that would last a minute
-    // ends at once with what it had.
+    // ends at once with what it had: while it sends, or once its senders, one a core, wait out a
+    // minute's time-out (the bench times how soon).
     void stopEndsTheRun()
     {
+        QFETCH(int, rate);
+        QFETCH(int, timeoutMs);
         const SweepTargets targets = targetsOf({"240.0.0.0/16"});
         Sweep::Settings settings;
-        settings.rate = 1000;
+        settings.rate = rate;
+        settings.timeoutMs = timeoutMs;
         Sweep sweep(targets, settings);
-        std::atomic<bool> sending{false};
-        sweep.onProgress = [&sending](const Sweep::Progress &now) { sending = now.sent > 0; };
+        const uint64_t waitFor = timeoutMs > 1000 ? targets.count() : 1;
+        std::atomic<bool> ready{false};
+        sweep.onProgress = [&](const Sweep::Progress &now) { ready = now.sent >= waitFor; };
         std::thread running([&sweep] { sweep.run(); });
-        QTRY_VERIFY(sending);
+        QTRY_VERIFY(ready);
         QElapsedTimer clock;
         clock.start();
         sweep.stop();
         running.join();
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
-        QVERIFY(sweep.progress().sent < targets.count());
+        QCOMPARE(sweep.progress().sent < targets.count(), timeoutMs < 1000);
         QVERIFY(sweep.answers().empty());
+    }
+
+    // A stop that comes before the run leaves nothing to send.
+    void stopBeforeTheRun()
+    {
+        const SweepTargets targets = targetsOf({"240.0.0.0/24"});
+        Sweep sweep(targets, Sweep::Settings());
+        sweep.stop();
+        sweep.run();
+        QCOMPARE(sweep.progress().sent, uint64_t(0));
     }
 
     void forgedAnswersAreIgnored_data()

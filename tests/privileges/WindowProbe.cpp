@@ -1,4 +1,5 @@
 #include "dialogs/Unit5.h"
+#include "main/FastSweepPage.h"
 #include "main/Forms.h"
 #include "main/TestSeams.h"
 #include "main/Unit1.h"
@@ -6,14 +7,19 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <cstdio>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 // The window program as it starts, driven once its main window shows: each of its ping components
-// pings loopback once. It prints the privileges it runs with (its status lines), how many raw ICMP
-// sockets it holds, and for each component its socket kind and whether loopback answered.
+// pings loopback once, and the fast sweep page sweeps loopback twice. It prints the privileges it
+// runs with (its status lines), how many raw ICMP sockets it holds, for each component its socket
+// kind and whether loopback answered, and how each sweep ended.
 namespace {
 
 int rawIcmpSockets()
@@ -52,17 +58,37 @@ bool pingLoopback(TPing *ping)
     return answered;
 }
 
+// A second sweep needs the raw socket the first gave back.
+bool sweepLoopback(FastSweepPage &page, int run)
+{
+    page.targets->setText("127.0.0.0/29");
+    page.startClick();
+    QElapsedTimer clock;
+    clock.start();
+    while (page.sweeping() && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    std::printf("sweep %d: %s\n", run, qPrintable(page.state->text()));
+    return page.state->text() == "Responden 8 de 8";
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     TestSeams::instance().splashDelayMs = 0;
+    TestSeams::instance().messageBox = [](QMessageBox &box) {
+        std::printf("message: %s\n", qPrintable(box.text()));
+        return int(QMessageBox::Ok);
+    };
     return runTozelo(argc, argv, [] {
         printPrivileges();
         std::printf("raw ICMP sockets: %d\n", rawIcmpSockets());
         bool answered = true;
         for (TPing *ping : {Form1->Ping1, Form1->Ping2, Form5->Ping3})
             answered = pingLoopback(ping) && answered;
+        for (int run = 1; run <= 2; ++run)
+            answered = sweepLoopback(Form1->fastSweep(), run) && answered;
+        std::printf("raw ICMP sockets after the sweeps: %d\n", rawIcmpSockets());
         std::fflush(stdout);
         QApplication::exit(answered ? 0 : 1);
     });

@@ -1,4 +1,5 @@
-// The targets of a sweep: the three forms, merging, the bound on their size and what is refused.
+// The targets of a sweep: the three forms, merging, exclusions, the bound on their size, lists typed on
+// one line and what is refused.
 #include "TestMain.h"
 #include "ping/SweepTargets.h"
 
@@ -52,6 +53,11 @@ private slots:
     void severalTargetsMerge_data();
     void severalTargetsMerge();
     void boundOnTheAddresses();
+    void exclusions_data();
+    void exclusions();
+    void exclusionsGivenFirstLiftTheBound();
+    void wordsOfALine_data();
+    void wordsOfALine();
     void badInput_data();
     void badInput();
 };
@@ -143,6 +149,91 @@ void tst_SweepTargets::boundOnTheAddresses()
              QString("the targets hold 4294967296 addresses, more than 16777216"));
     QCOMPARE(refusalOf(whole, "10.0.0.0/7"), QString("the targets hold 33554432 addresses, more than 16777216"));
     QCOMPARE(whole.count(), 0ull);
+}
+
+void tst_SweepTargets::exclusions_data()
+{
+    QTest::addColumn<QStringList>("targets"); // "-" before a target excludes it, in the order given
+    QTest::addColumn<Ranges>("ranges");
+    QTest::addColumn<qulonglong>("count");
+    QTest::newRow("split in three") << QStringList{"10.0.0.0/24", "-10.0.0.10-10.0.0.19", "-10.0.0.128/25"}
+                                    << Ranges{range("10.0.0.0", "10.0.0.9"), range("10.0.0.20", "10.0.0.127")}
+                                    << 118ull;
+    QTest::newRow("excluded before") << QStringList{"-10.0.0.5", "10.0.0.0/29", "10.0.0.5"}
+                                     << Ranges{range("10.0.0.0", "10.0.0.4"), range("10.0.0.6", "10.0.0.7")} << 7ull;
+    QTest::newRow("both ends") << QStringList{"10.0.0.0-10.0.0.9", "-10.0.0.0", "-10.0.0.9-10.0.0.20"}
+                               << Ranges{range("10.0.0.1", "10.0.0.8")} << 8ull;
+    QTest::newRow("across ranges") << QStringList{"10.0.0.1", "10.0.0.5-10.0.0.9", "10.0.1.0/30", "-10.0.0.7-10.0.1.1"}
+                                   << Ranges{range("10.0.0.1", "10.0.0.1"), range("10.0.0.5", "10.0.0.6"),
+                                             range("10.0.1.2", "10.0.1.3")}
+                                   << 5ull;
+    QTest::newRow("nothing left") << QStringList{"10.0.0.0/30", "-10.0.0.0/24"} << Ranges{} << 0ull;
+    QTest::newRow("outside the targets") << QStringList{"10.0.0.0/30", "-10.9.0.0/16"}
+                                         << Ranges{range("10.0.0.0", "10.0.0.3")} << 4ull;
+    QTest::newRow("ends of the space") << QStringList{"0.0.0.0/30", "255.255.255.252/30", "-0.0.0.0",
+                                                      "-255.255.255.255"}
+                                       << Ranges{range("0.0.0.1", "0.0.0.3"),
+                                                 range("255.255.255.252", "255.255.255.254")}
+                                       << 6ull;
+}
+
+void tst_SweepTargets::exclusions()
+{
+    QFETCH(QStringList, targets);
+    QFETCH(Ranges, ranges);
+    QFETCH(qulonglong, count);
+    SweepTargets swept;
+    for (const QString &target : targets) {
+        if (target.startsWith('-'))
+            swept.exclude(target.mid(1).toStdString());
+        else
+            swept.add(target.toStdString());
+    }
+    QCOMPARE(swept.ranges(), ranges);
+    QCOMPARE(swept.count(), count);
+}
+
+// What is excluded first never counts; excluded afterwards, it had to fit when it was added. A bad
+// exclusion changes nothing.
+void tst_SweepTargets::exclusionsGivenFirstLiftTheBound()
+{
+    SweepTargets targets;
+    targets.exclude("10.0.0.0/8");
+    QCOMPARE(refusalOf(targets, "10.0.0.0/7"), QString());
+    QCOMPARE(targets.ranges(), (Ranges{range("11.0.0.0", "11.255.255.255")}));
+    QCOMPARE(targets.count(), SweepTargets::MaxAddresses);
+
+    SweepTargets late;
+    QCOMPARE(refusalOf(late, "10.0.0.0/7"), QString("the targets hold 33554432 addresses, more than 16777216"));
+    try {
+        late.add("10.0.0.0/30");
+        late.exclude("10.0.0.1/33");
+        QFAIL("a bad exclusion was taken");
+    } catch (const std::invalid_argument &e) {
+        QCOMPARE(QString(e.what()), QString("'10.0.0.1/33': the prefix length must be 0 to 32"));
+    }
+    QCOMPARE(late.count(), 4ull);
+}
+
+void tst_SweepTargets::wordsOfALine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("words");
+    QTest::newRow("empty") << "" << QStringList();
+    QTest::newRow("blanks only") << " \t, ,\n" << QStringList();
+    QTest::newRow("one") << "10.0.0.1" << QStringList{"10.0.0.1"};
+    QTest::newRow("mixed separators") << " 10.0.0.0/24,10.0.1.1-10.0.1.9 ,\t10.0.2.2,,10.0.3.3 "
+                                      << QStringList{"10.0.0.0/24", "10.0.1.1-10.0.1.9", "10.0.2.2", "10.0.3.3"};
+}
+
+void tst_SweepTargets::wordsOfALine()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, words);
+    QStringList found;
+    for (const std::string &word : SweepTargets::wordsOf(line.toStdString()))
+        found << QString::fromStdString(word);
+    QCOMPARE(found, words);
 }
 
 void tst_SweepTargets::badInput_data()

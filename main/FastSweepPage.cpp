@@ -1,0 +1,518 @@
+#include "FastSweepPage.h"
+
+#include "ExceptionReport.h"
+#include "IntegerText.h"
+#include "PageLook.h"
+#include "SweepResultModel.h"
+#include "TestSeams.h"
+#include "Unit1.h"
+#include "dialogs/UpDown.h"
+#include "ping/BackgroundSweep.h"
+#include "ping/ReverseNames.h"
+#include "platform/IcmpTypes.h"
+#include "widgets/Backgnd.h"
+#include "widgets/FloatEdit.h"
+#include "widgets/ProgBarEx.h"
+#include "widgets/TransBtn.h"
+
+#include <QBoxLayout>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QSortFilterProxyModel>
+#include <QStackedWidget>
+#include <QTableView>
+#include <cmath>
+#include <sstream>
+#include <stdexcept>
+#include <tuple>
+
+namespace {
+constexpr int ShownPageHeight = 157;
+// While a sweep runs the page shows where it stands this often.
+constexpr qint64 ProgressIntervalMs = 250;
+// Answers wait to be shown and recorded, a slice of time per turn of the event loop, so that tens
+// of thousands never hold up a frame; meanwhile the turns come this often. Once asked to stop, the
+// page looks for the end at a quicker pace.
+constexpr int BusyIntervalMs = 20;
+constexpr int StoppingIntervalMs = 10;
+constexpr qint64 ShowBudgetNs = 4000000;
+constexpr qint64 RecordBudgetNs = 2000000;
+constexpr size_t RowsAtOnce = 200;
+constexpr QSize SmallButtonSize(80, 28);
+constexpr int MinFieldWidth = 48;
+
+QString qText(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+QPalette whiteOnPage()
+{
+    QPalette palette;
+    palette.setColor(QPalette::WindowText, Qt::white);
+    return palette;
+}
+
+// Typed fields: red on white, as the single ping page's host field.
+QPalette typedText()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Text, Qt::red);
+    palette.setColor(QPalette::Base, Qt::white);
+    return palette;
+}
+
+QLabel *newCaption(QWidget *page, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, page);
+    label->setObjectName(name);
+    label->setPalette(whiteOnPage());
+    return label;
+}
+
+// The arrows' bounds hold for what is typed too.
+int boundedOf(const TFloatEdit *field, const TUpDown *arrows)
+{
+    const int value = integerOf(field->Text());
+    const TUpDown::Range &range = arrows->range();
+    if (value < range.Min || value > range.Max)
+        throw std::invalid_argument((field->accessibleName() + " debe estar entre " + QString::number(range.Min) +
+                                     " y " + QString::number(range.Max))
+                                        .toStdString());
+    return value;
+}
+} // namespace
+
+FastSweepPage::FastSweepPage(TForm1 &form, QWidget *page) : m_form(form), m_page(page)
+{
+    Background3 = newPageBackground(page, "Background3", 5);
+    createFields();
+    createButtons();
+    createResults();
+    layOut();
+    followPageHeight();
+    m_poll.setObjectName("sweepPoll");
+    connect(&m_poll, &QTimer::timeout, this, [this] { reportExceptions(&m_form, [this] { poll(); }); });
+    setIdle(true);
+}
+
+// The names go first: their last answers would land on a table that is gone.
+FastSweepPage::~FastSweepPage()
+{
+    m_names.reset();
+    m_sweep.reset();
+}
+
+TFloatEdit *FastSweepPage::newField(const char *name, const QString &caption, const TUpDown::Range &range,
+                                    TUpDown *&arrows)
+{
+    auto *field = new TFloatEdit(m_page);
+    field->setObjectName(name);
+    field->setAccessibleName(caption);
+    const QString largest = QString::number(range.Max);
+    field->SetText(QString::number(range.Position));
+    field->SetMaxLength(int(largest.size()));
+    field->setPalette(typedText());
+    // Room for the largest value, beside the frame and the margins.
+    field->setFixedWidth(std::max(MinFieldWidth, field->fontMetrics().horizontalAdvance(largest) + 12));
+    arrows = new TUpDown(field, range, m_page);
+    arrows->setObjectName(QString(name) + "Arrows");
+    return field;
+}
+
+void FastSweepPage::createFields()
+{
+    const auto line = [this](const char *name, const QString &caption) {
+        auto *edit = new QLineEdit(m_page);
+        edit->setObjectName(name);
+        edit->setAccessibleName(caption);
+        edit->setPalette(typedText());
+        QFont bookman("Bookman Old Style");
+        bookman.setPixelSize(13);
+        edit->setFont(bookman);
+        return edit;
+    };
+    targets = line("sweepTargets", "Direcciones");
+    targets->setToolTip("192.0.2.0/24, 192.0.2.1-192.0.2.9 o 192.0.2.7, separadas por blancos o comas");
+    exclusions = line("sweepExclusions", "Excepto");
+    const Sweep::Settings defaults;
+    using Limits = Sweep::Settings;
+    rate = newField("sweepRate", "Paquetes por seg", {1, Limits::MaxRate, 1000, defaults.rate}, rateArrows);
+    timeout =
+        newField("sweepTimeout", "Espera (ms)", {1, Limits::MaxTimeoutMs, 100, defaults.timeoutMs}, timeoutArrows);
+    retries = newField("sweepRetries", "Reintentos", {0, Limits::MaxRetries, 1, defaults.retries}, retriesArrows);
+    names = new QCheckBox("Nombres", m_page);
+    names->setObjectName("sweepNames");
+    names->setAccessibleName("Nombres");
+    names->setPalette(whiteOnPage());
+    connect(names, &QCheckBox::toggled, this, [this] { reportExceptions(&m_form, [this] { namesClick(); }); });
+}
+
+template <typename Handler> void FastSweepPage::bind(TTransparentButton *button, Handler handler)
+{
+    button->OnClick = [this, handler](QObject *) {
+        reportExceptions(&m_form, [this, handler] { (this->*handler)(); });
+    };
+}
+
+void FastSweepPage::createButtons()
+{
+    start = newPageButton(m_page, "sweepStart", "Barrer", QStyle::SP_MediaPlay);
+    stop = newPageButton(m_page, "sweepStop", "Stop", QStyle::SP_MediaStop);
+    csv = newPageButton(m_page, "sweepCsv", "CSV", QStyle::SP_DialogSaveButton, GlyphCells::normal, SmallButtonSize);
+    json = newPageButton(m_page, "sweepJson", "JSON", QStyle::SP_DialogSaveButton, GlyphCells::normal, SmallButtonSize);
+    bind(start, &FastSweepPage::startClick);
+    bind(stop, &FastSweepPage::stopClick);
+    bind(csv, &FastSweepPage::csvClick);
+    bind(json, &FastSweepPage::jsonClick);
+
+    progress = new TProgressBarEx(m_page);
+    progress->setObjectName("sweepProgress");
+    progress->setAccessibleName("Progreso del barrido");
+    progress->SetSmooth(true);
+    progress->setFixedHeight(14);
+    state = newCaption(m_page, "sweepState", QString());
+    state->setAccessibleName("Estado del barrido");
+
+    exportDialog = new QFileDialog(&m_form);
+    exportDialog->setObjectName("sweepExportDialog");
+    exportDialog->setAcceptMode(QFileDialog::AcceptSave);
+    exportDialog->setOption(QFileDialog::DontUseNativeDialog);
+}
+
+void FastSweepPage::createResults()
+{
+    results = new SweepResultModel(this);
+    sorted = new QSortFilterProxyModel(this);
+    sorted->setSourceModel(results);
+    sorted->setSortRole(SweepResultModel::SortRole);
+    table = new QTableView(m_page);
+    table->setObjectName("sweepTable");
+    table->setAccessibleName("Maquinas encontradas");
+    table->setModel(sorted);
+    table->setSortingEnabled(true);
+    table->sortByColumn(SweepResultModel::AddressColumn, Qt::AscendingOrder);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The arrows move through the rows; Tab goes on to the next control.
+    table->setTabKeyNavigation(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(18);
+    table->horizontalHeader()->setStretchLastSection(true);
+    // The headers in the colours of a button, not the page's white on black.
+    QPalette palette = typedText();
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    table->setPalette(palette);
+    connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        reportExceptions(&m_form, [this, &index] { tableDoubleClick(index); });
+    });
+}
+
+// Like the range scan page: the fields at the left and the buttons in a column at the right; below
+// them the progress, and the table in all the room that is left.
+void FastSweepPage::layOut()
+{
+    auto *fields = new QGridLayout;
+    fields->setHorizontalSpacing(4);
+    fields->setVerticalSpacing(3);
+    fields->addWidget(newCaption(m_page, "sweepTargetsCaption", targets->accessibleName()), 0, 0);
+    fields->addWidget(targets, 0, 1);
+    fields->addWidget(newCaption(m_page, "sweepExclusionsCaption", exclusions->accessibleName()), 1, 0);
+    fields->addWidget(exclusions, 1, 1);
+    auto *numbers = new QHBoxLayout;
+    numbers->setSpacing(2);
+    const std::tuple<TFloatEdit *, TUpDown *, const char *> settings[] = {
+        {rate, rateArrows, "Ritmo"}, {timeout, timeoutArrows, "Espera"}, {retries, retriesArrows, "Reint."}};
+    for (const auto &[field, arrows, caption] : settings) {
+        if (field != rate)
+            numbers->addSpacing(6);
+        auto *label = newCaption(m_page, qPrintable(field->objectName() + "Caption"), caption);
+        label->setToolTip(field->accessibleName());
+        label->setBuddy(field);
+        numbers->addWidget(label);
+        numbers->addWidget(field);
+        numbers->addWidget(arrows);
+    }
+    numbers->addStretch(1);
+    fields->addLayout(numbers, 2, 0, 1, 2);
+    auto *buttons = new QVBoxLayout;
+    buttons->setSpacing(2);
+    buttons->addWidget(start);
+    buttons->addWidget(stop);
+    fields->addLayout(buttons, 0, 2, 3, 1);
+
+    auto *output = new QHBoxLayout;
+    output->addWidget(progress, 1);
+    output->addWidget(names);
+    output->addWidget(csv);
+    output->addWidget(json);
+
+    auto *column = new QVBoxLayout(m_page);
+    column->setContentsMargins(8, 4, 4, 4);
+    column->setSpacing(3);
+    column->addLayout(fields);
+    column->addLayout(output);
+    column->addWidget(state);
+    column->addWidget(table, 1);
+}
+
+// The other pages keep their designed height; this one takes room from the found machines for its table.
+void FastSweepPage::followPageHeight()
+{
+    QStackedWidget *pages = m_form.tipo;
+    connect(pages, &QStackedWidget::currentChanged, this, [this, pages] {
+        auto *column = static_cast<QBoxLayout *>(pages->parentWidget()->layout());
+        if (pages->currentWidget() == m_page) {
+            pages->setMinimumHeight(ShownPageHeight);
+            pages->setMaximumHeight(QWIDGETSIZE_MAX);
+            column->setStretchFactor(pages, 3);
+        } else {
+            pages->setFixedHeight(ShownPageHeight);
+            column->setStretchFactor(pages, 0);
+        }
+    });
+}
+
+void FastSweepPage::setIdle(bool idle)
+{
+    start->setEnabled(idle);
+    stop->setEnabled(!idle);
+    for (TTransparentButton *button : {csv, json})
+        button->setEnabled(idle && m_report.has_value());
+}
+
+SweepTargets FastSweepPage::targetsTyped() const
+{
+    SweepTargets swept;
+    for (const std::string &word : SweepTargets::wordsOf(exclusions->text().toStdString()))
+        swept.exclude(word);
+    for (const std::string &word : SweepTargets::wordsOf(targets->text().toStdString()))
+        swept.add(word);
+    if (swept.count() == 0)
+        throw std::invalid_argument("No hay direcciones que barrer");
+    return swept;
+}
+
+Sweep::Settings FastSweepPage::settingsTyped() const
+{
+    Sweep::Settings settings;
+    settings.rate = boundedOf(rate, rateArrows);
+    settings.timeoutMs = boundedOf(timeout, timeoutArrows);
+    settings.retries = boundedOf(retries, retriesArrows);
+    return settings;
+}
+
+// Everything is read and checked before anything of the last sweep is given up.
+void FastSweepPage::startClick()
+{
+    SweepTargets swept = targetsTyped();
+    const Sweep::Settings settings = settingsTyped();
+    const uint64_t addresses = swept.count();
+    // The end is looked for at once, not at the next turn of the timer.
+    m_sweep = std::make_unique<BackgroundSweep>(std::move(swept), settings, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
+    });
+    m_report.reset();
+    m_unshown.clear();
+    // The last sweep's lookups still waiting are of no use now.
+    if (m_names)
+        startNames();
+    results->clear();
+    m_effectiveRate = m_sweep->effectiveRate();
+    m_timeoutMs = settings.timeoutMs;
+    progress->SetPosition(0);
+    progress->SetMax(int(addresses));
+    m_clock.start();
+    showProgress(Sweep::Progress{addresses, 0, 0, 0, 0});
+    setIdle(false);
+    m_poll.start(int(ProgressIntervalMs));
+}
+
+void FastSweepPage::stopClick()
+{
+    if (!m_sweep)
+        return;
+    m_sweep->stop();
+    m_poll.start(StoppingIntervalMs);
+}
+
+void FastSweepPage::poll()
+{
+    QElapsedTimer spent;
+    spent.start();
+    if (m_sweep) {
+        BackgroundSweep::News news = m_sweep->take();
+        m_unshown.insert(m_unshown.end(), news.answers.begin(), news.answers.end());
+        for (const Sweep::Answer &answer : news.answers)
+            if (answer.status == IP_SUCCESS)
+                m_unrecorded.push_back(answer);
+        if (news.finished)
+            finish(news.failure);
+        else if (m_lastProgress.elapsed() >= ProgressIntervalMs)
+            showProgress(news.progress);
+    }
+    showPending(spent);
+    spent.restart();
+    recordPending(spent);
+    int interval = 0;
+    if (m_sweep && m_sweep->stopped())
+        interval = StoppingIntervalMs;
+    else if (!m_unshown.empty() || !m_unrecorded.empty())
+        interval = BusyIntervalMs;
+    else if (m_sweep)
+        interval = int(ProgressIntervalMs);
+    if (interval == 0)
+        m_poll.stop();
+    else if (!m_poll.isActive() || m_poll.interval() != interval)
+        m_poll.start(interval);
+}
+
+void FastSweepPage::showPending(const QElapsedTimer &spent)
+{
+    while (!m_unshown.empty() && spent.nsecsElapsed() < ShowBudgetNs) {
+        const auto end = m_unshown.begin() + std::ptrdiff_t(std::min(RowsAtOnce, m_unshown.size()));
+        const std::vector<Sweep::Answer> rows(m_unshown.begin(), end);
+        m_unshown.erase(m_unshown.begin(), end);
+        lookUpNames(rows);
+        results->add(rows);
+    }
+}
+
+void FastSweepPage::showProgress(const Sweep::Progress &now)
+{
+    m_lastProgress.start();
+    const uint64_t firstPass = std::min(now.sent, now.addresses);
+    progress->SetPosition(int(firstPass));
+    const double seconds = std::max<qint64>(1, m_clock.elapsed()) / 1000.0;
+    const auto measured = uint64_t(double(now.sent) / seconds);
+    const double left = double(now.addresses - firstPass) / std::max(1, m_effectiveRate) + m_timeoutMs / 1000.0;
+    state->setText("Enviados " + QString::number(now.sent) + " de " + QString::number(now.addresses) + ", respuestas " +
+                   QString::number(now.replies) + ", " + QString::number(measured) + " por seg, quedan " +
+                   QString::number(int(std::ceil(left))) + " s");
+}
+
+void FastSweepPage::finish(const std::string &failure)
+{
+    const bool stopped = m_sweep->stopped();
+    if (failure.empty())
+        m_report = m_sweep->report();
+    m_sweep.reset();
+    setIdle(true);
+    if (!failure.empty()) {
+        state->setText(qText(failure));
+        showStopMessage(&m_form, qText(failure));
+        return;
+    }
+    uint64_t replies = 0;
+    for (const Sweep::Answer &answer : m_report->answers)
+        replies += answer.status == IP_SUCCESS;
+    progress->SetPosition(progress->Max());
+    QString text = "Responden " + QString::number(replies) + " de " + QString::number(m_report->addresses);
+    if (stopped)
+        text += ", detenido";
+    if (m_report->dropped != 0)
+        text += ", el sistema perdio " + QString::number(m_report->dropped) + " respuestas: puede faltar alguna";
+    state->setText(text);
+    m_form.setStatusPanel(0, "Encontradas " + QString::number(replies) + " Maquinas");
+}
+
+void FastSweepPage::recordPending(const QElapsedTimer &spent)
+{
+    while (!m_unrecorded.empty() && spent.nsecsElapsed() < RecordBudgetNs) {
+        const Sweep::Answer &answer = m_unrecorded.front();
+        m_form.addico(qText(SweepReport::dotted(answer.address)), int(std::lround(answer.rttMs)));
+        m_unrecorded.pop_front();
+    }
+}
+
+void FastSweepPage::lookUpNames(const std::vector<Sweep::Answer> &answers)
+{
+    if (!m_names)
+        return;
+    for (const Sweep::Answer &answer : answers)
+        if (answer.status == IP_SUCCESS)
+            m_names->lookUp(answer.address);
+}
+
+// A name comes on a lookup's thread and is shown from the event loop.
+void FastSweepPage::startNames()
+{
+    m_names = std::make_unique<ReverseNames>([this](uint32_t address, const std::string &name) {
+        QMetaObject::invokeMethod(
+            this, [this, address, name] { results->setName(address, qText(name)); }, Qt::QueuedConnection);
+    });
+}
+
+void FastSweepPage::namesClick()
+{
+    if (!names->isChecked()) {
+        m_names.reset();
+        results->clearNames();
+        return;
+    }
+    startNames();
+    std::vector<Sweep::Answer> shown;
+    for (int row = 0; row < results->rowCount(); ++row)
+        shown.push_back(results->answerAt(row));
+    lookUpNames(shown);
+}
+
+void FastSweepPage::csvClick()
+{
+    exportAs("CSV (*.csv)", "csv", &SweepReport::writeCsv);
+}
+
+void FastSweepPage::jsonClick()
+{
+    exportAs("JSON (*.json)", "json", &SweepReport::writeJson);
+}
+
+// The file is written whole through a temporary one, so that a failed export leaves what was there.
+void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
+                             void (SweepReport::*write)(std::ostream &) const)
+{
+    if (!m_report)
+        return;
+    exportDialog->setNameFilters({filter});
+    exportDialog->setDefaultSuffix(suffix);
+    const QString fileName = execFileDialog(*exportDialog);
+    if (fileName.isEmpty())
+        return;
+    SweepReport report = *m_report;
+    report.withNames = names->isChecked();
+    for (auto name = results->names().constBegin(); name != results->names().constEnd(); ++name)
+        report.names[name.key()] = name.value().toStdString();
+    std::ostringstream text;
+    (report.*write)(text);
+    const std::string bytes = text.str();
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
+        !file.commit())
+        throw std::runtime_error(("No se pudo guardar " + fileName + ": " + file.errorString()).toStdString());
+}
+
+QList<QWidget *> FastSweepPage::tabOrder() const
+{
+    return {targets, exclusions, rate, timeout, retries, start, stop, names, csv, json, table};
+}
+
+QString FastSweepPage::cellText(int row, int column) const
+{
+    return sorted->index(row, column).data().toString();
+}
+
+void FastSweepPage::tableDoubleClick(const QModelIndex &index)
+{
+    const Sweep::Answer &answer = results->answerAt(sorted->mapToSource(index).row());
+    m_form.Sible1Click();
+    m_form.HostEdit->setText(qText(SweepReport::dotted(answer.address)));
+    m_form.Timer1Timer();
+}

@@ -1,0 +1,108 @@
+#pragma once
+#include "dialogs/UpDown.h"
+#include "ping/Sweep.h"
+#include "ping/SweepReport.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <deque>
+#include <memory>
+#include <optional>
+
+class BackgroundSweep;
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QModelIndex;
+class QSortFilterProxyModel;
+class QTableView;
+class QWidget;
+class ReverseNames;
+class SweepResultModel;
+class TBackground;
+class TFloatEdit;
+class TForm1;
+class TProgressBarEx;
+class TTransparentButton;
+
+// The fast sweep page of the main window: many addresses at once, on a thread of the sweep's own so
+// that the window stays responsive, its progress a few times a second, and a table of the hosts
+// heard from that sorts, exports and names them. The hosts that answer join the found machines
+// through the same record call as the range scan's.
+class FastSweepPage : public QObject {
+public:
+    FastSweepPage(TForm1 &form, QWidget *page);
+    // A sweep still running is stopped and its thread waited for.
+    ~FastSweepPage() override;
+
+    void startClick();
+    void stopClick();
+    void namesClick();
+    void csvClick();
+    void jsonClick();
+    void tableDoubleClick(const QModelIndex &index);
+
+    bool sweeping() const { return m_sweep != nullptr; }
+    // The page's controls in the order Tab moves through them.
+    QList<QWidget *> tabOrder() const;
+    // The rows of the table as shown, in the order of the view.
+    QString cellText(int row, int column) const;
+
+    TBackground *Background3;
+    QLineEdit *targets;
+    QLineEdit *exclusions;
+    TFloatEdit *rate;
+    TFloatEdit *timeout;
+    TFloatEdit *retries;
+    TUpDown *rateArrows;
+    TUpDown *timeoutArrows;
+    TUpDown *retriesArrows;
+    QCheckBox *names;
+    TTransparentButton *start;
+    TTransparentButton *stop;
+    TTransparentButton *csv;
+    TTransparentButton *json;
+    TProgressBarEx *progress;
+    QLabel *state;
+    QTableView *table;
+    QFileDialog *exportDialog;
+    SweepResultModel *results;
+    QSortFilterProxyModel *sorted;
+
+private:
+    void createFields();
+    void createButtons();
+    void createResults();
+    void layOut();
+    void followPageHeight();
+    TFloatEdit *newField(const char *name, const QString &caption, const TUpDown::Range &range, TUpDown *&arrows);
+    template <typename Handler> void bind(TTransparentButton *button, Handler handler);
+
+    SweepTargets targetsTyped() const;
+    Sweep::Settings settingsTyped() const;
+    void poll();
+    void showPending(const QElapsedTimer &spent);
+    void showProgress(const Sweep::Progress &now);
+    void finish(const std::string &failure);
+    void recordPending(const QElapsedTimer &spent);
+    void startNames();
+    void lookUpNames(const std::vector<Sweep::Answer> &answers);
+    void exportAs(const QString &filter, const QString &suffix, void (SweepReport::*write)(std::ostream &) const);
+    void setIdle(bool idle);
+
+    TForm1 &m_form;
+    QWidget *m_page;
+    QTimer m_poll;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_lastProgress;
+    int m_effectiveRate = 0;
+    int m_timeoutMs = 0;
+    std::unique_ptr<BackgroundSweep> m_sweep;
+    std::unique_ptr<ReverseNames> m_names;
+    std::optional<SweepReport> m_report;
+    std::deque<Sweep::Answer> m_unshown;    // answers on their way to the table
+    std::deque<Sweep::Answer> m_unrecorded; // replies on their way to the found machines
+};

@@ -1,0 +1,41 @@
+#pragma once
+#include "ping/Sweep.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
+#include <vector>
+
+// The rows of the fast sweep's table, one per address heard from, in the order they came; a sort
+// proxy shows them in order, by SortRole: addresses as numbers, times as numbers.
+class SweepResultModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { AddressColumn, RttColumn, StatusColumn, NameColumn, ColumnCount };
+    static constexpr int SortRole = Qt::UserRole;
+
+    explicit SweepResultModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    void add(const std::vector<Sweep::Answer> &answers);
+    void setName(uint32_t address, const QString &name);
+    void clearNames();
+    void clear();
+
+    const Sweep::Answer &answerAt(int row) const { return m_rows[size_t(row)]; }
+    // The names found so far, by address.
+    const QHash<uint32_t, QString> &names() const { return m_names; }
+
+private:
+    static QString statusText(const Sweep::Answer &answer);
+    static QString rttText(const Sweep::Answer &answer);
+    QString textOf(const Sweep::Answer &answer, int column) const;
+
+    std::vector<Sweep::Answer> m_rows;
+    QHash<uint32_t, int> m_rowOf;
+    QHash<uint32_t, QString> m_names;
+};

@@ -1,0 +1,179 @@
+#include "ReverseNames.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+
+struct ReverseNames::State {
+    struct Running {
+        uint64_t id;
+        uint32_t address;
+        Clock::time_point deadline;
+    };
+
+    State(Found found, int concurrency, int timeoutMs, Resolver resolver)
+        : found(std::move(found)), resolver(std::move(resolver)), concurrency(size_t(std::max(1, concurrency))),
+          timeout(std::chrono::milliseconds(std::max(1, timeoutMs)))
+    {
+    }
+
+    const Found found;
+    const Resolver resolver;
+    const size_t concurrency;
+    const Clock::duration timeout;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<uint32_t> queue;
+    std::vector<Running> running; // the lookups that count against the concurrency
+    uint64_t nextId = 0;
+    uint64_t outstanding = 0; // asked for and not yet reported
+    bool closing = false;
+
+    // Held while found runs, so that calls never overlap and none follows the owner's end.
+    std::mutex reporting;
+    bool silenced = false;
+};
+
+namespace {
+
+using State = ReverseNames::State;
+
+void report(State &state, uint32_t address, const std::string &name)
+{
+    {
+        std::lock_guard<std::mutex> lock(state.reporting);
+        if (!state.silenced)
+            state.found(address, name);
+    }
+    std::lock_guard<std::mutex> lock(state.mutex);
+    --state.outstanding;
+    state.changed.notify_all();
+}
+
+// A lookup's own thread; the state outlives the owner for as long as a lookup still runs.
+void lookUpOne(const std::shared_ptr<State> &state, uint64_t id, uint32_t address)
+{
+    const std::string name = state->resolver(address);
+    {
+        std::lock_guard<std::mutex> lock(state->mutex);
+        const auto mine = std::find_if(state->running.begin(), state->running.end(),
+                                       [id](const State::Running &each) { return each.id == id; });
+        // Timed out, or the owner is gone.
+        if (mine == state->running.end())
+            return;
+        state->running.erase(mine);
+        state->changed.notify_all();
+    }
+    report(*state, address, name);
+}
+
+// Those past their time-out leave the running ones, to be reported without a name.
+std::vector<uint32_t> takeOverdue(State &state, Clock::time_point now)
+{
+    std::vector<uint32_t> overdue;
+    const auto late = std::stable_partition(state.running.begin(), state.running.end(),
+                                            [now](const State::Running &each) { return each.deadline > now; });
+    for (auto each = late; each != state.running.end(); ++each)
+        overdue.push_back(each->address);
+    state.running.erase(late, state.running.end());
+    return overdue;
+}
+
+// Starts the queued lookups as the concurrency allows and gives up those that overrun.
+void dispatch(const std::shared_ptr<State> &state)
+{
+    std::unique_lock<std::mutex> lock(state->mutex);
+    while (!state->closing) {
+        const std::vector<uint32_t> overdue = takeOverdue(*state, Clock::now());
+        if (!overdue.empty()) {
+            lock.unlock();
+            for (uint32_t address : overdue)
+                report(*state, address, std::string());
+            lock.lock();
+            continue;
+        }
+        if (!state->queue.empty() && state->running.size() < state->concurrency) {
+            const uint32_t address = state->queue.front();
+            state->queue.pop_front();
+            const uint64_t id = state->nextId++;
+            try {
+                std::thread(lookUpOne, state, id, address).detach();
+            } catch (const std::system_error &) {
+                lock.unlock();
+                report(*state, address, std::string());
+                lock.lock();
+                continue;
+            }
+            state->running.push_back({id, address, Clock::now() + state->timeout});
+            continue;
+        }
+        if (state->running.empty()) {
+            state->changed.wait(lock);
+            continue;
+        }
+        const auto earliest =
+            std::min_element(state->running.begin(), state->running.end(),
+                             [](const State::Running &a, const State::Running &b) { return a.deadline < b.deadline; });
+        state->changed.wait_until(lock, earliest->deadline);
+    }
+}
+
+} // namespace
+
+ReverseNames::ReverseNames(Found found, int concurrency, int timeoutMs, Resolver resolver)
+    : m_state(std::make_shared<State>(std::move(found), concurrency, timeoutMs, std::move(resolver))),
+      m_dispatcher(dispatch, m_state)
+{
+}
+
+ReverseNames::~ReverseNames()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_state->mutex);
+        m_state->closing = true;
+        m_state->queue.clear();
+        m_state->running.clear();
+        m_state->changed.notify_all();
+    }
+    m_dispatcher.join();
+    std::lock_guard<std::mutex> lock(m_state->reporting);
+    m_state->silenced = true;
+}
+
+void ReverseNames::lookUp(uint32_t address)
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->queue.push_back(address);
+    ++m_state->outstanding;
+    m_state->changed.notify_all();
+}
+
+void ReverseNames::wait()
+{
+    std::unique_lock<std::mutex> lock(m_state->mutex);
+    m_state->changed.wait(lock, [this] { return m_state->outstanding == 0; });
+}
+
+std::string ReverseNames::systemName(uint32_t address)
+{
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = htonl(address);
+    char host[NI_MAXHOST];
+    if (getnameinfo(reinterpret_cast<const sockaddr *>(&peer), sizeof peer, host, sizeof host, nullptr, 0,
+                    NI_NAMEREQD) != 0)
+        return std::string();
+    return host;
+}

@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+// Host names of addresses by reverse lookup, a few at once. The system's resolver blocks and takes
+// no time-out, so each lookup runs on a thread of its own: one that overruns its time-out is
+// reported without a name and left to end unheard, and a new lookup may take its place.
+class ReverseNames {
+public:
+    // Blocking; the name of an address in host byte order, "" when it has none.
+    using Resolver = std::function<std::string(uint32_t address)>;
+    using Found = std::function<void(uint32_t address, const std::string &name)>;
+
+    static constexpr int DefaultConcurrency = 16;
+    static constexpr int DefaultTimeoutMs = 2000;
+
+    // found is called once for each address asked for, on a thread of this object's, never two at
+    // once: with the name, or "" when there is none, the lookup failed or it ran out of time.
+    explicit ReverseNames(Found found, int concurrency = DefaultConcurrency, int timeoutMs = DefaultTimeoutMs,
+                          Resolver resolver = systemName);
+    // Lookups not yet reported are given up: once this returns, found is never called again.
+    ~ReverseNames();
+    ReverseNames(const ReverseNames &) = delete;
+    ReverseNames &operator=(const ReverseNames &) = delete;
+
+    void lookUp(uint32_t address);
+    // Blocks until every address asked for so far has been reported.
+    void wait();
+
+    // The resolver's answer through the name service switch (the hosts file, DNS).
+    static std::string systemName(uint32_t address);
+
+    struct State;
+
+private:
+    std::shared_ptr<State> m_state;
+    std::thread m_dispatcher;
+};

@@ -1,0 +1,271 @@
+// The fast sweep page as far as it goes without sending: how it is reached, what it refuses before
+// a sweep, the order of its table, the double click, and the names assistive tools read.
+#include "TestMain.h"
+#include "dialogs/Unit2.h"
+#include "dialogs/Unit3.h"
+#include "gui/WindowChecks.h"
+#include "gui/WindowSeams.h"
+#include "main/FastSweepPage.h"
+#include "main/Forms.h"
+#include "main/SweepResultModel.h"
+#include "main/Unit1.h"
+#include "platform/IcmpTypes.h"
+#include "widgets/FloatEdit.h"
+#include "widgets/ProgBarEx.h"
+#include "widgets/TransBtn.h"
+#include "widgets/oxSplits.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QtTest>
+#include <memory>
+
+namespace {
+uint32_t ip(const char *dotted)
+{
+    uint32_t address = 0;
+    if (!SweepTargets::parseAddress(dotted, address))
+        qFatal("bad address in the test: %s", dotted);
+    return address;
+}
+
+Sweep::Answer reply(const char *address, double rttMs)
+{
+    return {ip(address), IP_SUCCESS, 0, rttMs};
+}
+} // namespace
+
+class tst_FastSweepPage : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void reachedThroughItsCommands();
+    void mistakesSendNothing_data();
+    void mistakesSendNothing();
+    void tableSortsAsNumbers();
+    void doubleClickFillsTheSinglePingPage();
+    void namedAndInTabOrder();
+
+private:
+    FastSweepPage &page() { return m_form->fastSweep(); }
+    QStringList column(int index);
+
+    std::unique_ptr<WindowSeams> m_seams;
+    std::unique_ptr<TForm1> m_form;
+};
+
+void tst_FastSweepPage::init()
+{
+    m_seams = std::make_unique<WindowSeams>();
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void tst_FastSweepPage::cleanup()
+{
+    Form2 = nullptr;
+    Form3 = nullptr;
+    m_form.reset();
+    m_seams.reset();
+}
+
+QStringList tst_FastSweepPage::column(int index)
+{
+    QStringList cells;
+    for (int row = 0; row < page().table->model()->rowCount(); ++row)
+        cells << page().cellText(row, index);
+    return cells;
+}
+
+// The menu entry and the dock button do the same; the page takes room for its table and gives it
+// back to the found machines when another page is chosen.
+void tst_FastSweepPage::reachedThroughItsCommands()
+{
+    TForm1 &form = *m_form;
+    Form2 = new TForm2(&form);
+    Form3 = new TForm3(&form);
+    const int designed = form.tipo->height();
+    QCOMPARE(designed, 157);
+    for (const auto &reach : {std::function<void()>([&] { form.BarridoRapido1->trigger(); }),
+                              std::function<void()>([&] { QTest::mouseClick(form.barrido, Qt::LeftButton); })}) {
+        form.Sible1Click();
+        Form2->show();
+        Form3->show();
+        reach();
+        QCOMPARE(form.tipo->currentWidget(), form.TabSheet3);
+        QVERIFY(!form.Timer1->isActive());
+        QVERIFY(!form.rsping->isEnabled() && !form.SinglePing1->isEnabled());
+        QVERIFY(form.rping->isEnabled() && form.MultiPinG1->isEnabled());
+        QVERIFY(!Form2->isVisible() && !Form3->isVisible());
+        QTRY_VERIFY(form.tipo->height() > designed);
+        QVERIFY(page().table->height() >= 100);
+    }
+    // Neither property dialog nor the fast timer's presets belong to this page.
+    QTest::mouseClick(form.Tranton1, Qt::LeftButton);
+    QTest::mouseClick(form.tbuton, Qt::LeftButton);
+    QVERIFY(!Form2->isVisible() && !Form3->isVisible());
+    QCOMPARE(form.statusPanel(4), QString("Timer: 500"));
+    form.N3Click();
+    QTRY_COMPARE(form.tipo->height(), designed);
+    QCOMPARE(form.tipo->currentWidget(), form.TabSheet2);
+}
+
+void tst_FastSweepPage::mistakesSendNothing_data()
+{
+    QTest::addColumn<QString>("targets");
+    QTest::addColumn<QString>("exclusions");
+    QTest::addColumn<QString>("field"); // objectName of a numeric field given a text of its own
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("no target") << " , "
+                               << ""
+                               << ""
+                               << ""
+                               << "No hay direcciones que barrer";
+    QTest::newRow("all excluded") << "127.0.0.0/30"
+                                  << "127.0.0.0-127.0.0.3"
+                                  << ""
+                                  << ""
+                                  << "No hay direcciones que barrer";
+    QTest::newRow("bad target") << "127.0.0.1, 127.0.0.300"
+                                << ""
+                                << ""
+                                << ""
+                                << "'127.0.0.300': '127.0.0.300' is not a dotted IPv4 address";
+    QTest::newRow("bad exclusion") << "127.0.0.1"
+                                   << "127.0.0.0/40"
+                                   << ""
+                                   << ""
+                                   << "'127.0.0.0/40': the prefix length must be 0 to 32";
+    QTest::newRow("rate 0") << "127.0.0.1"
+                            << ""
+                            << "sweepRate"
+                            << "0"
+                            << "Paquetes por seg debe estar entre 1 y 10000000";
+    QTest::newRow("time-out too long") << "127.0.0.1"
+                                       << ""
+                                       << "sweepTimeout"
+                                       << "60001"
+                                       << "Espera (ms) debe estar entre 1 y 60000";
+    QTest::newRow("retries 11") << "127.0.0.1"
+                                << ""
+                                << "sweepRetries"
+                                << "11"
+                                << "Reintentos debe estar entre 0 y 10";
+    QTest::newRow("empty rate") << "127.0.0.1"
+                                << ""
+                                << "sweepRate"
+                                << ""
+                                << "'' is not a valid integer value";
+}
+
+void tst_FastSweepPage::mistakesSendNothing()
+{
+    QFETCH(QString, targets);
+    QFETCH(QString, exclusions);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, report);
+    m_form->BarridoRapido1Click();
+    page().results->add({reply("127.0.0.9", 1)});
+    page().targets->setText(targets);
+    page().exclusions->setText(exclusions);
+    if (!field.isEmpty())
+        m_form->findChild<TFloatEdit *>(field)->SetText(text);
+    QTest::mouseClick(page().start, Qt::LeftButton);
+    QCOMPARE(m_seams->reports, QStringList{report});
+    QVERIFY(!page().sweeping());
+    QVERIFY(page().start->isEnabled() && !page().stop->isEnabled());
+    QCOMPARE(column(SweepResultModel::AddressColumn), QStringList{"127.0.0.9"});
+}
+
+// Addresses as numbers, times as numbers with the errors after them, either way round.
+void tst_FastSweepPage::tableSortsAsNumbers()
+{
+    m_form->BarridoRapido1Click();
+    page().results->add({reply("10.0.0.10", 12.5),
+                         reply("9.255.0.1", 0.25),
+                         {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, ip("10.0.0.254"), 3},
+                         reply("10.0.0.100", 2),
+                         reply("192.168.0.1", 100)});
+    QCOMPARE(column(SweepResultModel::AddressColumn),
+             QStringList({"9.255.0.1", "10.0.0.9", "10.0.0.10", "10.0.0.100", "192.168.0.1"}));
+    QCOMPARE(
+        column(SweepResultModel::StatusColumn),
+        QStringList({"Responde", "Destination host unreachable from 10.0.0.254", "Responde", "Responde", "Responde"}));
+    QHeaderView *header = page().table->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(SweepResultModel::RttColumn) + 5, header->height() / 2));
+    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"0.250", "2.000", "12.500", "100.000", ""}));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(SweepResultModel::RttColumn) + 5, header->height() / 2));
+    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "100.000", "12.500", "2.000", "0.250"}));
+
+    // Rows that come later take their place in the order shown.
+    page().results->add({reply("10.0.0.11", 5)});
+    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "100.000", "12.500", "5.000", "2.000", "0.250"}));
+}
+
+void tst_FastSweepPage::doubleClickFillsTheSinglePingPage()
+{
+    m_form->BarridoRapido1Click();
+    page().results->add({reply("127.0.0.20", 1), reply("127.0.0.3", 1)});
+    QTableView *table = page().table;
+    QTRY_VERIFY(table->viewport()->height() > 60);
+    const QRect second = table->visualRect(table->model()->index(1, SweepResultModel::StatusColumn));
+    // As a user's: the first click of the two presses the row.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(m_form->HostEdit->text(), QString("127.0.0.20"));
+    QCOMPARE(m_form->tipo->currentWidget(), m_form->TabSheet1);
+    QVERIFY(m_form->PingButton->isEnabled() && m_form->rsping->isEnabled());
+}
+
+// Beyond what the window's own checks find on every page: the table's rows, empty cells among
+// them, are named for assistive tools; the numeric fields have room for their largest values; the
+// controls carry their captions; and Tab runs through the page in reading order, passing by what
+// is disabled.
+void tst_FastSweepPage::namedAndInTabOrder()
+{
+    TForm1 &form = *m_form;
+    form.BarridoRapido1->trigger();
+    QTRY_VERIFY(page().table->height() >= 100);
+    page().results->add({reply("10.0.0.10", 12.5), {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, 0, 3}});
+    QStringList faults = WindowChecks::accessibilityFaults(&form);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    // The numeric fields show their largest values whole.
+    for (const TUpDown *arrows : {page().rateArrows, page().timeoutArrows, page().retriesArrows})
+        arrows->Associate()->SetText(QString::number(arrows->range().Max));
+    faults = WindowChecks::layoutFaults(&form);
+    faults.removeAll("QLabel fstatePanel4 leaves its parent StatusPanels ");
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    QCOMPARE(form.BarridoRapido1->text(), QString("&Barrido rápido"));
+    QCOMPARE(form.barrido->accessibleName(), QString("Barrido rápido"));
+    const std::vector<std::pair<QWidget *, QString>> named = {
+        {page().targets, "Direcciones"},       {page().exclusions, "Excepto"},
+        {page().rate, "Paquetes por seg"},     {page().timeout, "Espera (ms)"},
+        {page().retries, "Reintentos"},        {page().progress, "Progreso del barrido"},
+        {page().table, "Maquinas encontradas"}};
+    for (const auto &[control, name] : named)
+        QCOMPARE(control->accessibleName(), name);
+
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    page().targets->setFocus(Qt::TabFocusReason);
+    QStringList visited;
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, QStringList({"sweepExclusions", "sweepRate", "sweepTimeout", "sweepRetries", "sweepStart",
+                                   "sweepNames", "sweepTable", "Tranton1"}));
+}
+
+TOZELO_TEST_MAIN(tst_FastSweepPage)
+#include "tst_FastSweepPage.moc"

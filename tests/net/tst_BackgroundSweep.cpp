@@ -1,0 +1,160 @@
+// A sweep on a thread of its own, against the testbed: what it hands over as it goes adds up to its
+// report, and a stop, or its end, cuts a long sweep short with what it had found.
+#include "net/TestbedMain.h"
+#include "ping/BackgroundSweep.h"
+#include "platform/IcmpTypes.h"
+
+#include <QDir>
+#include <QtTest>
+#include <algorithm>
+
+namespace {
+SweepTargets targetsOf(const QStringList &list)
+{
+    SweepTargets targets;
+    for (const QString &target : list)
+        targets.add(target.toStdString());
+    return targets;
+}
+
+// "address status round-trip" for each answer, in address order.
+QStringList linesOf(std::vector<Sweep::Answer> answers)
+{
+    std::sort(answers.begin(), answers.end(),
+              [](const Sweep::Answer &a, const Sweep::Answer &b) { return a.address < b.address; });
+    QStringList lines;
+    for (const Sweep::Answer &answer : answers)
+        lines << QString("%1 %2 %3")
+                     .arg(QString::fromStdString(SweepReport::dotted(answer.address)))
+                     .arg(answer.status)
+                     .arg(answer.rttMs, 0, 'g', 17);
+    return lines;
+}
+
+// What linesOf shows of an answer but its round-trip time.
+QStringList statusesOf(const QStringList &lines)
+{
+    QStringList statuses;
+    for (const QString &line : lines)
+        statuses << line.section(' ', 0, 1);
+    return statuses;
+}
+
+// The sweep threads of this process.
+int sweepThreads()
+{
+    int count = 0;
+    const QDir tasks("/proc/self/task");
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + "/comm"));
+        count += name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == BackgroundSweep::ThreadName;
+    }
+    return count;
+}
+
+// Answers for a few seconds: 240.0.0.0/16 is dropped by the router, at this rate for over a minute.
+const QStringList Long{"198.18.2.1", "240.0.0.0/16"};
+} // namespace
+
+class tst_BackgroundSweep : public QObject {
+    Q_OBJECT
+private slots:
+    void newsAddUpToTheReport_data();
+    void newsAddUpToTheReport();
+    void stopKeepsWhatWasFound();
+    void destroyedMidSweep();
+};
+
+void tst_BackgroundSweep::newsAddUpToTheReport_data()
+{
+    QTest::addColumn<QStringList>("targets");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<QStringList>("truth");
+    QTest::addColumn<int>("requests");
+    const QString unreachable = " " + QString::number(IP_DEST_HOST_UNREACHABLE);
+    QTest::newRow("one sender") << QStringList{"198.18.2.1", "198.18.3.1", "198.18.3.5", "198.18.4.0/30",
+                                               "198.18.5.1-198.18.5.2"}
+                                << 5000
+                                << QStringList{"198.18.2.1 0", "198.18.3.1 0", "198.18.3.5 0",
+                                               "198.18.5.1" + unreachable, "198.18.5.2" + unreachable}
+                                << 9;
+    // Loopback answers every address at once, to as many senders as there are cores.
+    QStringList loopback;
+    for (int i = 0; i < 16384; ++i)
+        loopback << QString("127.0.%1.%2 0").arg(i / 256).arg(i % 256);
+    QTest::newRow("a sender a core") << QStringList{"127.0.0.0/18"} << 1000000 << loopback << 16384;
+}
+
+// Every answer comes once, with the round-trip time the report has, however many senders hand them
+// over at once; a host asked again for its time comes only once it is settled.
+void tst_BackgroundSweep::newsAddUpToTheReport()
+{
+    QFETCH(QStringList, targets);
+    QFETCH(int, rate);
+    QFETCH(QStringList, truth);
+    QFETCH(int, requests);
+    Sweep::Settings settings;
+    settings.rate = rate;
+    settings.timeoutMs = 300;
+    BackgroundSweep sweep(targetsOf(targets), settings);
+    std::vector<Sweep::Answer> handedOver;
+    BackgroundSweep::News news;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            news = sweep.take();
+            handedOver.insert(handedOver.end(), news.answers.begin(), news.answers.end());
+            return news.finished;
+        }(),
+        10000);
+    QCOMPARE(QString::fromStdString(news.failure), QString());
+    const SweepReport report = sweep.report();
+    const QStringList reported = linesOf(report.answers);
+    QCOMPARE(statusesOf(reported), truth);
+    QCOMPARE(linesOf(handedOver), reported);
+    QCOMPARE(news.progress.sent, uint64_t(requests));
+    QCOMPARE(report.requests, uint64_t(requests));
+    QVERIFY(!sweep.stopped());
+    QVERIFY(sweep.take().answers.empty());
+}
+
+void tst_BackgroundSweep::stopKeepsWhatWasFound()
+{
+    Sweep::Settings settings;
+    settings.rate = 1000;
+    BackgroundSweep sweep(targetsOf(Long), settings);
+    std::vector<Sweep::Answer> handedOver;
+    // The condition is evaluated once more after it holds: what each take hands over is kept.
+    const auto heardFrom = [&] {
+        const std::vector<Sweep::Answer> news = sweep.take().answers;
+        handedOver.insert(handedOver.end(), news.begin(), news.end());
+        return !handedOver.empty();
+    };
+    QTRY_VERIFY(heardFrom());
+    QCOMPARE(statusesOf(linesOf(handedOver)), QStringList{"198.18.2.1 0"});
+    sweep.stop();
+    BackgroundSweep::News news;
+    QTRY_VERIFY((news = sweep.take()).finished);
+    QVERIFY(news.answers.empty());
+    QVERIFY(sweep.stopped());
+    QVERIFY(news.progress.sent < news.progress.addresses);
+    QCOMPARE(linesOf(sweep.report().answers), linesOf(handedOver));
+}
+
+void tst_BackgroundSweep::destroyedMidSweep()
+{
+    Sweep::Settings settings;
+    settings.rate = 1000;
+    {
+        BackgroundSweep sweep(targetsOf(Long), settings);
+        QTRY_VERIFY(sweep.take().progress.sent > 10);
+        QCOMPARE(sweepThreads(), 1);
+    }
+    QCOMPARE(sweepThreads(), 0);
+}
+
+int main(int argc, char **argv)
+{
+    return runInTestbed<tst_BackgroundSweep>(argc, argv);
+}
+
+#include "tst_BackgroundSweep.moc"

@@ -1,0 +1,264 @@
+// The fast sweep page against the testbed, on both kinds of ICMP socket. The host answers for
+// 198.18.6.0/25 and the router drops 198.18.6.128/25 (TestbedNamespaces::scanRange), rejects
+// 198.18.5.0/24 with host unreachable and drops 240.0.0.0/5; names come from the testbed's hosts file.
+#include "gui/WindowSeams.h"
+#include "main/FastSweepPage.h"
+#include "main/MachineListView.h"
+#include "main/MachineMemo.h"
+#include "main/SweepResultModel.h"
+#include "main/Unit1.h"
+#include "net/TestbedMain.h"
+#include "ping/BackgroundSweep.h"
+#include "platform/IcmpApi.h"
+#include "testbed/TestbedNamespaces.h"
+#include "widgets/FloatEdit.h"
+#include "widgets/TransBtn.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+namespace {
+const QString Unreachable = "Destination host unreachable";
+const QString Router = "198.18.1.254";
+// Answers at once, then silence for over a minute at this rate: a sweep still running when asked.
+const QString Long = "198.18.2.1 240.0.0.0/16";
+
+// The sweep threads of this process.
+int sweepThreads()
+{
+    int count = 0;
+    const QDir tasks("/proc/self/task");
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name(tasks.filePath(task + "/comm"));
+        count += name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == BackgroundSweep::ThreadName;
+    }
+    return count;
+}
+
+QByteArray contentsOf(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class tst_GuiFastSweep : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void findsExactlyWhatAnswers_data();
+    void findsExactlyWhatAnswers();
+    void namesFromTheHostsFile();
+    void stopKeepsWhatWasFound();
+    void closingMidSweep();
+
+private:
+    FastSweepPage &page() { return m_form->fastSweep(); }
+    QStringList column(int index);
+    void sweep(const QString &targets, const QString &exclusions = {});
+    QByteArray exported(TTransparentButton *button, const QString &name);
+
+    QTemporaryDir m_folder;
+    std::unique_ptr<WindowSeams> m_seams;
+    std::unique_ptr<TForm1> m_form;
+};
+
+void tst_GuiFastSweep::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    QVERIFY2(TestbedNamespaces::scanRange("add"), "cannot add the scan's routes to the testbed");
+}
+
+void tst_GuiFastSweep::cleanupTestCase()
+{
+    TestbedNamespaces::scanRange("del");
+}
+
+void tst_GuiFastSweep::init()
+{
+    m_seams = std::make_unique<WindowSeams>();
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    m_form->BarridoRapido1Click();
+    page().timeout->SetText("300");
+}
+
+void tst_GuiFastSweep::cleanup()
+{
+    m_form.reset();
+    m_seams.reset();
+    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+    TestSeams::instance().fileDialog = nullptr;
+}
+
+QStringList tst_GuiFastSweep::column(int index)
+{
+    QStringList cells;
+    for (int row = 0; row < page().table->model()->rowCount(); ++row)
+        cells << page().cellText(row, index);
+    return cells;
+}
+
+void tst_GuiFastSweep::sweep(const QString &targets, const QString &exclusions)
+{
+    page().targets->setText(targets);
+    page().exclusions->setText(exclusions);
+    QTest::mouseClick(page().start, Qt::LeftButton);
+    QVERIFY(page().sweeping() && page().stop->isEnabled());
+}
+
+QByteArray tst_GuiFastSweep::exported(TTransparentButton *button, const QString &name)
+{
+    const QString fileName = m_folder.filePath(name);
+    TestSeams::instance().fileDialog = [fileName](QFileDialog &) { return fileName; };
+    QTest::mouseClick(button, Qt::LeftButton);
+    return contentsOf(fileName);
+}
+
+void tst_GuiFastSweep::findsExactlyWhatAnswers_data()
+{
+    QTest::addColumn<bool>("raw");
+    QTest::newRow("datagram socket") << false;
+    QTest::newRow("raw socket") << true;
+}
+
+// Targets in the three forms less the exclusions: every answering host and every rejecting one,
+// nothing else; in the table in address order, in the found machines, and in both exports.
+void tst_GuiFastSweep::findsExactlyWhatAnswers()
+{
+    QFETCH(bool, raw);
+    IcmpApi::Testing::faults().forbidDatagram = raw;
+    sweep("198.18.6.0/24, 198.18.2.1 198.18.5.1-198.18.5.3", "198.18.6.10-198.18.6.19,198.18.6.64/26");
+    QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
+
+    QStringList replies{"198.18.2.1"};
+    for (int last = 0; last < 64; ++last)
+        if (last < 10 || last >= 20)
+            replies << QString("198.18.6.%1").arg(last);
+    const QStringList errors{"198.18.5.1", "198.18.5.2", "198.18.5.3"};
+    QCOMPARE(column(SweepResultModel::AddressColumn), QStringList(replies.mid(0, 1)) + errors + replies.mid(1));
+    const QStringList statuses = column(SweepResultModel::StatusColumn);
+    QCOMPARE(statuses.mid(1, 3), QStringList(3, Unreachable + " from " + Router));
+    QCOMPARE(statuses.count("Responde"), replies.size());
+    QCOMPARE(page().state->text(), QString("Responden 55 de 186"));
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 55 Maquinas"));
+    QTRY_COMPARE(m_form->ListView1->count(), replies.size());
+    QStringList found = m_form->ips->list().lines();
+    found.sort();
+    QStringList expected = replies;
+    expected.sort();
+    QCOMPARE(found, expected);
+
+    // Times as numbers, the errors above them when the longest come first.
+    page().table->sortByColumn(SweepResultModel::RttColumn, Qt::DescendingOrder);
+    const QStringList byTime = column(SweepResultModel::RttColumn);
+    QCOMPARE(byTime.mid(0, 3), QStringList(3, ""));
+    for (int row = 4; row < byTime.size(); ++row)
+        QVERIFY(byTime[row - 1].toDouble() >= byTime[row].toDouble());
+
+    // The export follows the address order whatever the table's, times as the table shows them.
+    page().table->sortByColumn(SweepResultModel::AddressColumn, Qt::AscendingOrder);
+    const QStringList times = column(SweepResultModel::RttColumn);
+    QByteArray csv = "address,rtt_ms,error,error_from\n";
+    QJsonArray replyList;
+    QJsonArray errorList;
+    for (int row = 0; row < times.size(); ++row) {
+        const QString address = page().cellText(row, SweepResultModel::AddressColumn);
+        if (times[row].isEmpty()) {
+            csv += (address + ",," + Unreachable + "," + Router + "\n").toLatin1();
+            errorList.append(QJsonObject{{"address", address},
+                                         {"error", Unreachable},
+                                         {"from", Router},
+                                         {"status", int(IP_DEST_HOST_UNREACHABLE)}});
+            continue;
+        }
+        csv += (address + "," + times[row] + ",,\n").toLatin1();
+        replyList.append(QJsonObject{{"address", address}, {"rtt_ms", times[row].toDouble()}});
+    }
+    QCOMPARE(exported(page().csv, "found.csv"), csv);
+
+    const QByteArray json = exported(page().json, "found.json");
+    QJsonObject written = QJsonDocument::fromJson(json).object();
+    QCOMPARE(json, QJsonDocument(written).toJson(QJsonDocument::Compact) + "\n");
+    // The table rounds the time as printf does, the file as the command line's JSON always has: the
+    // two may part at the last digit of a time that ends in 5.
+    QJsonArray writtenReplies = written["replies"].toArray();
+    for (qsizetype i = 0; i < writtenReplies.size() && i < replyList.size(); ++i) {
+        QJsonObject reply = writtenReplies[i].toObject();
+        QVERIFY(std::abs(reply["rtt_ms"].toDouble() - replyList[i].toObject()["rtt_ms"].toDouble()) < 0.0015);
+        reply["rtt_ms"] = replyList[i].toObject()["rtt_ms"];
+        writtenReplies[i] = reply;
+    }
+    written["replies"] = writtenReplies;
+    const QJsonObject truth{{"addresses", 186},    {"requests", 186},        {"replies", replyList},
+                            {"errors", errorList}, {"unsent", QJsonArray()}, {"dropped", 0}};
+    QCOMPARE(written, truth);
+    QVERIFY(m_seams->reports.isEmpty() && m_seams->messages.isEmpty());
+}
+
+// Those that answered are named as the hosts file names them, or not at all; the names go into the
+// exports, and are gone once the box is cleared.
+void tst_GuiFastSweep::namesFromTheHostsFile()
+{
+    page().names->setChecked(true);
+    sweep("198.18.2.1 198.18.3.1 198.18.3.5 198.18.5.1 198.18.6.1");
+    QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
+    const QStringList names{"answering.tozelo.test", "delayed1.tozelo.test", "delayed5.tozelo.test", "", ""};
+    QTRY_COMPARE(column(SweepResultModel::NameColumn), names);
+    const QByteArray csv = exported(page().csv, "named.csv");
+    QVERIFY2(csv.startsWith("address,rtt_ms,error,error_from,name\n198.18.2.1,"), csv.constData());
+    QVERIFY2(csv.contains(",,,delayed5.tozelo.test\n198.18.5.1,,Destination host unreachable,198.18.1.254,\n"),
+             csv.constData());
+    QVERIFY(csv.endsWith(",,,\n"));
+
+    page().names->setChecked(false);
+    QCOMPARE(column(SweepResultModel::NameColumn), QStringList(5, ""));
+    QVERIFY(exported(page().csv, "unnamed.csv").startsWith("address,rtt_ms,error,error_from\n"));
+}
+
+void tst_GuiFastSweep::stopKeepsWhatWasFound()
+{
+    page().rate->SetText("1000");
+    sweep(Long);
+    QTRY_COMPARE(column(SweepResultModel::AddressColumn), QStringList{"198.18.2.1"});
+    QTest::mouseClick(page().stop, Qt::LeftButton);
+    QTRY_VERIFY(page().start->isEnabled());
+    QVERIFY(!page().stop->isEnabled() && page().csv->isEnabled());
+    QCOMPARE(page().state->text(), QString("Responden 1 de 65537, detenido"));
+    QTRY_COMPARE(m_form->ips->list().lines(), QStringList{"198.18.2.1"});
+}
+
+// Closing the window asks nothing (no machine was found) and its end stops the sweep and its thread.
+void tst_GuiFastSweep::closingMidSweep()
+{
+    page().rate->SetText("1000");
+    sweep("240.0.0.0/16");
+    QTRY_VERIFY(page().state->text().startsWith("Enviados 1"));
+    QVERIFY(m_form->close());
+    QVERIFY(page().sweeping());
+    QCOMPARE(sweepThreads(), 1);
+    m_form.reset();
+    QCOMPARE(sweepThreads(), 0);
+}
+
+int main(int argc, char **argv)
+{
+    return runInTestbed<tst_GuiFastSweep, QApplication>(argc, argv);
+}
+
+#include "tst_GuiFastSweep.moc"

@@ -1,0 +1,129 @@
+// Reverse lookups a few at once, over a scripted resolver: every address reported once, never more
+// lookups at a time than allowed, one that hangs given up at its time-out without holding up the
+// rest, and nothing reported once the owner is gone.
+#include "TestMain.h"
+#include "ping/ReverseNames.h"
+
+#include <QtTest>
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// Answers "host-N" for address N after its gate opens; some gates open only when the test says.
+struct Script {
+    std::mutex mutex;
+    std::condition_variable opened;
+    std::map<uint32_t, bool> held;
+    std::atomic<int> running{0};
+    int mostAtOnce = 0;
+    bool released = false;
+
+    std::string resolve(uint32_t address)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        mostAtOnce = std::max(mostAtOnce, ++running);
+        opened.wait_for(lock, std::chrono::milliseconds(held.count(address) ? 30000 : 20),
+                        [&] { return released && held.count(address); });
+        --running;
+        return address % 2 ? "host-" + std::to_string(address) : std::string();
+    }
+
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+        opened.notify_all();
+    }
+};
+
+// What found was told, as it was told.
+struct Heard {
+    std::mutex mutex;
+    std::map<uint32_t, std::vector<std::string>> names;
+
+    void add(uint32_t address, const std::string &name)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        names[address].push_back(name);
+    }
+    std::map<uint32_t, std::vector<std::string>> all()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return names;
+    }
+};
+
+} // namespace
+
+class tst_ReverseNames : public QObject {
+    Q_OBJECT
+private slots:
+    void everyAddressOnceAtMostNAtATime();
+    void aHangingLookupIsGivenUp();
+    void nothingIsReportedAfterTheOwner();
+};
+
+void tst_ReverseNames::everyAddressOnceAtMostNAtATime()
+{
+    auto script = std::make_shared<Script>();
+    Heard heard;
+    {
+        ReverseNames names([&heard](uint32_t address, const std::string &name) { heard.add(address, name); }, 3,
+                           ReverseNames::DefaultTimeoutMs,
+                           [script](uint32_t address) { return script->resolve(address); });
+        for (uint32_t address = 1; address <= 20; ++address)
+            names.lookUp(address);
+        names.wait();
+    }
+    const auto all = heard.all();
+    QCOMPARE(all.size(), size_t(20));
+    for (const auto &[address, told] : all)
+        QCOMPARE(told, std::vector<std::string>{address % 2 ? "host-" + std::to_string(address) : ""});
+    QCOMPARE(script->mostAtOnce, 3);
+}
+
+void tst_ReverseNames::aHangingLookupIsGivenUp()
+{
+    auto script = std::make_shared<Script>();
+    script->held[7] = true;
+    Heard heard;
+    {
+        ReverseNames names([&heard](uint32_t address, const std::string &name) { heard.add(address, name); }, 1, 200,
+                           [script](uint32_t address) { return script->resolve(address); });
+        for (uint32_t address : {7u, 9u, 11u})
+            names.lookUp(address);
+        names.wait();
+        QCOMPARE(heard.all()[7], std::vector<std::string>{""});
+        QCOMPARE(heard.all()[11], std::vector<std::string>{"host-11"});
+        // Its answer, when it comes at last, is not told.
+        script->release();
+        QTRY_COMPARE(script->running.load(), 0);
+    }
+    QCOMPARE(heard.all()[7], std::vector<std::string>{""});
+}
+
+void tst_ReverseNames::nothingIsReportedAfterTheOwner()
+{
+    auto script = std::make_shared<Script>();
+    script->held[1] = true;
+    script->held[3] = true;
+    Heard heard;
+    {
+        ReverseNames names([&heard](uint32_t address, const std::string &name) { heard.add(address, name); }, 2,
+                           ReverseNames::DefaultTimeoutMs,
+                           [script](uint32_t address) { return script->resolve(address); });
+        for (uint32_t address : {1u, 3u, 5u})
+            names.lookUp(address);
+        QTRY_COMPARE(script->running.load(), 2);
+    }
+    script->release();
+    QTRY_COMPARE(script->running.load(), 0);
+    QVERIFY(heard.all().empty());
+}
+
+TOZELO_GUILESS_TEST_MAIN(tst_ReverseNames)
+#include "tst_ReverseNames.moc"
