@@ -47,6 +47,7 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  reping FILE [--timeout MS] [--size N] [--ttl N] [--passes N]\n"
                           "      Ping again each line of a machine list file (addresses or names), one\n"
                           "      per time-out, and print one line per entry; --passes walks it N times.\n"
+                          "      Each line goes by its family, a name with both over IPv4.\n"
                           "      Defaults: time-out 200 ms, size 56 bytes, TTL 64, 1 pass.\n"
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
                           "  sweep TARGET... [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N]\n"

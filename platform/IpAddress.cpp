@@ -81,6 +81,14 @@ IpAddress IpAddress::of(const sockaddr *address)
     return {};
 }
 
+std::string IpAddress::canonicalText(const std::string &text)
+{
+    if (text.find(':') == std::string::npos)
+        return text;
+    const std::optional<IpAddress> address = parse(text);
+    return address && address->isV6() ? address->toString() : text;
+}
+
 int IpAddress::addressFamily() const
 {
     switch (m_family) {

@@ -26,6 +26,9 @@ public:
     static std::optional<IpAddress> parse(const std::string &text);
     // An AF_INET or AF_INET6 socket address; Family::None for any other.
     static IpAddress of(const sockaddr *address);
+    // The one written form of an IPv6 address; any other text as it is, IPv4 addresses included,
+    // so that a machine is one entry however its address was written.
+    static std::string canonicalText(const std::string &text);
 
     Family family() const { return m_family; }
     bool isV4() const { return m_family == Family::V4; }

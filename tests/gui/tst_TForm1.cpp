@@ -985,6 +985,12 @@ void tst_TForm1::addicoMatchesWholeAddresses()
     form.addico("10.0.0", 0, false);
     QCOMPARE(form.ListView1->count(), 2);
     QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.12", "10.0.0.1"}));
+    // One IPv6 machine, however its address is written, shown in the address's one form.
+    form.addico("2001:0DB8:0:0:0:0:0:1", 4);
+    form.addico("2001:db8::1", 5);
+    form.addico("2001:db8::", 0, false);
+    QCOMPARE(captions().mid(2), QStringList({"2001:db8::1 (5mSeg)"}));
+    QCOMPARE(form.ips->list().lines().mid(2), QStringList({"2001:db8::1"}));
 }
 
 void tst_TForm1::addicoMovesFocusNotSelection()
