@@ -52,12 +52,14 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
                           "  sweep TARGET... [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N]\n"
                           "        [--save FILE] [--format text|csv|json]\n"
-                          "      Ping many addresses at once: TARGET is a dotted address, a range START-END\n"
-                          "      or a CIDR block a.b.c.d/n, several allowed, 16777216 addresses at most.\n"
-                          "      Requests go out at PPS a second; --retries asks the silent ones again.\n"
-                          "      At most 2097152 requests wait at once: when PPS times the time-out is\n"
-                          "      more, the rate is lowered to fit and the rate used is shown on standard\n"
-                          "      error at the start.\n"
+                          "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
+                          "      CIDR block ADDRESS/n, IPv4 or IPv6, several allowed, 16777216 addresses at\n"
+                          "      most; an IPv6 range or block holds 65536 at most (a /112).\n"
+                          "      Requests go out at PPS a second, shared between the families as their\n"
+                          "      addresses are; --retries asks the silent ones again. At most 2097152\n"
+                          "      requests of a family wait at once: when its share of PPS times the\n"
+                          "      time-out is more, the rate is lowered to fit and the rate used is shown\n"
+                          "      on standard error at the start.\n"
                           "      At the end, the hosts that answered (round-trip time in ms) and those\n"
                           "      that sent an ICMP error, in address order; --save writes the ones that\n"
                           "      answered to FILE, one address a line. Requests this system refused to\n"
@@ -84,9 +86,11 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "\n"
                           "Examples:\n"
                           "  $ tozelo-cli ping 127.0.0.1\n"
+                          "  $ tozelo-cli ping -6 localhost\n"
                           "  $ tozelo-cli scan 192.0.2.1 192.0.2.254 --save found.txt\n"
                           "  $ tozelo-cli reping found.txt --passes 3\n"
-                          "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n";
+                          "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n"
+                          "  $ tozelo-cli sweep 2001:db8::/120 192.0.2.0/24\n";
 
 const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
                             "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";

@@ -185,7 +185,9 @@ int openSocket()
     return fd;
 }
 
-// The same for ICMPv6, which hands over no IP header: the destination comes as ancillary data.
+// The same for ICMPv6, which hands over no IP header: the destination comes as ancillary data. A
+// host of a network served through a local route has no address of its own to answer from, which
+// IPv6 allows only a socket that may use any address.
 int openSocket6()
 {
     const int fd = socket(AF_INET6, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMPV6);
@@ -195,7 +197,8 @@ int openSocket6()
     ICMP6_FILTER_SETBLOCKALL(&filter);
     ICMP6_FILTER_SETPASS(Icmp6Packet::EchoRequest, &filter);
     if (setsockopt(fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) != 0 ||
-        !enable(fd, SOL_SOCKET, SO_TIMESTAMPNS) || !enable(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO)) {
+        !enable(fd, SOL_SOCKET, SO_TIMESTAMPNS) || !enable(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO) ||
+        !enable(fd, IPPROTO_IPV6, IPV6_FREEBIND)) {
         close(fd);
         return -1;
     }
