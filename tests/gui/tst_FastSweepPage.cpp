@@ -201,8 +201,8 @@ void tst_FastSweepPage::tableSortsAsNumbers()
     QCOMPARE(column(SweepResultModel::AddressColumn),
              QStringList({"9.255.0.1", "10.0.0.9", "10.0.0.10", "10.0.0.100", "192.168.0.1", "fd00::9", "fd00::10"}));
     QCOMPARE(column(SweepResultModel::StatusColumn),
-             QStringList({"Responde", "Destination host unreachable from 10.0.0.254", "Responde", "Responde", "Responde",
-                          "Responde", "Responde"}));
+             QStringList({"Responde", "Destination host unreachable from 10.0.0.254", "Responde", "Responde",
+                          "Responde", "Responde", "Responde"}));
     QHeaderView *header = page().table->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(SweepResultModel::RttColumn) + 5, header->height() / 2));
