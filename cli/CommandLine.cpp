@@ -8,10 +8,15 @@
 #include <climits>
 #include <cstdlib>
 
-CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions)
+CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions,
+                         const std::vector<std::string> &knownFlags)
 {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
+        if (std::find(knownFlags.begin(), knownFlags.end(), arg) != knownFlags.end()) {
+            m_flags.insert(arg);
+            continue;
+        }
         if (arg.rfind("--", 0) != 0 || arg == "--") {
             m_positional.push_back(arg);
             continue;

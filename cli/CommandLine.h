@@ -1,10 +1,12 @@
 #pragma once
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-// Arguments of one command: positional words and "--name value" (or "--name=value") options.
+// Arguments of one command: positional words, "--name value" (or "--name=value") options and flags
+// such as -4 that stand alone.
 class CommandLine {
 public:
     struct UsageError : std::runtime_error {
@@ -12,10 +14,13 @@ public:
     };
 
     // knownOptions: the option names (without "--") the command accepts; each takes a value.
-    CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions);
+    // knownFlags: the flags it accepts, as written (with their "-").
+    CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions,
+                const std::vector<std::string> &knownFlags = {});
 
     const std::vector<std::string> &positional() const { return m_positional; }
     bool has(const std::string &name) const { return m_options.count(name) != 0; }
+    bool flag(const std::string &name) const { return m_flags.count(name) != 0; }
     std::string text(const std::string &name, const std::string &fallback) const;
     // The option's value as a whole decimal number, or fallback when absent; UsageError otherwise.
     int integer(const std::string &name, int fallback) const;
@@ -29,4 +34,5 @@ public:
 private:
     std::vector<std::string> m_positional;
     std::map<std::string, std::string> m_options;
+    std::set<std::string> m_flags;
 };

@@ -68,7 +68,7 @@ void save(const Sweep &sweep, const std::string &fileName)
     MachineListFile file;
     for (const Answer &answer : sweep.answers())
         if (answered(answer))
-            file.addLine(QString::fromStdString(SweepReport::dotted(answer.address)));
+            file.addLine(QString::fromStdString(answer.address.toString()));
     file.write(QString::fromLocal8Bit(fileName.c_str()));
 }
 
@@ -85,7 +85,7 @@ void reportUnsent(const Sweep &sweep, std::ostream &err)
         err << "tozelo-cli: sweep: " << TICMP::ErrorTextOf(int(each.status)) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
-            err << (i == 0 ? "" : ", ") << SweepReport::dotted(each.first[i]);
+            err << (i == 0 ? "" : ", ") << each.first[i].toString();
         if (each.count > each.first.size())
             err << " and " << each.count - each.first.size() << " more";
         err << ")\n";

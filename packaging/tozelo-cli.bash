@@ -1,5 +1,6 @@
-# The words of the command's synopsis: its arguments (HOST, FILE, TARGET...) and its options, each
-# followed by what its value is (N, MS, FILE, or choices such as text|csv|json).
+# The words of the command's synopsis: its arguments (HOST, FILE, TARGET...), its flags (-4|-6: one
+# of them) and its options, each followed by what its value is (N, MS, FILE, or choices such as
+# text|csv|json).
 _tozelo_cli_synopsis()
 {
     local line
@@ -42,7 +43,7 @@ _tozelo_cli()
                 return
             fi
             ((i++))
-        else
+        elif [[ ${synopsis[i]} != -* ]]; then
             arguments+=("${synopsis[i]}")
         fi
     done
@@ -51,7 +52,11 @@ _tozelo_cli()
     if [[ $cur == -* ]]; then
         local options=()
         for ((i = 0; i < ${#synopsis[@]}; i++)); do
-            [[ ${synopsis[i]} == --* ]] && options+=("${synopsis[i]}")
+            if [[ ${synopsis[i]} == --* ]]; then
+                options+=("${synopsis[i]}")
+            elif [[ ${synopsis[i]} == -* ]]; then
+                options+=(${synopsis[i]//|/ })
+            fi
         done
         mapfile -t COMPREPLY < <(compgen -W "${options[*]}" -- "$cur")
         return
@@ -64,7 +69,7 @@ _tozelo_cli()
             continue
         elif [[ ${words[i]} == --* ]]; then
             ((i++))
-        else
+        elif [[ ${words[i]} != -* ]]; then
             ((given++))
         fi
     done

@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <arpa/inet.h>
 #include <cmath>
 #include <cstdio>
 
@@ -28,7 +27,7 @@ bool answered(const Answer &answer)
 
 std::string errorFrom(const Answer &answer)
 {
-    return answer.from != 0 ? SweepReport::dotted(answer.from) : std::string();
+    return answer.from.toString();
 }
 
 QString qText(const std::string &text)
@@ -60,14 +59,7 @@ SweepReport SweepReport::of(const Sweep &sweep)
     return report;
 }
 
-std::string SweepReport::dotted(uint32_t address)
-{
-    char text[INET_ADDRSTRLEN];
-    const in_addr networkOrder{htonl(address)};
-    return inet_ntop(AF_INET, &networkOrder, text, sizeof text);
-}
-
-std::string SweepReport::nameOf(uint32_t address) const
+std::string SweepReport::nameOf(const IpAddress &address) const
 {
     const auto found = names.find(address);
     return found != names.end() ? found->second : std::string();
@@ -79,11 +71,11 @@ void SweepReport::writeText(std::ostream &out) const
     for (const Answer &answer : answers) {
         if (!answered(answer)) {
             const std::string from = errorFrom(answer);
-            out << dotted(answer.address) << ' ' << TICMP::ErrorTextOf(int(answer.status))
+            out << answer.address.toString() << ' ' << TICMP::ErrorTextOf(int(answer.status))
                 << (from.empty() ? "" : " from " + from) << '\n';
             continue;
         }
-        out << dotted(answer.address) << ' ' << milliseconds(answer.rttMs) << " ms";
+        out << answer.address.toString() << ' ' << milliseconds(answer.rttMs) << " ms";
         const std::string name = withNames ? nameOf(answer.address) : std::string();
         out << (name.empty() ? "" : " " + name) << '\n';
         ++count;
@@ -95,7 +87,7 @@ void SweepReport::writeCsv(std::ostream &out) const
 {
     out << "address,rtt_ms,error,error_from" << (withNames ? ",name" : "") << '\n';
     for (const Answer &answer : answers) {
-        out << dotted(answer.address) << ',';
+        out << answer.address.toString() << ',';
         if (answered(answer))
             out << milliseconds(answer.rttMs) << ",,";
         else
@@ -111,7 +103,7 @@ void SweepReport::writeJson(std::ostream &out) const
     QJsonArray replies;
     QJsonArray errors;
     for (const Answer &answer : answers) {
-        const QString address = qText(dotted(answer.address));
+        const QString address = qText(answer.address.toString());
         if (answered(answer)) {
             QJsonObject reply{{"address", address}, {"rtt_ms", std::round(answer.rttMs * 1000) / 1000}};
             if (withNames)
@@ -122,15 +114,15 @@ void SweepReport::writeJson(std::ostream &out) const
         QJsonObject error{{"address", address},
                           {"status", qint64(answer.status)},
                           {"error", qText(TICMP::ErrorTextOf(int(answer.status)))}};
-        if (answer.from != 0)
-            error.insert("from", qText(dotted(answer.from)));
+        if (!answer.from.isNull())
+            error.insert("from", qText(answer.from.toString()));
         errors.append(error);
     }
     QJsonArray unsentList;
     for (const Sweep::Unsent &each : unsent) {
         QJsonArray first;
-        for (uint32_t address : each.first)
-            first.append(qText(dotted(address)));
+        for (const IpAddress &address : each.first)
+            first.append(qText(address.toString()));
         unsentList.append(QJsonObject{{"status", qint64(each.status)},
                                       {"error", qText(TICMP::ErrorTextOf(int(each.status)))},
                                       {"count", qint64(each.count)},

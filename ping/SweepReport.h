@@ -18,7 +18,7 @@ struct SweepReport {
     // With names, each host that answered carries the name found for it by reverse lookup ("" for
     // none) in every format.
     bool withNames = false;
-    std::map<uint32_t, std::string> names;
+    std::map<IpAddress, std::string> names;
 
     static SweepReport of(const Sweep &sweep);
 
@@ -26,9 +26,6 @@ struct SweepReport {
     void writeCsv(std::ostream &out) const;
     void writeJson(std::ostream &out) const;
 
-    // Host byte order in, a.b.c.d out.
-    static std::string dotted(uint32_t address);
-
 private:
-    std::string nameOf(uint32_t address) const;
+    std::string nameOf(const IpAddress &address) const;
 };

@@ -158,27 +158,31 @@ uint64_t SweepWorker::drops() const
 
 SweepWorker::Cursor SweepWorker::cursorAt(uint64_t target) const
 {
-    const std::vector<uint64_t> &firsts = m_plan.rangeTargets;
-    if (target >= m_plan.targets.count())
-        return {firsts.size(), 0, target};
-    const auto range = size_t(std::upper_bound(firsts.begin(), firsts.end(), target) - firsts.begin()) - 1;
-    return {range, target - firsts[range], target};
+    const std::vector<SweepPlan::Run> &runs = m_plan.runs;
+    const auto after =
+        std::upper_bound(runs.begin(), runs.end(), target,
+                         [](uint64_t value, const SweepPlan::Run &run) { return value < run.firstTarget; });
+    if (after == runs.begin() || target >= m_plan.end)
+        return {runs.size(), 0, target};
+    const auto run = size_t(after - runs.begin()) - 1;
+    return {run, target - runs[run].firstTarget, target};
 }
 
 // The target under the cursor, passing over those already heard from; false at the end of the part.
-bool SweepWorker::targetAt(Cursor &cursor, uint32_t &address) const
+bool SweepWorker::targetAt(Cursor &cursor, IpAddress &address) const
 {
-    const std::vector<SweepTargets::Range> &ranges = m_plan.targets.ranges();
-    while (cursor.target < m_end && cursor.range < ranges.size()) {
-        const SweepTargets::Range &range = ranges[cursor.range];
-        if (cursor.offset > uint64_t(range.last - range.first)) {
-            ++cursor.range;
+    const std::vector<SweepPlan::Run> &runs = m_plan.runs;
+    while (cursor.target < m_end && cursor.run < runs.size()) {
+        const SweepPlan::Run &run = runs[cursor.run];
+        if (cursor.offset >= run.size) {
+            ++cursor.run;
             cursor.offset = 0;
+            cursor.target = cursor.run < runs.size() ? runs[cursor.run].firstTarget : m_plan.end;
         } else if (m_plan.wasHeard(cursor.target)) {
             ++cursor.offset;
             ++cursor.target;
         } else {
-            address = range.first + uint32_t(cursor.offset);
+            address = m_plan.addressIn(run, cursor.offset);
             return true;
         }
     }
@@ -228,9 +232,12 @@ size_t SweepWorker::gather(size_t count)
         Outgoing &outgoing = m_batch[gathered];
         outgoing.recheck = gathered < m_waiting.size();
         if (outgoing.recheck) {
-            outgoing.address = m_answers[m_rechecks[m_waiting[gathered]].answer].address;
+            const Recheck &recheck = m_rechecks[m_waiting[gathered]];
+            outgoing.address = m_answers[recheck.answer].address;
+            outgoing.target = recheck.target;
             outgoing.at = cursor;
         } else if (targetAt(cursor, outgoing.address)) {
+            outgoing.target = uint32_t(cursor.target);
             outgoing.at = cursor;
             ++cursor.offset;
             ++cursor.target;
@@ -241,8 +248,11 @@ size_t SweepWorker::gather(size_t count)
         const uint64_t slot = m_issued + gathered;
         const uint16_t identifier = identifierOfSlot(slot);
         const auto sequence = uint16_t(slot % SequenceCount);
-        m_plan.signature.sign(m_signed.data(), m_signed.size(), outgoing.address, identifier, sequence, m_plan.pass);
-        IcmpPacket::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
+        m_plan.signature.sign(m_signed.data(), m_signed.size(), outgoing.target, identifier, sequence, m_plan.pass);
+        if (outgoing.address.isV6())
+            Icmp6Packet::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
+        else
+            IcmpPacket::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
     }
     return gathered;
 }
@@ -256,7 +266,7 @@ size_t SweepWorker::sendBatch(size_t count)
     IcmpSocket &socket = *m_sockets[index];
     m_requests.clear();
     for (size_t i = 0; i < count; ++i)
-        m_requests.push_back({htonl(m_batch[i].address), &m_batch[i].request});
+        m_requests.push_back({m_batch[i].address, &m_batch[i].request});
     size_t done = 0;
     int confirmations = 0;
     while (done < count) {
@@ -288,7 +298,7 @@ size_t SweepWorker::sendBatch(size_t count)
         const bool own = failedForItsOwnReason(index, error, failed.address);
         if (!own && ++confirmations <= MaxConfirmations)
             continue;
-        const uint32_t status = socket.statusOfSendError(error, htonl(failed.address), identifierOfSlot(m_issued),
+        const uint32_t status = socket.statusOfSendError(error, failed.address, identifierOfSlot(m_issued),
                                                          uint16_t(m_issued % SequenceCount));
         // The error that explained the refusal is pending too.
         if (socket.errorPendingPossibly())
@@ -309,7 +319,7 @@ size_t SweepWorker::sendBatch(size_t count)
 // with its own: a datagram socket keeps it pending (a raw one without IP_RECVERR never does). The
 // kernel's route lookup, asked apart, tells a missing route; for the rest, only a read of every
 // error queued so far tells that none came.
-bool SweepWorker::failedForItsOwnReason(size_t index, int error, uint32_t address)
+bool SweepWorker::failedForItsOwnReason(size_t index, int error, const IpAddress &address)
 {
     IcmpSocket &socket = *m_sockets[index];
     if (!mayBeLeftPending(error) || socket.kind() == IcmpSocket::Kind::Raw)
@@ -336,7 +346,7 @@ void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spre
         m_waiting.pop_front();
         spreadUs |= RecheckFlag;
     }
-    m_slots[slot] = Slot{outgoing.address, spreadUs, sentNs};
+    m_slots[slot] = Slot{outgoing.target, spreadUs, sentNs};
     ++m_issued;
     if (!outgoing.recheck)
         add(m_sent);
@@ -363,12 +373,17 @@ void SweepWorker::refuse(const Outgoing &outgoing, uint32_t status)
 // The refused request and every target after it that the routes treat alike, none of them sent.
 void SweepWorker::refuseAlike(const Outgoing &outgoing, uint32_t status)
 {
-    const Routes::Block block = m_routes.sameRouteAs(outgoing.address);
+    // The IPv6 routes are not read: an unrouted IPv6 address is refused alone.
+    const bool v4 = outgoing.address.isV4();
+    const Routes::Block block = v4 ? m_routes.sameRouteAs(ntohl(outgoing.address.v4())) : Routes::Block{0, 0};
+    const auto alike = [&block](const IpAddress &address) {
+        return address.isV4() && ntohl(address.v4()) >= block.first && ntohl(address.v4()) <= block.last;
+    };
     Sweep::Unsent &unsent = unsentOf(status);
     Cursor cursor = outgoing.at;
-    uint32_t address = 0;
+    IpAddress address;
     uint64_t count = 0;
-    while (targetAt(cursor, address) && address <= block.last) {
+    while (targetAt(cursor, address) && (count == 0 || alike(address))) {
         if (unsent.first.size() < Sweep::UnsentListed)
             unsent.first.push_back(address);
         markHeard(cursor.target);
@@ -501,7 +516,7 @@ bool SweepWorker::readQueue(size_t index, bool errorQueue)
 // request was given up, is given up with it.
 void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs)
 {
-    const IcmpPacket::Decoded &decoded = packet.decoded;
+    const EchoSocket::Packet &decoded = packet.packet;
     const bool reply = decoded.kind == IcmpPacket::Kind::EchoReply;
     if (!reply && decoded.kind != IcmpPacket::Kind::Error)
         return;
@@ -512,36 +527,36 @@ void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t
         return;
     const uint64_t slotIndex = (index + block) * SequenceCount + decoded.sequence;
     Slot &slot = m_slots[slotIndex];
-    const uint32_t destination = reply ? decoded.source : decoded.quotedDestination;
-    if (slot.sentNs == 0 || destination != htonl(slot.address))
+    const IpAddress &destination = reply ? decoded.source : decoded.quotedDestination;
+    if (slot.sentNs == 0 || destination != m_plan.addressOf(slot.target))
         return;
     const SweepSignature &signature = m_plan.signature;
     const size_t payloadSize = m_plan.payload.size();
     const bool signedByUs = reply
                                 ? decoded.dataSize == payloadSize &&
                                       signature.verify(packet.bytes + decoded.dataOffset, decoded.dataSize, payloadSize,
-                                                       slot.address, decoded.identifier, decoded.sequence, m_plan.pass)
+                                                       slot.target, decoded.identifier, decoded.sequence, m_plan.pass)
                                 : signature.verify(packet.bytes + decoded.quotedOffset, decoded.quotedSize, payloadSize,
-                                                   slot.address, decoded.identifier, decoded.sequence, m_plan.pass);
+                                                   slot.target, decoded.identifier, decoded.sequence, m_plan.pass);
     if (!signedByUs)
         return;
-    const int64_t arrived = packet.arrivedNs != 0 ? packet.arrivedNs - realtimeOffsetNs : monotonicNs();
+    const int64_t arrived = decoded.arrivedNs != 0 ? decoded.arrivedNs - realtimeOffsetNs : monotonicNs();
     const uint32_t status = reply ? uint32_t(IP_SUCCESS) : decoded.status;
     if ((slot.spreadUs & RecheckFlag) != 0)
         rechecked(slotIndex, status, arrived);
     else if (arrived <= deadlineOf(slot))
-        record(slot, status, ntohl(decoded.source), arrived);
+        record(slot, status, decoded.source, arrived);
     slot.sentNs = 0;
 }
 
 // An answer to a request timed in a call that was held up has its host asked again.
-void SweepWorker::record(const Slot &slot, uint32_t status, uint32_t from, int64_t arrivedNs)
+void SweepWorker::record(const Slot &slot, uint32_t status, const IpAddress &from, int64_t arrivedNs)
 {
-    m_answers.push_back({slot.address, status, from, rttOf(slot, arrivedNs)});
+    m_answers.push_back({m_plan.addressOf(slot.target), status, from, rttOf(slot, arrivedNs)});
     add(status == IP_SUCCESS ? m_replies : m_errors);
-    markHeard(m_plan.targetOf(slot.address));
+    markHeard(slot.target);
     if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs) {
-        m_rechecks.push_back({m_answers.size() - 1, 0});
+        m_rechecks.push_back({m_answers.size() - 1, slot.target, 0});
         m_waiting.push_back(m_rechecks.size() - 1);
     } else if (m_plan.handOver) {
         m_settled.push_back(m_answers.size() - 1);
