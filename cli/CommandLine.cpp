@@ -14,7 +14,8 @@ CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector
 {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
-        const bool letter = arg.size() == 2 && arg[0] == '-' && known(knownOptions, arg.substr(1));
+        const bool letter = arg.size() == 2 && arg[0] == '-' &&
+                            (known(knownOptions, arg.substr(1)) || known(knownFlags, arg.substr(1)));
         if (!letter && (arg.rfind("--", 0) != 0 || arg == "--")) {
             m_positional.push_back(arg);
             continue;
@@ -27,7 +28,7 @@ CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector
             name.erase(equals);
         if (known(knownFlags, name)) {
             if (inlineValue)
-                throw UsageError("option --" + name + " takes no value");
+                throw UsageError("option " + std::string(letter ? "-" : "--") + name + " takes no value");
             m_options.emplace(name, std::string());
             continue;
         }

@@ -5,7 +5,8 @@
 #include <vector>
 
 // Arguments of one command: positional words, "--name value" (or "--name=value") options, "-n value"
-// for a one-letter name, and "--flag" switches. An option given twice keeps both values.
+// for a one-letter name, and "--flag" switches ("-f" for a one-letter one). An option given twice
+// keeps both values.
 class CommandLine {
 public:
     struct UsageError : std::runtime_error {

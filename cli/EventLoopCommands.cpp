@@ -15,18 +15,20 @@
 #include <string>
 #include <vector>
 
-// argv as main() has it: the program, the command, its arguments; rawSocket, -1 or the raw ICMP
-// socket that the program opened for the command before its capabilities went.
-extern "C" __attribute__((visibility("default"))) int tozelo_cli_run(int argc, char **argv, int rawSocket)
+// argv as main() has it: the program, the command, its arguments; rawSocket and rawSocket6, -1 or
+// the raw ICMP and ICMPv6 sockets that the program opened for the command before its capabilities went.
+extern "C" __attribute__((visibility("default"))) int tozelo_cli_run(int argc, char **argv, int rawSocket,
+                                                                     int rawSocket6)
 {
-    if (rawSocket >= 0)
-        Privileges::adoptRawSocket(rawSocket);
+    for (const int fd : {rawSocket, rawSocket6})
+        if (fd >= 0)
+            Privileges::adoptRawSocket(fd);
     QCoreApplication app(argc, argv);
     const std::string name = argv[1];
     const std::vector<std::string> rest(argv + 2, argv + argc);
     return CommandRun::reporting([&] {
         if (name == "ping")
-            return PingCommand(CommandLine(rest, {"size", "ttl", "timeout"})).run(std::cout);
+            return PingCommand(CommandLine(rest, {"size", "ttl", "timeout"}, {"4", "6"})).run(std::cout);
         if (name == "scan")
             return ScanCommand(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}))
                 .run(std::cout, std::cerr);

@@ -28,7 +28,7 @@ void save(const Sweep &sweep, const std::string &fileName)
     std::vector<std::string> lines;
     for (const Answer &answer : sweep.answers())
         if (answered(answer))
-            lines.push_back(SweepReport::dotted(answer.address));
+            lines.push_back(answer.address.toString());
     MachineListWriter::write(fileName, lines);
 }
 
@@ -39,7 +39,7 @@ void reportUnsent(const Sweep &sweep, std::ostream &err)
         err << "tozelo-cli: sweep: " << EchoTerms::errorText(int(each.status)) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
-            err << (i == 0 ? "" : ", ") << SweepReport::dotted(each.first[i]);
+            err << (i == 0 ? "" : ", ") << each.first[i].toString();
         if (each.count > each.first.size())
             err << " and " << each.count - each.first.size() << " more";
         err << ")\n";
@@ -57,7 +57,7 @@ int64_t nowMs()
 void lookUpNames(SweepReport &report)
 {
     report.withNames = true;
-    ReverseNames names([&report](uint32_t address, const std::string &name) {
+    ReverseNames names([&report](const IpAddress &address, const std::string &name) {
         if (!name.empty())
             report.names[address] = name;
     });

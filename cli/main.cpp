@@ -6,6 +6,7 @@
 #include "platform/Privileges.h"
 
 #include <dlfcn.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,12 +25,16 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  or:  tozelo-cli --help\n"
                           "  or:  tozelo-cli --version\n"
                           "Ping one host, every IPv4 address of a range or whole address blocks, and list\n"
-                          "the machines that answer ICMP echo. An option's value follows it, as in\n"
-                          "--size 100 or --size=100.\n"
+                          "the machines that answer ICMP echo, over IPv4 or IPv6. An option's value\n"
+                          "follows it, as in --size 100 or --size=100.\n"
                           "\n"
                           "Commands:\n"
-                          "  ping HOST [--size N] [--ttl N] [--timeout MS]\n"
-                          "      Ping HOST (a name or a dotted IPv4 address) once and print what happens.\n"
+                          "  ping HOST [-4|-6] [--size N] [--ttl N] [--timeout MS]\n"
+                          "      Ping HOST (a name, a dotted IPv4 address or an IPv6 address) once and\n"
+                          "      print what happens. A name with addresses of both families is pinged\n"
+                          "      over IPv4, or over IPv6 with -6; -4 or -6 pings a name over that family\n"
+                          "      alone. An address is always pinged over its own family; over IPv6, TTL\n"
+                          "      is the hop limit.\n"
                           "      Defaults: size 56 bytes, TTL 64, time-out 500 ms.\n"
                           "      Exit status 0 when the host answered, 1 when it did not or is unknown.\n"
                           "  scan START END [--interval MS] [--timeout MS] [--size N] [--ttl N] [--save FILE]\n"
@@ -42,14 +47,16 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  reping FILE [--timeout MS] [--size N] [--ttl N] [--passes N]\n"
                           "      Ping again each line of a machine list file (addresses or names), one\n"
                           "      per time-out, and print one line per entry; --passes walks it N times.\n"
+                          "      Each line goes by its family, a name with both over IPv4.\n"
                           "      Defaults: time-out 200 ms, size 56 bytes, TTL 64, 1 pass.\n"
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
                           "  sweep TARGET... [-f FILE] [--exclude TARGETS] [--exclude-file FILE]\n"
                           "        [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N] [--names]\n"
                           "        [--save FILE] [--format text|csv|json|xml] [--order address|random]\n"
                           "        [--seed N] [--shard I/N] [--progress]\n"
-                          "      Ping many addresses at once: TARGET is a dotted address, a range START-END\n"
-                          "      or a CIDR block a.b.c.d/n, several allowed, 16777216 addresses at most.\n"
+                          "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
+                          "      CIDR block ADDRESS/n, IPv4 or IPv6, several allowed, 16777216 addresses at\n"
+                          "      most; an IPv6 range or block holds 65536 at most (a /112).\n"
                           "      -f reads more from FILE (- for standard input), one or more a line, a '#'\n"
                           "      starting a comment. --exclude (targets separated by commas) and\n"
                           "      --exclude-file (a file of the same kind) take addresses out. These three\n"
@@ -58,10 +65,11 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      never to two neighbours in a row; --seed N draws the same order again.\n"
                           "      --shard I/N sweeps the I-th of N parts of the targets (every N-th one),\n"
                           "      so that N machines share a sweep: each target is in one part alone.\n"
-                          "      Requests go out at PPS a second; --retries asks the silent ones again.\n"
-                          "      At most 2097152 requests wait at once: when PPS times the time-out is\n"
-                          "      more, the rate is lowered to fit and the rate used is shown on standard\n"
-                          "      error at the start.\n"
+                          "      Requests go out at PPS a second, shared between the families as their\n"
+                          "      addresses are; --retries asks the silent ones again. At most 2097152\n"
+                          "      requests of a family wait at once: when its share of PPS times the\n"
+                          "      time-out is more, the rate is lowered to fit and the rate used is shown\n"
+                          "      on standard error at the start.\n"
                           "      At the end, the hosts that answered (round-trip time in ms) and those\n"
                           "      that sent an ICMP error, in address order; --save writes the ones that\n"
                           "      answered to FILE, one address a line; --names adds the names of the hosts\n"
@@ -93,11 +101,13 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "\n"
                           "Examples:\n"
                           "  $ tozelo-cli ping 127.0.0.1\n"
+                          "  $ tozelo-cli ping -6 localhost\n"
                           "  $ tozelo-cli scan 192.0.2.1 192.0.2.254 --save found.txt\n"
                           "  $ tozelo-cli reping found.txt --passes 3\n"
                           "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n"
                           "  $ tozelo-cli sweep -f networks.txt --exclude 192.0.2.1,192.0.2.254 --names\n"
-                          "  $ tozelo-cli sweep 198.18.0.0/15 --order random --shard 2/4 --format xml\n";
+                          "  $ tozelo-cli sweep 198.18.0.0/15 --order random --shard 2/4 --format xml\n"
+                          "  $ tozelo-cli sweep 2001:db8::/120 192.0.2.0/24\n";
 
 const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
                             "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";
@@ -121,7 +131,7 @@ std::string eventLoopCommandsLibrary()
 }
 
 // The library holds its own copy of the engine and of the C++ library: only plain values cross,
-// the raw socket reserved here among them.
+// the raw sockets reserved here among them.
 int runInEventLoop(int argc, char *argv[])
 {
     try {
@@ -131,12 +141,13 @@ int runInEventLoop(int argc, char *argv[])
         return 1;
     }
     void *library = dlopen(eventLoopCommandsLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
-    const auto run = library ? reinterpret_cast<int (*)(int, char **, int)>(dlsym(library, "tozelo_cli_run")) : nullptr;
+    const auto run =
+        library ? reinterpret_cast<int (*)(int, char **, int, int)>(dlsym(library, "tozelo_cli_run")) : nullptr;
     if (!run) {
         std::cerr << "tozelo-cli: cannot load the " << argv[1] << " command: " << dlerror() << "\n";
         return 1;
     }
-    return run(argc, argv, Privileges::takeRawSocket());
+    return run(argc, argv, Privileges::takeRawSocket(AF_INET), Privileges::takeRawSocket(AF_INET6));
 }
 
 // Its sockets are opened and sized before the capabilities go, while the system's limit on receive

@@ -14,11 +14,13 @@
 #include "dialogs/Unit5.h"
 #include "ping/Ping.h"
 #include "ping/SinglePing.h"
+#include "platform/IpAddress.h"
 #include "widgets/AHMTMessages.h"
 #include "widgets/AHMTSplashScreen.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/oxForm.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -95,6 +97,7 @@ void TForm1::bindSinglePing()
     view.clearLog = [this] { DisplayMemo->clear(); };
     view.appendLine = [this](const std::string &line) { DisplayMemo->appendPlainText(QString::fromStdString(line)); };
     view.hostText = [this] { return HostEdit->text().toStdString(); };
+    view.family = [this] { return IPv6Box->isChecked() ? Sockets::Family::IPv6 : Sockets::Family::Either; };
     view.setButtons = [this](bool pingEnabled, bool cancelEnabled) {
         PingButton->setEnabled(pingEnabled);
         CancelButton->setEnabled(cancelEnabled);
@@ -361,8 +364,10 @@ void TForm1::tbutonClick()
 
 // Found machines
 
-void TForm1::addico(const QString &Address, int Rtt, bool answered)
+// An IPv6 address is one machine however it was written: it is recorded and shown in its one form.
+void TForm1::addico(const QString &Written, int Rtt, bool answered)
 {
+    const QString Address = QString::fromStdString(IpAddress::canonicalText(Written.toStdString()));
     if (QListWidgetItem *item = ListView1->itemOf(Address)) {
         ListView1->markFocused(item);
         item->setText(caption(Address, answered ? Rtt : 0));

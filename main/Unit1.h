@@ -25,6 +25,7 @@ class QStatusBar;
 class QStackedWidget;
 class QTimer;
 class SinglePing;
+class QCheckBox;
 class TAHMMsgBox;
 class TAHMSplashScreen;
 class TBackground;
@@ -128,6 +129,7 @@ public:
     TBackground *Background1;
     QLabel *Label1;
     QLineEdit *HostEdit;
+    QCheckBox *IPv6Box; // a name is pinged over IPv6
     TTransparentButton *PingButton;
     TTransparentButton *CancelButton;
     QPlainTextEdit *DisplayMemo;

@@ -1,5 +1,6 @@
-# The words of the command's synopsis: its arguments (HOST, FILE, TARGET...) and its options, each
-# followed by what its value is (N, MS, FILE, or choices such as text|csv|json) unless it takes none.
+# The words of the command's synopsis: its arguments (HOST, FILE, TARGET...), its flags (-4|-6: one
+# of them) and its options, each followed by what its value is (N, MS, FILE, or choices such as
+# text|csv|json) unless it takes none.
 _tozelo_cli_synopsis()
 {
     local line
@@ -39,6 +40,8 @@ _tozelo_cli()
     for ((i = 0; i < ${#synopsis[@]}; i++)); do
         if [[ ${synopsis[i]} != -* ]]; then
             arguments+=("${synopsis[i]}")
+        elif [[ ${synopsis[i]} == *'|'* ]]; then
+            flags+="${synopsis[i]//|/ } "
         elif [[ ${synopsis[i + 1]:--} == -* ]]; then
             flags+="${synopsis[i]} "
         else
@@ -54,7 +57,7 @@ _tozelo_cli()
     if [[ $cur == -* ]]; then
         local options=()
         for ((i = 0; i < ${#synopsis[@]}; i++)); do
-            [[ ${synopsis[i]} == --* ]] && options+=("${synopsis[i]}")
+            [[ ${synopsis[i]} == -* ]] && options+=(${synopsis[i]//|/ })
         done
         mapfile -t COMPREPLY < <(compgen -W "${options[*]}" -- "$cur")
         return

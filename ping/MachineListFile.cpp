@@ -1,6 +1,7 @@
 #include "MachineListFile.h"
 
 #include "MachineListWriter.h"
+#include "platform/IpAddress.h"
 
 #include <QFile>
 #include <algorithm>
@@ -174,8 +175,13 @@ void MachineListFile::clear()
     m_endsWithLineEnd = true;
 }
 
+QString MachineListFile::keyOf(const QString &line)
+{
+    return QString::fromStdString(IpAddress::canonicalText(line.toStdString()));
+}
+
 void MachineListFile::append(const QString &line)
 {
     m_lines.append(line);
-    m_present.insert(line);
+    m_present.insert(keyOf(line));
 }

@@ -12,7 +12,8 @@ public:
     struct View {
         std::function<void()> clearLog;
         std::function<void(const std::string &)> appendLine;
-        std::function<std::string()> hostText; // read each time a line names the host
+        std::function<std::string()> hostText;   // read each time a line names the host
+        std::function<Sockets::Family()> family; // a name's, read at the start; either when not set
         std::function<void(bool pingEnabled, bool cancelEnabled)> setButtons;
         std::function<void(const std::string &)> setStatus;
         std::function<void(const std::string &ip, uint32_t rtt)> recordMachine;

@@ -28,7 +28,7 @@ bool answered(const Answer &answer)
 
 std::string errorFrom(const Answer &answer)
 {
-    return answer.from != 0 ? SweepReport::dotted(answer.from) : std::string();
+    return answer.from.toString();
 }
 
 // Bytes that are not UTF-8 become U+FFFD, so that every reader takes the text.
@@ -161,14 +161,7 @@ SweepReport SweepReport::of(const Sweep &sweep)
     return report;
 }
 
-std::string SweepReport::dotted(uint32_t address)
-{
-    char text[INET_ADDRSTRLEN];
-    const in_addr networkOrder{htonl(address)};
-    return inet_ntop(AF_INET, &networkOrder, text, sizeof text);
-}
-
-std::string SweepReport::nameOf(uint32_t address) const
+std::string SweepReport::nameOf(const IpAddress &address) const
 {
     const auto found = names.find(address);
     return found != names.end() ? found->second : std::string();
@@ -180,11 +173,11 @@ void SweepReport::writeText(std::ostream &out) const
     for (const Answer &answer : answers) {
         if (!answered(answer)) {
             const std::string from = errorFrom(answer);
-            out << dotted(answer.address) << ' ' << EchoTerms::errorText(int(answer.status))
+            out << answer.address.toString() << ' ' << EchoTerms::errorText(int(answer.status))
                 << (from.empty() ? "" : " from " + from) << '\n';
             continue;
         }
-        out << dotted(answer.address) << ' ' << milliseconds(answer.rttMs) << " ms";
+        out << answer.address.toString() << ' ' << milliseconds(answer.rttMs) << " ms";
         const std::string name = withNames ? nameOf(answer.address) : std::string();
         out << (name.empty() ? "" : " " + name) << '\n';
         ++count;
@@ -196,7 +189,7 @@ void SweepReport::writeCsv(std::ostream &out) const
 {
     out << "address,rtt_ms,error,error_from" << (withNames ? ",name" : "") << '\n';
     for (const Answer &answer : answers) {
-        out << dotted(answer.address) << ',';
+        out << answer.address.toString() << ',';
         if (answered(answer))
             out << milliseconds(answer.rttMs) << ",,";
         else
@@ -213,7 +206,7 @@ void SweepReport::writeJson(std::ostream &out) const
     std::string errors;
     std::string replies;
     for (const Answer &answer : answers) {
-        const std::string address = jsonText(dotted(answer.address));
+        const std::string address = jsonText(answer.address.toString());
         if (answered(answer)) {
             replies += std::string(replies.empty() ? "" : ",") + "{\"address\":" + address +
                        (withNames ? ",\"name\":" + jsonText(nameOf(answer.address)) : std::string()) +
@@ -222,14 +215,14 @@ void SweepReport::writeJson(std::ostream &out) const
         }
         errors += std::string(errors.empty() ? "" : ",") + "{\"address\":" + address +
                   ",\"error\":" + jsonText(EchoTerms::errorText(int(answer.status))) +
-                  (answer.from != 0 ? ",\"from\":" + jsonText(dotted(answer.from)) : std::string()) +
+                  (!answer.from.isNull() ? ",\"from\":" + jsonText(answer.from.toString()) : std::string()) +
                   ",\"status\":" + std::to_string(answer.status) + "}";
     }
     std::string unsentList;
     for (const Sweep::Unsent &each : unsent) {
         std::string first;
-        for (uint32_t address : each.first)
-            first += std::string(first.empty() ? "" : ",") + jsonText(dotted(address));
+        for (const IpAddress &address : each.first)
+            first += std::string(first.empty() ? "" : ",") + jsonText(address.toString());
         unsentList += std::string(unsentList.empty() ? "" : ",") + "{\"count\":" + std::to_string(each.count) +
                       ",\"error\":" + jsonText(EchoTerms::errorText(int(each.status))) + ",\"first\":[" + first +
                       "],\"status\":" + std::to_string(each.status) + "}";
@@ -253,7 +246,8 @@ void SweepReport::writeXml(std::ostream &out) const
         const bool isUp = answered(answer);
         up += isUp ? 1 : 0;
         out << "<host><status state=\"" << (isUp ? "up" : "down") << "\" reason=\"" << reasonOf(answer.status)
-            << "\" reason_ttl=\"0\"/>\n<address addr=\"" << dotted(answer.address) << "\" addrtype=\"ipv4\"/>\n";
+            << "\" reason_ttl=\"0\"/>\n<address addr=\"" << answer.address.toString() << "\" addrtype=\""
+            << (answer.address.isV6() ? "ipv6" : "ipv4") << "\"/>\n";
         const std::string name = isUp && withNames ? nameOf(answer.address) : std::string();
         if (name.empty())
             out << "<hostnames>\n</hostnames>\n";

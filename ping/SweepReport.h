@@ -19,7 +19,7 @@ struct SweepReport {
     // With names, each host that answered carries the name found for it by reverse lookup ("" for
     // none) in every format.
     bool withNames = false;
-    std::map<uint32_t, std::string> names;
+    std::map<IpAddress, std::string> names;
     // For XML: the command that ran, when it started and ended (milliseconds since 1970), the
     // time-out.
     std::string command;
@@ -34,9 +34,6 @@ struct SweepReport {
     void writeJson(std::ostream &out) const;
     void writeXml(std::ostream &out) const;
 
-    // Host byte order in, a.b.c.d out.
-    static std::string dotted(uint32_t address);
-
 private:
-    std::string nameOf(uint32_t address) const;
+    std::string nameOf(const IpAddress &address) const;
 };

@@ -261,17 +261,24 @@ size_t SweepWorker::gather(size_t count)
     for (; gathered < count; ++gathered) {
         Outgoing &outgoing = m_batch[gathered];
         outgoing.recheck = gathered < m_waiting.size();
-        if (outgoing.recheck)
-            outgoing.address = m_answers[m_rechecks[m_waiting[gathered]].answer].address;
-        else if (nextMember(outgoing.member))
+        if (outgoing.recheck) {
+            const Recheck &recheck = m_rechecks[m_waiting[gathered]];
+            outgoing.address = m_answers[recheck.answer].address;
+            outgoing.member = recheck.target;
+        } else if (nextMember(outgoing.member)) {
             outgoing.address = m_plan.addressOf(outgoing.member, m_range);
-        else
+        } else {
             break;
+        }
         const uint64_t slot = m_issued + gathered;
         const uint16_t identifier = identifierOfSlot(slot);
         const auto sequence = uint16_t(slot % SequenceCount);
-        m_plan.signature.sign(m_signed.data(), m_signed.size(), outgoing.address, identifier, sequence, m_plan.pass);
-        IcmpPacket::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
+        m_plan.signature.sign(m_signed.data(), m_signed.size(), uint32_t(outgoing.member), identifier, sequence,
+                              m_plan.pass);
+        if (outgoing.address.isV6())
+            Icmp6Packet::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
+        else
+            IcmpPacket::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
     }
     return gathered;
 }
@@ -292,7 +299,7 @@ size_t SweepWorker::sendSome(size_t count)
     IcmpSocket &socket = *m_sockets[index];
     m_requests.clear();
     for (size_t i = 0; i < count; ++i)
-        m_requests.push_back({htonl(m_batch[i].address), &m_batch[i].request});
+        m_requests.push_back({m_batch[i].address, &m_batch[i].request});
     size_t done = 0;
     int confirmations = 0;
     while (done < count) {
@@ -323,7 +330,7 @@ size_t SweepWorker::sendSome(size_t count)
         const bool own = failedForItsOwnReason(index, error, failed.address);
         if (!own && ++confirmations <= MaxConfirmations)
             continue;
-        const uint32_t status = socket.statusOfSendError(error, htonl(failed.address), identifierOfSlot(m_issued),
+        const uint32_t status = socket.statusOfSendError(error, failed.address, identifierOfSlot(m_issued),
                                                          uint16_t(m_issued % SequenceCount));
         // The error that explained the refusal is pending too.
         if (socket.errorPendingPossibly())
@@ -343,7 +350,7 @@ size_t SweepWorker::sendSome(size_t count)
 // with its own: a datagram socket keeps it pending (a raw one without IP_RECVERR never does). The
 // kernel's route lookup, asked apart, tells a missing route; for the rest, only a read of every
 // error queued so far tells that none came.
-bool SweepWorker::failedForItsOwnReason(size_t index, int error, uint32_t address)
+bool SweepWorker::failedForItsOwnReason(size_t index, int error, const IpAddress &address)
 {
     IcmpSocket &socket = *m_sockets[index];
     if (!mayBeLeftPending(error) || socket.kind() == IcmpSocket::Kind::Raw)
@@ -370,7 +377,7 @@ void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spre
         m_waiting.pop_front();
         spreadUs |= RecheckFlag;
     }
-    m_slots[slot] = Slot{outgoing.address, spreadUs, sentNs};
+    m_slots[slot] = Slot{uint32_t(outgoing.member), spreadUs, sentNs};
     ++m_issued;
     m_newest = m_issued;
     if (outgoing.recheck)
@@ -403,7 +410,6 @@ void SweepWorker::refuse(const Outgoing &outgoing, uint32_t status)
 // of them sent.
 void SweepWorker::refuseAlike(const Outgoing &outgoing, uint32_t status)
 {
-    const Routes::Block block = m_routes.sameRouteAs(outgoing.address);
     Sweep::Unsent &unsent = unsentOf(status);
     uint64_t count = 0;
     size_t range = m_range;
@@ -418,9 +424,16 @@ void SweepWorker::refuseAlike(const Outgoing &outgoing, uint32_t status)
             ++count;
         }
     };
-    // The refused one first.
-    refuseWithin(m_plan.membersWithin(outgoing.address, block.last));
-    refuseWithin(m_plan.membersWithin(block.first, outgoing.address));
+    // The IPv6 routes are not read: an unrouted IPv6 address is refused alone.
+    if (outgoing.address.isV6()) {
+        refuseWithin({outgoing.member, outgoing.member + 1});
+    } else {
+        const uint32_t address = ntohl(outgoing.address.v4());
+        const Routes::Block block = m_routes.sameRouteAs(address);
+        // The refused one first.
+        refuseWithin(m_plan.membersWithin(address, block.last));
+        refuseWithin(m_plan.membersWithin(block.first, address));
+    }
     unsent.count += count;
     add(m_unsentCount, count);
 }
@@ -558,7 +571,7 @@ bool SweepWorker::readQueue(size_t index, bool errorQueue)
 // request was given up, is given up with it.
 void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs)
 {
-    const IcmpPacket::Decoded &decoded = packet.decoded;
+    const EchoSocket::Packet &decoded = packet.packet;
     const bool reply = decoded.kind == IcmpPacket::Kind::EchoReply;
     if (!reply && decoded.kind != IcmpPacket::Kind::Error)
         return;
@@ -569,36 +582,36 @@ void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t
         return;
     const uint64_t slotIndex = (index + block) * SequenceCount + decoded.sequence;
     Slot &slot = m_slots[slotIndex];
-    const uint32_t destination = reply ? decoded.source : decoded.quotedDestination;
-    if (slot.sentNs == 0 || destination != htonl(slot.address))
+    const IpAddress &destination = reply ? decoded.source : decoded.quotedDestination;
+    if (slot.sentNs == 0 || destination != m_plan.addressOf(slot.target))
         return;
     const SweepSignature &signature = m_plan.signature;
     const size_t payloadSize = m_plan.payload.size();
     const bool signedByUs = reply
                                 ? decoded.dataSize == payloadSize &&
                                       signature.verify(packet.bytes + decoded.dataOffset, decoded.dataSize, payloadSize,
-                                                       slot.address, decoded.identifier, decoded.sequence, m_plan.pass)
+                                                       slot.target, decoded.identifier, decoded.sequence, m_plan.pass)
                                 : signature.verify(packet.bytes + decoded.quotedOffset, decoded.quotedSize, payloadSize,
-                                                   slot.address, decoded.identifier, decoded.sequence, m_plan.pass);
+                                                   slot.target, decoded.identifier, decoded.sequence, m_plan.pass);
     if (!signedByUs)
         return;
-    const int64_t arrived = packet.arrivedNs != 0 ? packet.arrivedNs - realtimeOffsetNs : monotonicNs();
+    const int64_t arrived = decoded.arrivedNs != 0 ? decoded.arrivedNs - realtimeOffsetNs : monotonicNs();
     const uint32_t status = reply ? uint32_t(IP_SUCCESS) : decoded.status;
     if ((slot.spreadUs & RecheckFlag) != 0)
         rechecked(slotIndex, status, arrived);
     else if (arrived <= deadlineOf(slot))
-        record(slot, status, ntohl(decoded.source), arrived);
+        record(slot, status, decoded.source, arrived);
     slot.sentNs = 0;
 }
 
 // An answer to a request timed in a call that was held up has its host asked again.
-void SweepWorker::record(const Slot &slot, uint32_t status, uint32_t from, int64_t arrivedNs)
+void SweepWorker::record(const Slot &slot, uint32_t status, const IpAddress &from, int64_t arrivedNs)
 {
-    m_answers.push_back({slot.address, status, from, rttOf(slot, arrivedNs)});
+    m_answers.push_back({m_plan.addressOf(slot.target), status, from, rttOf(slot, arrivedNs)});
     add(status == IP_SUCCESS ? m_replies : m_errors);
-    markHeard(m_plan.memberOf(slot.address));
+    markHeard(slot.target);
     if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs && mayAskAgain(arrivedNs - slot.sentNs)) {
-        m_rechecks.push_back({m_answers.size() - 1, 0});
+        m_rechecks.push_back({m_answers.size() - 1, slot.target, 0});
         m_waiting.push_back(m_rechecks.size() - 1);
     } else if (m_plan.handOver) {
         m_settled.push_back(m_answers.size() - 1);

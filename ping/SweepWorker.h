@@ -27,8 +27,9 @@ public:
     // and its requests are timed within that.
     static constexpr size_t MaxBatch = 16;
 
-    // Sweeps the plan's members [first, end) with up to identifiers x 65,536 requests waiting, through
-    // sockets: one raw socket whose block holds that many identifiers, or that many datagram ones.
+    // Sweeps the targets numbered [first, end), all of the sockets' family, with up to identifiers x
+    // 65,536 requests waiting, through sockets: one raw socket whose block holds that many
+    // identifiers, or that many datagram ones.
     SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::vector<std::unique_ptr<IcmpSocket>> sockets,
                 unsigned identifiers);
     ~SweepWorker();
@@ -41,6 +42,7 @@ public:
     // Read from any thread while the pass runs.
     Sweep::Progress progress() const;
     uint64_t heardCount() const { return m_heardCount; }
+    uint64_t targetCount() const { return m_end - m_first; }
     uint64_t drops() const;
     IcmpSocket::Kind socketKind() const { return m_sockets.front()->kind(); }
 
@@ -48,7 +50,7 @@ private:
     // One request in flight; sentNs 0 marks a free slot. The request went out between sentNs and
     // spreadUs later (RecheckFlag aside): a call that sends many may be held up half-way.
     struct Slot {
-        uint32_t address = 0;
+        uint32_t target = 0; // its member's number in the plan
         uint32_t spreadUs = 0;
         int64_t sentNs = 0; // CLOCK_MONOTONIC
     };
@@ -57,13 +59,14 @@ private:
     static constexpr uint32_t RecheckFlag = 0x80000000;
     struct Recheck {
         size_t answer = 0; // in m_answers
+        uint32_t target = 0;
         int attempts = 0;
         bool open = true; // its host waits to be asked again, or to answer
     };
     struct Outgoing {
-        uint32_t address = 0;
+        IpAddress address;
         bool recheck = false; // the first of m_waiting
-        uint64_t member = 0;  // unless a recheck
+        uint64_t member = 0;
         std::vector<uint8_t> request;
     };
 
@@ -75,7 +78,7 @@ private:
     size_t gather(size_t count);
     size_t sendBatch(size_t count);
     size_t sendSome(size_t count);
-    bool failedForItsOwnReason(size_t socket, int error, uint32_t address);
+    bool failedForItsOwnReason(size_t socket, int error, const IpAddress &address);
     void commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs);
     void refuse(const Outgoing &outgoing, uint32_t status);
     void refuseAlike(const Outgoing &outgoing, uint32_t status);
@@ -90,7 +93,7 @@ private:
     bool drain();
     bool readQueue(size_t socket, bool errorQueue);
     void take(size_t socket, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs);
-    void record(const Slot &slot, uint32_t status, uint32_t from, int64_t arrivedNs);
+    void record(const Slot &slot, uint32_t status, const IpAddress &from, int64_t arrivedNs);
     void rechecked(uint64_t slotIndex, uint32_t status, int64_t arrivedNs);
     static double rttOf(const Slot &slot, int64_t arrivedNs);
     bool sending() const;

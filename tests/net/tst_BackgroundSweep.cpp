@@ -25,7 +25,7 @@ QStringList linesOf(std::vector<Sweep::Answer> answers)
     QStringList lines;
     for (const Sweep::Answer &answer : answers)
         lines << QString("%1 %2 %3")
-                     .arg(QString::fromStdString(SweepReport::dotted(answer.address)))
+                     .arg(QString::fromStdString(answer.address.toString()))
                      .arg(answer.status)
                      .arg(answer.rttMs, 0, 'g', 17);
     return lines;

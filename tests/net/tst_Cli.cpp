@@ -12,6 +12,41 @@
 class TestCliNet : public QObject {
     Q_OBJECT
 
+    // The same over IPv6: the address in its one written form, names of one family or both.
+    static void addIpv6Rows()
+    {
+        const QString host = "fd00:198:18:2::1", delayed = "fd00:198:18:3::40";
+        const auto sent = [](const QString &name, const QString &address, const QString &last) {
+            return QStringList{"Resolving host '" + name + "'", "Host '" + name + "' is " + address,
+                               "Sending 56 bytes to " + address + " (" + address + ")", last};
+        };
+        const auto received = [](const QString &address) {
+            return "^Received 56 bytes from " + QRegularExpression::escape(address) + " in (\\d+) mSecs$";
+        };
+        const auto failed = [&sent](const QString &name, const QString &address, const QString &error) {
+            return sent(name, address, "Cannot ping host (" + address + ") : ") << "==> " + error + " <==";
+        };
+        QTest::newRow("IPv6 address, written long") << QStringList{"ping", "FD00:198:18:2:0:0:0:1"} << 0
+                                                    << sent("FD00:198:18:2:0:0:0:1", host, received(host)) << 0;
+        QTest::newRow("IPv6 name") << QStringList{"ping", "delayed40.v6.tozelo.test", "--timeout", "1000"} << 0
+                                   << sent("delayed40.v6.tozelo.test", delayed, received(delayed)) << 40;
+        QTest::newRow("both families, -6") << QStringList{"ping", "-6", "answering.tozelo.test"} << 0
+                                           << sent("answering.tozelo.test", host, received(host)) << 0;
+        QTest::newRow("both families, -4") << QStringList{"ping", "answering.tozelo.test", "-4"} << 0
+                                           << sent("answering.tozelo.test", "198.18.2.1", received("198.18.2.1")) << 0;
+        QTest::newRow("IPv6 name, -4") << QStringList{"ping", "-4", "answering.v6.tozelo.test"} << 1
+                                       << QStringList{"Resolving host 'answering.v6.tozelo.test'",
+                                                      "Dominio desconocido 'answering.v6.tozelo.test'"}
+                                       << 0;
+        QTest::newRow("IPv6 silent") << QStringList{"ping", "silent.v6.tozelo.test", "--timeout", "200"} << 1
+                                     << failed("silent.v6.tozelo.test", "fd00:198:18:4::1", "Request timed out") << 0;
+        QTest::newRow("IPv6 unreachable")
+            << QStringList{"ping", "unreachable.v6.tozelo.test"} << 1
+            << failed("unreachable.v6.tozelo.test", "fd00:198:18:5::1", "Destination host unreachable") << 0;
+        QTest::newRow("IPv6 hop limit 1") << QStringList{"ping", "-6", "answering.tozelo.test", "--ttl", "1"} << 1
+                                          << failed("answering.tozelo.test", host, "TTL expired in transit") << 0;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -71,6 +106,7 @@ private slots:
                                       << QStringList{"Resolving host 'nosuch.tozelo.test'",
                                                      "Dominio desconocido 'nosuch.tozelo.test'"}
                                       << 0;
+        addIpv6Rows();
     }
 
     void ping()

@@ -25,6 +25,8 @@ private slots:
         QTest::newRow("missing host") << QStringList{"ping"} << usage.arg("ping needs exactly one HOST");
         QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"}
                                    << usage.arg("ping needs exactly one HOST");
+        QTest::newRow("both families") << QStringList{"ping", "-6", "127.0.0.1", "-4"}
+                                       << usage.arg("-4 and -6 exclude each other");
         QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"}
                                         << usage.arg("unknown option --count");
         QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"}

@@ -1,8 +1,10 @@
-// What the senders of a sweep share: its members, the targets of its shard, and the way between
-// members and addresses that the senders walk in either order.
+// What the senders of a sweep share: its members, the targets of its shard of either family, and the
+// way from members to addresses that the senders walk in either order.
 #include "TestMain.h"
 #include "ping/SweepOrder.h"
 #include "ping/SweepPlan.h"
+
+#include <arpa/inet.h>
 
 #include <QtTest>
 #include <set>
@@ -18,10 +20,28 @@ SweepTargets aSixteen()
     return targets;
 }
 
-bool isTarget(const SweepTargets &targets, uint32_t address)
+// The same and two IPv6 ranges, less an address: 65279 + 255 + 300 targets.
+SweepTargets bothFamilies()
 {
+    SweepTargets targets = aSixteen();
+    targets.add("fd00::/120");
+    targets.add("fd00::1:0-fd00::1:12b");
+    targets.exclude("fd00::7");
+    return targets;
+}
+
+bool isTarget(const SweepTargets &targets, const IpAddress &address)
+{
+    if (address.isV6()) {
+        const SweepTargets::Wide wide = SweepTargets::wideOf(address);
+        for (const SweepTargets::Range6 &range : targets.ranges6())
+            if (wide >= range.first && wide <= range.last)
+                return true;
+        return false;
+    }
+    const uint32_t host = ntohl(address.v4());
     for (const SweepTargets::Range &range : targets.ranges())
-        if (address >= range.first && address <= range.last)
+        if (host >= range.first && host <= range.last)
             return true;
     return false;
 }
@@ -44,26 +64,33 @@ private slots:
     {
         QFETCH(uint32_t, shards);
         QFETCH(bool, random);
-        const SweepTargets targets = aSixteen();
-        QCOMPARE(targets.count(), 65279ull);
+        const SweepTargets targets = bothFamilies();
+        QCOMPARE(targets.count(), 65279ull + 255 + 300);
         std::atomic<bool> stop{false};
         const SweepPlan::HandOver none;
         Sweep::Settings settings;
         settings.shardCount = shards;
-        std::set<uint32_t> swept;
+        std::set<IpAddress> swept;
         uint64_t members = 0;
         for (settings.shardIndex = 0; settings.shardIndex < shards; ++settings.shardIndex) {
             const SweepPlan plan(targets, settings, stop, -1, none);
-            QCOMPARE(plan.members(), (targets.count() - settings.shardIndex + shards - 1) / shards);
-            members += plan.members();
-            SweepOrder order = random ? SweepOrder::random(plan.members(), settings.shardIndex)
-                                      : SweepOrder::ascending(plan.members());
-            size_t range = 0;
-            for (uint64_t member = 0; order.next(member);) {
-                const uint32_t address = plan.addressOf(member, range);
-                QVERIFY2(isTarget(targets, address), qPrintable(QString::number(address, 16)));
-                QVERIFY2(swept.insert(address).second, "an address in two shards");
-                QCOMPARE(plan.memberOf(address), member);
+            QCOMPARE(plan.members4, settings.shareOf(65279));
+            QCOMPARE(plan.firstIpv6 % 64, 0ull);
+            QVERIFY(plan.firstIpv6 >= plan.members4);
+            members += plan.members4 + plan.end - plan.firstIpv6;
+            QCOMPARE(plan.members4 + plan.end - plan.firstIpv6, settings.shareOf(targets.count()));
+            // Each family's part walked as its senders walk it.
+            for (const auto &[first, end] :
+                 {std::pair(uint64_t(0), plan.members4), std::pair(plan.firstIpv6, plan.end)}) {
+                SweepOrder order =
+                    random ? SweepOrder::random(end - first, settings.shardIndex) : SweepOrder::ascending(end - first);
+                size_t run = 0;
+                for (uint64_t member = 0; order.next(member);) {
+                    const IpAddress address = plan.addressOf(first + member, run);
+                    QVERIFY2(isTarget(targets, address), address.toString().c_str());
+                    QCOMPARE(address.isV6(), first != 0);
+                    QVERIFY2(swept.insert(address).second, "an address in two shards");
+                }
             }
         }
         QCOMPARE(members, targets.count());
@@ -73,7 +100,7 @@ private slots:
     // The members that an address block holds, as a sender refuses those that no route reaches.
     void membersWithinABlock()
     {
-        const SweepTargets targets = aSixteen();
+        const SweepTargets targets = bothFamilies();
         std::atomic<bool> stop{false};
         const SweepPlan::HandOver none;
         Sweep::Settings settings;
@@ -89,11 +116,11 @@ private slots:
                       {0, base + 2},                  // from below the targets
                       {base + 0xFFF0, 0xFFFFFFFF}};   // to the last address there is
         for (const auto &block : blocks) {
-            uint64_t begin = plan.members();
+            uint64_t begin = plan.members4;
             uint64_t end = 0;
-            size_t range = 0;
-            for (uint64_t member = 0; member < plan.members(); ++member) {
-                const uint32_t address = plan.addressOf(member, range);
+            size_t run = 0;
+            for (uint64_t member = 0; member < plan.members4; ++member) {
+                const uint32_t address = ntohl(plan.addressOf(member, run).v4());
                 if (address >= block.first && address <= block.last) {
                     begin = std::min(begin, member);
                     end = member + 1;

@@ -15,22 +15,24 @@
 #include <sstream>
 
 namespace {
-uint32_t ip(const char *dotted)
+IpAddress ip(const char *text)
 {
-    uint32_t address = 0;
-    if (!SweepTargets::parseAddress(dotted, address))
-        qFatal("bad address in the test: %s", dotted);
-    return address;
+    const std::optional<IpAddress> address = IpAddress::parse(text);
+    if (!address)
+        qFatal("bad address in the test: %s", text);
+    return *address;
 }
 
-// Two replies, an error with its sender and one without, and refusals to send.
+// Replies, errors with their sender and one without, of both families, and refusals to send.
 SweepReport canned()
 {
     SweepReport report;
-    report.answers = {{ip("10.0.0.1"), IP_SUCCESS, 0, 0.1234},
+    report.answers = {{ip("10.0.0.1"), IP_SUCCESS, {}, 0.1234},
                       {ip("10.0.0.2"), IP_DEST_HOST_UNREACHABLE, ip("10.0.0.254"), 3},
-                      {ip("10.0.0.3"), IP_TTL_EXPIRED_TRANSIT, 0, 5},
-                      {ip("10.0.0.10"), IP_SUCCESS, 0, 12}};
+                      {ip("10.0.0.3"), IP_TTL_EXPIRED_TRANSIT, {}, 5},
+                      {ip("10.0.0.10"), IP_SUCCESS, {}, 12},
+                      {ip("fd00::1"), IP_SUCCESS, {}, 4},
+                      {ip("fd00::2"), IP_DEST_HOST_UNREACHABLE, ip("fd00::fe"), 1}};
     report.unsent = {{IP_DEST_NET_UNREACHABLE, 5, {ip("10.0.1.0"), ip("10.0.1.1"), ip("10.0.1.2")}}};
     report.addresses = 300;
     report.requests = 296;
@@ -75,12 +77,17 @@ void tst_SweepReport::formats_data()
                                  "<address addr=\"10.0.0.2\" addrtype=\"ipv4\"/>\n<hostnames>\n</hostnames>\n</host>\n"
                                  "<host><status state=\"down\" reason=\"time-exceeded\" reason_ttl=\"0\"/>\n"
                                  "<address addr=\"10.0.0.3\" addrtype=\"ipv4\"/>\n<hostnames>\n</hostnames>\n</host>\n";
+    const QByteArray xmlTenth = "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
+                                "<address addr=\"10.0.0.10\" addrtype=\"ipv4\"/>\n<hostnames>\n</hostnames>\n"
+                                "<times srtt=\"12000\" rttvar=\"6000\" to=\"500000\"/>\n</host>\n"
+                                "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
+                                "<address addr=\"fd00::1\" addrtype=\"ipv6\"/>\n<hostnames>\n";
     const QByteArray xmlLast =
-        "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
-        "<address addr=\"10.0.0.10\" addrtype=\"ipv4\"/>\n<hostnames>\n</hostnames>\n"
-        "<times srtt=\"12000\" rttvar=\"6000\" to=\"500000\"/>\n</host>\n"
-        "<runstats><finished time=\"1700000003\" timestr=\"Tue Nov 14 22:13:23 2023\" summary=\"300 IP addresses (2 "
-        "hosts up) swept in 3.25 seconds\" elapsed=\"3.25\" exit=\"success\"/><hosts up=\"2\" down=\"298\" "
+        "</hostnames>\n<times srtt=\"4000\" rttvar=\"2000\" to=\"500000\"/>\n</host>\n"
+        "<host><status state=\"down\" reason=\"host-unreach\" reason_ttl=\"0\"/>\n"
+        "<address addr=\"fd00::2\" addrtype=\"ipv6\"/>\n<hostnames>\n</hostnames>\n</host>\n"
+        "<runstats><finished time=\"1700000003\" timestr=\"Tue Nov 14 22:13:23 2023\" summary=\"300 IP addresses (3 "
+        "hosts up) swept in 3.25 seconds\" elapsed=\"3.25\" exit=\"success\"/><hosts up=\"3\" down=\"297\" "
         "total=\"300\"/>\n</runstats>\n</nmaprun>\n";
     const QByteArray xmlFirst = "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
                                 "<address addr=\"10.0.0.1\" addrtype=\"ipv4\"/>\n<hostnames>\n";
@@ -89,31 +96,37 @@ void tst_SweepReport::formats_data()
                               R"("first":["10.0.1.0","10.0.1.1","10.0.1.2"],"status":11002}]})";
     const QByteArray errors =
         R"("errors":[{"address":"10.0.0.2","error":"Destination host unreachable","from":"10.0.0.254",)"
-        R"("status":11003},{"address":"10.0.0.3","error":"TTL expired in transit","status":11013}],)";
+        R"("status":11003},{"address":"10.0.0.3","error":"TTL expired in transit","status":11013},)"
+        R"({"address":"fd00::2","error":"Destination host unreachable","from":"fd00::fe","status":11003}],)";
     QTest::newRow("without names")
         << false
         << QByteArray("10.0.0.1 0.123 ms\n10.0.0.2 Destination host unreachable from 10.0.0.254\n"
-                      "10.0.0.3 TTL expired in transit\n10.0.0.10 12.000 ms\n2 of 300 addresses answered\n")
+                      "10.0.0.3 TTL expired in transit\n10.0.0.10 12.000 ms\nfd00::1 4.000 ms\n"
+                      "fd00::2 Destination host unreachable from fd00::fe\n3 of 300 addresses answered\n")
         << QByteArray("address,rtt_ms,error,error_from\n10.0.0.1,0.123,,\n"
                       "10.0.0.2,,Destination host unreachable,10.0.0.254\n10.0.0.3,,TTL expired in transit,\n"
-                      "10.0.0.10,12.000,,\n")
+                      "10.0.0.10,12.000,,\nfd00::1,4.000,,\nfd00::2,,Destination host unreachable,fd00::fe\n")
         << R"({"addresses":300,"dropped":7,)" + errors +
-               R"("replies":[{"address":"10.0.0.1","rtt_ms":0.123},{"address":"10.0.0.10","rtt_ms":12}],)"
-               R"("requests":296,)" +
+               R"("replies":[{"address":"10.0.0.1","rtt_ms":0.123},{"address":"10.0.0.10","rtt_ms":12},)"
+               R"({"address":"fd00::1","rtt_ms":4}],"requests":296,)" +
                unsent + "\n"
-        << xmlHead + xmlFirst + xmlFirstTimes + xmlErrors + xmlLast;
+        << xmlHead + xmlFirst + xmlFirstTimes + xmlErrors + xmlTenth + xmlLast;
     QTest::newRow("with names")
         << true
         << QByteArray("10.0.0.1 0.123 ms one.example\n10.0.0.2 Destination host unreachable from 10.0.0.254\n"
-                      "10.0.0.3 TTL expired in transit\n10.0.0.10 12.000 ms\n2 of 300 addresses answered\n")
+                      "10.0.0.3 TTL expired in transit\n10.0.0.10 12.000 ms\nfd00::1 4.000 ms six.example\n"
+                      "fd00::2 Destination host unreachable from fd00::fe\n3 of 300 addresses answered\n")
         << QByteArray("address,rtt_ms,error,error_from,name\n10.0.0.1,0.123,,,one.example\n"
                       "10.0.0.2,,Destination host unreachable,10.0.0.254,\n10.0.0.3,,TTL expired in transit,,\n"
-                      "10.0.0.10,12.000,,,\n")
+                      "10.0.0.10,12.000,,,\nfd00::1,4.000,,,six.example\n"
+                      "fd00::2,,Destination host unreachable,fd00::fe,\n")
         << R"({"addresses":300,"dropped":7,)" + errors +
                R"("replies":[{"address":"10.0.0.1","name":"one.example","rtt_ms":0.123},)"
-               R"({"address":"10.0.0.10","name":"","rtt_ms":12}],"requests":296,)" +
+               R"({"address":"10.0.0.10","name":"","rtt_ms":12},{"address":"fd00::1","name":"six.example",)"
+               R"("rtt_ms":4}],"requests":296,)" +
                unsent + "\n"
-        << xmlHead + xmlFirst + "<hostname name=\"one.example\" type=\"PTR\"/>\n" + xmlFirstTimes + xmlErrors + xmlLast;
+        << xmlHead + xmlFirst + "<hostname name=\"one.example\" type=\"PTR\"/>\n" + xmlFirstTimes + xmlErrors +
+               xmlTenth + "<hostname name=\"six.example\" type=\"PTR\"/>\n" + xmlLast;
 }
 
 void tst_SweepReport::formats()
@@ -127,6 +140,7 @@ void tst_SweepReport::formats()
     report.withNames = withNames;
     report.names[ip("10.0.0.1")] = "one.example";
     report.names[ip("10.0.0.2")] = "ignored.example"; // only those that answered carry names
+    report.names[ip("fd00::1")] = "six.example";
     QCOMPARE(written(report, &SweepReport::writeText), text);
     QCOMPARE(written(report, &SweepReport::writeCsv), csv);
     QCOMPARE(written(report, &SweepReport::writeJson), json);
@@ -137,7 +151,7 @@ void tst_SweepReport::formats()
 void tst_SweepReport::namesThatNeedQuoting()
 {
     SweepReport report;
-    report.answers = {{ip("10.0.0.1"), IP_SUCCESS, 0, 1}, {ip("10.0.0.2"), IP_SUCCESS, 0, 2}};
+    report.answers = {{ip("10.0.0.1"), IP_SUCCESS, {}, 1}, {ip("10.0.0.2"), IP_SUCCESS, {}, 2}};
     report.withNames = true;
     report.names[ip("10.0.0.1")] = "a,b";
     report.names[ip("10.0.0.2")] = "say\"hi\"";
@@ -154,8 +168,8 @@ void tst_SweepReport::namesThatNeedQuoting()
 }
 
 // ndiff, which compares two port scanners' XML files, reads two sweeps: the host that went silent,
-// the one that came up with its name, the one that now sends an error; the one whose error stayed
-// and the command line that did not change are no difference.
+// the one that came up with its name, the one that now sends an error; the one whose error stayed,
+// the IPv6 ones that did not change and the command line that did not change are no difference.
 void tst_SweepReport::ndiffReadsTheXml()
 {
     const QString ndiff = QStandardPaths::findExecutable("ndiff");
@@ -163,9 +177,11 @@ void tst_SweepReport::ndiffReadsTheXml()
         QSKIP("no ndiff (scripts/install-deps.sh installs it)");
     SweepReport before = canned();
     SweepReport after = canned();
-    after.answers = {{ip("10.0.0.2"), IP_SUCCESS, 0, 1},
-                     {ip("10.0.0.3"), IP_TTL_EXPIRED_TRANSIT, 0, 5},
-                     {ip("10.0.0.10"), IP_DEST_HOST_UNREACHABLE, 0, 2}};
+    after.answers = {{ip("10.0.0.2"), IP_SUCCESS, {}, 1},
+                     {ip("10.0.0.3"), IP_TTL_EXPIRED_TRANSIT, {}, 5},
+                     {ip("10.0.0.10"), IP_DEST_HOST_UNREACHABLE, {}, 2},
+                     {ip("fd00::1"), IP_SUCCESS, {}, 3},
+                     {ip("fd00::2"), IP_DEST_HOST_UNREACHABLE, ip("fd00::fe"), 1}};
     after.withNames = true;
     after.names[ip("10.0.0.2")] = "two.example";
     QTemporaryDir folder;
