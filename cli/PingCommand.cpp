@@ -15,11 +15,11 @@ const std::string &onlyHost(const CommandLine &args)
 
 Sockets::Family familyOf(const CommandLine &args)
 {
-    if (args.flag("-4") && args.flag("-6"))
+    if (args.has("4") && args.has("6"))
         throw CommandLine::UsageError("-4 and -6 exclude each other");
-    if (args.flag("-4"))
+    if (args.has("4"))
         return Sockets::Family::IPv4;
-    return args.flag("-6") ? Sockets::Family::IPv6 : Sockets::Family::Either;
+    return args.has("6") ? Sockets::Family::IPv6 : Sockets::Family::Either;
 }
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "SweepResultModel.h"
 
+#include "ping/EchoTerms.h"
 #include "ping/SweepReport.h"
-#include "ping/icmp.h"
 #include "platform/IcmpTypes.h"
 
 namespace {
@@ -32,7 +32,7 @@ QString SweepResultModel::statusText(const Sweep::Answer &answer)
 {
     if (answered(answer))
         return "Responde";
-    const QString error = qText(TICMP::ErrorTextOf(int(answer.status)));
+    const QString error = qText(EchoTerms::errorText(int(answer.status)));
     return answer.from.isNull() ? error : error + " from " + qText(answer.from.toString());
 }
 

@@ -1,7 +1,7 @@
 #include "Sweep.h"
 
+#include "EchoTerms.h"
 #include "SweepWorker.h"
-#include "icmp.h"
 #include "platform/IcmpApi.h"
 
 #include <netinet/in.h>
@@ -67,12 +67,11 @@ Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
     m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
-    const uint64_t count6 = targets.count6();
-    if (targets.count() > count6)
-        m_families.push_back(familyOf(AF_INET, 0, targets.count() - count6));
-    if (count6 != 0)
+    if (m_plan->members4 != 0)
+        m_families.push_back(familyOf(AF_INET, 0, m_plan->members4));
+    if (m_plan->end > m_plan->firstIpv6)
         m_families.push_back(familyOf(AF_INET6, m_plan->firstIpv6, m_plan->end));
-    m_progress.addresses = targets.count();
+    m_progress.addresses = members();
 }
 
 // The workers are gone by now: none waits on the descriptor.
@@ -88,7 +87,7 @@ unsigned Sweep::mostSenders()
 
 Sweep::Family Sweep::familyOf(int family, uint64_t first, uint64_t end) const
 {
-    Family targets{family, first, end, double(end - first) / double(m_targets.count()), 1, 1};
+    Family targets{family, first, end, double(end - first) / double(members()), 1, 1};
     targets.workers = workersWanted(targets);
     targets.identifiers = identifiersFor(targets, targets.workers);
     return targets;
@@ -200,7 +199,7 @@ std::unique_ptr<IcmpSocket> Sweep::openSocket(const Family &family, bool allowDa
     // An IPv4 request this small is never fragmented, and one that may not be spares the kernel
     // choosing an IP identification for each (a good part of its cost per request).
     if (family.family == AF_INET &&
-        TICMP::payloadOf(m_settings.size).size() + IcmpPacket::HeaderSize <= MaxUnfragmented)
+        EchoTerms::payloadOf(m_settings.size).size() + IcmpPacket::HeaderSize <= MaxUnfragmented)
         socket->setDontFragment();
     return socket;
 }
@@ -225,7 +224,7 @@ void Sweep::run()
     m_nextProgressNs = monotonicNs();
     double rate = effectiveRate();
     int recoveries = 0;
-    for (m_plan->pass = 0; !m_stopped && heardCount() < m_targets.count(); ++m_plan->pass) {
+    for (m_plan->pass = 0; !m_stopped && heardCount() < members(); ++m_plan->pass) {
         const uint64_t dropsBefore = drops();
         runPass(rate);
         m_droppedInPass = drops() - dropsBefore;
@@ -236,7 +235,7 @@ void Sweep::run()
         ++recoveries;
         rate = std::max(1.0, rate / 2);
     }
-    if (heardCount() == m_targets.count())
+    if (heardCount() == members())
         m_droppedInPass = 0;
     collectResults();
     reportProgress(true);
@@ -252,7 +251,7 @@ void Sweep::runPass(double rate)
     size_t running = 0;
     const auto work = [&](size_t i, const std::function<void()> &tick) {
         try {
-            m_workers[i]->runPass(rate * double(m_workers[i]->targetCount()) / double(m_targets.count()), tick);
+            m_workers[i]->runPass(rate * double(m_workers[i]->targetCount()) / double(members()), tick);
         } catch (...) {
             failures[i] = std::current_exception();
             stop();

@@ -40,6 +40,19 @@ public:
         int size = 56; // payload bytes
         int ttl = 64;
         int receiveBufferBytes = 0; // each socket's; 0: room for the answers of a burst at the rate
+        // A random order of the targets, drawn from the seed, instead of the ascending one.
+        bool randomOrder = false;
+        uint64_t seed = 0;
+        // This sweep takes shard shardIndex (from 0) of shardCount: the targets whose number in
+        // ascending order leaves shardIndex when divided by shardCount.
+        uint32_t shardIndex = 0;
+        uint32_t shardCount = 1;
+
+        // How many of that many targets are this shard's.
+        uint64_t shareOf(uint64_t targets) const
+        {
+            return targets > shardIndex ? (targets - shardIndex + shardCount - 1) / shardCount : 0;
+        }
     };
 
     // An address that was heard from: its echo reply, or an ICMP error about our request to it.
@@ -113,6 +126,8 @@ public:
     std::function<void(const Answer *answers, size_t count)> onAnswers;
 
 private:
+    // The targets of this sweep's shard.
+    uint64_t members() const { return m_settings.shareOf(m_targets.count()); }
     // The targets of one family, by their numbers in the plan, and the senders they get.
     struct Family {
         int family; // AF_INET or AF_INET6

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
+#include <vector>
 
 TICMP::TICMP()
 {
@@ -18,7 +18,10 @@ TICMP::TICMP()
     }
 }
 
-TICMP::~TICMP() { tearDown(); }
+TICMP::~TICMP()
+{
+    tearDown();
+}
 
 void TICMP::setUp()
 {
@@ -27,7 +30,8 @@ void TICMP::setUp()
     m_hICMPdll = IcmpApi::LoadLibraryA(IcmpApi::LibraryName);
     if (!m_hICMPdll)
         throw TICMPException("Unable to register icmp.dll");
-    m_IcmpCreateFile = reinterpret_cast<IcmpApi::IcmpCreateFileFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpCreateFile"));
+    m_IcmpCreateFile =
+        reinterpret_cast<IcmpApi::IcmpCreateFileFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpCreateFile"));
     m_IcmpCloseHandle =
         reinterpret_cast<IcmpApi::IcmpCloseHandleFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpCloseHandle"));
     m_IcmpSendEcho = reinterpret_cast<IcmpApi::IcmpSendEchoFn>(IcmpApi::GetProcAddress(m_hICMPdll, "IcmpSendEcho"));
@@ -107,14 +111,6 @@ IpAddress TICMP::literalAddress(const std::string &text)
     return v6 && v6->isV6() ? *v6 : IpAddress();
 }
 
-std::vector<uint8_t> TICMP::payloadOf(int size)
-{
-    std::vector<uint8_t> payload(static_cast<size_t>(std::max(size, 0)), ' ');
-    const size_t textLength = std::min(payload.size(), std::strlen(PayloadText));
-    std::copy_n(PayloadText, textLength, payload.begin());
-    return payload;
-}
-
 // A request that cannot be sent as asked: nothing goes out and nothing of the asked size is
 // allocated, but the caller sees an ordinary failed request with its reason.
 int TICMP::failRequest(uint32_t status)
@@ -142,7 +138,7 @@ int TICMP::SendPing()
         return 0;
     }
     const int size = m_Size;
-    if (size > MaxSize)
+    if (size > EchoTerms::MaxSize)
         return failRequest(IP_PACKET_TOO_BIG);
     if (size < 0)
         return failRequest(IP_BAD_REQ);
@@ -150,7 +146,7 @@ int TICMP::SendPing()
     if (handle == IcmpApi::INVALID_HANDLE_VALUE)
         return failRequest(IcmpApi::GetLastError());
 
-    const std::vector<uint8_t> request = payloadOf(size);
+    const std::vector<uint8_t> request = EchoTerms::payloadOf(size);
     if (OnEchoRequest)
         OnEchoRequest(this);
     IP_OPTION_INFORMATION options;
@@ -200,35 +196,4 @@ uint32_t TICMP::sendEcho(IcmpApi::HANDLE handle, const std::vector<uint8_t> &req
     m_LastReply.Options = record.Options;
     m_ReplyAddress = IpAddress::v6(record.Address, record.ScopeId);
     return result;
-}
-
-std::string TICMP::ErrorTextOf(int code)
-{
-    switch (code) {
-    case IP_SUCCESS: return "No error";
-    case IP_BUF_TOO_SMALL: return "Buffer too small";
-    case IP_DEST_NET_UNREACHABLE: return "Destination network unreachable";
-    case IP_DEST_HOST_UNREACHABLE: return "Destination host unreachable";
-    case IP_DEST_PROT_UNREACHABLE: return "Destination protocol unreachable";
-    case IP_DEST_PORT_UNREACHABLE: return "Destination port unreachable";
-    case IP_NO_RESOURCES: return "No resources";
-    case IP_BAD_OPTION: return "Bad option";
-    case IP_HW_ERROR: return "Hardware error";
-    case IP_PACKET_TOO_BIG: return "Packet too big";
-    case IP_REQ_TIMED_OUT: return "Request timed out";
-    case IP_BAD_REQ: return "Bad request";
-    case IP_BAD_ROUTE: return "Bad route";
-    case IP_TTL_EXPIRED_TRANSIT: return "TTL expired in transit";
-    case IP_TTL_EXPIRED_REASSEM: return "TTL expired in reassembly";
-    case IP_PARAM_PROBLEM: return "Parameter problem";
-    case IP_SOURCE_QUENCH: return "Source quench";
-    case IP_OPTION_TOO_BIG: return "Option too big";
-    case IP_BAD_DESTINATION: return "Bad Destination";
-    case IP_ADDR_DELETED: return "Address deleted";
-    case IP_SPEC_MTU_CHANGE: return "Spec MTU change";
-    case IP_MTU_CHANGE: return "MTU change";
-    case IP_GENERAL_FAILURE: return "General failure";
-    case IP_PENDING: return "Pending";
-    default: return "ICMP error #" + std::to_string(code);
-    }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "EchoTerms.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
 #include "platform/IpAddress.h"
@@ -7,14 +8,7 @@
 #include <QObject>
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <string>
-#include <vector>
-
-class TICMPException : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 using TICMPDisplay = std::function<void(QObject *Sender, const std::string &Msg)>;
 using TNotifyEvent = std::function<void(QObject *Sender)>;
@@ -25,9 +19,6 @@ using TICMPReply = std::function<void(QObject *Sender, int Error)>;
 class TICMP : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char *PayloadText = "Pinging from Tozelo code written by T. Gorvan";
-    static constexpr int MaxSize = 65500;
-
     TICMP(); // throws TICMPException
     ~TICMP() override;
 
@@ -44,8 +35,7 @@ public:
 
     int SendPing();
     void ResolveAddress();
-    std::string ErrorText() const { return ErrorTextOf(m_LastError); }
-    static std::string ErrorTextOf(int code);
+    std::string ErrorText() const { return EchoTerms::errorText(m_LastError); }
 
     // For an IPv6 request, Address is 0 and ReplyAddress() tells who answered.
     const ICMP_ECHO_REPLY &LastReply() const { return m_LastReply; }
@@ -59,9 +49,6 @@ public:
 
     // An IPv4 address (short forms such as 127.1 too) or an IPv6 one; null for anything else.
     static IpAddress literalAddress(const std::string &text);
-
-    // The request payload for a given size: the text, cut or padded with spaces.
-    static std::vector<uint8_t> payloadOf(int size);
 
     TICMPDisplay OnDisplay;
     TNotifyEvent OnEchoRequest;
@@ -90,9 +77,9 @@ private:
     std::string m_ResolvedName;
     std::string m_ResolvedIP;
     IpAddress m_IPAddress;
-    int m_Size = 56;
+    int m_Size = EchoTerms::DefaultSize;
     int m_Timeout = 4000;
-    int m_TTL = 64;
+    int m_TTL = EchoTerms::DefaultTTL;
     Sockets::Family m_Family = Sockets::Family::Either;
     int m_LastError = 0;
     bool m_AddressResolved = false;

@@ -16,9 +16,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-
-#include <QtGlobal>
 
 namespace {
 
@@ -69,7 +68,8 @@ void attachIdentifierFilter(int fd, int family, uint16_t first, unsigned count)
     };
     sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
     if (setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
-        qWarning("ICMP: cannot filter the raw socket (%s); replies may be lost under load", strerror(errno));
+        std::fprintf(stderr, "ICMP: cannot filter the raw socket (%s); replies may be lost under load\n",
+                     std::strerror(errno));
 }
 
 bool isPowerOfTwo(unsigned value)

@@ -218,6 +218,16 @@ int Privileges::takeRawSocket(int family)
     return fd;
 }
 
+void Privileges::adoptRawSocket(int fd)
+{
+    int family = AF_INET;
+    socklen_t length = sizeof family;
+    if (getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &family, &length) != 0)
+        family = AF_INET;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    reserveOf(family).reserved.push_back(fd);
+}
+
 bool Privileges::giveBackRawSocket(int fd)
 {
     std::lock_guard<std::mutex> lock(g_mutex);

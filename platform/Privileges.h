@@ -17,6 +17,9 @@ public:
     // A raw ICMP (AF_INET) or ICMPv6 (AF_INET6) socket opened in advance, with nothing queued on it;
     // -1 when none is left.
     static int takeRawSocket(int family = AF_INET);
+    // Reserves fd, a raw socket of either family that another copy of this code in the process opened
+    // in advance and took (the command line hands its own to the library of its commands), for takers here.
+    static void adoptRawSocket(int fd);
     // Takes back a socket takeRawSocket() handed out, quiet again and with its options as opened, for
     // the next taker: no other could be opened in its place. False for any other fd, left as it is.
     static bool giveBackRawSocket(int fd);

@@ -1,11 +1,14 @@
 #include "CliRun.h"
+#include "TestFiles.h"
 #include "net/TestbedMain.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
-// tozelo-cli ping against the testbed's hosts: every way a single ping ends, as a user reads it,
-// and the exit status a script would test.
+// tozelo-cli against the testbed's hosts: every way a single ping ends, as a user reads it, and the
+// exit status a script would test; a sweep of targets from files and standard input, less
+// exclusions, with the names the testbed's hosts file gives.
 class TestCliNet : public QObject {
     Q_OBJECT
 
@@ -125,6 +128,46 @@ private slots:
             } else {
                 QCOMPARE(out[i], lines[i]);
             }
+        }
+    }
+
+    // Of 198.18.3.0/26 only the delayed hosts .1, .5, .10, .20 and .40 answer (the router finds no
+    // other); .5 and .32-.63 are excluded.
+    void sweepFromFilesLessExclusions()
+    {
+        QTemporaryDir folder;
+        const QString exclusions = folder.filePath("exclusions.txt");
+        writeFile(exclusions, "# the upper half\r\n198.18.3.32-198.18.3.63\r\n");
+        const CliRun cli = CliRun::of({"sweep", "-f", "-", "--exclude", "198.18.3.5", "--exclude-file", exclusions,
+                                       "--names", "--timeout", "300"},
+                                      10000, "198.18.3.0/26   # the delayed hosts\n\n198.18.2.1\n");
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QVERIFY2(cli.errorOutput.isEmpty(), cli.errorOutput.constData());
+        QCOMPARE(cli.status, 0);
+        QStringList lines = cli.out;
+        lines.replaceInStrings(QRegularExpression(" \\d+\\.\\d{3} ms "), " ms ");
+        QCOMPARE(lines, (QStringList{"198.18.2.1 ms answering.tozelo.test", "198.18.3.1 ms delayed1.tozelo.test",
+                                     "198.18.3.10 ms delayed10.tozelo.test", "198.18.3.20 ms delayed20.tozelo.test",
+                                     "4 of 32 addresses answered"}));
+    }
+
+    // On a pipe only when asked for: a line a second with the count sent, the answers, the rate and
+    // the time left. 198.18.4.0/24 is silent: 256 requests at 200 a second take 1.3 s.
+    void sweepProgress()
+    {
+        const QStringList sweep{"sweep", "198.18.4.0/24", "--rate", "200", "--timeout", "300"};
+        const CliRun quiet = CliRun::of(sweep, 10000);
+        QCOMPARE(quiet.status, 1);
+        QCOMPARE(quiet.err, QStringList());
+        const CliRun told = CliRun::of(sweep + QStringList{"--progress"}, 10000);
+        QCOMPARE(told.status, 1);
+        QCOMPARE(told.out, QStringList{"0 of 256 addresses answered"});
+        QVERIFY2(!told.err.isEmpty(), "no progress");
+        const QRegularExpression line("^sweep: (\\d+) sent to 256 addresses, 0 answered, (\\d+)/s, 0:0[0-2] left$");
+        for (const QString &each : told.err) {
+            const QRegularExpressionMatch match = line.match(each);
+            QVERIFY2(match.hasMatch(), qPrintable(each));
+            QVERIFY2(std::abs(match.captured(2).toInt() - 200) < 40, qPrintable(each));
         }
     }
 };

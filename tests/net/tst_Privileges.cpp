@@ -66,9 +66,13 @@ QString makeCopies(const QString &base)
     copies->plugins = copies->path("plugins");
     copies->platforms = copies->path("platforms");
     copies->record = copies->path("record");
+    // The library of the commands that run in Qt's event loop goes beside each copy of the command line.
+    const QString commands = QFileInfo(qEnvironmentVariable("TOZELO_CLI")).dir().filePath("tozelo-cli-commands.so");
     const QString why = copy(qEnvironmentVariable("TOZELO_WINDOW"), copies->window) +
                         copy(qEnvironmentVariable("TOZELO_CLI"), copies->cli) +
                         copy(qEnvironmentVariable("TOZELO_CLI"), copies->plainCli) +
+                        copy(commands, copies->path("bin/tozelo-cli-commands.so")) +
+                        copy(commands, copies->path("bin/plain/tozelo-cli-commands.so")) +
                         copy(qEnvironmentVariable("TOZELO_WINDOW_PROBE"), copies->windowProbe) +
                         copy(qEnvironmentVariable("TOZELO_GENERIC_PROBE"), copies->plugins + "/generic/libprobe.so") +
                         copy(qEnvironmentVariable("TOZELO_PLATFORM_PROBE"), copies->platforms + "/libprobe.so");

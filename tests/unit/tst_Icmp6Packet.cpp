@@ -125,7 +125,7 @@ private slots:
         QFETCH(uint8_t, code);
         QFETCH(QString, text);
         const uint32_t status = Icmp6Packet::statusOfError(type, code);
-        QCOMPARE(QString::fromStdString(TICMP::ErrorTextOf(int(status))), text);
+        QCOMPARE(QString::fromStdString(EchoTerms::errorText(int(status))), text);
         const Bytes options = {DestinationOptions, 0, 1, 4, 0, 0, 0, 0};
         const Bytes firstFragment = {Icmp6, 0, 0, 0x01, 0, 0, 0, 7};
         const std::pair<uint8_t, Bytes> quotes[] = {

@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "ping/icmp.h"
+#include "ping/EchoTerms.h"
 #include "platform/IcmpPacket.h"
 #include "platform/IcmpTypes.h"
 
@@ -170,7 +170,7 @@ private slots:
         QFETCH(uint32_t, status);
         QFETCH(QString, text);
         QCOMPARE(IcmpPacket::statusOfError(type, code), status);
-        QCOMPARE(QString::fromStdString(TICMP::ErrorTextOf(int(status))), text);
+        QCOMPARE(QString::fromStdString(EchoTerms::errorText(int(status))), text);
         for (size_t quotedOptionWords : {0, 2}) {
             const Bytes error = errorQuoting(type, code, 0x1234, 0x0009, quotedOptionWords);
             for (bool withIpHeader : {true, false}) {

@@ -1,9 +1,16 @@
 // What a sweep found as the command line prints it and the window exports it, byte for byte: text,
-// CSV and JSON, with and without names, and names that need quoting in CSV.
+// CSV, JSON and XML, with and without names, names that need quoting; and the XML as ndiff reads it.
 #include "TestMain.h"
 #include "ping/SweepReport.h"
 #include "platform/IcmpTypes.h"
 
+#include "TestFiles.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <sstream>
 
@@ -30,6 +37,10 @@ SweepReport canned()
     report.addresses = 300;
     report.requests = 296;
     report.dropped = 7;
+    report.command = "tozelo-cli sweep 10.0.0.0/24 \"x<y\"";
+    report.startedMs = 1700000000250;
+    report.endedMs = 1700000003500;
+    report.timeoutMs = 500;
     return report;
 }
 
@@ -46,7 +57,8 @@ class tst_SweepReport : public QObject {
 private slots:
     void formats_data();
     void formats();
-    void csvQuotesWhatWouldSplitAField();
+    void namesThatNeedQuoting();
+    void ndiffReadsTheXml();
 };
 
 void tst_SweepReport::formats_data()
@@ -55,6 +67,31 @@ void tst_SweepReport::formats_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QByteArray>("xml");
+    const QByteArray xmlHead =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE nmaprun>\n<nmaprun scanner=\"tozelo-cli\" "
+        "args=\"tozelo-cli sweep 10.0.0.0/24 &quot;x&lt;y&quot;\" start=\"1700000000\" "
+        "startstr=\"Tue Nov 14 22:13:20 2023\" version=\"1.1\" xmloutputversion=\"1.05\">\n"
+        "<verbose level=\"0\"/>\n<debugging level=\"0\"/>\n";
+    const QByteArray xmlErrors = "<host><status state=\"down\" reason=\"host-unreach\" reason_ttl=\"0\"/>\n"
+                                 "<address addr=\"10.0.0.2\" addrtype=\"ipv4\"/>\n<hostnames>\n</hostnames>\n</host>\n"
+                                 "<host><status state=\"down\" reason=\"time-exceeded\" reason_ttl=\"0\"/>\n"
+                                 "<address addr=\"10.0.0.3\" addrtype=\"ipv4\"/>\n<hostnames>\n</hostnames>\n</host>\n";
+    const QByteArray xmlTenth = "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
+                                "<address addr=\"10.0.0.10\" addrtype=\"ipv4\"/>\n<hostnames>\n</hostnames>\n"
+                                "<times srtt=\"12000\" rttvar=\"6000\" to=\"500000\"/>\n</host>\n"
+                                "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
+                                "<address addr=\"fd00::1\" addrtype=\"ipv6\"/>\n<hostnames>\n";
+    const QByteArray xmlLast =
+        "</hostnames>\n<times srtt=\"4000\" rttvar=\"2000\" to=\"500000\"/>\n</host>\n"
+        "<host><status state=\"down\" reason=\"host-unreach\" reason_ttl=\"0\"/>\n"
+        "<address addr=\"fd00::2\" addrtype=\"ipv6\"/>\n<hostnames>\n</hostnames>\n</host>\n"
+        "<runstats><finished time=\"1700000003\" timestr=\"Tue Nov 14 22:13:23 2023\" summary=\"300 IP addresses (3 "
+        "hosts up) swept in 3.25 seconds\" elapsed=\"3.25\" exit=\"success\"/><hosts up=\"3\" down=\"297\" "
+        "total=\"300\"/>\n</runstats>\n</nmaprun>\n";
+    const QByteArray xmlFirst = "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
+                                "<address addr=\"10.0.0.1\" addrtype=\"ipv4\"/>\n<hostnames>\n";
+    const QByteArray xmlFirstTimes = "</hostnames>\n<times srtt=\"123\" rttvar=\"61\" to=\"500000\"/>\n</host>\n";
     const QByteArray unsent = R"("unsent":[{"count":5,"error":"Destination network unreachable",)"
                               R"("first":["10.0.1.0","10.0.1.1","10.0.1.2"],"status":11002}]})";
     const QByteArray errors =
@@ -72,7 +109,8 @@ void tst_SweepReport::formats_data()
         << R"({"addresses":300,"dropped":7,)" + errors +
                R"("replies":[{"address":"10.0.0.1","rtt_ms":0.123},{"address":"10.0.0.10","rtt_ms":12},)"
                R"({"address":"fd00::1","rtt_ms":4}],"requests":296,)" +
-               unsent + "\n";
+               unsent + "\n"
+        << xmlHead + xmlFirst + xmlFirstTimes + xmlErrors + xmlTenth + xmlLast;
     QTest::newRow("with names")
         << true
         << QByteArray("10.0.0.1 0.123 ms one.example\n10.0.0.2 Destination host unreachable from 10.0.0.254\n"
@@ -86,7 +124,9 @@ void tst_SweepReport::formats_data()
                R"("replies":[{"address":"10.0.0.1","name":"one.example","rtt_ms":0.123},)"
                R"({"address":"10.0.0.10","name":"","rtt_ms":12},{"address":"fd00::1","name":"six.example",)"
                R"("rtt_ms":4}],"requests":296,)" +
-               unsent + "\n";
+               unsent + "\n"
+        << xmlHead + xmlFirst + "<hostname name=\"one.example\" type=\"PTR\"/>\n" + xmlFirstTimes + xmlErrors +
+               xmlTenth + "<hostname name=\"six.example\" type=\"PTR\"/>\n" + xmlLast;
 }
 
 void tst_SweepReport::formats()
@@ -95,6 +135,7 @@ void tst_SweepReport::formats()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, csv);
     QFETCH(QByteArray, json);
+    QFETCH(QByteArray, xml);
     SweepReport report = canned();
     report.withNames = withNames;
     report.names[ip("10.0.0.1")] = "one.example";
@@ -103,10 +144,11 @@ void tst_SweepReport::formats()
     QCOMPARE(written(report, &SweepReport::writeText), text);
     QCOMPARE(written(report, &SweepReport::writeCsv), csv);
     QCOMPARE(written(report, &SweepReport::writeJson), json);
+    QCOMPARE(written(report, &SweepReport::writeXml), xml);
 }
 
 // A hosts file may give a name any character but a blank.
-void tst_SweepReport::csvQuotesWhatWouldSplitAField()
+void tst_SweepReport::namesThatNeedQuoting()
 {
     SweepReport report;
     report.answers = {{ip("10.0.0.1"), IP_SUCCESS, {}, 1}, {ip("10.0.0.2"), IP_SUCCESS, {}, 2}};
@@ -116,7 +158,55 @@ void tst_SweepReport::csvQuotesWhatWouldSplitAField()
     QCOMPARE(written(report, &SweepReport::writeCsv),
              QByteArray("address,rtt_ms,error,error_from,name\n10.0.0.1,1.000,,,\"a,b\"\n"
                         "10.0.0.2,2.000,,,\"say\"\"hi\"\"\"\n"));
+    // Control characters, markup and bytes that are not UTF-8 (read as U+FFFD).
+    report.names[ip("10.0.0.1")] = "a&b\x01<c>\\\xff\xc3\xa9";
+    QVERIFY(written(report, &SweepReport::writeXml)
+                .contains("<hostname name=\"a&amp;b?&lt;c&gt;\\\xef\xbf\xbd\xc3\xa9\" type=\"PTR\"/>"));
+    const QJsonArray replies = QJsonDocument::fromJson(written(report, &SweepReport::writeJson))["replies"].toArray();
+    QCOMPARE(replies[0]["name"].toString(), QString::fromUtf8("a&b\x01<c>\\\xef\xbf\xbd\xc3\xa9"));
+    QCOMPARE(replies[1]["name"].toString(), QString("say\"hi\""));
 }
 
-TOZELO_GUILESS_TEST_MAIN(tst_SweepReport)
+// ndiff, which compares two port scanners' XML files, reads two sweeps: the host that went silent,
+// the one that came up with its name, the one that now sends an error; the one whose error stayed,
+// the IPv6 ones that did not change and the command line that did not change are no difference.
+void tst_SweepReport::ndiffReadsTheXml()
+{
+    const QString ndiff = QStandardPaths::findExecutable("ndiff");
+    if (ndiff.isEmpty())
+        QSKIP("no ndiff (scripts/install-deps.sh installs it)");
+    SweepReport before = canned();
+    SweepReport after = canned();
+    after.answers = {{ip("10.0.0.2"), IP_SUCCESS, {}, 1},
+                     {ip("10.0.0.3"), IP_TTL_EXPIRED_TRANSIT, {}, 5},
+                     {ip("10.0.0.10"), IP_DEST_HOST_UNREACHABLE, {}, 2},
+                     {ip("fd00::1"), IP_SUCCESS, {}, 3},
+                     {ip("fd00::2"), IP_DEST_HOST_UNREACHABLE, ip("fd00::fe"), 1}};
+    after.withNames = true;
+    after.names[ip("10.0.0.2")] = "two.example";
+    QTemporaryDir folder;
+    const QString beforeFile = folder.filePath("before.xml");
+    const QString afterFile = folder.filePath("after.xml");
+    writeFile(beforeFile, written(before, &SweepReport::writeXml));
+    writeFile(afterFile, written(after, &SweepReport::writeXml));
+    QProcess process;
+    process.start(ndiff, {beforeFile, afterFile});
+    QVERIFY(process.waitForFinished(30000));
+    const QByteArray errors = process.readAllStandardError();
+    QVERIFY2(errors.isEmpty(), errors.constData());
+    QCOMPARE(process.exitCode(), 1); // they differ
+    QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines, (QStringList{"-10.0.0.1:", "-Host is up.", " 10.0.0.10:", "-Host is up.", "+Host is down.",
+                                 "-10.0.0.2:", "-Host is down.", "+two.example (10.0.0.2):", "+Host is up."}));
+}
+
+// The XML's times are local; the test's are those of one zone.
+int main(int argc, char **argv)
+{
+    qputenv("TZ", "UTC");
+    tzset();
+    QCoreApplication app(argc, argv);
+    tst_SweepReport test;
+    return TestMain::run(test, argc, argv);
+}
 #include "tst_SweepReport.moc"

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <memory>
 
-// The echo session on its own, over the scripted network: set-up and tear-down, payload,
-// resolution of dotted addresses, the requests it sends and how each way of failing reads.
+// The echo session on its own, over the scripted network: set-up and tear-down, resolution of
+// dotted addresses, the requests it sends and how each way of failing reads.
 class TestTICMP : public QObject {
     Q_OBJECT
 
@@ -59,42 +59,6 @@ private slots:
             QCOMPARE(QString::fromStdString(e.what()), message);
         }
         QCOMPARE(Sockets::Testing::faults().cleanups, cleanupsBefore + 1);
-    }
-
-    void payload_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<QByteArray>("expected");
-        const QByteArray text = "Pinging from Tozelo code written by T. Gorvan";
-        QTest::newRow("0") << 0 << QByteArray();
-        QTest::newRow("10") << 10 << text.left(10);
-        QTest::newRow("45") << 45 << text;
-        QTest::newRow("56") << 56 << text + QByteArray(11, ' ');
-        QTest::newRow("300") << 300 << text + QByteArray(255, ' ');
-    }
-
-    void payload()
-    {
-        QFETCH(int, size);
-        QFETCH(QByteArray, expected);
-        const std::vector<uint8_t> bytes = TICMP::payloadOf(size);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())), expected);
-    }
-
-    void errorTexts()
-    {
-        QCOMPARE(TICMP::ErrorTextOf(0), std::string("No error"));
-        QCOMPARE(TICMP::ErrorTextOf(11001), std::string("Buffer too small"));
-        QCOMPARE(TICMP::ErrorTextOf(11003), std::string("Destination host unreachable"));
-        QCOMPARE(TICMP::ErrorTextOf(11010), std::string("Request timed out"));
-        QCOMPARE(TICMP::ErrorTextOf(11013), std::string("TTL expired in transit"));
-        QCOMPARE(TICMP::ErrorTextOf(11018), std::string("Bad Destination"));
-        QCOMPARE(TICMP::ErrorTextOf(11020), std::string("Spec MTU change"));
-        QCOMPARE(TICMP::ErrorTextOf(11050), std::string("General failure"));
-        QCOMPARE(TICMP::ErrorTextOf(11255), std::string("Pending"));
-        QCOMPARE(TICMP::ErrorTextOf(11022), std::string("ICMP error #11022"));
-        QCOMPARE(TICMP::ErrorTextOf(10004), std::string("ICMP error #10004"));
-        QCOMPARE(TICMP::ErrorTextOf(-1), std::string("ICMP error #-1"));
     }
 
     void dottedAddressNeedsNoResolution()
@@ -249,7 +213,7 @@ private slots:
         for (int size : {0, 1, 56, 1500, 65500}) {
             session.SetSize(size);
             QCOMPARE(session.SendPing(), 1);
-            QCOMPARE(m_network->requests().back().payload, TICMP::payloadOf(size));
+            QCOMPARE(m_network->requests().back().payload, EchoTerms::payloadOf(size));
             QCOMPARE(int(session.LastReply().DataSize), size);
             QCOMPARE(session.LastReply().Status, 0u);
             QCOMPARE(session.LastReply().RoundTripTime, 12u);
