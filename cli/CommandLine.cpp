@@ -1,50 +1,74 @@
 #include "CommandLine.h"
 
-#include "ping/MachineListFile.h"
+#include "ping/MachineListWriter.h"
 #include "ping/Notation.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
-CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions)
+CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions,
+                         const std::vector<std::string> &knownFlags)
 {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
-        if (arg.rfind("--", 0) != 0 || arg == "--") {
+        const bool letter = arg.size() == 2 && arg[0] == '-' &&
+                            (known(knownOptions, arg.substr(1)) || known(knownFlags, arg.substr(1)));
+        if (!letter && (arg.rfind("--", 0) != 0 || arg == "--")) {
             m_positional.push_back(arg);
             continue;
         }
-        std::string name = arg.substr(2);
+        std::string name = arg.substr(letter ? 1 : 2);
         const size_t equals = name.find('=');
         const bool inlineValue = equals != std::string::npos;
         std::string value = inlineValue ? name.substr(equals + 1) : std::string();
         if (inlineValue)
             name.erase(equals);
-        if (std::find(knownOptions.begin(), knownOptions.end(), name) == knownOptions.end())
+        if (known(knownFlags, name)) {
+            if (inlineValue)
+                throw UsageError("option " + std::string(letter ? "-" : "--") + name + " takes no value");
+            m_options.emplace(name, std::string());
+            continue;
+        }
+        if (!known(knownOptions, name))
             throw UsageError("unknown option --" + name);
         if (!inlineValue) {
             if (i + 1 >= args.size())
-                throw UsageError("option --" + name + " needs a value");
+                throw UsageError("option " + std::string(letter ? "-" : "--") + name + " needs a value");
             value = args[++i];
         }
-        m_options[name] = value;
+        m_options.emplace(name, value);
     }
+}
+
+bool CommandLine::known(const std::vector<std::string> &names, const std::string &name)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 std::string CommandLine::text(const std::string &name, const std::string &fallback) const
 {
-    const auto found = m_options.find(name);
-    return found == m_options.end() ? fallback : found->second;
+    const auto [first, end] = m_options.equal_range(name);
+    return first == end ? fallback : std::prev(end)->second;
+}
+
+std::vector<std::string> CommandLine::texts(const std::string &name) const
+{
+    std::vector<std::string> values;
+    const auto [first, end] = m_options.equal_range(name);
+    for (auto each = first; each != end; ++each)
+        values.push_back(each->second);
+    return values;
 }
 
 int CommandLine::integer(const std::string &name, int fallback) const
 {
-    const auto found = m_options.find(name);
-    if (found == m_options.end())
+    if (!has(name))
         return fallback;
-    const std::optional<int> number = Notation::wholeNumber(found->second);
+    const std::string value = text(name, std::string());
+    const std::optional<int> number = Notation::wholeNumber(value);
     if (!number)
-        throw UsageError("--" + name + " needs a whole number, not '" + found->second + "'");
+        throw UsageError("--" + name + " needs a whole number, not '" + value + "'");
     return *number;
 }
 
@@ -63,8 +87,8 @@ std::string CommandLine::writableFile(const std::string &name) const
     const std::string fileName = text(name, std::string());
     if (fileName.empty())
         throw UsageError("--" + name + " needs a file name");
-    const QString refusal = MachineListFile::whyNotWritable(QString::fromLocal8Bit(fileName.c_str()));
-    if (!refusal.isEmpty())
-        throw UsageError("--" + name + ": cannot create file " + fileName + ": " + refusal.toLocal8Bit().toStdString());
+    const std::string refusal = MachineListWriter::whyNotWritable(fileName);
+    if (!refusal.empty())
+        throw UsageError("--" + name + ": cannot create file " + fileName + ": " + refusal);
     return fileName;
 }

@@ -4,19 +4,26 @@
 #include <string>
 #include <vector>
 
-// Arguments of one command: positional words and "--name value" (or "--name=value") options.
+// Arguments of one command: positional words, "--name value" (or "--name=value") options, "-n value"
+// for a one-letter name, and "--flag" switches ("-f" for a one-letter one). An option given twice
+// keeps both values.
 class CommandLine {
 public:
     struct UsageError : std::runtime_error {
         using std::runtime_error::runtime_error;
     };
 
-    // knownOptions: the option names (without "--") the command accepts; each takes a value.
-    CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions);
+    // knownOptions: the option names (without dashes) the command accepts, each with a value;
+    // knownFlags: those it accepts without one.
+    CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions,
+                const std::vector<std::string> &knownFlags = {});
 
     const std::vector<std::string> &positional() const { return m_positional; }
     bool has(const std::string &name) const { return m_options.count(name) != 0; }
+    // The last value given.
     std::string text(const std::string &name, const std::string &fallback) const;
+    // Every value given, in order.
+    std::vector<std::string> texts(const std::string &name) const;
     // The option's value as a whole decimal number, or fallback when absent; UsageError otherwise.
     int integer(const std::string &name, int fallback) const;
     // The same, and UsageError when it is below 1.
@@ -27,6 +34,8 @@ public:
     std::string writableFile(const std::string &name) const;
 
 private:
+    static bool known(const std::vector<std::string> &names, const std::string &name);
+
     std::vector<std::string> m_positional;
-    std::map<std::string, std::string> m_options;
+    std::multimap<std::string, std::string> m_options;
 };

@@ -18,8 +18,8 @@ const std::string &onlyHost(const CommandLine &args)
 // whole sequence.
 class PingLines : public SinglePing::View {
 public:
-    PingLines(const std::string &host, std::ostream &out, std::ostream &err)
-        : m_host(QString::fromLocal8Bit(host.c_str())), m_out(out), m_err(err)
+    PingLines(const std::string &host, Sockets::Family family, std::ostream &out, std::ostream &err)
+        : m_host(QString::fromLocal8Bit(host.c_str())), m_family(family), m_out(out), m_err(err)
     {
     }
 
@@ -34,6 +34,7 @@ public:
 
 private:
     QString hostText() const override { return m_host; }
+    Sockets::Family family() const override { return m_family; }
     void clearLog() override {}
     void appendLine(const QString &line) override { m_out << line.toStdString() << '\n' << std::flush; }
     void setButtons(bool pingEnabled, bool) override
@@ -48,17 +49,28 @@ private:
     void reportError(const QString &text) override { m_err << text.toStdString() << '\n' << std::flush; }
 
     const QString m_host;
+    const Sockets::Family m_family;
     std::ostream &m_out;
     std::ostream &m_err;
     QEventLoop m_loop;
     bool m_finished = false;
     bool m_answered = false;
 };
+
+Sockets::Family familyOf(const CommandLine &args)
+{
+    if (args.has("4") && args.has("6"))
+        throw CommandLine::UsageError("-4 and -6 exclude each other");
+    if (args.has("4"))
+        return Sockets::Family::IPv4;
+    return args.has("6") ? Sockets::Family::IPv6 : Sockets::Family::Either;
+}
 } // namespace
 
 PingCommand::PingCommand(const CommandLine &args)
     : m_host(onlyHost(args)), m_size(args.integer("size", EchoTerms::DefaultSize)),
-      m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)), m_timeout(args.integer("timeout", EchoTerms::DefaultTimeoutMs))
+      m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
+      m_timeout(args.integer("timeout", EchoTerms::DefaultTimeoutMs)), m_family(familyOf(args))
 {
 }
 
@@ -68,7 +80,7 @@ int PingCommand::run(std::ostream &out, std::ostream &err) const
     ping.SetSize(m_size);
     ping.SetTTL(m_ttl);
     ping.SetTimeout(m_timeout);
-    PingLines lines(m_host, out, err);
+    PingLines lines(m_host, m_family, out, err);
     SinglePing sequence(ping, lines);
     return lines.run(sequence) ? 0 : 1;
 }

@@ -1,10 +1,11 @@
 #pragma once
 #include "CommandLine.h"
+#include "platform/Sockets.h"
 
 #include <ostream>
 #include <string>
 
-// `tozelo-cli ping HOST`: the single ping page's sequence, its log lines written to out.
+// `tozelo-cli ping HOST [-4|-6]`: the single ping page's sequence, its log lines written to out.
 class PingCommand {
 public:
     // Reads and checks every argument; CommandLine::UsageError when one is wrong.
@@ -18,4 +19,5 @@ private:
     int m_size;
     int m_ttl;
     int m_timeout;
+    Sockets::Family m_family;
 };

@@ -1,12 +1,14 @@
 #include "SweepCommand.h"
 
+#include "SweepProgress.h"
 #include "ping/EchoTerms.h"
-#include "ping/MachineListFile.h"
-#include "ping/Notation.h"
+#include "ping/MachineListWriter.h"
+#include "ping/ReverseNames.h"
 #include "ping/Sweep.h"
 #include "ping/SweepReport.h"
 #include "platform/IcmpTypes.h"
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,49 +16,6 @@
 namespace {
 
 using Answer = Sweep::Answer;
-
-int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
-{
-    const int value = args.integer(name, fallback);
-    if (value < low || value > high)
-        throw CommandLine::UsageError("--" + name + " must be " + std::to_string(low) + " to " + std::to_string(high));
-    return value;
-}
-
-Sweep::Settings settingsOf(const CommandLine &args)
-{
-    using Limits = Sweep::Settings;
-    Sweep::Settings settings;
-    settings.rate = boundedOption(args, "rate", settings.rate, 1, Limits::MaxRate);
-    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, Limits::MaxTimeoutMs);
-    settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
-    settings.size = boundedOption(args, "size", settings.size, 0, EchoTerms::MaxSize);
-    settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
-    return settings;
-}
-
-std::string formatOf(const CommandLine &args)
-{
-    const std::string format = args.text("format", "text");
-    if (format != "text" && format != "csv" && format != "json")
-        throw CommandLine::UsageError("--format must be text, csv or json, not '" + format + "'");
-    return format;
-}
-
-SweepTargets targetsOf(const CommandLine &args)
-{
-    if (args.positional().empty())
-        throw CommandLine::UsageError("sweep needs at least one TARGET");
-    SweepTargets targets;
-    for (const std::string &target : args.positional()) {
-        try {
-            targets.add(target);
-        } catch (const std::invalid_argument &e) {
-            throw CommandLine::UsageError(e.what());
-        }
-    }
-    return targets;
-}
 
 bool answered(const Answer &answer)
 {
@@ -66,17 +25,11 @@ bool answered(const Answer &answer)
 // The machines that answered, as the window's "Salvar IPs" writes them, so that it can load them.
 void save(const Sweep &sweep, const std::string &fileName)
 {
-    MachineListFile file;
+    std::vector<std::string> lines;
     for (const Answer &answer : sweep.answers())
         if (answered(answer))
-            file.addLine(QString::fromStdString(Notation::dotted(answer.address)));
-    file.write(QString::fromLocal8Bit(fileName.c_str()));
-}
-
-void printProgress(std::ostream &progress, const Sweep::Progress &now)
-{
-    progress << "\rsweep: " << now.sent << " requests for " << now.addresses << " addresses, " << now.replies
-             << " answered, " << now.errors << " errors, " << now.unsent << " not sent\x1b[K" << std::flush;
+            lines.push_back(answer.address.toString());
+    MachineListWriter::write(fileName, lines);
 }
 
 // One line per reason the system gave for not sending: how many, and the first few addresses.
@@ -86,54 +39,90 @@ void reportUnsent(const Sweep &sweep, std::ostream &err)
         err << "tozelo-cli: sweep: " << EchoTerms::errorText(int(each.status)) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
-            err << (i == 0 ? "" : ", ") << Notation::dotted(each.first[i]);
+            err << (i == 0 ? "" : ", ") << each.first[i].toString();
         if (each.count > each.first.size())
             err << " and " << each.count - each.first.size() << " more";
         err << ")\n";
     }
 }
 
+int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The names of the hosts that answered, looked up a few at a time once the sweep is over, so that no
+// lookup's traffic mixes with the sweep's.
+void lookUpNames(SweepReport &report)
+{
+    report.withNames = true;
+    ReverseNames names([&report](const IpAddress &address, const std::string &name) {
+        if (!name.empty())
+            report.names[address] = name;
+    });
+    for (const Answer &answer : report.answers)
+        if (answered(answer))
+            names.lookUp(answer.address);
+    names.wait();
+}
+
+void write(const SweepReport &report, const std::string &format, std::ostream &out)
+{
+    if (format == "csv")
+        report.writeCsv(out);
+    else if (format == "json")
+        report.writeJson(out);
+    else if (format == "xml")
+        report.writeXml(out);
+    else
+        report.writeText(out);
+    out << std::flush;
+}
+
 } // namespace
 
-SweepCommand::SweepCommand(const CommandLine &args)
-    : m_targets(targetsOf(args)), m_settings(settingsOf(args)), m_format(formatOf(args)),
-      m_saveFile(args.writableFile("save"))
-{
-}
+SweepCommand::SweepCommand(SweepArguments args) : m_args(std::move(args)) {}
 
 SweepCommand::~SweepCommand() = default;
 
 void SweepCommand::open()
 {
-    m_sweep = std::make_unique<Sweep>(m_targets, m_settings);
+    m_sweep = std::make_unique<Sweep>(m_args.targets, m_args.settings);
     m_sweep->open();
 }
 
-int SweepCommand::run(std::ostream &out, std::ostream &err, bool showProgress)
+int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
 {
+    const Sweep::Settings &settings = m_args.settings;
     Sweep &sweep = *m_sweep;
-    if (sweep.effectiveRate() < m_settings.rate)
+    if (sweep.effectiveRate() < settings.rate)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
-            << m_settings.rate << " more requests would wait out a time-out of " << m_settings.timeoutMs
+            << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
             << " ms than a sweep holds\n"
             << std::flush;
-    if (showProgress)
-        sweep.onProgress = [&err](const Sweep::Progress &now) { printProgress(err, now); };
+    SweepProgress progress(err, terminal, settings.timeoutMs);
+    if (terminal || m_args.progress)
+        sweep.onProgress = [&progress](const Sweep::Progress &now) {
+            const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+            progress.update(now, std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
+        };
+    const int64_t startedMs = nowMs();
     sweep.run();
-    if (showProgress)
-        err << "\r\x1b[K" << std::flush;
+    const int64_t endedMs = nowMs();
+    progress.finish();
     reportUnsent(sweep, err);
 
-    const SweepReport report = SweepReport::of(sweep);
-    if (m_format == "csv")
-        report.writeCsv(out);
-    else if (m_format == "json")
-        report.writeJson(out);
-    else
-        report.writeText(out);
-    out << std::flush;
-    if (!m_saveFile.empty())
-        save(sweep, m_saveFile);
+    SweepReport report = SweepReport::of(sweep);
+    report.command = m_args.command;
+    report.startedMs = startedMs;
+    report.endedMs = endedMs;
+    report.timeoutMs = settings.timeoutMs;
+    if (m_args.names)
+        lookUpNames(report);
+    write(report, m_args.format, out);
+    if (!m_args.saveFile.empty())
+        save(sweep, m_args.saveFile);
     if (sweep.droppedInLastPass() != 0) {
         err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
             << " answers for want of room, even when asked again: hosts that answered may be missing (try a "

@@ -1,11 +1,9 @@
 #pragma once
-#include "CommandLine.h"
+#include "SweepArguments.h"
 #include "ping/Sweep.h"
-#include "ping/SweepTargets.h"
 
 #include <memory>
 #include <ostream>
-#include <string>
 
 // Exit status of a sweep whose count may be short: the system dropped answers even when asked again.
 constexpr int SweepIncomplete = 4;
@@ -15,9 +13,7 @@ constexpr int SweepIncomplete = 4;
 // that may be short.
 class SweepCommand {
 public:
-    // Reads and checks every argument and target, --save's file included; CommandLine::UsageError
-    // when one is wrong.
-    explicit SweepCommand(const CommandLine &args);
+    explicit SweepCommand(SweepArguments args);
     ~SweepCommand();
     SweepCommand(const SweepCommand &) = delete;
     SweepCommand &operator=(const SweepCommand &) = delete;
@@ -26,15 +22,12 @@ public:
     // system's limit on receive buffers. TICMPException when no ICMP socket can be had.
     void open();
 
-    // Once open() has succeeded. showProgress: where the sweep stands, now and then, on err (a
-    // terminal). Returns the exit status: 0 when at least one host answered, 1 when none did,
-    // SweepIncomplete.
-    int run(std::ostream &out, std::ostream &err, bool showProgress);
+    // Once open() has succeeded. Where the sweep stands goes to err now and then when err is a
+    // terminal or progress was asked for. Returns the exit status: 0 when at least one host
+    // answered, 1 when none did, SweepIncomplete.
+    int run(std::ostream &out, std::ostream &err, bool terminal);
 
 private:
-    SweepTargets m_targets;
-    Sweep::Settings m_settings;
-    std::string m_format;
-    std::string m_saveFile;
+    const SweepArguments m_args;
     std::unique_ptr<Sweep> m_sweep;
 };

@@ -1,19 +1,19 @@
 #include "CommandLine.h"
-#include "PingCommand.h"
-#include "RePingCommand.h"
-#include "ScanCommand.h"
+#include "CommandRun.h"
 #include "SweepCommand.h"
 
 #include "ping/EchoTerms.h"
 #include "platform/Privileges.h"
 
-#include <QCoreApplication>
-#include <exception>
-#include <functional>
-#include <iostream>
-#include <memory>
-#include <string>
+#include <dlfcn.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <exception>
+#include <iostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -25,12 +25,16 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  or:  tozelo-cli --help\n"
                           "  or:  tozelo-cli --version\n"
                           "Ping one host, every IPv4 address of a range or whole address blocks, and list\n"
-                          "the machines that answer ICMP echo. An option's value follows it, as in\n"
-                          "--size 100 or --size=100.\n"
+                          "the machines that answer ICMP echo, over IPv4 or IPv6. An option's value\n"
+                          "follows it, as in --size 100 or --size=100.\n"
                           "\n"
                           "Commands:\n"
-                          "  ping HOST [--size N] [--ttl N] [--timeout MS]\n"
-                          "      Ping HOST (a name or a dotted IPv4 address) once and print what happens.\n"
+                          "  ping HOST [-4|-6] [--size N] [--ttl N] [--timeout MS]\n"
+                          "      Ping HOST (a name, a dotted IPv4 address or an IPv6 address) once and\n"
+                          "      print what happens. A name with addresses of both families is pinged\n"
+                          "      over IPv4, or over IPv6 with -6; -4 or -6 pings a name over that family\n"
+                          "      alone. An address is always pinged over its own family; over IPv6, TTL\n"
+                          "      is the hop limit.\n"
                           "      Defaults: size 56 bytes, TTL 64, time-out 500 ms.\n"
                           "      Exit status 0 when the host answered, 1 when it did not or is unknown.\n"
                           "  scan START END [--interval MS] [--timeout MS] [--size N] [--ttl N] [--save FILE]\n"
@@ -43,24 +47,42 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  reping FILE [--timeout MS] [--size N] [--ttl N] [--passes N]\n"
                           "      Ping again each line of a machine list file (addresses or names), one\n"
                           "      per time-out, and print one line per entry; --passes walks it N times.\n"
+                          "      Each line goes by its family, a name with both over IPv4.\n"
                           "      Defaults: time-out 200 ms, size 56 bytes, TTL 64, 1 pass.\n"
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
-                          "  sweep TARGET... [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N]\n"
-                          "        [--save FILE] [--format text|csv|json]\n"
-                          "      Ping many addresses at once: TARGET is a dotted address, a range START-END\n"
-                          "      or a CIDR block a.b.c.d/n, several allowed, 16777216 addresses at most.\n"
-                          "      Requests go out at PPS a second; --retries asks the silent ones again.\n"
-                          "      At most 2097152 requests wait at once: when PPS times the time-out is\n"
-                          "      more, the rate is lowered to fit and the rate used is shown on standard\n"
-                          "      error at the start.\n"
+                          "  sweep TARGET... [-f FILE] [--exclude TARGETS] [--exclude-file FILE]\n"
+                          "        [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N] [--names]\n"
+                          "        [--save FILE] [--format text|csv|json|xml] [--order address|random]\n"
+                          "        [--seed N] [--shard I/N] [--progress]\n"
+                          "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
+                          "      CIDR block ADDRESS/n, IPv4 or IPv6, several allowed, 16777216 addresses at\n"
+                          "      most; an IPv6 range or block holds 65536 at most (a /112).\n"
+                          "      -f reads more from FILE (- for standard input), one or more a line, a '#'\n"
+                          "      starting a comment. --exclude (targets separated by commas) and\n"
+                          "      --exclude-file (a file of the same kind) take addresses out. These three\n"
+                          "      may each be given again.\n"
+                          "      --order random sends to each target once in an order drawn at random,\n"
+                          "      never to two neighbours in a row; --seed N draws the same order again.\n"
+                          "      --shard I/N sweeps the I-th of N parts of the targets (every N-th one),\n"
+                          "      so that N machines share a sweep: each target is in one part alone.\n"
+                          "      Requests go out at PPS a second, shared between the families as their\n"
+                          "      addresses are; --retries asks the silent ones again. At most 2097152\n"
+                          "      requests of a family wait at once: when its share of PPS times the\n"
+                          "      time-out is more, the rate is lowered to fit and the rate used is shown\n"
+                          "      on standard error at the start.\n"
                           "      At the end, the hosts that answered (round-trip time in ms) and those\n"
                           "      that sent an ICMP error, in address order; --save writes the ones that\n"
-                          "      answered to FILE, one address a line. Requests this system refused to\n"
+                          "      answered to FILE, one address a line; --names adds the names of the hosts\n"
+                          "      that answered, by reverse lookup (16 at once, 2 seconds each at most), in\n"
+                          "      every format; --format xml is the XML of port scanners, for the tools\n"
+                          "      that read theirs (ndiff, for one). On a terminal, where the sweep stands\n"
+                          "      shows on standard error four times a second; --progress shows it on\n"
+                          "      any standard error, a line a second. Requests this system refused to\n"
                           "      send are counted by reason on standard error; addresses that no route\n"
                           "      reaches are counted from the routing tables, without a request each.\n"
                           "      When the system dropped answers, the silent addresses are asked again,\n"
                           "      slower. A host that answered a request the system was slow to send is\n"
-                          "      asked again for its round-trip time.\n"
+                          "      asked again for its round-trip time, unless the sweep would last longer.\n"
                           "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
                           "      Exit status 0 when at least one host answered, 1 when none did, 4 when\n"
                           "      answers were still dropped and the count may be short (said on standard\n"
@@ -79,76 +101,84 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "\n"
                           "Examples:\n"
                           "  $ tozelo-cli ping 127.0.0.1\n"
+                          "  $ tozelo-cli ping -6 localhost\n"
                           "  $ tozelo-cli scan 192.0.2.1 192.0.2.254 --save found.txt\n"
                           "  $ tozelo-cli reping found.txt --passes 3\n"
-                          "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n";
+                          "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n"
+                          "  $ tozelo-cli sweep -f networks.txt --exclude 192.0.2.1,192.0.2.254 --names\n"
+                          "  $ tozelo-cli sweep 198.18.0.0/15 --order random --shard 2/4 --format xml\n"
+                          "  $ tozelo-cli sweep 2001:db8::/120 192.0.2.0/24\n";
 
 const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
                             "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";
 
-// A command whose arguments have all been read and checked, and what it needs before it runs.
-struct Command {
-    int rawSockets = 0;
-    std::function<int()> run;
-};
-
-// Each command sends through one ICMP socket.
-Command commandOf(const std::string &name, const std::vector<std::string> &rest)
+// Only ping, scan and reping wait in an event loop; they send through one ICMP socket each.
+bool runsInEventLoop(const std::string &name)
 {
-    if (name == "ping") {
-        const PingCommand command(CommandLine(rest, {"size", "ttl", "timeout"}));
-        return {1, [command] { return command.run(std::cout, std::cerr); }};
-    }
-    if (name == "scan") {
-        const ScanCommand command(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}));
-        return {1, [command] { return command.run(std::cout, std::cerr); }};
-    }
-    if (name == "reping") {
-        const RePingCommand command(CommandLine(rest, {"timeout", "size", "ttl", "passes"}));
-        return {1, [command] { return command.run(std::cout, std::cerr); }};
-    }
-    if (name == "sweep") {
-        const auto command = std::make_shared<SweepCommand>(
-            CommandLine(rest, {"rate", "timeout", "retries", "size", "ttl", "save", "format"}));
-        // Its sockets are opened and sized now, before the capabilities go: it needs none reserved.
-        // A failure is told when it runs, as every command's is.
-        try {
-            command->open();
-        } catch (const TICMPException &) {
-            return {0, [failure = std::current_exception()]() -> int { std::rethrow_exception(failure); }};
-        }
-        return {0, [command] { return command->run(std::cout, std::cerr, isatty(STDERR_FILENO)); }};
-    }
-    throw CommandLine::UsageError("unknown command '" + name + "'");
+    return name == "ping" || name == "scan" || name == "reping";
 }
 
-int usageError(const CommandLine::UsageError &e)
+// Beside the program in the build tree; once installed, in the program's own folder of libraries.
+std::string eventLoopCommandsLibrary()
 {
-    std::cerr << "tozelo-cli: " << e.what() << " (try tozelo-cli --help)\n";
-    return 2;
+    char self[PATH_MAX] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string program(self, size_t(std::max<ssize_t>(0, length)));
+    const std::string folder = program.substr(0, program.rfind('/') + 1);
+    const std::string installed = folder + TOZELO_COMMANDS_FROM_PROGRAM;
+    const std::string built = folder + "tozelo-cli-commands.so";
+    return access(installed.c_str(), F_OK) != 0 && access(built.c_str(), F_OK) == 0 ? built : installed;
 }
 
-int runToTheEnd(const Command &command)
+// The library holds its own copy of the engine and of the C++ library: only plain values cross,
+// the raw sockets reserved here among them.
+int runInEventLoop(int argc, char *argv[])
 {
     try {
-        return command.run();
-    } catch (const CommandLine::UsageError &e) {
-        return usageError(e);
-    } catch (const TICMPException &e) {
-        std::cerr << "tozelo-cli: " << e.what()
-                  << " (ICMP needs net.ipv4.ping_group_range to include your group, or CAP_NET_RAW)\n";
-        return 1;
+        Privileges::reserveRawSocketsAndDrop(1);
     } catch (const std::exception &e) {
         std::cerr << "tozelo-cli: " << e.what() << "\n";
         return 1;
     }
+    void *library = dlopen(eventLoopCommandsLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto run =
+        library ? reinterpret_cast<int (*)(int, char **, int, int)>(dlsym(library, "tozelo_cli_run")) : nullptr;
+    if (!run) {
+        std::cerr << "tozelo-cli: cannot load the " << argv[1] << " command: " << dlerror() << "\n";
+        return 1;
+    }
+    return run(argc, argv, Privileges::takeRawSocket(AF_INET), Privileges::takeRawSocket(AF_INET6));
+}
+
+// Its sockets are opened and sized before the capabilities go, while the system's limit on receive
+// buffers may still be lifted; a failure to open them is told after, as every command's is.
+int sweep(const std::vector<std::string> &rest)
+{
+    return CommandRun::reporting([&] {
+        SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
+        arguments.command = "tozelo-cli sweep";
+        for (const std::string &arg : rest)
+            arguments.command += " " + arg;
+        SweepCommand command(std::move(arguments));
+        std::exception_ptr failure;
+        try {
+            command.open();
+        } catch (const TICMPException &) {
+            failure = std::current_exception();
+        }
+        Privileges::reserveRawSocketsAndDrop(0);
+        if (failure)
+            std::rethrow_exception(failure);
+        return command.run(std::cout, std::cerr, isatty(STDERR_FILENO));
+    });
 }
 
 } // namespace
 
-// The arguments are checked before anything else happens, so that a wrong one is a usage error
-// whatever this user may do; then the raw sockets are opened and every capability is given up
-// before Qt or the resolver load anything.
+// A sweep's arguments are checked before anything else happens, so that a wrong one is a usage error
+// whatever this user may do; raw sockets are opened before every capability is given up, and no
+// library is loaded by name before that. Nothing of Qt is part of this program: the commands that
+// need it check their arguments in their library, when nothing is held any more.
 int main(int argc, char *argv[])
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -164,16 +194,10 @@ int main(int argc, char *argv[])
         std::cout << Version;
         return 0;
     }
-    Command command;
-    try {
-        command = commandOf(args.front(), std::vector<std::string>(args.begin() + 1, args.end()));
-        Privileges::reserveRawSocketsAndDrop(command.rawSockets);
-    } catch (const CommandLine::UsageError &e) {
-        return usageError(e);
-    } catch (const std::exception &e) {
-        std::cerr << "tozelo-cli: " << e.what() << "\n";
-        return 1;
-    }
-    QCoreApplication app(argc, argv);
-    return runToTheEnd(command);
+    if (args.front() == "sweep")
+        return sweep(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (runsInEventLoop(args.front()))
+        return runInEventLoop(argc, argv);
+    std::cerr << "tozelo-cli: unknown command '" << args.front() << "' (try tozelo-cli --help)\n";
+    return 2;
 }

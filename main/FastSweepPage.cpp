@@ -5,7 +5,6 @@
 #include "Unit1.h"
 #include "dialogs/UpDown.h"
 #include "ping/BackgroundSweep.h"
-#include "ping/Notation.h"
 #include "ping/ReverseNames.h"
 #include "platform/IcmpTypes.h"
 #include "ui/ExceptionReport.h"
@@ -139,7 +138,7 @@ void FastSweepPage::createFields()
         return edit;
     };
     targets = line("sweepTargets", "Direcciones");
-    targets->setToolTip("192.0.2.0/24, 192.0.2.1-192.0.2.9 o 192.0.2.7, separadas por blancos o comas");
+    targets->setToolTip("192.0.2.0/24, 192.0.2.1-192.0.2.9, 2001:db8::/120 o 192.0.2.7, separadas por blancos o comas");
     exclusions = line("sweepExclusions", "Excepto");
     const Sweep::Settings defaults;
     using Limits = Sweep::Settings;
@@ -429,7 +428,7 @@ void FastSweepPage::recordPending(const QElapsedTimer &spent)
 {
     while (!m_unrecorded.empty() && spent.nsecsElapsed() < RecordBudgetNs) {
         const Sweep::Answer &answer = m_unrecorded.front();
-        m_form.addico(qText(Notation::dotted(answer.address)), int(std::lround(answer.rttMs)));
+        m_form.addico(qText(answer.address.toString()), int(std::lround(answer.rttMs)));
         m_unrecorded.pop_front();
     }
 }
@@ -446,7 +445,7 @@ void FastSweepPage::lookUpNames(const std::vector<Sweep::Answer> &answers)
 // A name comes on a lookup's thread and is shown from the event loop.
 void FastSweepPage::startNames()
 {
-    m_names = std::make_unique<ReverseNames>([this](uint32_t address, const std::string &name) {
+    m_names = std::make_unique<ReverseNames>([this](const IpAddress &address, const std::string &name) {
         QMetaObject::invokeMethod(
             this, [this, address, name] { results->setName(address, qText(name)); }, Qt::QueuedConnection);
     });
@@ -514,6 +513,6 @@ void FastSweepPage::tableDoubleClick(const QModelIndex &index)
 {
     const Sweep::Answer &answer = results->answerAt(sorted->mapToSource(index).row());
     m_form.Sible1Click();
-    m_form.HostEdit->setText(qText(Notation::dotted(answer.address)));
+    m_form.HostEdit->setText(qText(answer.address.toString()));
     m_form.Timer1Timer();
 }

@@ -26,6 +26,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QFileDialog>
 #include <QLabel>
@@ -135,6 +136,10 @@ void Form1Design::createSinglePingPage()
     m_form.HostEdit->setFont(bookman);
     m_form.HostEdit->setPalette(textOn(Qt::red, Qt::white));
     m_form.HostEdit->installEventFilter(&m_form);
+    m_form.IPv6Box = new QCheckBox("IPv6", m_form.TabSheet1);
+    m_form.IPv6Box->setObjectName("IPv6Box");
+    m_form.IPv6Box->setAccessibleName("IPv6");
+    m_form.IPv6Box->setPalette(m_form.Label1->palette());
 
     m_form.PingButton = newPageButton(m_form.TabSheet1, "PingButton", "PinG", QStyle::SP_MediaPlay);
     m_form.CancelButton = newPageButton(m_form.TabSheet1, "CancelButton", "Stop", QStyle::SP_MediaStop);
@@ -153,8 +158,14 @@ void Form1Design::createSinglePingPage()
     m_form.DisplayMemo->setFont(times);
     makeLog(m_form.DisplayMemo, "Registro de Single PinG");
 
+    // The box stands over the host field's right end, on the label's line: beside the field, the
+    // field as wide as ever.
+    auto *label = new QHBoxLayout;
+    label->addWidget(m_form.Label1);
+    label->addStretch(1);
+    label->addWidget(m_form.IPv6Box);
     auto *controls = new QVBoxLayout;
-    controls->addWidget(m_form.Label1);
+    controls->addLayout(label);
     controls->addWidget(m_form.HostEdit);
     controls->addWidget(m_form.PingButton);
     controls->addWidget(m_form.CancelButton);
@@ -501,7 +512,7 @@ void Form1Design::createFileDialogs()
 
 void Form1Design::orderTabs(TForm1 &form)
 {
-    QList<QWidget *> chain = {form.HostEdit, form.PingButton, form.CancelButton, form.DisplayMemo};
+    QList<QWidget *> chain = {form.HostEdit, form.IPv6Box, form.PingButton, form.CancelButton, form.DisplayMemo};
     chain << QList<QWidget *>{form.ip03, form.ip02, form.ip01, form.ip00, form.ip13, form.ip12, form.ip11, form.ip10};
     chain << QList<QWidget *>{form.MipPinG, form.mipHalt, form.MipStop, form.MDisplayMemo};
     chain << form.fastSweep().tabOrder();

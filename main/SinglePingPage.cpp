@@ -3,6 +3,7 @@
 #include "Unit1.h"
 #include "ui/ExceptionReport.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -11,6 +12,11 @@ SinglePingPage::SinglePingPage(TForm1 &form) : m_form(form), m_sequence(*form.Pi
 QString SinglePingPage::hostText() const
 {
     return m_form.HostEdit->text();
+}
+
+Sockets::Family SinglePingPage::family() const
+{
+    return m_form.IPv6Box->isChecked() ? Sockets::Family::IPv6 : Sockets::Family::Either;
 }
 
 void SinglePingPage::clearLog()

@@ -13,6 +13,7 @@ public:
 
 private:
     QString hostText() const override;
+    Sockets::Family family() const override;
     void clearLog() override;
     void appendLine(const QString &line) override;
     void setButtons(bool pingEnabled, bool cancelEnabled) override;

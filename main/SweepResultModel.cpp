@@ -1,7 +1,6 @@
 #include "SweepResultModel.h"
 
 #include "ping/EchoTerms.h"
-#include "ping/Notation.h"
 #include "platform/IcmpTypes.h"
 
 namespace {
@@ -33,7 +32,7 @@ QString SweepResultModel::statusText(const Sweep::Answer &answer)
     if (answered(answer))
         return "Responde";
     const QString error = qText(EchoTerms::errorText(int(answer.status)));
-    return answer.from != 0 ? error + " from " + qText(Notation::dotted(answer.from)) : error;
+    return answer.from.isNull() ? error : error + " from " + qText(answer.from.toString());
 }
 
 // As the exported files write it.
@@ -49,7 +48,11 @@ QVariant SweepResultModel::data(const QModelIndex &index, int role) const
     const Sweep::Answer &answer = m_rows[size_t(index.row())];
     if (role == SortRole) {
         switch (index.column()) {
-        case AddressColumn: return answer.address;
+        // Of one length in each family, the family first: hexadecimal text sorts as the numbers do.
+        case AddressColumn:
+            return QString(answer.address.isV4() ? "4" : "6") +
+                   QByteArray(reinterpret_cast<const char *>(answer.address.bytes()), qsizetype(answer.address.size()))
+                       .toHex();
         // The errors beyond every time.
         case RttColumn: return answered(answer) ? answer.rttMs : 1e300;
         default: return textOf(answer, index.column());
@@ -69,7 +72,7 @@ QVariant SweepResultModel::data(const QModelIndex &index, int role) const
 QString SweepResultModel::textOf(const Sweep::Answer &answer, int column) const
 {
     switch (column) {
-    case AddressColumn: return qText(Notation::dotted(answer.address));
+    case AddressColumn: return qText(answer.address.toString());
     case RttColumn: return rttText(answer);
     case StatusColumn: return statusText(answer);
     default: return m_names.value(answer.address);
@@ -97,7 +100,7 @@ void SweepResultModel::add(const std::vector<Sweep::Answer> &answers)
     endInsertRows();
 }
 
-void SweepResultModel::setName(uint32_t address, const QString &name)
+void SweepResultModel::setName(const IpAddress &address, const QString &name)
 {
     const auto row = m_rowOf.constFind(address);
     if (row == m_rowOf.constEnd() || name.isEmpty())

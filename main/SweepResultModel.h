@@ -6,8 +6,13 @@
 #include <QString>
 #include <vector>
 
+inline size_t qHash(const IpAddress &address, size_t seed = 0)
+{
+    return qHashBits(address.bytes(), address.size(), seed);
+}
+
 // The rows of the fast sweep's table, one per address heard from, in the order they came; a sort
-// proxy shows them in order, by SortRole: addresses as numbers, times as numbers.
+// proxy shows them in order, by SortRole: addresses as numbers (IPv4 before IPv6), times as numbers.
 class SweepResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -22,13 +27,13 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
     void add(const std::vector<Sweep::Answer> &answers);
-    void setName(uint32_t address, const QString &name);
+    void setName(const IpAddress &address, const QString &name);
     void clearNames();
     void clear();
 
     const Sweep::Answer &answerAt(int row) const { return m_rows[size_t(row)]; }
     // The names found so far, by address.
-    const QHash<uint32_t, QString> &names() const { return m_names; }
+    const QHash<IpAddress, QString> &names() const { return m_names; }
 
 private:
     static QString statusText(const Sweep::Answer &answer);
@@ -36,6 +41,6 @@ private:
     QString textOf(const Sweep::Answer &answer, int column) const;
 
     std::vector<Sweep::Answer> m_rows;
-    QHash<uint32_t, int> m_rowOf;
-    QHash<uint32_t, QString> m_names;
+    QHash<IpAddress, int> m_rowOf;
+    QHash<IpAddress, QString> m_names;
 };

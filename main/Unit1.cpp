@@ -13,6 +13,7 @@
 #include "dialogs/Unit5.h"
 #include "ping/EchoTerms.h"
 #include "ping/Ping.h"
+#include "platform/IpAddress.h"
 #include "ui/IntegerText.h"
 #include "ui/TestSeams.h"
 #include "widgets/AHMTMessages.h"
@@ -320,8 +321,10 @@ void TForm1::tbutonClick()
 
 // Found machines
 
-void TForm1::addico(const QString &Address, int Rtt, bool answered)
+// An IPv6 address is one machine however it was written: it is recorded and shown in its one form.
+void TForm1::addico(const QString &Written, int Rtt, bool answered)
 {
+    const QString Address = QString::fromStdString(IpAddress::canonicalText(Written.toStdString()));
     if (QListWidgetItem *item = ListView1->itemOf(Address)) {
         ListView1->markFocused(item);
         item->setText(caption(Address, answered ? Rtt : 0));

@@ -24,6 +24,7 @@ class QStatusBar;
 class QStackedWidget;
 class QTimer;
 class SinglePingPage;
+class QCheckBox;
 class TAHMMsgBox;
 class TAHMSplashScreen;
 class TBackground;
@@ -122,6 +123,7 @@ public:
     TBackground *Background1;
     QLabel *Label1;
     QLineEdit *HostEdit;
+    QCheckBox *IPv6Box; // a name is pinged over IPv6
     TTransparentButton *PingButton;
     TTransparentButton *CancelButton;
     QPlainTextEdit *DisplayMemo;

@@ -1,5 +1,6 @@
-# The words of the command's synopsis: its arguments (HOST, FILE, TARGET...) and its options, each
-# followed by what its value is (N, MS, FILE, or choices such as text|csv|json).
+# The words of the command's synopsis: its arguments (HOST, FILE, TARGET...), its flags (-4|-6: one
+# of them) and its options, each followed by what its value is (N, MS, FILE, or choices such as
+# text|csv|json) unless it takes none.
 _tozelo_cli_synopsis()
 {
     local line
@@ -34,16 +35,21 @@ _tozelo_cli()
     local -a synopsis
     read -r -a synopsis <<<"$(_tozelo_cli_synopsis "${words[1]}")" || return
 
-    local i arguments=()
+    # An option followed by another option, or by nothing, takes no value.
+    local i arguments=() flags=" "
     for ((i = 0; i < ${#synopsis[@]}; i++)); do
-        if [[ ${synopsis[i]} == --* ]]; then
+        if [[ ${synopsis[i]} != -* ]]; then
+            arguments+=("${synopsis[i]}")
+        elif [[ ${synopsis[i]} == *'|'* ]]; then
+            flags+="${synopsis[i]//|/ } "
+        elif [[ ${synopsis[i + 1]:--} == -* ]]; then
+            flags+="${synopsis[i]} "
+        else
             if [[ ${synopsis[i]} == "$prev" ]]; then
                 _tozelo_cli_value "${synopsis[i + 1]}"
                 return
             fi
             ((i++))
-        else
-            arguments+=("${synopsis[i]}")
         fi
     done
     [[ $split == true ]] && return
@@ -51,7 +57,7 @@ _tozelo_cli()
     if [[ $cur == -* ]]; then
         local options=()
         for ((i = 0; i < ${#synopsis[@]}; i++)); do
-            [[ ${synopsis[i]} == --* ]] && options+=("${synopsis[i]}")
+            [[ ${synopsis[i]} == -* ]] && options+=(${synopsis[i]//|/ })
         done
         mapfile -t COMPREPLY < <(compgen -W "${options[*]}" -- "$cur")
         return
@@ -60,9 +66,9 @@ _tozelo_cli()
     # Which argument is being typed: the words so far that are neither options nor their values.
     local given=0
     for ((i = 2; i < cword; i++)); do
-        if [[ ${words[i]} == --*=* ]]; then
+        if [[ ${words[i]} == --*=* || $flags == *" ${words[i]} "* ]]; then
             continue
-        elif [[ ${words[i]} == --* ]]; then
+        elif [[ ${words[i]} == -?* ]]; then
             ((i++))
         else
             ((given++))

@@ -1,8 +1,9 @@
 #include "MachineListFile.h"
 
+#include "MachineListWriter.h"
+#include "platform/IpAddress.h"
+
 #include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,11 +13,10 @@
 #include <unistd.h>
 
 namespace {
-const QByteArray LineEnd = QByteArrayLiteral("\r\n");
+const QByteArray LineEnd = MachineListWriter::LineEnd;
 const QByteArray Utf8Mark = QByteArrayLiteral("\xEF\xBB\xBF");
 const QByteArray Utf16LittleEndianMark = QByteArrayLiteral("\xFF\xFE");
 const QByteArray Utf16BigEndianMark = QByteArrayLiteral("\xFE\xFF");
-constexpr int MaxTemporaryNames = 100;
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -49,13 +49,6 @@ public:
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
     int get() const { return m_fd; }
-    // 0, or the error that closing reported (a write-back that failed).
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0 ? 0 : errno;
-    }
 
 private:
     int m_fd;
@@ -78,21 +71,6 @@ bool readUpTo(int fd, qint64 limit, QByteArray &bytes)
     return true;
 }
 
-// 0, or the error that stopped the writing.
-int writeAll(int fd, const QByteArray &bytes)
-{
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0)
-            return errno;
-        written += put;
-    }
-    return 0;
-}
-
 // Editors elsewhere mark their text: UTF-8's mark is dropped, UTF-16 is not 8-bit text at all.
 QByteArray withoutByteOrderMark(const QByteArray &bytes, const QString &fileName)
 {
@@ -101,48 +79,6 @@ QByteArray withoutByteOrderMark(const QByteArray &bytes, const QString &fileName
     return bytes.startsWith(Utf8Mark) ? bytes.mid(Utf8Mark.size()) : bytes;
 }
 
-// A symbolic link stays a link: the file it points to is the one replaced.
-QString targetOf(const QString &fileName)
-{
-    const QString canonical = QFileInfo(fileName).canonicalFilePath();
-    return canonical.isEmpty() ? fileName : canonical;
-}
-
-// A new file beside target, made with the permissions that new files get; -1 with errno set when
-// none can be made.
-int createBeside(const QByteArray &target, QByteArray &temporary)
-{
-    for (int attempt = 0; attempt < MaxTemporaryNames; ++attempt) {
-        temporary = target + ".tozelo-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-// 0, or the error that kept bytes from replacing target. A file that was there keeps its mode.
-int replace(const QByteArray &target, const QByteArray &bytes)
-{
-    QByteArray temporary;
-    FileDescriptor file(createBeside(target, temporary));
-    if (file.get() < 0)
-        return errno;
-    struct stat old {};
-    int error = writeAll(file.get(), bytes);
-    if (error == 0 && ::stat(target.constData(), &old) == 0 && fchmod(file.get(), old.st_mode & 07777) != 0)
-        error = errno;
-    // A full disk may show only when the data is written back.
-    if (error == 0 && fsync(file.get()) != 0)
-        error = errno;
-    if (const int closed = file.close(); error == 0)
-        error = closed;
-    if (error == 0 && ::rename(temporary.constData(), target.constData()) != 0)
-        error = errno;
-    if (error != 0)
-        ::unlink(temporary.constData());
-    return error;
-}
 } // namespace
 
 MachineListFile MachineListFile::fromBytes(const QByteArray &bytes)
@@ -210,32 +146,14 @@ void MachineListFile::write(const QString &fileName) const
     const QString refusal = whyNotWritable(fileName);
     if (!refusal.isEmpty())
         failCreate(fileName, refusal);
-    if (const int error = replace(QFile::encodeName(targetOf(fileName)), toBytes()))
+    if (const int error =
+            MachineListWriter::replace(QFile::encodeName(fileName).toStdString(), toBytes().toStdString()))
         failCreate(fileName, reasonOf(error));
 }
 
 QString MachineListFile::whyNotWritable(const QString &fileName)
 {
-    if (fileName.isEmpty())
-        return reasonOf(ENOENT);
-    const QString target = targetOf(fileName);
-    const QByteArray path = QFile::encodeName(target);
-    struct stat info {};
-    if (::stat(path.constData(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            return reasonOf(EISDIR);
-        if (!S_ISREG(info.st_mode))
-            return "not a regular file";
-        // The rename could replace a read-only file; its owner made it so to keep it.
-        if (faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
-            return reasonOf(errno);
-    } else if (errno != ENOENT) {
-        return reasonOf(errno);
-    }
-    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
-    if (faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)
-        return reasonOf(errno);
-    return QString();
+    return QString::fromLocal8Bit(MachineListWriter::whyNotWritable(QFile::encodeName(fileName).toStdString()).c_str());
 }
 
 bool MachineListFile::addLine(const QString &line)
@@ -257,8 +175,13 @@ void MachineListFile::clear()
     m_endsWithLineEnd = true;
 }
 
+QString MachineListFile::keyOf(const QString &line)
+{
+    return QString::fromStdString(IpAddress::canonicalText(line.toStdString()));
+}
+
 void MachineListFile::append(const QString &line)
 {
     m_lines.append(line);
-    m_present.insert(line);
+    m_present.insert(keyOf(line));
 }

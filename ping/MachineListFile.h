@@ -26,9 +26,10 @@ public:
     // folder, a read-only file, a folder or a device in its place. Empty when nothing stands in the way.
     static QString whyNotWritable(const QString &fileName);
 
-    // Adds line as the new last line unless an equal line is there; true when it was added.
+    // Adds line as the new last line unless an equal line is there (an IPv6 address in any of its
+    // written forms); true when it was added.
     bool addLine(const QString &line);
-    bool contains(const QString &line) const { return m_present.contains(line); }
+    bool contains(const QString &line) const { return m_present.contains(keyOf(line)); }
     void clear();
 
     const QStringList &lines() const { return m_lines; }
@@ -36,6 +37,7 @@ public:
     bool isEmpty() const { return m_lines.isEmpty(); }
 
 private:
+    static QString keyOf(const QString &line);
     void append(const QString &line);
 
     QStringList m_lines;

@@ -171,10 +171,11 @@ std::optional<MultiPingScan::Octets> MultiPingScan::readOctets(const Texts &text
 {
     Octets octets{};
     for (size_t i = 0; i < 4; ++i) {
-        const std::optional<int> value = Notation::wholeNumber(texts[i]);
+        const std::string text = texts[i].toStdString();
+        const std::optional<int> value = Notation::wholeNumber(text);
         if (!value) {
             MipStopClick();
-            m_view.reportError(Notation::notWholeNumber(texts[i]));
+            m_view.reportError(QString::fromStdString(Notation::notWholeNumber(text)));
             return std::nullopt;
         }
         octets[i] = *value;

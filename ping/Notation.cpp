@@ -11,15 +11,11 @@ int digitOf(char c)
 {
     return c >= '0' && c <= '9' ? c - '0' : -1;
 }
-int digitOf(QChar c)
-{
-    return c.unicode() >= u'0' && c.unicode() <= u'9' ? c.unicode() - u'0' : -1;
-}
 
-template <typename Char> std::optional<int> readWholeNumber(const Char *first, const Char *last)
+std::optional<int> readWholeNumber(const char *first, const char *last)
 {
-    const bool negative = first != last && *first == u'-';
-    if (first != last && (*first == u'-' || *first == u'+'))
+    const bool negative = first != last && *first == '-';
+    if (first != last && (*first == '-' || *first == '+'))
         ++first;
     if (first == last)
         return std::nullopt;
@@ -49,14 +45,9 @@ std::optional<int> wholeNumber(std::string_view text)
     return readWholeNumber(text.data(), text.data() + text.size());
 }
 
-std::optional<int> wholeNumber(QStringView text)
+std::string notWholeNumber(std::string_view text)
 {
-    return readWholeNumber(text.data(), text.data() + text.size());
-}
-
-QString notWholeNumber(const QString &text)
-{
-    return "'" + text + "' is not a valid integer value";
+    return "'" + std::string(text) + "' is not a valid integer value";
 }
 
 std::string dotted(uint32_t address)

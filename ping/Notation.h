@@ -1,6 +1,4 @@
 #pragma once
-#include <QString>
-#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -12,12 +10,11 @@
 namespace Notation {
 
 // A whole decimal number of the int range: an optional sign and digits, with nothing before or
-// after them. None for any other text.
+// after them. None for any other text (UTF-8, so that a digit of another script is no digit).
 std::optional<int> wholeNumber(std::string_view text);
-std::optional<int> wholeNumber(QStringView text);
 
 // The general error report's text for a field that holds no whole number.
-QString notWholeNumber(const QString &text);
+std::string notWholeNumber(std::string_view text);
 
 // An address in host byte order, written from its numbers.
 std::string dotted(uint32_t address);

@@ -37,6 +37,8 @@ int TPing::Timeout() const { return m_session->Timeout(); }
 void TPing::SetTimeout(int value) { m_session->SetTimeout(value); }
 int TPing::TTL() const { return m_session->TTL(); }
 void TPing::SetTTL(int value) { m_session->SetTTL(value); }
+Sockets::Family TPing::Family() const { return m_session->Family(); }
+void TPing::SetFamily(Sockets::Family value) { m_session->SetFamily(value); }
 TICMPDisplay TPing::OnDisplay() const { return m_session->OnDisplay; }
 void TPing::SetOnDisplay(TICMPDisplay handler) { m_session->OnDisplay = std::move(handler); }
 EchoRequestEvent TPing::OnEchoRequest() const
@@ -63,13 +65,13 @@ void TPing::LookupHost(const std::string &HostName)
         m_LookupHandle = 0;
     }
     m_LookupResult.clear();
-    const uint32_t address = Sockets::inet_addr(HostName);
-    if (address != INADDR_NONE_VALUE) {
-        m_LookupResult = Sockets::inet_ntoa(address);
+    const IpAddress address = TICMP::literalAddress(HostName);
+    if (!address.isNull()) {
+        m_LookupResult = address.toString();
         reportLookup(0);
         return;
     }
-    m_LookupHandle = m_LookupWindow->start(HostName);
+    m_LookupHandle = m_LookupWindow->start(HostName, Family());
     if (m_LookupHandle == 0)
         throw std::runtime_error(QString::asprintf("%s: can't start DNS lookup, error #%d", HostName.c_str(),
                                                    static_cast<int>(Sockets::WSAGetLastError()))
@@ -93,10 +95,8 @@ void TPing::lookupDone(uint32_t handle, uint16_t error, const Sockets::HostEntry
     if (handle != m_LookupHandle)
         return;
     m_LookupHandle = 0;
-    if (error == 0 && !entry.addresses.empty())
-        m_LookupResult = Sockets::inet_ntoa(entry.addresses.front());
-    else if (error == 0)
-        error = WSANO_DATA;
+    if (error == 0)
+        m_LookupResult = entry.preferred().toString();
     reportLookup(error);
 }
 

@@ -9,9 +9,6 @@
 #include <string>
 
 class AsyncLookup;
-namespace Sockets {
-struct HostEntry;
-}
 
 using TDnsLookupDone = std::function<void(QObject *Sender, uint16_t Error)>;
 
@@ -31,6 +28,9 @@ public:
     void SetTimeout(int value);
     int TTL() const;
     void SetTTL(int value);
+    // The family a name is looked up and pinged in; an address goes by its own.
+    Sockets::Family Family() const;
+    void SetFamily(Sockets::Family value);
     TICMPDisplay OnDisplay() const;
     void SetOnDisplay(TICMPDisplay handler);
     EchoRequestEvent OnEchoRequest() const;

@@ -18,7 +18,7 @@ using Clock = std::chrono::steady_clock;
 struct ReverseNames::State {
     struct Running {
         uint64_t id;
-        uint32_t address;
+        IpAddress address;
         Clock::time_point deadline;
     };
 
@@ -35,7 +35,7 @@ struct ReverseNames::State {
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::deque<uint32_t> queue;
+    std::deque<IpAddress> queue;
     std::vector<Running> running; // the lookups that count against the concurrency
     uint64_t nextId = 0;
     uint64_t outstanding = 0; // asked for and not yet reported
@@ -50,7 +50,7 @@ namespace {
 
 using State = ReverseNames::State;
 
-void report(State &state, uint32_t address, const std::string &name)
+void report(State &state, const IpAddress &address, const std::string &name)
 {
     {
         std::lock_guard<std::mutex> lock(state.reporting);
@@ -63,7 +63,7 @@ void report(State &state, uint32_t address, const std::string &name)
 }
 
 // A lookup's own thread; the state outlives the owner for as long as a lookup still runs.
-void lookUpOne(const std::shared_ptr<State> &state, uint64_t id, uint32_t address)
+void lookUpOne(const std::shared_ptr<State> &state, uint64_t id, IpAddress address)
 {
     const std::string name = state->resolver(address);
     {
@@ -80,9 +80,9 @@ void lookUpOne(const std::shared_ptr<State> &state, uint64_t id, uint32_t addres
 }
 
 // Those past their time-out leave the running ones, to be reported without a name.
-std::vector<uint32_t> takeOverdue(State &state, Clock::time_point now)
+std::vector<IpAddress> takeOverdue(State &state, Clock::time_point now)
 {
-    std::vector<uint32_t> overdue;
+    std::vector<IpAddress> overdue;
     const auto late = std::stable_partition(state.running.begin(), state.running.end(),
                                             [now](const State::Running &each) { return each.deadline > now; });
     for (auto each = late; each != state.running.end(); ++each)
@@ -96,16 +96,16 @@ void dispatch(const std::shared_ptr<State> &state)
 {
     std::unique_lock<std::mutex> lock(state->mutex);
     while (!state->closing) {
-        const std::vector<uint32_t> overdue = takeOverdue(*state, Clock::now());
+        const std::vector<IpAddress> overdue = takeOverdue(*state, Clock::now());
         if (!overdue.empty()) {
             lock.unlock();
-            for (uint32_t address : overdue)
+            for (const IpAddress &address : overdue)
                 report(*state, address, std::string());
             lock.lock();
             continue;
         }
         if (!state->queue.empty() && state->running.size() < state->concurrency) {
-            const uint32_t address = state->queue.front();
+            const IpAddress address = state->queue.front();
             state->queue.pop_front();
             const uint64_t id = state->nextId++;
             try {
@@ -152,7 +152,7 @@ ReverseNames::~ReverseNames()
     m_state->silenced = true;
 }
 
-void ReverseNames::lookUp(uint32_t address)
+void ReverseNames::lookUp(const IpAddress &address)
 {
     std::lock_guard<std::mutex> lock(m_state->mutex);
     m_state->queue.push_back(address);
@@ -166,13 +166,12 @@ void ReverseNames::wait()
     m_state->changed.wait(lock, [this] { return m_state->outstanding == 0; });
 }
 
-std::string ReverseNames::systemName(uint32_t address)
+std::string ReverseNames::systemName(const IpAddress &address)
 {
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_addr.s_addr = htonl(address);
+    sockaddr_storage peer{};
+    const socklen_t peerLength = address.toSockaddr(peer);
     char host[NI_MAXHOST];
-    if (getnameinfo(reinterpret_cast<const sockaddr *>(&peer), sizeof peer, host, sizeof host, nullptr, 0,
+    if (getnameinfo(reinterpret_cast<const sockaddr *>(&peer), peerLength, host, sizeof host, nullptr, 0,
                     NI_NAMEREQD) != 0)
         return std::string();
     return host;

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/IpAddress.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,9 +12,9 @@
 // reported without a name and left to end unheard, and a new lookup may take its place.
 class ReverseNames {
 public:
-    // Blocking; the name of an address in host byte order, "" when it has none.
-    using Resolver = std::function<std::string(uint32_t address)>;
-    using Found = std::function<void(uint32_t address, const std::string &name)>;
+    // Blocking; the name of an address, "" when it has none.
+    using Resolver = std::function<std::string(const IpAddress &address)>;
+    using Found = std::function<void(const IpAddress &address, const std::string &name)>;
 
     static constexpr int DefaultConcurrency = 16;
     static constexpr int DefaultTimeoutMs = 2000;
@@ -26,12 +28,12 @@ public:
     ReverseNames(const ReverseNames &) = delete;
     ReverseNames &operator=(const ReverseNames &) = delete;
 
-    void lookUp(uint32_t address);
+    void lookUp(const IpAddress &address);
     // Blocks until every address asked for so far has been reported.
     void wait();
 
     // The resolver's answer through the name service switch (the hosts file, DNS).
-    static std::string systemName(uint32_t address);
+    static std::string systemName(const IpAddress &address);
 
     struct State;
 

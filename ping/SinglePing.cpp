@@ -30,6 +30,7 @@ void SinglePing::start()
     m_view.clearLog();
     m_view.appendLine("Resolving host '" + host() + "'");
     m_view.setButtons(false, true);
+    m_ping.SetFamily(m_view.family());
     m_ping.LookupHost(host().toStdString());
 }
 

@@ -12,7 +12,8 @@ public:
     class View {
     public:
         virtual ~View() = default;
-        virtual QString hostText() const = 0; // read each time a line names the host
+        virtual QString hostText() const = 0;       // read each time a line names the host
+        virtual Sockets::Family family() const = 0; // a name's, read at the start
         virtual void clearLog() = 0;
         virtual void appendLine(const QString &line) = 0;
         virtual void setButtons(bool pingEnabled, bool cancelEnabled) = 0;

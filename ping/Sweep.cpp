@@ -4,6 +4,7 @@
 #include "SweepWorker.h"
 #include "platform/IcmpApi.h"
 
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -61,12 +62,16 @@ uint64_t slotsOf(unsigned identifiers)
 } // namespace
 
 Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
-    : m_targets(targets), m_settings(settings), m_workerCount(workersWanted()),
-      m_identifiers(identifiersFor(m_workerCount)), m_stopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : m_targets(targets), m_settings(settings), m_stopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
-    m_progress.addresses = targets.count();
+    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
+    if (m_plan->members4 != 0)
+        m_families.push_back(familyOf(AF_INET, 0, m_plan->members4));
+    if (m_plan->end > m_plan->firstIpv6)
+        m_families.push_back(familyOf(AF_INET6, m_plan->firstIpv6, m_plan->end));
+    m_progress.addresses = members();
 }
 
 // The workers are gone by now: none waits on the descriptor.
@@ -80,10 +85,18 @@ unsigned Sweep::mostSenders()
     return std::min(cores(), MaxWorkers);
 }
 
-unsigned Sweep::workersWanted() const
+Sweep::Family Sweep::familyOf(int family, uint64_t first, uint64_t end) const
 {
-    const double byRate = std::ceil(m_settings.rate / RatePerWorker);
-    const double byTargets = double(m_targets.count() / MinTargetsPerWorker);
+    Family targets{family, first, end, double(end - first) / double(members()), 1, 1};
+    targets.workers = workersWanted(targets);
+    targets.identifiers = identifiersFor(targets, targets.workers);
+    return targets;
+}
+
+unsigned Sweep::workersWanted(const Family &family) const
+{
+    const double byRate = std::ceil(m_settings.rate * family.share / RatePerWorker);
+    const double byTargets = double(family.count() / MinTargetsPerWorker);
     return unsigned(std::max(1.0, std::min({byRate, byTargets, double(mostSenders())})));
 }
 
@@ -98,24 +111,27 @@ void Sweep::stop()
 
 // Enough slots for the requests that wait out their time-out at each one's share of the rate, and a
 // batch more.
-unsigned Sweep::identifiersFor(unsigned workers) const
+unsigned Sweep::identifiersFor(const Family &family, unsigned workers) const
 {
-    const double waiting =
-        m_settings.rate / double(workers) * (m_settings.timeoutMs / 1000.0 + 0.01) + SweepWorker::MaxBatch;
-    const double needed = std::min(waiting, double(m_targets.count()) / workers + SweepWorker::MaxBatch);
+    const double waiting = m_settings.rate * family.share / double(workers) * (m_settings.timeoutMs / 1000.0 + 0.01) +
+                           SweepWorker::MaxBatch;
+    const double needed = std::min(waiting, double(family.count()) / workers + SweepWorker::MaxBatch);
     unsigned identifiers = 1;
     while (identifiers * 2 * workers <= MaxIdentifiers && double(slotsOf(identifiers)) < needed)
         identifiers *= 2;
     return identifiers;
 }
 
+// Each family's share of the rate must leave no more requests waiting than it has slots.
 int Sweep::effectiveRate() const
 {
-    const uint64_t slotCount = slotsOf(m_identifiers) * m_workerCount;
-    if (m_targets.count() <= slotCount)
-        return m_settings.rate;
-    const double allowed = double(slotCount) * 1000.0 / m_settings.timeoutMs;
-    return int(std::min<double>(m_settings.rate, std::floor(allowed)));
+    double allowed = m_settings.rate;
+    for (const Family &family : m_families) {
+        const uint64_t slotCount = slotsOf(family.identifiers) * family.workers;
+        if (family.count() > slotCount)
+            allowed = std::min(allowed, double(slotCount) * 1000.0 / m_settings.timeoutMs / family.share);
+    }
+    return int(std::floor(allowed));
 }
 
 IcmpSocket::Kind Sweep::socketKind() const
@@ -123,45 +139,51 @@ IcmpSocket::Kind Sweep::socketKind() const
     return m_workers.empty() ? IcmpSocket::Kind::Datagram : m_workers.front()->socketKind();
 }
 
-// Datagram sockets have one identifier each: a sender takes as many as it needs. A raw socket holds
-// a block of them, as many as one sender alone would need, so that fewer raw sockets than senders
-// (all that were opened before the capability went) still make a sweep, with fewer senders.
 void Sweep::open()
 {
     if (!m_workers.empty())
         return;
+    for (Family &family : m_families)
+        open(family);
+}
+
+// Datagram sockets have one identifier each: a sender takes as many as it needs. A raw socket holds
+// a block of them, as many as one sender alone would need, so that fewer raw sockets than senders
+// (all that were opened before the capability went) still make a sweep, with fewer senders.
+void Sweep::open(Family &family)
+{
     const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
-    const unsigned block = identifiersFor(1);
+    const unsigned block = identifiersFor(family, 1);
     std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets(1);
-    sockets[0].push_back(openSocket(allowDatagram, block));
+    sockets[0].push_back(openSocket(family, allowDatagram, block));
     if (!sockets[0][0])
         throw TICMPException("Unable to get ping handle");
     if (sockets[0][0]->kind() == IcmpSocket::Kind::Raw) {
-        while (sockets.size() < m_workerCount) {
-            std::unique_ptr<IcmpSocket> socket = openSocket(allowDatagram, block);
+        while (sockets.size() < family.workers) {
+            std::unique_ptr<IcmpSocket> socket = openSocket(family, allowDatagram, block);
             if (!socket)
                 break;
             sockets.emplace_back().push_back(std::move(socket));
         }
-        m_workerCount = unsigned(sockets.size());
-        m_identifiers = identifiersFor(m_workerCount);
+        family.workers = unsigned(sockets.size());
+        family.identifiers = identifiersFor(family, family.workers);
     } else {
-        sockets.resize(m_workerCount);
+        sockets.resize(family.workers);
         for (auto &own : sockets) {
-            while (own.size() < m_identifiers) {
-                own.push_back(openSocket(allowDatagram, 1));
+            while (own.size() < family.identifiers) {
+                own.push_back(openSocket(family, allowDatagram, 1));
                 if (!own.back())
                     throw std::runtime_error(std::string("cannot open another ICMP socket: ") + std::strerror(errno));
             }
         }
     }
-    startWorkers(std::move(sockets));
+    startWorkers(family, std::move(sockets));
 }
 
 // Null, with errno set, when no socket opens.
-std::unique_ptr<IcmpSocket> Sweep::openSocket(bool allowDatagram, unsigned identifierBlock) const
+std::unique_ptr<IcmpSocket> Sweep::openSocket(const Family &family, bool allowDatagram, unsigned identifierBlock) const
 {
-    auto socket = std::make_unique<IcmpSocket>();
+    auto socket = std::make_unique<IcmpSocket>(family.family);
     if (!socket->open(allowDatagram, identifierBlock))
         return nullptr;
     if (!socket->setTtl(m_settings.ttl))
@@ -169,28 +191,30 @@ std::unique_ptr<IcmpSocket> Sweep::openSocket(bool allowDatagram, unsigned ident
                                  std::strerror(errno));
     if (!socket->setReceiveStamps())
         throw std::runtime_error(std::string("cannot have answers timed on arrival: ") + std::strerror(errno));
-    const double share = double(m_settings.rate) / m_workerCount;
+    const double share = m_settings.rate * family.share / family.workers;
     socket->setReceiveBuffer(
         m_settings.receiveBufferBytes != 0
             ? m_settings.receiveBufferBytes
             : int(std::clamp(share * BufferedSeconds * BytesPerAnswer, MinReceiveBuffer, MaxReceiveBuffer)));
-    // A request this small is never fragmented, and one that may not be spares the kernel choosing
-    // an IP identification for each (a good part of its cost per request).
-    if (EchoTerms::payloadOf(m_settings.size).size() + IcmpPacket::HeaderSize <= MaxUnfragmented)
+    // An IPv4 request this small is never fragmented, and one that may not be spares the kernel
+    // choosing an IP identification for each (a good part of its cost per request).
+    if (family.family == AF_INET &&
+        EchoTerms::payloadOf(m_settings.size).size() + IcmpPacket::HeaderSize <= MaxUnfragmented)
         socket->setDontFragment();
     return socket;
 }
 
 // Each sender's part of the targets starts on a multiple of 64, so that no word of the bits of the
 // heard is written by two.
-void Sweep::startWorkers(std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets)
+void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets)
 {
-    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
-    const uint64_t count = m_targets.count();
+    const uint64_t count = family.count();
     for (size_t i = 0; i < sockets.size(); ++i) {
-        const uint64_t first = count * i / sockets.size() / 64 * 64;
-        const uint64_t end = i + 1 == sockets.size() ? count : count * (i + 1) / sockets.size() / 64 * 64;
-        m_workers.push_back(std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), m_identifiers));
+        const uint64_t first = family.first + count * i / sockets.size() / 64 * 64;
+        const uint64_t end =
+            i + 1 == sockets.size() ? family.end : family.first + count * (i + 1) / sockets.size() / 64 * 64;
+        m_workers.push_back(
+            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers));
     }
 }
 
@@ -200,7 +224,7 @@ void Sweep::run()
     m_nextProgressNs = monotonicNs();
     double rate = effectiveRate();
     int recoveries = 0;
-    for (m_plan->pass = 0; !m_stopped && heardCount() < m_targets.count(); ++m_plan->pass) {
+    for (m_plan->pass = 0; !m_stopped && heardCount() < members(); ++m_plan->pass) {
         const uint64_t dropsBefore = drops();
         runPass(rate);
         m_droppedInPass = drops() - dropsBefore;
@@ -211,7 +235,7 @@ void Sweep::run()
         ++recoveries;
         rate = std::max(1.0, rate / 2);
     }
-    if (heardCount() == m_targets.count())
+    if (heardCount() == members())
         m_droppedInPass = 0;
     collectResults();
     reportProgress(true);
@@ -221,14 +245,13 @@ void Sweep::run()
 // started only now, when a program that held capabilities has given them up.
 void Sweep::runPass(double rate)
 {
-    const double share = rate / double(m_workers.size());
     std::vector<std::exception_ptr> failures(m_workers.size());
     std::mutex mutex;
     std::condition_variable finished;
     size_t running = 0;
     const auto work = [&](size_t i, const std::function<void()> &tick) {
         try {
-            m_workers[i]->runPass(share, tick);
+            m_workers[i]->runPass(rate * double(m_workers[i]->targetCount()) / double(members()), tick);
         } catch (...) {
             failures[i] = std::current_exception();
             stop();

@@ -19,7 +19,8 @@ class SweepWorker;
 // again once per retry.
 //
 // A fast rate is shared among senders, one a core, each with its part of the targets and its own
-// sockets (SweepWorker). Memory follows the requests in flight and the answers, not the targets,
+// sockets (SweepWorker). IPv4 and IPv6 targets have senders and sockets of their own, and their
+// shares of the rate as of the targets. Memory follows the requests in flight and the answers, not the targets,
 // but for one bit per address (2 MB for a /8) for those that were heard from.
 //
 // When the system dropped answers for want of room, the silent addresses are asked again, slower;
@@ -40,13 +41,26 @@ public:
         int size = EchoTerms::DefaultSize; // payload bytes
         int ttl = EchoTerms::DefaultTTL;
         int receiveBufferBytes = 0; // each socket's; 0: room for the answers of a burst at the rate
+        // A random order of the targets, drawn from the seed, instead of the ascending one.
+        bool randomOrder = false;
+        uint64_t seed = 0;
+        // This sweep takes shard shardIndex (from 0) of shardCount: the targets whose number in
+        // ascending order leaves shardIndex when divided by shardCount.
+        uint32_t shardIndex = 0;
+        uint32_t shardCount = 1;
+
+        // How many of that many targets are this shard's.
+        uint64_t shareOf(uint64_t targets) const
+        {
+            return targets > shardIndex ? (targets - shardIndex + shardCount - 1) / shardCount : 0;
+        }
     };
 
     // An address that was heard from: its echo reply, or an ICMP error about our request to it.
     struct Answer {
-        uint32_t address = 0; // host byte order
-        uint32_t status = 0;  // IP_SUCCESS, or the IP_STATUS of the error
-        uint32_t from = 0;    // the error's sender, host byte order
+        IpAddress address;
+        uint32_t status = 0; // IP_SUCCESS, or the IP_STATUS of the error
+        IpAddress from;      // who sent it: the error's sender
         double rttMs = 0;
     };
 
@@ -54,7 +68,7 @@ public:
     struct Unsent {
         uint32_t status = 0; // IP_STATUS
         uint64_t count = 0;
-        std::vector<uint32_t> first; // host byte order, in the order tried
+        std::vector<IpAddress> first; // in the order tried
     };
 
     struct Progress {
@@ -113,10 +127,25 @@ public:
     std::function<void(const Answer *answers, size_t count)> onAnswers;
 
 private:
-    unsigned workersWanted() const;
-    unsigned identifiersFor(unsigned workers) const;
-    std::unique_ptr<IcmpSocket> openSocket(bool allowDatagram, unsigned identifierBlock) const;
-    void startWorkers(std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets);
+    // The targets of this sweep's shard.
+    uint64_t members() const { return m_settings.shareOf(m_targets.count()); }
+    // The targets of one family, by their numbers in the plan, and the senders they get.
+    struct Family {
+        int family; // AF_INET or AF_INET6
+        uint64_t first;
+        uint64_t end;
+        double share; // of the rate
+        unsigned workers;
+        unsigned identifiers; // each worker's
+        uint64_t count() const { return end - first; }
+    };
+
+    Family familyOf(int family, uint64_t first, uint64_t end) const;
+    unsigned workersWanted(const Family &family) const;
+    unsigned identifiersFor(const Family &family, unsigned workers) const;
+    void open(Family &family);
+    std::unique_ptr<IcmpSocket> openSocket(const Family &family, bool allowDatagram, unsigned identifierBlock) const;
+    void startWorkers(const Family &family, std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets);
     void runPass(double rate);
     uint64_t heardCount() const;
     uint64_t drops() const;
@@ -125,11 +154,10 @@ private:
 
     const SweepTargets &m_targets;
     const Settings m_settings;
-    unsigned m_workerCount;
-    unsigned m_identifiers; // each worker's
     std::atomic<bool> m_stopped{false};
     int m_stopFd = -1; // readable once stopped, so that a sender waiting for answers wakes at once
     std::unique_ptr<SweepPlan> m_plan;
+    std::vector<Family> m_families;
     std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;
     std::vector<Unsent> m_unsent;

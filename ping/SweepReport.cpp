@@ -1,19 +1,18 @@
 #include "SweepReport.h"
 
 #include "EchoTerms.h"
-#include "Notation.h"
 #include "platform/IcmpTypes.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
 using Answer = Sweep::Answer;
-using Notation::dotted;
 
 std::string milliseconds(double ms)
 {
@@ -29,12 +28,65 @@ bool answered(const Answer &answer)
 
 std::string errorFrom(const Answer &answer)
 {
-    return answer.from != 0 ? dotted(answer.from) : std::string();
+    return answer.from.toString();
 }
 
-QString qText(const std::string &text)
+// Bytes that are not UTF-8 become U+FFFD, so that every reader takes the text.
+std::string utf8(const std::string &text)
 {
-    return QString::fromStdString(text);
+    std::string valid;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = uint8_t(text[i]);
+        const size_t length = lead < 0x80           ? 1
+                              : (lead >> 5) == 0x6  ? 2
+                              : (lead >> 4) == 0xE  ? 3
+                              : (lead >> 3) == 0x1E ? 4
+                                                    : 0;
+        bool whole = length != 0 && i + length <= text.size();
+        for (size_t k = 1; whole && k < length; ++k)
+            whole = (uint8_t(text[i + k]) >> 6) == 0x2;
+        if (whole) {
+            valid.append(text, i, length);
+            i += length;
+        } else {
+            valid += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return valid;
+}
+
+std::string jsonText(const std::string &text)
+{
+    std::string quoted = "\"";
+    for (const char c : utf8(text)) {
+        switch (c) {
+        case '"': quoted += "\\\""; break;
+        case '\\': quoted += "\\\\"; break;
+        case '\b': quoted += "\\b"; break;
+        case '\f': quoted += "\\f"; break;
+        case '\n': quoted += "\\n"; break;
+        case '\r': quoted += "\\r"; break;
+        case '\t': quoted += "\\t"; break;
+        default:
+            if (uint8_t(c) < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+                quoted += escaped;
+            } else {
+                quoted += c;
+            }
+        }
+    }
+    return quoted + '"';
+}
+
+// The shortest text that reads back as the same number: 12 for 12.0, 0.123.
+std::string jsonNumber(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 // A field with a separator, a quote or a line break in it is quoted, its quotes doubled.
@@ -46,6 +98,54 @@ std::string csvField(const std::string &text)
     for (const char c : text)
         quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + '"';
+}
+
+// Control characters have no place in XML 1.0, even escaped.
+std::string xmlText(const std::string &text)
+{
+    std::string escaped;
+    for (const char c : utf8(text)) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        default: escaped += uint8_t(c) < 0x20 && c != '\t' ? '?' : c;
+        }
+    }
+    return escaped;
+}
+
+// As ctime() writes it, in local time, in English whatever the locale.
+std::string timeText(int64_t ms)
+{
+    static const char *const Days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char *const Months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const time_t seconds = time_t(ms / 1000);
+    tm local{};
+    localtime_r(&seconds, &local);
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %d", Days[local.tm_wday % 7], Months[local.tm_mon % 12],
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+    return text;
+}
+
+// The reasons port scanners give for a host's state.
+std::string reasonOf(uint32_t status)
+{
+    switch (status) {
+    case IP_SUCCESS: return "echo-reply";
+    case IP_DEST_NET_UNREACHABLE: return "net-unreach";
+    case IP_DEST_HOST_UNREACHABLE: return "host-unreach";
+    case IP_DEST_PROT_UNREACHABLE: return "proto-unreach";
+    case IP_DEST_PORT_UNREACHABLE: return "port-unreach";
+    case IP_TTL_EXPIRED_TRANSIT:
+    case IP_TTL_EXPIRED_REASSEM: return "time-exceeded";
+    case IP_PARAM_PROBLEM: return "param-problem";
+    case IP_SOURCE_QUENCH: return "source-quench";
+    default: return "unknown-response";
+    }
 }
 
 } // namespace
@@ -61,7 +161,7 @@ SweepReport SweepReport::of(const Sweep &sweep)
     return report;
 }
 
-std::string SweepReport::nameOf(uint32_t address) const
+std::string SweepReport::nameOf(const IpAddress &address) const
 {
     const auto found = names.find(address);
     return found != names.end() ? found->second : std::string();
@@ -73,11 +173,11 @@ void SweepReport::writeText(std::ostream &out) const
     for (const Answer &answer : answers) {
         if (!answered(answer)) {
             const std::string from = errorFrom(answer);
-            out << dotted(answer.address) << ' ' << EchoTerms::errorText(int(answer.status))
+            out << answer.address.toString() << ' ' << EchoTerms::errorText(int(answer.status))
                 << (from.empty() ? "" : " from " + from) << '\n';
             continue;
         }
-        out << dotted(answer.address) << ' ' << milliseconds(answer.rttMs) << " ms";
+        out << answer.address.toString() << ' ' << milliseconds(answer.rttMs) << " ms";
         const std::string name = withNames ? nameOf(answer.address) : std::string();
         out << (name.empty() ? "" : " " + name) << '\n';
         ++count;
@@ -89,7 +189,7 @@ void SweepReport::writeCsv(std::ostream &out) const
 {
     out << "address,rtt_ms,error,error_from" << (withNames ? ",name" : "") << '\n';
     for (const Answer &answer : answers) {
-        out << dotted(answer.address) << ',';
+        out << answer.address.toString() << ',';
         if (answered(answer))
             out << milliseconds(answer.rttMs) << ",,";
         else
@@ -100,38 +200,70 @@ void SweepReport::writeCsv(std::ostream &out) const
     }
 }
 
+// Keys in alphabetical order, as a JSON library sorts them, so that the bytes stay the same.
 void SweepReport::writeJson(std::ostream &out) const
 {
-    QJsonArray replies;
-    QJsonArray errors;
+    std::string errors;
+    std::string replies;
     for (const Answer &answer : answers) {
-        const QString address = qText(dotted(answer.address));
+        const std::string address = jsonText(answer.address.toString());
         if (answered(answer)) {
-            QJsonObject reply{{"address", address}, {"rtt_ms", std::round(answer.rttMs * 1000) / 1000}};
-            if (withNames)
-                reply.insert("name", qText(nameOf(answer.address)));
-            replies.append(reply);
+            replies += std::string(replies.empty() ? "" : ",") + "{\"address\":" + address +
+                       (withNames ? ",\"name\":" + jsonText(nameOf(answer.address)) : std::string()) +
+                       ",\"rtt_ms\":" + jsonNumber(std::round(answer.rttMs * 1000) / 1000) + "}";
             continue;
         }
-        QJsonObject error{{"address", address},
-                          {"status", qint64(answer.status)},
-                          {"error", qText(EchoTerms::errorText(int(answer.status)))}};
-        if (answer.from != 0)
-            error.insert("from", qText(dotted(answer.from)));
-        errors.append(error);
+        errors += std::string(errors.empty() ? "" : ",") + "{\"address\":" + address +
+                  ",\"error\":" + jsonText(EchoTerms::errorText(int(answer.status))) +
+                  (!answer.from.isNull() ? ",\"from\":" + jsonText(answer.from.toString()) : std::string()) +
+                  ",\"status\":" + std::to_string(answer.status) + "}";
     }
-    QJsonArray unsentList;
+    std::string unsentList;
     for (const Sweep::Unsent &each : unsent) {
-        QJsonArray first;
-        for (uint32_t address : each.first)
-            first.append(qText(dotted(address)));
-        unsentList.append(QJsonObject{{"status", qint64(each.status)},
-                                      {"error", qText(EchoTerms::errorText(int(each.status)))},
-                                      {"count", qint64(each.count)},
-                                      {"first", first}});
+        std::string first;
+        for (const IpAddress &address : each.first)
+            first += std::string(first.empty() ? "" : ",") + jsonText(address.toString());
+        unsentList += std::string(unsentList.empty() ? "" : ",") + "{\"count\":" + std::to_string(each.count) +
+                      ",\"error\":" + jsonText(EchoTerms::errorText(int(each.status))) + ",\"first\":[" + first +
+                      "],\"status\":" + std::to_string(each.status) + "}";
     }
-    const QJsonObject document{
-        {"addresses", qint64(addresses)}, {"requests", qint64(requests)}, {"replies", replies}, {"errors", errors},
-        {"unsent", unsentList},           {"dropped", qint64(dropped)}};
-    out << QJsonDocument(document).toJson(QJsonDocument::Compact).toStdString() << '\n';
+    out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"errors\":[" << errors
+        << "],\"replies\":[" << replies << "],\"requests\":" << requests << ",\"unsent\":[" << unsentList << "]}\n";
+}
+
+// A host that answered is up, its round-trip time in microseconds, as a first sample sets a smoothed
+// time and its variation; one that sent an ICMP error is down for that reason; silent ones are only
+// counted.
+void SweepReport::writeXml(std::ostream &out) const
+{
+    const std::string start = std::to_string(startedMs / 1000);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE nmaprun>\n"
+        << "<nmaprun scanner=\"tozelo-cli\" args=\"" << xmlText(command) << "\" start=\"" << start << "\" startstr=\""
+        << timeText(startedMs) << "\" version=\"" TOZELO_VERSION "\" xmloutputversion=\"1.05\">\n"
+        << "<verbose level=\"0\"/>\n<debugging level=\"0\"/>\n";
+    uint64_t up = 0;
+    for (const Answer &answer : answers) {
+        const bool isUp = answered(answer);
+        up += isUp ? 1 : 0;
+        out << "<host><status state=\"" << (isUp ? "up" : "down") << "\" reason=\"" << reasonOf(answer.status)
+            << "\" reason_ttl=\"0\"/>\n<address addr=\"" << answer.address.toString() << "\" addrtype=\""
+            << (answer.address.isV6() ? "ipv6" : "ipv4") << "\"/>\n";
+        const std::string name = isUp && withNames ? nameOf(answer.address) : std::string();
+        if (name.empty())
+            out << "<hostnames>\n</hostnames>\n";
+        else
+            out << "<hostnames>\n<hostname name=\"" << xmlText(name) << "\" type=\"PTR\"/>\n</hostnames>\n";
+        if (isUp) {
+            const auto rttUs = int64_t(std::llround(answer.rttMs * 1000));
+            out << "<times srtt=\"" << rttUs << "\" rttvar=\"" << rttUs / 2 << "\" to=\"" << int64_t(timeoutMs) * 1000
+                << "\"/>\n";
+        }
+        out << "</host>\n";
+    }
+    char elapsed[32];
+    std::snprintf(elapsed, sizeof elapsed, "%.2f", double(std::max<int64_t>(0, endedMs - startedMs)) / 1000);
+    out << "<runstats><finished time=\"" << endedMs / 1000 << "\" timestr=\"" << timeText(endedMs) << "\" summary=\""
+        << addresses << " IP addresses (" << up << " hosts up) swept in " << elapsed << " seconds\" elapsed=\""
+        << elapsed << "\" exit=\"success\"/><hosts up=\"" << up << "\" down=\"" << addresses - up << "\" total=\""
+        << addresses << "\"/>\n</runstats>\n</nmaprun>\n";
 }

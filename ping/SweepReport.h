@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-// What a sweep found, as it is written out: text for people, CSV and JSON for programs. The command
-// line prints it and the window exports its table through it, so that both write the same files.
+// What a sweep found, as it is written out: text for people, CSV and JSON for programs, and XML in the
+// form port scanners write, so that the tools that read theirs read it. The command line prints it
+// and the window exports its table through it, so that both write the same files.
 struct SweepReport {
     std::vector<Sweep::Answer> answers; // in address order
     std::vector<Sweep::Unsent> unsent;
@@ -18,14 +19,21 @@ struct SweepReport {
     // With names, each host that answered carries the name found for it by reverse lookup ("" for
     // none) in every format.
     bool withNames = false;
-    std::map<uint32_t, std::string> names;
+    std::map<IpAddress, std::string> names;
+    // For XML: the command that ran, when it started and ended (milliseconds since 1970), the
+    // time-out.
+    std::string command;
+    int64_t startedMs = 0;
+    int64_t endedMs = 0;
+    int timeoutMs = 0;
 
     static SweepReport of(const Sweep &sweep);
 
     void writeText(std::ostream &out) const;
     void writeCsv(std::ostream &out) const;
     void writeJson(std::ostream &out) const;
+    void writeXml(std::ostream &out) const;
 
 private:
-    std::string nameOf(uint32_t address) const;
+    std::string nameOf(const IpAddress &address) const;
 };

@@ -74,29 +74,29 @@ uint64_t SweepSignature::sipHash24(const uint8_t key[16], const uint8_t *data, s
     return state.v0 ^ state.v1 ^ state.v2 ^ state.v3;
 }
 
-uint64_t SweepSignature::checkOf(uint32_t address, uint16_t identifier, uint16_t sequence, uint32_t pass) const
+uint64_t SweepSignature::checkOf(uint32_t target, uint16_t identifier, uint16_t sequence, uint32_t pass) const
 {
     uint8_t message[12];
-    std::memcpy(message, &address, 4);
+    std::memcpy(message, &target, 4);
     std::memcpy(message + 4, &identifier, 2);
     std::memcpy(message + 6, &sequence, 2);
     std::memcpy(message + 8, &pass, 4);
     return sipHash24(m_key, message, sizeof message);
 }
 
-void SweepSignature::sign(uint8_t *payload, size_t payloadSize, uint32_t address, uint16_t identifier,
-                          uint16_t sequence, uint32_t pass) const
+void SweepSignature::sign(uint8_t *payload, size_t payloadSize, uint32_t target, uint16_t identifier, uint16_t sequence,
+                          uint32_t pass) const
 {
-    const uint64_t check = checkOf(address, identifier, sequence, pass);
+    const uint64_t check = checkOf(target, identifier, sequence, pass);
     std::memcpy(payload, &check, std::min(Size, payloadSize));
 }
 
-bool SweepSignature::verify(const uint8_t *echoed, size_t available, size_t payloadSize, uint32_t address,
+bool SweepSignature::verify(const uint8_t *echoed, size_t available, size_t payloadSize, uint32_t target,
                             uint16_t identifier, uint16_t sequence, uint32_t pass) const
 {
     const size_t length = std::min({Size, payloadSize, available});
     if (length == 0)
         return true;
-    const uint64_t check = checkOf(address, identifier, sequence, pass);
+    const uint64_t check = checkOf(target, identifier, sequence, pass);
     return std::memcmp(echoed, &check, length) == 0;
 }

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -105,10 +107,25 @@ bool failedByRoute(int error)
 
 } // namespace
 
+// Fresh pages from the system are zero, and calloc knows it: the slots cost nothing until they are
+// first used, so that a ring of millions does not hold up the first request.
+std::unique_ptr<SweepWorker::Slot[], void (*)(void *)> SweepWorker::zeroedSlots(uint64_t count)
+{
+    auto *slots = static_cast<Slot *>(std::calloc(count, sizeof(Slot)));
+    if (!slots)
+        throw std::bad_alloc();
+    return {slots, &std::free};
+}
+
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end,
                          std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers)
     : m_plan(plan), m_first(first), m_end(end), m_sockets(std::move(sockets)), m_identifiers(identifiers),
-      m_slots(identifiers * SequenceCount), m_batch(MaxBatch), m_signed(plan.payload)
+      m_slotCount(identifiers * SequenceCount), m_slots(zeroedSlots(m_slotCount)),
+      // Each part walks an order of its own, so that the senders do not march in step.
+      m_order(plan.settings.randomOrder
+                  ? SweepOrder::random(end - first, plan.settings.seed ^ first * 0x9E3779B97F4A7C15ull)
+                  : SweepOrder::ascending(end - first)),
+      m_tried((end - first + 63) / 64), m_batch(MaxBatch), m_signed(plan.payload)
 {
 }
 
@@ -116,8 +133,11 @@ SweepWorker::~SweepWorker() = default;
 
 void SweepWorker::runPass(double rate, const std::function<void()> &tick)
 {
-    m_cursor = cursorAt(m_first);
-    m_cursorDone = false;
+    m_order.restart();
+    m_pending.clear();
+    std::fill(m_tried.begin(), m_tried.end(), 0);
+    m_walkDone = false;
+    m_lastDeadlineNs = 0;
     m_tokens = 1;
     m_refilledNs = monotonicNs();
     while (!m_plan.stop.load(std::memory_order_relaxed)) {
@@ -127,6 +147,7 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
         expire(drain() ? now : now - m_plan.timeoutNs);
         handOver();
         sendBurst(monotonicNs(), rate);
+        lookAhead();
         if (!sending() && m_retired == m_issued)
             break;
         tick();
@@ -156,33 +177,42 @@ uint64_t SweepWorker::drops() const
     return total;
 }
 
-SweepWorker::Cursor SweepWorker::cursorAt(uint64_t target) const
+// The next member to send to, passing over those already heard from; false at the end of the part.
+bool SweepWorker::nextMember(uint64_t &member)
 {
-    const std::vector<uint64_t> &firsts = m_plan.rangeTargets;
-    if (target >= m_plan.targets.count())
-        return {firsts.size(), 0, target};
-    const auto range = size_t(std::upper_bound(firsts.begin(), firsts.end(), target) - firsts.begin()) - 1;
-    return {range, target - firsts[range], target};
+    for (;;) {
+        if (!m_pending.empty()) {
+            member = m_pending.front();
+            m_pending.pop_front();
+        } else if (m_order.next(member)) {
+            member += m_first;
+        } else {
+            return false;
+        }
+        if (!m_plan.wasHeard(member))
+            return true;
+    }
 }
 
-// The target under the cursor, passing over those already heard from; false at the end of the part.
-bool SweepWorker::targetAt(Cursor &cursor, uint32_t &address) const
+// The end of the walk shows without a token spent on finding it: no wait for the rate follows the
+// last request.
+void SweepWorker::lookAhead()
 {
-    const std::vector<SweepTargets::Range> &ranges = m_plan.targets.ranges();
-    while (cursor.target < m_end && cursor.range < ranges.size()) {
-        const SweepTargets::Range &range = ranges[cursor.range];
-        if (cursor.offset > uint64_t(range.last - range.first)) {
-            ++cursor.range;
-            cursor.offset = 0;
-        } else if (m_plan.wasHeard(cursor.target)) {
-            ++cursor.offset;
-            ++cursor.target;
-        } else {
-            address = range.first + uint32_t(cursor.offset);
-            return true;
-        }
-    }
-    return false;
+    uint64_t member = 0;
+    if (m_walkDone || !m_pending.empty())
+        return;
+    if (nextMember(member))
+        m_pending.push_front(member);
+    else
+        m_walkDone = true;
+}
+
+// The batch's members from from on went unsent: they go first next time.
+void SweepWorker::putBack(size_t from, size_t count)
+{
+    for (size_t i = count; i > from; --i)
+        if (!m_batch[i - 1].recheck)
+            m_pending.push_front(m_batch[i - 1].member);
 }
 
 // A token bucket: rate tokens a second, at most a hundredth of a second's saved up while nothing
@@ -192,71 +222,84 @@ void SweepWorker::sendBurst(int64_t now, double rate)
     if (!sending())
         return;
     const double burst = std::max(1.0, rate / 100.0);
-    m_tokens = std::min(burst, m_tokens + double(now - m_refilledNs) * rate / Second);
-    m_refilledNs = now;
     m_sendBlocked = false;
     const int64_t end = now + BurstNs;
-    const uint64_t slotCount = m_slots.size();
-    while (!m_sendBlocked && m_tokens >= 1 && m_issued - m_retired < slotCount) {
+    const uint64_t slotCount = m_slotCount;
+    for (;;) {
+        // The bucket fills as the batches go: a rate faster than the calls can send never waits for
+        // its own tokens (a wait a busy machine may stretch).
+        m_tokens = std::min(burst, m_tokens + double(now - m_refilledNs) * rate / Second);
+        m_refilledNs = now;
+        if (m_sendBlocked || m_tokens < 1 || m_issued - m_retired >= slotCount)
+            return;
         // A batch stays within one identifier's numbers: with datagram sockets, within one socket.
         const uint64_t toBlockEnd = SequenceCount - m_issued % SequenceCount;
         const size_t count = size_t(std::min<double>(
             {m_tokens, double(slotCount - (m_issued - m_retired)), double(MaxBatch), double(toBlockEnd)}));
         const size_t gathered = gather(count);
         if (gathered == 0) {
-            m_cursorDone = true;
+            m_walkDone = true;
             return;
         }
         m_tokens -= double(sendBatch(gathered));
-        if (monotonicNs() >= end)
+        now = monotonicNs();
+        if (now >= end)
             return;
     }
 }
 
 bool SweepWorker::sending() const
 {
-    return !m_cursorDone || !m_waiting.empty();
+    return !m_walkDone || !m_waiting.empty();
 }
 
-// The next count requests, each on its slot from m_issued on: the rechecks waiting, then the targets
-// from the cursor.
+// The next count requests, each on its slot from m_issued on: the rechecks waiting, then the members
+// in the part's order.
 size_t SweepWorker::gather(size_t count)
 {
-    Cursor cursor = m_cursor;
     size_t gathered = 0;
     for (; gathered < count; ++gathered) {
         Outgoing &outgoing = m_batch[gathered];
         outgoing.recheck = gathered < m_waiting.size();
         if (outgoing.recheck) {
-            outgoing.address = m_answers[m_rechecks[m_waiting[gathered]].answer].address;
-            outgoing.at = cursor;
-        } else if (targetAt(cursor, outgoing.address)) {
-            outgoing.at = cursor;
-            ++cursor.offset;
-            ++cursor.target;
+            const Recheck &recheck = m_rechecks[m_waiting[gathered]];
+            outgoing.address = m_answers[recheck.answer].address;
+            outgoing.member = recheck.target;
+        } else if (nextMember(outgoing.member)) {
+            outgoing.address = m_plan.addressOf(outgoing.member, m_range);
         } else {
             break;
         }
-        outgoing.after = cursor;
         const uint64_t slot = m_issued + gathered;
         const uint16_t identifier = identifierOfSlot(slot);
         const auto sequence = uint16_t(slot % SequenceCount);
-        m_plan.signature.sign(m_signed.data(), m_signed.size(), outgoing.address, identifier, sequence, m_plan.pass);
-        IcmpPacket::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
+        m_plan.signature.sign(m_signed.data(), m_signed.size(), uint32_t(outgoing.member), identifier, sequence,
+                              m_plan.pass);
+        if (outgoing.address.isV6())
+            Icmp6Packet::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
+        else
+            IcmpPacket::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
     }
     return gathered;
 }
 
 // Sends the batch in as few calls as the socket allows, up to the end or a full queue; how many
 // requests were tried. A request the system refuses is counted with the reason, not tried again;
-// so are, at once and unsent, the targets after it that the routes treat alike.
+// so are, at once and unsent, the targets that the routes treat alike. What was not tried goes back.
 size_t SweepWorker::sendBatch(size_t count)
+{
+    const size_t done = sendSome(count);
+    putBack(done, count);
+    return done;
+}
+
+size_t SweepWorker::sendSome(size_t count)
 {
     const size_t index = socketOfSlot(m_issued);
     IcmpSocket &socket = *m_sockets[index];
     m_requests.clear();
     for (size_t i = 0; i < count; ++i)
-        m_requests.push_back({htonl(m_batch[i].address), &m_batch[i].request});
+        m_requests.push_back({m_batch[i].address, &m_batch[i].request});
     size_t done = 0;
     int confirmations = 0;
     while (done < count) {
@@ -275,7 +318,6 @@ size_t SweepWorker::sendBatch(size_t count)
         }
         if (result > 0) {
             done += size_t(result);
-            m_cursor = m_batch[done - 1].after;
             confirmations = 0;
             continue;
         }
@@ -288,7 +330,7 @@ size_t SweepWorker::sendBatch(size_t count)
         const bool own = failedForItsOwnReason(index, error, failed.address);
         if (!own && ++confirmations <= MaxConfirmations)
             continue;
-        const uint32_t status = socket.statusOfSendError(error, htonl(failed.address), identifierOfSlot(m_issued),
+        const uint32_t status = socket.statusOfSendError(error, failed.address, identifierOfSlot(m_issued),
                                                          uint16_t(m_issued % SequenceCount));
         // The error that explained the refusal is pending too.
         if (socket.errorPendingPossibly())
@@ -298,7 +340,6 @@ size_t SweepWorker::sendBatch(size_t count)
             return done;
         }
         refuse(failed, status);
-        m_cursor = failed.after;
         ++done;
         confirmations = 0;
     }
@@ -309,7 +350,7 @@ size_t SweepWorker::sendBatch(size_t count)
 // with its own: a datagram socket keeps it pending (a raw one without IP_RECVERR never does). The
 // kernel's route lookup, asked apart, tells a missing route; for the rest, only a read of every
 // error queued so far tells that none came.
-bool SweepWorker::failedForItsOwnReason(size_t index, int error, uint32_t address)
+bool SweepWorker::failedForItsOwnReason(size_t index, int error, const IpAddress &address)
 {
     IcmpSocket &socket = *m_sockets[index];
     if (!mayBeLeftPending(error) || socket.kind() == IcmpSocket::Kind::Raw)
@@ -330,22 +371,26 @@ bool SweepWorker::failedForItsOwnReason(size_t index, int error, uint32_t addres
 
 void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs)
 {
-    const uint64_t slot = m_issued % m_slots.size();
+    const uint64_t slot = m_issued % m_slotCount;
     if (outgoing.recheck) {
         m_recheckSlots[slot] = m_waiting.front();
         m_waiting.pop_front();
         spreadUs |= RecheckFlag;
     }
-    m_slots[slot] = Slot{outgoing.address, spreadUs, sentNs};
+    m_slots[slot] = Slot{uint32_t(outgoing.member), spreadUs, sentNs};
     ++m_issued;
-    if (!outgoing.recheck)
-        add(m_sent);
+    m_newest = m_issued;
+    if (outgoing.recheck)
+        return;
+    m_lastDeadlineNs = std::max(m_lastDeadlineNs, deadlineOf(m_slots[slot]));
+    add(m_sent);
+    markTried(outgoing.member);
 }
 
 // A host that was heard from already is not counted again when it cannot be asked twice.
 void SweepWorker::refuse(const Outgoing &outgoing, uint32_t status)
 {
-    m_slots[m_issued % m_slots.size()] = Slot();
+    m_slots[m_issued % m_slotCount] = Slot();
     ++m_issued;
     if (outgoing.recheck) {
         closeRecheck(m_waiting.front());
@@ -357,28 +402,40 @@ void SweepWorker::refuse(const Outgoing &outgoing, uint32_t status)
         unsent.first.push_back(outgoing.address);
     ++unsent.count;
     add(m_unsentCount);
-    markHeard(outgoing.at.target);
+    markHeard(outgoing.member);
+    markTried(outgoing.member);
 }
 
-// The refused request and every target after it that the routes treat alike, none of them sent.
+// The refused request and every member of the part not yet tried that the routes treat alike, none
+// of them sent.
 void SweepWorker::refuseAlike(const Outgoing &outgoing, uint32_t status)
 {
-    const Routes::Block block = m_routes.sameRouteAs(outgoing.address);
     Sweep::Unsent &unsent = unsentOf(status);
-    Cursor cursor = outgoing.at;
-    uint32_t address = 0;
     uint64_t count = 0;
-    while (targetAt(cursor, address) && address <= block.last) {
-        if (unsent.first.size() < Sweep::UnsentListed)
-            unsent.first.push_back(address);
-        markHeard(cursor.target);
-        ++count;
-        ++cursor.offset;
-        ++cursor.target;
+    size_t range = m_range;
+    const auto refuseWithin = [&](std::pair<uint64_t, uint64_t> members) {
+        for (uint64_t member = std::max(members.first, m_first); member < std::min(members.second, m_end); ++member) {
+            if (m_plan.wasHeard(member) || wasTried(member))
+                continue;
+            if (unsent.first.size() < Sweep::UnsentListed)
+                unsent.first.push_back(m_plan.addressOf(member, range));
+            markHeard(member);
+            markTried(member);
+            ++count;
+        }
+    };
+    // The IPv6 routes are not read: an unrouted IPv6 address is refused alone.
+    if (outgoing.address.isV6()) {
+        refuseWithin({outgoing.member, outgoing.member + 1});
+    } else {
+        const uint32_t address = ntohl(outgoing.address.v4());
+        const Routes::Block block = m_routes.sameRouteAs(address);
+        // The refused one first.
+        refuseWithin(m_plan.membersWithin(address, block.last));
+        refuseWithin(m_plan.membersWithin(block.first, address));
     }
     unsent.count += count;
     add(m_unsentCount, count);
-    m_cursor = cursor;
 }
 
 Sweep::Unsent &SweepWorker::unsentOf(uint32_t status)
@@ -398,12 +455,12 @@ int64_t SweepWorker::deadlineOf(const Slot &slot) const
 
 size_t SweepWorker::socketOfSlot(uint64_t slot) const
 {
-    return m_sockets.size() == 1 ? 0 : size_t(slot % m_slots.size() / SequenceCount);
+    return m_sockets.size() == 1 ? 0 : size_t(slot % m_slotCount / SequenceCount);
 }
 
 uint16_t SweepWorker::identifierOfSlot(uint64_t slot) const
 {
-    const auto block = unsigned(slot % m_slots.size() / SequenceCount);
+    const auto block = unsigned(slot % m_slotCount / SequenceCount);
     if (m_sockets.size() == 1)
         return uint16_t(m_sockets.front()->identifier() + block);
     return m_sockets[block]->identifier();
@@ -414,7 +471,7 @@ uint16_t SweepWorker::identifierOfSlot(uint64_t slot) const
 void SweepWorker::expire(int64_t horizonNs)
 {
     while (m_retired < m_issued) {
-        const uint64_t index = m_retired % m_slots.size();
+        const uint64_t index = m_retired % m_slotCount;
         Slot &slot = m_slots[index];
         if (slot.sentNs != 0) {
             if (deadlineOf(slot) > horizonNs)
@@ -432,14 +489,27 @@ void SweepWorker::expire(int64_t horizonNs)
     }
 }
 
-int64_t SweepWorker::nextWakeNs(int64_t now, double rate) const
+// Once no request follows: the time-out of the newest one still waiting, found from the newest
+// down, as answers move it.
+int64_t SweepWorker::latestDeadline(int64_t now)
+{
+    while (m_newest > m_retired && m_slots[(m_newest - 1) % m_slotCount].sentNs == 0)
+        --m_newest;
+    return m_newest > m_retired ? deadlineOf(m_slots[(m_newest - 1) % m_slotCount]) : now;
+}
+
+int64_t SweepWorker::nextWakeNs(int64_t now, double rate)
 {
     int64_t wake = now + TickNs;
+    // While requests go out, slots are given back as their time comes, for those that follow; after
+    // the last one, one wake-up at the latest time-out gives back the rest: a busy machine has fewer
+    // wake-ups to be late for at the end.
     if (m_retired < m_issued) {
-        const Slot &oldest = m_slots[m_retired % m_slots.size()];
-        wake = std::min(wake, oldest.sentNs != 0 ? deadlineOf(oldest) : now);
+        const Slot &oldest = m_slots[m_retired % m_slotCount];
+        const int64_t due = oldest.sentNs == 0 ? now : sending() ? deadlineOf(oldest) : latestDeadline(now);
+        wake = std::min(wake, due);
     }
-    if (!sending() || m_issued - m_retired >= m_slots.size())
+    if (!sending() || m_issued - m_retired >= m_slotCount)
         return wake;
     if (m_sendBlocked)
         return std::min(wake, now + BlockedPauseNs);
@@ -501,7 +571,7 @@ bool SweepWorker::readQueue(size_t index, bool errorQueue)
 // request was given up, is given up with it.
 void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs)
 {
-    const IcmpPacket::Decoded &decoded = packet.decoded;
+    const EchoSocket::Packet &decoded = packet.packet;
     const bool reply = decoded.kind == IcmpPacket::Kind::EchoReply;
     if (!reply && decoded.kind != IcmpPacket::Kind::Error)
         return;
@@ -512,36 +582,36 @@ void SweepWorker::take(size_t index, const IcmpSocket::Received &packet, int64_t
         return;
     const uint64_t slotIndex = (index + block) * SequenceCount + decoded.sequence;
     Slot &slot = m_slots[slotIndex];
-    const uint32_t destination = reply ? decoded.source : decoded.quotedDestination;
-    if (slot.sentNs == 0 || destination != htonl(slot.address))
+    const IpAddress &destination = reply ? decoded.source : decoded.quotedDestination;
+    if (slot.sentNs == 0 || destination != m_plan.addressOf(slot.target))
         return;
     const SweepSignature &signature = m_plan.signature;
     const size_t payloadSize = m_plan.payload.size();
     const bool signedByUs = reply
                                 ? decoded.dataSize == payloadSize &&
                                       signature.verify(packet.bytes + decoded.dataOffset, decoded.dataSize, payloadSize,
-                                                       slot.address, decoded.identifier, decoded.sequence, m_plan.pass)
+                                                       slot.target, decoded.identifier, decoded.sequence, m_plan.pass)
                                 : signature.verify(packet.bytes + decoded.quotedOffset, decoded.quotedSize, payloadSize,
-                                                   slot.address, decoded.identifier, decoded.sequence, m_plan.pass);
+                                                   slot.target, decoded.identifier, decoded.sequence, m_plan.pass);
     if (!signedByUs)
         return;
-    const int64_t arrived = packet.arrivedNs != 0 ? packet.arrivedNs - realtimeOffsetNs : monotonicNs();
+    const int64_t arrived = decoded.arrivedNs != 0 ? decoded.arrivedNs - realtimeOffsetNs : monotonicNs();
     const uint32_t status = reply ? uint32_t(IP_SUCCESS) : decoded.status;
     if ((slot.spreadUs & RecheckFlag) != 0)
         rechecked(slotIndex, status, arrived);
     else if (arrived <= deadlineOf(slot))
-        record(slot, status, ntohl(decoded.source), arrived);
+        record(slot, status, decoded.source, arrived);
     slot.sentNs = 0;
 }
 
 // An answer to a request timed in a call that was held up has its host asked again.
-void SweepWorker::record(const Slot &slot, uint32_t status, uint32_t from, int64_t arrivedNs)
+void SweepWorker::record(const Slot &slot, uint32_t status, const IpAddress &from, int64_t arrivedNs)
 {
-    m_answers.push_back({slot.address, status, from, rttOf(slot, arrivedNs)});
+    m_answers.push_back({m_plan.addressOf(slot.target), status, from, rttOf(slot, arrivedNs)});
     add(status == IP_SUCCESS ? m_replies : m_errors);
-    markHeard(m_plan.targetOf(slot.address));
-    if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs) {
-        m_rechecks.push_back({m_answers.size() - 1, 0});
+    markHeard(slot.target);
+    if (status == IP_SUCCESS && slot.spreadUs > PreciseSpreadUs && mayAskAgain(arrivedNs - slot.sentNs)) {
+        m_rechecks.push_back({m_answers.size() - 1, slot.target, 0});
         m_waiting.push_back(m_rechecks.size() - 1);
     } else if (m_plan.handOver) {
         m_settled.push_back(m_answers.size() - 1);
@@ -562,12 +632,20 @@ void SweepWorker::rechecked(uint64_t slotIndex, uint32_t status, int64_t arrived
     if (status == IP_SUCCESS && arrivedNs <= deadlineOf(slot)) {
         double &rttMs = m_answers[recheck.answer].rttMs;
         rttMs = std::min(rttMs, rttOf(slot, arrivedNs));
-        if ((slot.spreadUs & ~RecheckFlag) > PreciseSpreadUs && ++recheck.attempts < MaxRecheckAttempts) {
+        if ((slot.spreadUs & ~RecheckFlag) > PreciseSpreadUs && ++recheck.attempts < MaxRecheckAttempts &&
+            mayAskAgain(arrivedNs - slot.sentNs)) {
             m_waiting.push_back(which);
             return;
         }
     }
     closeRecheck(which);
+}
+
+// Only while the answer may come before the pass would end all the same: a round-trip time made
+// exact never makes a sweep longer.
+bool SweepWorker::mayAskAgain(int64_t roundTripNs) const
+{
+    return !m_walkDone || monotonicNs() + roundTripNs < m_lastDeadlineNs;
 }
 
 void SweepWorker::closeRecheck(size_t which)
@@ -596,8 +674,20 @@ double SweepWorker::rttOf(const Slot &slot, int64_t arrivedNs)
     return double(std::max<int64_t>(0, arrivedNs - slot.sentNs)) / Millisecond;
 }
 
-void SweepWorker::markHeard(uint64_t target)
+void SweepWorker::markHeard(uint64_t member)
 {
-    m_plan.heard[target / 64] |= uint64_t(1) << (target % 64);
+    m_plan.heard[member / 64] |= uint64_t(1) << (member % 64);
     ++m_heardCount;
+}
+
+void SweepWorker::markTried(uint64_t member)
+{
+    const uint64_t bit = member - m_first;
+    m_tried[bit / 64] |= uint64_t(1) << (bit % 64);
+}
+
+bool SweepWorker::wasTried(uint64_t member) const
+{
+    const uint64_t bit = member - m_first;
+    return (m_tried[bit / 64] >> (bit % 64) & 1) != 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "Sweep.h"
+#include "SweepOrder.h"
 #include "SweepPlan.h"
 #include "platform/IcmpSocket.h"
 #include "platform/Routes.h"
@@ -12,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-// One sender of a sweep, in a thread of its own: its part of the targets in ascending order, paced
+// One sender of a sweep, in a thread of its own: its part of the targets in the sweep's order, paced
 // by a token bucket, through its own sockets, each request matched to its reply or ICMP error by
 // identifier and sequence number and proven by the keyed check in its payload, timed by the
 // kernel's time of arrival, given up after the time-out.
@@ -26,8 +27,9 @@ public:
     // and its requests are timed within that.
     static constexpr size_t MaxBatch = 16;
 
-    // Sweeps the targets [first, end) with up to identifiers x 65,536 requests waiting, through
-    // sockets: one raw socket whose block holds that many identifiers, or that many datagram ones.
+    // Sweeps the targets numbered [first, end), all of the sockets' family, with up to identifiers x
+    // 65,536 requests waiting, through sockets: one raw socket whose block holds that many
+    // identifiers, or that many datagram ones.
     SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::vector<std::unique_ptr<IcmpSocket>> sockets,
                 unsigned identifiers);
     ~SweepWorker();
@@ -40,6 +42,7 @@ public:
     // Read from any thread while the pass runs.
     Sweep::Progress progress() const;
     uint64_t heardCount() const { return m_heardCount; }
+    uint64_t targetCount() const { return m_end - m_first; }
     uint64_t drops() const;
     IcmpSocket::Kind socketKind() const { return m_sockets.front()->kind(); }
 
@@ -47,7 +50,7 @@ private:
     // One request in flight; sentNs 0 marks a free slot. The request went out between sentNs and
     // spreadUs later (RecheckFlag aside): a call that sends many may be held up half-way.
     struct Slot {
-        uint32_t address = 0;
+        uint32_t target = 0; // its member's number in the plan
         uint32_t spreadUs = 0;
         int64_t sentNs = 0; // CLOCK_MONOTONIC
     };
@@ -56,29 +59,26 @@ private:
     static constexpr uint32_t RecheckFlag = 0x80000000;
     struct Recheck {
         size_t answer = 0; // in m_answers
+        uint32_t target = 0;
         int attempts = 0;
         bool open = true; // its host waits to be asked again, or to answer
     };
-    // Where the walk through the targets stands.
-    struct Cursor {
-        size_t range = 0;
-        uint64_t offset = 0;
-        uint64_t target = 0;
-    };
     struct Outgoing {
-        uint32_t address = 0;
+        IpAddress address;
         bool recheck = false; // the first of m_waiting
-        Cursor at;
-        Cursor after;
+        uint64_t member = 0;
         std::vector<uint8_t> request;
     };
 
-    Cursor cursorAt(uint64_t target) const;
-    bool targetAt(Cursor &cursor, uint32_t &address) const;
+    static std::unique_ptr<Slot[], void (*)(void *)> zeroedSlots(uint64_t count);
+    bool nextMember(uint64_t &member);
+    void lookAhead();
+    void putBack(size_t from, size_t count);
     void sendBurst(int64_t nowNs, double rate);
     size_t gather(size_t count);
     size_t sendBatch(size_t count);
-    bool failedForItsOwnReason(size_t socket, int error, uint32_t address);
+    size_t sendSome(size_t count);
+    bool failedForItsOwnReason(size_t socket, int error, const IpAddress &address);
     void commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs);
     void refuse(const Outgoing &outgoing, uint32_t status);
     void refuseAlike(const Outgoing &outgoing, uint32_t status);
@@ -87,16 +87,20 @@ private:
     size_t socketOfSlot(uint64_t slot) const;
     uint16_t identifierOfSlot(uint64_t slot) const;
     void expire(int64_t horizonNs);
-    int64_t nextWakeNs(int64_t nowNs, double rate) const;
+    int64_t latestDeadline(int64_t nowNs);
+    int64_t nextWakeNs(int64_t nowNs, double rate);
     void wait(int64_t untilNs);
     bool drain();
     bool readQueue(size_t socket, bool errorQueue);
     void take(size_t socket, const IcmpSocket::Received &packet, int64_t realtimeOffsetNs);
-    void record(const Slot &slot, uint32_t status, uint32_t from, int64_t arrivedNs);
+    void record(const Slot &slot, uint32_t status, const IpAddress &from, int64_t arrivedNs);
     void rechecked(uint64_t slotIndex, uint32_t status, int64_t arrivedNs);
     static double rttOf(const Slot &slot, int64_t arrivedNs);
     bool sending() const;
-    void markHeard(uint64_t target);
+    void markHeard(uint64_t member);
+    void markTried(uint64_t member);
+    bool wasTried(uint64_t member) const;
+    bool mayAskAgain(int64_t roundTripNs) const;
     void closeRecheck(size_t which);
     void handOver();
 
@@ -105,7 +109,8 @@ private:
     const uint64_t m_end;
     const std::vector<std::unique_ptr<IcmpSocket>> m_sockets;
     const unsigned m_identifiers;
-    std::vector<Slot> m_slots;
+    const uint64_t m_slotCount;
+    const std::unique_ptr<Slot[], void (*)(void *)> m_slots;
     uint64_t m_issued = 0;  // slots handed out, ever
     uint64_t m_retired = 0; // slots given back in turn, ever
     uint64_t m_heardCount = 0;
@@ -121,11 +126,16 @@ private:
     std::atomic<uint64_t> m_errors{0};
     std::atomic<uint64_t> m_unsentCount{0};
     Routes m_routes;
-    Cursor m_cursor;
+    SweepOrder m_order;             // of the part, from 0
+    std::deque<uint64_t> m_pending; // members drawn from the order but not sent, to go first
+    std::vector<uint64_t> m_tried;  // one bit a member of the part: sent or refused in this pass
+    size_t m_range = 0;             // of the last member sent
     std::vector<Outgoing> m_batch;
     std::vector<IcmpSocket::Outgoing> m_requests;
     std::vector<uint8_t> m_signed;
-    bool m_cursorDone = false;
+    bool m_walkDone = false;
+    int64_t m_lastDeadlineNs = 0; // of the pass's requests to its targets
+    uint64_t m_newest = 0;        // slots from m_retired to here may wait; those after were answered
     bool m_sendBlocked = false;
     double m_tokens = 1;
     int64_t m_refilledNs = 0;

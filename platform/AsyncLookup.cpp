@@ -34,9 +34,10 @@ public:
     const Sockets::HostEntry entry;
 };
 
-void resolve(const std::shared_ptr<AsyncLookup::Channel> &channel, uint32_t handle, const std::string &name) {
+void resolve(const std::shared_ptr<AsyncLookup::Channel> &channel, uint32_t handle, const std::string &name,
+             Sockets::Family family) {
     Sockets::HostEntry entry;
-    const uint16_t error = Sockets::gethostbyname(name, entry) ? 0 : uint16_t(Sockets::WSAGetLastError());
+    const uint16_t error = Sockets::gethostbyname(name, entry, family) ? 0 : uint16_t(Sockets::WSAGetLastError());
     std::lock_guard<std::mutex> lock(channel->mutex);
     if (channel->receiver)
         QCoreApplication::postEvent(channel->receiver, new LookupDoneEvent(handle, error, std::move(entry)));
@@ -59,12 +60,12 @@ AsyncLookup::~AsyncLookup() {
     m_channel->receiver = nullptr;
 }
 
-uint32_t AsyncLookup::start(const std::string &name) {
+uint32_t AsyncLookup::start(const std::string &name, Sockets::Family family) {
     if (Sockets::Testing::faults().failAsyncStart)
         return refuse(WSAENOBUFS);
     const uint32_t handle = m_nextHandle;
     try {
-        std::thread(resolve, m_channel, handle, name).detach();
+        std::thread(resolve, m_channel, handle, name, family).detach();
     } catch (const std::system_error &) {
         return refuse(WSAENOBUFS);
     }

@@ -17,7 +17,7 @@ public:
 
     // Starts resolving name; returns the lookup's task handle (never 0), or 0 when it cannot be
     // started (the reason is then the last error).
-    uint32_t start(const std::string &name);
+    uint32_t start(const std::string &name, Sockets::Family family = Sockets::Family::IPv4);
     // 0 when handle was pending and is now cancelled; otherwise non-zero, with the last error set.
     int cancel(uint32_t handle);
 

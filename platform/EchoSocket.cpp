@@ -6,7 +6,41 @@
 
 EchoSocket::~EchoSocket() = default;
 
-uint32_t EchoSocket::statusOfSendError(int error, uint32_t, uint16_t, uint16_t)
+EchoSocket::Packet EchoSocket::packetOf(const IcmpPacket::Decoded &decoded)
+{
+    Packet packet;
+    packet.kind = decoded.kind;
+    packet.source = IpAddress::v4(decoded.source);
+    packet.ttl = decoded.ttl;
+    packet.identifier = decoded.identifier;
+    packet.sequence = decoded.sequence;
+    packet.status = decoded.status;
+    if (decoded.kind == IcmpPacket::Kind::Error)
+        packet.quotedDestination = IpAddress::v4(decoded.quotedDestination);
+    packet.dataOffset = decoded.dataOffset;
+    packet.dataSize = decoded.dataSize;
+    packet.quotedOffset = decoded.quotedOffset;
+    packet.quotedSize = decoded.quotedSize;
+    return packet;
+}
+
+EchoSocket::Packet EchoSocket::packetOf(const Icmp6Packet::Decoded &decoded)
+{
+    Packet packet;
+    packet.kind = decoded.kind;
+    packet.identifier = decoded.identifier;
+    packet.sequence = decoded.sequence;
+    packet.status = decoded.status;
+    if (decoded.kind == IcmpPacket::Kind::Error)
+        packet.quotedDestination = IpAddress::v6(decoded.quotedDestination.data());
+    packet.dataOffset = decoded.dataOffset;
+    packet.dataSize = decoded.dataSize;
+    packet.quotedOffset = decoded.quotedOffset;
+    packet.quotedSize = decoded.quotedSize;
+    return packet;
+}
+
+uint32_t EchoSocket::statusOfSendError(int error, const IpAddress &, uint16_t, uint16_t)
 {
     return statusOfErrno(error);
 }

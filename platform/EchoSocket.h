@@ -1,14 +1,16 @@
 #pragma once
+#include "Icmp6Packet.h"
 #include "IcmpPacket.h"
+#include "IpAddress.h"
 
 #include <chrono>
 #include <cstdint>
 #include <vector>
 
-// What the echo module needs of an ICMP socket: IcmpSocket in the program, a scripted network in
-// tests. The clock belongs here too, because waiting is where time passes: a simulated socket moves
-// its simulated clock to the next packet instead of sleeping, and the module's deadlines and
-// round-trip times read that same clock.
+// What the echo module needs of an ICMP socket of either family: IcmpSocket in the program, a
+// scripted network in tests. The clock belongs here too, because waiting is where time passes: a
+// simulated socket moves its simulated clock to the next packet instead of sleeping, and the
+// module's deadlines and round-trip times read that same clock.
 class EchoSocket {
 public:
     using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC on Linux
@@ -21,6 +23,26 @@ public:
         bool failed = false; // the socket cannot be waited on
     };
 
+    // A packet read, decoded by its family's codec, with what only the socket knows filled in.
+    struct Packet {
+        IcmpPacket::Kind kind = IcmpPacket::Kind::Other;
+        IpAddress source; // the replying host, or whoever sent the error
+        uint8_t ttl = 0;  // TTL or hop limit of the packet; 0 when unknown
+        uint16_t identifier = 0;
+        uint16_t sequence = 0;
+        uint32_t status = 0;         // IP_STATUS for Kind::Error
+        IpAddress quotedDestination; // Kind::Error: destination of the request it quotes
+        size_t dataOffset = 0;       // EchoReply: the echoed payload within data()
+        size_t dataSize = 0;
+        size_t quotedOffset = 0; // Error: as much of the quoted request's payload as it holds
+        size_t quotedSize = 0;
+        int64_t arrivedNs = 0; // when the kernel took it in (CLOCK_REALTIME, ns), where the socket tells
+    };
+    // A packet as its family's codec gave it; an ICMPv6 packet's source and hop limit are the socket's
+    // to fill in.
+    static Packet packetOf(const IcmpPacket::Decoded &decoded);
+    static Packet packetOf(const Icmp6Packet::Decoded &decoded);
+
     virtual ~EchoSocket();
 
     virtual Kind kind() const = 0;
@@ -29,14 +51,14 @@ public:
     // -1 gives the socket the system's default back.
     virtual bool setTtl(int ttl) = 0;
     // 0 when request went out, else errno.
-    virtual int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0) = 0;
-    // The IP_STATUS of a request to destination (network order) that send() refused with error.
-    virtual uint32_t statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence);
+    virtual int send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags = 0) = 0;
+    // The IP_STATUS of a request to destination that send() refused with error.
+    virtual uint32_t statusOfSendError(int error, const IpAddress &destination, uint16_t identifier, uint16_t sequence);
     static uint32_t statusOfErrno(int error);
     virtual Wake wait(int timeoutMs) = 0;
-    // One queued packet, decoded, without waiting; false when that queue is empty. The decoded data
+    // One queued packet, decoded, without waiting; false when that queue is empty. The packet's data
     // offset points into data().
-    virtual bool receive(bool errorQueue, IcmpPacket::Decoded &decoded) = 0;
+    virtual bool receive(bool errorQueue, Packet &packet) = 0;
     virtual const uint8_t *data() const = 0;
     // Reading the pending error clears it; it would otherwise end every wait at once.
     virtual void clearPendingError() = 0;

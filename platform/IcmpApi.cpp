@@ -1,7 +1,10 @@
 #include "IcmpApi.h"
 
+#include "Icmp6Packet.h"
 #include "IcmpPacket.h"
 #include "IcmpSocket.h"
+
+#include <netinet/in.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,13 +33,14 @@ const Module g_icmpModule{LibraryName};
 
 struct EchoHandle {
     std::unique_ptr<EchoSocket> socket;
+    int family = AF_INET;
     uint16_t nextSequence = 1;
 };
 
 // What ended a request's wait: an echo reply or an ICMP error that answers it.
 struct Answer {
     uint32_t status = IP_SUCCESS;
-    uint32_t source = 0;
+    IpAddress source;
     uint8_t ttl = 0;
     const uint8_t *data = nullptr;
     size_t dataSize = 0;
@@ -45,7 +49,7 @@ struct Answer {
 
 struct Request {
     EchoHandle &echo;
-    uint32_t destination;
+    IpAddress destination;
     uint16_t sequence;
     const uint8_t *data;
     uint16_t dataSize;
@@ -88,35 +92,48 @@ private:
 
 // An identifier and a sequence number are easily guessed; a reply proves itself ours by echoing
 // what we sent, byte for byte.
-bool echoesRequest(const IcmpPacket::Decoded &decoded, const Request &request) {
-    return decoded.dataSize == request.dataSize &&
+bool echoesRequest(const EchoSocket::Packet &packet, const Request &request) {
+    return packet.dataSize == request.dataSize &&
            (request.dataSize == 0 ||
-            std::memcmp(request.echo.socket->data() + decoded.dataOffset, request.data, request.dataSize) == 0);
+            std::memcmp(request.echo.socket->data() + packet.dataOffset, request.data, request.dataSize) == 0);
 }
 
-bool answers(const IcmpPacket::Decoded &decoded, const Request &request) {
-    if (decoded.identifier != request.echo.socket->identifier() || decoded.sequence != request.sequence)
+// A quoted destination carries no zone; a reply's source carries the zone it came in by.
+bool answers(const EchoSocket::Packet &packet, const Request &request) {
+    if (packet.identifier != request.echo.socket->identifier() || packet.sequence != request.sequence)
         return false;
-    if (decoded.kind == IcmpPacket::Kind::EchoReply)
-        return decoded.source == request.destination && echoesRequest(decoded, request);
-    return decoded.kind == IcmpPacket::Kind::Error && decoded.quotedDestination == request.destination;
+    if (packet.kind == IcmpPacket::Kind::EchoReply)
+        return packet.source == request.destination && echoesRequest(packet, request);
+    return packet.kind == IcmpPacket::Kind::Error && packet.quotedDestination == request.destination.withoutScope();
+}
+
+// When the kernel took the packet in, on the socket's clock: a busy machine may wake us long after.
+// Now, where the socket does not tell.
+Clock::time_point arrivalOf(const EchoSocket &socket, const EchoSocket::Packet &packet) {
+    const Clock::time_point now = socket.now();
+    if (packet.arrivedNs == 0)
+        return now;
+    const int64_t wallNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    return now - std::chrono::nanoseconds(std::max<int64_t>(0, wallNs - packet.arrivedNs));
 }
 
 // Reads what is queued on one of the socket's queues; true with the answer when one is ours.
 bool readQueue(const Request &request, bool errorQueue, Answer &answer) {
     EchoSocket &socket = *request.echo.socket;
-    IcmpPacket::Decoded decoded;
+    EchoSocket::Packet packet;
     for (int i = 0; i < MaxReadsPerWake; ++i) {
-        if (!socket.receive(errorQueue, decoded))
+        if (!socket.receive(errorQueue, packet))
             return false;
-        if (!answers(decoded, request))
+        if (!answers(packet, request))
             continue;
-        answer.received = socket.now();
-        answer.status = decoded.kind == IcmpPacket::Kind::Error ? decoded.status : IP_SUCCESS;
-        answer.source = decoded.source;
-        answer.ttl = decoded.ttl;
-        answer.data = socket.data() + decoded.dataOffset;
-        answer.dataSize = decoded.dataSize;
+        answer.received = arrivalOf(socket, packet);
+        answer.status = packet.kind == IcmpPacket::Kind::Error ? packet.status : IP_SUCCESS;
+        answer.source = packet.source;
+        answer.ttl = packet.ttl;
+        answer.data = socket.data() + packet.dataOffset;
+        answer.dataSize = packet.dataSize;
         return true;
     }
     return false;
@@ -149,13 +166,24 @@ bool awaitAnswer(const Request &request, Clock::time_point deadline, Answer &ans
     return false;
 }
 
+void setAddress(ICMP_ECHO_REPLY &record, const IpAddress &address) {
+    record.Address = address.v4();
+}
+
+void setAddress(ICMPV6_ECHO_REPLY &record, const IpAddress &address) {
+    if (address.isV6())
+        std::memcpy(record.Address, address.bytes(), sizeof record.Address);
+    record.ScopeId = address.scopeId();
+}
+
 // The reply buffer is the caller's bytes, with no promise of alignment.
+template <typename Record>
 uint32_t answerRequest(uint8_t *reply, uint32_t replySize, const Answer &answer, Clock::time_point sent) {
-    ICMP_ECHO_REPLY record;
-    record.Address = answer.source;
+    Record record;
+    setAddress(record, answer.source);
     record.Status = answer.status;
-    record.RoundTripTime =
-        uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(answer.received - sent).count());
+    record.RoundTripTime = uint32_t(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::max(answer.received, sent) - sent).count());
     record.DataSize = uint16_t(std::min<size_t>(answer.dataSize, replySize - sizeof record));
     record.Data = sizeof record;
     record.Options.Ttl = answer.ttl;
@@ -166,9 +194,9 @@ uint32_t answerRequest(uint8_t *reply, uint32_t replySize, const Answer &answer,
     return answer.status == IP_SUCCESS ? 1 : 0;
 }
 
-uint32_t fail(uint8_t *reply, uint32_t status) {
+template <typename Record> uint32_t fail(uint8_t *reply, uint32_t status) {
     if (reply) {
-        ICMP_ECHO_REPLY record;
+        Record record;
         record.Status = status;
         std::memcpy(reply, &record, sizeof record);
     }
@@ -176,22 +204,23 @@ uint32_t fail(uint8_t *reply, uint32_t status) {
     return 0;
 }
 
-std::unique_ptr<EchoSocket> openSocket(bool allowDatagram) {
+std::unique_ptr<EchoSocket> openSocket(int family, bool allowDatagram) {
     if (const Testing::SocketFactory &factory = Testing::sockets())
-        return factory(allowDatagram);
-    auto socket = std::make_unique<IcmpSocket>();
-    if (!socket->open(allowDatagram))
+        return factory(family, allowDatagram);
+    auto socket = std::make_unique<IcmpSocket>(family);
+    if (!socket->open(allowDatagram) || !socket->setReceiveStamps())
         return nullptr;
     return socket;
 }
 
-HANDLE IcmpCreateFile() {
+HANDLE createFile(int family) {
     if (Testing::faults().failCreateFile) {
         SetLastError(IP_NO_RESOURCES);
         return INVALID_HANDLE_VALUE;
     }
     auto echo = std::make_unique<EchoHandle>();
-    echo->socket = openSocket(!Testing::faults().forbidDatagram);
+    echo->family = family;
+    echo->socket = openSocket(family, !Testing::faults().forbidDatagram);
     if (!echo->socket) {
         SetLastError(IP_GENERAL_FAILURE);
         return INVALID_HANDLE_VALUE;
@@ -200,36 +229,66 @@ HANDLE IcmpCreateFile() {
     return HandleTable::instance().add(std::move(echo));
 }
 
+HANDLE IcmpCreateFile() {
+    return createFile(AF_INET);
+}
+
+HANDLE Icmp6CreateFile() {
+    return createFile(AF_INET6);
+}
+
 bool IcmpCloseHandle(HANDLE handle) {
     return HandleTable::instance().remove(handle) != nullptr;
 }
 
-uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestData, uint16_t requestSize,
-                      const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs) {
+std::vector<uint8_t> echoRequest(int family, uint16_t identifier, const Request &request) {
+    if (family == AF_INET6)
+        return Icmp6Packet::buildEchoRequest(identifier, request.sequence, request.data, request.dataSize);
+    return IcmpPacket::buildEchoRequest(identifier, request.sequence, request.data, request.dataSize);
+}
+
+// Both families' requests: the handle must be of the destination's family.
+template <typename Record>
+uint32_t sendEcho(HANDLE handle, const IpAddress &destination, const void *requestData, uint16_t requestSize,
+                  const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs) {
     auto *reply = static_cast<uint8_t *>(replyBuffer);
-    if (!reply || replySize < sizeof(ICMP_ECHO_REPLY))
-        return fail(nullptr, IP_BUF_TOO_SMALL);
+    if (!reply || replySize < sizeof(Record))
+        return fail<Record>(nullptr, IP_BUF_TOO_SMALL);
     EchoHandle *echo = HandleTable::instance().find(handle);
-    if (!echo || (!requestData && requestSize != 0))
-        return fail(reply, IP_BAD_REQ);
+    if (!echo || echo->family != destination.addressFamily() || (!requestData && requestSize != 0))
+        return fail<Record>(reply, IP_BAD_REQ);
     EchoSocket &socket = *echo->socket;
     // Linux refuses to send with a time-to-live of 0; -1 gives the socket the system's default back.
     if ((options && options->Ttl == 0) || !socket.setTtl(options ? options->Ttl : -1))
-        return fail(reply, IP_BAD_OPTION);
+        return fail<Record>(reply, IP_BAD_OPTION);
 
     socket.discardQueued();
     const Request request{*echo, destination, echo->nextSequence++, static_cast<const uint8_t *>(requestData),
                           requestSize};
-    const std::vector<uint8_t> packet =
-        IcmpPacket::buildEchoRequest(socket.identifier(), request.sequence, request.data, request.dataSize);
+    const std::vector<uint8_t> packet = echoRequest(echo->family, socket.identifier(), request);
     const Clock::time_point sent = socket.now();
     if (const int error = socket.send(destination, packet))
-        return fail(reply, socket.statusOfSendError(error, destination, socket.identifier(), request.sequence));
+        return fail<Record>(reply, socket.statusOfSendError(error, destination, socket.identifier(), request.sequence));
 
     Answer answer;
     if (!awaitAnswer(request, sent + std::chrono::milliseconds(timeoutMs), answer))
-        return fail(reply, answer.status);
-    return answerRequest(reply, replySize, answer, sent);
+        return fail<Record>(reply, answer.status);
+    return answerRequest<Record>(reply, replySize, answer, sent);
+}
+
+uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestData, uint16_t requestSize,
+                      const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs) {
+    return sendEcho<ICMP_ECHO_REPLY>(handle, IpAddress::v4(destination), requestData, requestSize, options,
+                                     replyBuffer, replySize, timeoutMs);
+}
+
+uint32_t Icmp6SendEcho(HANDLE handle, const sockaddr_in6 *destination, const void *requestData, uint16_t requestSize,
+                       const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize,
+                       uint32_t timeoutMs) {
+    // Anything but an IPv6 address is refused as a handle of the wrong family is.
+    const IpAddress address = IpAddress::of(reinterpret_cast<const sockaddr *>(destination));
+    return sendEcho<ICMPV6_ECHO_REPLY>(handle, address, requestData, requestSize, options, replyBuffer, replySize,
+                                       timeoutMs);
 }
 
 } // namespace
@@ -246,6 +305,10 @@ void *GetProcAddress(HMODULE module, const char *name) {
         return nullptr;
     if (std::strcmp(name, "IcmpCreateFile") == 0)
         return reinterpret_cast<void *>(&IcmpCreateFile);
+    if (std::strcmp(name, "Icmp6CreateFile") == 0)
+        return reinterpret_cast<void *>(&Icmp6CreateFile);
+    if (std::strcmp(name, "Icmp6SendEcho") == 0)
+        return reinterpret_cast<void *>(&Icmp6SendEcho);
     if (std::strcmp(name, "IcmpCloseHandle") == 0)
         return reinterpret_cast<void *>(&IcmpCloseHandle);
     if (std::strcmp(name, "IcmpSendEcho") == 0)

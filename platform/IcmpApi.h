@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+struct sockaddr_in6;
+
 // The ICMP helper module: the three echo operations and the last-error value, over Linux ICMP
 // sockets. The module is "loaded" by name and its operations are looked up by name, so that
 // every way a session's set-up can fail is a real step that tests can make fail.
@@ -15,13 +17,21 @@ using HMODULE = void *;
 using HANDLE = intptr_t;
 constexpr HANDLE INVALID_HANDLE_VALUE = -1;
 
+// An echo handle for IPv4 (IcmpCreateFile) or IPv6 (Icmp6CreateFile); IcmpCloseHandle closes either.
 using IcmpCreateFileFn = HANDLE (*)();
+using Icmp6CreateFileFn = HANDLE (*)();
 using IcmpCloseHandleFn = bool (*)(HANDLE);
 // Blocks until the reply to this request, an ICMP error quoting it, or the time-out. Returns the
 // number of reply records written to replyBuffer (0 or 1); on 0 GetLastError() gives the IP_STATUS.
 using IcmpSendEchoFn = uint32_t (*)(HANDLE, uint32_t destination, const void *requestData, uint16_t requestSize,
                                     const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize,
                                     uint32_t timeoutMs);
+// The same over IPv6, on a handle of Icmp6CreateFile: destination is AF_INET6, with the zone a
+// link-local address needs; the record written is an ICMPV6_ECHO_REPLY, its Options.Ttl the reply's
+// hop limit, and options->Ttl the request's.
+using Icmp6SendEchoFn = uint32_t (*)(HANDLE, const sockaddr_in6 *destination, const void *requestData,
+                                     uint16_t requestSize, const IP_OPTION_INFORMATION *options, void *replyBuffer,
+                                     uint32_t replySize, uint32_t timeoutMs);
 
 constexpr const char *LibraryName = "icmp.dll";
 
@@ -48,9 +58,10 @@ struct Faults {
 };
 Faults &faults();
 
-// Where echo handles get their sockets from, given what IcmpSocket::open would be given; unset: real
-// ICMP sockets. A handle keeps the socket it got until it is closed.
-using SocketFactory = std::function<std::unique_ptr<EchoSocket>(bool allowDatagram)>;
+// Where echo handles get their sockets from, given the family (AF_INET or AF_INET6) and what
+// IcmpSocket::open would be given; unset: real ICMP sockets. A handle keeps the socket it got until it
+// is closed.
+using SocketFactory = std::function<std::unique_ptr<EchoSocket>(int family, bool allowDatagram)>;
 SocketFactory &sockets();
 } // namespace Testing
 

@@ -2,29 +2,28 @@
 
 #include "IcmpTypes.h"
 #include "Privileges.h"
+#include "RawIdentifiers.h"
+#include "SocketCalls.h"
 
-#include <arpa/inet.h>
 #include <linux/errqueue.h>
 #include <linux/filter.h>
 #include <linux/icmp.h>
 #include <linux/sock_diag.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/random.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <map>
-#include <mutex>
-
-#include <QtGlobal>
 
 namespace {
 
-// Room for the largest IPv4 datagram, so that no packet is ever cut short.
+using namespace SocketCalls;
+
+// Room for the largest IP packet, so that no packet is ever cut short.
 constexpr size_t ReceiveBufferSize = 65536;
 constexpr size_t ControlBufferSize = 512;
 constexpr size_t MaxStalePackets = 1024;
@@ -33,97 +32,44 @@ constexpr size_t MaxRefusalReads = 256;
 constexpr unsigned MaxIdentifierBlock = 256;
 constexpr size_t MaxBatch = 64;
 
-// Every raw socket sees every ICMP packet of the machine: the identifier is what keeps the replies
-// of one socket from another's, and from a forger who cannot see our requests. It is drawn at
-// random, so that nothing outside (a process id, a counter) tells it.
-class RawIdentifiers {
-public:
-    static RawIdentifiers &instance()
-    {
-        static RawIdentifiers identifiers;
-        return identifiers;
-    }
+bool isV6(int family)
+{
+    return family == AF_INET6;
+}
 
-    // The first of count identifiers, aligned on count, that no other raw socket here holds.
-    uint16_t acquire(unsigned count)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        uint16_t random = 0;
-        for (int draw = 0; draw < 64; ++draw) {
-            if (getrandom(&random, sizeof random, 0) == sizeof random && take(uint16_t(random & ~(count - 1)), count))
-                return uint16_t(random & ~(count - 1));
-        }
-        // Only a process holding nearly every identifier gets here.
-        for (uint32_t first = 0; first < 0x10000; first += count)
-            if (take(uint16_t(first), count))
-                return uint16_t(first);
-        return uint16_t(random & ~(count - 1));
-    }
+int protocolOf(int family)
+{
+    return isV6(family) ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
+}
 
-    void release(uint16_t first)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_inUse.erase(first);
-    }
-
-private:
-    bool take(uint16_t first, unsigned count)
-    {
-        for (const auto &[start, size] : m_inUse)
-            if (start < first + count && first < start + size)
-                return false;
-        m_inUse[first] = count;
-        return true;
-    }
-
-    std::mutex m_mutex;
-    std::map<uint16_t, unsigned> m_inUse;
-};
+RawIdentifiers &identifiersOf(int family)
+{
+    return isV6(family) ? RawIdentifiers::forIcmp6() : RawIdentifiers::forIcmp();
+}
 
 // A raw socket is handed every echo reply of the machine; under a flood its queue fills with
 // other programs' replies and ours gets dropped. The kernel keeps only echo replies carrying one of
 // our identifiers, and everything that is not an echo reply (errors quoting our requests among
-// them). Without the filter the socket still works, only less well under load.
-void attachIdentifierFilter(int fd, uint16_t first, unsigned count)
+// them). Without the filter the socket still works, only less well under load. A raw IPv4 socket's
+// filter sees the IP header first; a raw IPv6 socket's sees the ICMPv6 header.
+void attachIdentifierFilter(int fd, int family, uint16_t first, unsigned count)
 {
+    const uint8_t echoReply = isV6(family) ? Icmp6Packet::EchoReply : IcmpPacket::EchoReply;
     sock_filter code[] = {
-        BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0), // X := IP header length
-        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),  // ICMP identifier
+        isV6(family) ? sock_filter BPF_STMT(BPF_LDX | BPF_IMM, 0)          // X := 0
+                     : sock_filter BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0), // X := IP header length
+        BPF_STMT(BPF_LD | BPF_H | BPF_IND, 4),                             // ICMP identifier
         BPF_STMT(BPF_ALU | BPF_AND | BPF_K, ~(count - 1) & 0xFFFF),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, first, 3, 0), // ours: keep
         BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),            // ICMP type
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, IcmpPacket::EchoReply, 0, 1),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, echoReply, 0, 1),
         BPF_STMT(BPF_RET | BPF_K, 0), // someone else's reply: drop
         BPF_STMT(BPF_RET | BPF_K, 0xFFFFFFFF),
     };
     sock_fprog program{static_cast<unsigned short>(sizeof code / sizeof code[0]), code};
     if (setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program) != 0)
-        qWarning("ICMP: cannot filter the raw socket (%s); replies may be lost under load", strerror(errno));
-}
-
-void closeKeepingErrno(int &fd)
-{
-    const int saved = errno;
-    ::close(fd);
-    fd = -1;
-    errno = saved;
-}
-
-bool enable(int fd, int level, int option)
-{
-    const int on = 1;
-    return setsockopt(fd, level, option, &on, sizeof on) == 0;
-}
-
-// The answers of a system that has ICMP but does not let this user open datagram sockets.
-bool datagramRefused(int error)
-{
-    return error == EACCES || error == EPERM || error == EPROTONOSUPPORT || error == EAFNOSUPPORT;
-}
-
-bool queueEmpty(int error)
-{
-    return error == EAGAIN || error == EWOULDBLOCK;
+        std::fprintf(stderr, "ICMP: cannot filter the raw socket (%s); replies may be lost under load\n",
+                     std::strerror(errno));
 }
 
 bool isPowerOfTwo(unsigned value)
@@ -136,10 +82,10 @@ bool isPowerOfTwo(unsigned value)
 // One packet as recvmsg gave it, with what its ancillary data and peer address told.
 struct IcmpSocket::Message {
     size_t len = 0;
-    uint32_t peer = 0;
+    IpAddress peer;
     uint8_t ttl = 0;
     const sock_extended_err *error = nullptr; // points into the control buffer
-    uint32_t offender = 0;
+    IpAddress offender;
     int64_t arrivedNs = 0;
 };
 
@@ -147,13 +93,13 @@ struct IcmpSocket::Message {
 struct IcmpSocket::Batch {
     std::unique_ptr<uint8_t[]> buffers{new uint8_t[MaxBatch * ReceiveBufferSize]};
     std::vector<char> controls = std::vector<char>(MaxBatch * ControlBufferSize);
-    sockaddr_in peers[MaxBatch] = {};
+    sockaddr_in6 peers[MaxBatch] = {};
     iovec iov[MaxBatch] = {};
     mmsghdr headers[MaxBatch] = {};
     std::vector<Received> received;
 };
 
-IcmpSocket::IcmpSocket() : m_packet(ReceiveBufferSize), m_control(ControlBufferSize) {}
+IcmpSocket::IcmpSocket(int family) : m_family(family), m_packet(ReceiveBufferSize), m_control(ControlBufferSize) {}
 
 IcmpSocket::~IcmpSocket()
 {
@@ -178,7 +124,7 @@ void IcmpSocket::close()
         ::close(m_fd);
     m_fd = -1;
     if (m_kind == Kind::Raw)
-        RawIdentifiers::instance().release(m_identifier);
+        identifiersOf(m_family).release(m_identifier);
     m_held.clear();
     m_errorsRead = false;
 }
@@ -186,20 +132,24 @@ void IcmpSocket::close()
 // The kernel owns the echo identifier of an ICMP datagram socket; binding makes it choose one now.
 bool IcmpSocket::openDatagram()
 {
-    m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    m_fd = socket(m_family, SOCK_DGRAM | SOCK_CLOEXEC, protocolOf(m_family));
     if (m_fd < 0)
         return false;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    socklen_t localLen = sizeof local;
-    if (bind(m_fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0 ||
-        getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &localLen) != 0 ||
-        !enable(m_fd, IPPROTO_IP, IP_RECVERR) || !enable(m_fd, IPPROTO_IP, IP_RECVTTL)) {
+    sockaddr_storage local{};
+    local.ss_family = sa_family_t(m_family);
+    socklen_t localLen = isV6(m_family) ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    const bool bound = bind(m_fd, reinterpret_cast<sockaddr *>(&local), localLen) == 0 &&
+                       getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &localLen) == 0;
+    const bool options = isV6(m_family)
+                             ? enable(m_fd, IPPROTO_IPV6, IPV6_RECVERR) && enable(m_fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT)
+                             : enable(m_fd, IPPROTO_IP, IP_RECVERR) && enable(m_fd, IPPROTO_IP, IP_RECVTTL);
+    if (!bound || !options) {
         closeKeepingErrno(m_fd);
         return false;
     }
     m_kind = Kind::Datagram;
-    m_identifier = ntohs(local.sin_port);
+    // The port field sits at the same place in both families' addresses.
+    m_identifier = ntohs(reinterpret_cast<const sockaddr_in *>(&local)->sin_port);
     m_identifierCount = 1;
     return true;
 }
@@ -207,34 +157,55 @@ bool IcmpSocket::openDatagram()
 bool IcmpSocket::openRaw()
 {
     // Once the program has given up its capabilities, raw sockets are those it opened before.
-    m_fd = Privileges::takeRawSocket();
+    m_fd = Privileges::takeRawSocket(m_family);
     if (m_fd < 0)
-        m_fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+        m_fd = socket(m_family, SOCK_RAW | SOCK_CLOEXEC, protocolOf(m_family));
     if (m_fd < 0)
         return false;
-    // Only replies and errors wake us: our own requests seen on loopback, and the requests of
-    // everyone else, stay out of the queue.
-    icmp_filter filter{};
-    filter.data =
-        ~(1u << IcmpPacket::EchoReply | 1u << IcmpPacket::DestinationUnreachable | 1u << IcmpPacket::SourceQuench |
-          1u << IcmpPacket::TimeExceeded | 1u << IcmpPacket::ParameterProblem);
-    if (setsockopt(m_fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) != 0) {
+    if (!filterRaw()) {
         closeKeepingErrno(m_fd);
         return false;
     }
     m_kind = Kind::Raw;
-    m_identifier = RawIdentifiers::instance().acquire(m_identifierCount);
-    attachIdentifierFilter(m_fd, m_identifier, m_identifierCount);
+    m_identifier = identifiersOf(m_family).acquire(m_identifierCount);
+    attachIdentifierFilter(m_fd, m_family, m_identifier, m_identifierCount);
     return true;
+}
+
+// Only replies and errors wake us: our own requests seen on loopback, the requests of everyone
+// else and the neighbour and router messages of an IPv6 link stay out of the queue. The kernel
+// fills in and checks the checksum of a raw ICMPv6 socket's packets itself.
+bool IcmpSocket::filterRaw()
+{
+    if (isV6(m_family)) {
+        icmp6_filter filter;
+        ICMP6_FILTER_SETBLOCKALL(&filter);
+        for (uint8_t type : {Icmp6Packet::EchoReply, Icmp6Packet::DestinationUnreachable, Icmp6Packet::PacketTooBig,
+                             Icmp6Packet::TimeExceeded, Icmp6Packet::ParameterProblem})
+            ICMP6_FILTER_SETPASS(type, &filter);
+        return setsockopt(m_fd, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter) == 0 &&
+               enable(m_fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT);
+    }
+    icmp_filter filter{};
+    filter.data =
+        ~(1u << IcmpPacket::EchoReply | 1u << IcmpPacket::DestinationUnreachable | 1u << IcmpPacket::SourceQuench |
+          1u << IcmpPacket::TimeExceeded | 1u << IcmpPacket::ParameterProblem);
+    return setsockopt(m_fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
 }
 
 bool IcmpSocket::setTtl(int ttl)
 {
+    if (isV6(m_family))
+        return setsockopt(m_fd, IPPROTO_IPV6, IPV6_UNICAST_HOPS, &ttl, sizeof ttl) == 0;
     return setsockopt(m_fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) == 0;
 }
 
 bool IcmpSocket::setDontFragment()
 {
+    if (isV6(m_family)) {
+        const int probe = IPV6_PMTUDISC_PROBE;
+        return setsockopt(m_fd, IPPROTO_IPV6, IPV6_MTU_DISCOVER, &probe, sizeof probe) == 0;
+    }
     const int probe = IP_PMTUDISC_PROBE;
     return setsockopt(m_fd, IPPROTO_IP, IP_MTU_DISCOVER, &probe, sizeof probe) == 0;
 }
@@ -260,12 +231,13 @@ uint32_t IcmpSocket::drops() const
     return meminfo[SK_MEMINFO_DROPS];
 }
 
-int IcmpSocket::send(uint32_t destination, const std::vector<uint8_t> &request, int flags)
+int IcmpSocket::send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags)
 {
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = destination;
-    if (sendto(m_fd, request.data(), request.size(), flags, reinterpret_cast<sockaddr *>(&to), sizeof to) < 0)
+    if (destination.addressFamily() != m_family)
+        return EAFNOSUPPORT;
+    sockaddr_storage to{};
+    const socklen_t toLen = destination.toSockaddr(to);
+    if (sendto(m_fd, request.data(), request.size(), flags, reinterpret_cast<sockaddr *>(&to), toLen) < 0)
         return errno;
     return 0;
 }
@@ -273,15 +245,15 @@ int IcmpSocket::send(uint32_t destination, const std::vector<uint8_t> &request, 
 int IcmpSocket::sendMany(const Outgoing *requests, size_t count, int flags)
 {
     count = std::min(count, MaxBatch);
-    sockaddr_in to[MaxBatch] = {};
+    sockaddr_storage to[MaxBatch];
     iovec iov[MaxBatch];
     mmsghdr messages[MaxBatch] = {};
     for (size_t i = 0; i < count; ++i) {
-        to[i].sin_family = AF_INET;
-        to[i].sin_addr.s_addr = requests[i].destination;
+        if (requests[i].destination.addressFamily() != m_family)
+            return i == 0 ? -EAFNOSUPPORT : sendMany(requests, i, flags);
+        messages[i].msg_hdr.msg_namelen = requests[i].destination.toSockaddr(to[i]);
         iov[i] = {const_cast<uint8_t *>(requests[i].request->data()), requests[i].request->size()};
         messages[i].msg_hdr.msg_name = &to[i];
-        messages[i].msg_hdr.msg_namelen = sizeof to[i];
         messages[i].msg_hdr.msg_iov = &iov[i];
         messages[i].msg_hdr.msg_iovlen = 1;
     }
@@ -289,46 +261,42 @@ int IcmpSocket::sendMany(const Outgoing *requests, size_t count, int flags)
     return sent < 0 ? -errno : sent;
 }
 
-uint32_t IcmpSocket::statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence)
+uint32_t IcmpSocket::statusOfSendError(int error, const IpAddress &destination, uint16_t identifier, uint16_t sequence)
 {
     if (error != EPERM)
         return statusOfErrno(error);
     // What is read on the way is kept for the next reads: it may answer other requests.
     const bool errorQueue = m_kind == Kind::Datagram;
+    const IpAddress quoted = destination.withoutScope();
     for (size_t i = 0; i < MaxRefusalReads; ++i) {
         Message message;
         if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, message))
             break;
-        Held held{errorQueue,
-                  std::vector<uint8_t>(m_packet.begin(), m_packet.begin() + long(message.len)),
-                  {},
-                  message.arrivedNs};
-        decodeInto(errorQueue, message, held.bytes.data(), held.decoded);
-        const IcmpPacket::Decoded &decoded = held.decoded;
-        if (decoded.kind == IcmpPacket::Kind::Error && decoded.quotedDestination == destination &&
-            decoded.identifier == identifier && decoded.sequence == sequence)
-            return decoded.status;
+        Held held{errorQueue, std::vector<uint8_t>(m_packet.begin(), m_packet.begin() + long(message.len)), {}};
+        held.packet = decode(errorQueue, message, held.bytes.data());
+        const Packet &packet = held.packet;
+        if (packet.kind == IcmpPacket::Kind::Error && packet.quotedDestination == quoted &&
+            packet.identifier == identifier && packet.sequence == sequence)
+            return packet.status;
         m_held.push_back(std::move(held));
     }
     return IP_GENERAL_FAILURE;
 }
 
-void IcmpSocket::readControl(msghdr &msg, Message &message)
+void IcmpSocket::readControl(msghdr &msg, Message &message) const
 {
     for (cmsghdr *cmsg = CMSG_FIRSTHDR(&msg); cmsg; cmsg = CMSG_NXTHDR(&msg, cmsg)) {
-        if (cmsg->cmsg_level == SOL_SOCKET && cmsg->cmsg_type == SCM_TIMESTAMPNS) {
-            timespec stamp{};
-            std::memcpy(&stamp, CMSG_DATA(cmsg), sizeof stamp);
-            message.arrivedNs = int64_t(stamp.tv_sec) * 1000000000 + stamp.tv_nsec;
-        } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_TTL) {
+        const int level = cmsg->cmsg_level;
+        const int type = cmsg->cmsg_type;
+        if (level == SOL_SOCKET && type == SCM_TIMESTAMPNS) {
+            message.arrivedNs = arrivalOf(cmsg);
+        } else if ((level == IPPROTO_IP && type == IP_TTL) || (level == IPPROTO_IPV6 && type == IPV6_HOPLIMIT)) {
             int ttl = 0;
             std::memcpy(&ttl, CMSG_DATA(cmsg), sizeof ttl);
             message.ttl = uint8_t(ttl);
-        } else if (cmsg->cmsg_level == IPPROTO_IP && cmsg->cmsg_type == IP_RECVERR) {
+        } else if ((level == IPPROTO_IP && type == IP_RECVERR) || (level == IPPROTO_IPV6 && type == IPV6_RECVERR)) {
             message.error = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(cmsg));
-            const auto *offender = reinterpret_cast<const sockaddr_in *>(SO_EE_OFFENDER(message.error));
-            if (offender->sin_family == AF_INET)
-                message.offender = offender->sin_addr.s_addr;
+            message.offender = IpAddress::of(SO_EE_OFFENDER(message.error));
         }
     }
 }
@@ -348,7 +316,7 @@ EchoSocket::Wake IcmpSocket::wait(int timeoutMs)
 bool IcmpSocket::receivePacket(int flags, Message &message)
 {
     for (int attempt = 0; attempt < 2; ++attempt) {
-        sockaddr_in peer{};
+        sockaddr_in6 peer{};
         iovec iov{m_packet.data(), m_packet.size()};
         msghdr msg{};
         msg.msg_name = &peer;
@@ -366,7 +334,7 @@ bool IcmpSocket::receivePacket(int flags, Message &message)
         }
         message = Message();
         message.len = std::min(size_t(len), m_packet.size());
-        message.peer = peer.sin_addr.s_addr;
+        message.peer = IpAddress::of(reinterpret_cast<const sockaddr *>(&peer));
         readControl(msg, message);
         return true;
     }
@@ -374,62 +342,73 @@ bool IcmpSocket::receivePacket(int flags, Message &message)
 }
 
 // A datagram socket hands an ICMP error back as the request it quotes, with the error's type and
-// code in the ancillary data and the request's destination as the peer address.
-IcmpPacket::Decoded IcmpSocket::decodeQueuedError(const Message &message, const uint8_t *bytes) const
+// code in the ancillary data, the request's destination as the peer address and the error's sender
+// as the offender.
+EchoSocket::Packet IcmpSocket::decodeQueuedError(const Message &message, const uint8_t *bytes) const
 {
-    IcmpPacket::Decoded decoded = IcmpPacket::decode(bytes, message.len, false);
-    if (decoded.kind != IcmpPacket::Kind::EchoRequest || !message.error ||
-        message.error->ee_origin != SO_EE_ORIGIN_ICMP)
+    const bool v6 = isV6(m_family);
+    Packet packet = v6 ? packetOf(Icmp6Packet::decode(bytes, message.len))
+                       : packetOf(IcmpPacket::decode(bytes, message.len, false));
+    const uint8_t origin = v6 ? SO_EE_ORIGIN_ICMP6 : SO_EE_ORIGIN_ICMP;
+    if (packet.kind != IcmpPacket::Kind::EchoRequest || !message.error || message.error->ee_origin != origin)
         return {};
-    decoded.status = IcmpPacket::statusOfError(message.error->ee_type, message.error->ee_code);
-    decoded.kind = decoded.status != 0 ? IcmpPacket::Kind::Error : IcmpPacket::Kind::Other;
-    decoded.quotedDestination = message.peer;
-    decoded.quotedOffset = decoded.dataOffset;
-    decoded.quotedSize = decoded.dataSize;
-    decoded.source = message.offender;
-    decoded.ttl = message.ttl;
-    decoded.dataSize = 0;
-    return decoded;
+    packet.status = v6 ? Icmp6Packet::statusOfError(message.error->ee_type, message.error->ee_code)
+                       : IcmpPacket::statusOfError(message.error->ee_type, message.error->ee_code);
+    packet.kind = packet.status != 0 ? IcmpPacket::Kind::Error : IcmpPacket::Kind::Other;
+    packet.quotedDestination = message.peer.withoutScope();
+    packet.quotedOffset = packet.dataOffset;
+    packet.quotedSize = packet.dataSize;
+    packet.source = message.offender;
+    packet.ttl = message.ttl;
+    packet.dataSize = 0;
+    return packet;
 }
 
 // An error of any kind may have left its errno pending: the error queue holds nothing else, and a
 // raw socket's queue nothing else but echo replies.
-void IcmpSocket::decodeInto(bool errorQueue, Message &message, const uint8_t *bytes, IcmpPacket::Decoded &decoded)
+EchoSocket::Packet IcmpSocket::decode(bool errorQueue, const Message &message, const uint8_t *bytes)
 {
+    Packet packet;
     if (errorQueue) {
         m_errorsRead = true;
-        decoded = decodeQueuedError(message, bytes);
+        packet = decodeQueuedError(message, bytes);
+    } else if (isV6(m_family)) {
+        packet = packetOf(Icmp6Packet::decode(bytes, message.len));
+        packet.source = message.peer;
+        packet.ttl = message.ttl;
     } else if (m_kind == Kind::Raw) {
-        decoded = IcmpPacket::decode(bytes, message.len, true);
-        if (decoded.kind != IcmpPacket::Kind::EchoReply)
-            m_errorsRead = true;
+        packet = packetOf(IcmpPacket::decode(bytes, message.len, true));
     } else {
-        decoded = IcmpPacket::decode(bytes, message.len, false);
-        decoded.source = message.peer;
-        decoded.ttl = message.ttl;
+        packet = packetOf(IcmpPacket::decode(bytes, message.len, false));
+        packet.source = message.peer;
+        packet.ttl = message.ttl;
     }
+    if (m_kind == Kind::Raw && packet.kind != IcmpPacket::Kind::EchoReply)
+        m_errorsRead = true;
+    packet.arrivedNs = message.arrivedNs;
+    return packet;
 }
 
-bool IcmpSocket::takeHeld(bool errorQueue, IcmpPacket::Decoded &decoded)
+bool IcmpSocket::takeHeld(bool errorQueue, Packet &packet)
 {
     const auto held = std::find_if(m_held.begin(), m_held.end(),
                                    [errorQueue](const Held &each) { return each.errorQueue == errorQueue; });
     if (held == m_held.end())
         return false;
     std::copy(held->bytes.begin(), held->bytes.end(), m_packet.begin());
-    decoded = held->decoded;
+    packet = held->packet;
     m_held.erase(held);
     return true;
 }
 
-bool IcmpSocket::receive(bool errorQueue, IcmpPacket::Decoded &decoded)
+bool IcmpSocket::receive(bool errorQueue, Packet &packet)
 {
-    if (takeHeld(errorQueue, decoded))
+    if (takeHeld(errorQueue, packet))
         return true;
     Message message;
     if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, message))
         return false;
-    decodeInto(errorQueue, message, m_packet.data(), decoded);
+    packet = decode(errorQueue, message, m_packet.data());
     return true;
 }
 
@@ -450,7 +429,7 @@ const std::vector<IcmpSocket::Received> &IcmpSocket::receiveMany(bool errorQueue
     }
     if (!m_handedOut.empty()) {
         for (const Held &held : m_handedOut)
-            batch.received.push_back({held.decoded, held.bytes.data(), held.arrivedNs});
+            batch.received.push_back({held.packet, held.bytes.data()});
         return batch.received;
     }
     const unsigned count = unsigned(std::clamp<size_t>(limit, 1, MaxBatch));
@@ -474,14 +453,12 @@ const std::vector<IcmpSocket::Received> &IcmpSocket::receiveMany(bool errorQueue
             m_errorsRead = true;
     }
     for (int i = 0; i < got; ++i) {
-        msghdr &msg = batch.headers[i].msg_hdr;
         Message message;
         message.len = std::min<size_t>(batch.headers[i].msg_len, ReceiveBufferSize);
-        message.peer = batch.peers[i].sin_addr.s_addr;
-        readControl(msg, message);
-        Received received{{}, static_cast<const uint8_t *>(batch.iov[i].iov_base), message.arrivedNs};
-        decodeInto(errorQueue, message, received.bytes, received.decoded);
-        batch.received.push_back(received);
+        message.peer = IpAddress::of(reinterpret_cast<const sockaddr *>(&batch.peers[i]));
+        readControl(batch.headers[i].msg_hdr, message);
+        const auto *bytes = static_cast<const uint8_t *>(batch.iov[i].iov_base);
+        batch.received.push_back({decode(errorQueue, message, bytes), bytes});
     }
     return batch.received;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "EchoSocket.h"
-#include "IcmpPacket.h"
+
+#include <sys/socket.h>
 
 #include <cstdint>
 #include <deque>
@@ -9,21 +10,22 @@
 
 struct msghdr;
 
-// One ICMP socket for echo requests, shared by every sender: an unprivileged datagram socket where
-// the system allows it, else a raw one. Both kinds read back the same way, one packet or a batch at
-// a time, decoded by the codec, with what only the socket knows (the peer, the TTL, the error queue
-// of a datagram socket, the kernel's time of arrival) filled in.
+// One ICMP or ICMPv6 socket for echo requests, shared by every sender: an unprivileged datagram
+// socket where the system allows it, else a raw one. Every kind reads back the same way, one packet
+// or a batch at a time, decoded by its family's codec, with what only the socket knows (the peer,
+// the TTL or hop limit, the error queue of a datagram socket, the kernel's time of arrival) filled in.
+// Neither kind of ICMPv6 socket hands over the IPv6 header: its source comes as the peer address,
+// its hop limit as ancillary data.
 class IcmpSocket final : public EchoSocket {
 public:
-    // A packet as read: decoded, its bytes, and when the kernel took it in (CLOCK_REALTIME, ns;
-    // 0 unless setReceiveStamps() was called).
+    // A packet as read, and its bytes; packet.arrivedNs is 0 unless setReceiveStamps() was called.
     struct Received {
-        IcmpPacket::Decoded decoded;
+        Packet packet;
         const uint8_t *bytes = nullptr;
-        int64_t arrivedNs = 0;
     };
 
-    IcmpSocket();
+    // AF_INET or AF_INET6.
+    explicit IcmpSocket(int family = AF_INET);
     ~IcmpSocket() override;
     IcmpSocket(const IcmpSocket &) = delete;
     IcmpSocket &operator=(const IcmpSocket &) = delete;
@@ -35,13 +37,15 @@ public:
     bool open(bool allowDatagram = true, unsigned identifierBlock = 1);
     void close();
     int fd() const { return m_fd; }
+    int family() const { return m_family; }
     Kind kind() const override { return m_kind; }
     // The first identifier that echo replies to this socket carry, and how many follow it.
     uint16_t identifier() const override { return m_identifier; }
     unsigned identifierCount() const { return m_identifierCount; }
 
+    // The TTL, or the hop limit.
     bool setTtl(int ttl) override;
-    // Sets the don't-fragment bit on what this socket sends, whatever the path's MTU.
+    // Nothing this socket sends is fragmented, whatever the path's MTU.
     bool setDontFragment();
     // Room for many answers at once; beyond the system's limit only where we may lift it.
     void setReceiveBuffer(int bytes);
@@ -50,10 +54,10 @@ public:
     // Packets the socket had to drop so far for want of room.
     uint32_t drops() const;
 
-    int send(uint32_t destination, const std::vector<uint8_t> &request, int flags = 0) override;
+    int send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags = 0) override;
 
     struct Outgoing {
-        uint32_t destination; // network byte order
+        IpAddress destination;
         const std::vector<uint8_t> *request;
     };
     // Sends the first of count requests and as many after it as the socket takes, in one call: how
@@ -61,11 +65,12 @@ public:
     int sendMany(const Outgoing *requests, size_t count, int flags = 0);
     // A local firewall that refuses with EPERM may have queued an ICMP error quoting the request:
     // that error then says why.
-    uint32_t statusOfSendError(int error, uint32_t destination, uint16_t identifier, uint16_t sequence) override;
+    uint32_t statusOfSendError(int error, const IpAddress &destination, uint16_t identifier,
+                               uint16_t sequence) override;
 
     Wake wait(int timeoutMs) override;
     // Kind::Other for what the codec cannot read.
-    bool receive(bool errorQueue, IcmpPacket::Decoded &decoded) override;
+    bool receive(bool errorQueue, Packet &packet) override;
     const uint8_t *data() const override { return m_packet.data(); }
     // Up to max(1, limit) queued packets in one call, without waiting; valid until the next read.
     const std::vector<Received> &receiveMany(bool errorQueue, size_t limit);
@@ -85,18 +90,20 @@ private:
     struct Held {
         bool errorQueue = false;
         std::vector<uint8_t> bytes;
-        IcmpPacket::Decoded decoded;
-        int64_t arrivedNs = 0;
+        Packet packet;
     };
 
     bool openDatagram();
     bool openRaw();
-    void readControl(msghdr &msg, Message &message);
-    void decodeInto(bool errorQueue, Message &message, const uint8_t *bytes, IcmpPacket::Decoded &decoded);
+    bool filterRaw();
+    void readControl(msghdr &msg, Message &message) const;
+    Packet decode(bool errorQueue, const Message &message, const uint8_t *bytes);
+    Packet decodeQueuedError(const Message &message, const uint8_t *bytes) const;
+    Packet decode6(bool errorQueue, const Message &message, const uint8_t *bytes) const;
     bool receivePacket(int flags, Message &message);
-    IcmpPacket::Decoded decodeQueuedError(const Message &message, const uint8_t *bytes) const;
-    bool takeHeld(bool errorQueue, IcmpPacket::Decoded &decoded);
+    bool takeHeld(bool errorQueue, Packet &packet);
 
+    const int m_family;
     int m_fd = -1;
     Kind m_kind = Kind::Datagram;
     uint16_t m_identifier = 0;

@@ -24,6 +24,20 @@ struct ICMP_ECHO_REPLY {
 };
 static_assert(sizeof(ICMP_ECHO_REPLY) == 28, "reply record is 28 bytes");
 
+// The reply record of an IPv6 request: as ICMP_ECHO_REPLY, with the replying host's 16 bytes and
+// zone in place of the IPv4 address, and the reply's hop limit as Options.Ttl.
+struct ICMPV6_ECHO_REPLY {
+    uint8_t Address[16] = {}; // network byte order
+    uint32_t ScopeId = 0;     // the zone of a link-local address, else 0
+    uint32_t Status = 0;
+    uint32_t RoundTripTime = 0;
+    uint16_t DataSize = 0;
+    uint16_t Reserved = 0;
+    uint32_t Data = 0;
+    IP_OPTION_INFORMATION Options;
+};
+static_assert(sizeof(ICMPV6_ECHO_REPLY) == 44, "IPv6 reply record is 44 bytes");
+
 // IP_STATUS codes
 enum : uint32_t {
     IP_SUCCESS = 0,

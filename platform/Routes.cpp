@@ -48,8 +48,9 @@ Routes::Routes() = default;
 
 Routes::~Routes()
 {
-    if (m_probe >= 0)
-        close(m_probe);
+    for (const int probe : {m_probe, m_probe6})
+        if (probe >= 0)
+            close(probe);
 }
 
 int Routes::lookupError(uint32_t destination)
@@ -62,6 +63,18 @@ int Routes::lookupError(uint32_t destination)
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = htonl(destination);
     return connect(m_probe, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0 ? 0 : errno;
+}
+
+int Routes::lookupError(const IpAddress &destination)
+{
+    if (destination.isV4())
+        return lookupError(ntohl(destination.v4()));
+    if (m_probe6 < 0)
+        m_probe6 = socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMPV6);
+    if (m_probe6 < 0)
+        return -1;
+    const sockaddr_in6 to = destination.toSockaddr6();
+    return connect(m_probe6, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0 ? 0 : errno;
 }
 
 Routes::Block Routes::sameRouteAs(uint32_t address)

@@ -1,4 +1,6 @@
 #pragma once
+#include "IpAddress.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -23,6 +25,8 @@ public:
     // 0 when an echo request to destination (host byte order) would find a route; else the errno
     // the lookup fails with; -1 when this user cannot ask.
     int lookupError(uint32_t destination);
+    // The same for an address of either family.
+    int lookupError(const IpAddress &destination);
 
     // The widest aligned block around address inside which no route or rule of any table begins or
     // ends, and no address the kernel treats apart (loopback, multicast, broadcast): every address
@@ -41,6 +45,7 @@ private:
     void takeRule(const void *message, size_t length);
 
     int m_probe = -1;
+    int m_probe6 = -1;
     bool m_read = false;
     bool m_readable = false;
     std::vector<Prefix> m_prefixes;

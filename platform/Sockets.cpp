@@ -42,22 +42,38 @@ void collectAddresses(const std::string &name, const addrinfo *list, HostEntry &
     entry.officialName = list->ai_canonname ? list->ai_canonname : name;
     entry.addresses.clear();
     for (const addrinfo *item = list; item; item = item->ai_next) {
-        const uint32_t address = reinterpret_cast<const sockaddr_in *>(item->ai_addr)->sin_addr.s_addr;
-        if (std::find(entry.addresses.begin(), entry.addresses.end(), address) == entry.addresses.end())
+        const IpAddress address = IpAddress::of(item->ai_addr);
+        if (!address.isNull() &&
+            std::find(entry.addresses.begin(), entry.addresses.end(), address) == entry.addresses.end())
             entry.addresses.push_back(address);
+    }
+}
+
+int familyOf(Family family) {
+    switch (family) {
+    case Family::IPv4: return AF_INET;
+    case Family::IPv6: return AF_INET6;
+    default: return AF_UNSPEC;
     }
 }
 
 } // namespace
 
-bool gethostbyname(const std::string &name, HostEntry &entry) {
+IpAddress HostEntry::preferred() const {
+    const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const IpAddress &a) { return a.isV4(); });
+    if (v4 != addresses.end())
+        return *v4;
+    return addresses.empty() ? IpAddress() : addresses.front();
+}
+
+bool gethostbyname(const std::string &name, HostEntry &entry, Family family) {
     // An empty name would go out to the name servers as a query for the root.
     if (name.empty()) {
         IcmpApi::SetLastError(WSAHOST_NOT_FOUND);
         return false;
     }
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = familyOf(family);
     hints.ai_socktype = SOCK_DGRAM; // one entry per address, not one per socket type
     hints.ai_flags = AI_CANONNAME;
     addrinfo *list = nullptr;
@@ -68,6 +84,10 @@ bool gethostbyname(const std::string &name, HostEntry &entry) {
     }
     collectAddresses(name, list, entry);
     freeaddrinfo(list);
+    if (entry.addresses.empty()) {
+        IcmpApi::SetLastError(WSANO_DATA);
+        return false;
+    }
     IcmpApi::SetLastError(0);
     return true;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "IpAddress.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,14 +17,21 @@ uint32_t WSAGetLastError();       // same value as IcmpApi::GetLastError()
 uint32_t inet_addr(const std::string &text);
 std::string inet_ntoa(uint32_t addressNetworkOrder);
 
+// Which addresses of a name a lookup wants.
+enum class Family { IPv4, IPv6, Either };
+
 struct HostEntry {
     std::string officialName;
-    std::vector<uint32_t> addresses; // network byte order, IPv4 only
+    std::vector<IpAddress> addresses; // of the family asked for, each once, in the resolver's order
+
+    // The address the name stands for: its first IPv4 address, else its first IPv6 one; null when
+    // it has none.
+    IpAddress preferred() const;
 };
 
-// Blocking IPv4 resolution. False when the name cannot be resolved; the reason (11001 to 11004)
-// is then the last error.
-bool gethostbyname(const std::string &name, HostEntry &entry);
+// Blocking resolution. False when the name cannot be resolved, or has no address of the family;
+// the reason (11001 to 11004) is then the last error.
+bool gethostbyname(const std::string &name, HostEntry &entry, Family family = Family::IPv4);
 
 // Maps a getaddrinfo result code to the sockets error code.
 uint32_t errorOfResolver(int gaiCode);

@@ -7,6 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     iproute2 iputils-ping nftables libcap2-bin procps
+    # ndiff reads the sweep's XML in a test: proof that the tools people already use take it
+    ndiff
     fonts-liberation fonts-urw-base35
     dpkg-dev desktop-file-utils appstream help2man lintian man-db groff-base bash-completion
     # the tests of the windows under a real window manager and tray host (tests/desktop)

@@ -3,7 +3,7 @@
 #include <QStringList>
 
 // tozelo-cli (TOZELO_CLI) run to its end as a script runs it: what it wrote, whole and as lines
-// (empty ones left out), and its exit status.
+// (empty ones left out), and its exit status; input, when given, is its standard input.
 struct CliRun {
     bool ended = false; // by itself, within the time given
     int status = -1;    // valid when it ended
@@ -12,10 +12,12 @@ struct CliRun {
     QStringList out;
     QStringList err;
 
-    static CliRun of(const QStringList &args, int timeoutMs = 60000)
+    static CliRun of(const QStringList &args, int timeoutMs = 60000, const QByteArray &input = {})
     {
         QProcess process;
         process.start(qEnvironmentVariable("TOZELO_CLI"), args);
+        process.write(input);
+        process.closeWriteChannel();
         CliRun run;
         run.ended = process.waitForFinished(timeoutMs) && process.exitStatus() == QProcess::NormalExit;
         if (run.ended) {

@@ -1,11 +1,14 @@
 #include "FakeNetwork.h"
 
+#include "platform/Icmp6Packet.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpPacket.h"
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <map>
 
@@ -13,7 +16,8 @@ namespace {
 
 constexpr int DefaultTtl = 64;
 constexpr size_t IpHeaderSize = 20;
-const uint32_t ThisMachine = htonl(INADDR_LOOPBACK);
+constexpr size_t Ipv6HeaderSize = Icmp6Packet::Ipv6HeaderSize;
+constexpr uint8_t Icmp6 = 58;
 
 void writeBigEndian16(uint8_t *bytes, size_t value)
 {
@@ -21,26 +25,60 @@ void writeBigEndian16(uint8_t *bytes, size_t value)
     bytes[1] = uint8_t(value);
 }
 
-FakeNetwork::Bytes ipPacket(uint32_t from, uint32_t to, int ttl, const FakeNetwork::Bytes &icmp)
+IpAddress thisMachine(const IpAddress &peer)
 {
+    return peer.isV6() ? IpAddress::v6(in6addr_loopback.s6_addr) : IpAddress::v4(htonl(INADDR_LOOPBACK));
+}
+
+Icmp6Packet::Address bytesOf(const IpAddress &address)
+{
+    Icmp6Packet::Address bytes{};
+    std::copy_n(address.bytes(), bytes.size(), bytes.begin());
+    return bytes;
+}
+
+FakeNetwork::Bytes ipPacket(const IpAddress &from, const IpAddress &to, int ttl, const FakeNetwork::Bytes &icmp)
+{
+    if (from.isV6()) {
+        FakeNetwork::Bytes packet(Ipv6HeaderSize);
+        packet[0] = 0x60;
+        writeBigEndian16(&packet[4], icmp.size());
+        packet[6] = Icmp6;
+        packet[7] = uint8_t(ttl);
+        std::copy_n(from.bytes(), 16, &packet[8]);
+        std::copy_n(to.bytes(), 16, &packet[24]);
+        packet.insert(packet.end(), icmp.begin(), icmp.end());
+        return packet;
+    }
     FakeNetwork::Bytes packet(IpHeaderSize);
     packet[0] = 0x45;
     writeBigEndian16(&packet[2], IpHeaderSize + icmp.size());
     packet[8] = uint8_t(ttl);
     packet[9] = 1; // ICMP
-    std::memcpy(&packet[12], &from, 4);
-    std::memcpy(&packet[16], &to, 4);
+    std::copy_n(from.bytes(), 4, &packet[12]);
+    std::copy_n(to.bytes(), 4, &packet[16]);
     writeBigEndian16(&packet[10], IcmpPacket::checksum(packet.data(), packet.size()));
     packet.insert(packet.end(), icmp.begin(), icmp.end());
     return packet;
 }
 
-void setTypeAndChecksum(FakeNetwork::Bytes &icmp, uint8_t type, uint8_t code)
+// An ICMPv6 checksum covers the addresses, as the kernel computes it.
+void setTypeAndChecksum(FakeNetwork::Bytes &icmp, uint8_t type, uint8_t code, const IpAddress &from,
+                        const IpAddress &to)
 {
     icmp[0] = type;
     icmp[1] = code;
     icmp[2] = icmp[3] = 0;
-    writeBigEndian16(&icmp[2], IcmpPacket::checksum(icmp.data(), icmp.size()));
+    writeBigEndian16(&icmp[2], from.isV6() ? Icmp6Packet::checksum(bytesOf(from), bytesOf(to), icmp.data(), icmp.size())
+                                           : IcmpPacket::checksum(icmp.data(), icmp.size()));
+}
+
+FakeNetwork::Bytes echoRequest(const FakeNetwork::Request &request)
+{
+    const std::vector<uint8_t> &payload = request.payload;
+    if (request.destination.isV6())
+        return Icmp6Packet::buildEchoRequest(request.identifier, request.sequence, payload.data(), payload.size());
+    return IcmpPacket::buildEchoRequest(request.identifier, request.sequence, payload.data(), payload.size());
 }
 
 } // namespace
@@ -48,24 +86,26 @@ void setTypeAndChecksum(FakeNetwork::Bytes &icmp, uint8_t type, uint8_t code)
 struct FakeNetwork::State {
     Clock::time_point start = Clock::time_point(std::chrono::hours(1));
     Clock::time_point now = start;
-    std::map<uint32_t, Host> hosts;
+    std::map<IpAddress, Host> hosts;
     std::vector<Request> requests;
     uint16_t nextIdentifier = 0x7A00;
 
-    Host hostFor(uint32_t destination) const
+    Host hostFor(const IpAddress &destination) const
     {
         const auto scripted = hosts.find(destination);
         if (scripted != hosts.end())
             return scripted->second;
-        return ntohl(destination) >> 24 == 127 ? answering() : silent();
+        const bool loopback =
+            destination.isV6() ? destination == thisMachine(destination) : ntohl(destination.v4()) >> 24 == 127;
+        return loopback ? answering() : silent();
     }
 };
 
 // Replies arrive in the order they are due, and only to the socket whose request they answer.
 class FakeNetwork::Socket final : public EchoSocket {
 public:
-    Socket(std::shared_ptr<State> state, Kind kind)
-        : m_state(std::move(state)), m_kind(kind), m_identifier(m_state->nextIdentifier++)
+    Socket(std::shared_ptr<State> state, Kind kind, int family)
+        : m_state(std::move(state)), m_kind(kind), m_family(family), m_identifier(m_state->nextIdentifier++)
     {
     }
 
@@ -78,10 +118,15 @@ public:
         return true;
     }
 
-    // A request whose checksum is wrong is dropped on its way, as a real host drops it.
-    int send(uint32_t destination, const Bytes &packet, int) override
+    // An IPv4 request whose checksum is wrong is dropped on its way, as a real host drops it; the
+    // kernel fills in an ICMPv6 request's.
+    int send(const IpAddress &destination, const Bytes &packet, int) override
     {
-        const IcmpPacket::Decoded decoded = IcmpPacket::decode(packet.data(), packet.size(), false);
+        if (destination.addressFamily() != m_family)
+            return EAFNOSUPPORT;
+        const bool v6 = destination.isV6();
+        const EchoSocket::Packet decoded = v6 ? packetOf6(packet.data(), packet.size())
+                                              : packetOf(IcmpPacket::decode(packet.data(), packet.size(), false));
         Request request;
         request.destination = destination;
         request.identifier = decoded.identifier;
@@ -92,9 +137,10 @@ public:
         const Response response = m_state->hostFor(destination)(request);
         if (response.sendError != 0)
             return response.sendError;
-        if (decoded.kind != IcmpPacket::Kind::EchoRequest || IcmpPacket::checksum(packet.data(), packet.size()) != 0)
+        if (decoded.kind != IcmpPacket::Kind::EchoRequest ||
+            (!v6 && IcmpPacket::checksum(packet.data(), packet.size()) != 0))
             return 0;
-        for (const Packet &answer : response.packets)
+        for (const FakeNetwork::Packet &answer : response.packets)
             m_queue.emplace(m_state->now + std::chrono::milliseconds(answer.delayMs), answer.bytes);
         return 0;
     }
@@ -108,13 +154,17 @@ public:
         return wake;
     }
 
-    bool receive(bool errorQueue, IcmpPacket::Decoded &decoded) override
+    bool receive(bool errorQueue, EchoSocket::Packet &packet) override
     {
         if (errorQueue || !due())
             return false;
         m_packet = std::move(m_queue.begin()->second);
         m_queue.erase(m_queue.begin());
-        decoded = IcmpPacket::decode(m_packet.data(), m_packet.size(), true);
+        if (m_family == AF_INET6) {
+            packet = received6();
+        } else {
+            packet = packetOf(IcmpPacket::decode(m_packet.data(), m_packet.size(), true));
+        }
         return true;
     }
 
@@ -132,8 +182,26 @@ public:
 private:
     bool due() const { return !m_queue.empty() && m_queue.begin()->first <= m_state->now; }
 
+    static EchoSocket::Packet packetOf6(const uint8_t *icmp, size_t len)
+    {
+        return packetOf(Icmp6Packet::decode(icmp, len));
+    }
+
+    // The IPv6 header tells what a real socket gives beside the packet: its source and hop limit.
+    EchoSocket::Packet received6() const
+    {
+        if (m_packet.size() < Ipv6HeaderSize)
+            return {};
+        EchoSocket::Packet packet = packetOf6(m_packet.data() + Ipv6HeaderSize, m_packet.size() - Ipv6HeaderSize);
+        packet.source = IpAddress::v6(&m_packet[8]);
+        packet.ttl = m_packet[7];
+        packet.dataOffset += Ipv6HeaderSize;
+        return packet;
+    }
+
     std::shared_ptr<State> m_state;
     Kind m_kind;
+    int m_family;
     uint16_t m_identifier;
     int m_ttl = DefaultTtl;
     std::multimap<Clock::time_point, Bytes> m_queue;
@@ -142,8 +210,9 @@ private:
 
 FakeNetwork::FakeNetwork() : m_state(std::make_shared<State>())
 {
-    IcmpApi::Testing::sockets() = [state = m_state](bool allowDatagram) -> std::unique_ptr<EchoSocket> {
-        return std::make_unique<Socket>(state, allowDatagram ? EchoSocket::Kind::Datagram : EchoSocket::Kind::Raw);
+    IcmpApi::Testing::sockets() = [state = m_state](int family, bool allowDatagram) -> std::unique_ptr<EchoSocket> {
+        return std::make_unique<Socket>(state, allowDatagram ? EchoSocket::Kind::Datagram : EchoSocket::Kind::Raw,
+                                        family);
     };
 }
 
@@ -152,9 +221,9 @@ FakeNetwork::~FakeNetwork()
     IcmpApi::Testing::sockets() = nullptr;
 }
 
-void FakeNetwork::setHost(const std::string &dottedAddress, Host host)
+void FakeNetwork::setHost(const std::string &address, Host host)
 {
-    m_state->hosts[address(dottedAddress)] = std::move(host);
+    m_state->hosts[ip(address)] = std::move(host);
 }
 
 FakeNetwork::Host FakeNetwork::answering(int afterMs)
@@ -164,7 +233,7 @@ FakeNetwork::Host FakeNetwork::answering(int afterMs)
 
 FakeNetwork::Host FakeNetwork::failing(int afterMs, uint8_t type, uint8_t code, const std::string &from)
 {
-    const uint32_t sender = address(from);
+    const IpAddress sender = ip(from);
     return [=](const Request &request) { return Response{0, {{afterMs, icmpError(request, type, code, sender)}}}; };
 }
 
@@ -178,25 +247,35 @@ FakeNetwork::Host FakeNetwork::refusingToSend(int error)
     return [error](const Request &) { return Response{error, {}}; };
 }
 
+FakeNetwork::Bytes FakeNetwork::echoReply(const Request &request, const IpAddress &from)
+{
+    const IpAddress source = from.isNull() ? request.destination : from;
+    const IpAddress to = thisMachine(source);
+    Bytes icmp = echoRequest(request);
+    setTypeAndChecksum(icmp, source.isV6() ? Icmp6Packet::EchoReply : IcmpPacket::EchoReply, 0, source, to);
+    return ipPacket(source, to, DefaultTtl, icmp);
+}
+
 FakeNetwork::Bytes FakeNetwork::echoReply(const Request &request, uint32_t from)
 {
-    Bytes icmp = IcmpPacket::buildEchoRequest(request.identifier, request.sequence, request.payload.data(),
-                                              request.payload.size());
-    setTypeAndChecksum(icmp, IcmpPacket::EchoReply, 0);
-    return ipPacket(from != 0 ? from : request.destination, ThisMachine, DefaultTtl, icmp);
+    return echoReply(request, from != 0 ? IpAddress::v4(from) : IpAddress());
 }
 
 // Routers quote the request's IP header and at least its first 8 bytes; only those are quoted here.
-FakeNetwork::Bytes FakeNetwork::icmpError(const Request &request, uint8_t type, uint8_t code, uint32_t from)
+FakeNetwork::Bytes FakeNetwork::icmpError(const Request &request, uint8_t type, uint8_t code, const IpAddress &from)
 {
-    Bytes quote = ipPacket(ThisMachine, request.destination, request.ttl,
-                           IcmpPacket::buildEchoRequest(request.identifier, request.sequence, request.payload.data(),
-                                                        request.payload.size()));
-    quote.resize(IpHeaderSize + IcmpPacket::HeaderSize);
+    const IpAddress here = thisMachine(request.destination);
+    Bytes quote = ipPacket(here, request.destination, request.ttl, echoRequest(request));
+    quote.resize((request.destination.isV6() ? Ipv6HeaderSize : IpHeaderSize) + IcmpPacket::HeaderSize);
     Bytes icmp(IcmpPacket::HeaderSize);
     icmp.insert(icmp.end(), quote.begin(), quote.end());
-    setTypeAndChecksum(icmp, type, code);
-    return ipPacket(from, ThisMachine, DefaultTtl, icmp);
+    setTypeAndChecksum(icmp, type, code, from, here);
+    return ipPacket(from, here, DefaultTtl, icmp);
+}
+
+FakeNetwork::Bytes FakeNetwork::icmpError(const Request &request, uint8_t type, uint8_t code, uint32_t from)
+{
+    return icmpError(request, type, code, IpAddress::v4(from));
 }
 
 uint32_t FakeNetwork::address(const std::string &dotted)
@@ -204,6 +283,11 @@ uint32_t FakeNetwork::address(const std::string &dotted)
     in_addr parsed{};
     inet_pton(AF_INET, dotted.c_str(), &parsed);
     return parsed.s_addr;
+}
+
+IpAddress FakeNetwork::ip(const std::string &text)
+{
+    return IpAddress::parse(text).value_or(IpAddress());
 }
 
 const std::vector<FakeNetwork::Request> &FakeNetwork::requests() const

@@ -7,9 +7,10 @@
 
 int integerOf(const QString &text)
 {
-    const std::optional<int> value = Notation::wholeNumber(QStringView(text));
+    const std::string digits = text.toStdString();
+    const std::optional<int> value = Notation::wholeNumber(digits);
     if (!value)
-        throw std::invalid_argument(Notation::notWholeNumber(text).toStdString());
+        throw std::invalid_argument(Notation::notWholeNumber(digits));
     return *value;
 }
 

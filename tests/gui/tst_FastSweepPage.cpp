@@ -10,7 +10,6 @@
 #include "main/Forms.h"
 #include "main/SweepResultModel.h"
 #include "main/Unit1.h"
-#include "ping/Notation.h"
 #include "platform/IcmpTypes.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ProgBarEx.h"
@@ -28,17 +27,17 @@
 #include <optional>
 
 namespace {
-uint32_t ip(const char *dotted)
+IpAddress ip(const char *text)
 {
-    const std::optional<uint32_t> address = Notation::parseDotted(dotted);
+    const std::optional<IpAddress> address = IpAddress::parse(text);
     if (!address)
-        qFatal("bad address in the test: %s", dotted);
+        qFatal("bad address in the test: %s", text);
     return *address;
 }
 
 Sweep::Answer reply(const char *address, double rttMs)
 {
-    return {ip(address), IP_SUCCESS, 0, rttMs};
+    return {ip(address), IP_SUCCESS, {}, rttMs};
 }
 } // namespace
 
@@ -191,31 +190,37 @@ void tst_FastSweepPage::mistakesSendNothing()
     QCOMPARE(column(SweepResultModel::AddressColumn), QStringList{"127.0.0.9"});
 }
 
-// Addresses as numbers, times as numbers with the errors after them, either way round.
+// Addresses as numbers, IPv4 before IPv6, times as numbers with the errors after them, either way
+// round.
 void tst_FastSweepPage::tableSortsAsNumbers()
 {
     m_form->BarridoRapido1Click();
     page().results->add({reply("10.0.0.10", 12.5),
+                         reply("fd00::10", 7),
                          reply("9.255.0.1", 0.25),
                          {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, ip("10.0.0.254"), 3},
+                         reply("fd00::9", 50),
                          reply("10.0.0.100", 2),
                          reply("192.168.0.1", 100)});
     QCOMPARE(column(SweepResultModel::AddressColumn),
-             QStringList({"9.255.0.1", "10.0.0.9", "10.0.0.10", "10.0.0.100", "192.168.0.1"}));
-    QCOMPARE(
-        column(SweepResultModel::StatusColumn),
-        QStringList({"Responde", "Destination host unreachable from 10.0.0.254", "Responde", "Responde", "Responde"}));
+             QStringList({"9.255.0.1", "10.0.0.9", "10.0.0.10", "10.0.0.100", "192.168.0.1", "fd00::9", "fd00::10"}));
+    QCOMPARE(column(SweepResultModel::StatusColumn),
+             QStringList({"Responde", "Destination host unreachable from 10.0.0.254", "Responde", "Responde",
+                          "Responde", "Responde", "Responde"}));
     QHeaderView *header = page().table->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(SweepResultModel::RttColumn) + 5, header->height() / 2));
-    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"0.250", "2.000", "12.500", "100.000", ""}));
+    QCOMPARE(column(SweepResultModel::RttColumn),
+             QStringList({"0.250", "2.000", "7.000", "12.500", "50.000", "100.000", ""}));
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(SweepResultModel::RttColumn) + 5, header->height() / 2));
-    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "100.000", "12.500", "2.000", "0.250"}));
+    QCOMPARE(column(SweepResultModel::RttColumn),
+             QStringList({"", "100.000", "50.000", "12.500", "7.000", "2.000", "0.250"}));
 
     // Rows that come later take their place in the order shown.
     page().results->add({reply("10.0.0.11", 5)});
-    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "100.000", "12.500", "5.000", "2.000", "0.250"}));
+    QCOMPARE(column(SweepResultModel::RttColumn),
+             QStringList({"", "100.000", "50.000", "12.500", "7.000", "5.000", "2.000", "0.250"}));
 }
 
 void tst_FastSweepPage::doubleClickFillsTheSinglePingPage()
@@ -242,7 +247,7 @@ void tst_FastSweepPage::namedAndInTabOrder()
     TForm1 &form = *m_form;
     form.BarridoRapido1->trigger();
     QTRY_VERIFY(page().table->height() >= 100);
-    page().results->add({reply("10.0.0.10", 12.5), {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, 0, 3}});
+    page().results->add({reply("10.0.0.10", 12.5), {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, {}, 3}});
     QStringList faults = WindowChecks::accessibilityFaults(&form);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     // The numeric fields show their largest values whole.

@@ -442,7 +442,8 @@ void tst_TForm1::pagesAreLaidOutAtTheDesignSize()
     }
 }
 
-// Tab to the host field, type, Tab to "PinG", Space: the answer is logged. Tab then leaves the
+// Tab to the host field, type, Tab past the IPv6 box (Space ticks it) to "PinG", Space: the answer
+// is logged. Tab then leaves the
 // log, which still takes typed text.
 void tst_TForm1::keyboardAlonePingsLoopback()
 {
@@ -455,6 +456,11 @@ void tst_TForm1::keyboardAlonePingsLoopback()
     QCOMPARE(QApplication::focusWidget(), form.HostEdit);
     QTest::keyClicks(form.HostEdit, "127.0.0.1");
     QTRY_VERIFY_WITH_TIMEOUT(form.PingButton->isEnabled(), 2500);
+    tab();
+    QCOMPARE(QApplication::focusWidget(), form.IPv6Box);
+    QTest::keyClick(form.IPv6Box, Qt::Key_Space);
+    QVERIFY(form.IPv6Box->isChecked());
+    QTest::keyClick(form.IPv6Box, Qt::Key_Space);
     tab();
     QCOMPARE(QApplication::focusWidget(), form.PingButton);
     // The focus mark: dots inside the frame, black where x + y is even.
@@ -979,6 +985,12 @@ void tst_TForm1::addicoMatchesWholeAddresses()
     form.addico("10.0.0", 0, false);
     QCOMPARE(form.ListView1->count(), 2);
     QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.12", "10.0.0.1"}));
+    // One IPv6 machine, however its address is written, shown in the address's one form.
+    form.addico("2001:0DB8:0:0:0:0:0:1", 4);
+    form.addico("2001:db8::1", 5);
+    form.addico("2001:db8::", 0, false);
+    QCOMPARE(captions().mid(2), QStringList({"2001:db8::1 (5mSeg)"}));
+    QCOMPARE(form.ips->list().lines().mid(2), QStringList({"2001:db8::1"}));
 }
 
 void tst_TForm1::addicoMovesFocusNotSelection()

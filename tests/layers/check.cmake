@@ -4,10 +4,17 @@
 #   cmake -DCOMPILE_COMMANDS=... -DPROBES=<folder> -P check.cmake
 
 # layer: a source of the layer, whose flags the probes borrow
-set(layers engine ping/Ping.cpp widgets widgets/oxForm.cpp windows main/Unit1.cpp cli cli/main.cpp)
+set(layers core ping/SweepPlan.cpp engine ping/Ping.cpp widgets widgets/oxForm.cpp windows main/Unit1.cpp cli cli/main.cpp
+    commands cli/PingCommand.cpp)
 
 # layer, header, expected: "found" or "missing"
 set(cases
+    core ping/SweepPlan.h found
+    core platform/IcmpSocket.h found
+    core ping/Ping.h missing
+    core platform/AsyncLookup.h missing
+    core widgets/Events.h missing
+    core <QObject> missing
     engine ping/Ping.h found
     engine platform/IcmpSocket.h found
     engine widgets/Events.h missing
@@ -21,10 +28,15 @@ set(cases
     windows main/Unit1.h found
     windows dialogs/Unit5.h found
     windows ui/ExceptionReport.h found
-    cli ping/Ping.h found
+    cli ping/SweepPlan.h found
+    cli ping/Ping.h missing
     cli widgets/Events.h missing
     cli ui/ExceptionReport.h missing
-    cli <QWidget> missing)
+    cli <QObject> missing
+    commands ping/Ping.h found
+    commands widgets/Events.h missing
+    commands ui/ExceptionReport.h missing
+    commands <QWidget> missing)
 
 file(READ ${COMPILE_COMMANDS} commands)
 string(JSON count LENGTH "${commands}")

@@ -2,7 +2,6 @@
 // report, and a stop, or its end, cuts a long sweep short with what it had found.
 #include "net/TestbedMain.h"
 #include "ping/BackgroundSweep.h"
-#include "ping/Notation.h"
 #include "platform/IcmpTypes.h"
 
 #include <QDir>
@@ -26,7 +25,7 @@ QStringList linesOf(std::vector<Sweep::Answer> answers)
     QStringList lines;
     for (const Sweep::Answer &answer : answers)
         lines << QString("%1 %2 %3")
-                     .arg(QString::fromStdString(Notation::dotted(answer.address)))
+                     .arg(QString::fromStdString(answer.address.toString()))
                      .arg(answer.status)
                      .arg(answer.rttMs, 0, 'g', 17);
     return lines;

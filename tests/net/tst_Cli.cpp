@@ -1,13 +1,51 @@
 #include "CliRun.h"
+#include "TestFiles.h"
 #include "net/TestbedMain.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
-// tozelo-cli ping against the testbed's hosts: every way a single ping ends, as a user reads it,
-// and the exit status a script would test.
+// tozelo-cli against the testbed's hosts: every way a single ping ends, as a user reads it, and the
+// exit status a script would test; a sweep of targets from files and standard input, less
+// exclusions, with the names the testbed's hosts file gives.
 class TestCliNet : public QObject {
     Q_OBJECT
+
+    // The same over IPv6: the address in its one written form, names of one family or both.
+    static void addIpv6Rows()
+    {
+        const QString host = "fd00:198:18:2::1", delayed = "fd00:198:18:3::40";
+        const auto sent = [](const QString &name, const QString &address, const QString &last) {
+            return QStringList{"Resolving host '" + name + "'", "Host '" + name + "' is " + address,
+                               "Sending 56 bytes to " + address + " (" + address + ")", last};
+        };
+        const auto received = [](const QString &address) {
+            return "^Received 56 bytes from " + QRegularExpression::escape(address) + " in (\\d+) mSecs$";
+        };
+        const auto failed = [&sent](const QString &name, const QString &address, const QString &error) {
+            return sent(name, address, "Cannot ping host (" + address + ") : ") << "==> " + error + " <==";
+        };
+        QTest::newRow("IPv6 address, written long") << QStringList{"ping", "FD00:198:18:2:0:0:0:1"} << 0
+                                                    << sent("FD00:198:18:2:0:0:0:1", host, received(host)) << 0;
+        QTest::newRow("IPv6 name") << QStringList{"ping", "delayed40.v6.tozelo.test", "--timeout", "1000"} << 0
+                                   << sent("delayed40.v6.tozelo.test", delayed, received(delayed)) << 40;
+        QTest::newRow("both families, -6") << QStringList{"ping", "-6", "answering.tozelo.test"} << 0
+                                           << sent("answering.tozelo.test", host, received(host)) << 0;
+        QTest::newRow("both families, -4") << QStringList{"ping", "answering.tozelo.test", "-4"} << 0
+                                           << sent("answering.tozelo.test", "198.18.2.1", received("198.18.2.1")) << 0;
+        QTest::newRow("IPv6 name, -4") << QStringList{"ping", "-4", "answering.v6.tozelo.test"} << 1
+                                       << QStringList{"Resolving host 'answering.v6.tozelo.test'",
+                                                      "Dominio desconocido 'answering.v6.tozelo.test'"}
+                                       << 0;
+        QTest::newRow("IPv6 silent") << QStringList{"ping", "silent.v6.tozelo.test", "--timeout", "200"} << 1
+                                     << failed("silent.v6.tozelo.test", "fd00:198:18:4::1", "Request timed out") << 0;
+        QTest::newRow("IPv6 unreachable")
+            << QStringList{"ping", "unreachable.v6.tozelo.test"} << 1
+            << failed("unreachable.v6.tozelo.test", "fd00:198:18:5::1", "Destination host unreachable") << 0;
+        QTest::newRow("IPv6 hop limit 1") << QStringList{"ping", "-6", "answering.tozelo.test", "--ttl", "1"} << 1
+                                          << failed("answering.tozelo.test", host, "TTL expired in transit") << 0;
+    }
 
 private slots:
     void initTestCase()
@@ -68,6 +106,7 @@ private slots:
                                       << QStringList{"Resolving host 'nosuch.tozelo.test'",
                                                      "Dominio desconocido 'nosuch.tozelo.test'"}
                                       << 0;
+        addIpv6Rows();
     }
 
     void ping()
@@ -89,6 +128,46 @@ private slots:
             } else {
                 QCOMPARE(out[i], lines[i]);
             }
+        }
+    }
+
+    // Of 198.18.3.0/26 only the delayed hosts .1, .5, .10, .20 and .40 answer (the router finds no
+    // other); .5 and .32-.63 are excluded.
+    void sweepFromFilesLessExclusions()
+    {
+        QTemporaryDir folder;
+        const QString exclusions = folder.filePath("exclusions.txt");
+        writeFile(exclusions, "# the upper half\r\n198.18.3.32-198.18.3.63\r\n");
+        const CliRun cli = CliRun::of({"sweep", "-f", "-", "--exclude", "198.18.3.5", "--exclude-file", exclusions,
+                                       "--names", "--timeout", "300"},
+                                      10000, "198.18.3.0/26   # the delayed hosts\n\n198.18.2.1\n");
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QVERIFY2(cli.errorOutput.isEmpty(), cli.errorOutput.constData());
+        QCOMPARE(cli.status, 0);
+        QStringList lines = cli.out;
+        lines.replaceInStrings(QRegularExpression(" \\d+\\.\\d{3} ms "), " ms ");
+        QCOMPARE(lines, (QStringList{"198.18.2.1 ms answering.tozelo.test", "198.18.3.1 ms delayed1.tozelo.test",
+                                     "198.18.3.10 ms delayed10.tozelo.test", "198.18.3.20 ms delayed20.tozelo.test",
+                                     "4 of 32 addresses answered"}));
+    }
+
+    // On a pipe only when asked for: a line a second with the count sent, the answers, the rate and
+    // the time left. 198.18.4.0/24 is silent: 256 requests at 200 a second take 1.3 s.
+    void sweepProgress()
+    {
+        const QStringList sweep{"sweep", "198.18.4.0/24", "--rate", "200", "--timeout", "300"};
+        const CliRun quiet = CliRun::of(sweep, 10000);
+        QCOMPARE(quiet.status, 1);
+        QCOMPARE(quiet.err, QStringList());
+        const CliRun told = CliRun::of(sweep + QStringList{"--progress"}, 10000);
+        QCOMPARE(told.status, 1);
+        QCOMPARE(told.out, QStringList{"0 of 256 addresses answered"});
+        QVERIFY2(!told.err.isEmpty(), "no progress");
+        const QRegularExpression line("^sweep: (\\d+) sent to 256 addresses, 0 answered, (\\d+)/s, 0:0[0-2] left$");
+        for (const QString &each : told.err) {
+            const QRegularExpressionMatch match = line.match(each);
+            QVERIFY2(match.hasMatch(), qPrintable(each));
+            QVERIFY2(std::abs(match.captured(2).toInt() - 200) < 40, qPrintable(each));
         }
     }
 };

@@ -64,6 +64,8 @@ private slots:
     void findsExactlyWhatAnswers_data();
     void findsExactlyWhatAnswers();
     void namesFromTheHostsFile();
+    void ipv6Targets_data();
+    void ipv6Targets();
     void stopKeepsWhatWasFound();
     void closingMidSweep();
 
@@ -229,6 +231,33 @@ void tst_GuiFastSweep::namesFromTheHostsFile()
     page().names->setChecked(false);
     QCOMPARE(column(SweepResultModel::NameColumn), QStringList(5, ""));
     QVERIFY(exported(page().csv, "unnamed.csv").startsWith("address,rtt_ms,error,error_from\n"));
+}
+
+void tst_GuiFastSweep::ipv6Targets_data()
+{
+    findsExactlyWhatAnswers_data();
+}
+
+// IPv6 targets beside IPv4 ones, in any written form: the table in address order, IPv4 first, named
+// from the hosts file; the found machines in the addresses' one written form.
+void tst_GuiFastSweep::ipv6Targets()
+{
+    QFETCH(bool, raw);
+    IcmpApi::Testing::faults().forbidDatagram = raw;
+    page().names->setChecked(true);
+    sweep("FD00:198:18:3:0:0:0:1-fd00:198:18:3::5, 198.18.2.1 fd00:198:18:2::1 fd00:198:18:5::1");
+    QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
+    const QStringList replies{"198.18.2.1", "fd00:198:18:2::1", "fd00:198:18:3::1", "fd00:198:18:3::5"};
+    QCOMPARE(column(SweepResultModel::AddressColumn), replies + QStringList{"fd00:198:18:5::1"});
+    QCOMPARE(column(SweepResultModel::StatusColumn).last(), Unreachable + " from fd00:198:18:1::254");
+    QCOMPARE(page().state->text(), QString("Responden 4 de 8"));
+    QTRY_COMPARE(column(SweepResultModel::NameColumn),
+                 QStringList({"answering.tozelo.test", "answering.tozelo.test", "delayed1.tozelo.test",
+                              "delayed5.tozelo.test", ""}));
+    QTRY_COMPARE(m_form->ListView1->count(), replies.size());
+    QStringList found = m_form->ips->list().lines();
+    found.sort();
+    QCOMPARE(found, replies);
 }
 
 void tst_GuiFastSweep::stopKeepsWhatWasFound()

@@ -26,6 +26,7 @@ private slots:
     void cleanup();
 
     void walkOnce();
+    void walkOverBothFamilies();
     void cyclicWalkBehindTheClosedDialog();
 
 private:
@@ -77,6 +78,29 @@ void tst_GuiRePing::walkOnce()
     QCOMPARE(caption("198.18.4.1"), QString("198.18.4.1 (0mSeg)"));
     QCOMPARE(m_form->ListView1->count(), 2);
     QCOMPARE(m_form->ips->list().lines(), QStringList({"198.18.2.1", "198.18.4.1", "nosuch.tozelo.test"}));
+}
+
+// Each line by its family: an IPv6 address in any written form, a name of IPv6 alone, an IPv4
+// address. The IPv6 machine found is one item however its line writes it.
+void tst_GuiRePing::walkOverBothFamilies()
+{
+    m_form->ListView1->clearMachines();
+    m_form->ips->setList(MachineListFile::fromBytes("FD00:198:18:2:0:0:0:1\r\nanswering.v6.tozelo.test\r\n"
+                                                    "silent.v6.tozelo.test\r\n198.18.2.1\r\n"));
+    m_form->addico("fd00:198:18:2::1", 1);
+    m_dialog->ciclo->setChecked(false);
+    m_dialog->show();
+    QTest::mouseClick(m_dialog->rping, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_dialog->rping->isEnabled(), 10000);
+    const QStringList lines = linesOf(m_dialog->Memo1);
+    QCOMPARE(lines.size(), 4);
+    for (const QString &line : lines.mid(0, 2))
+        QVERIFY2(QRegularExpression("^fd00:198:18:2::1\\(\\d+mSeg\\)$").match(line).hasMatch(), qPrintable(line));
+    QCOMPARE(lines[2], QString("fd00:198:18:4::1(error)"));
+    QVERIFY2(lines[3].startsWith("198.18.2.1("), qPrintable(lines[3]));
+    QCOMPARE(m_form->ListView1->count(), 2);
+    QVERIFY(QRegularExpression("^fd00:198:18:2::1 \\(\\d+mSeg\\)$").match(caption("fd00:198:18:2::1")).hasMatch());
+    QCOMPARE(m_form->ips->list().lines().size(), 4);
 }
 
 // Started and closed through the retry command, a cyclic walk goes on behind the closed dialog;

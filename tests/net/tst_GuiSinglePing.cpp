@@ -10,6 +10,7 @@
 #include "ui/TestSeams.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
@@ -25,6 +26,7 @@ private slots:
 
     void answeringHostByAddress();
     void answeringHostByName();
+    void ipv6BoxPingsANameOverIpv6();
     void silentHost();
     void unknownName();
     void stopPendingLookup();
@@ -90,6 +92,25 @@ void tst_GuiSinglePing::answeringHostByName()
     QCOMPARE(m_form->ips->list().lines(), QStringList{"198.18.2.1"});
     QVERIFY(m_form->PingButton->isEnabled());
     QVERIFY(!m_form->CancelButton->isEnabled());
+}
+
+// Ticked, the box has a name of both families pinged over IPv6; the log and the found machine
+// carry the IPv6 address. An address goes by its own family whatever the box says.
+void tst_GuiSinglePing::ipv6BoxPingsANameOverIpv6()
+{
+    QTest::mouseClick(m_form->IPv6Box, Qt::LeftButton);
+    QVERIFY(m_form->IPv6Box->isChecked());
+    ping("answering.tozelo.test");
+    QTRY_COMPARE(linesOf(m_form->DisplayMemo).size(), 4);
+    const QStringList log = linesOf(m_form->DisplayMemo);
+    QCOMPARE(log[1], QString("Host 'answering.tozelo.test' is fd00:198:18:2::1"));
+    QCOMPARE(log[2], QString("Sending 56 bytes to fd00:198:18:2::1 (fd00:198:18:2::1)"));
+    QVERIFY2(matches("Received 56 bytes from fd00:198:18:2::1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
+    QCOMPARE(m_form->statusPanel(0), QString("current IP: fd00:198:18:2::1"));
+    ping("198.18.2.1");
+    QCOMPARE(linesOf(m_form->DisplayMemo).size(), 4);
+    QCOMPARE(m_form->ips->list().lines(), QStringList({"fd00:198:18:2::1", "198.18.2.1"}));
+    QVERIFY(matches("fd00:198:18:2::1 \\(\\d+mSeg\\)", m_form->ListView1->item(0)->text()));
 }
 
 void tst_GuiSinglePing::silentHost()

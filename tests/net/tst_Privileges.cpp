@@ -66,9 +66,13 @@ QString makeCopies(const QString &base)
     copies->plugins = copies->path("plugins");
     copies->platforms = copies->path("platforms");
     copies->record = copies->path("record");
+    // The library of the commands that run in Qt's event loop goes beside each copy of the command line.
+    const QString commands = QFileInfo(qEnvironmentVariable("TOZELO_CLI")).dir().filePath("tozelo-cli-commands.so");
     const QString why = copy(qEnvironmentVariable("TOZELO_WINDOW"), copies->window) +
                         copy(qEnvironmentVariable("TOZELO_CLI"), copies->cli) +
                         copy(qEnvironmentVariable("TOZELO_CLI"), copies->plainCli) +
+                        copy(commands, copies->path("bin/tozelo-cli-commands.so")) +
+                        copy(commands, copies->path("bin/plain/tozelo-cli-commands.so")) +
                         copy(qEnvironmentVariable("TOZELO_WINDOW_PROBE"), copies->windowProbe) +
                         copy(qEnvironmentVariable("TOZELO_GENERIC_PROBE"), copies->plugins + "/generic/libprobe.so") +
                         copy(qEnvironmentVariable("TOZELO_PLATFORM_PROBE"), copies->platforms + "/libprobe.so");
@@ -297,15 +301,17 @@ private slots:
         QTest::addColumn<QString>("last"); // the last line of its output
         QFile list(g_copies->path("list.dat"));
         QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("127.0.0.1\r\n127.0.0.2\r\n");
+        list.write("127.0.0.1\r\n127.0.0.2\r\n::1\r\n");
         list.setPermissions(list.permissions() | QFileDevice::ReadOther);
         for (const auto &[name, kind] : {std::pair{"datagram", Kind::Datagram}, std::pair{"raw", Kind::Raw}}) {
             QTest::addRow("%s: ping", name)
                 << kind << QStringList{"ping", "127.0.0.1"} << "^Received 56 bytes from 127\\.0\\.0\\.1 in \\d+ mSecs$";
+            QTest::addRow("%s: ping over IPv6", name)
+                << kind << QStringList{"ping", "::1"} << "^Received 56 bytes from ::1 in \\d+ mSecs$";
             QTest::addRow("%s: scan", name) << kind << QStringList{"scan", "127.0.0.1", "127.0.0.3", "--interval", "50"}
                                             << "^Encontradas 3 Maquinas$";
             QTest::addRow("%s: reping", name)
-                << kind << QStringList{"reping", list.fileName()} << "^127\\.0\\.0\\.2\\(\\d+mSeg\\)$";
+                << kind << QStringList{"reping", list.fileName()} << "^::1\\(\\d+mSeg\\)$";
             QTest::addRow("%s: sweep", name)
                 << kind << QStringList{"sweep", "127.0.0.0/29", "--rate", "1000"} << "^8 of 8 addresses answered$";
         }

@@ -84,19 +84,25 @@ private slots:
         const QString list = m_dir.filePath("list.dat");
         QFile file(list);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("198.18.2.1\n198.18.4.1\r\n198.18.5.1\ranswering.tozelo.test\nnosuch.tozelo.test");
+        file.write("198.18.2.1\n198.18.4.1\r\n198.18.5.1\ranswering.tozelo.test\nnosuch.tozelo.test\n"
+                   "FD00:198:18:2:0:0:0:1\nanswering.v6.tozelo.test\nunreachable.v6.tozelo.test");
         file.close();
 
+        // Each line by its family: a name of both over IPv4, an IPv6 address in its one form.
         const CliRun result = CliRun::of({"reping", list, "--passes", "2", "--timeout", "200"});
         QCOMPARE(result.status, 0);
-        QCOMPARE(result.out.size(), 10);
+        QCOMPARE(result.out.size(), 16);
         for (int pass = 0; pass < 2; ++pass) {
-            const QStringList lines = result.out.mid(pass * 5, 5);
+            const QStringList lines = result.out.mid(pass * 8, 8);
             QVERIFY2(QRegularExpression("^198\\.18\\.2\\.1\\(\\d+mSeg\\)$").match(lines[0]).hasMatch(),
                      qPrintable(lines[0]));
             QCOMPARE(lines.mid(1, 2), (QStringList{"198.18.4.1(error)", "198.18.5.1(error)"}));
             QCOMPARE(lines[3].left(11), "198.18.2.1(");
             QCOMPARE(lines[4], "Dominio desconocido ");
+            for (const QString &line : lines.mid(5, 2))
+                QVERIFY2(QRegularExpression("^fd00:198:18:2::1\\(\\d+mSeg\\)$").match(line).hasMatch(),
+                         qPrintable(line));
+            QCOMPARE(lines[7], "fd00:198:18:5::1(error)");
         }
     }
 

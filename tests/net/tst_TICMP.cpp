@@ -9,11 +9,14 @@
 #include <QtTest>
 #include <algorithm>
 #include <atomic>
+#include <netinet/in.h>
 #include <thread>
 #include <vector>
 
-// Echo sessions against the testbed's hosts, over both kinds of ICMP socket: every test runs once
-// on the unprivileged datagram socket and once on the raw one.
+// Echo sessions against the testbed's hosts, over both kinds of ICMP socket and both families: every
+// test runs once on the unprivileged datagram sockets and once on the raw ones.
+Q_DECLARE_METATYPE(Sockets::Family)
+
 class TestTICMPNet : public QObject {
     Q_OBJECT
 
@@ -22,6 +25,7 @@ class TestTICMPNet : public QObject {
         int lastError = 0;
         std::string errorText;
         ICMP_ECHO_REPLY reply;
+        QString from;
         qint64 elapsedMs = 0;
     };
 
@@ -39,10 +43,14 @@ class TestTICMPNet : public QObject {
         outcome.lastError = session.LastError();
         outcome.errorText = session.ErrorText();
         outcome.reply = session.LastReply();
+        outcome.from = QString::fromStdString(session.ReplyAddress().toString());
         return outcome;
     }
 
-    static uint32_t address(const char *dotted) { return Sockets::inet_addr(dotted); }
+    static QString replyAddress(const TICMP &session)
+    {
+        return QString::fromStdString(session.ReplyAddress().toString());
+    }
 
 private slots:
     void initTestCase_data()
@@ -68,14 +76,22 @@ private slots:
                  raw ? IcmpApi::SocketKind::Raw : IcmpApi::SocketKind::Datagram);
     }
 
+    void answeringHost_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("IPv4") << "198.18.2.1";
+        QTest::newRow("IPv6") << "fd00:198:18:2::1";
+    }
+
     // 385 goes out as its low byte, 129: enough for the router's hop.
     void answeringHost()
     {
+        QFETCH(QString, host);
         for (int ttl : {64, 385}) {
-            const Outcome outcome = sendOne("198.18.2.1", 2000, ttl);
+            const Outcome outcome = sendOne(host.toStdString(), 2000, ttl);
             QCOMPARE(outcome.replies, 1);
             QCOMPARE(outcome.reply.Status, uint32_t(IP_SUCCESS));
-            QCOMPARE(outcome.reply.Address, address("198.18.2.1"));
+            QCOMPARE(outcome.from, host);
             QCOMPARE(outcome.reply.DataSize, uint16_t(56));
             QCOMPARE(outcome.reply.Options.Ttl, uint8_t(63)); // the host's 64, less the router's hop
         }
@@ -86,8 +102,11 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<uint32_t>("delay");
         QTest::newRow("kernel echo") << "198.18.2.1" << 0u;
-        for (uint32_t delay : {1u, 5u, 20u, 40u})
+        QTest::newRow("IPv6 kernel echo") << "fd00:198:18:2::1" << 0u;
+        for (uint32_t delay : {1u, 5u, 20u, 40u}) {
             QTest::addRow("%u ms", delay) << QString("198.18.3.%1").arg(delay) << delay;
+            QTest::addRow("IPv6 %u ms", delay) << QString("fd00:198:18:3::%1").arg(delay) << delay;
+        }
     }
 
     // The reported time is whole milliseconds, cut: never less than the host's delay, and the
@@ -102,7 +121,7 @@ private slots:
         QList<uint32_t> rtts;
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(session.SendPing(), 1);
-            QCOMPARE(session.LastReply().Address, address(qPrintable(host)));
+            QCOMPARE(replyAddress(session), host);
             rtts << session.LastReply().RoundTripTime;
         }
         const auto [best, worst] = std::minmax_element(rtts.begin(), rtts.end());
@@ -110,9 +129,12 @@ private slots:
         QVERIFY2(*best >= delay && *best <= delay + 2, qPrintable(seen));
     }
 
+    void silentHost_data() { answeringHost_data(); }
+
     void silentHost()
     {
-        const Outcome outcome = sendOne("198.18.4.1", 300);
+        QFETCH(QString, host);
+        const Outcome outcome = sendOne(host == "198.18.2.1" ? "198.18.4.1" : "fd00:198:18:4::1", 300);
         QCOMPARE(outcome.replies, 0);
         QCOMPARE(outcome.lastError, int(IP_REQ_TIMED_OUT));
         QCOMPARE(outcome.errorText, std::string("Request timed out"));
@@ -131,6 +153,10 @@ private slots:
             << "198.18.2.1" << 1 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
         QTest::newRow("ttl 257, sent as 1")
             << "198.18.2.1" << 257 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
+        QTest::newRow("IPv6 address unreachable")
+            << "fd00:198:18:5::1" << 64 << int(IP_DEST_HOST_UNREACHABLE) << "Destination host unreachable";
+        QTest::newRow("IPv6 hop limit 1 through the router")
+            << "fd00:198:18:2::1" << 1 << int(IP_TTL_EXPIRED_TRANSIT) << "TTL expired in transit";
     }
 
     // An error quoting the request ends the wait at once, well before the time-out.
@@ -153,6 +179,9 @@ private slots:
         QTest::newRow("kernel echo") << "198.18.2.1";
         QTest::newRow("delayed responder") << "198.18.3.5";
         QTest::newRow("loopback") << "127.0.0.1";
+        QTest::newRow("IPv6 kernel echo") << "fd00:198:18:2::1";
+        QTest::newRow("IPv6 delayed responder") << "fd00:198:18:3::5";
+        QTest::newRow("IPv6 loopback") << "::1";
     }
 
     // Straight through the platform module, with an odd-sized payload of every kind of byte: the
@@ -162,35 +191,58 @@ private slots:
         QFETCH(QString, host);
         IcmpApi::HMODULE library = IcmpApi::LoadLibraryA(IcmpApi::LibraryName);
         QVERIFY(library);
-        auto create = reinterpret_cast<IcmpApi::IcmpCreateFileFn>(IcmpApi::GetProcAddress(library, "IcmpCreateFile"));
-        auto close = reinterpret_cast<IcmpApi::IcmpCloseHandleFn>(IcmpApi::GetProcAddress(library, "IcmpCloseHandle"));
-        auto send = reinterpret_cast<IcmpApi::IcmpSendEchoFn>(IcmpApi::GetProcAddress(library, "IcmpSendEcho"));
-        const IcmpApi::HANDLE handle = create();
+        const auto entry = [library](const char *name) { return IcmpApi::GetProcAddress(library, name); };
+        auto close = reinterpret_cast<IcmpApi::IcmpCloseHandleFn>(entry("IcmpCloseHandle"));
+        const IpAddress address = *IpAddress::parse(host.toStdString());
+        const bool v6 = address.isV6();
+        const IcmpApi::HANDLE handle = v6 ? reinterpret_cast<IcmpApi::Icmp6CreateFileFn>(entry("Icmp6CreateFile"))()
+                                          : reinterpret_cast<IcmpApi::IcmpCreateFileFn>(entry("IcmpCreateFile"))();
         QVERIFY(handle != IcmpApi::INVALID_HANDLE_VALUE);
         std::vector<uint8_t> payload(37);
         for (size_t i = 0; i < payload.size(); ++i)
             payload[i] = uint8_t(255 - i * 7);
-        std::vector<uint8_t> buffer(sizeof(ICMP_ECHO_REPLY) + payload.size() + 8, 0xAA);
+        const size_t recordSize = v6 ? sizeof(ICMPV6_ECHO_REPLY) : sizeof(ICMP_ECHO_REPLY);
+        std::vector<uint8_t> buffer(recordSize + payload.size() + 8, 0xAA);
         IP_OPTION_INFORMATION options;
         options.Ttl = 64;
-        const uint32_t replies = send(handle, address(qPrintable(host)), payload.data(), uint16_t(payload.size()),
-                                      &options, buffer.data(), uint32_t(buffer.size()), 2000);
+        const auto size = uint16_t(payload.size());
+        const sockaddr_in6 destination = address.toSockaddr6();
+        const uint32_t replies =
+            v6 ? reinterpret_cast<IcmpApi::Icmp6SendEchoFn>(entry("Icmp6SendEcho"))(
+                     handle, &destination, payload.data(), size, &options, buffer.data(), uint32_t(buffer.size()), 2000)
+               : reinterpret_cast<IcmpApi::IcmpSendEchoFn>(entry("IcmpSendEcho"))(handle, address.v4(), payload.data(),
+                                                                                  size, &options, buffer.data(),
+                                                                                  uint32_t(buffer.size()), 2000);
         close(handle);
         IcmpApi::FreeLibrary(library);
         QCOMPARE(replies, 1u);
-        ICMP_ECHO_REPLY reply;
-        std::memcpy(&reply, buffer.data(), sizeof reply);
+        // Both records end with the same four fields.
+        struct Tail {
+            uint16_t DataSize;
+            uint16_t Reserved;
+            uint32_t Data;
+            IP_OPTION_INFORMATION Options;
+        } reply;
+        std::memcpy(&reply, buffer.data() + recordSize - sizeof reply, sizeof reply);
         QCOMPARE(reply.DataSize, uint16_t(payload.size()));
-        QVERIFY(reply.Data >= sizeof reply && reply.Data + payload.size() <= buffer.size());
+        QVERIFY(reply.Data >= recordSize && reply.Data + payload.size() <= buffer.size());
         QCOMPARE(std::vector<uint8_t>(buffer.begin() + reply.Data, buffer.begin() + reply.Data + payload.size()),
                  payload);
+    }
+
+    void lateReplyIgnored_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("IPv4") << "198.18.3.40";
+        QTest::newRow("IPv6") << "fd00:198:18:3::40";
     }
 
     // A reply that comes after its request gave up belongs to no later request of the session.
     void lateReplyIgnored()
     {
+        QFETCH(QString, host);
         TICMP session;
-        session.SetAddress("198.18.3.40");
+        session.SetAddress(host.toStdString());
         session.SetTimeout(15);
         QCOMPARE(session.SendPing(), 0);
         QCOMPARE(session.LastError(), int(IP_REQ_TIMED_OUT));
@@ -200,14 +252,46 @@ private slots:
                  qPrintable(QString::number(session.LastReply().RoundTripTime)));
     }
 
+    void resolvesTestbedName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Sockets::Family>("family");
+        QTest::addColumn<QString>("address");
+        const auto either = Sockets::Family::Either, v4 = Sockets::Family::IPv4, v6 = Sockets::Family::IPv6;
+        QTest::newRow("both families: IPv4") << "delayed5.tozelo.test" << either << "198.18.3.5";
+        QTest::newRow("both families, IPv4 asked") << "delayed5.tozelo.test" << v4 << "198.18.3.5";
+        QTest::newRow("both families, IPv6 asked") << "delayed5.tozelo.test" << v6 << "fd00:198:18:3::5";
+        QTest::newRow("IPv6 only") << "delayed5.v6.tozelo.test" << either << "fd00:198:18:3::5";
+        QTest::newRow("IPv6 only, IPv6 asked") << "delayed5.v6.tozelo.test" << v6 << "fd00:198:18:3::5";
+    }
+
+    // A name is pinged at the address of the family asked for, IPv4 first when either will do.
     void resolvesTestbedName()
     {
+        QFETCH(QString, name);
+        QFETCH(Sockets::Family, family);
+        QFETCH(QString, address);
         TICMP session;
-        session.SetAddress("delayed5.tozelo.test");
+        session.SetFamily(family);
+        session.SetAddress(name.toStdString());
         QCOMPARE(session.SendPing(), 1);
-        QCOMPARE(session.ResolvedName(), std::string("delayed5.tozelo.test"));
-        QCOMPARE(session.ResolvedIP(), std::string("198.18.3.5"));
-        QCOMPARE(session.LastReply().Address, address("198.18.3.5"));
+        QCOMPARE(session.ResolvedName(), std::string("delayed5.tozelo.test")); // the first name on its line
+        QCOMPARE(QString::fromStdString(session.ResolvedIP()), address);
+        QCOMPARE(replyAddress(session), address);
+    }
+
+    // A name without an address of the family asked for fails as an unknown one does.
+    void nameOfTheOtherFamily()
+    {
+        for (const auto &[name, family] : {std::pair{"silent.tozelo.test", Sockets::Family::IPv6},
+                                           std::pair{"answering.v6.tozelo.test", Sockets::Family::IPv4}}) {
+            TICMP session;
+            session.SetFamily(family);
+            session.SetAddress(name);
+            QCOMPARE(session.SendPing(), 0);
+            QCOMPARE(session.LastError(), int(IP_BAD_DESTINATION));
+            QVERIFY(!session.AddressResolved());
+        }
     }
 
     // Fails at once: the testbed's names come from its own hosts file, and nothing else is asked.
@@ -229,8 +313,8 @@ private slots:
         QCOMPARE(session.LastError(), int(IP_BAD_DESTINATION));
     }
 
-    // Three sessions on three threads and a flood ping of another program, all at once: each
-    // session takes only the replies to its own requests.
+    // Five sessions on five threads and flood pings of another program in both families, all at
+    // once: each session takes only the replies to its own requests.
     void concurrentSessions()
     {
         const QString pingProgram = QStandardPaths::findExecutable("ping");
@@ -245,17 +329,25 @@ private slots:
             int sent = 0;
             QString firstWrong;
         };
-        std::vector<Target> targets(3);
+        std::vector<Target> targets(5);
         targets[0].host = "198.18.2.1";
         targets[1].host = "198.18.3.5";
         targets[1].size = 100;
         targets[1].minRtt = 5;
         targets[2].host = "127.0.0.1";
         targets[2].size = 200;
-        QProcess flood;
-        flood.setProcessChannelMode(QProcess::MergedChannels);
-        flood.start(pingProgram, {"-f", "-c", "2000", "-w", "30", "-n", "198.18.2.1"});
-        QVERIFY(flood.waitForStarted());
+        targets[3].host = "fd00:198:18:3::5";
+        targets[3].size = 300;
+        targets[3].minRtt = 5;
+        targets[4].host = "::1";
+        targets[4].size = 400;
+        QProcess floods[2];
+        const QString floodTargets[2] = {"198.18.2.1", "fd00:198:18:2::1"};
+        for (int i = 0; i < 2; ++i) {
+            floods[i].setProcessChannelMode(QProcess::MergedChannels);
+            floods[i].start(pingProgram, {"-f", "-c", "2000", "-w", "30", "-n", floodTargets[i]});
+            QVERIFY(floods[i].waitForStarted());
+        }
         std::atomic<bool> flooding{true};
         std::vector<std::thread> threads;
         for (Target &target : targets) {
@@ -264,12 +356,12 @@ private slots:
                 session.SetAddress(target.host);
                 session.SetSize(target.size);
                 session.SetTimeout(1000);
-                const uint32_t expected = Sockets::inet_addr(target.host);
+                const IpAddress expected = *IpAddress::parse(target.host);
                 // At least 20 requests each, and more while the flood lasts, within bounds.
                 for (; target.sent < 20 || (flooding && target.sent < 1000); ++target.sent) {
                     const int replies = session.SendPing();
                     const ICMP_ECHO_REPLY &reply = session.LastReply();
-                    const bool own = reply.Address == expected && reply.DataSize == target.size &&
+                    const bool own = session.ReplyAddress() == expected && reply.DataSize == target.size &&
                                      reply.RoundTripTime >= target.minRtt;
                     if (replies == 1 && own) {
                         ++target.answered;
@@ -277,22 +369,27 @@ private slots:
                         target.firstWrong = QString("replies %1, error %2, from %3, %4 bytes, %5 ms")
                                                 .arg(replies)
                                                 .arg(session.LastError())
-                                                .arg(QString::fromStdString(Sockets::inet_ntoa(reply.Address)))
+                                                .arg(replyAddress(session))
                                                 .arg(reply.DataSize)
                                                 .arg(reply.RoundTripTime);
                     }
                 }
             });
         }
-        const bool floodEnded = flood.waitForFinished(40000);
+        bool floodsEnded = true;
+        for (QProcess &flood : floods)
+            floodsEnded = flood.waitForFinished(40000) && floodsEnded;
         flooding = false;
         for (std::thread &thread : threads)
             thread.join();
-        if (!floodEnded)
-            flood.kill();
-        const QString floodOutput = QString::fromUtf8(flood.readAll());
-        QVERIFY2(floodEnded && flood.exitCode() == 0, qPrintable(floodOutput));
-        QVERIFY2(floodOutput.contains("2000 packets transmitted, 2000 received"), qPrintable(floodOutput));
+        for (QProcess &flood : floods) {
+            if (flood.state() != QProcess::NotRunning)
+                flood.kill();
+            flood.waitForFinished(5000);
+            const QString floodOutput = QString::fromUtf8(flood.readAll());
+            QVERIFY2(floodsEnded && flood.exitCode() == 0, qPrintable(floodOutput));
+            QVERIFY2(floodOutput.contains("2000 packets transmitted, 2000 received"), qPrintable(floodOutput));
+        }
         for (const Target &target : targets) {
             QVERIFY2(target.wrong == 0, qPrintable(QString("%1: %2 of %3 wrong, first: %4")
                                                        .arg(QString::fromStdString(target.host))

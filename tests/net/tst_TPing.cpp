@@ -24,6 +24,7 @@ class TestTPingNet : public QObject {
         bool finished = false;
 
         QString hostText() const override { return host; }
+        Sockets::Family family() const override { return Sockets::Family::Either; }
         void clearLog() override { log.clear(); }
         void appendLine(const QString &line) override { log << line; }
         void setButtons(bool ping, bool cancel) override

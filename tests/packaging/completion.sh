@@ -42,10 +42,16 @@ cd "$scratch/files"
 expect "tozelo-cli " "--help --version -h help ping reping scan sweep"
 expect "tozelo-cli s" "scan sweep"
 expect "tozelo-cli ping --" "--size --timeout --ttl"
+expect "tozelo-cli ping -" "--size --timeout --ttl -4 -6"
+expect "tozelo-cli ping -6 --size " ""
 expect "tozelo-cli ping --size " ""
-expect "tozelo-cli sweep 192.0.2.0/24 --format " "csv json text"
+expect "tozelo-cli sweep 192.0.2.0/24 --format " "csv json text xml"
 expect "tozelo-cli sweep --format=j" "json"
 expect "tozelo-cli sweep 192.0.2.0/24 --rate 10 " ""
+expect "tozelo-cli sweep --names --save o" "other.txt"
+expect "tozelo-cli sweep --progress --order " "address random"
+expect "tozelo-cli sweep --names 192.0.2.0/24 -f f" "found.txt"
+expect "tozelo-cli sweep -f found.txt --exclude-file o" "other.txt"
 expect "tozelo-cli reping f" "found.txt"
 expect "tozelo-cli reping " "found.txt lists other.txt"
 expect "tozelo-cli reping found.txt " ""
@@ -57,7 +63,11 @@ expect "tozelo-cli pong --" ""
 # unknown option, and nothing is sent.
 for command in $(offers "tozelo-cli " | grep -v '^-'); do
     for option in $(offers "tozelo-cli $command --"); do
-        "$cli" "$command" "$option" 1 >/dev/null 2>"$scratch/err" && fail "$command $option 1 ran without its arguments"
+        # A flag takes no value: with nothing after it, it stands alone.
+        value=1
+        [[ $option == --* ]] || value=
+        "$cli" "$command" "$option" $value >/dev/null 2>"$scratch/err" &&
+            fail "$command $option $value ran without its arguments"
         if grep -q "unknown option" "$scratch/err"; then fail "$command does not know $option"; fi
     done
 done

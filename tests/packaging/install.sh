@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # cmake --install into a scratch DESTDIR: every file in place, the programs run and tell their version
-# without a display, the manual pages render cleanly, the desktop entry and the AppStream metadata
+# without a display, the command line finds the library of its event-loop commands, the manual pages render cleanly, the desktop entry and the AppStream metadata
 # validate and point at each other, the icons are RGBA PNGs of their size.
 # Usage: install.sh BUILD_DIR VERSION LICENSE
 source "$(dirname "$0")/common.sh"
@@ -18,6 +18,13 @@ done
 for program in tozelo tozelo-cli; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
 done
+# ping, scan and reping live in a library of the installed program's own, which it finds: the usage
+# error comes from there.
+if "$prefix/bin/tozelo-cli" ping >"$scratch/out" 2>&1; then
+    fail "tozelo-cli ping without a host succeeds"
+elif ! grep -q "ping needs exactly one HOST" "$scratch/out"; then
+    fail "the installed tozelo-cli does not reach its ping command: $(cat "$scratch/out")"
+fi
 for program in tozelo tozelo-cli; do
     for option in --help --version; do
         env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" $option >"$scratch/out" 2>&1 ||

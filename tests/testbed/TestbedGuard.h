@@ -7,8 +7,9 @@
 #include <string>
 
 // Echo requests beyond loopback may go only to the hosts of the testbed (testbed.sh). Whatever sends
-// them first makes sure that it runs in the testbed's client namespace, where every IPv4 address
-// outside loopback is one of the testbed's own, so that no packet can find a way out.
+// them first makes sure that it runs in the testbed's client namespace, where every address outside
+// loopback is one of the testbed's own (or an IPv6 link's own link-local one), so that no packet can
+// find a way out.
 class TestbedGuard {
 public:
     // Empty inside the testbed; otherwise why this is not the testbed.
@@ -25,6 +26,10 @@ public:
         constexpr uint32_t Testbed = 0xC6120000;
         constexpr uint32_t TestbedMask = 0xFFFE0000;
         for (const ifaddrs *entry = list; entry; entry = entry->ifa_next) {
+            if (entry->ifa_addr && entry->ifa_addr->sa_family == AF_INET6 && !inTestbed6(entry->ifa_addr)) {
+                reason = std::string("interface ") + entry->ifa_name + " reaches beyond the testbed";
+                break;
+            }
             if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET)
                 continue;
             const uint32_t address = ntohl(reinterpret_cast<const sockaddr_in *>(entry->ifa_addr)->sin_addr.s_addr);
@@ -37,5 +42,13 @@ public:
         }
         freeifaddrs(list);
         return reason;
+    }
+
+private:
+    // ::1, a link-local address, or the testbed's fd00::/8.
+    static bool inTestbed6(const sockaddr *address)
+    {
+        const in6_addr &bytes = reinterpret_cast<const sockaddr_in6 *>(address)->sin6_addr;
+        return IN6_IS_ADDR_LOOPBACK(&bytes) || IN6_IS_ADDR_LINKLOCAL(&bytes) || bytes.s6_addr[0] == 0xfd;
     }
 };

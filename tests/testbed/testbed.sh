@@ -9,6 +9,13 @@
 #             silently: room for big silent blocks); anything else, 250.0.0.0/8 say, has no route at
 #             all, so a send there fails in C and nothing leaves.
 #
+#   The same in IPv6, in the unique local block fd00:198:18::/48, the fourth group standing for the
+#   third octet: C fd00:198:18:1::1, R fd00:198:18:N::254, H fd00:198:18:2::1, D fd00:198:18:3::N
+#   (N ms late, N read in decimal digits); R drops fd00:198:18:4::/64 and answers address
+#   unreachable for fd00:198:18:5::/64; C routes only fd00:198:18::/48. The names of the hosts file
+#   are of IPv4 alone (silent, unreachable), of IPv6 alone (NAME.v6.tozelo.test) or of both
+#   (answering, delayedN, router, client).
+#
 #   testbed.sh run CMD...   build a testbed, run CMD inside C, tear down, exit with CMD's status
 #                           (77 when the machine cannot build one)
 #   testbed.sh up NAME      build testbed NAME (namespaces NAME-c, NAME-r, NAME-h, NAME-d)
@@ -18,6 +25,7 @@
 set -uo pipefail
 
 readonly DELAYED_HOSTS=(1 5 10 20 40)
+readonly V6=fd00:198:18
 readonly RUN_LIMIT_SECONDS=${TESTBED_RUN_LIMIT:-900}
 readonly STATE_DIR=/run/tozelo-testbed
 
@@ -75,6 +83,15 @@ write_name_files() {
         done
         echo "198.18.4.1 silent.tozelo.test"
         echo "198.18.5.1 unreachable.tozelo.test"
+        echo "::1 localhost"
+        echo "$V6:1::1 client.tozelo.test client.v6.tozelo.test"
+        echo "$V6:1::254 router.tozelo.test router.v6.tozelo.test"
+        echo "$V6:2::1 answering.tozelo.test answering.v6.tozelo.test"
+        for n in "${DELAYED_HOSTS[@]}"; do
+            echo "$V6:3::$n delayed$n.tozelo.test delayed$n.v6.tozelo.test"
+        done
+        echo "$V6:4::1 silent.v6.tozelo.test"
+        echo "$V6:5::1 unreachable.v6.tozelo.test"
     } >"$dir/hosts"
     # Files only: an unknown name fails at once and no query ever leaves the testbed.
     echo "hosts: files" >"$dir/nsswitch.conf"
@@ -118,6 +135,8 @@ build() {
     for ns in "$c" "$r" "$h" "$d"; do
         ip netns add "$ns" || return 1
         ip -n "$ns" link set lo up || return 1
+        # Duplicate address detection would hold each link's IPv6 back for a second.
+        in_ns "$ns" sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0 || return 1
     done
     link "$c" to-r 198.18.1.1/24 "$r" to-c 198.18.1.254/24 &&
         link "$r" to-h 198.18.2.254/24 "$h" to-r 198.18.2.1/24 &&
@@ -136,25 +155,58 @@ build() {
     in_ns "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 &&
         in_ns "$c" sysctl -qw net.ipv4.ping_group_range="0 2147483647" &&
         in_ns "$d" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
+    build_v6 "$c" "$r" "$h" "$d" || return 1
     write_name_files "$c" || return 1
     start_responder "$name" "$lifeline"
 }
 
-# 198.18.5.0/24 answers host unreachable. The kernel's own unreachable route would do, but it allows
+address6() {
+    ip -n "$1" -6 addr add "$3/64" dev "$2" nodad
+}
+
+# IPv6 beside IPv4 on the same links.
+build_v6() {
+    local c=$1 r=$2 h=$3 d=$4 n
+    address6 "$c" to-r "$V6:1::1" && address6 "$r" to-c "$V6:1::254" &&
+        address6 "$r" to-h "$V6:2::254" && address6 "$h" to-r "$V6:2::1" &&
+        address6 "$r" to-d "$V6:3::254" || return 1
+    for n in "${DELAYED_HOSTS[@]}"; do
+        address6 "$d" to-r "$V6:3::$n" || return 1
+    done
+    ip -n "$c" -6 route add "$V6::/48" via "$V6:1::254" &&
+        ip -n "$h" -6 route add default via "$V6:2::254" &&
+        ip -n "$d" -6 route add default via "$V6:3::254" &&
+        in_ns "$r" sysctl -qw net.ipv6.conf.all.forwarding=1 net.ipv6.icmp.ratelimit=0 &&
+        in_ns "$d" sysctl -qw net.ipv6.icmp.echo_ignore_all=1
+}
+
+# 198.18.5.0/24 answers host unreachable, fd00:198:18:5::/64 address unreachable, and
+# fd00:198:18:4::/64 is dropped. The kernel's own unreachable route would do, but it allows
 # one such answer per second and source, on a machine-wide setting; a filter rule has no such limit.
 reject_unreachable() {
     local r=$1
     if ! command -v nft >/dev/null; then
         say "no nft: unreachable hosts answer at most once a second"
-        ip -n "$r" route add unreachable 198.18.5.0/24
+        ip -n "$r" route add unreachable 198.18.5.0/24 &&
+            ip -n "$r" -6 route add blackhole "$V6:4::/64" &&
+            ip -n "$r" -6 route add unreachable "$V6:5::/64"
         return
     fi
     ip -n "$r" route add 198.18.5.0/24 dev to-h &&
-        in_ns "$r" nft -f - <<'EOF'
+        ip -n "$r" -6 route add "$V6:4::/64" dev to-h &&
+        ip -n "$r" -6 route add "$V6:5::/64" dev to-h &&
+        in_ns "$r" nft -f - <<EOF
 table ip testbed {
     chain forward {
         type filter hook forward priority 0; policy accept;
         ip daddr 198.18.5.0/24 reject with icmp type host-unreachable
+    }
+}
+table ip6 testbed6 {
+    chain forward {
+        type filter hook forward priority 0; policy accept;
+        ip6 daddr $V6:4::/64 drop
+        ip6 daddr $V6:5::/64 reject with icmpv6 type addr-unreachable
     }
 }
 EOF

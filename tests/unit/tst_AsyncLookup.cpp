@@ -13,7 +13,7 @@ namespace {
 struct Completion {
     uint32_t handle;
     uint16_t error;
-    std::vector<uint32_t> addresses;
+    std::vector<IpAddress> addresses;
     QThread *thread;
 };
 
@@ -61,7 +61,8 @@ private slots:
         QTRY_COMPARE(completions.size(), 1);
         QCOMPARE(completions[0].handle, handle);
         QCOMPARE(completions[0].error, uint16_t(0));
-        QVERIFY(std::count(completions[0].addresses.begin(), completions[0].addresses.end(), htonl(0x7F000001)) == 1);
+        QVERIFY(std::count(completions[0].addresses.begin(), completions[0].addresses.end(),
+                           IpAddress::v4(htonl(0x7F000001))) == 1);
         QCOMPARE(completions[0].thread, QThread::currentThread());
     }
 

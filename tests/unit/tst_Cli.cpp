@@ -25,6 +25,8 @@ private slots:
         QTest::newRow("missing host") << QStringList{"ping"} << usage.arg("ping needs exactly one HOST");
         QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"}
                                    << usage.arg("ping needs exactly one HOST");
+        QTest::newRow("both families") << QStringList{"ping", "-6", "127.0.0.1", "-4"}
+                                       << usage.arg("-4 and -6 exclude each other");
         QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"}
                                         << usage.arg("unknown option --count");
         QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"}
@@ -52,6 +54,29 @@ private slots:
                                     << usage.arg("--ttl needs a whole number, not 'x'");
         QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.1", "--rate", "0"}
                                     << usage.arg("--rate must be 1 to 10000000");
+        QTest::newRow("sweep format") << QStringList{"sweep", "127.0.0.1", "--format", "yaml"}
+                                      << usage.arg("--format must be text, csv, json or xml, not 'yaml'");
+        QTest::newRow("no target, no file") << QStringList{"sweep", "--exclude", "127.0.0.1"}
+                                            << usage.arg("sweep needs at least one TARGET or -f FILE");
+        QTest::newRow("bad exclusion") << QStringList{"sweep", "127.0.0.0/24", "--exclude", "127.0.0.1,127.0.0.x"}
+                                       << usage.arg("'127.0.0.x': '127.0.0.x' is not a dotted IPv4 address");
+        QTest::newRow("standard input twice") << QStringList{"sweep", "-f", "-", "--exclude-file", "-"}
+                                              << usage.arg("standard input (-) can be read for one file only");
+        QTest::newRow("flag with a value")
+            << QStringList{"sweep", "127.0.0.1", "--names=yes"} << usage.arg("option --names takes no value");
+        QTest::newRow("order") << QStringList{"sweep", "127.0.0.1", "--order", "sideways"}
+                               << usage.arg("--order must be address or random, not 'sideways'");
+        QTest::newRow("seed of no order")
+            << QStringList{"sweep", "127.0.0.1", "--seed", "7"} << usage.arg("--seed goes with --order random");
+        QTest::newRow("negative seed") << QStringList{"sweep", "127.0.0.1", "--order", "random", "--seed", "-1"}
+                                       << usage.arg(
+                                              "--seed needs a whole number from 0 to 18446744073709551615, not '-1'");
+        const QString shard = "--shard needs I/N, the I-th of N shards (1 <= I <= N <= 65536), not '%1'";
+        for (const QString wrong : {"0/3", "4/3", "3", "1/65537", "1/3/"})
+            QTest::newRow(qPrintable("shard " + wrong))
+                << QStringList{"sweep", "127.0.0.1", "--shard", wrong} << usage.arg(shard.arg(wrong));
+        QTest::newRow("file without a name")
+            << QStringList{"sweep", "127.0.0.1", "-f"} << usage.arg("option -f needs a value");
         // Each would take hours to reach its end; a save that cannot be made stops it before it sends.
         const QString noFolder = QDir::temp().filePath("tozelo-no-such-folder/found.dat");
         const QString noSuchFolder =
@@ -81,6 +106,53 @@ private slots:
         QVERIFY2(result.ended, "tozelo-cli did not end");
         QCOMPARE(result.status, 2);
         QCOMPARE(result.err, QStringList{error});
+        QVERIFY(result.out.isEmpty());
+    }
+
+    // Target files are read whole before anything is sent: a file that cannot be used ends the run
+    // with the file's name, and the line at fault.
+    void targetFileErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("contents"); // of FILE, which the arguments name
+        QTest::addColumn<QString>("error");
+        const QByteArray good = "127.0.0.0/30 # loopback\n";
+        QTest::newRow("bad line") << QStringList{"sweep", "-f", "FILE"}
+                                  << QByteArray("# hosts\n127.0.0.1, 127.0.0.2\n\n127.0.0.300 # typo\n")
+                                  << "tozelo-cli: FILE:4: '127.0.0.300': '127.0.0.300' is not a dotted IPv4 address";
+        QTest::newRow("bad exclusion line")
+            << QStringList{"sweep", "127.0.0.0/24", "--exclude-file", "FILE"} << QByteArray("127.0.0.9-127.0.0.1\n")
+            << "tozelo-cli: FILE:1: '127.0.0.9-127.0.0.1': the range ends before it starts";
+        QTest::newRow("too many") << QStringList{"sweep", "10.0.0.0/8", "-f", "FILE"} << good
+                                  << "tozelo-cli: FILE:1: the targets hold 16777220 addresses, more than 16777216";
+        QTest::newRow("no target") << QStringList{"sweep", "127.0.0.1", "-f", "FILE"} << QByteArray("# none\n\n")
+                                   << "tozelo-cli: FILE: no target in it";
+        QTest::newRow("missing") << QStringList{"sweep", "-f", "FILE.missing"} << good
+                                 << "tozelo-cli: cannot read FILE.missing: No such file or directory";
+        QTest::newRow("missing exclusions")
+            << QStringList{"sweep", "127.0.0.1", "--exclude-file", "FILE.missing"} << good
+            << "tozelo-cli: cannot read FILE.missing: No such file or directory";
+        QTest::newRow("a folder") << QStringList{"sweep", "-f", "FOLDER"} << good
+                                  << "tozelo-cli: cannot read FOLDER: Is a directory";
+        QTest::newRow("empty standard input")
+            << QStringList{"sweep", "-f", "-"} << good << "tozelo-cli: standard input: no target in it";
+        QTest::newRow("all excluded") << QStringList{"sweep", "-f", "FILE", "--exclude", "127.0.0.0/8"} << good
+                                      << "tozelo-cli: sweep: every target is excluded";
+    }
+
+    void targetFileErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        const QString file = folder.filePath("targets.txt");
+        writeFile(file, contents);
+        args.replaceInStrings("FOLDER", folder.path()).replaceInStrings("FILE", file);
+        const CliRun result = CliRun::of(args, 10000);
+        QVERIFY2(result.ended, "tozelo-cli did not end");
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.err, QStringList{QString(error).replace("FOLDER", folder.path()).replace("FILE", file)});
         QVERIFY(result.out.isEmpty());
     }
 

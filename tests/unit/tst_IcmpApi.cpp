@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <netinet/in.h>
+#include <type_traits>
 
-// The echo module over the scripted network: the reply record it fills, which packets count as the
-// answer to a request, and how a request fails. Real sockets: net/tst_TICMP.
+// The echo module over the scripted network, for each family: the reply record it fills, which
+// packets count as the answer to a request, and how a request fails. Real sockets: net/tst_TICMP and
+// net/tst_Icmp6.
 using namespace IcmpApi;
 using Bytes = std::vector<uint8_t>;
 using Request = FakeNetwork::Request;
@@ -22,36 +25,85 @@ template <typename Fn> Fn entry(const char *name)
     return reinterpret_cast<Fn>(GetProcAddress(LoadLibraryA(LibraryName), name));
 }
 const auto IcmpCreateFile = entry<IcmpCreateFileFn>("IcmpCreateFile");
+const auto Icmp6CreateFile = entry<Icmp6CreateFileFn>("Icmp6CreateFile");
 const auto IcmpCloseHandle = entry<IcmpCloseHandleFn>("IcmpCloseHandle");
 const auto IcmpSendEcho = entry<IcmpSendEchoFn>("IcmpSendEcho");
+const auto Icmp6SendEcho = entry<Icmp6SendEchoFn>("Icmp6SendEcho");
 
-const char *const Target = "198.18.0.1";
-const char *const Router = "198.18.0.254";
 const Bytes Pong = {'p', 'o', 'n', 'g', '!'};
 
+// The addresses and error types a test uses, in the family it runs in.
+struct Family {
+    bool v6;
+    const char *target, *router, *elsewhere, *stranger;
+    uint8_t timeExceeded, unreachable, hostUnreachable;
+};
+const Family V4{false, "198.18.0.1", "198.18.0.254", "198.18.0.9", "198.18.0.6", 11, 3, 1};
+const Family V6{true, "fd00:7a::1", "fd00:7a::fe", "fd00:7a::9", "fd00:7a::6", 3, 1, 3};
+const Family *g_family = &V4;
+
+// What either family's record tells, read back as a user of the module reads it.
 struct Echo {
     uint32_t result = 0;
     uint32_t lastError = 0;
-    ICMP_ECHO_REPLY record;
+    IpAddress address;
+    uint32_t status = 0;
+    uint32_t roundTripTime = 0;
+    uint8_t ttl = 0;
+    uint32_t dataOffset = 0;
     Bytes data;
     Bytes beyond; // the reply buffer past the echoed data
 };
+
+size_t recordSize()
+{
+    return g_family->v6 ? sizeof(ICMPV6_ECHO_REPLY) : sizeof(ICMP_ECHO_REPLY);
+}
+
+template <typename Record> void readRecord(const Bytes &reply, Echo &out)
+{
+    Record record;
+    std::memcpy(&record, reply.data(), sizeof record);
+    if constexpr (std::is_same_v<Record, ICMPV6_ECHO_REPLY>)
+        out.address = IpAddress::v6(record.Address, record.ScopeId);
+    else
+        out.address = IpAddress::v4(record.Address);
+    out.status = record.Status;
+    out.roundTripTime = record.RoundTripTime;
+    out.ttl = record.Options.Ttl;
+    out.dataOffset = record.Data;
+    const auto data = reply.begin() + sizeof record;
+    out.data.assign(data, data + record.DataSize);
+    out.beyond.assign(data + record.DataSize, reply.end());
+}
+
+HANDLE createFile()
+{
+    return g_family->v6 ? Icmp6CreateFile() : IcmpCreateFile();
+}
 
 Echo echo(HANDLE handle, const Bytes &payload, uint8_t ttl = 64, size_t replySize = 0, uint32_t timeoutMs = 2000)
 {
     IP_OPTION_INFORMATION options;
     options.Ttl = ttl;
-    Bytes reply(replySize != 0 ? replySize : sizeof(ICMP_ECHO_REPLY) + payload.size() + 4, 0xEE);
+    Bytes reply(replySize != 0 ? replySize : recordSize() + payload.size() + 4, 0xEE);
+    const IpAddress target = FakeNetwork::ip(g_family->target);
     Echo out;
-    out.result = IcmpSendEcho(handle, FakeNetwork::address(Target), payload.data(), uint16_t(payload.size()), &options,
-                              reply.data(), uint32_t(reply.size()), timeoutMs);
-    out.lastError = GetLastError();
-    if (reply.size() >= sizeof out.record) {
-        std::memcpy(&out.record, reply.data(), sizeof out.record);
-        const auto data = reply.begin() + sizeof out.record;
-        out.data.assign(data, data + out.record.DataSize);
-        out.beyond.assign(data + out.record.DataSize, reply.end());
+    if (g_family->v6) {
+        const sockaddr_in6 destination = target.toSockaddr6();
+        out.result = Icmp6SendEcho(handle, &destination, payload.data(), uint16_t(payload.size()), &options,
+                                   reply.data(), uint32_t(reply.size()), timeoutMs);
+    } else {
+        out.result = IcmpSendEcho(handle, target.v4(), payload.data(), uint16_t(payload.size()), &options, reply.data(),
+                                  uint32_t(reply.size()), timeoutMs);
     }
+    out.lastError = GetLastError();
+    if (reply.size() < recordSize())
+        return out;
+    if (g_family->v6)
+        readRecord<ICMPV6_ECHO_REPLY>(reply, out);
+    else
+        readRecord<ICMP_ECHO_REPLY>(reply, out);
     return out;
 }
 
@@ -64,10 +116,19 @@ class TestIcmpApi : public QObject {
     HANDLE m_handle = INVALID_HANDLE_VALUE;
 
 private slots:
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("v6");
+        QTest::newRow("IPv4") << false;
+        QTest::newRow("IPv6") << true;
+    }
+
     void init()
     {
+        QFETCH_GLOBAL(bool, v6);
+        g_family = v6 ? &V6 : &V4;
         m_network = std::make_unique<FakeNetwork>();
-        m_handle = IcmpCreateFile();
+        m_handle = createFile();
     }
 
     void cleanup()
@@ -82,7 +143,8 @@ private slots:
         QVERIFY(!LoadLibraryA("other.dll"));
         const HMODULE module = LoadLibraryA(LibraryName);
         QVERIFY(module);
-        for (const char *entry : {"IcmpCreateFile", "IcmpCloseHandle", "IcmpSendEcho"}) {
+        for (const char *entry :
+             {"IcmpCreateFile", "Icmp6CreateFile", "IcmpCloseHandle", "IcmpSendEcho", "Icmp6SendEcho"}) {
             QVERIFY(GetProcAddress(module, entry));
             Testing::faults().missingEntry = entry;
             QVERIFY(!GetProcAddress(module, entry));
@@ -92,34 +154,59 @@ private slots:
         Testing::faults().failLoadLibrary = true;
         QVERIFY(!LoadLibraryA(LibraryName));
         Testing::faults().failCreateFile = true;
-        QCOMPARE(IcmpCreateFile(), INVALID_HANDLE_VALUE);
+        QCOMPARE(createFile(), INVALID_HANDLE_VALUE);
     }
 
     // The record tells who answered, when and with which TTL; the data is ours, cut to the room
     // the buffer has, and nothing past it is written.
     void replyRecord()
     {
-        m_network->setHost(Target, FakeNetwork::answering(25));
+        m_network->setHost(g_family->target, FakeNetwork::answering(25));
         Bytes payload(100);
         for (size_t i = 0; i < payload.size(); ++i)
             payload[i] = uint8_t(255 - i * 7);
         const Echo whole = echo(m_handle, payload, 17);
         QCOMPARE(whole.result, 1u);
         QCOMPARE(whole.lastError, 0u);
-        QCOMPARE(whole.record.Status, 0u);
-        QCOMPARE(whole.record.Address, FakeNetwork::address(Target));
-        QCOMPARE(whole.record.RoundTripTime, 25u);
-        QCOMPARE(whole.record.Options.Ttl, uint8_t(64));
-        QCOMPARE(whole.record.Data, 28u);
+        QCOMPARE(whole.status, 0u);
+        QCOMPARE(whole.address, FakeNetwork::ip(g_family->target));
+        QCOMPARE(whole.roundTripTime, 25u);
+        QCOMPARE(whole.ttl, uint8_t(64));
+        QCOMPARE(whole.dataOffset, uint32_t(recordSize()));
         QCOMPARE(whole.data, payload);
         QCOMPARE(whole.beyond, Bytes(4, 0xEE));
         QCOMPARE(m_network->requests().back().ttl, 17);
         QCOMPARE(m_network->requests().back().payload, payload);
 
-        const Echo cut = echo(m_handle, payload, 64, sizeof(ICMP_ECHO_REPLY) + 10);
+        const Echo cut = echo(m_handle, payload, 64, recordSize() + 10);
         QCOMPARE(cut.result, 1u);
         QCOMPARE(cut.data, Bytes(payload.begin(), payload.begin() + 10));
         QVERIFY(m_network->requests()[1].sequence != m_network->requests()[0].sequence);
+    }
+
+    // A handle serves the family it was made for: a request to the other family's address is refused
+    // before anything goes out, as an IPv6 request without an IPv6 address is.
+    void handleKeepsToItsFamily()
+    {
+        const HANDLE other = g_family->v6 ? IcmpCreateFile() : Icmp6CreateFile();
+        const Echo wrongFamily = echo(other, Pong);
+        QCOMPARE(wrongFamily.result, 0u);
+        QCOMPARE(wrongFamily.lastError, uint32_t(IP_BAD_REQ));
+        QVERIFY(IcmpCloseHandle(other));
+        if (g_family->v6) {
+            Bytes reply(sizeof(ICMPV6_ECHO_REPLY) + 8);
+            sockaddr_in6 notIpv6{};
+            notIpv6.sin6_family = AF_INET;
+            QCOMPARE(Icmp6SendEcho(m_handle, &notIpv6, Pong.data(), uint16_t(Pong.size()), nullptr, reply.data(),
+                                   uint32_t(reply.size()), 100),
+                     0u);
+            QCOMPARE(GetLastError(), uint32_t(IP_BAD_REQ));
+            QCOMPARE(Icmp6SendEcho(m_handle, nullptr, Pong.data(), uint16_t(Pong.size()), nullptr, reply.data(),
+                                   uint32_t(reply.size()), 100),
+                     0u);
+            QCOMPARE(GetLastError(), uint32_t(IP_BAD_REQ));
+        }
+        QVERIFY(m_network->requests().empty());
     }
 
     void refusesWhatCannotBeSent()
@@ -127,11 +214,11 @@ private slots:
         const Echo noTtl = echo(m_handle, Pong, 0);
         QCOMPARE(noTtl.result, 0u);
         QCOMPARE(noTtl.lastError, uint32_t(IP_BAD_OPTION));
-        QCOMPARE(noTtl.record.Status, uint32_t(IP_BAD_OPTION));
-        QCOMPARE(echo(m_handle, Pong, 64, sizeof(ICMP_ECHO_REPLY) - 1).lastError, uint32_t(IP_BUF_TOO_SMALL));
+        QCOMPARE(noTtl.status, uint32_t(IP_BAD_OPTION));
+        QCOMPARE(echo(m_handle, Pong, 64, recordSize() - 1).lastError, uint32_t(IP_BUF_TOO_SMALL));
         QVERIFY(m_network->requests().empty());
 
-        const HANDLE other = IcmpCreateFile();
+        const HANDLE other = createFile();
         QVERIFY(IcmpCloseHandle(other));
         QCOMPARE(echo(other, Pong).lastError, uint32_t(IP_BAD_REQ));
         QVERIFY(!IcmpCloseHandle(other));
@@ -152,23 +239,23 @@ private slots:
     {
         QFETCH(int, error);
         QFETCH(uint32_t, status);
-        m_network->setHost(Target, FakeNetwork::refusingToSend(error));
+        m_network->setHost(g_family->target, FakeNetwork::refusingToSend(error));
         const int before = m_network->elapsedMs();
         const Echo failed = echo(m_handle, Pong);
         QCOMPARE(failed.result, 0u);
         QCOMPARE(failed.lastError, status);
-        QCOMPARE(failed.record.Status, status);
+        QCOMPARE(failed.status, status);
         QCOMPARE(m_network->elapsedMs(), before);
     }
 
     void silentHostTimesOut()
     {
-        m_network->setHost(Target, FakeNetwork::silent());
+        m_network->setHost(g_family->target, FakeNetwork::silent());
         const int before = m_network->elapsedMs();
         const Echo silent = echo(m_handle, Pong, 64, 0, 300);
         QCOMPARE(silent.result, 0u);
         QCOMPARE(silent.lastError, uint32_t(IP_REQ_TIMED_OUT));
-        QCOMPARE(silent.record.Status, uint32_t(IP_REQ_TIMED_OUT));
+        QCOMPARE(silent.status, uint32_t(IP_REQ_TIMED_OUT));
         QCOMPARE(m_network->elapsedMs() - before, 300);
     }
 
@@ -178,23 +265,24 @@ private slots:
     // too many), which a forger who guessed the rest cannot know.
     void onlyItsOwnReplyCounts()
     {
-        m_network->setHost(Target, [](const Request &request) {
+        m_network->setHost(g_family->target, [](const Request &request) {
             Request otherSequence = request, otherIdentifier = request, otherDestination = request;
             otherSequence.sequence++;
             otherIdentifier.identifier++;
-            otherDestination.destination = FakeNetwork::address("198.18.0.9");
+            otherDestination.destination = FakeNetwork::ip(g_family->elsewhere);
             Request otherBytes = request, shorter = request, longer = request;
             otherBytes.payload[1] ^= 1;
             shorter.payload.pop_back();
             longer.payload.push_back('x');
-            const uint32_t router = FakeNetwork::address(Router);
+            const IpAddress router = FakeNetwork::ip(g_family->router);
+            const uint8_t type = g_family->unreachable, code = g_family->hostUnreachable;
             return Response{0,
                             {{1, FakeNetwork::echoReply(otherSequence)},
                              {2, FakeNetwork::echoReply(otherIdentifier)},
-                             {3, FakeNetwork::echoReply(request, FakeNetwork::address("198.18.0.6"))},
-                             {4, FakeNetwork::icmpError(otherDestination, 3, 1, router)},
-                             {5, FakeNetwork::icmpError(otherSequence, 3, 1, router)},
-                             {6, FakeNetwork::icmpError(otherIdentifier, 3, 1, router)},
+                             {3, FakeNetwork::echoReply(request, FakeNetwork::ip(g_family->stranger))},
+                             {4, FakeNetwork::icmpError(otherDestination, type, code, router)},
+                             {5, FakeNetwork::icmpError(otherSequence, type, code, router)},
+                             {6, FakeNetwork::icmpError(otherIdentifier, type, code, router)},
                              {7, FakeNetwork::echoReply(otherBytes)},
                              {7, FakeNetwork::echoReply(shorter)},
                              {8, FakeNetwork::echoReply(longer)},
@@ -202,31 +290,31 @@ private slots:
         });
         const Echo answered = echo(m_handle, Pong);
         QCOMPARE(answered.result, 1u);
-        QCOMPARE(answered.record.Address, FakeNetwork::address(Target));
-        QCOMPARE(answered.record.RoundTripTime, 9u);
+        QCOMPARE(answered.address, FakeNetwork::ip(g_family->target));
+        QCOMPARE(answered.roundTripTime, 9u);
         QCOMPARE(answered.data, Pong);
     }
 
     // A reply that comes after its request gave up is no answer to the next request.
     void lateReplyAnswersNothing()
     {
-        m_network->setHost(Target, FakeNetwork::answering(400));
+        m_network->setHost(g_family->target, FakeNetwork::answering(400));
         QCOMPARE(echo(m_handle, Pong, 64, 0, 300).lastError, uint32_t(IP_REQ_TIMED_OUT));
-        m_network->setHost(Target, FakeNetwork::answering(200));
+        m_network->setHost(g_family->target, FakeNetwork::answering(200));
         const Echo next = echo(m_handle, Pong, 64, 0, 300);
         QCOMPARE(next.result, 1u);
-        QCOMPARE(next.record.RoundTripTime, 200u);
+        QCOMPARE(next.roundTripTime, 200u);
     }
 
     void errorQuotingTheRequestEndsIt()
     {
-        m_network->setHost(Target, FakeNetwork::failing(7, 11, 0, Router));
+        m_network->setHost(g_family->target, FakeNetwork::failing(7, g_family->timeExceeded, 0, g_family->router));
         const int before = m_network->elapsedMs();
         const Echo failed = echo(m_handle, Pong);
         QCOMPARE(failed.result, 0u);
         QCOMPARE(failed.lastError, uint32_t(IP_TTL_EXPIRED_TRANSIT));
-        QCOMPARE(failed.record.Status, uint32_t(IP_TTL_EXPIRED_TRANSIT));
-        QCOMPARE(failed.record.Address, FakeNetwork::address(Router));
+        QCOMPARE(failed.status, uint32_t(IP_TTL_EXPIRED_TRANSIT));
+        QCOMPARE(failed.address, FakeNetwork::ip(g_family->router));
         QCOMPARE(m_network->elapsedMs() - before, 7);
     }
 };

@@ -208,11 +208,17 @@ void tst_MachineListFile::lastLineWithoutLineEndStaysSo()
 
 void tst_MachineListFile::addLineSkipsLinesAlreadyThere()
 {
-    MachineListFile list = MachineListFile::fromBytes("10.0.0.7\r\n10.0.0.7\r\n\r\n");
+    MachineListFile list = MachineListFile::fromBytes("10.0.0.7\r\n10.0.0.7\r\n\r\n2001:0DB8:0:0:0:0:0:1\r\n");
     QVERIFY(!list.addLine("10.0.0.7"));
     QVERIFY(!list.addLine(""));
     QVERIFY(list.addLine("10.0.0.70"));
-    QCOMPARE(list.toBytes(), QByteArray("10.0.0.7\r\n10.0.0.7\r\n\r\n10.0.0.70\r\n"));
+    // An IPv6 address is there in any of its written forms; an IPv4 one only as written.
+    QVERIFY(!list.addLine("2001:db8::1"));
+    QVERIFY(!list.addLine("2001:db8:0::0:1"));
+    QVERIFY(list.addLine("2001:db8::10"));
+    QVERIFY(list.addLine("010.0.0.7"));
+    QCOMPARE(list.toBytes(), QByteArray("10.0.0.7\r\n10.0.0.7\r\n\r\n2001:0DB8:0:0:0:0:0:1\r\n10.0.0.70\r\n"
+                                        "2001:db8::10\r\n010.0.0.7\r\n"));
     list.clear();
     QVERIFY(list.isEmpty());
     QVERIFY(!list.contains("10.0.0.7"));

@@ -5,6 +5,7 @@
 #include "ping/ReverseNames.h"
 
 #include <QtTest>
+#include <arpa/inet.h>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -57,6 +58,17 @@ struct Heard {
     }
 };
 
+// Address N of the scripts is 0.0.0.N.
+IpAddress numbered(uint32_t number)
+{
+    return IpAddress::v4(htonl(number));
+}
+
+uint32_t numberOf(const IpAddress &address)
+{
+    return ntohl(address.v4());
+}
+
 } // namespace
 
 class tst_ReverseNames : public QObject {
@@ -72,11 +84,12 @@ void tst_ReverseNames::everyAddressOnceAtMostNAtATime()
     auto script = std::make_shared<Script>();
     Heard heard;
     {
-        ReverseNames names([&heard](uint32_t address, const std::string &name) { heard.add(address, name); }, 3,
-                           ReverseNames::DefaultTimeoutMs,
-                           [script](uint32_t address) { return script->resolve(address); });
+        ReverseNames names(
+            [&heard](const IpAddress &address, const std::string &name) { heard.add(numberOf(address), name); }, 3,
+            ReverseNames::DefaultTimeoutMs,
+            [script](const IpAddress &address) { return script->resolve(numberOf(address)); });
         for (uint32_t address = 1; address <= 20; ++address)
-            names.lookUp(address);
+            names.lookUp(numbered(address));
         names.wait();
     }
     const auto all = heard.all();
@@ -92,10 +105,11 @@ void tst_ReverseNames::aHangingLookupIsGivenUp()
     script->held[7] = true;
     Heard heard;
     {
-        ReverseNames names([&heard](uint32_t address, const std::string &name) { heard.add(address, name); }, 1, 200,
-                           [script](uint32_t address) { return script->resolve(address); });
+        ReverseNames names(
+            [&heard](const IpAddress &address, const std::string &name) { heard.add(numberOf(address), name); }, 1, 200,
+            [script](const IpAddress &address) { return script->resolve(numberOf(address)); });
         for (uint32_t address : {7u, 9u, 11u})
-            names.lookUp(address);
+            names.lookUp(numbered(address));
         names.wait();
         QCOMPARE(heard.all()[7], std::vector<std::string>{""});
         QCOMPARE(heard.all()[11], std::vector<std::string>{"host-11"});
@@ -113,11 +127,12 @@ void tst_ReverseNames::nothingIsReportedAfterTheOwner()
     script->held[3] = true;
     Heard heard;
     {
-        ReverseNames names([&heard](uint32_t address, const std::string &name) { heard.add(address, name); }, 2,
-                           ReverseNames::DefaultTimeoutMs,
-                           [script](uint32_t address) { return script->resolve(address); });
+        ReverseNames names(
+            [&heard](const IpAddress &address, const std::string &name) { heard.add(numberOf(address), name); }, 2,
+            ReverseNames::DefaultTimeoutMs,
+            [script](const IpAddress &address) { return script->resolve(numberOf(address)); });
         for (uint32_t address : {1u, 3u, 5u})
-            names.lookUp(address);
+            names.lookUp(numbered(address));
         QTRY_COMPARE(script->running.load(), 2);
     }
     script->release();

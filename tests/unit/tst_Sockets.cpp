@@ -42,9 +42,20 @@ private slots:
         QVERIFY(Sockets::gethostbyname("localhost", entry));
         QCOMPARE(Sockets::WSAGetLastError(), 0u);
         QVERIFY(!entry.officialName.empty());
-        QVERIFY(std::find(entry.addresses.begin(), entry.addresses.end(), htonl(0x7F000001)) != entry.addresses.end());
+        QVERIFY(std::find(entry.addresses.begin(), entry.addresses.end(), IpAddress::v4(htonl(0x7F000001))) !=
+                entry.addresses.end());
         QVERIFY(std::all_of(entry.addresses.begin(), entry.addresses.end(),
-                            [](uint32_t address) { return (ntohl(address) >> 24) == 127; }));
+                            [](const IpAddress &address) { return (ntohl(address.v4()) >> 24) == 127; }));
+    }
+
+    // A name stands for its IPv4 address when it has one, whatever order the resolver gave.
+    void preferredAddress() {
+        const IpAddress v4 = *IpAddress::parse("198.18.2.1");
+        const IpAddress v6 = *IpAddress::parse("fd00:198:18:2::1");
+        const IpAddress other6 = *IpAddress::parse("fd00:198:18:2::2");
+        QCOMPARE((Sockets::HostEntry{"dual", {v6, other6, v4}}.preferred()), v4);
+        QCOMPARE((Sockets::HostEntry{"v6", {v6, other6}}.preferred()), v6);
+        QVERIFY(Sockets::HostEntry().preferred().isNull());
     }
 
     void emptyNameIsNotFound() {

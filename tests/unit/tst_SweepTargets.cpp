@@ -57,6 +57,8 @@ private slots:
     void exclusions_data();
     void exclusions();
     void exclusionsGivenFirstLiftTheBound();
+    void ipv6Targets_data();
+    void ipv6Targets();
     void wordsOfALine_data();
     void wordsOfALine();
     void badInput_data();
@@ -214,6 +216,73 @@ void tst_SweepTargets::exclusionsGivenFirstLiftTheBound()
         QCOMPARE(QString(e.what()), QString("'10.0.0.1/33': the prefix length must be 0 to 32"));
     }
     QCOMPARE(late.count(), 4ull);
+}
+
+// IPv6 ranges as text, "FIRST-LAST" each.
+QStringList textOf(const std::vector<SweepTargets::Range6> &ranges)
+{
+    QStringList text;
+    for (const SweepTargets::Range6 &range : ranges)
+        text << QString::fromStdString(SweepTargets::addressOf(range.first).toString() + "-" +
+                                       SweepTargets::addressOf(range.last).toString());
+    return text;
+}
+
+void tst_SweepTargets::ipv6Targets_data()
+{
+    QTest::addColumn<QStringList>("targets"); // "-" before a target excludes it
+    QTest::addColumn<QStringList>("ranges6");
+    QTest::addColumn<qulonglong>("count");
+    QTest::addColumn<QString>("error"); // of the last target
+    QTest::newRow("address, written long")
+        << QStringList{"FD00:0:0:0:0:0:0:1"} << QStringList{"fd00::1-fd00::1"} << 1ull << "";
+    QTest::newRow("/120, host bits dropped")
+        << QStringList{"fd00::1:2:3/120"} << QStringList{"fd00::1:2:0-fd00::1:2:ff"} << 256ull << "";
+    QTest::newRow("/112 and a range across it") << QStringList{"fd00::/112", "fd00::fff0-fd00::1:f", "fd00::7"}
+                                                << QStringList{"fd00::-fd00::1:f"} << 65552ull << "";
+    QTest::newRow("both families, one run")
+        << QStringList{"10.0.0.0/30", "fd00::/126", "::/127"} << QStringList{"::-::1", "fd00::-fd00::3"} << 10ull << "";
+    QTest::newRow("exclusions") << QStringList{"-fd00::5", "fd00::/125", "-fd00::7", "-10.0.0.0/8"}
+                                << QStringList{"fd00::-fd00::4", "fd00::6-fd00::6"} << 6ull << "";
+    QTest::newRow("top of the space")
+        << QStringList{"ffff:ffff:ffff:ffff:ffff:ffff:ffff:fffe-ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff",
+                       "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"}
+        << QStringList{"ffff:ffff:ffff:ffff:ffff:ffff:ffff:fffe-ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"} << 2ull << "";
+    QTest::newRow("a /111") << QStringList{"fd00::/126", "fd00::/111"} << QStringList{"fd00::-fd00::3"} << 4ull
+                            << "'fd00::/111': an IPv6 range or block may hold 65536 addresses at most (a /112)";
+    QTest::newRow("a long range")
+        << QStringList{"fd00::-fd00::1:0"} << QStringList() << 0ull
+        << "'fd00::-fd00::1:0': an IPv6 range or block may hold 65536 addresses at most (a /112)";
+    QTest::newRow("/129") << QStringList{"fd00::/129"} << QStringList() << 0ull
+                          << "'fd00::/129': the prefix length must be 0 to 128";
+    QTest::newRow("backwards") << QStringList{"fd00::9-fd00::1"} << QStringList() << 0ull
+                               << "'fd00::9-fd00::1': the range ends before it starts";
+    QTest::newRow("families mixed") << QStringList{"fd00::1-10.0.0.1"} << QStringList() << 0ull
+                                    << "'fd00::1-10.0.0.1': '10.0.0.1' is not an IPv6 address";
+    QTest::newRow("zone") << QStringList{"fe80::1%1"} << QStringList() << 0ull
+                          << "'fe80::1%1': 'fe80::1%1' is not an IPv6 address";
+    QTest::newRow("three colons") << QStringList{"fd00:::1"} << QStringList() << 0ull
+                                  << "'fd00:::1': 'fd00:::1' is not an IPv6 address";
+}
+
+// Each family's intervals apart, one count; an IPv6 target of more than a /112 is refused whole.
+void tst_SweepTargets::ipv6Targets()
+{
+    QFETCH(QStringList, targets);
+    QFETCH(QStringList, ranges6);
+    QFETCH(qulonglong, count);
+    QFETCH(QString, error);
+    SweepTargets swept;
+    QString refusal;
+    for (const QString &target : targets) {
+        if (target.startsWith('-'))
+            swept.exclude(target.mid(1).toStdString());
+        else
+            refusal = refusalOf(swept, target);
+    }
+    QCOMPARE(refusal, error);
+    QCOMPARE(textOf(swept.ranges6()), ranges6);
+    QCOMPARE(swept.count(), count);
 }
 
 void tst_SweepTargets::wordsOfALine_data()

@@ -34,7 +34,9 @@ private slots:
         QTest::newRow("create entry") << 2 << "Error loading dll functions";
         QTest::newRow("close entry") << 3 << "Error loading dll functions";
         QTest::newRow("send entry") << 4 << "Error loading dll functions";
-        QTest::newRow("handle") << 5 << "Unable to get ping handle";
+        QTest::newRow("IPv6 create entry") << 5 << "Error loading dll functions";
+        QTest::newRow("IPv6 send entry") << 6 << "Error loading dll functions";
+        QTest::newRow("handle") << 7 << "Unable to get ping handle";
     }
 
     // Every failing step raises its own text, and the half-built session is torn down: the
@@ -43,11 +45,12 @@ private slots:
     {
         QFETCH(int, step);
         QFETCH(QString, message);
-        const char *entries[] = {"IcmpCreateFile", "IcmpCloseHandle", "IcmpSendEcho"};
+        const char *entries[] = {"IcmpCreateFile", "IcmpCloseHandle", "IcmpSendEcho", "Icmp6CreateFile",
+                                 "Icmp6SendEcho"};
         Sockets::Testing::faults().failStartup = step == 0;
         IcmpApi::Testing::faults().failLoadLibrary = step == 1;
-        IcmpApi::Testing::faults().missingEntry = step >= 2 && step <= 4 ? entries[step - 2] : nullptr;
-        IcmpApi::Testing::faults().failCreateFile = step == 5;
+        IcmpApi::Testing::faults().missingEntry = step >= 2 && step <= 6 ? entries[step - 2] : nullptr;
+        IcmpApi::Testing::faults().failCreateFile = step == 7;
         const int cleanupsBefore = Sockets::Testing::faults().cleanups;
         try {
             TICMP session;
@@ -68,13 +71,30 @@ private slots:
         QCOMPARE(session.ResolvedIP(), std::string("10.0.0.1"));
     }
 
-    void shortFormKeepsItsName()
+    // A short IPv4 form or a long IPv6 one keeps its name, and its address reads in one form.
+    void addressKeepsItsName_data()
     {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("short IPv4") << "127.1"
+                                    << "127.0.0.1";
+        QTest::newRow("long IPv6") << "FD00:7A:0:0:0:0:0:01"
+                                   << "fd00:7a::1";
+        QTest::newRow("IPv4 inside IPv6") << "::ffff:198.18.0.1"
+                                          << "::ffff:198.18.0.1";
+    }
+
+    void addressKeepsItsName()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, address);
         TICMP session;
-        session.SetAddress("127.1");
+        session.SetFamily(Sockets::Family::IPv4); // a name's family, never an address's
+        session.SetAddress(text.toStdString());
         session.ResolveAddress();
-        QCOMPARE(session.ResolvedName(), std::string("127.1"));
-        QCOMPARE(session.ResolvedIP(), std::string("127.0.0.1"));
+        QVERIFY(session.AddressResolved());
+        QCOMPARE(QString::fromStdString(session.ResolvedName()), text);
+        QCOMPARE(QString::fromStdString(session.ResolvedIP()), address);
     }
 
     // The all-ones address is no target: it goes through name resolution, and what that yields
@@ -163,11 +183,22 @@ private slots:
         QCOMPARE(session.SendPing(), 1);
         QCOMPARE(session.LastError(), 0);
         QCOMPARE(m_network->requests().back().ttl, 44);
+        session.SetAddress("::1");
+        QCOMPARE(session.SendPing(), 1);
+        QCOMPARE(m_network->requests().back().ttl, 44);
+    }
+
+    void echo_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("IPv4") << "198.18.0.1";
+        QTest::newRow("IPv6") << "fd00:7a::1";
     }
 
     void echo()
     {
-        m_network->setHost("198.18.0.1", FakeNetwork::answering(12));
+        QFETCH(QString, target);
+        m_network->setHost(target.toStdString(), FakeNetwork::answering(12));
         TICMP session;
         QStringList events;
         session.OnEchoRequest = [&](QObject *sender) {
@@ -178,7 +209,7 @@ private slots:
             QCOMPARE(sender, &session);
             events << QString("reply %1").arg(replies);
         };
-        session.SetAddress("198.18.0.1");
+        session.SetAddress(target.toStdString());
         for (int size : {0, 1, 56, 1500, 65500}) {
             session.SetSize(size);
             QCOMPARE(session.SendPing(), 1);
@@ -186,7 +217,8 @@ private slots:
             QCOMPARE(int(session.LastReply().DataSize), size);
             QCOMPARE(session.LastReply().Status, 0u);
             QCOMPARE(session.LastReply().RoundTripTime, 12u);
-            QCOMPARE(session.LastReply().Address, Sockets::inet_addr("198.18.0.1"));
+            QCOMPARE(session.ReplyAddress(), FakeNetwork::ip(target.toStdString()));
+            QCOMPARE(session.LastReply().Address, session.ReplyAddress().v4());
         }
         QCOMPARE(events.size(), 10);
         QCOMPARE(events.first(), QString("request"));
@@ -210,30 +242,40 @@ private slots:
 
     void icmpErrors_data()
     {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("router");
         QTest::addColumn<int>("type");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("text");
-        QTest::newRow("host unreachable") << 3 << 1 << "Destination host unreachable";
-        QTest::newRow("ttl expired in transit") << 11 << 0 << "TTL expired in transit";
-        QTest::newRow("redirect: no answer") << 5 << 1 << "Request timed out";
+        const QString v4 = "198.18.0.3", router4 = "198.18.0.254", v6 = "fd00:7a::3", router6 = "fd00:7a::fe";
+        QTest::newRow("host unreachable") << v4 << router4 << 3 << 1 << "Destination host unreachable";
+        QTest::newRow("ttl expired in transit") << v4 << router4 << 11 << 0 << "TTL expired in transit";
+        QTest::newRow("redirect: no answer") << v4 << router4 << 5 << 1 << "Request timed out";
+        QTest::newRow("IPv6 address unreachable") << v6 << router6 << 1 << 3 << "Destination host unreachable";
+        QTest::newRow("IPv6 hop limit exceeded") << v6 << router6 << 3 << 0 << "TTL expired in transit";
+        QTest::newRow("IPv6 packet too big") << v6 << router6 << 2 << 0 << "Packet too big";
+        QTest::newRow("IPv6 redirect: no answer") << v6 << router6 << 137 << 0 << "Request timed out";
     }
 
     // An ICMP error quoting the request ends it with its own text, from the router that sent it; a
     // redirect ends nothing. Every type and code with its text: tst_IcmpPacket.
     void icmpErrors()
     {
+        QFETCH(QString, target);
+        QFETCH(QString, router);
         QFETCH(int, type);
         QFETCH(int, code);
         QFETCH(QString, text);
-        m_network->setHost("198.18.0.3", FakeNetwork::failing(3, uint8_t(type), uint8_t(code), "198.18.0.254"));
+        m_network->setHost(target.toStdString(),
+                           FakeNetwork::failing(3, uint8_t(type), uint8_t(code), router.toStdString()));
         TICMP session;
-        session.SetAddress("198.18.0.3");
+        session.SetAddress(target.toStdString());
         session.SetTimeout(1000);
         QCOMPARE(session.SendPing(), 0);
         QCOMPARE(QString::fromStdString(session.ErrorText()), text);
         QCOMPARE(session.LastReply().Status, uint32_t(session.LastError()));
         if (session.LastError() != int(IP_REQ_TIMED_OUT))
-            QCOMPARE(session.LastReply().Address, Sockets::inet_addr("198.18.0.254"));
+            QCOMPARE(session.ReplyAddress(), FakeNetwork::ip(router.toStdString()));
     }
 };
 

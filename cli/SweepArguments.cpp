@@ -1,0 +1,143 @@
+#include "SweepArguments.h"
+
+#include "TargetFile.h"
+#include "ping/EchoTerms.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+
+namespace {
+
+constexpr uint64_t MaxShards = 65536;
+
+int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
+{
+    const int value = args.integer(name, fallback);
+    if (value < low || value > high)
+        throw CommandLine::UsageError("--" + name + " must be " + std::to_string(low) + " to " + std::to_string(high));
+    return value;
+}
+
+// A whole decimal number from 0 to high, as typed, for a number too large for an int.
+bool unsignedOf(const std::string &text, uint64_t high, uint64_t &value)
+{
+    if (text.empty() || text.size() > 20 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    errno = 0;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0 && value <= high;
+}
+
+// The order of the targets, and the shard I of N (from 1) as the engine counts it (from 0).
+void orderAndShardOf(const CommandLine &args, Sweep::Settings &settings)
+{
+    const std::string order = args.text("order", "address");
+    if (order != "address" && order != "random")
+        throw CommandLine::UsageError("--order must be address or random, not '" + order + "'");
+    settings.randomOrder = order == "random";
+    if (args.has("seed") && !settings.randomOrder)
+        throw CommandLine::UsageError("--seed goes with --order random");
+    if (args.has("seed") && !unsignedOf(args.text("seed", ""), UINT64_MAX, settings.seed))
+        throw CommandLine::UsageError("--seed needs a whole number from 0 to " + std::to_string(UINT64_MAX) +
+                                      ", not '" + args.text("seed", "") + "'");
+    if (settings.randomOrder && !args.has("seed"))
+        settings.seed = uint64_t(std::random_device()()) << 32 | std::random_device()();
+    if (!args.has("shard"))
+        return;
+    const std::string shard = args.text("shard", "");
+    const size_t slash = shard.find('/');
+    uint64_t index = 0;
+    uint64_t count = 0;
+    if (slash == std::string::npos || !unsignedOf(shard.substr(0, slash), MaxShards, index) ||
+        !unsignedOf(shard.substr(slash + 1), MaxShards, count) || index < 1 || index > count)
+        throw CommandLine::UsageError("--shard needs I/N, the I-th of N shards (1 <= I <= N <= " +
+                                      std::to_string(MaxShards) + "), not '" + shard + "'");
+    settings.shardIndex = uint32_t(index - 1);
+    settings.shardCount = uint32_t(count);
+}
+
+Sweep::Settings settingsOf(const CommandLine &args)
+{
+    using Limits = Sweep::Settings;
+    Sweep::Settings settings;
+    settings.rate = boundedOption(args, "rate", settings.rate, 1, Limits::MaxRate);
+    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, Limits::MaxTimeoutMs);
+    settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
+    settings.size = boundedOption(args, "size", settings.size, 0, EchoTerms::MaxSize);
+    settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
+    orderAndShardOf(args, settings);
+    return settings;
+}
+
+std::string formatOf(const CommandLine &args)
+{
+    const std::string format = args.text("format", "text");
+    if (format != "text" && format != "csv" && format != "json" && format != "xml")
+        throw CommandLine::UsageError("--format must be text, csv, json or xml, not '" + format + "'");
+    return format;
+}
+
+// A target that is none of the forms is a usage error when typed on the command line.
+template <typename Use> void typed(const std::string &target, Use use)
+{
+    try {
+        use(target);
+    } catch (const std::invalid_argument &e) {
+        throw CommandLine::UsageError(e.what());
+    }
+}
+
+// Standard input can be read once.
+void checkFiles(const CommandLine &args)
+{
+    int fromInput = 0;
+    for (const char *option : {"f", "exclude-file"})
+        for (const std::string &name : args.texts(option))
+            fromInput += name == "-" ? 1 : 0;
+    if (fromInput > 1)
+        throw CommandLine::UsageError("standard input (-) can be read for one file only");
+}
+
+// Exclusions first, so that what they take out never counts against the largest sweep. A target file
+// with no target in it is most likely a mistake (an empty pipe), never a sweep of nothing.
+SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
+{
+    if (args.positional().empty() && !args.has("f"))
+        throw CommandLine::UsageError("sweep needs at least one TARGET or -f FILE");
+    checkFiles(args);
+    SweepTargets targets;
+    const auto exclude = [&targets](const std::string &target) { targets.exclude(target); };
+    const auto add = [&targets](const std::string &target) { targets.add(target); };
+    for (const std::string &list : args.texts("exclude"))
+        for (const std::string &target : SweepTargets::wordsOf(list))
+            typed(target, exclude);
+    for (const std::string &file : args.texts("exclude-file"))
+        TargetFile::read(file, exclude, standardInput);
+    for (const std::string &target : args.positional())
+        typed(target, add);
+    for (const std::string &file : args.texts("f"))
+        if (TargetFile::read(file, add, standardInput) == 0)
+            throw TargetFile::Error(TargetFile::shownName(file) + ": no target in it");
+    if (targets.count() == 0)
+        throw std::runtime_error("sweep: every target is excluded");
+    return targets;
+}
+
+} // namespace
+
+const std::vector<std::string> SweepArguments::Options = {"rate",  "timeout", "retries", "size",    "ttl",
+                                                          "save",  "format",  "f",       "exclude", "exclude-file",
+                                                          "order", "seed",    "shard"};
+const std::vector<std::string> SweepArguments::Flags = {"names", "progress"};
+
+SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
+    : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")), names(args.has("names")),
+      progress(args.has("progress"))
+{
+    targets = targetsOf(args, standardInput);
+}

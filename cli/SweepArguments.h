@@ -1,0 +1,28 @@
+#pragma once
+#include "CommandLine.h"
+#include "ping/Sweep.h"
+#include "ping/SweepTargets.h"
+
+#include <cstdio>
+#include <string>
+
+// What `tozelo-cli sweep` was asked to do, read and checked before anything is sent: the targets
+// from the command line and from files less the exclusions, the sweep's settings, and how the
+// result is written.
+struct SweepArguments {
+    // Each read of a target file that fails is a TargetFile::Error; any other wrong argument a
+    // CommandLine::UsageError. standardInput is what "-" names.
+    explicit SweepArguments(const CommandLine &args, std::FILE *standardInput = stdin);
+
+    // The option names a sweep accepts, with a value and without.
+    static const std::vector<std::string> Options;
+    static const std::vector<std::string> Flags;
+
+    SweepTargets targets;
+    Sweep::Settings settings;
+    std::string format; // text, csv, json or xml
+    std::string saveFile;
+    bool names = false;
+    bool progress = false; // even where standard error is no terminal
+    std::string command;   // as typed, for the XML
+};
