@@ -1,8 +1,8 @@
 // The main window with a /16 of found machines: recording, re-captioning, loading, starting.
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
-#include "main/TestSeams.h"
 #include "main/Unit1.h"
+#include "ui/TestSeams.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

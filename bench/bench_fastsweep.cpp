@@ -6,11 +6,11 @@
 // /24 (the router drops the rest).
 #include "main/FastSweepPage.h"
 #include "main/MachineListView.h"
-#include "main/TestSeams.h"
 #include "main/Unit1.h"
 #include "ping/BackgroundSweep.h"
 #include "tests/testbed/TestbedGuard.h"
 #include "tests/testbed/TestbedNamespaces.h"
+#include "ui/TestSeams.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>

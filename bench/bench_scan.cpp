@@ -92,39 +92,48 @@ double residentMegabytes()
 }
 
 // The dialog's log, bounded as the walk asks it to be.
-RePingWalk::View walkView(const std::vector<std::string> &entries, int passes, QTimer &timer,
-                          std::deque<std::string> &memo)
-{
-    RePingWalk::View view;
-    view.machineLines = [&entries] { return entries; };
-    view.cyclic = [passes, done = 0]() mutable { return ++done < passes; };
-    view.setInterval = [&timer](int ms) { timer.setInterval(ms); };
-    view.setTimerEnabled = [&timer](bool on) { on ? timer.start() : timer.stop(); };
-    view.setRetryEnabled = [](bool) {};
-    view.clearLog = [&memo] { memo.clear(); };
-    view.appendLine = [&memo](const std::string &line) { memo.push_back(line); };
-    view.removeFirstLines = [&memo](int count) { memo.erase(memo.begin(), memo.begin() + count); };
-    view.setProgressMax = [](int) {};
-    view.setProgress = [](int) {};
-    view.setInfo = [](int, const std::string &) {};
-    view.recordMachine = [](const std::string &, uint32_t, bool) {};
-    view.reportError = [](const std::string &text) { std::printf("    %s\n", text.c_str()); };
-    return view;
-}
+class WalkLog : public RePingWalk::View {
+public:
+    WalkLog(const QStringList &entries, int passes, QTimer &timer)
+        : m_entries(entries), m_passes(passes), m_timer(timer)
+    {
+    }
+
+private:
+    QStringList machineLines() const override { return m_entries; }
+    bool cyclic() override { return ++m_done < m_passes; }
+    void setInterval(int ms) override { m_timer.setInterval(ms); }
+    void setTimerEnabled(bool on) override { on ? m_timer.start() : m_timer.stop(); }
+    void setRetryEnabled(bool) override {}
+    void clearLog() override { m_memo.clear(); }
+    void appendLine(const QString &line) override { m_memo.push_back(line); }
+    void removeFirstLines(int count) override { m_memo.erase(m_memo.begin(), m_memo.begin() + count); }
+    void setProgressMax(int) override {}
+    void setProgress(int) override {}
+    void setInfo(int, const QString &) override {}
+    void recordMachine(const QString &, uint32_t, bool) override {}
+    void reportError(const QString &text) override { std::printf("    %s\n", qPrintable(text)); }
+
+    const QStringList &m_entries;
+    const int m_passes;
+    int m_done = 0;
+    QTimer &m_timer;
+    std::deque<QString> m_memo;
+};
 
 void benchRePingMemory()
 {
     const int addresses = 1000;
     const int passes = 5;
     std::printf("(b) cyclic re-ping of %d loopback addresses over %d passes:\n", addresses, passes);
-    std::vector<std::string> entries;
+    QStringList entries;
     for (int i = 0; i < addresses; ++i)
-        entries.push_back("127.2." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1));
+        entries << "127.2." + QString::number(i / 250) + "." + QString::number(i % 250 + 1);
     TPing ping;
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
-    std::deque<std::string> memo;
-    RePingWalk walk(ping, walkView(entries, passes, timer, memo));
+    WalkLog log(entries, passes, timer);
+    RePingWalk walk(ping, log);
     walk.setTimeout(1);
     QEventLoop loop;
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {

@@ -1,13 +1,11 @@
 #include "CommandLine.h"
 
 #include "ping/MachineListWriter.h"
+#include "ping/Notation.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <iterator>
+#include <optional>
 
 CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions,
                          const std::vector<std::string> &knownFlags)
@@ -68,13 +66,10 @@ int CommandLine::integer(const std::string &name, int fallback) const
     if (!has(name))
         return fallback;
     const std::string value = text(name, std::string());
-    char *end = nullptr;
-    errno = 0;
-    const long number = std::strtol(value.c_str(), &end, 10);
-    if (value.empty() || *end != '\0' || errno == ERANGE || number < INT_MIN || number > INT_MAX ||
-        std::isspace(static_cast<unsigned char>(value.front())))
+    const std::optional<int> number = Notation::wholeNumber(value);
+    if (!number)
         throw UsageError("--" + name + " needs a whole number, not '" + value + "'");
-    return static_cast<int>(number);
+    return *number;
 }
 
 int CommandLine::positive(const std::string &name, int fallback) const

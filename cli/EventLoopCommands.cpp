@@ -28,7 +28,7 @@ extern "C" __attribute__((visibility("default"))) int tozelo_cli_run(int argc, c
     const std::vector<std::string> rest(argv + 2, argv + argc);
     return CommandRun::reporting([&] {
         if (name == "ping")
-            return PingCommand(CommandLine(rest, {"size", "ttl", "timeout"}, {"4", "6"})).run(std::cout);
+            return PingCommand(CommandLine(rest, {"size", "ttl", "timeout"}, {"4", "6"})).run(std::cout, std::cerr);
         if (name == "scan")
             return ScanCommand(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}))
                 .run(std::cout, std::cerr);

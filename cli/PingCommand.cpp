@@ -1,5 +1,6 @@
 #include "PingCommand.h"
 
+#include "ping/EchoTerms.h"
 #include "ping/Ping.h"
 #include "ping/SinglePing.h"
 
@@ -13,6 +14,49 @@ const std::string &onlyHost(const CommandLine &args)
     return args.positional().front();
 }
 
+// The sequence's lines go to out. The buttons come back when the lookup has ended, and with it the
+// whole sequence.
+class PingLines : public SinglePing::View {
+public:
+    PingLines(const std::string &host, Sockets::Family family, std::ostream &out, std::ostream &err)
+        : m_host(QString::fromLocal8Bit(host.c_str())), m_family(family), m_out(out), m_err(err)
+    {
+    }
+
+    // Runs the sequence to its end; true when the host answered.
+    bool run(SinglePing &sequence)
+    {
+        sequence.start();
+        if (!m_finished)
+            m_loop.exec();
+        return m_answered;
+    }
+
+private:
+    QString hostText() const override { return m_host; }
+    Sockets::Family family() const override { return m_family; }
+    void clearLog() override {}
+    void appendLine(const QString &line) override { m_out << line.toStdString() << '\n' << std::flush; }
+    void setButtons(bool pingEnabled, bool) override
+    {
+        if (pingEnabled) {
+            m_finished = true;
+            m_loop.quit();
+        }
+    }
+    void setStatus(const QString &) override {}
+    void recordMachine(const QString &, uint32_t) override { m_answered = true; }
+    void reportError(const QString &text) override { m_err << text.toStdString() << '\n' << std::flush; }
+
+    const QString m_host;
+    const Sockets::Family m_family;
+    std::ostream &m_out;
+    std::ostream &m_err;
+    QEventLoop m_loop;
+    bool m_finished = false;
+    bool m_answered = false;
+};
+
 Sockets::Family familyOf(const CommandLine &args)
 {
     if (args.has("4") && args.has("6"))
@@ -24,37 +68,19 @@ Sockets::Family familyOf(const CommandLine &args)
 } // namespace
 
 PingCommand::PingCommand(const CommandLine &args)
-    : m_host(onlyHost(args)), m_size(args.integer("size", 56)), m_ttl(args.integer("ttl", 64)),
-      m_timeout(args.integer("timeout", 500)), m_family(familyOf(args))
+    : m_host(onlyHost(args)), m_size(args.integer("size", EchoTerms::DefaultSize)),
+      m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
+      m_timeout(args.integer("timeout", EchoTerms::DefaultTimeoutMs)), m_family(familyOf(args))
 {
 }
 
-int PingCommand::run(std::ostream &out) const
+int PingCommand::run(std::ostream &out, std::ostream &err) const
 {
     TPing ping;
     ping.SetSize(m_size);
     ping.SetTTL(m_ttl);
     ping.SetTimeout(m_timeout);
-
-    bool answered = false;
-    bool finished = false;
-    QEventLoop loop;
-    SinglePing::View view;
-    view.appendLine = [&out](const std::string &line) { out << line << '\n' << std::flush; };
-    view.hostText = [this] { return m_host; };
-    view.family = [this] { return m_family; };
-    view.setButtons = [&](bool pingEnabled, bool) {
-        // The buttons come back when the lookup has ended, and with it the whole sequence.
-        if (pingEnabled) {
-            finished = true;
-            loop.quit();
-        }
-    };
-    view.recordMachine = [&answered](const std::string &, uint32_t) { answered = true; };
-
-    SinglePing sequence(ping, view);
-    sequence.start();
-    if (!finished)
-        loop.exec();
-    return answered ? 0 : 1;
+    PingLines lines(m_host, m_family, out, err);
+    SinglePing sequence(ping, lines);
+    return lines.run(sequence) ? 0 : 1;
 }

@@ -12,7 +12,7 @@ public:
     explicit PingCommand(const CommandLine &args);
 
     // The exit status: 0 when the host answered, 1 otherwise.
-    int run(std::ostream &out) const;
+    int run(std::ostream &out, std::ostream &err) const;
 
 private:
     std::string m_host;

@@ -1,46 +1,64 @@
 #include "RePingCommand.h"
 
+#include "ping/EchoTerms.h"
 #include "ping/MachineListFile.h"
 #include "ping/Ping.h"
 #include "ping/RePingWalk.h"
 
 #include <QEventLoop>
+#include <QStringList>
 #include <QTimer>
 #include <exception>
 #include <functional>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace {
 // A name lookup still under way when the last pass ends is waited for this long at most.
 constexpr int LastLookupWaitMs = 30000;
 
-std::vector<std::string> entriesOf(const MachineListFile &list)
-{
-    std::vector<std::string> entries;
-    entries.reserve(static_cast<size_t>(list.lines().size()));
-    for (const QString &line : list.lines())
-        entries.push_back(line.toLatin1().toStdString());
-    return entries;
-}
+// The walk's lines go to out, its reports to err; the timer is the walk's own. A pass is counted
+// each time the walk asks whether to go round again.
+class WalkLines : public RePingWalk::View {
+public:
+    WalkLines(const MachineListFile &list, int passes, std::ostream &out, std::ostream &err)
+        : m_list(list), m_passes(passes), m_out(out), m_err(err)
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+    }
 
-RePingWalk::View viewOf(const MachineListFile &list, int passes, QTimer &timer, std::ostream &out, std::ostream &err)
-{
-    RePingWalk::View view;
-    view.machineLines = [&list] { return entriesOf(list); };
-    view.cyclic = [passes, done = 0]() mutable { return ++done < passes; };
-    view.setInterval = [&timer](int ms) { timer.setInterval(ms); };
-    view.setTimerEnabled = [&timer](bool enabled) { enabled ? timer.start() : timer.stop(); };
-    view.setRetryEnabled = [](bool) {};
-    view.clearLog = [] {};
-    view.appendLine = [&out](const std::string &line) { out << line << '\n' << std::flush; };
-    view.removeFirstLines = [](int) {};
-    view.setProgressMax = [](int) {};
-    view.setProgress = [](int) {};
-    view.setInfo = [](int, const std::string &) {};
-    view.reportError = [&err](const std::string &text) { err << text << '\n' << std::flush; };
-    return view;
-}
+    QTimer &timer() { return m_timer; }
+    // Called with each entry's line: the loop that waits for the last one may end then.
+    void setLineWritten(std::function<void()> written) { m_written = std::move(written); }
+
+private:
+    QStringList machineLines() const override { return m_list.lines(); }
+    bool cyclic() override { return ++m_passesDone < m_passes; }
+    void setInterval(int ms) override { m_timer.setInterval(ms); }
+    void setTimerEnabled(bool enabled) override { enabled ? m_timer.start() : m_timer.stop(); }
+    void setRetryEnabled(bool) override {}
+    void clearLog() override {}
+    void appendLine(const QString &line) override
+    {
+        m_out << line.toStdString() << '\n' << std::flush;
+        if (m_written)
+            m_written();
+    }
+    void removeFirstLines(int) override {}
+    void setProgressMax(int) override {}
+    void setProgress(int) override {}
+    void setInfo(int, const QString &) override {}
+    void recordMachine(const QString &, uint32_t, bool) override {}
+    void reportError(const QString &text) override { m_err << text.toStdString() << '\n' << std::flush; }
+
+    const MachineListFile &m_list;
+    const int m_passes;
+    int m_passesDone = 0;
+    std::ostream &m_out;
+    std::ostream &m_err;
+    QTimer m_timer;
+    std::function<void()> m_written;
+};
 
 const std::string &onlyFile(const CommandLine &args)
 {
@@ -51,50 +69,44 @@ const std::string &onlyFile(const CommandLine &args)
 } // namespace
 
 RePingCommand::RePingCommand(const CommandLine &args)
-    : m_timeout(args.positive("timeout", 200)), m_passes(args.positive("passes", 1)), m_size(args.integer("size", 56)),
-      m_ttl(args.integer("ttl", 64)), m_list(MachineListFile::read(QString::fromLocal8Bit(onlyFile(args).c_str())))
+    : m_timeout(args.positive("timeout", 200)), m_passes(args.positive("passes", 1)),
+      m_size(args.integer("size", EchoTerms::DefaultSize)), m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
+      m_list(MachineListFile::read(QString::fromLocal8Bit(onlyFile(args).c_str())))
 {
 }
 
 int RePingCommand::run(std::ostream &out, std::ostream &err) const
 {
     if (m_list.isEmpty()) {
-        for (const std::string &line : RePingWalk::rpingerrorLines())
-            err << line << '\n';
+        for (const QString &line : RePingWalk::rpingerrorLines())
+            err << line.toStdString() << '\n';
         return 3;
     }
 
     TPing ping;
     ping.SetSize(m_size);
     ping.SetTTL(m_ttl);
-    QTimer timer;
-    timer.setTimerType(Qt::PreciseTimer);
-    RePingWalk walk(ping, viewOf(m_list, m_passes, timer, out, err));
+    WalkLines lines(m_list, m_passes, out, err);
+    RePingWalk walk(ping, lines);
     walk.setTimeout(m_timeout);
 
     QEventLoop loop;
     std::exception_ptr failure;
-    const auto guarded = [&](const std::function<void()> &step) {
+    QObject::connect(&lines.timer(), &QTimer::timeout, &loop, [&] {
         try {
-            step();
+            walk.rTimer1Timer();
         } catch (...) {
             failure = std::current_exception();
-            timer.stop();
-            loop.quit();
+            lines.timer().stop();
         }
-    };
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        guarded([&] { walk.rTimer1Timer(); });
-        if (!walk.walking())
+        if (!walk.walking() || failure)
             loop.quit();
     });
     // The last entry's name may still be resolving when the walk ends; its line is still due.
-    const TDnsLookupDone walkLookupDone = ping.OnDnsLookupDone;
-    ping.OnDnsLookupDone = [&](QObject *sender, uint16_t error) {
-        guarded([&] { walkLookupDone(sender, error); });
-        if (!walk.walking())
+    lines.setLineWritten([&] {
+        if (!walk.walking() && !ping.LookupPending())
             loop.quit();
-    };
+    });
     walk.rpingClick();
     loop.exec();
     if (!failure && ping.LookupPending()) {

@@ -1,95 +1,95 @@
 #include "ScanCommand.h"
 
+#include "ping/EchoTerms.h"
 #include "ping/MachineListFile.h"
 #include "ping/MultiPingScan.h"
+#include "ping/Notation.h"
 #include "ping/Ping.h"
 
 #include <QEventLoop>
+#include <QStringList>
 #include <QTimer>
 #include <array>
-#include <cctype>
 #include <exception>
+#include <optional>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace {
 using Edit = MultiPingScan::Edit;
 using Caption = MultiPingScan::Caption;
 using Button = MultiPingScan::Button;
 
-// What the range scan page shows, kept in memory: its fields, hidden captions and buttons.
-struct ScanPage {
-    std::array<std::string, 8> edits;
-    std::array<std::string, 9> captions;
-    bool pingEnabled = true;
-    std::vector<std::string> tickLines;
-    std::string status;
-    bool checkFailed = false;
-    MachineListFile found;
+// What the range scan page shows, kept in memory: its fields, hidden captions and buttons. The lines
+// a tick leaves are kept until the tick has ended; the message boxes' lines go to err.
+class ScanPage : public MultiPingScan::View {
+public:
+    ScanPage(const std::array<std::string, 4> &first, const std::array<std::string, 4> &last, QTimer &timer,
+             std::ostream &err)
+        : m_timer(timer), m_err(err)
+    {
+        for (size_t i = 0; i < 4; ++i) {
+            m_edits[static_cast<size_t>(Edit::ip03) - i] = QString::fromStdString(first[i]);
+            m_edits[static_cast<size_t>(Edit::ip13) - i] = QString::fromStdString(last[i]);
+        }
+    }
+
+    QStringList takeTickLines() { return std::exchange(m_tickLines, {}); }
+    const QString &status() const { return m_status; }
+    bool checkFailed() const { return m_checkFailed; }
+    const MachineListFile &found() const { return m_found; }
+
+private:
+    QString editText(Edit edit) const override { return m_edits[static_cast<size_t>(edit)]; }
+    void setEditText(Edit edit, const QString &text) override { m_edits[static_cast<size_t>(edit)] = text; }
+    void focusEdit(Edit) override {}
+    QString caption(Caption caption) const override { return m_captions[static_cast<size_t>(caption)]; }
+    void setCaption(Caption caption, const QString &text) override { m_captions[static_cast<size_t>(caption)] = text; }
+    bool isEnabled(Button button) const override { return button == Button::MipPinG && m_pingEnabled; }
+    void setEnabled(Button button, bool enabled) override
+    {
+        if (button == Button::MipPinG)
+            m_pingEnabled = enabled;
+    }
+    bool timerEnabled() const override { return m_timer.isActive(); }
+    void setTimerEnabled(bool enabled) override { enabled ? m_timer.start() : m_timer.stop(); }
+    void clearLog() override {}
+    void appendLine(const QString &line) override { m_tickLines << line; }
+    void setStatus(const QString &text) override { m_status = text; }
+    void recordMachine(const QString &ip, uint32_t) override { m_found.addLine(ip); }
+    int machineCount() const override { return static_cast<int>(m_found.lines().size()); }
+    void showMessage(MultiPingScan::Message message) override
+    {
+        for (const QString &line : MultiPingScan::linesOf(message))
+            m_err << line.toStdString() << '\n';
+        m_err << std::flush;
+        m_checkFailed = true;
+    }
+    void reportError(const QString &text) override
+    {
+        m_err << text.toStdString() << '\n' << std::flush;
+        m_checkFailed = true;
+    }
+
+    QTimer &m_timer;
+    std::ostream &m_err;
+    std::array<QString, 8> m_edits;
+    std::array<QString, 9> m_captions;
+    bool m_pingEnabled = true;
+    QStringList m_tickLines;
+    QString m_status;
+    bool m_checkFailed = false;
+    MachineListFile m_found;
 };
 
 // A dotted address as the four octet fields of the page would hold it, first octet first.
 std::array<std::string, 4> octetFields(const std::string &address, const char *which)
 {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t dot = 0; dot != std::string::npos; start = dot + 1) {
-        dot = address.find('.', start);
-        fields.push_back(address.substr(start, dot - start));
-    }
-    bool digits = fields.size() == 4;
-    for (const std::string &field : fields) {
-        digits = digits && !field.empty();
-        for (char c : field)
-            digits = digits && std::isdigit(static_cast<unsigned char>(c));
-    }
-    if (!digits)
+    const std::optional<std::array<std::string, 4>> fields = Notation::dottedFields(address);
+    if (!fields)
         throw CommandLine::UsageError(std::string(which) + " must be four numbers joined by dots, not '" + address +
                                       "'");
-    return {fields[0], fields[1], fields[2], fields[3]};
-}
-
-void fillEdits(ScanPage &page, const std::array<std::string, 4> &first, const std::array<std::string, 4> &last)
-{
-    for (size_t i = 0; i < 4; ++i) {
-        page.edits[static_cast<size_t>(Edit::ip03) - i] = first[i];
-        page.edits[static_cast<size_t>(Edit::ip13) - i] = last[i];
-    }
-}
-
-MultiPingScan::View viewOf(ScanPage &page, QTimer &timer, std::ostream &err)
-{
-    MultiPingScan::View view;
-    view.editText = [&page](Edit edit) { return page.edits[static_cast<size_t>(edit)]; };
-    view.setEditText = [&page](Edit edit, const std::string &text) { page.edits[static_cast<size_t>(edit)] = text; };
-    view.focusEdit = [](Edit) {};
-    view.caption = [&page](Caption caption) { return page.captions[static_cast<size_t>(caption)]; };
-    view.setCaption = [&page](Caption caption, const std::string &text) {
-        page.captions[static_cast<size_t>(caption)] = text;
-    };
-    view.isEnabled = [&page](Button button) { return button == Button::MipPinG && page.pingEnabled; };
-    view.setEnabled = [&page](Button button, bool enabled) {
-        if (button == Button::MipPinG)
-            page.pingEnabled = enabled;
-    };
-    view.timerEnabled = [&timer] { return timer.isActive(); };
-    view.setTimerEnabled = [&timer](bool enabled) { enabled ? timer.start() : timer.stop(); };
-    view.clearLog = [] {};
-    view.appendLine = [&page](const std::string &line) { page.tickLines.push_back(line); };
-    view.setStatus = [&page](const std::string &text) { page.status = text; };
-    view.recordMachine = [&page](const std::string &ip, uint32_t) { page.found.addLine(QString::fromStdString(ip)); };
-    view.machineCount = [&page] { return static_cast<int>(page.found.lines().size()); };
-    view.showMessage = [&page, &err](MultiPingScan::Message message) {
-        for (const std::string &line : MultiPingScan::linesOf(message))
-            err << line << '\n';
-        err << std::flush;
-        page.checkFailed = true;
-    };
-    view.reportError = [&page, &err](const std::string &text) {
-        err << text << '\n' << std::flush;
-        page.checkFailed = true;
-    };
-    return view;
+    return *fields;
 }
 
 const std::string &positional(const CommandLine &args, size_t index)
@@ -102,16 +102,14 @@ const std::string &positional(const CommandLine &args, size_t index)
 
 ScanCommand::ScanCommand(const CommandLine &args)
     : m_start(octetFields(positional(args, 0), "START")), m_end(octetFields(positional(args, 1), "END")),
-      m_size(args.integer("size", 56)), m_ttl(args.integer("ttl", 64)), m_timeout(args.integer("timeout", 500)),
-      m_interval(args.positive("interval", 1000)), m_saveFile(args.writableFile("save"))
+      m_size(args.integer("size", EchoTerms::DefaultSize)), m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
+      m_timeout(args.integer("timeout", EchoTerms::DefaultTimeoutMs)), m_interval(args.positive("interval", 1000)),
+      m_saveFile(args.writableFile("save"))
 {
 }
 
 int ScanCommand::run(std::ostream &out, std::ostream &err) const
 {
-    ScanPage page;
-    fillEdits(page, m_start, m_end);
-
     TPing ping;
     ping.SetSize(m_size);
     ping.SetTTL(m_ttl);
@@ -120,7 +118,8 @@ int ScanCommand::run(std::ostream &out, std::ostream &err) const
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(m_interval);
 
-    MultiPingScan scan(ping, viewOf(page, timer, err));
+    ScanPage page(m_start, m_end, timer, err);
+    MultiPingScan scan(ping, page);
     QEventLoop loop;
     std::exception_ptr failure;
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
@@ -130,10 +129,9 @@ int ScanCommand::run(std::ostream &out, std::ostream &err) const
             failure = std::current_exception();
             timer.stop();
         }
-        for (const std::string &line : page.tickLines)
-            out << line << '\n';
+        for (const QString &line : page.takeTickLines())
+            out << line.toStdString() << '\n';
         out << std::flush;
-        page.tickLines.clear();
         if (!timer.isActive())
             loop.quit();
     });
@@ -142,8 +140,8 @@ int ScanCommand::run(std::ostream &out, std::ostream &err) const
     if (failure)
         std::rethrow_exception(failure);
 
-    out << page.status << '\n' << std::flush;
+    out << page.status().toStdString() << '\n' << std::flush;
     if (!m_saveFile.empty())
-        page.found.write(QString::fromLocal8Bit(m_saveFile.c_str()));
-    return page.checkFailed ? 3 : 0;
+        page.found().write(QString::fromLocal8Bit(m_saveFile.c_str()));
+    return page.checkFailed() ? 3 : 0;
 }

@@ -1,7 +1,7 @@
 #include "DialogParts.h"
 
-#include "main/IntegerText.h"
 #include "main/Unit1.h"
+#include "ui/IntegerText.h"
 #include "widgets/FloatEdit.h"
 
 #include <QGridLayout>

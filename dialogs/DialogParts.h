@@ -1,6 +1,7 @@
 #pragma once
 #include "UpDown.h"
-#include "main/ExceptionReport.h"
+#include "ping/EchoTerms.h"
+#include "ui/ExceptionReport.h"
 #include "widgets/Events.h"
 #include "widgets/FloatEdit.h"
 
@@ -18,6 +19,11 @@ class TForm1;
 
 // Pieces that the property dialogs' designs share.
 namespace DialogParts {
+
+// The echo settings the program starts with, as a field shows them.
+inline const QString DefaultSize = QString::number(EchoTerms::DefaultSize);
+inline const QString DefaultTTL = QString::number(EchoTerms::DefaultTTL);
+inline const QString DefaultTimeout = QString::number(EchoTerms::DefaultTimeoutMs);
 
 // The font of the designs, which their sizes are made for, whatever the desktop's font.
 QFont designFont();

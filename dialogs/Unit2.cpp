@@ -16,6 +16,9 @@
 #include <QVBoxLayout>
 
 using DialogParts::addFieldRow;
+using DialogParts::DefaultSize;
+using DialogParts::DefaultTimeout;
+using DialogParts::DefaultTTL;
 using DialogParts::Echo;
 using DialogParts::newField;
 using DialogParts::newLabel;
@@ -93,9 +96,12 @@ QGroupBox *TForm2::createProperties()
     Label5 = newLabel(GroupBox1, "Label5", "mSeg");
     Label6 = newLabel(GroupBox1, "Label6", "Bytes");
     auto *grid = new QGridLayout(GroupBox1);
-    addFieldRow(grid, 0, Label2, {"etout", "500", 5, "UpDown2", {10, 4000, 10, 500}}, etout, UpDown2, Label5);
-    addFieldRow(grid, 1, Label3, {"esize", "56", 3, "UpDown3", {10, 100, 1, 56}}, esize, UpDown3, Label6);
-    addFieldRow(grid, 2, Label4, {"ettl", "64", 3, "UpDown4", {10, 100, 1, 64}}, ettl, UpDown4, nullptr);
+    addFieldRow(grid, 0, Label2, {"etout", DefaultTimeout, 5, "UpDown2", {10, 4000, 10, EchoTerms::DefaultTimeoutMs}},
+                etout, UpDown2, Label5);
+    addFieldRow(grid, 1, Label3, {"esize", DefaultSize, 3, "UpDown3", {10, 100, 1, EchoTerms::DefaultSize}}, esize,
+                UpDown3, Label6);
+    addFieldRow(grid, 2, Label4, {"ettl", DefaultTTL, 3, "UpDown4", {10, 100, 1, EchoTerms::DefaultTTL}}, ettl, UpDown4,
+                nullptr);
     return GroupBox1;
 }
 
@@ -156,9 +162,9 @@ void TForm2::UpDown1Click() { veloChange(); }
 // A field that already shows its design text is not applied again.
 void TForm2::SpeedButton2Click()
 {
-    etout->SetText("500");
-    ettl->SetText("64");
-    esize->SetText("56");
+    etout->SetText(DefaultTimeout);
+    ettl->SetText(DefaultTTL);
+    esize->SetText(DefaultSize);
     velo->SetText("500");
 }
 

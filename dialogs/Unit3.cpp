@@ -2,9 +2,9 @@
 
 #include "DialogParts.h"
 #include "UpDown.h"
-#include "main/IntervalTimer.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
+#include "ui/IntervalTimer.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ScreenCentre.h"
 
@@ -20,6 +20,8 @@
 #include <exception>
 
 using DialogParts::addFieldRow;
+using DialogParts::DefaultSize;
+using DialogParts::DefaultTTL;
 using DialogParts::Echo;
 using DialogParts::newField;
 using DialogParts::newLabel;
@@ -118,8 +120,10 @@ QGroupBox *TForm3::createProperties()
     auto *grid = new QGridLayout(GroupBox1);
     DialogParts::tighten(grid);
     addFieldRow(grid, 0, Label2, {"spinto", "1000", 5, "UpDown1", {100, 4000, 100, 1000}}, spinto, UpDown1, Label5);
-    addFieldRow(grid, 1, Label3, {"sps", "56", 3, "UpDown2", {10, 100, 1, 56}}, sps, UpDown2, Label6);
-    addFieldRow(grid, 2, Label4, {"spttl", "64", 3, "UpDown3", {10, 100, 1, 64}}, spttl, UpDown3, nullptr);
+    addFieldRow(grid, 1, Label3, {"sps", DefaultSize, 3, "UpDown2", {10, 100, 1, EchoTerms::DefaultSize}}, sps, UpDown2,
+                Label6);
+    addFieldRow(grid, 2, Label4, {"spttl", DefaultTTL, 3, "UpDown3", {10, 100, 1, EchoTerms::DefaultTTL}}, spttl,
+                UpDown3, nullptr);
     BitBtn1 = DialogParts::newButton(this, GroupBox1, "BitBtn1", "&Restore original valores", &TForm3::BitBtn1Click);
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     BitBtn1->setIconSize(DialogParts::GlyphSize);
@@ -190,11 +194,11 @@ void TForm3::UpDown4Click() { siprtChange(); }
 void TForm3::BitBtn1Click()
 {
     spinto->SetText("1000");
-    sps->SetText("56");
-    spttl->SetText("64");
-    DialogParts::echo(m_form, Echo::Size, "56");
+    sps->SetText(DefaultSize);
+    spttl->SetText(DefaultTTL);
+    DialogParts::echo(m_form, Echo::Size, DefaultSize);
     DialogParts::echo(m_form, Echo::Delay, "1000");
-    DialogParts::echo(m_form, Echo::TTL, "64");
+    DialogParts::echo(m_form, Echo::TTL, DefaultTTL);
 }
 
 void TForm3::BitBtn3Click()

@@ -1,7 +1,7 @@
 #include "Unit4.h"
 
-#include "main/Artwork.h"
-#include "main/ExceptionReport.h"
+#include "ui/Artwork.h"
+#include "ui/ExceptionReport.h"
 #include "widgets/AHMTHolders.h"
 #include "widgets/ScreenCentre.h"
 #include "widgets/ToxBackground.h"

@@ -2,13 +2,11 @@
 
 #include "DialogParts.h"
 #include "UpDown.h"
-#include "main/Artwork.h"
-#include "main/IntegerText.h"
-#include "main/IntervalTimer.h"
-#include "main/MachineMemo.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
-#include "ping/RePingWalk.h"
+#include "ui/Artwork.h"
+#include "ui/IntegerText.h"
+#include "ui/IntervalTimer.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/DFBevel.h"
 #include "widgets/DFCtrls.h"
@@ -37,9 +35,6 @@ using DialogParts::newLabel;
 namespace {
 const QStringList Description = {"Reescanea las Ips de las", "maquinas detectadas por ", "PinG de acuerdo al listado ",
                                  "principal. Resultado :", "Refresh de  Iconos"};
-
-// The summary's lines are 8-bit text, as the machine list file holds them.
-QString qText(const std::string &text) { return QString::fromLatin1(text.c_str(), qsizetype(text.size())); }
 } // namespace
 
 TForm5::TForm5(TForm1 *owner)
@@ -62,8 +57,13 @@ TForm5::TForm5(TForm1 *owner)
     FormCreate();
 }
 
-// The ping component goes first: a lookup still pending is reported to the walk, which logs it.
-TForm5::~TForm5() { delete Ping3; }
+// The walk lets go of the ping component's events before the component goes, so that a lookup
+// still pending is cancelled without writing into a dialog on its way out.
+TForm5::~TForm5()
+{
+    m_walk.reset();
+    delete Ping3;
+}
 
 // The design's sizes leave no room for layouts to share out: every control has its place. The
 // picture and the options fill the panel's height but for the bevel.
@@ -135,8 +135,10 @@ QGroupBox *TForm5::createOptions()
     auto *grid = new QGridLayout(GroupBox1);
     DialogParts::tighten(grid);
     addFieldRow(grid, 0, Label1, {"rto", "200", 0, "UpDown1", {10, 3000, 10, 200}}, rto, UpDown1, Label4);
-    addFieldRow(grid, 1, Label2, {"rps", "56", 0, "UpDown2", {10, 300, 10, 56}}, rps, UpDown2, Label5);
-    addFieldRow(grid, 2, Label3, {"rttl", "64", 0, "UpDown3", {32, 100, 1, 64}}, rttl, UpDown3, nullptr);
+    addFieldRow(grid, 1, Label2, {"rps", DialogParts::DefaultSize, 0, "UpDown2", {10, 300, 10, EchoTerms::DefaultSize}},
+                rps, UpDown2, Label5);
+    addFieldRow(grid, 2, Label3, {"rttl", DialogParts::DefaultTTL, 0, "UpDown3", {32, 100, 1, EchoTerms::DefaultTTL}},
+                rttl, UpDown3, nullptr);
     ciclo = new QCheckBox("PinG Ciclico", GroupBox1);
     ciclo->setObjectName("ciclo");
     ciclo->setChecked(true);
@@ -219,40 +221,70 @@ void TForm5::showEvent(QShowEvent *event)
 
 void TForm5::bindWalk()
 {
-    RePingWalk::View view;
-    view.machineLines = [this] {
-        std::vector<std::string> lines;
-        for (const QString &line : m_form.ips->list().lines())
-            lines.push_back(line.toLatin1().toStdString());
-        return lines;
-    };
-    view.cyclic = [this] { return ciclo->isChecked(); };
-    view.setInterval = [this](int ms) { rTimer1->SetInterval(ms); };
-    view.setTimerEnabled = [this](bool enabled) { rTimer1->SetEnabled(enabled); };
-    view.setRetryEnabled = [this](bool enabled) { rping->setEnabled(enabled); };
-    view.clearLog = [this] { Memo1->clear(); };
-    view.appendLine = [this](const std::string &line) { Memo1->appendPlainText(qText(line)); };
-    view.removeFirstLines = [this](int count) { removeFirstLines(count); };
-    view.setProgressMax = [this](int max) {
-        status->SetMax(max);
-        status->SetMin(0);
-    };
-    view.setProgress = [this](int position) { status->SetPosition(position); };
-    view.setInfo = [this](int panel, const std::string &text) { m_info.at(panel)->setText(qText(text)); };
-    view.recordMachine = [this](const std::string &ip, uint32_t rtt, bool answered) {
-        m_form.addico(qText(ip), static_cast<int>(rtt), answered);
-    };
-    view.reportError = [this](const std::string &text) { showStopMessage(this, QString::fromUtf8(text.c_str())); };
-    m_walk = std::make_unique<RePingWalk>(*Ping3, std::move(view));
-
-    // The dialog's handlers stand between Ping3 and the walk; a lookup that ends in the event
-    // loop is an entry point of its own.
-    Ping3->OnDnsLookupDone = [this](QObject *sender, uint16_t error) {
-        reportExceptions(this, [&] { Ping3DnsLookupDone(sender, error); });
-    };
-    Ping3->SetOnEchoReply([this](QObject *sender, int error) { Ping3EchoReply(sender, error); });
+    m_walk = std::make_unique<RePingWalk>(*Ping3, static_cast<RePingWalk::View &>(*this));
     connect(rTimer1, &QTimer::timeout, this, [this] { reportExceptions(this, [this] { rTimer1Timer(); }); });
     connect(this, &QDialog::finished, this, [this] { reportExceptions(this, [this] { FormClose(); }); });
+}
+
+QStringList TForm5::machineLines() const
+{
+    return m_form.machineLines();
+}
+
+bool TForm5::cyclic()
+{
+    return ciclo->isChecked();
+}
+
+void TForm5::setInterval(int ms)
+{
+    rTimer1->SetInterval(ms);
+}
+
+void TForm5::setTimerEnabled(bool enabled)
+{
+    rTimer1->SetEnabled(enabled);
+}
+
+void TForm5::setRetryEnabled(bool enabled)
+{
+    rping->setEnabled(enabled);
+}
+
+void TForm5::clearLog()
+{
+    Memo1->clear();
+}
+
+void TForm5::appendLine(const QString &line)
+{
+    Memo1->appendPlainText(line);
+}
+
+void TForm5::setProgressMax(int max)
+{
+    status->SetMax(max);
+    status->SetMin(0);
+}
+
+void TForm5::setProgress(int position)
+{
+    status->SetPosition(position);
+}
+
+void TForm5::setInfo(int panel, const QString &text)
+{
+    m_info.at(panel)->setText(text);
+}
+
+void TForm5::recordMachine(const QString &ip, uint32_t rtt, bool answered)
+{
+    m_form.addico(ip, static_cast<int>(rtt), answered);
+}
+
+void TForm5::reportError(const QString &text)
+{
+    showStopMessage(this, text);
 }
 
 void TForm5::removeFirstLines(int count)
@@ -310,10 +342,6 @@ void TForm5::rpingClick() { m_walk->rpingClick(); }
 void TForm5::BitBtn1Click() { m_walk->BitBtn1Click(); }
 
 void TForm5::rTimer1Timer() { m_walk->rTimer1Timer(); }
-
-void TForm5::Ping3DnsLookupDone(QObject *, uint16_t Error) { m_walk->Ping3DnsLookupDone(Error); }
-
-void TForm5::Ping3EchoReply(QObject *, int Error) { m_walk->Ping3EchoReply(Error); }
 
 // Closing does not stop a walk; the range scan page gets its start and stop back.
 void TForm5::FormClose()

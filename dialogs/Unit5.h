@@ -1,8 +1,9 @@
 #pragma once
+#include "ping/RePingWalk.h"
+
 #include <QDialog>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 class IntervalTimer;
@@ -14,18 +15,16 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QToolButton;
-class RePingWalk;
 class TBCBitmap;
 class TFloatEdit;
 class TForm1;
-class TPing;
 class TProgressBarEx;
 class TUpDown;
 
 // The re-ping of the found machines: walks a snapshot of the main window's summary, one machine
 // per tick, and hands every result back to the main window's list. The walk belongs to the timer,
 // so it goes on while the dialog is hidden.
-class TForm5 : public QDialog {
+class TForm5 : public QDialog, private RePingWalk::View {
     Q_OBJECT
 public:
     explicit TForm5(TForm1 *owner); // throws TICMPException
@@ -41,8 +40,6 @@ public:
     void rpingClick();
     void BitBtn1Click();
     void rTimer1Timer();
-    void Ping3DnsLookupDone(QObject *Sender, uint16_t Error);
-    void Ping3EchoReply(QObject *Sender, int Error);
     void FormClose();
 
     QString infoPanel(int index) const;
@@ -87,7 +84,20 @@ private:
     void createBottom();
     void orderTabs();
     void bindWalk();
-    void removeFirstLines(int count);
+
+    QStringList machineLines() const override;
+    bool cyclic() override;
+    void setInterval(int ms) override;
+    void setTimerEnabled(bool enabled) override;
+    void setRetryEnabled(bool enabled) override;
+    void clearLog() override;
+    void appendLine(const QString &line) override;
+    void removeFirstLines(int count) override;
+    void setProgressMax(int max) override;
+    void setProgress(int position) override;
+    void setInfo(int panel, const QString &text) override;
+    void recordMachine(const QString &ip, uint32_t rtt, bool answered) override;
+    void reportError(const QString &text) override;
 
     TForm1 &m_form;
     std::array<QLabel *, 2> m_info{};

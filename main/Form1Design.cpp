@@ -1,6 +1,5 @@
 #include "Form1Design.h"
 
-#include "Artwork.h"
 #include "FastSweepPage.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
@@ -8,6 +7,7 @@
 #include "StatusPanels.h"
 #include "Unit1.h"
 #include "ping/RePingWalk.h"
+#include "ui/Artwork.h"
 #include "widgets/AHMClasses.h"
 #include "widgets/AHMTMessages.h"
 #include "widgets/AHMTSplashScreen.h"
@@ -472,10 +472,7 @@ void Form1Design::createMessages()
 {
     m_form.rpingerror = new TAHMMsgBox(&m_form);
     m_form.rpingerror->setObjectName("rpingerror");
-    QStringList lines;
-    for (const std::string &line : RePingWalk::rpingerrorLines())
-        lines << QString::fromStdString(line);
-    m_form.rpingerror->SetCaption(lines);
+    m_form.rpingerror->SetCaption(RePingWalk::rpingerrorLines());
     m_form.rpingerror->SetMessageType(mtError);
     m_form.rpingerror->SetButtons({mbOK});
     m_form.rpingerror->SetSound(bCriticalStop);

@@ -1,6 +1,5 @@
 #include "Forms.h"
 
-#include "ExceptionReport.h"
 #include "Unit1.h"
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit3.h"
@@ -8,6 +7,7 @@
 #include "dialogs/Unit5.h"
 #include "ping/Sweep.h"
 #include "platform/Privileges.h"
+#include "ui/ExceptionReport.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,7 +1,7 @@
 #include "MachineListView.h"
 
-#include "Artwork.h"
 #include "MachineItemDelegate.h"
+#include "ui/Artwork.h"
 
 namespace {
 constexpr int AddressRole = Qt::UserRole;

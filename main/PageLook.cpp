@@ -1,7 +1,6 @@
 #include "PageLook.h"
 
-#include "Artwork.h"
-
+#include "ui/Artwork.h"
 #include "widgets/Backgnd.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/Gradient.h"

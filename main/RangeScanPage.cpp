@@ -19,8 +19,6 @@ using Button = MultiPingScan::Button;
 // Only a start and an end address to show at first; nothing is pinged before a click.
 const char *const StartOctets[4] = {"192", "168", "1", "1"};
 const char *const EndOctets[4] = {"192", "168", "1", "255"};
-
-QString qText(const std::string &text) { return QString::fromStdString(text); }
 } // namespace
 
 RangeScanPage::RangeScanPage(TForm1 &form) : m_form(form)
@@ -31,7 +29,7 @@ RangeScanPage::RangeScanPage(TForm1 &form) : m_form(form)
     createButtons();
     createMessages();
     layOut();
-    m_scan = std::make_unique<MultiPingScan>(*m_form.Ping2, view());
+    m_scan = std::make_unique<MultiPingScan>(*m_form.Ping2, static_cast<MultiPingScan::View &>(*this));
 }
 
 RangeScanPage::~RangeScanPage() = default;
@@ -124,10 +122,7 @@ TAHMMsgBox *RangeScanPage::newMessage(const char *name, MultiPingScan::Message m
 {
     auto *box = new TAHMMsgBox(&m_form);
     box->setObjectName(name);
-    QStringList lines;
-    for (const std::string &line : MultiPingScan::linesOf(message))
-        lines << qText(line);
-    box->SetCaption(lines);
+    box->SetCaption(MultiPingScan::linesOf(message));
     box->SetMessageType(mtError);
     box->SetButtons({mbOK});
     box->SetSound(bCriticalStop);
@@ -176,7 +171,7 @@ TFloatEdit *RangeScanPage::field(Edit edit) const
     return fields[static_cast<int>(edit)];
 }
 
-QLabel *RangeScanPage::caption(Caption caption) const
+QLabel *RangeScanPage::label(Caption caption) const
 {
     QLabel *const captions[9] = {m_form.cip0,  m_form.cip1,  m_form.cip2,  m_form.cip3, m_form.cipf0,
                                  m_form.cipf1, m_form.cipf2, m_form.cipf3, m_form.lipo};
@@ -188,29 +183,82 @@ TTransparentButton *RangeScanPage::button(Button button) const
     return button == Button::MipPinG ? m_form.MipPinG : m_form.mipHalt;
 }
 
-MultiPingScan::View RangeScanPage::view()
+QString RangeScanPage::editText(Edit edit) const
 {
-    TForm1 &form = m_form;
-    MultiPingScan::View view;
-    view.editText = [this](Edit edit) { return field(edit)->Text().toStdString(); };
-    view.setEditText = [this](Edit edit, const std::string &text) { field(edit)->SetText(qText(text)); };
-    view.focusEdit = [this](Edit edit) { field(edit)->setFocus(); };
-    view.caption = [this](Caption which) { return caption(which)->text().toStdString(); };
-    view.setCaption = [this](Caption which, const std::string &text) { caption(which)->setText(qText(text)); };
-    view.isEnabled = [this](Button which) { return button(which)->isEnabled(); };
-    view.setEnabled = [this](Button which, bool enabled) { button(which)->setEnabled(enabled); };
-    view.timerEnabled = [&form] { return form.MipTimer1->Enabled(); };
-    view.setTimerEnabled = [&form](bool enabled) { form.MipTimer1->SetEnabled(enabled); };
-    view.clearLog = [&form] { form.MDisplayMemo->clear(); };
-    view.appendLine = [&form](const std::string &line) { form.MDisplayMemo->appendPlainText(qText(line)); };
-    view.setStatus = [&form](const std::string &text) { form.setStatusPanel(0, qText(text)); };
-    view.recordMachine = [&form](const std::string &ip, uint32_t rtt) {
-        form.addico(qText(ip), static_cast<int>(rtt));
-    };
-    view.machineCount = [&form] { return form.ListView1->count(); };
-    view.showMessage = [&form](MultiPingScan::Message message) {
-        (message == MultiPingScan::Message::iperror ? form.iperror : form.ipferror)->Execute();
-    };
-    view.reportError = [&form](const std::string &text) { showStopMessage(&form, qText(text)); };
-    return view;
+    return field(edit)->Text();
+}
+
+void RangeScanPage::setEditText(Edit edit, const QString &text)
+{
+    field(edit)->SetText(text);
+}
+
+void RangeScanPage::focusEdit(Edit edit)
+{
+    field(edit)->setFocus();
+}
+
+QString RangeScanPage::caption(Caption which) const
+{
+    return label(which)->text();
+}
+
+void RangeScanPage::setCaption(Caption which, const QString &text)
+{
+    label(which)->setText(text);
+}
+
+bool RangeScanPage::isEnabled(Button which) const
+{
+    return button(which)->isEnabled();
+}
+
+void RangeScanPage::setEnabled(Button which, bool enabled)
+{
+    button(which)->setEnabled(enabled);
+}
+
+bool RangeScanPage::timerEnabled() const
+{
+    return m_form.MipTimer1->Enabled();
+}
+
+void RangeScanPage::setTimerEnabled(bool enabled)
+{
+    m_form.MipTimer1->SetEnabled(enabled);
+}
+
+void RangeScanPage::clearLog()
+{
+    m_form.MDisplayMemo->clear();
+}
+
+void RangeScanPage::appendLine(const QString &line)
+{
+    m_form.MDisplayMemo->appendPlainText(line);
+}
+
+void RangeScanPage::setStatus(const QString &text)
+{
+    m_form.setStatusPanel(0, text);
+}
+
+void RangeScanPage::recordMachine(const QString &ip, uint32_t rtt)
+{
+    m_form.addico(ip, static_cast<int>(rtt));
+}
+
+int RangeScanPage::machineCount() const
+{
+    return m_form.ListView1->count();
+}
+
+void RangeScanPage::showMessage(MultiPingScan::Message message)
+{
+    (message == MultiPingScan::Message::iperror ? m_form.iperror : m_form.ipferror)->Execute();
+}
+
+void RangeScanPage::reportError(const QString &text)
+{
+    showStopMessage(&m_form, text);
 }

@@ -11,10 +11,10 @@ class TTransparentButton;
 
 // The range scan page of the main window: its controls, made as the window's members and laid out
 // on TabSheet2, and the scan that runs over them.
-class RangeScanPage {
+class RangeScanPage : private MultiPingScan::View {
 public:
     explicit RangeScanPage(TForm1 &form);
-    ~RangeScanPage();
+    ~RangeScanPage() override;
 
     MultiPingScan &scan() { return *m_scan; }
 
@@ -28,10 +28,26 @@ private:
     QLabel *newCaption(const char *name, const QString &text, Qt::GlobalColor color);
     TAHMMsgBox *newMessage(const char *name, MultiPingScan::Message message);
 
-    MultiPingScan::View view();
     TFloatEdit *field(MultiPingScan::Edit edit) const;
-    QLabel *caption(MultiPingScan::Caption caption) const;
+    QLabel *label(MultiPingScan::Caption caption) const;
     TTransparentButton *button(MultiPingScan::Button button) const;
+
+    QString editText(MultiPingScan::Edit edit) const override;
+    void setEditText(MultiPingScan::Edit edit, const QString &text) override;
+    void focusEdit(MultiPingScan::Edit edit) override;
+    QString caption(MultiPingScan::Caption caption) const override;
+    void setCaption(MultiPingScan::Caption caption, const QString &text) override;
+    bool isEnabled(MultiPingScan::Button button) const override;
+    void setEnabled(MultiPingScan::Button button, bool enabled) override;
+    bool timerEnabled() const override;
+    void setTimerEnabled(bool enabled) override;
+    void clearLog() override;
+    void appendLine(const QString &line) override;
+    void setStatus(const QString &text) override;
+    void recordMachine(const QString &ip, uint32_t rtt) override;
+    int machineCount() const override;
+    void showMessage(MultiPingScan::Message message) override;
+    void reportError(const QString &text) override;
 
     TForm1 &m_form;
     std::unique_ptr<MultiPingScan> m_scan;

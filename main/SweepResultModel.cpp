@@ -1,7 +1,6 @@
 #include "SweepResultModel.h"
 
 #include "ping/EchoTerms.h"
-#include "ping/SweepReport.h"
 #include "platform/IcmpTypes.h"
 
 namespace {

@@ -3,24 +3,24 @@
 #include "FastSweepPage.h"
 #include "Form1Design.h"
 #include "Forms.h"
-#include "IntegerText.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
 #include "RangeScanPage.h"
-#include "TestSeams.h"
+#include "SinglePingPage.h"
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
+#include "ping/EchoTerms.h"
 #include "ping/Ping.h"
-#include "ping/SinglePing.h"
 #include "platform/IpAddress.h"
+#include "ui/IntegerText.h"
+#include "ui/TestSeams.h"
 #include "widgets/AHMTMessages.h"
 #include "widgets/AHMTSplashScreen.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/oxForm.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -33,12 +33,10 @@
 #include <QTimer>
 
 namespace {
-constexpr int PingSize = 56;
-constexpr int PingTimeout = 500;
-constexpr int PingTTL = 64;
-
-const char *const StartPanelTexts[TForm1::StatusPanels] = {"Zarvo SoftWare", "Paket : 56", "Delay : 500", "TTL : 64",
-                                                           "Timer: 500"};
+const QString StartPanelTexts[TForm1::StatusPanels] = {"Zarvo SoftWare",
+                                                       "Paket : " + QString::number(EchoTerms::DefaultSize),
+                                                       "Delay : " + QString::number(EchoTerms::DefaultTimeoutMs),
+                                                       "TTL : " + QString::number(EchoTerms::DefaultTTL), "Timer: 500"};
 const QString NoMachineSelected = "SELECIONE UN PC !!";
 const QString NoTray = "Sin System Tray: minimizada";
 
@@ -61,28 +59,29 @@ TForm1::TForm1(QWidget *parent)
     Timer1->setInterval(1000);
     MipTimer1->setObjectName("MipTimer1");
     for (TPing *ping : {Ping1, Ping2}) {
-        ping->SetSize(PingSize);
-        ping->SetTimeout(PingTimeout);
-        ping->SetTTL(PingTTL);
+        ping->SetSize(EchoTerms::DefaultSize);
+        ping->SetTimeout(EchoTerms::DefaultTimeoutMs);
+        ping->SetTTL(EchoTerms::DefaultTTL);
     }
     Ping1->setObjectName("Ping1");
     Ping2->setObjectName("Ping2");
 
     Form1Design::build(*this);
+    m_singlePing = std::make_unique<SinglePingPage>(*this);
     m_rangeScan = std::make_unique<RangeScanPage>(*this);
     m_fastSweep = std::make_unique<FastSweepPage>(*this, TabSheet3);
     Form1Design::orderTabs(*this);
-    bindSinglePing();
-    bindRangeScan();
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
     bind(MipTimer1, &QTimer::timeout, &TForm1::MipTimer1Timer);
     FormCreate();
 }
 
-// The ping components go first: a lookup still pending is reported to handlers that write into
-// the window's controls.
+// The pages let go of the ping components' events before the components go, so that a lookup
+// still pending is cancelled without writing into a window on its way out.
 TForm1::~TForm1()
 {
+    m_singlePing.reset();
+    m_rangeScan.reset();
     delete Ping1;
     delete Ping2;
 }
@@ -90,40 +89,6 @@ TForm1::~TForm1()
 QString TForm1::statusPanel(int index) const { return m_panels.at(index)->text(); }
 
 void TForm1::setStatusPanel(int index, const QString &text) { m_panels.at(index)->setText(text); }
-
-void TForm1::bindSinglePing()
-{
-    SinglePing::View view;
-    view.clearLog = [this] { DisplayMemo->clear(); };
-    view.appendLine = [this](const std::string &line) { DisplayMemo->appendPlainText(QString::fromStdString(line)); };
-    view.hostText = [this] { return HostEdit->text().toStdString(); };
-    view.family = [this] { return IPv6Box->isChecked() ? Sockets::Family::IPv6 : Sockets::Family::Either; };
-    view.setButtons = [this](bool pingEnabled, bool cancelEnabled) {
-        PingButton->setEnabled(pingEnabled);
-        CancelButton->setEnabled(cancelEnabled);
-    };
-    view.setStatus = [this](const std::string &text) { setStatusPanel(0, QString::fromStdString(text)); };
-    view.recordMachine = [this](const std::string &ip, uint32_t rtt) {
-        addico(QString::fromStdString(ip), static_cast<int>(rtt));
-    };
-    m_singlePing = std::make_unique<SinglePing>(*Ping1, std::move(view));
-    // The page's own handlers stand between the component and the sequence; a lookup that ends
-    // in the event loop is an entry point of its own and reports its exceptions there.
-    Ping1->OnDnsLookupDone = [this](QObject *sender, uint16_t error) {
-        reportExceptions(this, [&] { Ping1DnsLookupDone(sender, error); });
-    };
-    Ping1->SetOnEchoRequest([this](QObject *sender) { Ping1EchoRequest(sender); });
-    Ping1->SetOnEchoReply([this](QObject *sender, int error) { Ping1EchoReply(sender, error); });
-    Ping1->SetOnDisplay([this](QObject *sender, const std::string &msg) { Ping1Display(sender, msg); });
-}
-
-// The window's handlers stand between Ping2 and the scan, as the design binds them.
-void TForm1::bindRangeScan()
-{
-    Ping2->SetOnDisplay([this](QObject *sender, const std::string &msg) { Ping2Display(sender, msg); });
-    Ping2->SetOnEchoRequest([this](QObject *sender) { Ping2EchoRequest(sender); });
-    Ping2->SetOnEchoReply([this](QObject *sender, int error) { Ping2EchoReply(sender, error); });
-}
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
@@ -267,23 +232,21 @@ void TForm1::oxSplit1Resize() { ListView1->viewport()->update(); }
 
 // Single ping page
 
-void TForm1::PingButtonClick() { m_singlePing->start(); }
+void TForm1::PingButtonClick()
+{
+    m_singlePing->sequence().start();
+}
 
-void TForm1::CancelButtonClick() { m_singlePing->cancel(); }
+void TForm1::CancelButtonClick()
+{
+    m_singlePing->sequence().cancel();
+}
 
 void TForm1::HostEditKeyUp()
 {
     if (Form3)
         Form3->Label8->setText(HostEdit->text());
 }
-
-void TForm1::Ping1DnsLookupDone(QObject *, uint16_t Error) { m_singlePing->lookupDone(Error); }
-
-void TForm1::Ping1EchoRequest(QObject *) { m_singlePing->echoRequest(); }
-
-void TForm1::Ping1EchoReply(QObject *, int Error) { m_singlePing->echoReply(Error); }
-
-void TForm1::Ping1Display(QObject *, const std::string &Msg) { m_singlePing->display(Msg); }
 
 // Range scan page
 
@@ -300,12 +263,6 @@ void TForm1::ip03KeyUp() { m_rangeScan->scan().ip03KeyUp(); }
 void TForm1::ip02KeyUp() { m_rangeScan->scan().ip02KeyUp(); }
 
 void TForm1::ip01KeyUp() { m_rangeScan->scan().ip01KeyUp(); }
-
-void TForm1::Ping2Display(QObject *, const std::string &Msg) { m_rangeScan->scan().Ping2Display(Msg); }
-
-void TForm1::Ping2EchoRequest(QObject *) { m_rangeScan->scan().Ping2EchoRequest(); }
-
-void TForm1::Ping2EchoReply(QObject *, int Error) { m_rangeScan->scan().Ping2EchoReply(Error); }
 
 void TForm1::iperrorOk(QObject *) {}
 
@@ -348,8 +305,8 @@ void TForm1::tbutonClick()
         setStatusPanel(4, "Timer: " + fastTimer);
         return;
     }
-    const QString size = QString::number(PingSize);
-    const QString ttl = QString::number(PingTTL);
+    const QString size = QString::number(EchoTerms::DefaultSize);
+    const QString ttl = QString::number(EchoTerms::DefaultTTL);
     if (Form3) {
         Form3->spinto->SetText(fastTimeout);
         Form3->sps->SetText(size);
@@ -381,6 +338,11 @@ void TForm1::addico(const QString &Written, int Rtt, bool answered)
 }
 
 void TForm1::addtext(const QString &Address, int) { ips->addLine(Address); }
+
+QStringList TForm1::machineLines() const
+{
+    return ips->list().lines();
+}
 
 void TForm1::All1Click()
 {

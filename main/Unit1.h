@@ -1,15 +1,14 @@
 #pragma once
-#include "ExceptionReport.h"
-#include "IntervalTimer.h"
+#include "ui/ExceptionReport.h"
+#include "ui/IntervalTimer.h"
 #include "widgets/Events.h"
 #include "widgets/TransBtn.h"
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <array>
-#include <cstdint>
 #include <memory>
-#include <string>
 
 class FastSweepPage;
 class MachineListView;
@@ -24,7 +23,7 @@ class QPlainTextEdit;
 class QStatusBar;
 class QStackedWidget;
 class QTimer;
-class SinglePing;
+class SinglePingPage;
 class QCheckBox;
 class TAHMMsgBox;
 class TAHMSplashScreen;
@@ -72,10 +71,6 @@ public:
     void PingButtonClick();
     void CancelButtonClick();
     void HostEditKeyUp();
-    void Ping1DnsLookupDone(QObject *Sender, uint16_t Error);
-    void Ping1EchoRequest(QObject *Sender);
-    void Ping1EchoReply(QObject *Sender, int Error);
-    void Ping1Display(QObject *Sender, const std::string &Msg);
 
     // Range scan page
     void MipPinGClick();
@@ -85,9 +80,6 @@ public:
     void ip03KeyUp();
     void ip02KeyUp();
     void ip01KeyUp();
-    void Ping2Display(QObject *Sender, const std::string &Msg);
-    void Ping2EchoRequest(QObject *Sender);
-    void Ping2EchoReply(QObject *Sender, int Error);
     void iperrorOk(QObject *Sender);
 
     // Retry and fast-timer commands
@@ -98,6 +90,8 @@ public:
     // Found machines. answered false: the machine did not answer, which never adds it.
     void addico(const QString &Address, int Rtt, bool answered = true);
     void addtext(const QString &Address, int Rtt);
+    // The summary of found machines, one line each, as the machine list file holds them.
+    QStringList machineLines() const;
     void All1Click();
     void Iconos1Click();
     void pingrClick();
@@ -237,12 +231,10 @@ private:
     {
         return [this, handler](QObject *) { reportExceptions(this, [this, handler] { (this->*handler)(); }); };
     }
-    void bindSinglePing();
-    void bindRangeScan();
     bool saveMachineList();
 
     std::array<QLabel *, StatusPanels> m_panels{};
-    std::unique_ptr<SinglePing> m_singlePing;
+    std::unique_ptr<SinglePingPage> m_singlePing;
     std::unique_ptr<RangeScanPage> m_rangeScan;
     std::unique_ptr<FastSweepPage> m_fastSweep;
 };

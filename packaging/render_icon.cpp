@@ -1,6 +1,6 @@
 // Writes the program's icon, exactly as the window draws it, as PNG files for the desktop's icon
 // theme: render_icon DIR SIZE... makes DIR/SIZExSIZE/apps/tozelo.png for every size given.
-#include "main/Artwork.h"
+#include "ui/Artwork.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,10 +1,6 @@
 #include "MultiPingScan.h"
 
-#include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <utility>
+#include "Notation.h"
 
 namespace {
 using Edit = MultiPingScan::Edit;
@@ -16,43 +12,30 @@ constexpr std::array<Edit, 8> Edits = {Edit::ip00, Edit::ip01, Edit::ip02, Edit:
 constexpr std::array<Caption, 4> CurrentCaptions = {Caption::cip0, Caption::cip1, Caption::cip2, Caption::cip3};
 constexpr std::array<Caption, 4> LimitCaptions = {Caption::cipf0, Caption::cipf1, Caption::cipf2, Caption::cipf3};
 constexpr std::array<Edit, 4> EndEdits = {Edit::ip10, Edit::ip11, Edit::ip12, Edit::ip13};
-
-// A caption as the numeric fields are read: a whole decimal number of the integer range.
-std::optional<long> wholeNumber(const std::string &text)
-{
-    if (text.empty() || std::isspace(static_cast<unsigned char>(text.front())))
-        return std::nullopt;
-    char *end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
-        return std::nullopt;
-    return value;
-}
-
-// Written from the numbers, since a typed leading zero would make the resolver read the octet as octal.
-std::string dotted(uint32_t address)
-{
-    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
-           std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
-}
 } // namespace
 
-const std::vector<std::string> &MultiPingScan::linesOf(Message message)
+const QStringList &MultiPingScan::linesOf(Message message)
 {
-    static const std::vector<std::string> iperror = {"Error : Su Ip es erronea . Un number is superior to 255"};
-    static const std::vector<std::string> ipferror = {
-        "El Ip de inicio es superior a de destino  .", "Si Ud quiere que esto funcione entonces",
-        "El Ip de inicio debe ser menor que el de inicio OK?",
-        "( the Ip of beginning should be minor that the of destination )"};
+    static const QStringList iperror = {"Error : Su Ip es erronea . Un number is superior to 255"};
+    static const QStringList ipferror = {"El Ip de inicio es superior a de destino  .",
+                                         "Si Ud quiere que esto funcione entonces",
+                                         "El Ip de inicio debe ser menor que el de inicio OK?",
+                                         "( the Ip of beginning should be minor that the of destination )"};
     return message == Message::iperror ? iperror : ipferror;
 }
 
-MultiPingScan::MultiPingScan(TPing &ping, View view) : m_ping(ping), m_view(std::move(view))
+MultiPingScan::MultiPingScan(TPing &ping, View &view) : m_ping(ping), m_view(view)
 {
     m_ping.SetOnDisplay([this](QObject *, const std::string &msg) { Ping2Display(msg); });
     m_ping.SetOnEchoRequest([this](QObject *) { Ping2EchoRequest(); });
     m_ping.SetOnEchoReply([this](QObject *, int replies) { Ping2EchoReply(replies); });
+}
+
+MultiPingScan::~MultiPingScan()
+{
+    m_ping.SetOnDisplay(nullptr);
+    m_ping.SetOnEchoRequest(nullptr);
+    m_ping.SetOnEchoReply(nullptr);
 }
 
 void MultiPingScan::MipPinGClick()
@@ -98,7 +81,7 @@ void MultiPingScan::MipTimer1Timer()
         m_view.setCaption(LimitCaptions[i], endTexts[i]);
     if (*from > *to)
         return MipStopClick();
-    ping(dotted(*from));
+    ping(*from);
     advance(*from, *to);
 }
 
@@ -113,14 +96,14 @@ void MultiPingScan::MipStopClick()
 {
     m_view.setTimerEnabled(false);
     m_view.setEnabled(Button::MipPinG, true);
-    m_view.setStatus("Encontradas " + std::to_string(m_view.machineCount()) + " Maquinas");
+    m_view.setStatus("Encontradas " + QString::number(m_view.machineCount()) + " Maquinas");
     m_view.setEnabled(Button::mipHalt, false);
 }
 
 // The end address follows the start as its first octets are typed; its last octet is typed apart.
 void MultiPingScan::ip03KeyUp()
 {
-    const std::string text = m_view.editText(Edit::ip03);
+    const QString text = m_view.editText(Edit::ip03);
     m_view.setEditText(Edit::ip13, text);
     if (text.size() == 3)
         m_view.focusEdit(Edit::ip02);
@@ -130,34 +113,39 @@ void MultiPingScan::ip02KeyUp() { m_view.setEditText(Edit::ip12, m_view.editText
 
 void MultiPingScan::ip01KeyUp() { m_view.setEditText(Edit::ip11, m_view.editText(Edit::ip01)); }
 
-void MultiPingScan::Ping2Display(const std::string &msg) { m_view.appendLine(msg); }
+void MultiPingScan::Ping2Display(const std::string &msg)
+{
+    m_view.appendLine(QString::fromStdString(msg));
+}
 
 void MultiPingScan::Ping2EchoRequest()
 {
-    m_view.appendLine("Sending " + std::to_string(m_ping.Size()) + " bytes to " + m_ping.ResolvedName() + " (" +
-                      m_ping.ResolvedIP() + ")");
+    m_view.appendLine("Sending " + QString::number(m_ping.Size()) + " bytes to " +
+                      QString::fromStdString(m_ping.ResolvedName()) + " (" +
+                      QString::fromStdString(m_ping.ResolvedIP()) + ")");
 }
 
 void MultiPingScan::Ping2EchoReply(int replies)
 {
-    const std::string ip = m_ping.ResolvedIP();
+    const QString ip = QString::fromStdString(m_ping.ResolvedIP());
     m_view.setStatus("current IP: " + ip);
     if (replies != 0) {
         const ICMP_ECHO_REPLY reply = m_ping.LastReply();
-        m_view.appendLine("Recividos " + std::to_string(reply.DataSize) + " bytes desde " + ip + " en " +
-                          std::to_string(reply.RoundTripTime) + " mSecs");
+        m_view.appendLine("Recividos " + QString::number(reply.DataSize) + " bytes desde " + ip + " en " +
+                          QString::number(reply.RoundTripTime) + " mSecs");
         m_view.recordMachine(ip, reply.RoundTripTime);
         return;
     }
+    const QString error = QString::fromStdString(m_ping.ErrorText());
     m_view.appendLine("Cannot ping host (" + ip + ") : ");
-    m_view.appendLine("==> " + m_ping.ErrorText() + " <==");
-    m_view.setStatus("ERROR: " + m_ping.ErrorText());
+    m_view.appendLine("==> " + error + " <==");
+    m_view.setStatus("ERROR: " + error);
 }
 
 bool MultiPingScan::anyEditEmpty() const
 {
     for (Edit edit : Edits)
-        if (m_view.editText(edit).empty())
+        if (m_view.editText(edit).isEmpty())
             return true;
     return false;
 }
@@ -183,10 +171,11 @@ std::optional<MultiPingScan::Octets> MultiPingScan::readOctets(const Texts &text
 {
     Octets octets{};
     for (size_t i = 0; i < 4; ++i) {
-        const std::optional<long> value = wholeNumber(texts[i]);
+        const std::string text = texts[i].toStdString();
+        const std::optional<int> value = Notation::wholeNumber(text);
         if (!value) {
             MipStopClick();
-            m_view.reportError("'" + texts[i] + "' is not a valid integer value");
+            m_view.reportError(QString::fromStdString(Notation::notWholeNumber(text)));
             return std::nullopt;
         }
         octets[i] = *value;
@@ -206,12 +195,15 @@ std::optional<uint32_t> MultiPingScan::addressOf(const Octets &octets)
     return address;
 }
 
-void MultiPingScan::ping(const std::string &address)
+// Written from the numbers, since a typed leading zero would make the resolver read the octet as octal.
+void MultiPingScan::ping(uint32_t address)
 {
-    m_view.setCaption(Caption::lipo, address);
+    const std::string dotted = Notation::dotted(address);
+    const QString text = QString::fromStdString(dotted);
+    m_view.setCaption(Caption::lipo, text);
     m_view.clearLog();
-    m_view.appendLine("Resolving host :" + address);
-    m_ping.SetAddress(address);
+    m_view.appendLine("Resolving host :" + text);
+    m_ping.SetAddress(dotted);
     m_ping.SendPing();
 }
 
@@ -232,7 +224,7 @@ void MultiPingScan::advance(uint32_t current, uint32_t end)
 void MultiPingScan::writeCurrent(uint32_t address)
 {
     for (size_t i = 0; i < 4; ++i)
-        m_view.setCaption(CurrentCaptions[i], std::to_string((address >> (8 * i)) & 0xFF));
+        m_view.setCaption(CurrentCaptions[i], QString::number((address >> (8 * i)) & 0xFF));
 }
 
 void MultiPingScan::stopWith(Message message)

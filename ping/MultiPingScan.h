@@ -1,12 +1,11 @@
 #pragma once
 #include "Ping.h"
 
+#include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string>
-#include <vector>
 
 // The range scan: one address per timer tick from the start address to the end address. Its state
 // lives in the page's hidden captions (the address to ping next, and the end address the last tick
@@ -19,30 +18,35 @@ public:
     enum class Button { MipPinG, mipHalt };
     enum class Message { iperror, ipferror };
 
-    // Every member must be set.
-    struct View {
-        std::function<std::string(Edit)> editText;
-        std::function<void(Edit, const std::string &)> setEditText;
-        std::function<void(Edit)> focusEdit;
-        std::function<std::string(Caption)> caption;
-        std::function<void(Caption, const std::string &)> setCaption;
-        std::function<bool(Button)> isEnabled;
-        std::function<void(Button, bool)> setEnabled;
-        std::function<bool()> timerEnabled;
-        std::function<void(bool)> setTimerEnabled;
-        std::function<void()> clearLog;
-        std::function<void(const std::string &)> appendLine;
-        std::function<void(const std::string &)> setStatus;                     // status panel 0
-        std::function<void(const std::string &ip, uint32_t rtt)> recordMachine; // addico
-        std::function<int()> machineCount;
-        std::function<void(Message)> showMessage;
-        std::function<void(const std::string &)> reportError; // the general error report
+    // The page as the scan reads and changes it.
+    class View {
+    public:
+        virtual ~View() = default;
+        virtual QString editText(Edit edit) const = 0;
+        virtual void setEditText(Edit edit, const QString &text) = 0;
+        virtual void focusEdit(Edit edit) = 0;
+        virtual QString caption(Caption caption) const = 0;
+        virtual void setCaption(Caption caption, const QString &text) = 0;
+        virtual bool isEnabled(Button button) const = 0;
+        virtual void setEnabled(Button button, bool enabled) = 0;
+        virtual bool timerEnabled() const = 0;
+        virtual void setTimerEnabled(bool enabled) = 0;
+        virtual void clearLog() = 0;
+        virtual void appendLine(const QString &line) = 0;
+        virtual void setStatus(const QString &text) = 0;                 // status panel 0
+        virtual void recordMachine(const QString &ip, uint32_t rtt) = 0; // addico
+        virtual int machineCount() const = 0;
+        virtual void showMessage(Message message) = 0;
+        virtual void reportError(const QString &text) = 0; // the general error report
     };
 
-    static const std::vector<std::string> &linesOf(Message message);
+    static const QStringList &linesOf(Message message);
 
-    // Binds the three echo events of ping to this scan.
-    MultiPingScan(TPing &ping, View view);
+    // The echo events of ping belong to this scan for as long as it lives.
+    MultiPingScan(TPing &ping, View &view);
+    ~MultiPingScan();
+    MultiPingScan(const MultiPingScan &) = delete;
+    MultiPingScan &operator=(const MultiPingScan &) = delete;
 
     void MipPinGClick();
     void MipTimer1Timer();
@@ -52,24 +56,24 @@ public:
     void ip02KeyUp();
     void ip01KeyUp();
 
+private:
+    using Octets = std::array<int, 4>;    // index 0 is the fourth octet, as in the names
+    using Texts = std::array<QString, 4>; // the same order
+
     void Ping2Display(const std::string &msg);
     void Ping2EchoRequest();
     void Ping2EchoReply(int replies);
-
-private:
-    using Octets = std::array<long, 4>;       // index 0 is the fourth octet, as in the names
-    using Texts = std::array<std::string, 4>; // the same order
 
     bool anyEditEmpty() const;
     Texts captionTexts(const std::array<Caption, 4> &captions) const;
     Texts editTexts(const std::array<Edit, 4> &edits) const;
     std::optional<Octets> readOctets(const Texts &texts);
     static std::optional<uint32_t> addressOf(const Octets &octets);
-    void ping(const std::string &address);
+    void ping(uint32_t address);
     void advance(uint32_t current, uint32_t end);
     void writeCurrent(uint32_t address);
     void stopWith(Message message);
 
     TPing &m_ping;
-    View m_view;
+    View &m_view;
 };

@@ -41,8 +41,14 @@ Sockets::Family TPing::Family() const { return m_session->Family(); }
 void TPing::SetFamily(Sockets::Family value) { m_session->SetFamily(value); }
 TICMPDisplay TPing::OnDisplay() const { return m_session->OnDisplay; }
 void TPing::SetOnDisplay(TICMPDisplay handler) { m_session->OnDisplay = std::move(handler); }
-TNotifyEvent TPing::OnEchoRequest() const { return m_session->OnEchoRequest; }
-void TPing::SetOnEchoRequest(TNotifyEvent handler) { m_session->OnEchoRequest = std::move(handler); }
+EchoRequestEvent TPing::OnEchoRequest() const
+{
+    return m_session->OnEchoRequest;
+}
+void TPing::SetOnEchoRequest(EchoRequestEvent handler)
+{
+    m_session->OnEchoRequest = std::move(handler);
+}
 TICMPReply TPing::OnEchoReply() const { return m_session->OnEchoReply; }
 void TPing::SetOnEchoReply(TICMPReply handler) { m_session->OnEchoReply = std::move(handler); }
 

@@ -33,8 +33,8 @@ public:
     void SetFamily(Sockets::Family value);
     TICMPDisplay OnDisplay() const;
     void SetOnDisplay(TICMPDisplay handler);
-    TNotifyEvent OnEchoRequest() const;
-    void SetOnEchoRequest(TNotifyEvent handler);
+    EchoRequestEvent OnEchoRequest() const;
+    void SetOnEchoRequest(EchoRequestEvent handler);
     TICMPReply OnEchoReply() const;
     void SetOnEchoReply(TICMPReply handler);
 

@@ -1,19 +1,32 @@
 #include "RePingWalk.h"
 
+#include <exception>
 #include <stdexcept>
-#include <utility>
 
-const std::vector<std::string> &RePingWalk::rpingerrorLines()
+const QStringList &RePingWalk::rpingerrorLines()
 {
-    static const std::vector<std::string> lines = {"El resumen de maquinas esta vacio . Esta opcion",
-                                                   "solo funciona al existir al menos 1 en el listado .."};
+    static const QStringList lines = {"El resumen de maquinas esta vacio . Esta opcion",
+                                      "solo funciona al existir al menos 1 en el listado .."};
     return lines;
 }
 
-RePingWalk::RePingWalk(TPing &ping, View view) : m_ping(ping), m_view(std::move(view))
+RePingWalk::RePingWalk(TPing &ping, View &view) : m_ping(ping), m_view(view)
 {
-    m_ping.OnDnsLookupDone = [this](QObject *, uint16_t error) { Ping3DnsLookupDone(error); };
+    // A lookup ends in the event loop, where nothing may be thrown: what goes wrong is reported.
+    m_ping.OnDnsLookupDone = [this](QObject *, uint16_t error) {
+        try {
+            Ping3DnsLookupDone(error);
+        } catch (const std::exception &e) {
+            m_view.reportError(QString::fromUtf8(e.what()));
+        }
+    };
     m_ping.SetOnEchoReply([this](QObject *, int replies) { Ping3EchoReply(replies); });
+}
+
+RePingWalk::~RePingWalk()
+{
+    m_ping.OnDnsLookupDone = nullptr;
+    m_ping.SetOnEchoReply(nullptr);
 }
 
 void RePingWalk::setTimeout(int ms)
@@ -38,7 +51,7 @@ void RePingWalk::rTimer1Timer()
 {
     m_view.setInfo(1, "Activo..");
     if (m_rpos != count()) {
-        const std::string &entry = m_rips[static_cast<size_t>(m_rpos)];
+        const QString &entry = m_rips[m_rpos];
         m_view.setProgress(m_rpos);
         m_view.setInfo(0, "Actual IP: " + entry);
         lookUp(entry);
@@ -74,20 +87,20 @@ void RePingWalk::Ping3DnsLookupDone(uint16_t error)
 void RePingWalk::Ping3EchoReply(int replies)
 {
     const uint32_t rtt = replies != 0 ? m_ping.LastReply().RoundTripTime : 0;
-    log(m_ping.Address() + (replies != 0 ? "(" + std::to_string(rtt) + "mSeg)" : "(error)"));
-    if (m_view.recordMachine)
-        m_view.recordMachine(m_ping.ResolvedIP(), rtt, replies != 0);
+    log(QString::fromStdString(m_ping.Address()) + (replies != 0 ? "(" + QString::number(rtt) + "mSeg)" : "(error)"));
+    m_view.recordMachine(QString::fromStdString(m_ping.ResolvedIP()), rtt, replies != 0);
 }
 
 // A lookup that cannot start leaves the entry in place for the next tick. The timer rests while
-// the report is up, so that a modal report is not stacked again by the ticks behind it.
-void RePingWalk::lookUp(const std::string &entry)
+// the report is up, so that a modal report is not stacked again by the ticks behind it. The
+// summary's lines are 8-bit text, as the machine list file holds them.
+void RePingWalk::lookUp(const QString &entry)
 {
     try {
-        m_ping.LookupHost(entry);
+        m_ping.LookupHost(entry.toLatin1().toStdString());
     } catch (const std::runtime_error &e) {
         m_view.setTimerEnabled(false);
-        m_view.reportError(e.what());
+        m_view.reportError(QString::fromUtf8(e.what()));
         m_view.setTimerEnabled(m_walking);
         return;
     }
@@ -104,7 +117,7 @@ void RePingWalk::endWalk()
     m_view.setProgress(0);
 }
 
-void RePingWalk::log(const std::string &line)
+void RePingWalk::log(const QString &line)
 {
     m_view.appendLine(line);
     if (++m_logLines > MaxLogLines) {

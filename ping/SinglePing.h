@@ -1,39 +1,44 @@
 #pragma once
 #include "Ping.h"
 
+#include <QString>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 // The single ping sequence: look the host up, then send one request, then report the reply. The
 // single ping page and the command line both run it, each with its own way of showing the lines.
 class SinglePing {
 public:
-    struct View {
-        std::function<void()> clearLog;
-        std::function<void(const std::string &)> appendLine;
-        std::function<std::string()> hostText;   // read each time a line names the host
-        std::function<Sockets::Family()> family; // a name's, read at the start; either when not set
-        std::function<void(bool pingEnabled, bool cancelEnabled)> setButtons;
-        std::function<void(const std::string &)> setStatus;
-        std::function<void(const std::string &ip, uint32_t rtt)> recordMachine;
+    class View {
+    public:
+        virtual ~View() = default;
+        virtual QString hostText() const = 0;       // read each time a line names the host
+        virtual Sockets::Family family() const = 0; // a name's, read at the start
+        virtual void clearLog() = 0;
+        virtual void appendLine(const QString &line) = 0;
+        virtual void setButtons(bool pingEnabled, bool cancelEnabled) = 0;
+        virtual void setStatus(const QString &text) = 0;
+        virtual void recordMachine(const QString &ip, uint32_t rtt) = 0;
+        virtual void reportError(const QString &text) = 0; // the general error report
     };
 
-    // Binds the four events of ping to this sequence.
-    SinglePing(TPing &ping, View view);
+    // The four events of ping belong to this sequence for as long as it lives.
+    SinglePing(TPing &ping, View &view);
+    ~SinglePing();
+    SinglePing(const SinglePing &) = delete;
+    SinglePing &operator=(const SinglePing &) = delete;
 
     void start();  // the "PinG" click
     void cancel(); // the "Stop" click
 
-    void lookupDone(uint16_t error);
-    void echoRequest();
-    void echoReply(int replies);
-    void display(const std::string &msg);
-
 private:
-    std::string host() const;
-    void status(const std::string &text);
+    void Ping1DnsLookupDone(uint16_t error);
+    void Ping1EchoRequest();
+    void Ping1EchoReply(int replies);
+    void Ping1Display(const std::string &msg);
+
+    QString host() const;
 
     TPing &m_ping;
-    View m_view;
+    View &m_view;
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "EchoTerms.h"
 #include "SweepTargets.h"
 #include "platform/IcmpSocket.h"
 
@@ -35,10 +36,10 @@ public:
         static constexpr int MaxRetries = 10;
 
         int rate = 5000; // requests per second
-        int timeoutMs = 500;
+        int timeoutMs = EchoTerms::DefaultTimeoutMs;
         int retries = 0;
-        int size = 56; // payload bytes
-        int ttl = 64;
+        int size = EchoTerms::DefaultSize; // payload bytes
+        int ttl = EchoTerms::DefaultTTL;
         int receiveBufferBytes = 0; // each socket's; 0: room for the answers of a burst at the rate
         // A random order of the targets, drawn from the seed, instead of the ascending one.
         bool randomOrder = false;

@@ -1,7 +1,10 @@
 #include "SweepTargets.h"
 
+#include "Notation.h"
+
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -83,27 +86,6 @@ template <typename Range> uint64_t countOf(const std::vector<Range> &ranges)
 
 } // namespace
 
-bool SweepTargets::parseAddress(const std::string &text, uint32_t &address)
-{
-    uint32_t value = 0;
-    size_t start = 0;
-    for (int octet = 0; octet < 4; ++octet) {
-        const size_t dot = octet < 3 ? text.find('.', start) : text.size();
-        if (dot == std::string::npos)
-            return false;
-        const std::string field = text.substr(start, dot - start);
-        if (!allDigits(field) || field.size() > 3 || (field.size() > 1 && field.front() == '0'))
-            return false;
-        const int number = std::stoi(field);
-        if (number > 255)
-            return false;
-        value = value << 8 | uint32_t(number);
-        start = dot + 1;
-    }
-    address = value;
-    return true;
-}
-
 SweepTargets::Wide SweepTargets::wideOf(const IpAddress &address)
 {
     Wide wide = 0;
@@ -122,10 +104,10 @@ IpAddress SweepTargets::addressOf(Wide address)
 
 uint32_t SweepTargets::addressOf(const std::string &text, const std::string &target)
 {
-    uint32_t address = 0;
-    if (!parseAddress(text, address))
+    const std::optional<uint32_t> address = Notation::parseDotted(text);
+    if (!address)
         throw std::invalid_argument("'" + target + "': '" + text + "' is not a dotted IPv4 address");
-    return address;
+    return *address;
 }
 
 // A zone would name a link the sweep does not send on.

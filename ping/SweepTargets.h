@@ -43,9 +43,6 @@ public:
     uint64_t count() const { return m_count; }
     uint64_t count6() const;
 
-    // A strict dotted address: four decimal numbers up to 255, without leading zeros, which some
-    // parsers read as octal. False when text is not one.
-    static bool parseAddress(const std::string &text, uint32_t &address);
     // The targets of a list typed on one line, separated by blanks or commas.
     static std::vector<std::string> wordsOf(const std::string &text);
 

@@ -11,7 +11,7 @@
 #include <string>
 
 using TICMPDisplay = std::function<void(QObject *Sender, const std::string &Msg)>;
-using TNotifyEvent = std::function<void(QObject *Sender)>;
+using EchoRequestEvent = std::function<void(QObject *Sender)>;
 using TICMPReply = std::function<void(QObject *Sender, int Error)>;
 
 // One ICMP echo session: its own echo handles, target and request settings. An address is pinged
@@ -43,7 +43,6 @@ public:
     const std::string &ResolvedName() const { return m_ResolvedName; }
     const std::string &ResolvedIP() const { return m_ResolvedIP; }
     int LastError() const { return m_LastError; }
-    const IpAddress &IPAddress() const { return m_IPAddress; }
     bool AddressResolved() const { return m_AddressResolved; }
     IcmpApi::HANDLE EchoHandle() const { return m_hICMP; }
 
@@ -51,7 +50,7 @@ public:
     static IpAddress literalAddress(const std::string &text);
 
     TICMPDisplay OnDisplay;
-    TNotifyEvent OnEchoRequest;
+    EchoRequestEvent OnEchoRequest;
     TICMPReply OnEchoReply;
 
 private:

@@ -4,7 +4,7 @@
 # with "bench" the reference sweepers that scripts/bench.sh times the sweep against.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build pkg-config ccache
+    build-essential cmake ninja-build pkg-config ccache clang-format
     qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
     iproute2 iputils-ping nftables libcap2-bin procps
     # ndiff reads the sweep's XML in a test: proof that the tools people already use take it

@@ -25,10 +25,10 @@ testsOf() {
     ping/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
     ping/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
-    main/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
-    widgets/FloatEdit.cpp) echo gui_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
-    widgets/*) echo gui_tst_TGradient gui_tst_TBackground gui_tst_TAHMBackground gui_tst_TBCBitmap gui_tst_ToxForm \
-        gui_tst_ToxDockBar gui_tst_ToxGraphicButton gui_tst_TAHMSplashScreen ;;
+    main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
+    widgets/FloatEdit.cpp) echo widgets_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
+    widgets/*) echo widgets_tst_TGradient widgets_tst_TBackground widgets_tst_TAHMBackground widgets_tst_TBCBitmap widgets_tst_ToxForm \
+        widgets_tst_ToxDockBar widgets_tst_ToxGraphicButton widgets_tst_TAHMSplashScreen ;;
     *) return 1 ;;
     esac
 }
@@ -61,7 +61,8 @@ while IFS= read -r line; do
     replace=${rest#* => }
     [ "$rest" == "$search" ] && replace=""
     tests=$(testsOf "$file") || { echo "no tests known for $file" >&2; exit 2; }
-    targets=($tests)
+    # The tests of a folder share one executable: net_tst_Cli is built by net_tests.
+    targets=($(for test in $tests; do echo "${test%%_tst_*}_tests"; done | sort -u))
     [[ "$file" == ping/* || "$file" == platform/* || "$file" == cli/* ]] && targets+=(tozelo-cli)
     touchedTargets+=("${targets[@]}")
 

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <map>
+#include <string>
 #include <vector>
 
 namespace TestMain {
@@ -167,6 +170,39 @@ int run(QObject &test, int argc, char **argv)
     skipReasons.removeDuplicates();
     std::printf("skipped: %s\n", qPrintable(skipReasons.join("; ")));
     return SkippedExitCode;
+}
+
+namespace {
+std::map<std::string, Entry> &entries()
+{
+    static std::map<std::string, Entry> registered;
+    return registered;
+}
+} // namespace
+
+bool add(const char *file, Entry entry)
+{
+    const char *slash = std::strrchr(file, '/');
+    std::string name = slash ? slash + 1 : file;
+    name.erase(name.rfind('.'));
+    entries()[name] = entry;
+    return true;
+}
+
+int runNamed(int argc, char **argv)
+{
+    const auto found = argc > 1 ? entries().find(argv[1]) : entries().end();
+    if (found == entries().end()) {
+        std::fprintf(stderr, "usage: %s TEST [QTEST-ARGUMENT]...\nwhere TEST is one of:", argv[0]);
+        for (const auto &[name, entry] : entries())
+            std::fprintf(stderr, " %s", name.c_str());
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+    std::vector<char *> rest{argv[0]};
+    rest.insert(rest.end(), argv + 2, argv + argc);
+    rest.push_back(nullptr);
+    return found->second(argc - 1, rest.data());
 }
 
 } // namespace TestMain

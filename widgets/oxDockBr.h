@@ -81,7 +81,6 @@ public:
     // Places the controls and sizes the bar now instead of on the next turn of the event loop.
     void realign();
     // The position file: the program's name with ".ini", in the user's configuration folder.
-    QString iniFileName() const { return m_iniFileName; }
     void setIniFileName(const QString &value) { m_iniFileName = value; }
     // The widget the bar docks in.
     QWidget *site() const { return m_site; }

@@ -1,5 +1,5 @@
 #pragma once
-#include "main/TestSeams.h"
+#include "ui/TestSeams.h"
 #include "widgets/AHMTMessages.h"
 
 #include <QMessageBox>

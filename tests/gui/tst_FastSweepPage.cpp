@@ -1,5 +1,6 @@
 // The fast sweep page as far as it goes without sending: how it is reached, what it refuses before
 // a sweep, the order of its table, the double click, and the names assistive tools read.
+#include "FakeNetwork.h"
 #include "TestMain.h"
 #include "dialogs/Unit2.h"
 #include "dialogs/Unit3.h"
@@ -23,6 +24,7 @@
 #include <QTableView>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 namespace {
 IpAddress ip(const char *text)
@@ -56,6 +58,8 @@ private:
     FastSweepPage &page() { return m_form->fastSweep(); }
     QStringList column(int index);
 
+    // The window's ping components take their sockets from it, so that it opens for any user.
+    FakeNetwork m_network;
     std::unique_ptr<WindowSeams> m_seams;
     std::unique_ptr<TForm1> m_form;
 };

@@ -1,7 +1,7 @@
 #include "TestMain.h"
 #include "dialogs/Unit4.h"
 #include "gui/WindowChecks.h"
-#include "main/Artwork.h"
+#include "ui/Artwork.h"
 #include "widgets/AHMTHolders.h"
 #include "widgets/ToxBackground.h"
 #include "widgets/oxBtns.h"

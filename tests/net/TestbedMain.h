@@ -19,3 +19,17 @@ template <typename Test, typename Application = QCoreApplication> int runInTestb
     Test test;
     return TestMain::run(test, argc, argv);
 }
+
+#define TOZELO_TESTBED_TEST_MAIN(TestObject)                                                                           \
+    static int runTest(int argc, char **argv)                                                                          \
+    {                                                                                                                  \
+        return runInTestbed<TestObject>(argc, argv);                                                                   \
+    }                                                                                                                  \
+    TOZELO_TEST_ENTRY(runTest)
+
+#define TOZELO_TESTBED_WINDOW_TEST_MAIN(TestObject)                                                                    \
+    static int runTest(int argc, char **argv)                                                                          \
+    {                                                                                                                  \
+        return runInTestbed<TestObject, QApplication>(argc, argv);                                                     \
+    }                                                                                                                  \
+    TOZELO_TEST_ENTRY(runTest)

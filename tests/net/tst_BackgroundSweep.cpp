@@ -152,9 +152,6 @@ void tst_BackgroundSweep::destroyedMidSweep()
     QCOMPARE(sweepThreads(), 0);
 }
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<tst_BackgroundSweep>(argc, argv);
-}
+TOZELO_TESTBED_TEST_MAIN(tst_BackgroundSweep)
 
 #include "tst_BackgroundSweep.moc"

@@ -172,9 +172,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<TestCliNet>(argc, argv);
-}
+TOZELO_TESTBED_TEST_MAIN(TestCliNet)
 
 #include "tst_Cli.moc"

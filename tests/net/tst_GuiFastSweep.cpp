@@ -285,9 +285,6 @@ void tst_GuiFastSweep::closingMidSweep()
     QCOMPARE(sweepThreads(), 0);
 }
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<tst_GuiFastSweep, QApplication>(argc, argv);
-}
+TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiFastSweep)
 
 #include "tst_GuiFastSweep.moc"

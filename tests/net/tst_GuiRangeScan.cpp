@@ -72,9 +72,6 @@ void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
     QVERIFY(seams.messages.isEmpty() && seams.reports.isEmpty());
 }
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<tst_GuiRangeScan, QApplication>(argc, argv);
-}
+TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiRangeScan)
 
 #include "tst_GuiRangeScan.moc"

@@ -135,9 +135,6 @@ void tst_GuiRePing::cyclicWalkBehindTheClosedDialog()
         QVERIFY2(isPass(log.mid(pass * 3, 3)), qPrintable(m_dialog->Memo1->toPlainText()));
 }
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<tst_GuiRePing, QApplication>(argc, argv);
-}
+TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiRePing)
 
 #include "tst_GuiRePing.moc"

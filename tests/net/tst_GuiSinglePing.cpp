@@ -4,10 +4,10 @@
 #include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
-#include "main/TestSeams.h"
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
+#include "ui/TestSeams.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -152,9 +152,6 @@ void tst_GuiSinglePing::stopPendingLookup()
     QCOMPARE(m_form->ListView1->count(), 0);
 }
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<tst_GuiSinglePing, QApplication>(argc, argv);
-}
+TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiSinglePing)
 
 #include "tst_GuiSinglePing.moc"

@@ -369,7 +369,7 @@ private slots:
 };
 
 // Skipped (77) outside the testbed, and where no copy with a capability can be made.
-int main(int argc, char **argv)
+static int runTest(int argc, char **argv)
 {
     const std::string outside = TestbedGuard::whyOutside();
     QCoreApplication app(argc, argv);
@@ -383,5 +383,6 @@ int main(int argc, char **argv)
     g_copies.reset();
     return status;
 }
+TOZELO_TEST_ENTRY(runTest)
 
 #include "tst_Privileges.moc"

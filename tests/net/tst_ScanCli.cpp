@@ -119,8 +119,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<TestScanCli>(argc, argv);
-}
+TOZELO_TESTBED_TEST_MAIN(TestScanCli)
 #include "tst_ScanCli.moc"

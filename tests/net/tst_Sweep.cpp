@@ -965,8 +965,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<TestSweep>(argc, argv);
-}
+TOZELO_TESTBED_TEST_MAIN(TestSweep)
 #include "tst_Sweep.moc"

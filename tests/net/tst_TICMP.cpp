@@ -401,9 +401,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<TestTICMPNet>(argc, argv);
-}
+TOZELO_TESTBED_TEST_MAIN(TestTICMPNet)
 
 #include "tst_TICMP.moc"

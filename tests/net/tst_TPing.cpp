@@ -12,29 +12,29 @@ class TestTPingNet : public QObject {
     Q_OBJECT
 
     // What a view of the single ping sequence would show.
-    struct Screen {
+    struct Screen : SinglePing::View {
+        explicit Screen(const QString &host) : host(host) {}
+
+        QString host;
         QStringList log;
         QStringList statuses;
         QStringList machines;
+        QStringList errors;
         QList<QPair<bool, bool>> buttons;
         bool finished = false;
 
-        SinglePing::View view(const QString &host)
+        QString hostText() const override { return host; }
+        Sockets::Family family() const override { return Sockets::Family::Either; }
+        void clearLog() override { log.clear(); }
+        void appendLine(const QString &line) override { log << line; }
+        void setButtons(bool ping, bool cancel) override
         {
-            SinglePing::View v;
-            v.clearLog = [this] { log.clear(); };
-            v.appendLine = [this](const std::string &line) { log << QString::fromStdString(line); };
-            v.hostText = [host] { return host.toStdString(); };
-            v.setButtons = [this](bool ping, bool cancel) {
-                buttons << qMakePair(ping, cancel);
-                finished = ping;
-            };
-            v.setStatus = [this](const std::string &text) { statuses << QString::fromStdString(text); };
-            v.recordMachine = [this](const std::string &ip, uint32_t rtt) {
-                machines << QString::fromStdString(ip) + " " + QString::number(rtt);
-            };
-            return v;
+            buttons << qMakePair(ping, cancel);
+            finished = ping;
         }
+        void setStatus(const QString &text) override { statuses << text; }
+        void recordMachine(const QString &ip, uint32_t rtt) override { machines << ip + " " + QString::number(rtt); }
+        void reportError(const QString &text) override { errors << text; }
     };
 
     static bool matchesWithTime(const QString &pattern, const QString &text, int minRtt)
@@ -111,8 +111,8 @@ private slots:
         QFETCH(int, minRtt);
         TPing ping;
         ping.SetTimeout(500);
-        Screen screen;
-        SinglePing sequence(ping, screen.view(host));
+        Screen screen(host);
+        SinglePing sequence(ping, screen);
         sequence.start();
         QCOMPARE(screen.log, QStringList{log.first()}); // the rest comes when the lookup ends
         QTRY_VERIFY(screen.finished);
@@ -130,12 +130,10 @@ private slots:
         else
             QVERIFY2(screen.machines.size() == 1 && matchesWithTime(machine, screen.machines[0], minRtt),
                      qPrintable(screen.machines.join('|')));
+        QVERIFY(screen.errors.isEmpty());
     }
 };
 
-int main(int argc, char **argv)
-{
-    return runInTestbed<TestTPingNet>(argc, argv);
-}
+TOZELO_TESTBED_TEST_MAIN(TestTPingNet)
 
 #include "tst_TPing.moc"

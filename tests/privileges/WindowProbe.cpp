@@ -1,9 +1,9 @@
 #include "dialogs/Unit5.h"
 #include "main/FastSweepPage.h"
 #include "main/Forms.h"
-#include "main/TestSeams.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
+#include "ui/TestSeams.h"
 
 #include <QApplication>
 #include <QDir>

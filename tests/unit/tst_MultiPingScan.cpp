@@ -17,48 +17,44 @@ using Message = MultiPingScan::Message;
 class TestMultiPingScan : public QObject {
     Q_OBJECT
 
-    struct Page {
-        std::map<Edit, std::string> edits;
-        std::map<Caption, std::string> captions;
+    struct Page : MultiPingScan::View {
+        std::map<Edit, QString> edits;
+        std::map<Caption, QString> captions;
         std::map<Button, bool> enabled{{Button::MipPinG, true}, {Button::mipHalt, false}};
         bool timer = false;
         QStringList memo, pinged, statuses, errors, machines;
         QList<Message> messages;
         TPing ping;
-        MultiPingScan scan{ping, view()};
+        MultiPingScan scan{ping, *this};
 
-        MultiPingScan::View view()
+        QString editText(Edit e) const override { return edits.count(e) ? edits.at(e) : QString(); }
+        void setEditText(Edit e, const QString &text) override { edits[e] = text; }
+        void focusEdit(Edit) override {}
+        QString caption(Caption c) const override { return captions.count(c) ? captions.at(c) : QString(); }
+        void setCaption(Caption c, const QString &text) override { captions[c] = text; }
+        bool isEnabled(Button b) const override { return enabled.at(b); }
+        void setEnabled(Button b, bool on) override { enabled[b] = on; }
+        bool timerEnabled() const override { return timer; }
+        void setTimerEnabled(bool on) override { timer = on; }
+        void clearLog() override { memo.clear(); }
+        void appendLine(const QString &line) override
         {
-            MultiPingScan::View v;
-            v.editText = [this](Edit e) { return edits[e]; };
-            v.setEditText = [this](Edit e, const std::string &text) { edits[e] = text; };
-            v.focusEdit = [](Edit) {};
-            v.caption = [this](Caption c) { return captions[c]; };
-            v.setCaption = [this](Caption c, const std::string &text) { captions[c] = text; };
-            v.isEnabled = [this](Button b) { return enabled[b]; };
-            v.setEnabled = [this](Button b, bool on) { enabled[b] = on; };
-            v.timerEnabled = [this] { return timer; };
-            v.setTimerEnabled = [this](bool on) { timer = on; };
-            v.clearLog = [this] { memo.clear(); };
-            v.appendLine = [this](const std::string &line) {
-                memo << QString::fromStdString(line);
-                if (memo.last().startsWith("Resolving host :"))
-                    pinged << memo.last().mid(16);
-            };
-            v.setStatus = [this](const std::string &text) { statuses << QString::fromStdString(text); };
-            v.recordMachine = [this](const std::string &ip, uint32_t) { machines << QString::fromStdString(ip); };
-            v.machineCount = [this] { return static_cast<int>(machines.size()); };
-            v.showMessage = [this](Message m) { messages << m; };
-            v.reportError = [this](const std::string &text) { errors << QString::fromStdString(text); };
-            return v;
+            memo << line;
+            if (line.startsWith("Resolving host :"))
+                pinged << line.mid(16);
         }
+        void setStatus(const QString &text) override { statuses << text; }
+        void recordMachine(const QString &ip, uint32_t) override { machines << ip; }
+        int machineCount() const override { return static_cast<int>(machines.size()); }
+        void showMessage(Message m) override { messages << m; }
+        void reportError(const QString &text) override { errors << text; }
 
         void type(const QString &start, const QString &end)
         {
             const QStringList first = start.split('.'), last = end.split('.');
             for (int i = 0; i < 4; ++i) {
-                edits[Edit(3 - i)] = first[i].toStdString();
-                edits[Edit(7 - i)] = last[i].toStdString();
+                edits[Edit(3 - i)] = first[i];
+                edits[Edit(7 - i)] = last[i];
             }
         }
 
@@ -112,7 +108,7 @@ private slots:
         QCOMPARE(page.machines, expected);
         QVERIFY(page.idle());
         QCOMPARE(page.statuses.last(), QString("Encontradas %1 Maquinas").arg(expected.size()));
-        QCOMPARE(QString::fromStdString(page.captions[Caption::lipo]), expected.last());
+        QCOMPARE(page.captions[Caption::lipo], expected.last());
         const QString last = expected.last();
         QCOMPARE(page.memo.size(), 3);
         QCOMPARE(page.memo[1], "Sending 56 bytes to " + last + " (" + last + ")");
@@ -146,7 +142,7 @@ private slots:
         QCOMPARE(page.run(), 1);
         QCOMPARE(page.messages, QList<Message>{Message(message)});
         QVERIFY(page.memo.isEmpty());
-        QVERIFY(page.captions[Caption::lipo].empty());
+        QVERIFY(page.captions[Caption::lipo].isEmpty());
         QVERIFY(page.idle());
         QCOMPARE(page.statuses, QStringList{"Encontradas 0 Maquinas"});
     }
@@ -171,7 +167,7 @@ private slots:
         QFETCH(QString, report);
         Page page;
         page.type("127.0.0.1", "127.0.0.9");
-        page.edits[Edit::ip00] = typed.toStdString();
+        page.edits[Edit::ip00] = typed;
         page.scan.MipPinGClick();
         page.edits[Edit::ip00] = "1";
         QCOMPARE(page.run(), 1);

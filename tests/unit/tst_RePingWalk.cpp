@@ -16,9 +16,9 @@ class TestRePingWalk : public QObject {
         bool answered;
     };
 
-    struct Dialog {
-        std::vector<std::string> lines;
-        bool cyclic = false;
+    struct Dialog : RePingWalk::View {
+        QStringList lines;
+        bool ciclo = false;
         int interval = 0;
         bool timer = false;
         bool retryEnabled = true;
@@ -30,31 +30,28 @@ class TestRePingWalk : public QObject {
         QStringList errors;
         std::function<void()> duringReport; // what the user does while a report is up
         TPing ping;
-        RePingWalk walk{ping, view()};
+        RePingWalk walk{ping, *this};
 
-        RePingWalk::View view()
+        QStringList machineLines() const override { return lines; }
+        bool cyclic() override { return ciclo; }
+        void setInterval(int ms) override { interval = ms; }
+        void setTimerEnabled(bool on) override { timer = on; }
+        void setRetryEnabled(bool on) override { retryEnabled = on; }
+        void clearLog() override { memo.clear(); }
+        void appendLine(const QString &line) override { memo << line; }
+        void removeFirstLines(int count) override { memo.remove(0, count); }
+        void setProgressMax(int max) override { progressMax = max; }
+        void setProgress(int position) override { progress = position; }
+        void setInfo(int panel, const QString &text) override { info[panel] = text; }
+        void recordMachine(const QString &ip, uint32_t rtt, bool answered) override
         {
-            RePingWalk::View v;
-            v.machineLines = [this] { return lines; };
-            v.cyclic = [this] { return cyclic; };
-            v.setInterval = [this](int ms) { interval = ms; };
-            v.setTimerEnabled = [this](bool on) { timer = on; };
-            v.setRetryEnabled = [this](bool on) { retryEnabled = on; };
-            v.clearLog = [this] { memo.clear(); };
-            v.appendLine = [this](const std::string &line) { memo << QString::fromStdString(line); };
-            v.removeFirstLines = [this](int count) { memo.remove(0, count); };
-            v.setProgressMax = [this](int max) { progressMax = max; };
-            v.setProgress = [this](int position) { progress = position; };
-            v.setInfo = [this](int panel, const std::string &text) { info[panel] = QString::fromStdString(text); };
-            v.recordMachine = [this](const std::string &ip, uint32_t rtt, bool answered) {
-                records << Record{QString::fromStdString(ip), rtt, answered};
-            };
-            v.reportError = [this](const std::string &text) {
-                errors << QString::fromStdString(text) + (timer ? " (timer running)" : "");
-                if (duringReport)
-                    duringReport();
-            };
-            return v;
+            records << Record{ip, rtt, answered};
+        }
+        void reportError(const QString &text) override
+        {
+            errors << text + (timer ? " (timer running)" : "");
+            if (duringReport)
+                duringReport();
         }
 
         void tick(int times = 1)
@@ -137,7 +134,7 @@ private slots:
     void cyclicWalk()
     {
         Dialog dialog;
-        dialog.cyclic = true;
+        dialog.ciclo = true;
         dialog.lines = {"127.0.0.1", "127.0.0.2"};
         dialog.walk.rpingClick();
         dialog.lines.clear();
@@ -158,7 +155,7 @@ private slots:
             QVERIFY(dialog.timer && dialog.walk.walking());
         }
 
-        dialog.cyclic = false;
+        dialog.ciclo = false;
         dialog.tick(2);
         QVERIFY(dialog.walk.walking());
         dialog.tick();
@@ -170,7 +167,7 @@ private slots:
     void stopAndRestart()
     {
         Dialog dialog;
-        dialog.cyclic = true;
+        dialog.ciclo = true;
         dialog.lines = {"127.0.0.1", "127.0.0.2", "127.0.0.3"};
         dialog.walk.rpingClick();
         dialog.tick(2);
@@ -191,16 +188,16 @@ private slots:
     {
         const int entries = 4000;
         Dialog dialog;
-        dialog.cyclic = true;
+        dialog.ciclo = true;
         for (int i = 0; i < entries; ++i)
-            dialog.lines.push_back("127.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1));
+            dialog.lines << "127.1." + QString::number(i / 250) + "." + QString::number(i % 250 + 1);
         dialog.walk.rpingClick();
         dialog.tick(3 * (entries + 1));
         QCOMPARE(dialog.records.size(), 3 * entries);
         QCOMPARE(dialog.memo.size(), RePingWalk::MaxLogLines);
         const int firstKept = 3 * entries - RePingWalk::MaxLogLines;
-        QVERIFY(answered(dialog.memo.first(), QString::fromStdString(dialog.lines[size_t(firstKept % entries)])));
-        QVERIFY(answered(dialog.memo.last(), QString::fromStdString(dialog.lines.back())));
+        QVERIFY(answered(dialog.memo.first(), dialog.lines[firstKept % entries]));
+        QVERIFY(answered(dialog.memo.last(), dialog.lines.last()));
 
         // A walk after it starts a log of its own.
         dialog.walk.BitBtn1Click();

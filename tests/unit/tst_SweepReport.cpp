@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -201,7 +202,7 @@ void tst_SweepReport::ndiffReadsTheXml()
 }
 
 // The XML's times are local; the test's are those of one zone.
-int main(int argc, char **argv)
+static int runTest(int argc, char **argv)
 {
     qputenv("TZ", "UTC");
     tzset();
@@ -209,4 +210,5 @@ int main(int argc, char **argv)
     tst_SweepReport test;
     return TestMain::run(test, argc, argv);
 }
+TOZELO_TEST_ENTRY(runTest)
 #include "tst_SweepReport.moc"

@@ -1,6 +1,7 @@
 // The targets of a sweep: the three forms, merging, exclusions, the bound on their size, lists typed on
 // one line and what is refused.
 #include "TestMain.h"
+#include "ping/Notation.h"
 #include "ping/SweepTargets.h"
 
 #include <QtTest>
@@ -13,10 +14,10 @@ Q_DECLARE_METATYPE(Ranges)
 namespace {
 uint32_t ip(const char *dotted)
 {
-    uint32_t address = 0;
-    if (!SweepTargets::parseAddress(dotted, address))
+    const std::optional<uint32_t> address = Notation::parseDotted(dotted);
+    if (!address)
         qFatal("bad address in the test: %s", dotted);
-    return address;
+    return *address;
 }
 
 Range range(const char *first, const char *last)

@@ -1,0 +1,26 @@
+#pragma once
+#include "ping/SinglePing.h"
+
+class TForm1;
+
+// The single ping page's side of the sequence: the host edit, the buttons, the log and the status
+// panel it shows, and the found machines it records into.
+class SinglePingPage : private SinglePing::View {
+public:
+    explicit SinglePingPage(TForm1 &form);
+
+    SinglePing &sequence() { return m_sequence; }
+
+private:
+    QString hostText() const override;
+    Sockets::Family family() const override;
+    void clearLog() override;
+    void appendLine(const QString &line) override;
+    void setButtons(bool pingEnabled, bool cancelEnabled) override;
+    void setStatus(const QString &text) override;
+    void recordMachine(const QString &ip, uint32_t rtt) override;
+    void reportError(const QString &text) override;
+
+    TForm1 &m_form;
+    SinglePing m_sequence;
+};

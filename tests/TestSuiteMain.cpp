@@ -1,0 +1,6 @@
+#include "TestMain.h"
+
+int main(int argc, char **argv)
+{
+    return TestMain::runNamed(argc, argv);
+}
