@@ -17,7 +17,10 @@ namespace {
 constexpr int Machines = 65536;
 constexpr int Samples = 200;
 
-QString addressOf(int n) { return QString("10.1.%1.%2").arg(n / 256).arg(n % 256); }
+QString addressOf(int n)
+{
+    return QString("10.1.%1.%2").arg(n / 256).arg(n % 256);
+}
 
 double microseconds(const std::function<void()> &work)
 {

@@ -70,8 +70,8 @@ QFrame *TForm2::createButtonStrip()
         DialogParts::bindClick(this, b, handler);
         return b;
     };
-    SpeedButton2 = button("SpeedButton2", "Restore original valores", true, QStyle::SP_BrowserReload,
-                          &TForm2::SpeedButton2Click);
+    SpeedButton2 =
+        button("SpeedButton2", "Restore original valores", true, QStyle::SP_BrowserReload, &TForm2::SpeedButton2Click);
     SpeedButton3 = button("SpeedButton3", "load to fast Tozelo Buttom", true, QStyle::SP_MediaSeekForward,
                           &TForm2::SpeedButton3Click);
     SpeedButton4 = button("SpeedButton4", "close", false, QStyle::SP_DialogCloseButton, &TForm2::SpeedButton4Click);
@@ -133,31 +133,47 @@ QWidget *TForm2::createTimerSpeed()
 
 void TForm2::etoutChange()
 {
-    DialogParts::applyEchoed(m_form, etout, [this](int value) { m_form.Ping2->SetTimeout(value); }, Echo::Delay);
+    DialogParts::applyEchoed(
+        m_form, etout, [this](int value) { m_form.Ping2->SetTimeout(value); }, Echo::Delay);
 }
 
 void TForm2::esizeChange()
 {
-    DialogParts::applyEchoed(m_form, esize, [this](int value) { m_form.Ping2->SetSize(value); }, Echo::Size);
+    DialogParts::applyEchoed(
+        m_form, esize, [this](int value) { m_form.Ping2->SetSize(value); }, Echo::Size);
 }
 
 void TForm2::ettlChange()
 {
-    DialogParts::applyEchoed(m_form, ettl, [this](int value) { m_form.Ping2->SetTTL(value); }, Echo::TTL);
+    DialogParts::applyEchoed(
+        m_form, ettl, [this](int value) { m_form.Ping2->SetTTL(value); }, Echo::TTL);
 }
 
 void TForm2::veloChange()
 {
-    DialogParts::applyEchoed(m_form, velo, [this](int value) { m_form.MipTimer1->SetInterval(value); }, Echo::Timer);
+    DialogParts::applyEchoed(
+        m_form, velo, [this](int value) { m_form.MipTimer1->SetInterval(value); }, Echo::Timer);
 }
 
-void TForm2::UpDown2Click() { etoutChange(); }
+void TForm2::UpDown2Click()
+{
+    etoutChange();
+}
 
-void TForm2::UpDown3Click() { esizeChange(); }
+void TForm2::UpDown3Click()
+{
+    esizeChange();
+}
 
-void TForm2::UpDown4Click() { ettlChange(); }
+void TForm2::UpDown4Click()
+{
+    ettlChange();
+}
 
-void TForm2::UpDown1Click() { veloChange(); }
+void TForm2::UpDown1Click()
+{
+    veloChange();
+}
 
 // A field that already shows its design text is not applied again.
 void TForm2::SpeedButton2Click()
@@ -176,4 +192,7 @@ void TForm2::SpeedButton3Click()
         m_form.fastTimer = velo->Text();
 }
 
-void TForm2::SpeedButton4Click() { hide(); }
+void TForm2::SpeedButton4Click()
+{
+    hide();
+}

@@ -27,7 +27,10 @@ using DialogParts::newField;
 using DialogParts::newLabel;
 
 namespace {
-QFont bookman(int points) { return QFont("Bookman Old Style", points); }
+QFont bookman(int points)
+{
+    return QFont("Bookman Old Style", points);
+}
 } // namespace
 
 TForm3::TForm3(TForm1 *owner) : QDialog(owner), siprTimer1(new IntervalTimer(1000, this)), m_form(*owner)
@@ -164,31 +167,47 @@ void TForm3::FormCreate()
 
 void TForm3::spintoChange()
 {
-    DialogParts::applyEchoed(m_form, spinto, [this](int value) { m_form.Ping1->SetTimeout(value); }, Echo::Delay);
+    DialogParts::applyEchoed(
+        m_form, spinto, [this](int value) { m_form.Ping1->SetTimeout(value); }, Echo::Delay);
 }
 
 void TForm3::spsChange()
 {
-    DialogParts::applyEchoed(m_form, sps, [this](int value) { m_form.Ping1->SetSize(value); }, Echo::Size);
+    DialogParts::applyEchoed(
+        m_form, sps, [this](int value) { m_form.Ping1->SetSize(value); }, Echo::Size);
 }
 
 void TForm3::spttlChange()
 {
-    DialogParts::applyEchoed(m_form, spttl, [this](int value) { m_form.Ping1->SetTTL(value); }, Echo::TTL);
+    DialogParts::applyEchoed(
+        m_form, spttl, [this](int value) { m_form.Ping1->SetTTL(value); }, Echo::TTL);
 }
 
 void TForm3::siprtChange()
 {
-    DialogParts::applyEchoed(m_form, siprt, [this](int value) { siprTimer1->SetInterval(value); }, Echo::Timer);
+    DialogParts::applyEchoed(
+        m_form, siprt, [this](int value) { siprTimer1->SetInterval(value); }, Echo::Timer);
 }
 
-void TForm3::UpDown1Click() { spintoChange(); }
+void TForm3::UpDown1Click()
+{
+    spintoChange();
+}
 
-void TForm3::UpDown2Click() { spsChange(); }
+void TForm3::UpDown2Click()
+{
+    spsChange();
+}
 
-void TForm3::UpDown3Click() { spttlChange(); }
+void TForm3::UpDown3Click()
+{
+    spttlChange();
+}
 
-void TForm3::UpDown4Click() { siprtChange(); }
+void TForm3::UpDown4Click()
+{
+    siprtChange();
+}
 
 // The panels are set whatever changed; the retry interval is left alone.
 void TForm3::BitBtn1Click()
@@ -216,7 +235,10 @@ void TForm3::BitBtn2Click()
         siprTimer1->SetEnabled(true);
 }
 
-void TForm3::SpeedButton1Click() { siprTimer1->SetEnabled(false); }
+void TForm3::SpeedButton1Click()
+{
+    siprTimer1->SetEnabled(false);
+}
 
 // The host is read at every tick, so editing it changes the host from the next tick on.
 void TForm3::siprTimer1Timer()
@@ -236,4 +258,7 @@ void TForm3::siprTimer1Timer()
     }
 }
 
-void TForm3::FormClose() { siprTimer1->SetEnabled(false); }
+void TForm3::FormClose()
+{
+    siprTimer1->SetEnabled(false);
+}

@@ -295,7 +295,10 @@ void TForm5::removeFirstLines(int count)
     cursor.removeSelectedText();
 }
 
-QString TForm5::infoPanel(int index) const { return m_info.at(index)->text(); }
+QString TForm5::infoPanel(int index) const
+{
+    return m_info.at(index)->text();
+}
 
 void TForm5::keyPressEvent(QKeyEvent *event)
 {
@@ -331,17 +334,35 @@ void TForm5::rttlChange()
 }
 
 // Before a step the text as it stands is applied; the step's new text is applied as a change.
-void TForm5::UpDown1Changing(bool &) { rtoChange(); }
+void TForm5::UpDown1Changing(bool &)
+{
+    rtoChange();
+}
 
-void TForm5::UpDown2Changing(bool &) { rpsChange(); }
+void TForm5::UpDown2Changing(bool &)
+{
+    rpsChange();
+}
 
-void TForm5::UpDown3Changing(bool &) { rttlChange(); }
+void TForm5::UpDown3Changing(bool &)
+{
+    rttlChange();
+}
 
-void TForm5::rpingClick() { m_walk->rpingClick(); }
+void TForm5::rpingClick()
+{
+    m_walk->rpingClick();
+}
 
-void TForm5::BitBtn1Click() { m_walk->BitBtn1Click(); }
+void TForm5::BitBtn1Click()
+{
+    m_walk->BitBtn1Click();
+}
 
-void TForm5::rTimer1Timer() { m_walk->rTimer1Timer(); }
+void TForm5::rTimer1Timer()
+{
+    m_walk->rTimer1Timer();
+}
 
 // Closing does not stop a walk; the range scan page gets its start and stop back.
 void TForm5::FormClose()

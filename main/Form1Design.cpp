@@ -52,9 +52,15 @@ QPalette textOn(const QColor &text, const QColor &background)
     return palette;
 }
 
-QIcon styleIcon(QStyle::StandardPixmap icon) { return QApplication::style()->standardIcon(icon); }
+QIcon styleIcon(QStyle::StandardPixmap icon)
+{
+    return QApplication::style()->standardIcon(icon);
+}
 
-QImage dockGlyph(QStyle::StandardPixmap icon) { return Artwork::glyph(styleIcon(icon), DockGlyphSize); }
+QImage dockGlyph(QStyle::StandardPixmap icon)
+{
+    return Artwork::glyph(styleIcon(icon), DockGlyphSize);
+}
 
 // A log keeps taking typed text, but Tab moves on to the next control.
 void makeLog(QPlainTextEdit *log, const QString &name)
@@ -218,7 +224,10 @@ void Form1Design::newDockBevel()
     bevel->resize(DockBevelWidth, DockButtonSize);
 }
 
-void Form1Design::newDockSpace() { new ToxSpace(m_form.oxDockBar2); }
+void Form1Design::newDockSpace()
+{
+    new ToxSpace(m_form.oxDockBar2);
+}
 
 // The bar lines its controls up in the order they are made; the right-aligned ones stand from the
 // last made at the right edge.

@@ -60,6 +60,12 @@ void MachineMemo::setList(MachineListFile list)
     setModified(false);
 }
 
-bool MachineMemo::isModified() const { return document()->isModified(); }
+bool MachineMemo::isModified() const
+{
+    return document()->isModified();
+}
 
-void MachineMemo::setModified(bool modified) { document()->setModified(modified); }
+void MachineMemo::setModified(bool modified)
+{
+    document()->setModified(modified);
+}

@@ -40,7 +40,10 @@ const QString StartPanelTexts[TForm1::StatusPanels] = {"Zarvo SoftWare",
 const QString NoMachineSelected = "SELECIONE UN PC !!";
 const QString NoTray = "Sin System Tray: minimizada";
 
-QString caption(const QString &address, int rtt) { return address + " (" + QString::number(rtt) + "mSeg)"; }
+QString caption(const QString &address, int rtt)
+{
+    return address + " (" + QString::number(rtt) + "mSeg)";
+}
 } // namespace
 
 TForm1::TForm1(QWidget *parent)
@@ -86,9 +89,15 @@ TForm1::~TForm1()
     delete Ping2;
 }
 
-QString TForm1::statusPanel(int index) const { return m_panels.at(index)->text(); }
+QString TForm1::statusPanel(int index) const
+{
+    return m_panels.at(index)->text();
+}
 
-void TForm1::setStatusPanel(int index, const QString &text) { m_panels.at(index)->setText(text); }
+void TForm1::setStatusPanel(int index, const QString &text)
+{
+    m_panels.at(index)->setText(text);
+}
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
@@ -122,9 +131,15 @@ void TForm1::FormCreate()
     logo->Execute();
 }
 
-void TForm1::logoSplashDone() { Timer1->start(); }
+void TForm1::logoSplashDone()
+{
+    Timer1->start();
+}
 
-void TForm1::Timer1Timer() { PingButton->setEnabled(!HostEdit->text().isEmpty()); }
+void TForm1::Timer1Timer()
+{
+    PingButton->setEnabled(!HostEdit->text().isEmpty());
+}
 
 void TForm1::Sible1Click()
 {
@@ -180,7 +195,10 @@ void TForm1::Creditos2Click()
         Form4->show();
 }
 
-void TForm1::oxForm1ButtonClick() { Creditos2Click(); }
+void TForm1::oxForm1ButtonClick()
+{
+    Creditos2Click();
+}
 
 // Hidden without a tray the window could never be brought back; it is minimised instead.
 void TForm1::stryClick()
@@ -200,7 +218,10 @@ void TForm1::MaximiZar1Click()
     show();
 }
 
-void TForm1::oxForm1TrayDblClk() { MaximiZar1Click(); }
+void TForm1::oxForm1TrayDblClk()
+{
+    MaximiZar1Click();
+}
 
 // The tray went away with the icon that stood in for the hidden window.
 void TForm1::oxForm1TrayLost()
@@ -228,7 +249,10 @@ void TForm1::Exit1Click()
         QCoreApplication::quit();
 }
 
-void TForm1::oxSplit1Resize() { ListView1->viewport()->update(); }
+void TForm1::oxSplit1Resize()
+{
+    ListView1->viewport()->update();
+}
 
 // Single ping page
 
@@ -250,19 +274,40 @@ void TForm1::HostEditKeyUp()
 
 // Range scan page
 
-void TForm1::MipPinGClick() { m_rangeScan->scan().MipPinGClick(); }
+void TForm1::MipPinGClick()
+{
+    m_rangeScan->scan().MipPinGClick();
+}
 
-void TForm1::MipTimer1Timer() { m_rangeScan->scan().MipTimer1Timer(); }
+void TForm1::MipTimer1Timer()
+{
+    m_rangeScan->scan().MipTimer1Timer();
+}
 
-void TForm1::mipHaltClick() { m_rangeScan->scan().mipHaltClick(); }
+void TForm1::mipHaltClick()
+{
+    m_rangeScan->scan().mipHaltClick();
+}
 
-void TForm1::MipStopClick() { m_rangeScan->scan().MipStopClick(); }
+void TForm1::MipStopClick()
+{
+    m_rangeScan->scan().MipStopClick();
+}
 
-void TForm1::ip03KeyUp() { m_rangeScan->scan().ip03KeyUp(); }
+void TForm1::ip03KeyUp()
+{
+    m_rangeScan->scan().ip03KeyUp();
+}
 
-void TForm1::ip02KeyUp() { m_rangeScan->scan().ip02KeyUp(); }
+void TForm1::ip02KeyUp()
+{
+    m_rangeScan->scan().ip02KeyUp();
+}
 
-void TForm1::ip01KeyUp() { m_rangeScan->scan().ip01KeyUp(); }
+void TForm1::ip01KeyUp()
+{
+    m_rangeScan->scan().ip01KeyUp();
+}
 
 void TForm1::iperrorOk(QObject *) {}
 
@@ -337,7 +382,10 @@ void TForm1::addico(const QString &Written, int Rtt, bool answered)
     addtext(Address, Rtt);
 }
 
-void TForm1::addtext(const QString &Address, int) { ips->addLine(Address); }
+void TForm1::addtext(const QString &Address, int)
+{
+    ips->addLine(Address);
+}
 
 QStringList TForm1::machineLines() const
 {
@@ -353,7 +401,10 @@ void TForm1::All1Click()
     ips->clearLines();
 }
 
-void TForm1::Iconos1Click() { ListView1->clearMachines(); }
+void TForm1::Iconos1Click()
+{
+    ListView1->clearMachines();
+}
 
 void TForm1::pingrClick()
 {
@@ -361,9 +412,15 @@ void TForm1::pingrClick()
     MDisplayMemo->clear();
 }
 
-void TForm1::IpPinG1Click() { HostEdit->clear(); }
+void TForm1::IpPinG1Click()
+{
+    HostEdit->clear();
+}
 
-void TForm1::IpResumen1Click() { ips->clearLines(); }
+void TForm1::IpResumen1Click()
+{
+    ips->clearLines();
+}
 
 // The list hands the selection to the next item when the selected one goes; a second "Borrar PC"
 // would then delete a machine nobody chose.
@@ -398,21 +455,42 @@ void TForm1::CopiarIP1Click()
         setStatusPanel(0, NoMachineSelected);
 }
 
-void TForm1::IconosGrandes1Click() { ListView1->setViewStyle(MachineListView::ViewStyle::LargeIcons); }
+void TForm1::IconosGrandes1Click()
+{
+    ListView1->setViewStyle(MachineListView::ViewStyle::LargeIcons);
+}
 
-void TForm1::MenuItem2Click() { ListView1->setViewStyle(MachineListView::ViewStyle::SmallIcons); }
+void TForm1::MenuItem2Click()
+{
+    ListView1->setViewStyle(MachineListView::ViewStyle::SmallIcons);
+}
 
-void TForm1::Listao1Click() { ListView1->setViewStyle(MachineListView::ViewStyle::List); }
+void TForm1::Listao1Click()
+{
+    ListView1->setViewStyle(MachineListView::ViewStyle::List);
+}
 
-void TForm1::icoGandeClick() { IconosGrandes1Click(); }
+void TForm1::icoGandeClick()
+{
+    IconosGrandes1Click();
+}
 
-void TForm1::icolistClick() { Listao1Click(); }
+void TForm1::icolistClick()
+{
+    Listao1Click();
+}
 
-void TForm1::gClick() { MenuItem2Click(); }
+void TForm1::gClick()
+{
+    MenuItem2Click();
+}
 
 // Machine list file
 
-void TForm1::salvarIPClick() { saveMachineList(); }
+void TForm1::salvarIPClick()
+{
+    saveMachineList();
+}
 
 // False when the user cancelled; a file that cannot be written throws and changes nothing.
 bool TForm1::saveMachineList()

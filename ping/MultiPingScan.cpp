@@ -109,9 +109,15 @@ void MultiPingScan::ip03KeyUp()
         m_view.focusEdit(Edit::ip02);
 }
 
-void MultiPingScan::ip02KeyUp() { m_view.setEditText(Edit::ip12, m_view.editText(Edit::ip02)); }
+void MultiPingScan::ip02KeyUp()
+{
+    m_view.setEditText(Edit::ip12, m_view.editText(Edit::ip02));
+}
 
-void MultiPingScan::ip01KeyUp() { m_view.setEditText(Edit::ip11, m_view.editText(Edit::ip01)); }
+void MultiPingScan::ip01KeyUp()
+{
+    m_view.setEditText(Edit::ip11, m_view.editText(Edit::ip01));
+}
 
 void MultiPingScan::Ping2Display(const std::string &msg)
 {

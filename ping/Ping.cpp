@@ -29,18 +29,54 @@ TPing::~TPing()
     m_session.reset();
 }
 
-std::string TPing::Address() const { return m_session->Address(); }
-void TPing::SetAddress(const std::string &value) { m_session->SetAddress(value); }
-int TPing::Size() const { return m_session->Size(); }
-void TPing::SetSize(int value) { m_session->SetSize(value); }
-int TPing::Timeout() const { return m_session->Timeout(); }
-void TPing::SetTimeout(int value) { m_session->SetTimeout(value); }
-int TPing::TTL() const { return m_session->TTL(); }
-void TPing::SetTTL(int value) { m_session->SetTTL(value); }
-Sockets::Family TPing::Family() const { return m_session->Family(); }
-void TPing::SetFamily(Sockets::Family value) { m_session->SetFamily(value); }
-TICMPDisplay TPing::OnDisplay() const { return m_session->OnDisplay; }
-void TPing::SetOnDisplay(TICMPDisplay handler) { m_session->OnDisplay = std::move(handler); }
+std::string TPing::Address() const
+{
+    return m_session->Address();
+}
+void TPing::SetAddress(const std::string &value)
+{
+    m_session->SetAddress(value);
+}
+int TPing::Size() const
+{
+    return m_session->Size();
+}
+void TPing::SetSize(int value)
+{
+    m_session->SetSize(value);
+}
+int TPing::Timeout() const
+{
+    return m_session->Timeout();
+}
+void TPing::SetTimeout(int value)
+{
+    m_session->SetTimeout(value);
+}
+int TPing::TTL() const
+{
+    return m_session->TTL();
+}
+void TPing::SetTTL(int value)
+{
+    m_session->SetTTL(value);
+}
+Sockets::Family TPing::Family() const
+{
+    return m_session->Family();
+}
+void TPing::SetFamily(Sockets::Family value)
+{
+    m_session->SetFamily(value);
+}
+TICMPDisplay TPing::OnDisplay() const
+{
+    return m_session->OnDisplay;
+}
+void TPing::SetOnDisplay(TICMPDisplay handler)
+{
+    m_session->OnDisplay = std::move(handler);
+}
 EchoRequestEvent TPing::OnEchoRequest() const
 {
     return m_session->OnEchoRequest;
@@ -49,14 +85,35 @@ void TPing::SetOnEchoRequest(EchoRequestEvent handler)
 {
     m_session->OnEchoRequest = std::move(handler);
 }
-TICMPReply TPing::OnEchoReply() const { return m_session->OnEchoReply; }
-void TPing::SetOnEchoReply(TICMPReply handler) { m_session->OnEchoReply = std::move(handler); }
+TICMPReply TPing::OnEchoReply() const
+{
+    return m_session->OnEchoReply;
+}
+void TPing::SetOnEchoReply(TICMPReply handler)
+{
+    m_session->OnEchoReply = std::move(handler);
+}
 
-int TPing::SendPing() { return m_session->SendPing(); }
-ICMP_ECHO_REPLY TPing::LastReply() const { return m_session->LastReply(); }
-std::string TPing::ErrorText() const { return m_session->ErrorText(); }
-std::string TPing::ResolvedName() const { return m_session->ResolvedName(); }
-std::string TPing::ResolvedIP() const { return m_session->ResolvedIP(); }
+int TPing::SendPing()
+{
+    return m_session->SendPing();
+}
+ICMP_ECHO_REPLY TPing::LastReply() const
+{
+    return m_session->LastReply();
+}
+std::string TPing::ErrorText() const
+{
+    return m_session->ErrorText();
+}
+std::string TPing::ResolvedName() const
+{
+    return m_session->ResolvedName();
+}
+std::string TPing::ResolvedIP() const
+{
+    return m_session->ResolvedIP();
+}
 
 void TPing::LookupHost(const std::string &HostName)
 {

@@ -34,7 +34,10 @@ void SinglePing::start()
     m_ping.LookupHost(host().toStdString());
 }
 
-void SinglePing::cancel() { m_ping.CancelLookup(); }
+void SinglePing::cancel()
+{
+    m_ping.CancelLookup();
+}
 
 void SinglePing::Ping1DnsLookupDone(uint16_t error)
 {

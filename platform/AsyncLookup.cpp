@@ -22,9 +22,12 @@ namespace {
 class LookupDoneEvent : public QEvent {
 public:
     LookupDoneEvent(uint32_t handle, uint16_t error, Sockets::HostEntry entry)
-        : QEvent(type()), handle(handle), error(error), entry(std::move(entry)) {}
+        : QEvent(type()), handle(handle), error(error), entry(std::move(entry))
+    {
+    }
 
-    static QEvent::Type type() {
+    static QEvent::Type type()
+    {
         static const auto registered = QEvent::Type(QEvent::registerEventType());
         return registered;
     }
@@ -35,7 +38,8 @@ public:
 };
 
 void resolve(const std::shared_ptr<AsyncLookup::Channel> &channel, uint32_t handle, const std::string &name,
-             Sockets::Family family) {
+             Sockets::Family family)
+{
     Sockets::HostEntry entry;
     const uint16_t error = Sockets::gethostbyname(name, entry, family) ? 0 : uint16_t(Sockets::WSAGetLastError());
     std::lock_guard<std::mutex> lock(channel->mutex);
@@ -43,24 +47,28 @@ void resolve(const std::shared_ptr<AsyncLookup::Channel> &channel, uint32_t hand
         QCoreApplication::postEvent(channel->receiver, new LookupDoneEvent(handle, error, std::move(entry)));
 }
 
-uint32_t refuse(uint32_t error) {
+uint32_t refuse(uint32_t error)
+{
     IcmpApi::SetLastError(error);
     return 0;
 }
 
 } // namespace
 
-AsyncLookup::AsyncLookup(QObject *parent) : QObject(parent), m_channel(std::make_shared<Channel>()) {
+AsyncLookup::AsyncLookup(QObject *parent) : QObject(parent), m_channel(std::make_shared<Channel>())
+{
     m_channel->receiver = this;
 }
 
 // Completions already posted are removed by QObject's destructor, which runs after this one.
-AsyncLookup::~AsyncLookup() {
+AsyncLookup::~AsyncLookup()
+{
     std::lock_guard<std::mutex> lock(m_channel->mutex);
     m_channel->receiver = nullptr;
 }
 
-uint32_t AsyncLookup::start(const std::string &name, Sockets::Family family) {
+uint32_t AsyncLookup::start(const std::string &name, Sockets::Family family)
+{
     if (Sockets::Testing::faults().failAsyncStart)
         return refuse(WSAENOBUFS);
     const uint32_t handle = m_nextHandle;
@@ -75,7 +83,8 @@ uint32_t AsyncLookup::start(const std::string &name, Sockets::Family family) {
     return handle;
 }
 
-int AsyncLookup::cancel(uint32_t handle) {
+int AsyncLookup::cancel(uint32_t handle)
+{
     if (Sockets::Testing::faults().failAsyncCancel) {
         IcmpApi::SetLastError(WSAEALREADY);
         return -1;
@@ -88,7 +97,8 @@ int AsyncLookup::cancel(uint32_t handle) {
     return 0;
 }
 
-void AsyncLookup::customEvent(QEvent *event) {
+void AsyncLookup::customEvent(QEvent *event)
+{
     if (event->type() != LookupDoneEvent::type())
         return;
     const auto *done = static_cast<const LookupDoneEvent *>(event);

@@ -57,25 +57,29 @@ struct Request {
 
 class HandleTable {
 public:
-    static HandleTable &instance() {
+    static HandleTable &instance()
+    {
         static HandleTable table;
         return table;
     }
 
-    HANDLE add(std::unique_ptr<EchoHandle> echo) {
+    HANDLE add(std::unique_ptr<EchoHandle> echo)
+    {
         std::lock_guard<std::mutex> lock(m_mutex);
         EchoHandle *raw = echo.release();
         m_handles.insert(raw);
         return reinterpret_cast<HANDLE>(raw);
     }
 
-    EchoHandle *find(HANDLE handle) {
+    EchoHandle *find(HANDLE handle)
+    {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = m_handles.find(reinterpret_cast<EchoHandle *>(handle));
         return it == m_handles.end() ? nullptr : *it;
     }
 
-    std::unique_ptr<EchoHandle> remove(HANDLE handle) {
+    std::unique_ptr<EchoHandle> remove(HANDLE handle)
+    {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = m_handles.find(reinterpret_cast<EchoHandle *>(handle));
         if (it == m_handles.end())
@@ -92,14 +96,16 @@ private:
 
 // An identifier and a sequence number are easily guessed; a reply proves itself ours by echoing
 // what we sent, byte for byte.
-bool echoesRequest(const EchoSocket::Packet &packet, const Request &request) {
+bool echoesRequest(const EchoSocket::Packet &packet, const Request &request)
+{
     return packet.dataSize == request.dataSize &&
            (request.dataSize == 0 ||
             std::memcmp(request.echo.socket->data() + packet.dataOffset, request.data, request.dataSize) == 0);
 }
 
 // A quoted destination carries no zone; a reply's source carries the zone it came in by.
-bool answers(const EchoSocket::Packet &packet, const Request &request) {
+bool answers(const EchoSocket::Packet &packet, const Request &request)
+{
     if (packet.identifier != request.echo.socket->identifier() || packet.sequence != request.sequence)
         return false;
     if (packet.kind == IcmpPacket::Kind::EchoReply)
@@ -109,7 +115,8 @@ bool answers(const EchoSocket::Packet &packet, const Request &request) {
 
 // When the kernel took the packet in, on the socket's clock: a busy machine may wake us long after.
 // Now, where the socket does not tell.
-Clock::time_point arrivalOf(const EchoSocket &socket, const EchoSocket::Packet &packet) {
+Clock::time_point arrivalOf(const EchoSocket &socket, const EchoSocket::Packet &packet)
+{
     const Clock::time_point now = socket.now();
     if (packet.arrivedNs == 0)
         return now;
@@ -120,7 +127,8 @@ Clock::time_point arrivalOf(const EchoSocket &socket, const EchoSocket::Packet &
 }
 
 // Reads what is queued on one of the socket's queues; true with the answer when one is ours.
-bool readQueue(const Request &request, bool errorQueue, Answer &answer) {
+bool readQueue(const Request &request, bool errorQueue, Answer &answer)
+{
     EchoSocket &socket = *request.echo.socket;
     EchoSocket::Packet packet;
     for (int i = 0; i < MaxReadsPerWake; ++i) {
@@ -139,14 +147,16 @@ bool readQueue(const Request &request, bool errorQueue, Answer &answer) {
     return false;
 }
 
-int remainingMs(const EchoSocket &socket, Clock::time_point deadline) {
+int remainingMs(const EchoSocket &socket, Clock::time_point deadline)
+{
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - socket.now()).count();
     return int(std::clamp<decltype(left)>(left, 0, INT_MAX));
 }
 
 // Waits for the answer to request until deadline; the status says why when there is none. Every
 // wake-up recomputes the time left, so packets that are not ours never stretch the wait.
-bool awaitAnswer(const Request &request, Clock::time_point deadline, Answer &answer) {
+bool awaitAnswer(const Request &request, Clock::time_point deadline, Answer &answer)
+{
     EchoSocket &socket = *request.echo.socket;
     for (int waitMs = remainingMs(socket, deadline); waitMs > 0; waitMs = remainingMs(socket, deadline)) {
         const EchoSocket::Wake wake = socket.wait(waitMs);
@@ -166,11 +176,13 @@ bool awaitAnswer(const Request &request, Clock::time_point deadline, Answer &ans
     return false;
 }
 
-void setAddress(ICMP_ECHO_REPLY &record, const IpAddress &address) {
+void setAddress(ICMP_ECHO_REPLY &record, const IpAddress &address)
+{
     record.Address = address.v4();
 }
 
-void setAddress(ICMPV6_ECHO_REPLY &record, const IpAddress &address) {
+void setAddress(ICMPV6_ECHO_REPLY &record, const IpAddress &address)
+{
     if (address.isV6())
         std::memcpy(record.Address, address.bytes(), sizeof record.Address);
     record.ScopeId = address.scopeId();
@@ -178,12 +190,13 @@ void setAddress(ICMPV6_ECHO_REPLY &record, const IpAddress &address) {
 
 // The reply buffer is the caller's bytes, with no promise of alignment.
 template <typename Record>
-uint32_t answerRequest(uint8_t *reply, uint32_t replySize, const Answer &answer, Clock::time_point sent) {
+uint32_t answerRequest(uint8_t *reply, uint32_t replySize, const Answer &answer, Clock::time_point sent)
+{
     Record record;
     setAddress(record, answer.source);
     record.Status = answer.status;
-    record.RoundTripTime = uint32_t(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::max(answer.received, sent) - sent).count());
+    record.RoundTripTime =
+        uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(std::max(answer.received, sent) - sent).count());
     record.DataSize = uint16_t(std::min<size_t>(answer.dataSize, replySize - sizeof record));
     record.Data = sizeof record;
     record.Options.Ttl = answer.ttl;
@@ -194,7 +207,8 @@ uint32_t answerRequest(uint8_t *reply, uint32_t replySize, const Answer &answer,
     return answer.status == IP_SUCCESS ? 1 : 0;
 }
 
-template <typename Record> uint32_t fail(uint8_t *reply, uint32_t status) {
+template <typename Record> uint32_t fail(uint8_t *reply, uint32_t status)
+{
     if (reply) {
         Record record;
         record.Status = status;
@@ -204,7 +218,8 @@ template <typename Record> uint32_t fail(uint8_t *reply, uint32_t status) {
     return 0;
 }
 
-std::unique_ptr<EchoSocket> openSocket(int family, bool allowDatagram) {
+std::unique_ptr<EchoSocket> openSocket(int family, bool allowDatagram)
+{
     if (const Testing::SocketFactory &factory = Testing::sockets())
         return factory(family, allowDatagram);
     auto socket = std::make_unique<IcmpSocket>(family);
@@ -213,7 +228,8 @@ std::unique_ptr<EchoSocket> openSocket(int family, bool allowDatagram) {
     return socket;
 }
 
-HANDLE createFile(int family) {
+HANDLE createFile(int family)
+{
     if (Testing::faults().failCreateFile) {
         SetLastError(IP_NO_RESOURCES);
         return INVALID_HANDLE_VALUE;
@@ -229,19 +245,23 @@ HANDLE createFile(int family) {
     return HandleTable::instance().add(std::move(echo));
 }
 
-HANDLE IcmpCreateFile() {
+HANDLE IcmpCreateFile()
+{
     return createFile(AF_INET);
 }
 
-HANDLE Icmp6CreateFile() {
+HANDLE Icmp6CreateFile()
+{
     return createFile(AF_INET6);
 }
 
-bool IcmpCloseHandle(HANDLE handle) {
+bool IcmpCloseHandle(HANDLE handle)
+{
     return HandleTable::instance().remove(handle) != nullptr;
 }
 
-std::vector<uint8_t> echoRequest(int family, uint16_t identifier, const Request &request) {
+std::vector<uint8_t> echoRequest(int family, uint16_t identifier, const Request &request)
+{
     if (family == AF_INET6)
         return Icmp6Packet::buildEchoRequest(identifier, request.sequence, request.data, request.dataSize);
     return IcmpPacket::buildEchoRequest(identifier, request.sequence, request.data, request.dataSize);
@@ -250,7 +270,8 @@ std::vector<uint8_t> echoRequest(int family, uint16_t identifier, const Request 
 // Both families' requests: the handle must be of the destination's family.
 template <typename Record>
 uint32_t sendEcho(HANDLE handle, const IpAddress &destination, const void *requestData, uint16_t requestSize,
-                  const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs) {
+                  const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs)
+{
     auto *reply = static_cast<uint8_t *>(replyBuffer);
     if (!reply || replySize < sizeof(Record))
         return fail<Record>(nullptr, IP_BUF_TOO_SMALL);
@@ -277,14 +298,15 @@ uint32_t sendEcho(HANDLE handle, const IpAddress &destination, const void *reque
 }
 
 uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestData, uint16_t requestSize,
-                      const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs) {
-    return sendEcho<ICMP_ECHO_REPLY>(handle, IpAddress::v4(destination), requestData, requestSize, options,
-                                     replyBuffer, replySize, timeoutMs);
+                      const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs)
+{
+    return sendEcho<ICMP_ECHO_REPLY>(handle, IpAddress::v4(destination), requestData, requestSize, options, replyBuffer,
+                                     replySize, timeoutMs);
 }
 
 uint32_t Icmp6SendEcho(HANDLE handle, const sockaddr_in6 *destination, const void *requestData, uint16_t requestSize,
-                       const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize,
-                       uint32_t timeoutMs) {
+                       const IP_OPTION_INFORMATION *options, void *replyBuffer, uint32_t replySize, uint32_t timeoutMs)
+{
     // Anything but an IPv6 address is refused as a handle of the wrong family is.
     const IpAddress address = IpAddress::of(reinterpret_cast<const sockaddr *>(destination));
     return sendEcho<ICMPV6_ECHO_REPLY>(handle, address, requestData, requestSize, options, replyBuffer, replySize,
@@ -293,13 +315,15 @@ uint32_t Icmp6SendEcho(HANDLE handle, const sockaddr_in6 *destination, const voi
 
 } // namespace
 
-HMODULE LoadLibraryA(const char *name) {
+HMODULE LoadLibraryA(const char *name)
+{
     if (Testing::faults().failLoadLibrary || !name || std::strcmp(name, g_icmpModule.name) != 0)
         return nullptr;
     return const_cast<Module *>(&g_icmpModule);
 }
 
-void *GetProcAddress(HMODULE module, const char *name) {
+void *GetProcAddress(HMODULE module, const char *name)
+{
     const char *missing = Testing::faults().missingEntry;
     if (module != &g_icmpModule || !name || (missing && std::strcmp(name, missing) == 0))
         return nullptr;
@@ -319,26 +343,31 @@ void *GetProcAddress(HMODULE module, const char *name) {
 // The module lives as long as the process: there is nothing to release.
 void FreeLibrary(HMODULE) {}
 
-uint32_t GetLastError() {
+uint32_t GetLastError()
+{
     return t_lastError;
 }
 
-void SetLastError(uint32_t code) {
+void SetLastError(uint32_t code)
+{
     t_lastError = code;
 }
 
-SocketKind socketKindOf(HANDLE handle) {
+SocketKind socketKindOf(HANDLE handle)
+{
     const EchoHandle *echo = HandleTable::instance().find(handle);
     return echo ? echo->socket->kind() : SocketKind::Datagram;
 }
 
 namespace Testing {
-Faults &faults() {
+Faults &faults()
+{
     static Faults instance;
     return instance;
 }
 
-SocketFactory &sockets() {
+SocketFactory &sockets()
+{
     static SocketFactory factory;
     return factory;
 }

@@ -54,7 +54,7 @@ struct Faults {
     bool failLoadLibrary = false;
     const char *missingEntry = nullptr; // an entry point name that GetProcAddress will not find
     bool failCreateFile = false;
-    bool forbidDatagram = false;        // behave as if unprivileged ICMP sockets were not allowed
+    bool forbidDatagram = false; // behave as if unprivileged ICMP sockets were not allowed
 };
 Faults &faults();
 

@@ -12,23 +12,28 @@
 
 namespace Sockets {
 
-int WSAStartup(uint16_t) {
+int WSAStartup(uint16_t)
+{
     return Testing::faults().failStartup ? int(WSASYSNOTREADY) : 0;
 }
 
-void WSACleanup() {
+void WSACleanup()
+{
     ++Testing::faults().cleanups;
 }
 
-uint32_t WSAGetLastError() {
+uint32_t WSAGetLastError()
+{
     return IcmpApi::GetLastError();
 }
 
-uint32_t inet_addr(const std::string &text) {
+uint32_t inet_addr(const std::string &text)
+{
     return ::inet_addr(text.c_str());
 }
 
-std::string inet_ntoa(uint32_t addressNetworkOrder) {
+std::string inet_ntoa(uint32_t addressNetworkOrder)
+{
     in_addr address{};
     address.s_addr = addressNetworkOrder;
     char text[INET_ADDRSTRLEN] = {};
@@ -38,7 +43,8 @@ std::string inet_ntoa(uint32_t addressNetworkOrder) {
 
 namespace {
 
-void collectAddresses(const std::string &name, const addrinfo *list, HostEntry &entry) {
+void collectAddresses(const std::string &name, const addrinfo *list, HostEntry &entry)
+{
     entry.officialName = list->ai_canonname ? list->ai_canonname : name;
     entry.addresses.clear();
     for (const addrinfo *item = list; item; item = item->ai_next) {
@@ -49,7 +55,8 @@ void collectAddresses(const std::string &name, const addrinfo *list, HostEntry &
     }
 }
 
-int familyOf(Family family) {
+int familyOf(Family family)
+{
     switch (family) {
     case Family::IPv4: return AF_INET;
     case Family::IPv6: return AF_INET6;
@@ -59,14 +66,16 @@ int familyOf(Family family) {
 
 } // namespace
 
-IpAddress HostEntry::preferred() const {
+IpAddress HostEntry::preferred() const
+{
     const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const IpAddress &a) { return a.isV4(); });
     if (v4 != addresses.end())
         return *v4;
     return addresses.empty() ? IpAddress() : addresses.front();
 }
 
-bool gethostbyname(const std::string &name, HostEntry &entry, Family family) {
+bool gethostbyname(const std::string &name, HostEntry &entry, Family family)
+{
     // An empty name would go out to the name servers as a query for the root.
     if (name.empty()) {
         IcmpApi::SetLastError(WSAHOST_NOT_FOUND);
@@ -92,24 +101,21 @@ bool gethostbyname(const std::string &name, HostEntry &entry, Family family) {
     return true;
 }
 
-uint32_t errorOfResolver(int gaiCode) {
+uint32_t errorOfResolver(int gaiCode)
+{
     switch (gaiCode) {
-    case 0:
-        return 0;
-    case EAI_NONAME:
-        return WSAHOST_NOT_FOUND;
-    case EAI_AGAIN:
-        return WSATRY_AGAIN;
+    case 0: return 0;
+    case EAI_NONAME: return WSAHOST_NOT_FOUND;
+    case EAI_AGAIN: return WSATRY_AGAIN;
     case EAI_NODATA:
-    case EAI_ADDRFAMILY:
-        return WSANO_DATA;
-    default:
-        return WSANO_RECOVERY;
+    case EAI_ADDRFAMILY: return WSANO_DATA;
+    default: return WSANO_RECOVERY;
     }
 }
 
 namespace Testing {
-Faults &faults() {
+Faults &faults()
+{
     static Faults instance;
     return instance;
 }

@@ -10,7 +10,7 @@ namespace Sockets {
 
 int WSAStartup(uint16_t version); // 0 on success
 void WSACleanup();
-uint32_t WSAGetLastError();       // same value as IcmpApi::GetLastError()
+uint32_t WSAGetLastError(); // same value as IcmpApi::GetLastError()
 
 // inet_addr semantics: short forms such as 127.1 are accepted; text that is not an address, and
 // 255.255.255.255 itself, give INADDR_NONE (0xFFFFFFFF). Result in network byte order.
@@ -41,7 +41,7 @@ struct Faults {
     bool failStartup = false;
     bool failAsyncStart = false;  // AsyncLookup::start returns 0
     bool failAsyncCancel = false; // AsyncLookup::cancel refuses
-    int cleanups = 0; // counts WSACleanup calls
+    int cleanups = 0;             // counts WSACleanup calls
 };
 Faults &faults();
 } // namespace Testing

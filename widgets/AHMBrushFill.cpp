@@ -7,22 +7,14 @@ namespace {
 Qt::BrushStyle qtStyle(TBrushStyle style)
 {
     switch (style) {
-    case bsSolid:
-        return Qt::SolidPattern;
-    case bsClear:
-        return Qt::NoBrush;
-    case bsHorizontal:
-        return Qt::HorPattern;
-    case bsVertical:
-        return Qt::VerPattern;
-    case bsFDiagonal:
-        return Qt::FDiagPattern;
-    case bsBDiagonal:
-        return Qt::BDiagPattern;
-    case bsCross:
-        return Qt::CrossPattern;
-    case bsDiagCross:
-        return Qt::DiagCrossPattern;
+    case bsSolid: return Qt::SolidPattern;
+    case bsClear: return Qt::NoBrush;
+    case bsHorizontal: return Qt::HorPattern;
+    case bsVertical: return Qt::VerPattern;
+    case bsFDiagonal: return Qt::FDiagPattern;
+    case bsBDiagonal: return Qt::BDiagPattern;
+    case bsCross: return Qt::CrossPattern;
+    case bsDiagCross: return Qt::DiagCrossPattern;
     }
     return Qt::SolidPattern;
 }
@@ -31,9 +23,15 @@ Qt::BrushStyle qtStyle(TBrushStyle style)
 
 TAHMBrushFill::TAHMBrushFill(QObject *owner) : ChangeNotifier(owner) {}
 
-void TAHMBrushFill::SetBrushStyle(TBrushStyle value) { assignField(m_brushStyle, value); }
+void TAHMBrushFill::SetBrushStyle(TBrushStyle value)
+{
+    assignField(m_brushStyle, value);
+}
 
-void TAHMBrushFill::SetBrushColor(TColor value) { assignField(m_brushColor, value); }
+void TAHMBrushFill::SetBrushColor(TColor value)
+{
+    assignField(m_brushColor, value);
+}
 
 void TAHMBrushFill::Assign(const TAHMBrushFill &source)
 {

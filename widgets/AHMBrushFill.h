@@ -1,6 +1,6 @@
 #pragma once
-#include "Colors.h"
 #include "ChangeNotifier.h"
+#include "Colors.h"
 
 #include <QObject>
 
@@ -23,7 +23,6 @@ public:
     void paint(QPainter &canvas, int width, int height, TColor ground) const;
 
 private:
-
     TBrushStyle m_brushStyle = bsSolid;
     TColor m_brushColor = colorBtnFace;
 };

@@ -12,11 +12,20 @@ template <typename T> void TAHMFrame::assignField(T &field, T value)
     notifyChange();
 }
 
-void TAHMFrame::SetFrameStyle(TAHMFrameStyle value) { assignField(m_frameStyle, value); }
+void TAHMFrame::SetFrameStyle(TAHMFrameStyle value)
+{
+    assignField(m_frameStyle, value);
+}
 
-void TAHMFrame::SetHighlight(TColor value) { assignField(m_highlight, value); }
+void TAHMFrame::SetHighlight(TColor value)
+{
+    assignField(m_highlight, value);
+}
 
-void TAHMFrame::SetShadow(TColor value) { assignField(m_shadow, value); }
+void TAHMFrame::SetShadow(TColor value)
+{
+    assignField(m_shadow, value);
+}
 
 void TAHMFrame::SetOffset(int value)
 {
@@ -24,7 +33,10 @@ void TAHMFrame::SetOffset(int value)
         assignField(m_offset, value);
 }
 
-void TAHMFrame::SetSolid(TColor value) { assignField(m_solid, value); }
+void TAHMFrame::SetSolid(TColor value)
+{
+    assignField(m_solid, value);
+}
 
 void TAHMFrame::SetFrameWidth(int value)
 {
@@ -55,17 +67,10 @@ void TAHMFrame::draw(QPainter &canvas, QRect &rect) const
 {
     const int width = m_frameWidth;
     switch (m_frameStyle) {
-    case frameSolid:
-        drawRings(canvas, rect, m_solid, m_solid, width);
-        break;
-    case frameRaised:
-        drawRings(canvas, rect, m_highlight, m_shadow, width);
-        break;
-    case frameLowered:
-        drawRings(canvas, rect, m_shadow, m_highlight, width);
-        break;
-    case frameNone:
-        break;
+    case frameSolid: drawRings(canvas, rect, m_solid, m_solid, width); break;
+    case frameRaised: drawRings(canvas, rect, m_highlight, m_shadow, width); break;
+    case frameLowered: drawRings(canvas, rect, m_shadow, m_highlight, width); break;
+    case frameNone: break;
     case frameFramedUp:
         drawRings(canvas, rect, m_highlight, m_shadow, width);
         rect.adjust(m_offset, m_offset, -m_offset, -m_offset);

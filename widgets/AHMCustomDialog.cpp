@@ -21,22 +21,20 @@ bool TAHMCustomDialog::Execute()
 unsigned TAHMCustomDialog::soundType(TAHMBeeptype sound)
 {
     switch (sound) {
-    case bAsterix:
-        return 0x40;
-    case bExclamation:
-        return 0x30;
-    case bQuestion:
-        return 0x20;
-    case bCriticalStop:
-        return 0x10;
+    case bAsterix: return 0x40;
+    case bExclamation: return 0x30;
+    case bQuestion: return 0x20;
+    case bCriticalStop: return 0x10;
     case bNone:
-    case bDefault:
-        break;
+    case bDefault: break;
     }
     return 0;
 }
 
-void TAHMCustomDialog::setSoundHook(SoundHook hook) { soundHook() = std::move(hook); }
+void TAHMCustomDialog::setSoundHook(SoundHook hook)
+{
+    soundHook() = std::move(hook);
+}
 
 void TAHMCustomDialog::playSound()
 {

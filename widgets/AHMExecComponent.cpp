@@ -2,4 +2,7 @@
 
 TAHMExecComponent::TAHMExecComponent(QObject *owner) : TAHMComponent(owner) {}
 
-bool TAHMExecComponent::Execute() { return false; }
+bool TAHMExecComponent::Execute()
+{
+    return false;
+}

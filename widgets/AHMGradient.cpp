@@ -18,7 +18,10 @@ QColor parseColor(const QString &text)
     return QColor::fromString(text.trimmed());
 }
 
-double ratio(double value, double range) { return range > 0 ? std::clamp(value / range, 0.0, 1.0) : 0.0; }
+double ratio(double value, double range)
+{
+    return range > 0 ? std::clamp(value / range, 0.0, 1.0) : 0.0;
+}
 
 // The triangle wave that rises from 0 at the edges to 1 in the middle of the range, repeated
 // 'peaks' times.
@@ -36,31 +39,20 @@ double position(TFillStyle style, int x, int y, int width, int height)
     const double dx = x - w / 2;
     const double dy = y - h / 2;
     switch (style) {
-    case TFillStyle::Circle:
-        return ratio(std::hypot(dx, dy), std::hypot(w / 2, h / 2));
-    case TFillStyle::Horizontal:
-        return ratio(y, h);
+    case TFillStyle::Circle: return ratio(std::hypot(dx, dy), std::hypot(w / 2, h / 2));
+    case TFillStyle::Horizontal: return ratio(y, h);
     case TFillStyle::Vertical:
-    case TFillStyle::Spectral:
-        return ratio(x, w);
-    case TFillStyle::LeftBottom:
-        return ratio(w - x + y, w + h);
+    case TFillStyle::Spectral: return ratio(x, w);
+    case TFillStyle::LeftBottom: return ratio(w - x + y, w + h);
     case TFillStyle::RoundMiddle:
         return 1.0 - std::min(1.0, std::hypot(ratio(std::abs(dx), w / 2), ratio(std::abs(dy), h / 2)));
-    case TFillStyle::SquareMiddle:
-        return 1.0 - std::max(ratio(std::abs(dx), w / 2), ratio(std::abs(dy), h / 2));
-    case TFillStyle::DoppelFlash:
-        return crest(x + y, w + h, 2);
-    case TFillStyle::Singleflash:
-        return crest(x + y, w + h, 1);
-    case TFillStyle::MiddleHBar:
-        return crest(y, h, 1);
-    case TFillStyle::MiddleVBar:
-        return crest(x, w, 1);
-    case TFillStyle::VerticalDoppelBar:
-        return crest(x, w, 2);
-    case TFillStyle::HorizontalDoppelBar:
-        return crest(y, h, 2);
+    case TFillStyle::SquareMiddle: return 1.0 - std::max(ratio(std::abs(dx), w / 2), ratio(std::abs(dy), h / 2));
+    case TFillStyle::DoppelFlash: return crest(x + y, w + h, 2);
+    case TFillStyle::Singleflash: return crest(x + y, w + h, 1);
+    case TFillStyle::MiddleHBar: return crest(y, h, 1);
+    case TFillStyle::MiddleVBar: return crest(x, w, 1);
+    case TFillStyle::VerticalDoppelBar: return crest(x, w, 2);
+    case TFillStyle::HorizontalDoppelBar: return crest(y, h, 2);
     }
     return 0.0;
 }
@@ -75,11 +67,20 @@ QRgb blend(const QColor &from, const QColor &to, double t)
 
 TAHMGradient::TAHMGradient(QObject *owner) : ChangeNotifier(owner) {}
 
-void TAHMGradient::SetFillStyle(TFillStyle value) { assignField(m_fillStyle, value); }
+void TAHMGradient::SetFillStyle(TFillStyle value)
+{
+    assignField(m_fillStyle, value);
+}
 
-void TAHMGradient::SetBeginColor(TColor value) { assignField(m_beginColor, value); }
+void TAHMGradient::SetBeginColor(TColor value)
+{
+    assignField(m_beginColor, value);
+}
 
-void TAHMGradient::SetEndColor(TColor value) { assignField(m_endColor, value); }
+void TAHMGradient::SetEndColor(TColor value)
+{
+    assignField(m_endColor, value);
+}
 
 void TAHMGradient::SetNoOfColors(int value)
 {
@@ -87,7 +88,10 @@ void TAHMGradient::SetNoOfColors(int value)
         assignField(m_noOfColors, value);
 }
 
-void TAHMGradient::SetColorsInbetween(const QStringList &value) { assignField(m_colorsInbetween, value); }
+void TAHMGradient::SetColorsInbetween(const QStringList &value)
+{
+    assignField(m_colorsInbetween, value);
+}
 
 void TAHMGradient::Assign(const TAHMGradient &source)
 {

@@ -15,11 +15,20 @@ TAHMBackground::TAHMBackground(QObject *owner)
     connect(m_brushFill, &TAHMBrushFill::changed, this, &TAHMBackground::notifyChange);
 }
 
-void TAHMBackground::SetTexture(const TAHMTexture &value) { m_texture->Assign(value); }
+void TAHMBackground::SetTexture(const TAHMTexture &value)
+{
+    m_texture->Assign(value);
+}
 
-void TAHMBackground::SetGradient(const TAHMGradient &value) { m_gradient->Assign(value); }
+void TAHMBackground::SetGradient(const TAHMGradient &value)
+{
+    m_gradient->Assign(value);
+}
 
-void TAHMBackground::SetBrushFill(const TAHMBrushFill &value) { m_brushFill->Assign(value); }
+void TAHMBackground::SetBrushFill(const TAHMBrushFill &value)
+{
+    m_brushFill->Assign(value);
+}
 
 void TAHMBackground::SetSolidColor(TColor value)
 {
@@ -47,21 +56,13 @@ void TAHMBackground::notifyChange()
 void TAHMBackground::paint(QPainter &canvas, int width, int height) const
 {
     switch (m_backgroundStyle) {
-    case bGradient:
-        m_gradient->paint(canvas, width, height, m_solidColor);
-        break;
-    case bTexture:
-        m_texture->paint(canvas, width, height);
-        break;
+    case bGradient: m_gradient->paint(canvas, width, height, m_solidColor); break;
+    case bTexture: m_texture->paint(canvas, width, height); break;
     case bSolidcolor:
         if (!isNoColor(m_solidColor))
             canvas.fillRect(0, 0, width, height, toQColor(m_solidColor));
         break;
-    case bBrushFillUseCurrent:
-        m_brushFill->paint(canvas, width, height, colorWhite);
-        break;
-    case bBrushFillSolidColor:
-        m_brushFill->paint(canvas, width, height, m_solidColor);
-        break;
+    case bBrushFillUseCurrent: m_brushFill->paint(canvas, width, height, colorWhite); break;
+    case bBrushFillSolidColor: m_brushFill->paint(canvas, width, height, m_solidColor); break;
     }
 }

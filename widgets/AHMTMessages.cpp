@@ -47,16 +47,11 @@ std::uint16_t resultOf(int answer)
 QMessageBox::Icon iconOf(TMsgDlgType type)
 {
     switch (type) {
-    case mtWarning:
-        return QMessageBox::Warning;
-    case mtError:
-        return QMessageBox::Critical;
-    case mtInformation:
-        return QMessageBox::Information;
-    case mtConfirmation:
-        return QMessageBox::Question;
-    case mtCustom:
-        break;
+    case mtWarning: return QMessageBox::Warning;
+    case mtError: return QMessageBox::Critical;
+    case mtInformation: return QMessageBox::Information;
+    case mtConfirmation: return QMessageBox::Question;
+    case mtCustom: break;
     }
     return QMessageBox::NoIcon;
 }
@@ -96,16 +91,11 @@ QString TAHMMsgBox::MessageText() const
 QString TAHMMsgBox::Title() const
 {
     switch (m_messageType) {
-    case mtWarning:
-        return "Warning";
-    case mtError:
-        return "Error";
-    case mtInformation:
-        return "Information";
-    case mtConfirmation:
-        return "Confirm";
-    case mtCustom:
-        break;
+    case mtWarning: return "Warning";
+    case mtError: return "Error";
+    case mtInformation: return "Information";
+    case mtConfirmation: return "Confirm";
+    case mtCustom: break;
     }
     return QGuiApplication::applicationDisplayName();
 }
@@ -125,7 +115,10 @@ bool TAHMMsgBox::Execute()
     return true;
 }
 
-void TAHMMsgBox::setExecHook(ExecHook hook) { execHook() = std::move(hook); }
+void TAHMMsgBox::setExecHook(ExecHook hook)
+{
+    execHook() = std::move(hook);
+}
 
 // Qt breaks lines at line feeds only, so the box shows the lines as lines.
 void TAHMMsgBox::prepare(QMessageBox &box) const

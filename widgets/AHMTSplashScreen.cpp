@@ -24,7 +24,10 @@ QObject *windowOwner(QObject *owner)
     return owner;
 }
 
-int centred(int room, int size) { return size < room ? roundEven((room - size) / 2.0) : 0; }
+int centred(int room, int size)
+{
+    return size < room ? roundEven((room - size) / 2.0) : 0;
+}
 
 } // namespace
 
@@ -40,9 +43,15 @@ void TAHMSplashScreen::SetDelayInMsec(int value)
         m_delayInMsec = value;
 }
 
-void TAHMSplashScreen::SetOutsideFrame(const TAHMFrame &value) { m_outsideFrame->Assign(value); }
+void TAHMSplashScreen::SetOutsideFrame(const TAHMFrame &value)
+{
+    m_outsideFrame->Assign(value);
+}
 
-void TAHMSplashScreen::SetInsideFrame(const TAHMFrame &value) { m_insideFrame->Assign(value); }
+void TAHMSplashScreen::SetInsideFrame(const TAHMFrame &value)
+{
+    m_insideFrame->Assign(value);
+}
 
 void TAHMSplashScreen::SetBorderwidth(int value)
 {

@@ -5,13 +5,25 @@
 
 TAHMTexture::TAHMTexture(QObject *owner) : ChangeNotifier(owner) {}
 
-void TAHMTexture::SetImage(const QImage &value) { assignField(m_image, value); }
+void TAHMTexture::SetImage(const QImage &value)
+{
+    assignField(m_image, value);
+}
 
-void TAHMTexture::SetImageStyle(TImageStyle value) { assignField(m_imageStyle, value); }
+void TAHMTexture::SetImageStyle(TImageStyle value)
+{
+    assignField(m_imageStyle, value);
+}
 
-void TAHMTexture::SetTransparentColor(TColor value) { assignField(m_transparentColor, value); }
+void TAHMTexture::SetTransparentColor(TColor value)
+{
+    assignField(m_transparentColor, value);
+}
 
-void TAHMTexture::SetTransparentBackground(TColor value) { assignField(m_transparentBackground, value); }
+void TAHMTexture::SetTransparentBackground(TColor value)
+{
+    assignField(m_transparentBackground, value);
+}
 
 void TAHMTexture::Assign(const TAHMTexture &source)
 {
@@ -49,9 +61,7 @@ void TAHMTexture::paint(QPainter &canvas, int width, int height) const
             for (int column = 0; column <= width / imageWidth; ++column)
                 canvas.drawImage(column * imageWidth, row * imageHeight, image);
         break;
-    case isStretched:
-        canvas.drawImage(QRect(0, 0, width, height), image);
-        break;
+    case isStretched: canvas.drawImage(QRect(0, 0, width, height), image); break;
     case isCenter:
         canvas.drawImage(imageWidth < width ? (width - imageWidth) / 2 : 0,
                          imageHeight < height ? (height - imageHeight) / 2 : 0, image);

@@ -1,6 +1,6 @@
 #pragma once
-#include "Colors.h"
 #include "ChangeNotifier.h"
+#include "Colors.h"
 
 #include <QImage>
 #include <QObject>

@@ -15,7 +15,10 @@ TBackground::TBackground(QWidget *parent) : TDFGraphicControl(parent), m_backObj
     connect(m_backObj, &TBackgndObj::changed, this, &TBackground::requestRender);
 }
 
-void TBackground::SetBackObj(const TBackgndObj &value) { m_backObj->Assign(value); }
+void TBackground::SetBackObj(const TBackgndObj &value)
+{
+    m_backObj->Assign(value);
+}
 
 void TBackground::SetAlign(TAlign value)
 {

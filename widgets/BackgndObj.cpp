@@ -9,13 +9,25 @@ TBackgndObj::TBackgndObj(QObject *owner) : ChangeNotifier(owner), m_gradient(new
     connect(m_gradient, &TGradient::changed, this, &TBackgndObj::notifyChange);
 }
 
-void TBackgndObj::SetGradient(const TGradient &value) { m_gradient->Assign(value); }
+void TBackgndObj::SetGradient(const TGradient &value)
+{
+    m_gradient->Assign(value);
+}
 
-void TBackgndObj::SetPicture(const QImage &value) { assignField(m_picture, value); }
+void TBackgndObj::SetPicture(const QImage &value)
+{
+    assignField(m_picture, value);
+}
 
-void TBackgndObj::SetBackStyle(TBackStyle value) { assignField(m_backStyle, value); }
+void TBackgndObj::SetBackStyle(TBackStyle value)
+{
+    assignField(m_backStyle, value);
+}
 
-void TBackgndObj::SetColor(TColor value) { assignField(m_color, value); }
+void TBackgndObj::SetColor(TColor value)
+{
+    assignField(m_color, value);
+}
 
 void TBackgndObj::Assign(const TBackgndObj &source)
 {
@@ -35,18 +47,14 @@ void TBackgndObj::paint(QPainter &canvas, const QRect &rect) const
         if (!isNoColor(m_color))
             canvas.fillRect(rect, toQColor(m_color));
         break;
-    case bgGradient:
-        m_gradient->paint(canvas, rect);
-        break;
+    case bgGradient: m_gradient->paint(canvas, rect); break;
     case bgSingleBitmap:
         canvas.save();
         canvas.setClipRect(rect, Qt::IntersectClip);
         canvas.drawImage(0, 0, m_picture);
         canvas.restore();
         break;
-    case bgTileBitmap:
-        paintTiles(canvas, rect);
-        break;
+    case bgTileBitmap: paintTiles(canvas, rect); break;
     }
 }
 

@@ -4,9 +4,15 @@
 
 TBandGradient::TBandGradient(QObject *owner) : ChangeNotifier(owner) {}
 
-void TBandGradient::SetStartColor(TColor value) { assignField(m_startColor, value); }
+void TBandGradient::SetStartColor(TColor value)
+{
+    assignField(m_startColor, value);
+}
 
-void TBandGradient::SetEndColor(TColor value) { assignField(m_endColor, value); }
+void TBandGradient::SetEndColor(TColor value)
+{
+    assignField(m_endColor, value);
+}
 
 void TBandGradient::SetSteps(int value)
 {
@@ -42,9 +48,15 @@ void TBandGradient::buildTable()
                  channel(start.blue(), end.blue(), index));
 }
 
-void TBandGradient::fillHorizontal(QPainter &canvas, const QRect &rect) { fillBands(canvas, rect, true); }
+void TBandGradient::fillHorizontal(QPainter &canvas, const QRect &rect)
+{
+    fillBands(canvas, rect, true);
+}
 
-void TBandGradient::fillVertical(QPainter &canvas, const QRect &rect) { fillBands(canvas, rect, false); }
+void TBandGradient::fillVertical(QPainter &canvas, const QRect &rect)
+{
+    fillBands(canvas, rect, false);
+}
 
 // Each band is one pixel wider than its step so that rounding never leaves a gap between bands;
 // the last one is cut at the edge.

@@ -12,30 +12,18 @@ QColor systemColor(TColor color)
 {
     const QPalette palette = QGuiApplication::palette();
     switch (color) {
-    case colorBtnFace:
-        return palette.color(QPalette::Button);
-    case colorBtnHighlight:
-        return palette.color(QPalette::Light);
-    case colorBtnShadow:
-        return palette.color(QPalette::Dark);
-    case colorDarkShadow:
-        return palette.color(QPalette::Shadow);
-    case colorHighlight:
-        return palette.color(QPalette::Active, QPalette::Highlight);
-    case colorWindowFrame:
-        return palette.color(QPalette::WindowText);
-    case colorWindow:
-        return palette.color(QPalette::Base);
-    case colorBtnText:
-        return palette.color(QPalette::ButtonText);
-    case colorActiveCaption:
-        return palette.color(QPalette::Active, QPalette::Highlight);
-    case colorInactiveCaption:
-        return palette.color(QPalette::Mid);
-    case colorCaptionText:
-        return palette.color(QPalette::Active, QPalette::HighlightedText);
-    default:
-        return Qt::black;
+    case colorBtnFace: return palette.color(QPalette::Button);
+    case colorBtnHighlight: return palette.color(QPalette::Light);
+    case colorBtnShadow: return palette.color(QPalette::Dark);
+    case colorDarkShadow: return palette.color(QPalette::Shadow);
+    case colorHighlight: return palette.color(QPalette::Active, QPalette::Highlight);
+    case colorWindowFrame: return palette.color(QPalette::WindowText);
+    case colorWindow: return palette.color(QPalette::Base);
+    case colorBtnText: return palette.color(QPalette::ButtonText);
+    case colorActiveCaption: return palette.color(QPalette::Active, QPalette::Highlight);
+    case colorInactiveCaption: return palette.color(QPalette::Mid);
+    case colorCaptionText: return palette.color(QPalette::Active, QPalette::HighlightedText);
+    default: return Qt::black;
     }
 }
 
@@ -57,7 +45,10 @@ QColor toQColor(TColor color)
     return QColor(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF));
 }
 
-TColor toRgbColor(TColor color) { return fromQColor(toQColor(color)); }
+TColor toRgbColor(TColor color)
+{
+    return fromQColor(toQColor(color));
+}
 
 TColor fromQColor(const QColor &color)
 {
@@ -83,9 +74,15 @@ int roundEven(double value)
     return std::fmod(floor, 2.0) == 0.0 ? int(floor) : int(floor) + 1;
 }
 
-int truncInt(double value) { return int(std::trunc(value)); }
+int truncInt(double value)
+{
+    return int(std::trunc(value));
+}
 
-int clampByte(double value) { return std::clamp(roundEven(value), 0, 255); }
+int clampByte(double value)
+{
+    return std::clamp(roundEven(value), 0, 255);
+}
 
 void drawRing(QPainter &painter, const QRect &rect, TColor topLeft, TColor bottomRight)
 {

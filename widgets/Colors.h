@@ -39,7 +39,10 @@ constexpr TColor colorActiveCaption = systemColorFlag | 9;
 constexpr TColor colorInactiveCaption = systemColorFlag | 10;
 constexpr TColor colorCaptionText = systemColorFlag | 11;
 
-inline bool isNoColor(TColor color) { return color == colorNone; }
+inline bool isNoColor(TColor color)
+{
+    return color == colorNone;
+}
 
 // The colour as drawn; named colours come from the current application palette. colorNone gives
 // an invalid QColor.

@@ -9,7 +9,10 @@ constexpr int Light = 64;
 
 TDFBevel::TDFBevel(QObject *owner) : ChangeNotifier(owner) {}
 
-void TDFBevel::SetBevelType(TBevelType value) { assignField(m_bevelType, value); }
+void TDFBevel::SetBevelType(TBevelType value)
+{
+    assignField(m_bevelType, value);
+}
 
 void TDFBevel::SetSize(int value)
 {
@@ -17,7 +20,10 @@ void TDFBevel::SetSize(int value)
         assignField(m_size, value);
 }
 
-void TDFBevel::SetColor(TColor value) { assignField(m_color, value); }
+void TDFBevel::SetColor(TColor value)
+{
+    assignField(m_color, value);
+}
 
 void TDFBevel::Assign(const TDFBevel &source)
 {
@@ -30,14 +36,11 @@ void TDFBevel::Assign(const TDFBevel &source)
 int TDFBevel::thickness() const
 {
     switch (m_bevelType) {
-    case btNone:
-        return 0;
-    case btWindows95:
-        return 2;
+    case btNone: return 0;
+    case btWindows95: return 2;
     case btFlat3D:
     case btIE4Interactive:
-    case bt2DRect:
-        break;
+    case bt2DRect: break;
     }
     return 1;
 }
@@ -45,8 +48,7 @@ int TDFBevel::thickness() const
 void TDFBevel::draw(QPainter &canvas, QRect &rect, bool active) const
 {
     switch (m_bevelType) {
-    case btNone:
-        break;
+    case btNone: break;
     case btWindows95:
         drawRings(canvas, rect, shiftColor(m_color, OuterShade), shiftColor(m_color, Light), 1);
         drawRings(canvas, rect, shiftColor(m_color, InnerShade), toRgbColor(m_color), 1);
@@ -57,11 +59,7 @@ void TDFBevel::draw(QPainter &canvas, QRect &rect, bool active) const
             break;
         }
         [[fallthrough]];
-    case btFlat3D:
-        drawRings(canvas, rect, shiftColor(m_color, OuterShade), shiftColor(m_color, Light), 1);
-        break;
-    case bt2DRect:
-        drawRings(canvas, rect, m_color, m_color, 1);
-        break;
+    case btFlat3D: drawRings(canvas, rect, shiftColor(m_color, OuterShade), shiftColor(m_color, Light), 1); break;
+    case bt2DRect: drawRings(canvas, rect, m_color, m_color, 1); break;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-#include "Colors.h"
 #include "ChangeNotifier.h"
+#include "Colors.h"
 
 #include <QObject>
 
@@ -29,7 +29,6 @@ public:
     void draw(QPainter &canvas, QRect &rect, bool active) const;
 
 private:
-
     TBevelType m_bevelType = btWindows95;
     int m_size = 2;
     TColor m_color = colorBtnFace;

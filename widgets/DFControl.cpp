@@ -10,9 +10,15 @@ TDFControl::TDFControl(QWidget *parent)
     connect(m_bevel, &TDFBevel::changed, this, &TDFControl::requestRender);
 }
 
-void TDFControl::SetBackground(const TBackgndObj &value) { m_background->Assign(value); }
+void TDFControl::SetBackground(const TBackgndObj &value)
+{
+    m_background->Assign(value);
+}
 
-void TDFControl::SetBevel(const TDFBevel &value) { m_bevel->Assign(value); }
+void TDFControl::SetBevel(const TDFBevel &value)
+{
+    m_bevel->Assign(value);
+}
 
 // The interactive bevel shows while the mouse is over the control.
 void TDFControl::renderIfInteractive()

@@ -12,7 +12,10 @@ namespace {
 
 constexpr int DefaultSize = 64;
 
-QRgb transparentColor(const QImage &picture) { return picture.pixel(0, picture.height() - 1); }
+QRgb transparentColor(const QImage &picture)
+{
+    return picture.pixel(0, picture.height() - 1);
+}
 
 // The picture with its transparent colour turned fully transparent.
 QImage keyedOut(const QImage &picture)
@@ -70,7 +73,10 @@ void drawSmoothed(QImage &target, const QImage &picture, QPoint at)
 
 } // namespace
 
-TBCBitmap::TBCBitmap(QWidget *parent) : TDFControl(parent) { resize(DefaultSize, DefaultSize); }
+TBCBitmap::TBCBitmap(QWidget *parent) : TDFControl(parent)
+{
+    resize(DefaultSize, DefaultSize);
+}
 
 template <typename T> void TBCBitmap::assignField(T &field, const T &value)
 {
@@ -89,11 +95,20 @@ void TBCBitmap::SetPicture(const QImage &value)
     requestRender();
 }
 
-void TBCBitmap::SetDrawStyle(TDrawStyle value) { assignField(m_drawStyle, value); }
+void TBCBitmap::SetDrawStyle(TDrawStyle value)
+{
+    assignField(m_drawStyle, value);
+}
 
-void TBCBitmap::SetColorOption(TColorOption value) { assignField(m_colorOption, value); }
+void TBCBitmap::SetColorOption(TColorOption value)
+{
+    assignField(m_colorOption, value);
+}
 
-void TBCBitmap::SetInvertImageOnMouseDown(bool value) { assignField(m_invertImageOnMouseDown, value); }
+void TBCBitmap::SetInvertImageOnMouseDown(bool value)
+{
+    assignField(m_invertImageOnMouseDown, value);
+}
 
 void TBCBitmap::SetAutoSize(bool value)
 {
@@ -114,12 +129,9 @@ void TBCBitmap::applyAutoSize()
 QRect TBCBitmap::placement(const QRect &rect) const
 {
     switch (m_drawStyle) {
-    case dsNone:
-        return QRect(rect.topLeft(), m_picture.size()).intersected(rect);
-    case dsClient:
-        return rect;
-    case dsCentered:
-        break;
+    case dsNone: return QRect(rect.topLeft(), m_picture.size()).intersected(rect);
+    case dsClient: return rect;
+    case dsCentered: break;
     }
     const QPoint centred(roundEven((width() - m_picture.width()) / 2.0),
                          roundEven((height() - m_picture.height()) / 2.0));
@@ -151,9 +163,7 @@ void TBCBitmap::renderPicture(QImage &target)
         else
             canvas.drawImage(place.topLeft(), shown, QRect(QPoint(), place.size()));
         break;
-    case coTransparent:
-        canvas.drawImage(0, 0, keyedOut(shown));
-        break;
+    case coTransparent: canvas.drawImage(0, 0, keyedOut(shown)); break;
     case coSmoothed:
         canvas.end();
         drawSmoothed(target, shown, place.topLeft());

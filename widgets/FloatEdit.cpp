@@ -28,18 +28,13 @@ std::optional<QChar> typedChar(const QKeyEvent &event)
 {
     const bool control = event.modifiers() & Qt::ControlModifier;
     switch (event.key()) {
-    case Qt::Key_Backspace:
-        return control ? Delete : Backspace;
+    case Qt::Key_Backspace: return control ? Delete : Backspace;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return Tab;
+    case Qt::Key_Backtab: return Tab;
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return CarriageReturn;
-    case Qt::Key_Escape:
-        return Escape;
-    default:
-        break;
+    case Qt::Key_Enter: return CarriageReturn;
+    case Qt::Key_Escape: return Escape;
+    default: break;
     }
     if (event.key() >= Qt::Key_Escape)
         return std::nullopt;
@@ -68,13 +63,25 @@ void TFloatEdit::SetText(const QString &value)
         setText(value);
 }
 
-int TFloatEdit::MaxLength() const { return maxLength() == NoLimit ? 0 : maxLength(); }
+int TFloatEdit::MaxLength() const
+{
+    return maxLength() == NoLimit ? 0 : maxLength();
+}
 
-void TFloatEdit::SetMaxLength(int value) { setMaxLength(value <= 0 ? NoLimit : value); }
+void TFloatEdit::SetMaxLength(int value)
+{
+    setMaxLength(value <= 0 ? NoLimit : value);
+}
 
-QChar TFloatEdit::DecimalSeparator() { return separator(); }
+QChar TFloatEdit::DecimalSeparator()
+{
+    return separator();
+}
 
-void TFloatEdit::setDecimalSeparator(QChar value) { separator() = value; }
+void TFloatEdit::setDecimalSeparator(QChar value)
+{
+    separator() = value;
+}
 
 QChar TFloatEdit::filterChar(QChar key, const QString &typedBefore) const
 {

@@ -44,15 +44,30 @@ QImage lineStrip(const std::vector<QRgb> &colors, int lineSize, int length, bool
 
 TGradient::TGradient(QObject *owner) : ChangeNotifier(owner) {}
 
-void TGradient::SetGradientStyle(TGradientStyle value) { assignField(m_style, value); }
+void TGradient::SetGradientStyle(TGradientStyle value)
+{
+    assignField(m_style, value);
+}
 
-void TGradient::SetLineSize(int value) { assignField(m_lineSize, value); }
+void TGradient::SetLineSize(int value)
+{
+    assignField(m_lineSize, value);
+}
 
-void TGradient::SetColorCount(TColorCount value) { assignField(m_colorCount, value); }
+void TGradient::SetColorCount(TColorCount value)
+{
+    assignField(m_colorCount, value);
+}
 
-void TGradient::SetLineDirection(TLineDirection value) { assignField(m_direction, value); }
+void TGradient::SetLineDirection(TLineDirection value)
+{
+    assignField(m_direction, value);
+}
 
-void TGradient::setStop(int index, TColor value) { assignField(m_stops[std::size_t(index)], value); }
+void TGradient::setStop(int index, TColor value)
+{
+    assignField(m_stops[std::size_t(index)], value);
+}
 
 void TGradient::Assign(const TGradient &source)
 {
@@ -64,9 +79,15 @@ void TGradient::Assign(const TGradient &source)
     notifyChange();
 }
 
-int TGradient::effectiveLineSize() const { return std::max(m_lineSize, 1); }
+int TGradient::effectiveLineSize() const
+{
+    return std::max(m_lineSize, 1);
+}
 
-int TGradient::effectiveColorCount() const { return m_colorCount < 1 ? 3 : std::min(m_colorCount, 4); }
+int TGradient::effectiveColorCount() const
+{
+    return m_colorCount < 1 ? 3 : std::min(m_colorCount, 4);
+}
 
 std::vector<QRgb> TGradient::bandColors(int length) const
 {
@@ -110,16 +131,10 @@ void TGradient::paint(QPainter &canvas, const QRect &rect)
     canvas.save();
     canvas.setClipRect(rect, Qt::IntersectClip);
     switch (m_style) {
-    case gsLine:
-        paintLine(canvas, rect);
-        break;
-    case gsEllipse:
-        paintEllipses(canvas, rect);
-        break;
+    case gsLine: paintLine(canvas, rect); break;
+    case gsEllipse: paintEllipses(canvas, rect); break;
     case gsRect:
-    case gsCustomRect:
-        paintRects(canvas, rect);
-        break;
+    case gsCustomRect: paintRects(canvas, rect); break;
     }
     canvas.restore();
 }

@@ -1,6 +1,6 @@
 #pragma once
-#include "Colors.h"
 #include "ChangeNotifier.h"
+#include "Colors.h"
 
 #include <QObject>
 #include <array>
@@ -46,6 +46,7 @@ public:
     std::vector<QRgb> bandColors(int length) const;
 
     TDrawRectEvent OnDrawRect;
+
 private:
     void setStop(int index, TColor value);
     int effectiveLineSize() const;

@@ -20,9 +20,15 @@ TProgressBarEx::TProgressBarEx(QWidget *parent) : QProgressBar(parent)
     connect(this, &QProgressBar::valueChanged, this, &TProgressBarEx::requestRender);
 }
 
-void TProgressBarEx::SetMin(int value) { updateRange(value, Max()); }
+void TProgressBarEx::SetMin(int value)
+{
+    updateRange(value, Max());
+}
 
-void TProgressBarEx::SetMax(int value) { updateRange(Min(), value); }
+void TProgressBarEx::SetMax(int value)
+{
+    updateRange(Min(), value);
+}
 
 // Like the system's own bar, a range that moves past the position takes the position along; a
 // lowered minimum also puts the position there.
@@ -38,7 +44,10 @@ void TProgressBarEx::updateRange(int min, int max)
     requestRender();
 }
 
-void TProgressBarEx::SetPosition(int value) { setValue(std::clamp(value, Min(), Max())); }
+void TProgressBarEx::SetPosition(int value)
+{
+    setValue(std::clamp(value, Min(), Max()));
+}
 
 void TProgressBarEx::StepIt()
 {

@@ -73,8 +73,7 @@ void tst_RangeScanPage::type(const QString &start, const QString &end)
 // The state table of the page: Multi PinG, Halt, and whether the timer is switched on.
 QString tst_RangeScanPage::state() const
 {
-    const QList<bool> seen = {m_form->MipPinG->isEnabled(), m_form->mipHalt->isEnabled(),
-                              m_form->MipTimer1->Enabled()};
+    const QList<bool> seen = {m_form->MipPinG->isEnabled(), m_form->mipHalt->isEnabled(), m_form->MipTimer1->Enabled()};
     if (seen == QList<bool>{true, false, false})
         return "Idle";
     if (seen == QList<bool>{false, true, true})
@@ -89,9 +88,10 @@ void tst_RangeScanPage::scanToAnInclusiveEnd_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("end");
     QTest::addColumn<QStringList>("pinged");
-    QTest::newRow("across a /24") << "127.0.0.254" << "127.0.1.2"
-                                  << QStringList{"127.0.0.254", "127.0.0.255", "127.0.1.1", "127.0.1.2"};
-    QTest::newRow("start equals end") << "127.0.0.9" << "127.0.0.9" << QStringList{"127.0.0.9"};
+    QTest::newRow("across a /24") << "127.0.0.254"
+                                  << "127.0.1.2" << QStringList{"127.0.0.254", "127.0.0.255", "127.0.1.1", "127.0.1.2"};
+    QTest::newRow("start equals end") << "127.0.0.9"
+                                      << "127.0.0.9" << QStringList{"127.0.0.9"};
 }
 
 // The real timer drives the scan; the last tick's log stays on the page.
@@ -193,13 +193,15 @@ void tst_RangeScanPage::wrongRangeSendsNothing_data()
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("end");
     QTest::addColumn<QStringList>("lines");
-    QTest::newRow("octet above 255") << "127.0.0.1" << "127.0.0.300"
+    QTest::newRow("octet above 255") << "127.0.0.1"
+                                     << "127.0.0.300"
                                      << QStringList{"Error : Su Ip es erronea . Un number is superior to 255"};
-    QTest::newRow("start above end")
-        << "127.0.0.100" << "127.0.0.50"
-        << QStringList{"El Ip de inicio es superior a de destino  .", "Si Ud quiere que esto funcione entonces",
-                       "El Ip de inicio debe ser menor que el de inicio OK?",
-                       "( the Ip of beginning should be minor that the of destination )"};
+    QTest::newRow("start above end") << "127.0.0.100"
+                                     << "127.0.0.50"
+                                     << QStringList{"El Ip de inicio es superior a de destino  .",
+                                                    "Si Ud quiere que esto funcione entonces",
+                                                    "El Ip de inicio debe ser menor que el de inicio OK?",
+                                                    "( the Ip of beginning should be minor that the of destination )"};
 }
 
 void tst_RangeScanPage::wrongRangeSendsNothing()

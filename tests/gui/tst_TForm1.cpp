@@ -57,7 +57,10 @@ struct BoxSeen {
     QString text;
 };
 
-void click(QWidget *button) { QTest::mouseClick(button, Qt::LeftButton); }
+void click(QWidget *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
 
 const QString NoSuchFile = QString(": ") + strerror(ENOENT);
 
@@ -241,9 +244,8 @@ void tst_TForm1::menusAndDockBar()
     QStringList top;
     for (const QAction *entry : bar->actions())
         top << entry->text() + (entry->menu() ? ">" : "");
-    QCOMPARE(top,
-             QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Barrido rápido", "&Retry PinG>", "&Opciones>",
-                          "&Creditos"}));
+    QCOMPARE(top, QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Barrido rápido", "&Retry PinG>",
+                               "&Opciones>", "&Creditos"}));
     const QList<QAction *> menus = bar->actions();
     QCOMPARE(entriesOf(menus[0]->menu()), QStringList({"&Salvar IP`s", "&Load Ip`s", "-", "&Exit"}));
     QCOMPARE(entriesOf(menus[4]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
@@ -494,12 +496,12 @@ void tst_TForm1::tabRunsThroughTheWindowInItsOrder()
         QWidget *focus = QApplication::focusWidget();
         visited << (focus->objectName().isEmpty() ? accessibleName(focus) : focus->objectName());
     }
-    QCOMPARE(visited, QStringList({"ip02",     "ip01",     "ip00",        "ip13",      "ip12",         "ip11",
-                                   "ip10",     "MipPinG",  "MipStop",     "MDisplayMemo", "Tranton1", "tbuton",
-                                   "del",      "icoGande", "icolist",     "icopeq",    "rping",        "barrido",
-                                   "openIp",   "salvarIP", "stry",        "ListView1", "ips",          "Creditos",
-                                   "Start",    "Roll up",  "Stay on top", "Minimize",  "Maximize",     "Close",
-                                   "ip03"}));
+    QCOMPARE(visited,
+             QStringList({"ip02",      "ip01",    "ip00",         "ip13",     "ip12",    "ip11",        "ip10",
+                          "MipPinG",   "MipStop", "MDisplayMemo", "Tranton1", "tbuton",  "del",         "icoGande",
+                          "icolist",   "icopeq",  "rping",        "barrido",  "openIp",  "salvarIP",    "stry",
+                          "ListView1", "ips",     "Creditos",     "Start",    "Roll up", "Stay on top", "Minimize",
+                          "Maximize",  "Close",   "ip03"}));
 
     // Rolled up, only the caption's buttons are left, all named, the chevron for what it does next;
     // rolled down, the keyboard is where it was.

@@ -82,7 +82,11 @@ void tst_TForm2::fieldsApplyAsTypedAndStepped()
         {m_dialog->etout, m_dialog->UpDown2, [&] { return form.Ping2->Timeout(); }, {10, 4000, 10, 500}, 2, "Delay : "},
         {m_dialog->esize, m_dialog->UpDown3, [&] { return form.Ping2->Size(); }, {10, 100, 1, 56}, 1, "Paket : "},
         {m_dialog->ettl, m_dialog->UpDown4, [&] { return form.Ping2->TTL(); }, {10, 100, 1, 64}, 3, "TTL : "},
-        {m_dialog->velo, m_dialog->UpDown1, [&] { return form.MipTimer1->interval(); }, {10, 4000, 10, 500}, 4,
+        {m_dialog->velo,
+         m_dialog->UpDown1,
+         [&] { return form.MipTimer1->interval(); },
+         {10, 4000, 10, 500},
+         4,
          "Timer: "}};
     checkFields(fields, form, *m_seams);
 }

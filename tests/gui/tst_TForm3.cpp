@@ -111,8 +111,7 @@ void tst_TForm3::fieldsApplyAsTypedAndStepped()
         {dialog.spinto, dialog.UpDown1, [&] { return form.Ping1->Timeout(); }, {100, 4000, 100, 1000}, 2, "Delay : "},
         {dialog.sps, dialog.UpDown2, [&] { return form.Ping1->Size(); }, {10, 100, 1, 56}, 1, "Paket : "},
         {dialog.spttl, dialog.UpDown3, [&] { return form.Ping1->TTL(); }, {10, 100, 1, 64}, 3, "TTL : "},
-        {dialog.siprt, dialog.UpDown4, [&] { return dialog.siprTimer1->interval(); }, {1, 5000, 10, 50}, 4,
-         "Timer: "}};
+        {dialog.siprt, dialog.UpDown4, [&] { return dialog.siprTimer1->interval(); }, {1, 5000, 10, 50}, 4, "Timer: "}};
     checkFields(fields, form, *m_seams);
 }
 

@@ -50,7 +50,10 @@ void tst_GuiSinglePing::init()
     m_form->Sible1Click();
 }
 
-void tst_GuiSinglePing::cleanup() { m_form.reset(); }
+void tst_GuiSinglePing::cleanup()
+{
+    m_form.reset();
+}
 
 void tst_GuiSinglePing::ping(const QString &host)
 {

@@ -26,8 +26,8 @@ private slots:
     void scanFindsTheAnsweringHosts()
     {
         const QString saved = m_dir.filePath("found.dat");
-        const CliRun result =
-            CliRun::of({"scan", "198.18.5.254", "198.18.6.131", "--interval", "20", "--timeout", "100", "--save", saved});
+        const CliRun result = CliRun::of(
+            {"scan", "198.18.5.254", "198.18.6.131", "--interval", "20", "--timeout", "100", "--save", saved});
         QCOMPARE(result.status, 0);
         QVERIFY(result.err.isEmpty());
         const QStringList truth = hosts("198.18.6.", 1, 127);

@@ -17,13 +17,15 @@ struct Completion {
     QThread *thread;
 };
 
-void record(AsyncLookup &lookup, QList<Completion> &completions) {
+void record(AsyncLookup &lookup, QList<Completion> &completions)
+{
     lookup.onDone = [&completions](uint32_t handle, uint16_t error, const Sockets::HostEntry &entry) {
         completions.append({handle, error, entry.addresses, QThread::currentThread()});
     };
 }
 
-QList<uint32_t> handlesOf(const QList<Completion> &completions) {
+QList<uint32_t> handlesOf(const QList<Completion> &completions)
+{
     QList<uint32_t> handles;
     for (const Completion &completion : completions)
         handles.append(completion.handle);
@@ -32,7 +34,8 @@ QList<uint32_t> handlesOf(const QList<Completion> &completions) {
 
 // Workers race each other, so "the cancelled one has finished too" cannot be observed; running a
 // few more lookups to their end and then emptying the queue makes it very likely.
-void settleWorkers() {
+void settleWorkers()
+{
     AsyncLookup lookup;
     QList<Completion> completions;
     record(lookup, completions);
@@ -50,7 +53,8 @@ class TestAsyncLookup : public QObject {
 private slots:
     void cleanup() { Sockets::Testing::faults() = Sockets::Testing::Faults(); }
 
-    void resolvesLaterOnOwnerThread() {
+    void resolvesLaterOnOwnerThread()
+    {
         AsyncLookup lookup;
         QList<Completion> completions;
         record(lookup, completions);
@@ -66,7 +70,8 @@ private slots:
         QCOMPARE(completions[0].thread, QThread::currentThread());
     }
 
-    void cancelDropsTheCompletion() {
+    void cancelDropsTheCompletion()
+    {
         AsyncLookup lookup;
         QList<Completion> completions;
         record(lookup, completions);
@@ -79,7 +84,8 @@ private slots:
         QCOMPARE(handlesOf(completions), QList<uint32_t>{kept});
     }
 
-    void cancelRefusesWhatIsNotPending() {
+    void cancelRefusesWhatIsNotPending()
+    {
         AsyncLookup lookup;
         QList<Completion> completions;
         record(lookup, completions);
@@ -94,7 +100,8 @@ private slots:
     // A worker that finishes after its owner is gone must post nothing, and a completion already
     // posted must die with its receiver. Under the address sanitizer, a completion reaching a dead
     // object fails here; some objects go at once, some after part of their lookups were delivered.
-    void destroyingWithLookupsPendingIsSafe() {
+    void destroyingWithLookupsPendingIsSafe()
+    {
         int delivered = 0;
         for (int round = 0; round < 6; ++round) {
             auto lookup = std::make_unique<AsyncLookup>();
@@ -109,7 +116,8 @@ private slots:
         QCOMPARE(delivered, deliveredWhileAlive);
     }
 
-    void startFault() {
+    void startFault()
+    {
         AsyncLookup lookup;
         Sockets::Testing::faults().failAsyncStart = true;
         QCOMPARE(lookup.start("localhost"), 0u);
@@ -117,7 +125,8 @@ private slots:
     }
 
     // A refused cancellation leaves the lookup pending: its completion still comes.
-    void cancelFault() {
+    void cancelFault()
+    {
         AsyncLookup lookup;
         QList<Completion> completions;
         record(lookup, completions);

@@ -17,18 +17,21 @@ const uint32_t Here = 0x0A000001;   // 10.0.0.1
 const uint32_t Target = 0xC0A80107; // 192.168.1.7
 const uint32_t Router = 0xC0A80001; // 192.168.0.1
 
-Bytes operator+(Bytes head, const Bytes &tail) {
+Bytes operator+(Bytes head, const Bytes &tail)
+{
     head.insert(head.end(), tail.begin(), tail.end());
     return head;
 }
 
-void put16(Bytes &bytes, size_t at, uint16_t value) {
+void put16(Bytes &bytes, size_t at, uint16_t value)
+{
     bytes[at] = uint8_t(value >> 8);
     bytes[at + 1] = uint8_t(value);
 }
 
 // An IPv4 header carrying ICMP, with optionWords words of no-op options.
-Bytes ipHeader(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, size_t payloadLen) {
+Bytes ipHeader(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, size_t payloadLen)
+{
     Bytes header = Bytes(20, 0) + Bytes(optionWords * 4, 1);
     header[0] = uint8_t(0x40 | (5 + optionWords));
     put16(header, 2, uint16_t(header.size() + payloadLen));
@@ -40,26 +43,30 @@ Bytes ipHeader(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, size
     return header;
 }
 
-Bytes icmp(uint8_t type, uint8_t code, const Bytes &rest) {
+Bytes icmp(uint8_t type, uint8_t code, const Bytes &rest)
+{
     Bytes message = Bytes{type, code, 0, 0} + rest;
     put16(message, 2, IcmpPacket::checksum(message.data(), message.size()));
     return message;
 }
 
-Bytes echoReply(uint16_t identifier, uint16_t sequence, const Bytes &payload) {
+Bytes echoReply(uint16_t identifier, uint16_t sequence, const Bytes &payload)
+{
     return icmp(IcmpPacket::EchoReply, 0,
                 Bytes{uint8_t(identifier >> 8), uint8_t(identifier), uint8_t(sequence >> 8), uint8_t(sequence)} +
                     payload);
 }
 
-Bytes withIp(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, const Bytes &message) {
+Bytes withIp(uint32_t from, uint32_t to, uint8_t ttl, size_t optionWords, const Bytes &message)
+{
     return ipHeader(from, to, ttl, optionWords, message.size()) + message;
 }
 
 const Bytes Payload = {'P', 'i', 'n', 'g', 'i', 'n', 'g', '!', '?'};
 
 // An ICMP error as a router sends it: our request's IP header, then our echo, payload included.
-Bytes errorQuoting(uint8_t type, uint8_t code, uint16_t identifier, uint16_t sequence, size_t quotedOptionWords) {
+Bytes errorQuoting(uint8_t type, uint8_t code, uint16_t identifier, uint16_t sequence, size_t quotedOptionWords)
+{
     const Bytes echo = IcmpPacket::buildEchoRequest(identifier, sequence, Payload.data(), Payload.size());
     return icmp(type, code, Bytes(4, 0) + withIp(Here, Target, 1, quotedOptionWords, echo));
 }
@@ -70,7 +77,8 @@ class TestIcmpPacket : public QObject {
     Q_OBJECT
 
 private slots:
-    void checksumVectors() {
+    void checksumVectors()
+    {
         const uint8_t rfc1071[] = {0x00, 0x01, 0xF2, 0x03, 0xF4, 0xF5, 0xF6, 0xF7};
         QCOMPARE(IcmpPacket::checksum(rfc1071, sizeof rfc1071), uint16_t(0x220D));
         const uint8_t odd[] = {0x01, 0x02, 0x03};
@@ -79,7 +87,8 @@ private slots:
         QCOMPARE(IcmpPacket::checksum(carries.data(), carries.size()), uint16_t(0));
     }
 
-    void buildsEchoRequest() {
+    void buildsEchoRequest()
+    {
         const Bytes request = IcmpPacket::buildEchoRequest(0xBEEF, 0x0102, Payload.data(), Payload.size());
         QCOMPARE(request.size(), 8 + Payload.size());
         QCOMPARE(Bytes(request.begin(), request.begin() + 8),
@@ -88,7 +97,8 @@ private slots:
         QCOMPARE(IcmpPacket::checksum(request.data(), request.size()), uint16_t(0));
     }
 
-    void decodesReplies_data() {
+    void decodesReplies_data()
+    {
         QTest::addColumn<Bytes>("bytes");
         QTest::addColumn<bool>("withIpHeader");
         QTest::addColumn<uint32_t>("source");
@@ -101,7 +111,8 @@ private slots:
         QTest::newRow("datagram") << reply << false << 0u << uint8_t(0) << size_t(8);
     }
 
-    void decodesReplies() {
+    void decodesReplies()
+    {
         QFETCH(Bytes, bytes);
         QFETCH(bool, withIpHeader);
         QFETCH(uint32_t, source);
@@ -201,7 +212,8 @@ private slots:
 
     // Our own request seen on loopback, and the bare request a datagram socket hands back with an
     // error, are requests: never replies.
-    void decodesRequests() {
+    void decodesRequests()
+    {
         const Bytes request = IcmpPacket::buildEchoRequest(0x4242, 7, Payload.data(), Payload.size());
         const Bytes raw = withIp(Here, Here, 64, 0, request);
         QCOMPARE(IcmpPacket::decode(raw.data(), raw.size(), true).kind, Kind::EchoRequest);
@@ -234,7 +246,8 @@ private slots:
         }
     }
 
-    void refusesMalformed_data() {
+    void refusesMalformed_data()
+    {
         QTest::addColumn<Bytes>("bytes");
         const Bytes good = withIp(Target, Here, 64, 0, echoReply(1, 2, Payload));
         const auto with = [&good](size_t at, uint8_t value) {
@@ -252,7 +265,8 @@ private slots:
         QTest::newRow("error quoting UDP") << withIp(Router, Here, 64, 0, icmp(3, 1, Bytes(4, 0) + quotedUdp));
     }
 
-    void refusesMalformed() {
+    void refusesMalformed()
+    {
         QFETCH(Bytes, bytes);
         QCOMPARE(IcmpPacket::decode(bytes.data(), bytes.size(), true).kind, Kind::Other);
     }

@@ -78,18 +78,25 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("three networks") << "127.0.0.250" << "127.0.2.5"
+        QTest::newRow("three networks") << "127.0.0.250"
+                                        << "127.0.2.5"
                                         << hosts("127.0.0.", 250, 255) + hosts("127.0.1.", 1, 255) +
                                                hosts("127.0.2.", 1, 5);
-        QTest::newRow("end's last octet below start's") << "127.0.9.253" << "127.0.10.2"
-                                                        << hosts("127.0.9.", 253, 255) + hosts("127.0.10.", 1, 2);
-        QTest::newRow("second octet carries") << "127.0.255.254" << "127.1.0.2"
-                                              << hosts("127.0.255.", 254, 255) + hosts("127.1.0.", 1, 2);
-        QTest::newRow("start at .0") << "127.0.3.0" << "127.0.3.2" << hosts("127.0.3.", 0, 2);
-        QTest::newRow("end at .0") << "127.0.3.254" << "127.0.4.0" << hosts("127.0.3.", 254, 255);
-        QTest::newRow("end at .255") << "127.0.5.253" << "127.0.5.255" << hosts("127.0.5.", 253, 255);
-        QTest::newRow("start equals end") << "127.0.0.7" << "127.0.0.7" << QStringList{"127.0.0.7"};
-        QTest::newRow("leading zeros") << "127.000.0.010" << "127.0.0.012" << hosts("127.0.0.", 10, 12);
+        QTest::newRow("end's last octet below start's")
+            << "127.0.9.253"
+            << "127.0.10.2" << hosts("127.0.9.", 253, 255) + hosts("127.0.10.", 1, 2);
+        QTest::newRow("second octet carries") << "127.0.255.254"
+                                              << "127.1.0.2" << hosts("127.0.255.", 254, 255) + hosts("127.1.0.", 1, 2);
+        QTest::newRow("start at .0") << "127.0.3.0"
+                                     << "127.0.3.2" << hosts("127.0.3.", 0, 2);
+        QTest::newRow("end at .0") << "127.0.3.254"
+                                   << "127.0.4.0" << hosts("127.0.3.", 254, 255);
+        QTest::newRow("end at .255") << "127.0.5.253"
+                                     << "127.0.5.255" << hosts("127.0.5.", 253, 255);
+        QTest::newRow("start equals end") << "127.0.0.7"
+                                          << "127.0.0.7" << QStringList{"127.0.0.7"};
+        QTest::newRow("leading zeros") << "127.000.0.010"
+                                       << "127.0.0.012" << hosts("127.0.0.", 10, 12);
     }
 
     void wholeRange()
@@ -123,12 +130,18 @@ private slots:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("end");
         QTest::addColumn<int>("message");
-        QTest::newRow("end octet above 255") << "127.0.0.1" << "127.0.0.300" << int(Message::iperror);
-        QTest::newRow("start octet above 255") << "127.0.256.1" << "127.0.256.9" << int(Message::iperror);
-        QTest::newRow("start above end") << "127.0.0.100" << "127.0.0.50" << int(Message::ipferror);
-        QTest::newRow("above in an earlier octet") << "127.1.0.0" << "127.0.255.255" << int(Message::ipferror);
-        QTest::newRow("negative start octet") << "127.0.0.-5" << "127.0.0.9" << int(Message::iperror);
-        QTest::newRow("negative end octet") << "127.0.0.1" << "127.0.-1.9" << int(Message::iperror);
+        QTest::newRow("end octet above 255") << "127.0.0.1"
+                                             << "127.0.0.300" << int(Message::iperror);
+        QTest::newRow("start octet above 255") << "127.0.256.1"
+                                               << "127.0.256.9" << int(Message::iperror);
+        QTest::newRow("start above end") << "127.0.0.100"
+                                         << "127.0.0.50" << int(Message::ipferror);
+        QTest::newRow("above in an earlier octet") << "127.1.0.0"
+                                                   << "127.0.255.255" << int(Message::ipferror);
+        QTest::newRow("negative start octet") << "127.0.0.-5"
+                                              << "127.0.0.9" << int(Message::iperror);
+        QTest::newRow("negative end octet") << "127.0.0.1"
+                                            << "127.0.-1.9" << int(Message::iperror);
     }
 
     void checksBeforeSending()
@@ -151,12 +164,18 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("report");
-        QTest::newRow("empty at the start") << "" << "'' is not a valid integer value";
-        QTest::newRow("decimal separator") << "1,5" << "'1,5' is not a valid integer value";
-        QTest::newRow("blank before") << " 5" << "' 5' is not a valid integer value";
-        QTest::newRow("blank after") << "5 " << "'5 ' is not a valid integer value";
-        QTest::newRow("letters") << "0x1" << "'0x1' is not a valid integer value";
-        QTest::newRow("beyond the integers") << "3000000000" << "'3000000000' is not a valid integer value";
+        QTest::newRow("empty at the start") << ""
+                                            << "'' is not a valid integer value";
+        QTest::newRow("decimal separator") << "1,5"
+                                           << "'1,5' is not a valid integer value";
+        QTest::newRow("blank before") << " 5"
+                                      << "' 5' is not a valid integer value";
+        QTest::newRow("blank after") << "5 "
+                                     << "'5 ' is not a valid integer value";
+        QTest::newRow("letters") << "0x1"
+                                 << "'0x1' is not a valid integer value";
+        QTest::newRow("beyond the integers") << "3000000000"
+                                             << "'3000000000' is not a valid integer value";
         QTest::newRow("beyond the long integers") << "99999999999999999999"
                                                   << "'99999999999999999999' is not a valid integer value";
     }

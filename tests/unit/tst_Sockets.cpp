@@ -14,7 +14,8 @@ class TestSockets : public QObject {
     Q_OBJECT
 
 private slots:
-    void inetAddr_data() {
+    void inetAddr_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<uint32_t>("hostOrder");
         QTest::newRow("dotted") << "10.0.0.1" << 0x0A000001u;
@@ -24,19 +25,22 @@ private slots:
         QTest::newRow("empty") << "" << INADDR_NONE_VALUE;
     }
 
-    void inetAddr() {
+    void inetAddr()
+    {
         QFETCH(QString, text);
         QFETCH(uint32_t, hostOrder);
         QCOMPARE(Sockets::inet_addr(text.toStdString()), htonl(hostOrder));
     }
 
-    void inetNtoa() {
+    void inetNtoa()
+    {
         QCOMPARE(Sockets::inet_ntoa(htonl(0x7F000001)), std::string("127.0.0.1"));
         QCOMPARE(Sockets::inet_ntoa(htonl(0xC0A8FF0A)), std::string("192.168.255.10"));
         QCOMPARE(Sockets::inet_ntoa(Sockets::inet_addr("127.1")), std::string("127.0.0.1"));
     }
 
-    void resolvesLocalhost() {
+    void resolvesLocalhost()
+    {
         Sockets::HostEntry entry;
         IcmpApi::SetLastError(WSAHOST_NOT_FOUND);
         QVERIFY(Sockets::gethostbyname("localhost", entry));
@@ -49,7 +53,8 @@ private slots:
     }
 
     // A name stands for its IPv4 address when it has one, whatever order the resolver gave.
-    void preferredAddress() {
+    void preferredAddress()
+    {
         const IpAddress v4 = *IpAddress::parse("198.18.2.1");
         const IpAddress v6 = *IpAddress::parse("fd00:198:18:2::1");
         const IpAddress other6 = *IpAddress::parse("fd00:198:18:2::2");
@@ -58,14 +63,16 @@ private slots:
         QVERIFY(Sockets::HostEntry().preferred().isNull());
     }
 
-    void emptyNameIsNotFound() {
+    void emptyNameIsNotFound()
+    {
         Sockets::HostEntry entry;
         QVERIFY(!Sockets::gethostbyname("", entry));
         QCOMPARE(Sockets::WSAGetLastError(), uint32_t(WSAHOST_NOT_FOUND));
     }
 
     // The resolver's error and the echo module's share one last-error value per thread.
-    void lastErrorIsPerThread() {
+    void lastErrorIsPerThread()
+    {
         IcmpApi::SetLastError(IP_REQ_TIMED_OUT);
         uint32_t seenElsewhere = 1;
         std::thread([&] { seenElsewhere = Sockets::WSAGetLastError(); }).join();
