@@ -1,6 +1,7 @@
 #include "MachineListFile.h"
 
 #include "MachineListWriter.h"
+#include "platform/FileDescriptor.h"
 #include "platform/IpAddress.h"
 
 #include <QFile>
@@ -37,22 +38,6 @@ QString reasonOf(int error)
 {
     fail("Cannot create file " + fileName + ": " + reason);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // Up to limit bytes, read to the end however the file grows meanwhile; errno set when a read fails.
 bool readUpTo(int fd, qint64 limit, QByteArray &bytes)

@@ -1,5 +1,7 @@
 #include "MachineListWriter.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,29 +16,6 @@
 namespace {
 
 constexpr int MaxTemporaryNames = 100;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-    // 0, or the error that closing reported (a write-back that failed).
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int m_fd;
-};
 
 // 0, or the error that stopped the writing.
 int writeAll(int fd, const std::string &bytes)
