@@ -90,16 +90,7 @@ std::vector<uint8_t> buildEchoRequest(uint16_t identifier, uint16_t sequence, co
 void buildEchoRequest(std::vector<uint8_t> &packet, uint16_t identifier, uint16_t sequence, const uint8_t *payload,
                       size_t payloadLen)
 {
-    packet.resize(HeaderSize + payloadLen);
-    packet[0] = EchoRequest;
-    packet[1] = 0;
-    packet[2] = packet[3] = 0;
-    packet[4] = uint8_t(identifier >> 8);
-    packet[5] = uint8_t(identifier);
-    packet[6] = uint8_t(sequence >> 8);
-    packet[7] = uint8_t(sequence);
-    if (payloadLen != 0)
-        std::memcpy(&packet[HeaderSize], payload, payloadLen);
+    IcmpPacket::buildEcho(packet, EchoRequest, identifier, sequence, payload, payloadLen);
 }
 
 uint16_t checksum(const Address &source, const Address &destination, const uint8_t *icmp, size_t len)

@@ -110,15 +110,21 @@ std::vector<uint8_t> buildEchoRequest(uint16_t identifier, uint16_t sequence, co
 void buildEchoRequest(std::vector<uint8_t> &packet, uint16_t identifier, uint16_t sequence, const uint8_t *payload,
                       size_t payloadLen)
 {
+    buildEcho(packet, EchoRequest, identifier, sequence, payload, payloadLen);
+    writeBigEndian16(&packet[2], checksum(packet.data(), packet.size()));
+}
+
+void buildEcho(std::vector<uint8_t> &packet, uint8_t type, uint16_t identifier, uint16_t sequence,
+               const uint8_t *payload, size_t payloadLen)
+{
     packet.resize(HeaderSize + payloadLen);
-    packet[0] = EchoRequest;
+    packet[0] = type;
     packet[1] = 0;
     writeBigEndian16(&packet[2], 0);
     writeBigEndian16(&packet[4], identifier);
     writeBigEndian16(&packet[6], sequence);
     if (payloadLen != 0)
         std::memcpy(&packet[HeaderSize], payload, payloadLen);
-    writeBigEndian16(&packet[2], checksum(packet.data(), packet.size()));
 }
 
 Decoded decode(const uint8_t *bytes, size_t len, bool withIpHeader)

@@ -25,6 +25,11 @@ std::vector<uint8_t> buildEchoRequest(uint16_t identifier, uint16_t sequence, co
 void buildEchoRequest(std::vector<uint8_t> &packet, uint16_t identifier, uint16_t sequence, const uint8_t *payload,
                       size_t payloadLen);
 
+// An echo message of the given type into packet, its checksum field left 0: the layout ICMPv4 and
+// ICMPv6 share.
+void buildEcho(std::vector<uint8_t> &packet, uint8_t type, uint16_t identifier, uint16_t sequence,
+               const uint8_t *payload, size_t payloadLen);
+
 // EchoRequest: an echo request, such as our own seen on loopback by a raw socket, or the one a
 // datagram socket hands back with an error (often cut after its 8-byte header).
 enum class Kind { Other, EchoReply, Error, EchoRequest };

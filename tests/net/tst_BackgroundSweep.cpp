@@ -1,10 +1,10 @@
 // A sweep on a thread of its own, against the testbed: what it hands over as it goes adds up to its
 // report, and a stop, or its end, cuts a long sweep short with what it had found.
+#include "net/SweepThreads.h"
 #include "net/TestbedMain.h"
 #include "ping/BackgroundSweep.h"
 #include "platform/IcmpTypes.h"
 
-#include <QDir>
 #include <QtTest>
 #include <algorithm>
 
@@ -38,18 +38,6 @@ QStringList statusesOf(const QStringList &lines)
     for (const QString &line : lines)
         statuses << line.section(' ', 0, 1);
     return statuses;
-}
-
-// The sweep threads of this process.
-int sweepThreads()
-{
-    int count = 0;
-    const QDir tasks("/proc/self/task");
-    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile name(tasks.filePath(task + "/comm"));
-        count += name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == BackgroundSweep::ThreadName;
-    }
-    return count;
 }
 
 // Answers for a few seconds: 240.0.0.0/16 is dropped by the router, at this rate for over a minute.

@@ -7,8 +7,8 @@
 #include "main/MachineMemo.h"
 #include "main/SweepResultModel.h"
 #include "main/Unit1.h"
+#include "net/SweepThreads.h"
 #include "net/TestbedMain.h"
-#include "ping/BackgroundSweep.h"
 #include "platform/IcmpApi.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
@@ -16,7 +16,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,18 +32,6 @@ const QString Unreachable = "Destination host unreachable";
 const QString Router = "198.18.1.254";
 // Answers at once, then silence for over a minute at this rate: a sweep still running when asked.
 const QString Long = "198.18.2.1 240.0.0.0/16";
-
-// The sweep threads of this process.
-int sweepThreads()
-{
-    int count = 0;
-    const QDir tasks("/proc/self/task");
-    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile name(tasks.filePath(task + "/comm"));
-        count += name.open(QIODevice::ReadOnly) && name.readAll().trimmed() == BackgroundSweep::ThreadName;
-    }
-    return count;
-}
 
 QByteArray contentsOf(const QString &fileName)
 {
