@@ -152,6 +152,8 @@ void Sweep::open()
 // (all that were opened before the capability went) still make a sweep, with fewer senders.
 void Sweep::open(Family &family)
 {
+    if (family.family == AF_INET && m_settings.frames && !m_link.open())
+        throw std::runtime_error(std::string("cannot open a packet socket to send frames: ") + std::strerror(errno));
     const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
     const unsigned block = identifiersFor(family, 1);
     std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets(1);
@@ -214,7 +216,8 @@ void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::uniq
         const uint64_t end =
             i + 1 == sockets.size() ? family.end : family.first + count * (i + 1) / sockets.size() / 64 * 64;
         m_workers.push_back(
-            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers));
+            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers,
+                                          m_link.isOpen() && family.family == AF_INET ? &m_link : nullptr));
     }
 }
 
