@@ -221,6 +221,18 @@ void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::uniq
     }
 }
 
+// Once the last planned pass has sent everything, the link closes while the answers are awaited. A
+// pass to recover dropped answers, should one follow, sends through the sockets.
+void Sweep::closeLinkOnceSent()
+{
+    if (!m_link.isOpen() || int(m_plan->pass) < m_settings.retries)
+        return;
+    for (const auto &worker : m_workers)
+        if (worker->sendingInPass())
+            return;
+    m_link.closeLater();
+}
+
 void Sweep::run()
 {
     open();
@@ -260,6 +272,8 @@ void Sweep::runPass(double rate)
             stop();
         }
     };
+    for (const auto &worker : m_workers)
+        worker->passComing();
     std::vector<std::thread> threads;
     try {
         for (size_t i = 1; i < m_workers.size(); ++i) {
@@ -287,12 +301,16 @@ void Sweep::runPass(double rate)
         stop();
     }
     if (!failures[0])
-        work(0, [this] { reportProgress(false); });
+        work(0, [this] {
+            reportProgress(false);
+            closeLinkOnceSent();
+        });
     std::unique_lock<std::mutex> lock(mutex);
     while (running > 0) {
         finished.wait_for(lock, std::chrono::nanoseconds(ProgressIntervalNs));
         lock.unlock();
         reportProgress(false);
+        closeLinkOnceSent();
         lock.lock();
     }
     lock.unlock();

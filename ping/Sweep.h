@@ -152,6 +152,7 @@ private:
     std::unique_ptr<IcmpSocket> openSocket(const Family &family, bool allowDatagram, unsigned identifierBlock) const;
     void startWorkers(const Family &family, std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets);
     void runPass(double rate);
+    void closeLinkOnceSent();
     uint64_t heardCount() const;
     uint64_t drops() const;
     void collectResults();

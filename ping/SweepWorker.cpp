@@ -141,6 +141,8 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
     m_lastDeadlineNs = 0;
     m_tokens = 1;
     m_refilledNs = monotonicNs();
+    if (m_framePaths && !m_link->isOpen())
+        m_framePaths.reset();
     while (!m_plan.stop.load(std::memory_order_relaxed)) {
         const int64_t now = monotonicNs();
         // Once the queues are read to the end, every answer that came before now is in: a request
@@ -149,6 +151,7 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
         handOver();
         sendBurst(monotonicNs(), rate);
         lookAhead();
+        m_sendingInPass = sending();
         if (!sending() && m_retired == m_issued)
             break;
         tick();

@@ -47,6 +47,10 @@ public:
     uint64_t heardCount() const { return m_heardCount; }
     uint64_t targetCount() const { return m_end - m_first; }
     uint64_t drops() const;
+    // Before any worker's pass starts, so that none is taken for done before it began.
+    void passComing() { m_sendingInPass = true; }
+    // Read from any thread: this pass still has requests to send.
+    bool sendingInPass() const { return m_sendingInPass.load(std::memory_order_relaxed); }
     IcmpSocket::Kind socketKind() const { return m_sockets.front()->kind(); }
 
 private:
@@ -132,6 +136,7 @@ private:
     std::atomic<uint64_t> m_replies{0};
     std::atomic<uint64_t> m_errors{0};
     std::atomic<uint64_t> m_unsentCount{0};
+    std::atomic<bool> m_sendingInPass{false};
     Routes m_routes;
     const FrameLink *m_link;
     std::unique_ptr<FramePaths> m_framePaths; // while frames go out

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -78,19 +79,33 @@ void writeHeaders(uint8_t *header, const FrameLink::Frame &frame, int ttl)
 
 FrameLink::~FrameLink()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    closeLater();
+    if (m_closing.joinable())
+        m_closing.join();
 }
 
 bool FrameLink::open()
 {
-    m_fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
-    if (m_fd < 0)
+    const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
+    if (fd < 0)
         return false;
     // Frames go straight to the link's driver: the queueing discipline would only add its cost.
     const int on = 1;
-    setsockopt(m_fd, SOL_PACKET, PACKET_QDISC_BYPASS, &on, sizeof on);
+    setsockopt(fd, SOL_PACKET, PACKET_QDISC_BYPASS, &on, sizeof on);
+    m_fd = fd;
     return true;
+}
+
+void FrameLink::closeLater()
+{
+    const int fd = m_fd.exchange(-1);
+    if (fd < 0)
+        return;
+    try {
+        m_closing = std::thread([fd] { ::close(fd); });
+    } catch (const std::system_error &) {
+        ::close(fd);
+    }
 }
 
 std::optional<FrameLink::Path> FrameLink::pathThrough(const Routes::Gateway &gateway) const
@@ -101,13 +116,13 @@ std::optional<FrameLink::Path> FrameLink::pathThrough(const Routes::Gateway &gat
     Path path;
     path.link = gateway.link;
     path.source = gateway.source;
-    if (ioctl(m_fd, SIOCGIFFLAGS, &request) != 0 || (request.ifr_flags & IFF_UP) == 0 ||
+    if (ioctl(m_fd.load(), SIOCGIFFLAGS, &request) != 0 || (request.ifr_flags & IFF_UP) == 0 ||
         (request.ifr_flags & IFF_RUNNING) == 0)
         return std::nullopt;
-    if (ioctl(m_fd, SIOCGIFMTU, &request) != 0)
+    if (ioctl(m_fd.load(), SIOCGIFMTU, &request) != 0)
         return std::nullopt;
     path.mtu = unsigned(request.ifr_mtu);
-    if (ioctl(m_fd, SIOCGIFHWADDR, &request) != 0 || request.ifr_hwaddr.sa_family != ARPHRD_ETHER)
+    if (ioctl(m_fd.load(), SIOCGIFHWADDR, &request) != 0 || request.ifr_hwaddr.sa_family != ARPHRD_ETHER)
         return std::nullopt;
     std::memcpy(path.from, request.ifr_hwaddr.sa_data, 6);
     if (!knownHardwareAddress(gateway.address, request.ifr_name, path.to))
@@ -143,6 +158,6 @@ int FrameLink::sendMany(const Frame *frames, size_t count, int ttl) const
     }
     if (ready == 0)
         return -EMSGSIZE;
-    const int sent = sendmmsg(m_fd, messages, unsigned(ready), MSG_DONTWAIT);
+    const int sent = sendmmsg(m_fd.load(std::memory_order_relaxed), messages, unsigned(ready), MSG_DONTWAIT);
     return sent >= 0 ? sent : -errno;
 }

@@ -1,9 +1,11 @@
 #pragma once
 #include "Routes.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <thread>
 #include <vector>
 
 // Echo requests over IPv4 sent as whole Ethernet frames through a packet socket, past this host's IP
@@ -37,7 +39,11 @@ public:
 
     // False with errno set when no packet socket opens.
     bool open();
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_fd.load(std::memory_order_relaxed) >= 0; }
+    // Closing a packet socket waits for every processor to pass a quiescent state (some tens of
+    // milliseconds): it is done on a thread of its own, while the caller goes on, once nothing is
+    // sent through the link any more. The destructor waits for it.
+    void closeLater();
 
     // The way to a gateway: nothing unless its link is Ethernet and up and this host has its
     // hardware address.
@@ -49,5 +55,6 @@ public:
     int sendMany(const Frame *frames, size_t count, int ttl) const;
 
 private:
-    int m_fd = -1;
+    std::atomic<int> m_fd{-1};
+    std::thread m_closing;
 };

@@ -922,6 +922,26 @@ private slots:
         QCOMPARE(json["dropped"].toInt(), 0);
     }
 
+    // The client's own link and its own address are reached through the sockets, the router's far
+    // links as frames, in one sweep that finds what a sweep through the sockets alone finds.
+    void framesLeaveTheOwnLinkToTheSockets()
+    {
+        const SweepTargets targets = targetsOf({"198.18.1.0/24", "198.18.2.0/24"});
+        Sweep::Settings settings;
+        settings.timeoutMs = 300;
+        Sweep throughSockets(targets, settings);
+        throughSockets.run();
+        settings.frames = true;
+        Sweep asFrames(targets, settings);
+        const qint64 stackSentBefore = ipRequestsSent();
+        asFrames.run();
+        const qint64 stackSent = ipRequestsSent() - stackSentBefore;
+        QCOMPARE(sorted(foundBy(asFrames).answering), sorted(foundBy(throughSockets).answering));
+        QCOMPARE(sorted(foundBy(asFrames).answering),
+                 QStringList({"198.18.1.1", "198.18.1.254", "198.18.2.1", "198.18.2.254"}));
+        QVERIFY2(stackSent >= 255 && stackSent < 256 + 64, qPrintable(QString::number(stackSent)));
+    }
+
     void noneAnswered()
     {
         const QString saved = m_dir.filePath("none.dat");
