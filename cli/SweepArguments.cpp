@@ -71,6 +71,7 @@ Sweep::Settings settingsOf(const CommandLine &args)
     settings.size = boundedOption(args, "size", settings.size, 0, EchoTerms::MaxSize);
     settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
     orderAndShardOf(args, settings);
+    settings.frames = args.has("frames");
     return settings;
 }
 
@@ -133,7 +134,7 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 const std::vector<std::string> SweepArguments::Options = {"rate",  "timeout", "retries", "size",    "ttl",
                                                           "save",  "format",  "f",       "exclude", "exclude-file",
                                                           "order", "seed",    "shard"};
-const std::vector<std::string> SweepArguments::Flags = {"names", "progress"};
+const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
     : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")), names(args.has("names")),

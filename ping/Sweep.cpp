@@ -152,6 +152,8 @@ void Sweep::open()
 // (all that were opened before the capability went) still make a sweep, with fewer senders.
 void Sweep::open(Family &family)
 {
+    if (family.family == AF_INET && m_settings.frames && !m_link.open())
+        throw std::runtime_error(std::string("cannot open a packet socket to send frames: ") + std::strerror(errno));
     const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
     const unsigned block = identifiersFor(family, 1);
     std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets(1);
@@ -214,8 +216,21 @@ void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::uniq
         const uint64_t end =
             i + 1 == sockets.size() ? family.end : family.first + count * (i + 1) / sockets.size() / 64 * 64;
         m_workers.push_back(
-            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers));
+            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers,
+                                          m_link.isOpen() && family.family == AF_INET ? &m_link : nullptr));
     }
+}
+
+// Once the last planned pass has sent everything, the link closes while the answers are awaited. A
+// pass to recover dropped answers, should one follow, sends through the sockets.
+void Sweep::closeLinkOnceSent()
+{
+    if (!m_link.isOpen() || int(m_plan->pass) < m_settings.retries)
+        return;
+    for (const auto &worker : m_workers)
+        if (worker->sendingInPass())
+            return;
+    m_link.closeLater();
 }
 
 void Sweep::run()
@@ -257,6 +272,8 @@ void Sweep::runPass(double rate)
             stop();
         }
     };
+    for (const auto &worker : m_workers)
+        worker->passComing();
     std::vector<std::thread> threads;
     try {
         for (size_t i = 1; i < m_workers.size(); ++i) {
@@ -284,12 +301,16 @@ void Sweep::runPass(double rate)
         stop();
     }
     if (!failures[0])
-        work(0, [this] { reportProgress(false); });
+        work(0, [this] {
+            reportProgress(false);
+            closeLinkOnceSent();
+        });
     std::unique_lock<std::mutex> lock(mutex);
     while (running > 0) {
         finished.wait_for(lock, std::chrono::nanoseconds(ProgressIntervalNs));
         lock.unlock();
         reportProgress(false);
+        closeLinkOnceSent();
         lock.lock();
     }
     lock.unlock();

@@ -1,6 +1,7 @@
 #pragma once
 #include "EchoTerms.h"
 #include "SweepTargets.h"
+#include "platform/FrameLink.h"
 #include "platform/IcmpSocket.h"
 
 #include <atomic>
@@ -48,6 +49,9 @@ public:
         // ascending order leaves shardIndex when divided by shardCount.
         uint32_t shardIndex = 0;
         uint32_t shardCount = 1;
+        // IPv4 requests that are routed through a gateway on an Ethernet link go out as frames, past
+        // this host's IP stack and so past its firewall (FrameLink): open() then needs CAP_NET_RAW.
+        bool frames = false;
 
         // How many of that many targets are this shard's.
         uint64_t shareOf(uint64_t targets) const
@@ -100,8 +104,9 @@ public:
 
     // Opens the sockets and sizes their receive buffers for the rate; run() does it when this was not
     // called. A program that gives up its capabilities calls it before: a buffer beyond the system's
-    // limit needs CAP_NET_ADMIN. Where datagram sockets are allowed, no raw one is opened. Throws
-    // TICMPException when no ICMP socket can be had.
+    // limit needs CAP_NET_ADMIN, frames CAP_NET_RAW. Where datagram sockets are allowed, no raw one is
+    // opened. Throws TICMPException when no ICMP socket can be had, std::runtime_error when frames
+    // were asked for and cannot be sent.
     void open();
 
     // Sweeps to the end, in threads of its own for a fast rate. Throws TICMPException when no ICMP
@@ -147,6 +152,7 @@ private:
     std::unique_ptr<IcmpSocket> openSocket(const Family &family, bool allowDatagram, unsigned identifierBlock) const;
     void startWorkers(const Family &family, std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets);
     void runPass(double rate);
+    void closeLinkOnceSent();
     uint64_t heardCount() const;
     uint64_t drops() const;
     void collectResults();
@@ -157,6 +163,7 @@ private:
     std::atomic<bool> m_stopped{false};
     int m_stopFd = -1; // readable once stopped, so that a sender waiting for answers wakes at once
     std::unique_ptr<SweepPlan> m_plan;
+    FrameLink m_link; // open while IPv4 requests go as frames
     std::vector<Family> m_families;
     std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;

@@ -118,9 +118,10 @@ std::unique_ptr<SweepWorker::Slot[], void (*)(void *)> SweepWorker::zeroedSlots(
 }
 
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end,
-                         std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers)
+                         std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers, const FrameLink *link)
     : m_plan(plan), m_first(first), m_end(end), m_sockets(std::move(sockets)), m_identifiers(identifiers),
-      m_slotCount(identifiers * SequenceCount), m_slots(zeroedSlots(m_slotCount)),
+      m_slotCount(identifiers * SequenceCount), m_slots(zeroedSlots(m_slotCount)), m_link(link),
+      m_framePaths(link ? std::make_unique<FramePaths>(*link, m_routes) : nullptr),
       // Each part walks an order of its own, so that the senders do not march in step.
       m_order(plan.settings.randomOrder
                   ? SweepOrder::random(end - first, plan.settings.seed ^ first * 0x9E3779B97F4A7C15ull)
@@ -140,6 +141,8 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
     m_lastDeadlineNs = 0;
     m_tokens = 1;
     m_refilledNs = monotonicNs();
+    if (m_framePaths && !m_link->isOpen())
+        m_framePaths.reset();
     while (!m_plan.stop.load(std::memory_order_relaxed)) {
         const int64_t now = monotonicNs();
         // Once the queues are read to the end, every answer that came before now is in: a request
@@ -148,6 +151,7 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
         handOver();
         sendBurst(monotonicNs(), rate);
         lookAhead();
+        m_sendingInPass = sending();
         if (!sending() && m_retired == m_issued)
             break;
         tick();
@@ -257,6 +261,7 @@ bool SweepWorker::sending() const
 // in the part's order.
 size_t SweepWorker::gather(size_t count)
 {
+    const int64_t now = m_framePaths ? monotonicNs() : 0;
     size_t gathered = 0;
     for (; gathered < count; ++gathered) {
         Outgoing &outgoing = m_batch[gathered];
@@ -279,6 +284,9 @@ size_t SweepWorker::gather(size_t count)
             Icmp6Packet::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
         else
             IcmpPacket::buildEchoRequest(outgoing.request, identifier, sequence, m_signed.data(), m_signed.size());
+        const FrameLink::Path *path =
+            m_framePaths && outgoing.address.isV4() ? m_framePaths->pathTo(ntohl(outgoing.address.v4()), now) : nullptr;
+        outgoing.path = path ? std::optional<FrameLink::Path>(*path) : std::nullopt;
     }
     return gathered;
 }
@@ -293,7 +301,17 @@ size_t SweepWorker::sendBatch(size_t count)
     return done;
 }
 
+// The leading requests that go the same way, as frames or through the socket.
 size_t SweepWorker::sendSome(size_t count)
+{
+    const bool framed = m_batch[0].path.has_value();
+    size_t alike = 1;
+    while (alike < count && m_batch[alike].path.has_value() == framed)
+        ++alike;
+    return framed ? sendAsFrames(alike) : sendThroughSocket(alike);
+}
+
+size_t SweepWorker::sendThroughSocket(size_t count)
 {
     const size_t index = socketOfSlot(m_issued);
     IcmpSocket &socket = *m_sockets[index];
@@ -303,19 +321,9 @@ size_t SweepWorker::sendSome(size_t count)
     size_t done = 0;
     int confirmations = 0;
     while (done < count) {
-        // Each request is timed where it falls in the call, at the earliest it may have gone: the
-        // kernel may carry the answer to one in before it sends the next. A call held up half-way
-        // leaves its requests' times uncertain: they are timed from its start, and record() has their
-        // answering hosts asked again.
         const int64_t startNs = monotonicNs();
         const int result = socket.sendMany(&m_requests[done], count - done, MSG_DONTWAIT);
-        const int64_t endNs = monotonicNs();
-        const bool heldUp = endNs - startNs > int64_t(PreciseSpreadUs) * Microsecond;
-        for (int i = 0; i < result; ++i) {
-            const int64_t sentNs = heldUp ? startNs : startNs + (endNs - startNs) * i / result;
-            const auto spreadUs = uint32_t(std::min<int64_t>((endNs - sentNs) / Microsecond + 1, RecheckFlag - 1));
-            commit(m_batch[done + size_t(i)], sentNs, spreadUs);
-        }
+        committed(done, result, startNs, monotonicNs());
         if (result > 0) {
             done += size_t(result);
             confirmations = 0;
@@ -344,6 +352,46 @@ size_t SweepWorker::sendSome(size_t count)
         confirmations = 0;
     }
     return done;
+}
+
+// A link that fails otherwise than for want of room is given up: the sockets send the rest.
+size_t SweepWorker::sendAsFrames(size_t count)
+{
+    m_frames.clear();
+    for (size_t i = 0; i < count; ++i)
+        m_frames.push_back({&*m_batch[i].path, m_batch[i].address.v4(), &m_batch[i].request});
+    size_t done = 0;
+    while (done < count) {
+        const int64_t startNs = monotonicNs();
+        const int result = m_link->sendMany(&m_frames[done], count - done, m_plan.settings.ttl);
+        committed(done, result, startNs, monotonicNs());
+        if (result > 0) {
+            done += size_t(result);
+            continue;
+        }
+        if (wouldBlock(-result)) {
+            m_sendBlocked = true;
+        } else {
+            m_framePaths.reset();
+            for (size_t i = done; i < count; ++i)
+                m_batch[i].path.reset();
+        }
+        break;
+    }
+    return done;
+}
+
+// Each request is timed where it falls in the call, at the earliest it may have gone: the kernel may
+// carry the answer to one in before it sends the next. A call held up half-way leaves its requests'
+// times uncertain: they are timed from its start, and record() has their answering hosts asked again.
+void SweepWorker::committed(size_t from, int sent, int64_t startNs, int64_t endNs)
+{
+    const bool heldUp = endNs - startNs > int64_t(PreciseSpreadUs) * Microsecond;
+    for (int i = 0; i < sent; ++i) {
+        const int64_t sentNs = heldUp ? startNs : startNs + (endNs - startNs) * i / sent;
+        const auto spreadUs = uint32_t(std::min<int64_t>((endNs - sentNs) / Microsecond + 1, RecheckFlag - 1));
+        commit(m_batch[from + size_t(i)], sentNs, spreadUs);
+    }
 }
 
 // A send fails with the errno of an ICMP error that came in since the last one was cleared, not

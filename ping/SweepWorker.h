@@ -1,4 +1,5 @@
 #pragma once
+#include "FramePaths.h"
 #include "Sweep.h"
 #include "SweepOrder.h"
 #include "SweepPlan.h"
@@ -10,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -29,9 +31,10 @@ public:
 
     // Sweeps the targets numbered [first, end), all of the sockets' family, with up to identifiers x
     // 65,536 requests waiting, through sockets: one raw socket whose block holds that many
-    // identifiers, or that many datagram ones.
+    // identifiers, or that many datagram ones. With a link, IPv4 requests that can go as frames do,
+    // the sockets still taking their answers.
     SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::vector<std::unique_ptr<IcmpSocket>> sockets,
-                unsigned identifiers);
+                unsigned identifiers, const FrameLink *link = nullptr);
     ~SweepWorker();
 
     // One pass over the part, at rate requests a second; tick is called at each wake-up.
@@ -44,6 +47,10 @@ public:
     uint64_t heardCount() const { return m_heardCount; }
     uint64_t targetCount() const { return m_end - m_first; }
     uint64_t drops() const;
+    // Before any worker's pass starts, so that none is taken for done before it began.
+    void passComing() { m_sendingInPass = true; }
+    // Read from any thread: this pass still has requests to send.
+    bool sendingInPass() const { return m_sendingInPass.load(std::memory_order_relaxed); }
     IcmpSocket::Kind socketKind() const { return m_sockets.front()->kind(); }
 
 private:
@@ -68,6 +75,7 @@ private:
         bool recheck = false; // the first of m_waiting
         uint64_t member = 0;
         std::vector<uint8_t> request;
+        std::optional<FrameLink::Path> path; // as a frame, the way it goes
     };
 
     static std::unique_ptr<Slot[], void (*)(void *)> zeroedSlots(uint64_t count);
@@ -78,6 +86,9 @@ private:
     size_t gather(size_t count);
     size_t sendBatch(size_t count);
     size_t sendSome(size_t count);
+    size_t sendThroughSocket(size_t count);
+    size_t sendAsFrames(size_t count);
+    void committed(size_t from, int sent, int64_t startNs, int64_t endNs);
     bool failedForItsOwnReason(size_t socket, int error, const IpAddress &address);
     void commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs);
     void refuse(const Outgoing &outgoing, uint32_t status);
@@ -125,7 +136,11 @@ private:
     std::atomic<uint64_t> m_replies{0};
     std::atomic<uint64_t> m_errors{0};
     std::atomic<uint64_t> m_unsentCount{0};
+    std::atomic<bool> m_sendingInPass{false};
     Routes m_routes;
+    const FrameLink *m_link;
+    std::unique_ptr<FramePaths> m_framePaths; // while frames go out
+    std::vector<FrameLink::Frame> m_frames;
     SweepOrder m_order;             // of the part, from 0
     std::deque<uint64_t> m_pending; // members drawn from the order but not sent, to go first
     std::vector<uint64_t> m_tried;  // one bit a member of the part: sent or refused in this pass

@@ -1,4 +1,5 @@
 #include "Routes.h"
+#include "FileDescriptor.h"
 
 #include <arpa/inet.h>
 #include <linux/fib_rules.h>
@@ -40,6 +41,26 @@ uint32_t destinationOf(const rtattr *attributes, size_t length, unsigned short t
         }
     }
     return 0;
+}
+
+// The gateway of a route the kernel sent for a lookup, when it has one.
+std::optional<Routes::Gateway> gatewayOf(const rtmsg *route, size_t length)
+{
+    if (route->rtm_type != RTN_UNICAST)
+        return std::nullopt;
+    Routes::Gateway gateway;
+    length -= NLMSG_ALIGN(sizeof(rtmsg));
+    for (auto *attribute = RTM_RTA(route); RTA_OK(attribute, length); attribute = RTA_NEXT(attribute, length)) {
+        if (attribute->rta_type == RTA_OIF && RTA_PAYLOAD(attribute) >= sizeof(int))
+            std::memcpy(&gateway.link, RTA_DATA(attribute), sizeof(int));
+        else if (attribute->rta_type == RTA_GATEWAY && RTA_PAYLOAD(attribute) >= 4)
+            std::memcpy(&gateway.address, RTA_DATA(attribute), 4);
+        else if (attribute->rta_type == RTA_PREFSRC && RTA_PAYLOAD(attribute) >= 4)
+            std::memcpy(&gateway.source, RTA_DATA(attribute), 4);
+    }
+    if (gateway.link == 0 || gateway.address == 0 || gateway.source == 0)
+        return std::nullopt;
+    return gateway;
 }
 
 } // namespace
@@ -94,6 +115,36 @@ Routes::Block Routes::sameRouteAs(uint32_t address)
     }
     const uint32_t first = address & maskOf(length);
     return {first, first | ~maskOf(length)};
+}
+
+std::optional<Routes::Gateway> Routes::gatewayTo(uint32_t destination) const
+{
+    const FileDescriptor netlink(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
+    if (netlink.get() < 0)
+        return std::nullopt;
+    struct {
+        nlmsghdr head;
+        rtmsg route;
+        rtattr attribute;
+        uint32_t address;
+    } request{};
+    request.head.nlmsg_len = sizeof request;
+    request.head.nlmsg_type = RTM_GETROUTE;
+    request.head.nlmsg_flags = NLM_F_REQUEST;
+    request.route.rtm_family = AF_INET;
+    request.route.rtm_dst_len = 32;
+    request.attribute.rta_type = RTA_DST;
+    request.attribute.rta_len = RTA_LENGTH(sizeof request.address);
+    request.address = htonl(destination);
+    if (send(netlink.get(), &request, sizeof request, 0) < 0)
+        return std::nullopt;
+    alignas(nlmsghdr) char buffer[4096];
+    const ssize_t got = recv(netlink.get(), buffer, sizeof buffer, 0);
+    const auto *message = reinterpret_cast<const nlmsghdr *>(buffer);
+    if (got <= 0 || !NLMSG_OK(message, size_t(got)) || message->nlmsg_type != RTM_NEWROUTE ||
+        NLMSG_PAYLOAD(message, 0) < sizeof(rtmsg))
+        return std::nullopt;
+    return gatewayOf(static_cast<const rtmsg *>(NLMSG_DATA(message)), NLMSG_PAYLOAD(message, 0));
 }
 
 bool Routes::readTables()

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // What this system's routing makes of destinations, learnt without sending anything: the kernel's
@@ -15,6 +16,14 @@ public:
     struct Block {
         uint32_t first;
         uint32_t last;
+    };
+
+    // Where the kernel sends a packet to a destination through a gateway: the link, the gateway and
+    // the source address it gives such a packet (network byte order).
+    struct Gateway {
+        int link = 0;
+        uint32_t address = 0;
+        uint32_t source = 0;
     };
 
     Routes();
@@ -32,6 +41,11 @@ public:
     // ends, and no address the kernel treats apart (loopback, multicast, broadcast): every address
     // of it is routed as address is. The address alone when the tables cannot be read.
     Block sameRouteAs(uint32_t address);
+
+    // The gateway of the kernel's route to destination (host byte order), asked through rtnetlink;
+    // nothing for a destination on a link of this host's, without a unicast route, or when the
+    // kernel cannot be asked.
+    std::optional<Gateway> gatewayTo(uint32_t destination) const;
 
 private:
     struct Prefix {

@@ -125,14 +125,15 @@ QMap<QByteArray, QByteArray> fieldsOf(const QByteArray &report)
     return fields;
 }
 
-// How many raw sockets of this network namespace process pid holds.
-int rawSocketsOf(qint64 pid)
+// How many sockets of a table of this network namespace (raw, packet), whose inode is in the given
+// column, process pid holds.
+int socketsOf(qint64 pid, const char *table, int inodeColumn)
 {
     QSet<QString> inodes;
-    for (const QByteArray &line : readAll(QString("/proc/%1/net/raw").arg(pid)).split('\n').mid(1)) {
+    for (const QByteArray &line : readAll(QString("/proc/%1/net/%2").arg(pid).arg(table)).split('\n').mid(1)) {
         const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() > 9)
-            inodes.insert(QString::fromLatin1(fields[9]));
+        if (fields.size() > inodeColumn)
+            inodes.insert(QString::fromLatin1(fields[inodeColumn]));
     }
     int count = 0;
     const QDir fds(QString("/proc/%1/fd").arg(pid));
@@ -144,6 +145,11 @@ int rawSocketsOf(qint64 pid)
         count += link.startsWith("socket:[") && inodes.contains(link.mid(8).chopped(1));
     }
     return count;
+}
+
+int rawSocketsOf(qint64 pid)
+{
+    return socketsOf(pid, "raw", 9);
 }
 
 void setPingGroupRange(const QByteArray &range)
@@ -294,6 +300,27 @@ private slots:
         }
     }
 
+    void framesNeedTheCapabilityOnlyToOpen_data() { bothKinds(); }
+
+    // The packet socket of a sweep as frames is opened before the capability goes, and is all that
+    // is left of it.
+    void framesNeedTheCapabilityOnlyToOpen()
+    {
+        QFETCH(Kind, kind);
+        useKind(kind);
+        QProcess cli;
+        startAsNobody(cli, g_copies->cli,
+                      {"sweep", "198.18.2.1", "198.18.4.0/26", "--frames", "--rate", "50", "--timeout", "300"});
+        QVERIFY(cli.waitForStarted());
+        const QString status = QString("/proc/%1/status").arg(cli.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(fieldsOf(readAll(status)).value("CapEff"), NoCapability, 5000);
+        QCOMPARE(fieldsOf(readAll(status)).value("CapPrm"), NoCapability);
+        QCOMPARE(socketsOf(cli.processId(), "packet", 8), 1);
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY(cli.readAllStandardOutput().endsWith("1 of 65 addresses answered\n"));
+    }
+
     void commandsWork_data()
     {
         QTest::addColumn<Kind>("kind");
@@ -348,6 +375,9 @@ private slots:
         QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.0/24", "--rate", "0"} << 2 << usage;
         QTest::newRow("sweep, no privilege")
             << QStringList{"sweep", "127.0.0.0/24"} << 1 << QByteArray("Unable to get ping handle (ICMP needs");
+        QTest::newRow("sweep as frames, no privilege")
+            << QStringList{"sweep", "198.18.2.1", "--frames"} << 1
+            << QByteArray("cannot open a packet socket to send frames: Operation not permitted");
     }
 
     // The plain program, without capability, where this user may not open datagram sockets: a wrong

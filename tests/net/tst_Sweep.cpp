@@ -246,6 +246,19 @@ class TestSweep : public QObject {
     }
 
     // The replies and the errors of a sweep, each in address order.
+    // Packets this namespace's IPv4 stack was given to send, so far.
+    static qint64 ipRequestsSent()
+    {
+        QFile snmp("/proc/net/snmp");
+        if (!snmp.open(QIODevice::ReadOnly))
+            return -1;
+        const QList<QByteArray> lines = snmp.readAll().split('\n');
+        const QList<QByteArray> names = lines.value(0).simplified().split(' ');
+        const QList<QByteArray> values = lines.value(1).simplified().split(' ');
+        const qsizetype column = names.indexOf("OutRequests");
+        return column > 0 && names.first() == "Ip:" ? values.value(column).toLongLong() : -1;
+    }
+
     static Truth foundBy(const Sweep &sweep)
     {
         Truth found;
@@ -378,29 +391,34 @@ private slots:
         QTest::addColumn<int>("which");
         QTest::addColumn<bool>("random");
         QTest::addColumn<uint32_t>("shards");
-        QTest::newRow("/24, datagram socket") << false << 0 << false << 1u;
-        QTest::newRow("/24, raw socket") << true << 0 << false << 1u;
-        QTest::newRow("/20, datagram socket") << false << 1 << false << 1u;
-        QTest::newRow("/20, raw socket") << true << 1 << false << 1u;
-        QTest::newRow("/20, random order, 3 shards") << false << 1 << true << 3u;
-        QTest::newRow("/24, raw socket, random order, 7 shards") << true << 0 << true << 7u;
-        QTest::newRow("IPv6 /120, datagram socket") << false << 2 << false << 1u;
-        QTest::newRow("IPv6 /120, raw socket") << true << 2 << false << 1u;
-        QTest::newRow("IPv6 /112, datagram socket") << false << 3 << false << 1u;
-        QTest::newRow("IPv6 /112, raw socket") << true << 3 << false << 1u;
-        QTest::newRow("a /24 and an IPv6 /120 at once, datagram sockets") << false << 4 << false << 1u;
-        QTest::newRow("a /24 and an IPv6 /120 at once, raw sockets") << true << 4 << false << 1u;
-        QTest::newRow("a /24 and an IPv6 /120 at once, random order, 3 shards") << false << 4 << true << 3u;
+        QTest::addColumn<bool>("frames");
+        QTest::newRow("/24, datagram socket") << false << 0 << false << 1u << false;
+        QTest::newRow("/24, raw socket") << true << 0 << false << 1u << false;
+        QTest::newRow("/20, datagram socket") << false << 1 << false << 1u << false;
+        QTest::newRow("/20, raw socket") << true << 1 << false << 1u << false;
+        QTest::newRow("/20, random order, 3 shards") << false << 1 << true << 3u << false;
+        QTest::newRow("/24, raw socket, random order, 7 shards") << true << 0 << true << 7u << false;
+        QTest::newRow("IPv6 /120, datagram socket") << false << 2 << false << 1u << false;
+        QTest::newRow("IPv6 /120, raw socket") << true << 2 << false << 1u << false;
+        QTest::newRow("IPv6 /112, datagram socket") << false << 3 << false << 1u << false;
+        QTest::newRow("IPv6 /112, raw socket") << true << 3 << false << 1u << false;
+        QTest::newRow("a /24 and an IPv6 /120 at once, datagram sockets") << false << 4 << false << 1u << false;
+        QTest::newRow("a /24 and an IPv6 /120 at once, raw sockets") << true << 4 << false << 1u << false;
+        QTest::newRow("a /24 and an IPv6 /120 at once, random order, 3 shards") << false << 4 << true << 3u << false;
+        QTest::newRow("/24 as frames, datagram socket") << false << 0 << false << 1u << true;
+        QTest::newRow("/20 as frames, raw socket, random order, 3 shards") << true << 1 << true << 3u << true;
+        QTest::newRow("a /24 as frames and an IPv6 /120 at once") << false << 4 << false << 1u << true;
     }
 
     // Every answering host, every rejecting one with the router's error, and nothing else; sharded,
-    // each found by one shard alone.
+    // each found by one shard alone. As frames, the IPv4 requests pass by the client's IP stack.
     void exactTruth()
     {
         QFETCH(bool, raw);
         QFETCH(int, which);
         QFETCH(bool, random);
         QFETCH(uint32_t, shards);
+        QFETCH(bool, frames);
         const std::vector<const Fate *> alone{&m_small, &m_large, &m_small6, &m_large6};
         const std::vector<const Fate *> fates = which == 4 ? std::vector<const Fate *>{&m_small, &m_small6}
                                                            : std::vector<const Fate *>{alone[size_t(which)]};
@@ -421,8 +439,10 @@ private slots:
         settings.randomOrder = random;
         settings.seed = 42;
         settings.shardCount = shards;
+        settings.frames = frames;
         Truth found;
         uint64_t sent = 0;
+        const qint64 stackSentBefore = ipRequestsSent();
         for (settings.shardIndex = 0; settings.shardIndex < shards; ++settings.shardIndex) {
             Sweep sweep(targets, settings);
             sweep.run();
@@ -444,6 +464,9 @@ private slots:
         QCOMPARE(sorted(found.answering), sorted(truth.answering));
         QCOMPARE(sorted(found.rejecting), sorted(truth.rejecting));
         QCOMPARE(sent, targets.count());
+        const qint64 stackSent = ipRequestsSent() - stackSentBefore;
+        const qint64 ipv4 = which == 1 ? 4096 : which == 0 || which == 4 ? 256 : 0;
+        QVERIFY2(frames ? stackSent < ipv4 / 4 : stackSent >= ipv4, qPrintable(QString::number(stackSent)));
     }
 
     void ringWraps_data()
@@ -897,6 +920,26 @@ private slots:
                                          {"count", 2},
                                          {"first", QJsonArray{"250.0.0.7", "fd00:198:19::7"}}}}));
         QCOMPARE(json["dropped"].toInt(), 0);
+    }
+
+    // The client's own link and its own address are reached through the sockets, the router's far
+    // links as frames, in one sweep that finds what a sweep through the sockets alone finds.
+    void framesLeaveTheOwnLinkToTheSockets()
+    {
+        const SweepTargets targets = targetsOf({"198.18.1.0/24", "198.18.2.0/24"});
+        Sweep::Settings settings;
+        settings.timeoutMs = 300;
+        Sweep throughSockets(targets, settings);
+        throughSockets.run();
+        settings.frames = true;
+        Sweep asFrames(targets, settings);
+        const qint64 stackSentBefore = ipRequestsSent();
+        asFrames.run();
+        const qint64 stackSent = ipRequestsSent() - stackSentBefore;
+        QCOMPARE(sorted(foundBy(asFrames).answering), sorted(foundBy(throughSockets).answering));
+        QCOMPARE(sorted(foundBy(asFrames).answering),
+                 QStringList({"198.18.1.1", "198.18.1.254", "198.18.2.1", "198.18.2.254"}));
+        QVERIFY2(stackSent >= 255 && stackSent < 256 + 64, qPrintable(QString::number(stackSent)));
     }
 
     void noneAnswered()
