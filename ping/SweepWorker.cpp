@@ -238,8 +238,9 @@ void SweepWorker::sendBurst(int64_t now, double rate)
             return;
         // A batch stays within one identifier's numbers: with datagram sockets, within one socket.
         const uint64_t toBlockEnd = SequenceCount - m_issued % SequenceCount;
-        const size_t count = size_t(std::min<double>(
-            {m_tokens, double(slotCount - (m_issued - m_retired)), double(MaxBatch), double(toBlockEnd)}));
+        const size_t count =
+            size_t(std::min<double>({m_tokens, double(slotCount - (m_issued - m_retired)),
+                                     double(m_framePaths ? MaxBatch : SocketBatch), double(toBlockEnd)}));
         const size_t gathered = gather(count);
         if (gathered == 0) {
             m_walkDone = true;
@@ -308,7 +309,7 @@ size_t SweepWorker::sendSome(size_t count)
     size_t alike = 1;
     while (alike < count && m_batch[alike].path.has_value() == framed)
         ++alike;
-    return framed ? sendAsFrames(alike) : sendThroughSocket(alike);
+    return framed ? sendAsFrames(alike) : sendThroughSocket(std::min(alike, SocketBatch));
 }
 
 size_t SweepWorker::sendThroughSocket(size_t count)

@@ -130,31 +130,39 @@ std::optional<FrameLink::Path> FrameLink::pathThrough(const Routes::Gateway &gat
     return path;
 }
 
+// Each frame in one piece: the kernel copies one part of a message for less than two.
 int FrameLink::sendMany(const Frame *frames, size_t count, int ttl) const
 {
-    uint8_t headers[MaxFrames][EthernetBytes + Ipv4Bytes];
+    thread_local std::vector<uint8_t> bytes;
     sockaddr_ll links[MaxFrames];
-    iovec parts[MaxFrames][2];
+    iovec parts[MaxFrames];
     mmsghdr messages[MaxFrames];
     size_t ready = 0;
+    size_t total = 0;
     for (; ready < std::min(count, MaxFrames); ++ready) {
-        const Frame &frame = frames[ready];
-        if (Ipv4Bytes + frame.request->size() > frame.path->mtu)
+        if (Ipv4Bytes + frames[ready].request->size() > frames[ready].path->mtu)
             break;
-        writeHeaders(headers[ready], frame, ttl);
-        links[ready] = {};
-        links[ready].sll_family = AF_PACKET;
-        links[ready].sll_protocol = htons(ETHERTYPE_IP);
-        links[ready].sll_ifindex = frame.path->link;
-        links[ready].sll_halen = 6;
-        std::memcpy(links[ready].sll_addr, frame.path->to, 6);
-        parts[ready][0] = {headers[ready], sizeof headers[ready]};
-        parts[ready][1] = {const_cast<uint8_t *>(frame.request->data()), frame.request->size()};
-        messages[ready] = {};
-        messages[ready].msg_hdr.msg_name = &links[ready];
-        messages[ready].msg_hdr.msg_namelen = sizeof links[ready];
-        messages[ready].msg_hdr.msg_iov = parts[ready];
-        messages[ready].msg_hdr.msg_iovlen = 2;
+        total += EthernetBytes + Ipv4Bytes + frames[ready].request->size();
+    }
+    bytes.resize(total);
+    uint8_t *next = bytes.data();
+    for (size_t i = 0; i < ready; ++i) {
+        const Frame &frame = frames[i];
+        writeHeaders(next, frame, ttl);
+        std::memcpy(next + EthernetBytes + Ipv4Bytes, frame.request->data(), frame.request->size());
+        parts[i] = {next, EthernetBytes + Ipv4Bytes + frame.request->size()};
+        next += parts[i].iov_len;
+        links[i] = {};
+        links[i].sll_family = AF_PACKET;
+        links[i].sll_protocol = htons(ETHERTYPE_IP);
+        links[i].sll_ifindex = frame.path->link;
+        links[i].sll_halen = 6;
+        std::memcpy(links[i].sll_addr, frame.path->to, 6);
+        messages[i] = {};
+        messages[i].msg_hdr.msg_name = &links[i];
+        messages[i].msg_hdr.msg_namelen = sizeof links[i];
+        messages[i].msg_hdr.msg_iov = &parts[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
     }
     if (ready == 0)
         return -EMSGSIZE;
