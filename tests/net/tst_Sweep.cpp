@@ -942,6 +942,23 @@ private slots:
         QVERIFY2(stackSent >= 255 && stackSent < 256 + 64, qPrintable(QString::number(stackSent)));
     }
 
+    // A frame's own IP header carries the time-to-live asked for: at 1, the router answers each.
+    void framesKeepTheTimeToLive()
+    {
+        const SweepTargets targets = targetsOf({m_small.block});
+        Sweep::Settings settings;
+        settings.timeoutMs = 300;
+        settings.ttl = 1;
+        settings.frames = true;
+        Sweep sweep(targets, settings);
+        sweep.run();
+        QCOMPARE(sweep.answers().size(), size_t(256));
+        for (const Sweep::Answer &answer : sweep.answers()) {
+            QCOMPARE(answer.status, uint32_t(IP_TTL_EXPIRED_TRANSIT));
+            QCOMPARE(QString::fromStdString(answer.from.toString()), m_router);
+        }
+    }
+
     void noneAnswered()
     {
         const QString saved = m_dir.filePath("none.dat");
