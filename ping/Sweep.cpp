@@ -67,6 +67,7 @@ Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
     m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
+    m_plan->sentPass = [this] { closeLinkOnceSent(); };
     if (m_plan->members4 != 0)
         m_families.push_back(familyOf(AF_INET, 0, m_plan->members4));
     if (m_plan->end > m_plan->firstIpv6)
@@ -222,7 +223,8 @@ void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::uniq
 }
 
 // Once the last planned pass has sent everything, the link closes while the answers are awaited. A
-// pass to recover dropped answers, should one follow, sends through the sockets.
+// pass to recover dropped answers, should one follow, sends through the sockets. Called by each
+// worker as it sends its last request of a pass: the last of them closes it.
 void Sweep::closeLinkOnceSent()
 {
     if (!m_link.isOpen() || int(m_plan->pass) < m_settings.retries)
@@ -301,16 +303,12 @@ void Sweep::runPass(double rate)
         stop();
     }
     if (!failures[0])
-        work(0, [this] {
-            reportProgress(false);
-            closeLinkOnceSent();
-        });
+        work(0, [this] { reportProgress(false); });
     std::unique_lock<std::mutex> lock(mutex);
     while (running > 0) {
         finished.wait_for(lock, std::chrono::nanoseconds(ProgressIntervalNs));
         lock.unlock();
         reportProgress(false);
-        closeLinkOnceSent();
         lock.lock();
     }
     lock.unlock();

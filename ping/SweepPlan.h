@@ -50,4 +50,6 @@ struct SweepPlan {
     std::atomic<bool> &stop;  // asked for, or a worker failed: every worker leaves its pass
     const int stopFd;         // readable once stop is set
     const HandOver &handOver; // the answers as they come, when set
+    // Called on a worker's thread once it has sent all of its pass.
+    std::function<void()> sentPass = [] {};
 };

@@ -121,7 +121,6 @@ SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end,
                          std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers, const FrameLink *link)
     : m_plan(plan), m_first(first), m_end(end), m_sockets(std::move(sockets)), m_identifiers(identifiers),
       m_slotCount(identifiers * SequenceCount), m_slots(zeroedSlots(m_slotCount)), m_link(link),
-      m_framePaths(link ? std::make_unique<FramePaths>(*link, m_routes) : nullptr),
       // Each part walks an order of its own, so that the senders do not march in step.
       m_order(plan.settings.randomOrder
                   ? SweepOrder::random(end - first, plan.settings.seed ^ first * 0x9E3779B97F4A7C15ull)
@@ -141,8 +140,7 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
     m_lastDeadlineNs = 0;
     m_tokens = 1;
     m_refilledNs = monotonicNs();
-    if (m_framePaths && !m_link->isOpen())
-        m_framePaths.reset();
+    m_framePaths = m_link && m_link->isOpen() ? std::make_unique<FramePaths>(*m_link, m_routes) : nullptr;
     while (!m_plan.stop.load(std::memory_order_relaxed)) {
         const int64_t now = monotonicNs();
         // Once the queues are read to the end, every answer that came before now is in: a request
@@ -151,7 +149,13 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
         handOver();
         sendBurst(monotonicNs(), rate);
         lookAhead();
-        m_sendingInPass = sending();
+        if (m_sendingInPass && !sending()) {
+            // The link may close from now on: what this pass still sends (a host asked again for its
+            // round-trip time) goes through the sockets.
+            m_framePaths.reset();
+            m_sendingInPass = false;
+            m_plan.sentPass();
+        }
         if (!sending() && m_retired == m_issued)
             break;
         tick();

@@ -50,8 +50,9 @@ public:
     uint64_t drops() const;
     // Before any worker's pass starts, so that none is taken for done before it began.
     void passComing() { m_sendingInPass = true; }
-    // Read from any thread: this pass still has requests to send.
-    bool sendingInPass() const { return m_sendingInPass.load(std::memory_order_relaxed); }
+    // Read from any thread: this pass still has requests to send. Ordered with the other workers'
+    // (sequentially consistent), so that of two that end at once, one sees both ended.
+    bool sendingInPass() const { return m_sendingInPass; }
     IcmpSocket::Kind socketKind() const { return m_sockets.front()->kind(); }
 
 private:
