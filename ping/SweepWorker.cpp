@@ -242,9 +242,8 @@ void SweepWorker::sendBurst(int64_t now, double rate)
             return;
         // A batch stays within one identifier's numbers: with datagram sockets, within one socket.
         const uint64_t toBlockEnd = SequenceCount - m_issued % SequenceCount;
-        const size_t count =
-            size_t(std::min<double>({m_tokens, double(slotCount - (m_issued - m_retired)),
-                                     double(m_framePaths ? MaxBatch : SocketBatch), double(toBlockEnd)}));
+        const size_t count = size_t(std::min<double>(
+            {m_tokens, double(slotCount - (m_issued - m_retired)), double(MaxBatch), double(toBlockEnd)}));
         const size_t gathered = gather(count);
         if (gathered == 0) {
             m_walkDone = true;
@@ -313,7 +312,7 @@ size_t SweepWorker::sendSome(size_t count)
     size_t alike = 1;
     while (alike < count && m_batch[alike].path.has_value() == framed)
         ++alike;
-    return framed ? sendAsFrames(alike) : sendThroughSocket(std::min(alike, SocketBatch));
+    return framed ? sendAsFrames(alike) : sendThroughSocket(alike);
 }
 
 size_t SweepWorker::sendThroughSocket(size_t count)
@@ -327,7 +326,7 @@ size_t SweepWorker::sendThroughSocket(size_t count)
     int confirmations = 0;
     while (done < count) {
         const int64_t startNs = monotonicNs();
-        const int result = socket.sendMany(&m_requests[done], count - done, MSG_DONTWAIT);
+        const int result = socket.sendMany(&m_requests[done], std::min(count - done, SocketBatch), MSG_DONTWAIT);
         committed(done, result, startNs, monotonicNs());
         if (result > 0) {
             done += size_t(result);

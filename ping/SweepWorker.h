@@ -26,7 +26,8 @@
 class SweepWorker {
 public:
     // Requests handed to the kernel in one call: few, so that a call takes a few tens of microseconds
-    // and its requests are timed within that. Frames cost the kernel far less each.
+    // and its requests are timed within that. Frames cost the kernel far less each than requests
+    // through a socket.
     static constexpr size_t MaxBatch = 64;
     static constexpr size_t SocketBatch = 16;
 
@@ -35,7 +36,7 @@ public:
     // identifiers, or that many datagram ones. With a link, IPv4 requests that can go as frames do,
     // the sockets still taking their answers.
     SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::vector<std::unique_ptr<IcmpSocket>> sockets,
-                unsigned identifiers, const FrameLink *link = nullptr);
+                unsigned identifiers, const FrameLink *link);
     ~SweepWorker();
 
     // One pass over the part, at rate requests a second; tick is called at each wake-up.
