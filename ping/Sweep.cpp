@@ -67,7 +67,7 @@ Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
     m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
-    m_plan->sentPass = [this] { closeLinkOnceSent(); };
+    m_plan->sentPass = [this] { closeLinksOnceSent(); };
     if (m_plan->members4 != 0)
         m_families.push_back(familyOf(AF_INET, 0, m_plan->members4));
     if (m_plan->end > m_plan->firstIpv6)
@@ -153,8 +153,8 @@ void Sweep::open()
 // (all that were opened before the capability went) still make a sweep, with fewer senders.
 void Sweep::open(Family &family)
 {
-    if (family.family == AF_INET && m_settings.frames && !m_link.open())
-        throw std::runtime_error(std::string("cannot open a packet socket to send frames: ") + std::strerror(errno));
+    if (family.family == AF_INET && m_settings.frames)
+        openLinks(family.workers);
     const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
     const unsigned block = identifiersFor(family, 1);
     std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets(1);
@@ -170,6 +170,8 @@ void Sweep::open(Family &family)
         }
         family.workers = unsigned(sockets.size());
         family.identifiers = identifiersFor(family, family.workers);
+        if (family.family == AF_INET)
+            m_links.resize(std::min<size_t>(m_links.size(), family.workers));
     } else {
         sockets.resize(family.workers);
         for (auto &own : sockets) {
@@ -181,6 +183,16 @@ void Sweep::open(Family &family)
         }
     }
     startWorkers(family, std::move(sockets));
+}
+
+void Sweep::openLinks(unsigned count)
+{
+    while (m_links.size() < count) {
+        m_links.push_back(std::make_unique<FrameLink>());
+        if (!m_links.back()->open())
+            throw std::runtime_error(std::string("cannot open a packet socket to send frames: ") +
+                                     std::strerror(errno));
+    }
 }
 
 // Null, with errno set, when no socket opens.
@@ -216,28 +228,31 @@ void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::uniq
         const uint64_t first = family.first + count * i / sockets.size() / 64 * 64;
         const uint64_t end =
             i + 1 == sockets.size() ? family.end : family.first + count * (i + 1) / sockets.size() / 64 * 64;
+        FrameLink *link = family.family == AF_INET && i < m_links.size() ? m_links[i].get() : nullptr;
         m_workers.push_back(
-            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers,
-                                          m_link.isOpen() && family.family == AF_INET ? &m_link : nullptr));
+            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers, link));
     }
 }
 
-// Once the last planned pass has sent everything, the link closes while the answers are awaited. A
+// Once the last planned pass has sent everything, the links close while the answers are awaited. A
 // pass to recover dropped answers, should one follow, sends through the sockets. Called by each
 // worker as it sends its last request of a pass: the last of them closes it.
-void Sweep::closeLinkOnceSent()
+void Sweep::closeLinksOnceSent()
 {
-    if (!m_link.isOpen() || int(m_plan->pass) < m_settings.retries)
+    if (m_links.empty() || !m_links.front()->isOpen() || int(m_plan->pass) < m_settings.retries)
         return;
     for (const auto &worker : m_workers)
         if (worker->sendingInPass())
             return;
-    m_link.closeLater();
+    for (const auto &link : m_links)
+        link->closeLater();
 }
 
 void Sweep::run()
 {
     open();
+    for (const auto &link : m_links)
+        link->startRing();
     m_nextProgressNs = monotonicNs();
     double rate = effectiveRate();
     int recoveries = 0;

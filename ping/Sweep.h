@@ -149,10 +149,11 @@ private:
     unsigned workersWanted(const Family &family) const;
     unsigned identifiersFor(const Family &family, unsigned workers) const;
     void open(Family &family);
+    void openLinks(unsigned count);
     std::unique_ptr<IcmpSocket> openSocket(const Family &family, bool allowDatagram, unsigned identifierBlock) const;
     void startWorkers(const Family &family, std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets);
     void runPass(double rate);
-    void closeLinkOnceSent();
+    void closeLinksOnceSent();
     uint64_t heardCount() const;
     uint64_t drops() const;
     void collectResults();
@@ -163,7 +164,8 @@ private:
     std::atomic<bool> m_stopped{false};
     int m_stopFd = -1; // readable once stopped, so that a sender waiting for answers wakes at once
     std::unique_ptr<SweepPlan> m_plan;
-    FrameLink m_link; // open while IPv4 requests go as frames
+    // One for each IPv4 sender, open while its requests go as frames.
+    std::vector<std::unique_ptr<FrameLink>> m_links;
     std::vector<Family> m_families;
     std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;

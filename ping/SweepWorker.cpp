@@ -118,7 +118,7 @@ std::unique_ptr<SweepWorker::Slot[], void (*)(void *)> SweepWorker::zeroedSlots(
 }
 
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end,
-                         std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers, const FrameLink *link)
+                         std::vector<std::unique_ptr<IcmpSocket>> sockets, unsigned identifiers, FrameLink *link)
     : m_plan(plan), m_first(first), m_end(end), m_sockets(std::move(sockets)), m_identifiers(identifiers),
       m_slotCount(identifiers * SequenceCount), m_slots(zeroedSlots(m_slotCount)), m_link(link),
       // Each part walks an order of its own, so that the senders do not march in step.

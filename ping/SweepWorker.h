@@ -36,7 +36,7 @@ public:
     // identifiers, or that many datagram ones. With a link, IPv4 requests that can go as frames do,
     // the sockets still taking their answers.
     SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::vector<std::unique_ptr<IcmpSocket>> sockets,
-                unsigned identifiers, const FrameLink *link);
+                unsigned identifiers, FrameLink *link);
     ~SweepWorker();
 
     // One pass over the part, at rate requests a second; tick is called at each wake-up.
@@ -141,7 +141,7 @@ private:
     std::atomic<uint64_t> m_unsentCount{0};
     std::atomic<bool> m_sendingInPass{false};
     Routes m_routes;
-    const FrameLink *m_link;
+    FrameLink *m_link;                        // its own
     std::unique_ptr<FramePaths> m_framePaths; // while frames go out
     std::vector<FrameLink::Frame> m_frames;
     SweepOrder m_order;             // of the part, from 0
