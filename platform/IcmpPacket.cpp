@@ -88,16 +88,30 @@ Decoded decodeIcmp(const uint8_t *icmp, size_t len, size_t offset, Decoded out)
 
 } // namespace
 
+// A one's complement sum comes out the same in either byte order, only swapped: the words are added
+// as the processor reads them, four bytes at a time, and the sum is swapped back at the end.
 uint16_t checksum(const uint8_t *data, size_t len)
 {
     uint64_t sum = 0;
-    for (size_t i = 0; i + 1 < len; i += 2)
-        sum += readBigEndian16(data + i);
-    if (len % 2 != 0)
-        sum += uint32_t(data[len - 1]) << 8;
+    size_t at = 0;
+    for (; at + 4 <= len; at += 4) {
+        uint32_t word;
+        std::memcpy(&word, data + at, sizeof word);
+        sum += word;
+    }
+    uint8_t tail[4] = {};
+    if (at < len)
+        std::memcpy(tail, data + at, len - at);
+    uint32_t word;
+    std::memcpy(&word, tail, sizeof word);
+    sum += word;
     while (sum >> 16 != 0)
         sum = (sum & 0xFFFF) + (sum >> 16);
-    return uint16_t(~sum);
+    auto folded = uint16_t(sum);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    folded = uint16_t(folded << 8 | folded >> 8);
+#endif
+    return uint16_t(~folded);
 }
 
 std::vector<uint8_t> buildEchoRequest(uint16_t identifier, uint16_t sequence, const uint8_t *payload, size_t payloadLen)

@@ -85,6 +85,17 @@ private slots:
         QCOMPARE(IcmpPacket::checksum(odd, sizeof odd), uint16_t(~(0x0102 + 0x0300) & 0xFFFF));
         const Bytes carries(4, 0xFF);
         QCOMPARE(IcmpPacket::checksum(carries.data(), carries.size()), uint16_t(0));
+        // Every length, against the sum of big-endian 16-bit words as RFC 1071 writes it.
+        Bytes bytes{0x9C};
+        for (size_t length = 1; length <= 70; ++length) {
+            uint32_t sum = 0;
+            for (size_t i = 0; i < length; i += 2)
+                sum += uint32_t(bytes[i]) << 8 | (i + 1 < length ? bytes[i + 1] : 0);
+            while (sum >> 16 != 0)
+                sum = (sum & 0xFFFF) + (sum >> 16);
+            QCOMPARE(IcmpPacket::checksum(bytes.data(), length), uint16_t(~sum));
+            bytes.push_back(uint8_t(0xF7 * length + 0x3D));
+        }
     }
 
     void buildsEchoRequest()
