@@ -153,8 +153,10 @@ void Sweep::open()
 // (all that were opened before the capability went) still make a sweep, with fewer senders.
 void Sweep::open(Family &family)
 {
-    if (family.family == AF_INET && m_settings.frames)
-        openLinks(family.workers);
+    // A sweep that cannot send frames fails before it opens anything else.
+    const bool framed = family.family == AF_INET && m_settings.frames;
+    if (framed)
+        openLinks(1);
     const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
     const unsigned block = identifiersFor(family, 1);
     std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets(1);
@@ -170,8 +172,6 @@ void Sweep::open(Family &family)
         }
         family.workers = unsigned(sockets.size());
         family.identifiers = identifiersFor(family, family.workers);
-        if (family.family == AF_INET)
-            m_links.resize(std::min<size_t>(m_links.size(), family.workers));
     } else {
         sockets.resize(family.workers);
         for (auto &own : sockets) {
@@ -182,6 +182,8 @@ void Sweep::open(Family &family)
             }
         }
     }
+    if (framed)
+        openLinks(family.workers);
     startWorkers(family, std::move(sockets));
 }
 
