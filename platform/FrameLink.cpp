@@ -126,6 +126,12 @@ bool isFree(uint32_t status)
     return (status & (TP_STATUS_SEND_REQUEST | TP_STATUS_SENDING | TP_STATUS_WRONG_FORMAT)) == 0;
 }
 
+// Sent or being sent: neither still asked for nor refused as malformed.
+bool wasTaken(uint32_t status)
+{
+    return (status & (TP_STATUS_SEND_REQUEST | TP_STATUS_WRONG_FORMAT)) == 0;
+}
+
 size_t frameBytes(const FrameLink::Frame &frame)
 {
     return EthernetBytes + Ipv4Bytes + frame.request->size();
@@ -327,7 +333,7 @@ int FrameLink::sendThroughRing(const Frame *frames, size_t count, int ttl)
         sendto(m_ringFd, nullptr, 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr *>(&to), sizeof to);
     const int error = result < 0 ? errno : ENOBUFS;
     size_t sent = 0;
-    while (sent < written && (statusOf(slotAt(m_head + sent)) & (TP_STATUS_SEND_REQUEST | TP_STATUS_WRONG_FORMAT)) == 0)
+    while (sent < written && wasTaken(statusOf(slotAt(m_head + sent))))
         ++sent;
     for (size_t i = sent; i < written; ++i)
         setStatus(slotAt(m_head + i), TP_STATUS_AVAILABLE);

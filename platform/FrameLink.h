@@ -14,8 +14,8 @@
 // knows. Past the stack is also past its firewall and connection tracking, so a front end sends this
 // way only when asked. Answers come in through the ICMP sockets as ever.
 //
-// The socket is opened for sending alone (protocol 0: nothing is ever queued on it), and needs
-// CAP_NET_RAW: a program opens it before it gives up its capabilities. Frames go out a message each
+// The sockets are opened for sending alone (protocol 0: nothing is ever queued on them), and need
+// CAP_NET_RAW: a program opens them before it gives up its capabilities. Frames go out a message each
 // at first, then through a ring shared with the kernel, which sends a batch of them in one call
 // without a message header to copy for each: a fifth less of the kernel's work a frame. One thread
 // sends through a link, so each sender has a link of its own.
