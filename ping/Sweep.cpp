@@ -238,7 +238,7 @@ void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::uniq
 
 // Once the last planned pass has sent everything, the links close while the answers are awaited. A
 // pass to recover dropped answers, should one follow, sends through the sockets. Called by each
-// worker as it sends its last request of a pass: the last of them closes it.
+// worker as it sends its last request of a pass: the last of them closes them.
 void Sweep::closeLinksOnceSent()
 {
     if (m_links.empty() || !m_links.front()->isOpen() || int(m_plan->pass) < m_settings.retries)
