@@ -7,7 +7,7 @@
 #include "main/FastSweepPage.h"
 #include "main/MachineListView.h"
 #include "main/Unit1.h"
-#include "ping/BackgroundSweep.h"
+#include "sweep/BackgroundSweep.h"
 #include "tests/testbed/TestbedGuard.h"
 #include "tests/testbed/TestbedNamespaces.h"
 #include "ui/TestSeams.h"

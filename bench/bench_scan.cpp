@@ -3,8 +3,8 @@
 //       time-out, against 1.05 x 255 x 50 ms; and over loopback at 1 ms interval, in addresses/s;
 //   (b) a cyclic re-ping of 1,000 loopback addresses over 5 passes: resident memory growth.
 // The testbed part runs only under tests/testbed/testbed.sh run; the rest anywhere.
+#include "flows/RePingWalk.h"
 #include "ping/Ping.h"
-#include "ping/RePingWalk.h"
 #include "tests/testbed/TestbedGuard.h"
 #include "tests/testbed/TestbedNamespaces.h"
 

@@ -24,7 +24,7 @@
 // router's links, were seen to reach the testbed's namespaces and nothing else. Each run is timed
 // from outside, with its CPU time (also per address of the block: other work on the machine
 // stretches the time, hardly the CPU) and peak memory from the kernel.
-#include "ping/SweepTargets.h"
+#include "sweep/SweepTargets.h"
 #include "tests/testbed/TestbedGuard.h"
 
 #include <QCoreApplication>

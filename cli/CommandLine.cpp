@@ -1,7 +1,7 @@
 #include "CommandLine.h"
 
-#include "ping/MachineListWriter.h"
-#include "ping/Notation.h"
+#include "echo/MachineListWriter.h"
+#include "echo/Notation.h"
 
 #include <algorithm>
 #include <iterator>

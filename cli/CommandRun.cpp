@@ -1,7 +1,7 @@
 #include "CommandRun.h"
 
 #include "CommandLine.h"
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 
 #include <iostream>
 

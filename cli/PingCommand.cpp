@@ -1,8 +1,8 @@
 #include "PingCommand.h"
 
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
+#include "flows/SinglePing.h"
 #include "ping/Ping.h"
-#include "ping/SinglePing.h"
 
 #include <QEventLoop>
 

@@ -1,9 +1,9 @@
 #include "RePingCommand.h"
 
-#include "ping/EchoTerms.h"
-#include "ping/MachineListFile.h"
+#include "echo/EchoTerms.h"
+#include "flows/MachineListFile.h"
+#include "flows/RePingWalk.h"
 #include "ping/Ping.h"
-#include "ping/RePingWalk.h"
 
 #include <QEventLoop>
 #include <QStringList>

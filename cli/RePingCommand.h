@@ -1,6 +1,6 @@
 #pragma once
 #include "CommandLine.h"
-#include "ping/MachineListFile.h"
+#include "flows/MachineListFile.h"
 
 #include <ostream>
 

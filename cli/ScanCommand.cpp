@@ -1,9 +1,9 @@
 #include "ScanCommand.h"
 
-#include "ping/EchoTerms.h"
-#include "ping/MachineListFile.h"
-#include "ping/MultiPingScan.h"
-#include "ping/Notation.h"
+#include "echo/EchoTerms.h"
+#include "echo/Notation.h"
+#include "flows/MachineListFile.h"
+#include "flows/MultiPingScan.h"
 #include "ping/Ping.h"
 
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #include "SweepArguments.h"
 
 #include "TargetFile.h"
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 
 #include <algorithm>
 #include <cerrno>

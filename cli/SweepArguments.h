@@ -1,7 +1,7 @@
 #pragma once
 #include "CommandLine.h"
-#include "ping/Sweep.h"
-#include "ping/SweepTargets.h"
+#include "sweep/Sweep.h"
+#include "sweep/SweepTargets.h"
 
 #include <cstdio>
 #include <string>

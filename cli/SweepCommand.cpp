@@ -1,12 +1,12 @@
 #include "SweepCommand.h"
 
 #include "SweepProgress.h"
-#include "ping/EchoTerms.h"
-#include "ping/MachineListWriter.h"
-#include "ping/ReverseNames.h"
-#include "ping/Sweep.h"
-#include "ping/SweepReport.h"
+#include "echo/EchoTerms.h"
+#include "echo/MachineListWriter.h"
 #include "platform/IcmpTypes.h"
+#include "sweep/ReverseNames.h"
+#include "sweep/Sweep.h"
+#include "sweep/SweepReport.h"
 
 #include <chrono>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #pragma once
 #include "SweepArguments.h"
-#include "ping/Sweep.h"
+#include "sweep/Sweep.h"
 
 #include <memory>
 #include <ostream>

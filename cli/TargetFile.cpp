@@ -1,6 +1,6 @@
 #include "TargetFile.h"
 
-#include "ping/SweepTargets.h"
+#include "sweep/SweepTargets.h"
 
 #include <cerrno>
 #include <cstdlib>

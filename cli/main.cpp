@@ -2,7 +2,7 @@
 #include "CommandRun.h"
 #include "SweepCommand.h"
 
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 #include "platform/Privileges.h"
 
 #include <dlfcn.h>

@@ -1,6 +1,6 @@
 #pragma once
 #include "UpDown.h"
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 #include "ui/ExceptionReport.h"
 #include "widgets/Events.h"
 #include "widgets/FloatEdit.h"

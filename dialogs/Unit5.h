@@ -1,5 +1,5 @@
 #pragma once
-#include "ping/RePingWalk.h"
+#include "flows/RePingWalk.h"
 
 #include <QDialog>
 #include <array>

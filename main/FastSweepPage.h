@@ -1,7 +1,7 @@
 #pragma once
 #include "dialogs/UpDown.h"
-#include "ping/Sweep.h"
-#include "ping/SweepReport.h"
+#include "sweep/Sweep.h"
+#include "sweep/SweepReport.h"
 
 #include <QElapsedTimer>
 #include <QList>

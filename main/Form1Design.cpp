@@ -6,7 +6,7 @@
 #include "PageLook.h"
 #include "StatusPanels.h"
 #include "Unit1.h"
-#include "ping/RePingWalk.h"
+#include "flows/RePingWalk.h"
 #include "ui/Artwork.h"
 #include "widgets/AHMClasses.h"
 #include "widgets/AHMTMessages.h"

@@ -5,8 +5,8 @@
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
-#include "ping/Sweep.h"
 #include "platform/Privileges.h"
+#include "sweep/Sweep.h"
 #include "ui/ExceptionReport.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #pragma once
-#include "ping/MachineListFile.h"
+#include "flows/MachineListFile.h"
 
 #include <QPlainTextEdit>
 #include <QStringList>

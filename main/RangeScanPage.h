@@ -1,5 +1,5 @@
 #pragma once
-#include "ping/MultiPingScan.h"
+#include "flows/MultiPingScan.h"
 
 #include <memory>
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "ping/SinglePing.h"
+#include "flows/SinglePing.h"
 
 class TForm1;
 

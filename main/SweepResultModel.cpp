@@ -1,6 +1,6 @@
 #include "SweepResultModel.h"
 
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 #include "platform/IcmpTypes.h"
 
 namespace {

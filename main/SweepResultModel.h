@@ -1,5 +1,5 @@
 #pragma once
-#include "ping/Sweep.h"
+#include "sweep/Sweep.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

@@ -11,7 +11,7 @@
 #include "dialogs/Unit3.h"
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 #include "ping/Ping.h"
 #include "platform/IpAddress.h"
 #include "ui/IntegerText.h"

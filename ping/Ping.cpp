@@ -1,6 +1,6 @@
 #include "Ping.h"
 
-#include "platform/AsyncLookup.h"
+#include "ping/AsyncLookup.h"
 #include "platform/IcmpApi.h"
 #include "platform/Sockets.h"
 

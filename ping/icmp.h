@@ -1,5 +1,5 @@
 #pragma once
-#include "EchoTerms.h"
+#include "echo/EchoTerms.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
 #include "platform/IpAddress.h"

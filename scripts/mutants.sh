@@ -19,12 +19,12 @@ testsOf() {
     case "$1" in
     platform/IcmpPacket.cpp) echo unit_tst_IcmpPacket unit_tst_IcmpApi unit_tst_TICMP net_tst_TICMP net_tst_Sweep ;;
     ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
-    ping/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
-    ping/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
-    ping/Sweep.cpp) echo unit_tst_Cli net_tst_Sweep ;;
-    ping/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
+    flows/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
+    flows/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
+    sweep/Sweep.cpp) echo unit_tst_Cli net_tst_Sweep ;;
+    sweep/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
-    ping/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
+    flows/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
     main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
     widgets/FloatEdit.cpp) echo widgets_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
     widgets/*) echo widgets_tst_TGradient widgets_tst_TBackground widgets_tst_TAHMBackground widgets_tst_TBCBitmap widgets_tst_ToxForm \

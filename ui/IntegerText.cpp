@@ -1,6 +1,6 @@
 #include "IntegerText.h"
 
-#include "ping/Notation.h"
+#include "echo/Notation.h"
 
 #include <optional>
 #include <stdexcept>

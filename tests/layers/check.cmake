@@ -4,22 +4,26 @@
 #   cmake -DCOMPILE_COMMANDS=... -DPROBES=<folder> -P check.cmake
 
 # layer: a source of the layer, whose flags the probes borrow
-set(layers core ping/SweepPlan.cpp engine ping/Ping.cpp widgets widgets/oxForm.cpp windows main/Unit1.cpp cli cli/main.cpp
+set(layers core sweep/SweepPlan.cpp engine ping/Ping.cpp widgets widgets/oxForm.cpp windows main/Unit1.cpp cli cli/main.cpp
     commands cli/PingCommand.cpp)
 
 # layer, header, expected: "found" or "missing"
 set(cases
-    core ping/SweepPlan.h found
+    core sweep/SweepPlan.h found
     core platform/IcmpSocket.h found
     core ping/Ping.h missing
-    core platform/AsyncLookup.h missing
+    core ping/AsyncLookup.h missing
     core widgets/Events.h missing
+    core flows/RePingWalk.h missing
     core <QObject> missing
+    core <QtCore/QObject> missing
     engine ping/Ping.h found
     engine platform/IcmpSocket.h found
     engine widgets/Events.h missing
     engine ui/ExceptionReport.h missing
     engine main/Unit1.h missing
+    engine flows/RePingWalk.h found
+    engine echo/EchoTerms.h found
     engine <QWidget> missing
     widgets widgets/oxForm.h found
     widgets ping/Ping.h missing
@@ -28,15 +32,17 @@ set(cases
     windows main/Unit1.h found
     windows dialogs/Unit5.h found
     windows ui/ExceptionReport.h found
-    cli ping/SweepPlan.h found
+    cli sweep/SweepPlan.h found
     cli ping/Ping.h missing
     cli widgets/Events.h missing
     cli ui/ExceptionReport.h missing
     cli <QObject> missing
+    cli <QtCore/QObject> missing
     commands ping/Ping.h found
     commands widgets/Events.h missing
     commands ui/ExceptionReport.h missing
-    commands <QWidget> missing)
+    commands <QWidget> missing
+    commands <QtWidgets/QWidget> found)
 
 file(READ ${COMPILE_COMMANDS} commands)
 string(JSON count LENGTH "${commands}")
@@ -108,6 +114,35 @@ while(index LESS length)
         math(EXPR failures "${failures} + 1")
     endif()
 endwhile()
+# Qt's headers all sit under one folder, so a layer that may use Qt Core can name any module's headers
+# through it: what each object file was built from, as the build recorded it, tells.
+# layer's objects, a header path they must not have read
+set(forbidden tozelo_core.dir /qt6/ tozelo-cli.dir /qt6/ tozelo_engine.dir /QtWidgets/ tozelo_engine.dir /QtGui/)
+get_filename_component(build_directory ${COMPILE_COMMANDS} DIRECTORY)
+execute_process(COMMAND ${MAKE_PROGRAM} -C ${build_directory} -t deps RESULT_VARIABLE status OUTPUT_VARIABLE deps
+    ERROR_QUIET)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot read the build's dependencies with ${MAKE_PROGRAM}")
+endif()
+string(REPLACE "\n" ";" lines "${deps}")
+while(forbidden)
+    list(POP_FRONT forbidden objects header)
+    set(object "")
+    set(found 0)
+    foreach(line ${lines})
+        if(line MATCHES "^([^ ].*): #deps")
+            set(object "${CMAKE_MATCH_1}")
+        elseif(object MATCHES "/${objects}/" AND line MATCHES "${header}")
+            message("FAILED: ${object} was built from ${line}")
+            math(EXPR found "${found} + 1")
+        endif()
+    endforeach()
+    if(found EQUAL 0)
+        message("ok: no object of ${objects} was built from a header under ${header}")
+    endif()
+    math(EXPR failures "${failures} + ${found}")
+endwhile()
+
 if(failures GREATER 0)
     message(FATAL_ERROR "${failures} include cases went wrong")
 endif()

@@ -1,5 +1,5 @@
 #pragma once
-#include "ping/BackgroundSweep.h"
+#include "sweep/BackgroundSweep.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // report, and a stop, or its end, cuts a long sweep short with what it had found.
 #include "net/SweepThreads.h"
 #include "net/TestbedMain.h"
-#include "ping/BackgroundSweep.h"
 #include "platform/IcmpTypes.h"
+#include "sweep/BackgroundSweep.h"
 
 #include <QtTest>
 #include <algorithm>

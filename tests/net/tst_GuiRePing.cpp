@@ -1,6 +1,7 @@
 // The re-ping dialog against the testbed: an answering host, a silent one that was found earlier
 // and a name the testbed cannot resolve, walked once, and cyclically behind the closed dialog.
 #include "dialogs/Unit5.h"
+#include "flows/RePingWalk.h"
 #include "gui/WindowSeams.h"
 #include "main/Forms.h"
 #include "main/MachineListView.h"
@@ -8,7 +9,6 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
-#include "ping/RePingWalk.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>

@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "ping/Sweep.h"
+#include "sweep/Sweep.h"
 #include "testbed/TestbedGuard.h"
 #include "testbed/TestbedNamespaces.h"
 

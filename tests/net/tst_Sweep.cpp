@@ -1,10 +1,10 @@
 #include "CliRun.h"
 #include "TestFiles.h"
 #include "net/TestbedMain.h"
-#include "ping/Sweep.h"
-#include "ping/SweepTargets.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
+#include "sweep/Sweep.h"
+#include "sweep/SweepTargets.h"
 #include "testbed/TestbedNamespaces.h"
 #include "testbed/TestbedResponder.h"
 

@@ -1,6 +1,6 @@
+#include "flows/SinglePing.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
-#include "ping/SinglePing.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "platform/AsyncLookup.h"
+#include "ping/AsyncLookup.h"
 #include "platform/IcmpTypes.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
 // What every echo request shares: its payload at any size and the texts of the status codes.
 #include "TestMain.h"
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 
 #include <QtTest>
 

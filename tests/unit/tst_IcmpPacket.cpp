@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "ping/EchoTerms.h"
+#include "echo/EchoTerms.h"
 #include "platform/IcmpPacket.h"
 #include "platform/IcmpTypes.h"
 

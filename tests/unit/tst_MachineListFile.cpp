@@ -2,7 +2,7 @@
 // its writes.
 #include "TestFiles.h"
 #include "TestMain.h"
-#include "ping/MachineListFile.h"
+#include "flows/MachineListFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "FakeNetwork.h"
 #include "HostRange.h"
 #include "TestMain.h"
-#include "ping/MultiPingScan.h"
+#include "flows/MultiPingScan.h"
 
 #include <QtTest>
 #include <map>

@@ -1,6 +1,6 @@
 // Whole numbers and dotted addresses as every part of the program reads and writes them.
 #include "TestMain.h"
-#include "ping/Notation.h"
+#include "echo/Notation.h"
 
 #include <QtTest>
 #include <climits>

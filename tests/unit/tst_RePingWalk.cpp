@@ -1,6 +1,6 @@
 #include "FakeNetwork.h"
 #include "TestMain.h"
-#include "ping/RePingWalk.h"
+#include "flows/RePingWalk.h"
 #include "platform/Sockets.h"
 
 #include <QtTest>

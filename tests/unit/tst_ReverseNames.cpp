@@ -2,7 +2,7 @@
 // lookups at a time than allowed, one that hangs given up at its time-out without holding up the
 // rest, and nothing reported once the owner is gone.
 #include "TestMain.h"
-#include "ping/ReverseNames.h"
+#include "sweep/ReverseNames.h"
 
 #include <QtTest>
 #include <arpa/inet.h>

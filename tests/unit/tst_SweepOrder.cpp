@@ -1,7 +1,7 @@
 // The orders a sweep walks its targets in: the random one visits every target once, never two
 // neighbours one after the other, the same for the same seed.
 #include "TestMain.h"
-#include "ping/SweepOrder.h"
+#include "sweep/SweepOrder.h"
 
 #include <QtTest>
 #include <vector>

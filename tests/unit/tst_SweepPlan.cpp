@@ -1,8 +1,8 @@
 // What the senders of a sweep share: its members, the targets of its shard of either family, and the
 // way from members to addresses that the senders walk in either order.
 #include "TestMain.h"
-#include "ping/SweepOrder.h"
-#include "ping/SweepPlan.h"
+#include "sweep/SweepOrder.h"
+#include "sweep/SweepPlan.h"
 
 #include <arpa/inet.h>
 

@@ -1,8 +1,8 @@
 // What a sweep found as the command line prints it and the window exports it, byte for byte: text,
 // CSV, JSON and XML, with and without names, names that need quoting; and the XML as ndiff reads it.
 #include "TestMain.h"
-#include "ping/SweepReport.h"
 #include "platform/IcmpTypes.h"
+#include "sweep/SweepReport.h"
 
 #include "TestFiles.h"
 

@@ -1,5 +1,5 @@
 #include "TestMain.h"
-#include "ping/SweepSignature.h"
+#include "sweep/SweepSignature.h"
 
 #include <QtTest>
 #include <vector>

@@ -1,8 +1,8 @@
 // The targets of a sweep: the three forms, merging, exclusions, the bound on their size, lists typed on
 // one line and what is refused.
 #include "TestMain.h"
-#include "ping/Notation.h"
-#include "ping/SweepTargets.h"
+#include "echo/Notation.h"
+#include "sweep/SweepTargets.h"
 
 #include <QtTest>
 #include <stdexcept>

@@ -1,5 +1,5 @@
 #pragma once
-#include "Sockets.h"
+#include "platform/Sockets.h"
 
 #include <QObject>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "SweepReport.h"
 
-#include "EchoTerms.h"
+#include "echo/EchoTerms.h"
 #include "platform/IcmpTypes.h"
 
 #include <algorithm>

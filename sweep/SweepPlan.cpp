@@ -1,6 +1,6 @@
 #include "SweepPlan.h"
 
-#include "EchoTerms.h"
+#include "echo/EchoTerms.h"
 
 #include <arpa/inet.h>
 

@@ -1,7 +1,7 @@
 #include "Sweep.h"
 
-#include "EchoTerms.h"
 #include "SweepWorker.h"
+#include "echo/EchoTerms.h"
 #include "platform/IcmpApi.h"
 
 #include <netinet/in.h>

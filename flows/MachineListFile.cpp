@@ -1,6 +1,6 @@
 #include "MachineListFile.h"
 
-#include "MachineListWriter.h"
+#include "echo/MachineListWriter.h"
 #include "platform/FileDescriptor.h"
 #include "platform/IpAddress.h"
 

@@ -1,6 +1,6 @@
 #include "SweepTargets.h"
 
-#include "Notation.h"
+#include "echo/Notation.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
 #pragma once
-#include "Ping.h"
+#include "ping/Ping.h"
 
 #include <QString>
 #include <QStringList>

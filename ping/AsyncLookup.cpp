@@ -1,7 +1,7 @@
 #include "AsyncLookup.h"
 
-#include "IcmpApi.h"
-#include "IcmpTypes.h"
+#include "platform/IcmpApi.h"
+#include "platform/IcmpTypes.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "MultiPingScan.h"
 
-#include "Notation.h"
+#include "echo/Notation.h"
 
 namespace {
 using Edit = MultiPingScan::Edit;

@@ -1,6 +1,6 @@
 #pragma once
-#include "EchoTerms.h"
 #include "SweepTargets.h"
+#include "echo/EchoTerms.h"
 #include "platform/FrameLink.h"
 #include "platform/IcmpSocket.h"
 
