@@ -269,18 +269,38 @@ uint32_t IcmpSocket::statusOfSendError(int error, const IpAddress &destination, 
     const bool errorQueue = m_kind == Kind::Datagram;
     const IpAddress quoted = destination.withoutScope();
     for (size_t i = 0; i < MaxRefusalReads; ++i) {
-        Message message;
-        if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, message))
+        const Packet *packet = holdNext(errorQueue);
+        if (!packet)
             break;
-        Held held{errorQueue, std::vector<uint8_t>(m_packet.begin(), m_packet.begin() + long(message.len)), {}};
-        held.packet = decode(errorQueue, message, held.bytes.data());
-        const Packet &packet = held.packet;
-        if (packet.kind == IcmpPacket::Kind::Error && packet.quotedDestination == quoted &&
-            packet.identifier == identifier && packet.sequence == sequence)
-            return packet.status;
-        m_held.push_back(std::move(held));
+        if (packet->kind == IcmpPacket::Kind::Error && packet->quotedDestination == quoted &&
+            packet->identifier == identifier && packet->sequence == sequence) {
+            const uint32_t status = packet->status;
+            m_held.pop_back();
+            return status;
+        }
     }
     return IP_GENERAL_FAILURE;
+}
+
+bool IcmpSocket::readAheadErrors()
+{
+    for (size_t i = 0; i < MaxStalePackets; ++i)
+        if (!holdNext(true))
+            return true;
+    return false;
+}
+
+// The next packet of a queue, read ahead of its turn and kept for the next reads; null when none is
+// queued.
+const EchoSocket::Packet *IcmpSocket::holdNext(bool errorQueue)
+{
+    Message message;
+    if (!receivePacket(errorQueue ? MSG_ERRQUEUE : 0, message))
+        return nullptr;
+    Held held{errorQueue, std::vector<uint8_t>(m_packet.begin(), m_packet.begin() + long(message.len)), {}};
+    held.packet = decode(errorQueue, message, held.bytes.data());
+    m_held.push_back(std::move(held));
+    return &m_held.back().packet;
 }
 
 void IcmpSocket::readControl(msghdr &msg, Message &message) const

@@ -75,6 +75,9 @@ public:
     // Up to max(1, limit) queued packets in one call, without waiting; valid until the next read.
     const std::vector<Received> &receiveMany(bool errorQueue, size_t limit);
 
+    // Reads the error queue ahead, keeping what it holds for the next reads: whether it was read to its
+    // end (errorPendingPossibly() then tells whether an error came).
+    bool readAheadErrors();
     // A pending error would also fail the next send.
     void clearPendingError() override;
     // An ICMP error read since the last clearPendingError() may have left its errno pending, to fail
@@ -102,6 +105,7 @@ private:
     Packet decode6(bool errorQueue, const Message &message, const uint8_t *bytes) const;
     bool receivePacket(int flags, Message &message);
     bool takeHeld(bool errorQueue, Packet &packet);
+    const Packet *holdNext(bool errorQueue);
 
     const int m_family;
     int m_fd = -1;

@@ -1,11 +1,10 @@
 #include "Sweep.h"
 
+#include "SweepPlan.h"
+#include "SweepRequests.h"
 #include "SweepWorker.h"
-#include "echo/EchoTerms.h"
-#include "platform/IcmpApi.h"
 
 #include <netinet/in.h>
-#include <sched.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -21,7 +20,6 @@
 
 namespace {
 
-constexpr uint64_t SequenceCount = 65536;
 constexpr int64_t Millisecond = 1000000;
 constexpr int64_t ProgressIntervalNs = 100 * Millisecond;
 // The receive queue holds this long's answers at the rate, at what the kernel charges for each.
@@ -31,43 +29,26 @@ constexpr double MinReceiveBuffer = 8 << 20;
 constexpr double MaxReceiveBuffer = 64 << 20;
 // Passes that ask again, slower, what may have answered while the system was dropping answers.
 constexpr int MaxRecoveryPasses = 2;
-// The datagram that every IPv4 host takes whole, less the IP header.
-constexpr size_t MaxUnfragmented = 576 - 20;
 // What one core sends a second with time to spare for the answers, at the kernel's cost of a few
 // microseconds a request: a faster rate takes another sender.
 constexpr double RatePerWorker = 250000;
 // Below this many targets each, another sender costs more than it saves.
 constexpr uint64_t MinTargetsPerWorker = 4096;
-constexpr unsigned MaxWorkers = 8;
-
-int64_t monotonicNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Sweep::Clock::now().time_since_epoch()).count();
-}
-
-unsigned cores()
-{
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) != 0)
-        return 1;
-    return unsigned(std::max(1, CPU_COUNT(&set)));
-}
 
 uint64_t slotsOf(unsigned identifiers)
 {
-    return uint64_t(identifiers) * SequenceCount;
+    return uint64_t(identifiers) * SweepSender::SlotsPerIdentifier;
 }
 
 } // namespace
 
-Sweep::Sweep(const SweepTargets &targets, const Settings &settings)
-    : m_targets(targets), m_settings(settings), m_stopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+Sweep::Sweep(const SweepTargets &targets, const Settings &settings, SweepNetwork &network)
+    : m_targets(targets), m_settings(settings), m_network(network), m_stopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
 {
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
-    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_stopped, m_stopFd, onAnswers);
-    m_plan->sentPass = [this] { closeLinksOnceSent(); };
+    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_network.clock(), m_stopped, m_stopFd, onAnswers);
+    m_plan->sentPass = [this] { closeFramesOnceSent(); };
     if (m_plan->members4 != 0)
         m_families.push_back(familyOf(AF_INET, 0, m_plan->members4));
     if (m_plan->end > m_plan->firstIpv6)
@@ -83,7 +64,7 @@ Sweep::~Sweep()
 
 unsigned Sweep::mostSenders()
 {
-    return std::min(cores(), MaxWorkers);
+    return SweepNetwork::system().mostSenders();
 }
 
 Sweep::Family Sweep::familyOf(int family, uint64_t first, uint64_t end) const
@@ -98,7 +79,7 @@ unsigned Sweep::workersWanted(const Family &family) const
 {
     const double byRate = std::ceil(m_settings.rate * family.share / RatePerWorker);
     const double byTargets = double(family.count() / MinTargetsPerWorker);
-    return unsigned(std::max(1.0, std::min({byRate, byTargets, double(mostSenders())})));
+    return unsigned(std::max(1.0, std::min({byRate, byTargets, double(m_network.mostSenders())})));
 }
 
 // The descriptor is never read: once written, it wakes every wait until the sweep is gone.
@@ -135,127 +116,69 @@ int Sweep::effectiveRate() const
     return int(std::floor(allowed));
 }
 
-IcmpSocket::Kind Sweep::socketKind() const
+EchoSocket::Kind Sweep::socketKind() const
 {
-    return m_workers.empty() ? IcmpSocket::Kind::Datagram : m_workers.front()->socketKind();
+    return m_workers.empty() ? EchoSocket::Kind::Datagram : m_workers.front()->socketKind();
 }
 
 void Sweep::open()
 {
     if (!m_workers.empty())
         return;
-    for (Family &family : m_families)
+    for (const Family &family : m_families)
         open(family);
-}
-
-// Datagram sockets have one identifier each: a sender takes as many as it needs. A raw socket holds
-// a block of them, as many as one sender alone would need, so that fewer raw sockets than senders
-// (all that were opened before the capability went) still make a sweep, with fewer senders.
-void Sweep::open(Family &family)
-{
-    // A sweep that cannot send frames fails before it opens anything else.
-    const bool framed = family.family == AF_INET && m_settings.frames;
-    if (framed)
-        openLinks(1);
-    const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
-    const unsigned block = identifiersFor(family, 1);
-    std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets(1);
-    sockets[0].push_back(openSocket(family, allowDatagram, block));
-    if (!sockets[0][0])
-        throw TICMPException("Unable to get ping handle");
-    if (sockets[0][0]->kind() == IcmpSocket::Kind::Raw) {
-        while (sockets.size() < family.workers) {
-            std::unique_ptr<IcmpSocket> socket = openSocket(family, allowDatagram, block);
-            if (!socket)
-                break;
-            sockets.emplace_back().push_back(std::move(socket));
-        }
-        family.workers = unsigned(sockets.size());
-        family.identifiers = identifiersFor(family, family.workers);
-    } else {
-        sockets.resize(family.workers);
-        for (auto &own : sockets) {
-            while (own.size() < family.identifiers) {
-                own.push_back(openSocket(family, allowDatagram, 1));
-                if (!own.back())
-                    throw std::runtime_error(std::string("cannot open another ICMP socket: ") + std::strerror(errno));
-            }
-        }
-    }
-    if (framed)
-        openLinks(family.workers);
-    startWorkers(family, std::move(sockets));
-}
-
-void Sweep::openLinks(unsigned count)
-{
-    while (m_links.size() < count) {
-        m_links.push_back(std::make_unique<FrameLink>());
-        if (!m_links.back()->open())
-            throw std::runtime_error(std::string("cannot open a packet socket to send frames: ") +
-                                     std::strerror(errno));
-    }
-}
-
-// Null, with errno set, when no socket opens.
-std::unique_ptr<IcmpSocket> Sweep::openSocket(const Family &family, bool allowDatagram, unsigned identifierBlock) const
-{
-    auto socket = std::make_unique<IcmpSocket>(family.family);
-    if (!socket->open(allowDatagram, identifierBlock))
-        return nullptr;
-    if (!socket->setTtl(m_settings.ttl))
-        throw std::runtime_error("cannot set the time-to-live " + std::to_string(m_settings.ttl) + ": " +
-                                 std::strerror(errno));
-    if (!socket->setReceiveStamps())
-        throw std::runtime_error(std::string("cannot have answers timed on arrival: ") + std::strerror(errno));
-    const double share = m_settings.rate * family.share / family.workers;
-    socket->setReceiveBuffer(
-        m_settings.receiveBufferBytes != 0
-            ? m_settings.receiveBufferBytes
-            : int(std::clamp(share * BufferedSeconds * BytesPerAnswer, MinReceiveBuffer, MaxReceiveBuffer)));
-    // An IPv4 request this small is never fragmented, and one that may not be spares the kernel
-    // choosing an IP identification for each (a good part of its cost per request).
-    if (family.family == AF_INET &&
-        EchoTerms::payloadOf(m_settings.size).size() + IcmpPacket::HeaderSize <= MaxUnfragmented)
-        socket->setDontFragment();
-    return socket;
 }
 
 // Each sender's part of the targets starts on a multiple of 64, so that no word of the bits of the
 // heard is written by two.
-void Sweep::startWorkers(const Family &family, std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets)
+void Sweep::open(const Family &family)
 {
+    const SweepRequests requests(m_settings.size, m_plan->signature);
+    SweepNetwork::Spec spec;
+    spec.family = family.family;
+    spec.identifiers = family.identifiers;
+    spec.ttl = m_settings.ttl;
+    spec.receiveBufferBytes = receiveBufferFor(family);
+    spec.frames = family.family == AF_INET && m_settings.frames;
+    spec.requests = &requests;
+    spec.stopped = &m_stopped;
+    spec.stopFd = m_stopFd;
     const uint64_t count = family.count();
-    for (size_t i = 0; i < sockets.size(); ++i) {
-        const uint64_t first = family.first + count * i / sockets.size() / 64 * 64;
+    for (unsigned i = 0; i < family.workers; ++i) {
+        const uint64_t first = family.first + count * i / family.workers / 64 * 64;
         const uint64_t end =
-            i + 1 == sockets.size() ? family.end : family.first + count * (i + 1) / sockets.size() / 64 * 64;
-        FrameLink *link = family.family == AF_INET && i < m_links.size() ? m_links[i].get() : nullptr;
+            i + 1 == family.workers ? family.end : family.first + count * (i + 1) / family.workers / 64 * 64;
         m_workers.push_back(
-            std::make_unique<SweepWorker>(*m_plan, first, end, std::move(sockets[i]), family.identifiers, link));
+            std::make_unique<SweepWorker>(*m_plan, first, end, m_network.open(spec), family.identifiers));
     }
 }
 
-// Once the last planned pass has sent everything, the links close while the answers are awaited. A
-// pass to recover dropped answers, should one follow, sends through the sockets. Called by each
-// worker as it sends its last request of a pass: the last of them closes them.
-void Sweep::closeLinksOnceSent()
+int Sweep::receiveBufferFor(const Family &family) const
 {
-    if (m_links.empty() || !m_links.front()->isOpen() || int(m_plan->pass) < m_settings.retries)
+    if (m_settings.receiveBufferBytes != 0)
+        return m_settings.receiveBufferBytes;
+    const double share = m_settings.rate * family.share / family.workers;
+    return int(std::clamp(share * BufferedSeconds * BytesPerAnswer, MinReceiveBuffer, MaxReceiveBuffer));
+}
+
+// Once the last planned pass has sent everything, no frame goes out any more: the links close while
+// the answers are awaited. A pass to recover dropped answers, should one follow, sends through the
+// sockets. Called by each worker as it sends its last request of a pass: the last of them closes them.
+void Sweep::closeFramesOnceSent()
+{
+    if (!m_settings.frames || int(m_plan->pass) < m_settings.retries)
         return;
     for (const auto &worker : m_workers)
         if (worker->sendingInPass())
             return;
-    for (const auto &link : m_links)
-        link->closeLater();
+    for (const auto &worker : m_workers)
+        worker->closeFrames();
 }
 
 void Sweep::run()
 {
     open();
-    for (const auto &link : m_links)
-        link->startRing();
-    m_nextProgressNs = monotonicNs();
+    m_nextProgressNs = m_network.clock().nowNs();
     double rate = effectiveRate();
     int recoveries = 0;
     for (m_plan->pass = 0; !m_stopped && heardCount() < members(); ++m_plan->pass) {
@@ -373,7 +296,7 @@ void Sweep::collectResults()
 
 void Sweep::reportProgress(bool force)
 {
-    const int64_t now = monotonicNs();
+    const int64_t now = m_network.clock().nowNs();
     if (!force && now < m_nextProgressNs)
         return;
     m_nextProgressNs = now + ProgressIntervalNs;

@@ -1,11 +1,10 @@
 #pragma once
+#include "SweepFindings.h"
+#include "SweepNetwork.h"
+#include "SweepSettings.h"
 #include "SweepTargets.h"
-#include "echo/EchoTerms.h"
-#include "platform/FrameLink.h"
-#include "platform/IcmpSocket.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,93 +19,42 @@ class SweepWorker;
 // again once per retry.
 //
 // A fast rate is shared among senders, one a core, each with its part of the targets and its own
-// sockets (SweepWorker). IPv4 and IPv6 targets have senders and sockets of their own, and their
-// shares of the rate as of the targets. Memory follows the requests in flight and the answers, not the targets,
-// but for one bit per address (2 MB for a /8) for those that were heard from.
+// channel (SweepWorker). IPv4 and IPv6 targets have senders and channels of their own, and their
+// shares of the rate as of the targets. Memory follows the requests in flight and the answers, not the
+// targets, but for one bit per address (2 MB for a /8) for those that were heard from.
 //
 // When the system dropped answers for want of room, the silent addresses are asked again, slower;
 // if a pass still lost some, the sweep says that its count may be short.
 class Sweep {
 public:
-    using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC
-
-    struct Settings {
-        // Beyond these a sweep is a mistake: the front ends hold their users to them.
-        static constexpr int MaxRate = 10000000;
-        static constexpr int MaxTimeoutMs = 60000;
-        static constexpr int MaxRetries = 10;
-
-        int rate = 5000; // requests per second
-        int timeoutMs = EchoTerms::DefaultTimeoutMs;
-        int retries = 0;
-        int size = EchoTerms::DefaultSize; // payload bytes
-        int ttl = EchoTerms::DefaultTTL;
-        int receiveBufferBytes = 0; // each socket's; 0: room for the answers of a burst at the rate
-        // A random order of the targets, drawn from the seed, instead of the ascending one.
-        bool randomOrder = false;
-        uint64_t seed = 0;
-        // This sweep takes shard shardIndex (from 0) of shardCount: the targets whose number in
-        // ascending order leaves shardIndex when divided by shardCount.
-        uint32_t shardIndex = 0;
-        uint32_t shardCount = 1;
-        // IPv4 requests that are routed through a gateway on an Ethernet link go out as frames, past
-        // this host's IP stack and so past its firewall (FrameLink): open() then needs CAP_NET_RAW.
-        bool frames = false;
-
-        // How many of that many targets are this shard's.
-        uint64_t shareOf(uint64_t targets) const
-        {
-            return targets > shardIndex ? (targets - shardIndex + shardCount - 1) / shardCount : 0;
-        }
-    };
-
-    // An address that was heard from: its echo reply, or an ICMP error about our request to it.
-    struct Answer {
-        IpAddress address;
-        uint32_t status = 0; // IP_SUCCESS, or the IP_STATUS of the error
-        IpAddress from;      // who sent it: the error's sender
-        double rttMs = 0;
-    };
-
-    // Requests this system would not send, by the reason it gave: how many and the first few.
-    struct Unsent {
-        uint32_t status = 0; // IP_STATUS
-        uint64_t count = 0;
-        std::vector<IpAddress> first; // in the order tried
-    };
-
-    struct Progress {
-        uint64_t addresses = 0;
-        uint64_t sent = 0; // requests, retries included (not those that only time an answer again)
-        uint64_t replies = 0;
-        uint64_t errors = 0;
-        uint64_t unsent = 0;
-    };
+    using Settings = SweepSettings;
+    using Answer = SweepFindings::Answer;
+    using Unsent = SweepFindings::Unsent;
+    using Progress = SweepFindings::Progress;
 
     // Slots beyond this would cost more memory than a sweep should: 32 identifiers x 65,536, shared
     // among the senders.
     static constexpr unsigned MaxIdentifiers = 32;
-    static constexpr size_t UnsentListed = 3;
+    static constexpr size_t UnsentListed = Unsent::Listed;
 
-    // Throws std::runtime_error when the sweep cannot be made stoppable.
-    Sweep(const SweepTargets &targets, const Settings &settings);
+    // Sends through network (this system's, unless a test gives its own). Throws std::runtime_error
+    // when the sweep cannot be made stoppable.
+    Sweep(const SweepTargets &targets, const Settings &settings, SweepNetwork &network = SweepNetwork::system());
     ~Sweep();
     Sweep(const Sweep &) = delete;
     Sweep &operator=(const Sweep &) = delete;
 
-    // The most senders a sweep runs on this machine, each with a raw socket of its own where raw
-    // ones are needed.
+    // The most senders a sweep runs on this machine.
     static unsigned mostSenders();
 
     // The rate the slots allow: the one asked for, unless that many requests a second would keep
     // more waiting out their time-out than there are slots.
     int effectiveRate() const;
 
-    // Opens the sockets and sizes their receive buffers for the rate; run() does it when this was not
-    // called. A program that gives up its capabilities calls it before: a buffer beyond the system's
-    // limit needs CAP_NET_ADMIN, frames CAP_NET_RAW. Where datagram sockets are allowed, no raw one is
-    // opened. Throws TICMPException when no ICMP socket can be had, std::runtime_error when frames
-    // were asked for and cannot be sent.
+    // Opens the channels, their sockets' receive buffers sized for the rate; run() does it when this
+    // was not called. A program that gives up its capabilities calls it before: a buffer beyond the
+    // system's limit needs CAP_NET_ADMIN, frames CAP_NET_RAW. Throws TICMPException when no ICMP socket
+    // can be had, std::runtime_error when frames were asked for and cannot be sent.
     void open();
 
     // Sweeps to the end, in threads of its own for a fast rate. Throws TICMPException when no ICMP
@@ -123,7 +71,7 @@ public:
     const Progress &progress() const { return m_progress; }
     // Answers the system dropped in the last pass: when not 0, some that were silent may have answered.
     uint64_t droppedInLastPass() const { return m_droppedInPass; }
-    IcmpSocket::Kind socketKind() const;
+    EchoSocket::Kind socketKind() const;
 
     // Called from run(), on its thread, about ten times a second and once at the end.
     std::function<void(const Progress &)> onProgress;
@@ -148,12 +96,10 @@ private:
     Family familyOf(int family, uint64_t first, uint64_t end) const;
     unsigned workersWanted(const Family &family) const;
     unsigned identifiersFor(const Family &family, unsigned workers) const;
-    void open(Family &family);
-    void openLinks(unsigned count);
-    std::unique_ptr<IcmpSocket> openSocket(const Family &family, bool allowDatagram, unsigned identifierBlock) const;
-    void startWorkers(const Family &family, std::vector<std::vector<std::unique_ptr<IcmpSocket>>> sockets);
+    void open(const Family &family);
+    int receiveBufferFor(const Family &family) const;
     void runPass(double rate);
-    void closeLinksOnceSent();
+    void closeFramesOnceSent();
     uint64_t heardCount() const;
     uint64_t drops() const;
     void collectResults();
@@ -161,11 +107,10 @@ private:
 
     const SweepTargets &m_targets;
     const Settings m_settings;
+    SweepNetwork &m_network;
     std::atomic<bool> m_stopped{false};
     int m_stopFd = -1; // readable once stopped, so that a sender waiting for answers wakes at once
     std::unique_ptr<SweepPlan> m_plan;
-    // One for each IPv4 sender, open while its requests go as frames.
-    std::vector<std::unique_ptr<FrameLink>> m_links;
     std::vector<Family> m_families;
     std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;

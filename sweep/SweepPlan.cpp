@@ -6,9 +6,9 @@
 
 #include <algorithm>
 
-SweepPlan::SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop, int stopFd,
-                     const HandOver &handOver)
-    : targets(targets), settings(settings), payload(EchoTerms::payloadOf(settings.size)),
+SweepPlan::SweepPlan(const SweepTargets &targets, const SweepSettings &settings, const SweepClock &clock,
+                     std::atomic<bool> &stop, int stopFd, const HandOver &handOver)
+    : targets(targets), settings(settings), clock(clock), payload(EchoTerms::payloadOf(settings.size)),
       timeoutNs(int64_t(settings.timeoutMs) * 1000000), stop(stop), stopFd(stopFd), handOver(handOver)
 {
     uint64_t next = 0;

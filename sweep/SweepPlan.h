@@ -1,5 +1,7 @@
 #pragma once
-#include "Sweep.h"
+#include "SweepClock.h"
+#include "SweepFindings.h"
+#include "SweepSettings.h"
 #include "SweepSignature.h"
 #include "SweepTargets.h"
 
@@ -16,7 +18,7 @@
 // are its members. The IPv4 members are numbered from 0, the IPv6 ones from firstIpv6, the IPv4
 // count rounded up to 64, so that no word of heard holds both families.
 struct SweepPlan {
-    using HandOver = std::function<void(const Sweep::Answer *, size_t)>;
+    using HandOver = std::function<void(const SweepFindings::Answer *, size_t)>;
 
     // A range of the targets: size addresses from first, numbered from firstTarget.
     struct Run {
@@ -26,8 +28,8 @@ struct SweepPlan {
         SweepTargets::Wide first;
     };
 
-    SweepPlan(const SweepTargets &targets, const Sweep::Settings &settings, std::atomic<bool> &stop, int stopFd,
-              const HandOver &handOver);
+    SweepPlan(const SweepTargets &targets, const SweepSettings &settings, const SweepClock &clock,
+              std::atomic<bool> &stop, int stopFd, const HandOver &handOver);
 
     // run: where to look first (the run of the last member asked for), and where it was found.
     IpAddress addressOf(uint64_t member, size_t &run) const;
@@ -35,9 +37,12 @@ struct SweepPlan {
     // The IPv4 members whose addresses lie from first to last (host order): [begin, end).
     std::pair<uint64_t, uint64_t> membersWithin(uint32_t first, uint32_t last) const;
     bool wasHeard(uint64_t member) const { return (heard[member / 64] >> (member % 64) & 1) != 0; }
+    // Only by the worker whose part holds the member.
+    void markHeard(uint64_t member) { heard[member / 64] |= uint64_t(1) << (member % 64); }
 
     const SweepTargets &targets;
-    const Sweep::Settings settings;
+    const SweepSettings settings;
+    const SweepClock &clock;
     const std::vector<uint8_t> payload;
     const int64_t timeoutNs;
     const SweepSignature signature;

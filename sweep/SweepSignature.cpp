@@ -55,6 +55,11 @@ SweepSignature::SweepSignature()
         throw std::runtime_error("cannot draw the sweep's key: no random numbers");
 }
 
+SweepSignature::SweepSignature(const uint8_t (&key)[KeySize])
+{
+    std::memcpy(m_key, key, KeySize);
+}
+
 uint64_t SweepSignature::sipHash24(const uint8_t key[16], const uint8_t *data, size_t len)
 {
     const uint64_t k0 = readLittleEndian64(key);

@@ -12,8 +12,14 @@ public:
     // Payloads shorter than this carry as much of the check as fits (none for an empty one).
     static constexpr size_t Size = 8;
 
+    static constexpr size_t KeySize = 16;
+
     // A key of 16 random bytes.
     SweepSignature();
+    // The same key as another's, where it signs the requests of the same sweep.
+    explicit SweepSignature(const uint8_t (&key)[KeySize]);
+
+    const uint8_t (&key() const)[KeySize] { return m_key; }
 
     // Over the first min(Size, payloadSize) bytes of payload.
     void sign(uint8_t *payload, size_t payloadSize, uint32_t target, uint16_t identifier, uint16_t sequence,
@@ -29,5 +35,5 @@ public:
 private:
     uint64_t checkOf(uint32_t target, uint16_t identifier, uint16_t sequence, uint32_t pass) const;
 
-    uint8_t m_key[16] = {};
+    uint8_t m_key[KeySize] = {};
 };

@@ -446,7 +446,7 @@ private slots:
         for (settings.shardIndex = 0; settings.shardIndex < shards; ++settings.shardIndex) {
             Sweep sweep(targets, settings);
             sweep.run();
-            QCOMPARE(sweep.socketKind(), raw ? IcmpSocket::Kind::Raw : IcmpSocket::Kind::Datagram);
+            QCOMPARE(sweep.socketKind(), raw ? EchoSocket::Kind::Raw : EchoSocket::Kind::Datagram);
             QCOMPARE(sweep.progress().sent, settings.shareOf(targets.count()));
             sent += sweep.progress().sent;
             found.answering += foundBy(sweep).answering;

@@ -68,12 +68,12 @@ private slots:
         QCOMPARE(targets.count(), 65279ull + 255 + 300);
         std::atomic<bool> stop{false};
         const SweepPlan::HandOver none;
-        Sweep::Settings settings;
+        SweepSettings settings;
         settings.shardCount = shards;
         std::set<IpAddress> swept;
         uint64_t members = 0;
         for (settings.shardIndex = 0; settings.shardIndex < shards; ++settings.shardIndex) {
-            const SweepPlan plan(targets, settings, stop, -1, none);
+            const SweepPlan plan(targets, settings, SweepClock::monotonic(), stop, -1, none);
             QCOMPARE(plan.members4, settings.shareOf(65279));
             QCOMPARE(plan.firstIpv6 % 64, 0ull);
             QVERIFY(plan.firstIpv6 >= plan.members4);
@@ -103,10 +103,10 @@ private slots:
         const SweepTargets targets = bothFamilies();
         std::atomic<bool> stop{false};
         const SweepPlan::HandOver none;
-        Sweep::Settings settings;
+        SweepSettings settings;
         settings.shardIndex = 1;
         settings.shardCount = 3;
-        const SweepPlan plan(targets, settings, stop, -1, none);
+        const SweepPlan plan(targets, settings, SweepClock::monotonic(), stop, -1, none);
         const uint32_t base = 0x0A000000;
         const struct {
             uint32_t first, last;

@@ -1,0 +1,44 @@
+#include "SystemNetwork.h"
+
+#include "FramedChannel.h"
+#include "SocketChannel.h"
+#include "platform/IcmpApi.h"
+
+#include <sched.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr unsigned MaxSenders = 8;
+
+unsigned cores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0)
+        return 1;
+    return unsigned(std::max(1, CPU_COUNT(&set)));
+}
+
+} // namespace
+
+unsigned SystemNetwork::mostSenders() const
+{
+    return std::min(cores(), MaxSenders);
+}
+
+std::unique_ptr<SweepChannel> SystemNetwork::open(const Spec &spec)
+{
+    const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
+    if (spec.frames && spec.family == AF_INET)
+        return std::make_unique<FramedChannel>(spec, allowDatagram);
+    return std::make_unique<SocketChannel>(spec, allowDatagram);
+}
+
+SweepNetwork &SweepNetwork::system()
+{
+    static SystemNetwork network;
+    return network;
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include "SweepNetwork.h"
+
+// This system's ICMP sockets: datagram ones where it allows them, raw ones else, with the frames of a
+// sweep that asks for them.
+class SystemNetwork final : public SweepNetwork {
+public:
+    const SweepClock &clock() const override { return SweepClock::monotonic(); }
+    // One a core, up to 8.
+    unsigned mostSenders() const override;
+    std::unique_ptr<SweepChannel> open(const Spec &spec) override;
+};
