@@ -47,7 +47,7 @@ Sweep::Sweep(const SweepTargets &targets, const Settings &settings, SweepNetwork
 {
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
-    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_network.clock(), m_stopped, m_stopFd, onAnswers);
+    m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_network, m_stopped, m_stopFd, onAnswers);
     m_plan->sentPass = [this] { closeFramesOnceSent(); };
     if (m_plan->members4 != 0)
         m_families.push_back(familyOf(AF_INET, 0, m_plan->members4));

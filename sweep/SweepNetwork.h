@@ -3,6 +3,7 @@
 #include "SweepSender.h"
 #include "SweepSource.h"
 #include "platform/EchoSocket.h"
+#include "platform/Routes.h"
 
 #include <atomic>
 #include <memory>
@@ -41,6 +42,9 @@ public:
     virtual unsigned mostSenders() const = 0;
     // Throws TICMPException when no ICMP channel can be had, std::runtime_error for other failures.
     virtual std::unique_ptr<SweepChannel> open(const Spec &spec) = 0;
+    // The block around an IPv4 address (host byte order) that is routed as it is: a request refused for
+    // want of a route stands for every address of it. From any thread.
+    virtual Routes::Block routedAlike(uint32_t address) = 0;
 
     // The sockets of this system, and the privileged helper where they need a capability.
     static SweepNetwork &system();

@@ -1,6 +1,6 @@
 #pragma once
-#include "SweepClock.h"
 #include "SweepFindings.h"
+#include "SweepNetwork.h"
 #include "SweepSettings.h"
 #include "SweepSignature.h"
 #include "SweepTargets.h"
@@ -28,7 +28,7 @@ struct SweepPlan {
         SweepTargets::Wide first;
     };
 
-    SweepPlan(const SweepTargets &targets, const SweepSettings &settings, const SweepClock &clock,
+    SweepPlan(const SweepTargets &targets, const SweepSettings &settings, SweepNetwork &network,
               std::atomic<bool> &stop, int stopFd, const HandOver &handOver);
 
     // run: where to look first (the run of the last member asked for), and where it was found.
@@ -42,7 +42,8 @@ struct SweepPlan {
 
     const SweepTargets &targets;
     const SweepSettings settings;
-    const SweepClock &clock;
+    SweepNetwork &network;
+    const SweepClock &clock; // the network's
     const std::vector<uint8_t> payload;
     const int64_t timeoutNs;
     const SweepSignature signature;

@@ -34,7 +34,7 @@ uint64_t SweepRefusals::refuseAlike(const IpAddress &address, uint64_t member, u
         refuseWithin({member, member + 1});
     } else {
         const uint32_t host = ntohl(address.v4());
-        const Routes::Block block = m_routes.sameRouteAs(host);
+        const Routes::Block block = m_plan.network.routedAlike(host);
         // The refused one first.
         refuseWithin(m_plan.membersWithin(host, block.last));
         refuseWithin(m_plan.membersWithin(block.first, host));

@@ -1,6 +1,6 @@
 #pragma once
 #include "SweepFindings.h"
-#include "platform/Routes.h"
+#include "platform/IpAddress.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +28,5 @@ private:
     SweepFindings::Unsent &unsentOf(uint32_t status);
 
     const SweepPlan &m_plan;
-    Routes m_routes;
     std::vector<SweepFindings::Unsent> m_unsent;
 };

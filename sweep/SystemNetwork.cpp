@@ -37,6 +37,13 @@ std::unique_ptr<SweepChannel> SystemNetwork::open(const Spec &spec)
     return std::make_unique<SocketChannel>(spec, allowDatagram);
 }
 
+// Refusals by route are few: the senders take turns.
+Routes::Block SystemNetwork::routedAlike(uint32_t address)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_routes.sameRouteAs(address);
+}
+
 SweepNetwork &SweepNetwork::system()
 {
     static SystemNetwork network;

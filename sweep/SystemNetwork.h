@@ -1,6 +1,8 @@
 #pragma once
 #include "SweepNetwork.h"
 
+#include <mutex>
+
 // This system's ICMP sockets: datagram ones where it allows them, raw ones else, with the frames of a
 // sweep that asks for them.
 class SystemNetwork final : public SweepNetwork {
@@ -9,4 +11,9 @@ public:
     // One a core, up to 8.
     unsigned mostSenders() const override;
     std::unique_ptr<SweepChannel> open(const Spec &spec) override;
+    Routes::Block routedAlike(uint32_t address) override;
+
+private:
+    std::mutex m_mutex;
+    Routes m_routes;
 };

@@ -505,113 +505,6 @@ private slots:
                  qPrintable(QString::number(sweep.progress().sent)));
     }
 
-    // Retries ask again only the addresses not heard from, over a count of addresses that is not a
-    // multiple of 64 and across the edges of the bookkeeping's 64-address words: every host that
-    // answers or rejects is listed once.
-    void retriesAskOnlyTheSilent_data()
-    {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("retries");
-        QTest::newRow("11 addresses, 4 silent") << "198.18.8.60-198.18.8.70" << 1;
-        QTest::newRow("131 addresses, 64 silent") << "198.18.8.0-198.18.8.130" << 2;
-    }
-
-    void retriesAskOnlyTheSilent()
-    {
-        QFETCH(QString, target);
-        QFETCH(int, retries);
-        const SweepTargets targets = targetsOf({target});
-        Sweep::Settings settings;
-        settings.timeoutMs = 100;
-        settings.retries = retries;
-        Sweep sweep(targets, settings);
-        sweep.run();
-        const Truth truth = truthOf(m_small);
-        const auto inTarget = [&targets](const QStringList &list) {
-            QStringList kept;
-            for (const QString &address : list)
-                if (contains(targets, ip(address)))
-                    kept << address;
-            return kept;
-        };
-        const QStringList answering = inTarget(truth.answering), rejecting = inTarget(truth.rejecting);
-        const Truth found = foundBy(sweep);
-        QCOMPARE(found.answering, answering);
-        QCOMPARE(found.rejecting, rejecting);
-        const quint64 silent = targets.count() - quint64(answering.size() + rejecting.size());
-        QCOMPARE(sweep.progress().sent, targets.count() + quint64(retries) * silent);
-    }
-
-    // The delayed hosts of both families answer after as many milliseconds as their last number: a
-    // reply after the time-out is no reply, whether it comes after the request was given up or while
-    // the sweep was held up elsewhere (here by its progress report) and is read before the request
-    // is given up.
-    void lateAnswersAreSilence()
-    {
-        const SweepTargets targets = targetsOf(
-            {"198.18.3.40", "198.18.3.1", "198.18.3.5", "fd00:198:18:3::40", "fd00:198:18:3::1", "fd00:198:18:3::5"});
-        Sweep::Settings settings;
-        settings.timeoutMs = 35;
-        Sweep sweep(targets, settings);
-        sweep.run();
-        QCOMPARE(foundBy(sweep).answering,
-                 (QStringList{"198.18.3.1", "198.18.3.5", "fd00:198:18:3::1", "fd00:198:18:3::5"}));
-        for (const Sweep::Answer &answer : sweep.answers()) {
-            const QString address = QString::fromStdString(answer.address.toString());
-            const int delay = address.section(QRegularExpression("[.:]"), -1).toInt();
-            QVERIFY2(answer.rttMs >= delay && answer.rttMs <= settings.timeoutMs,
-                     qPrintable(address + " " + QString::number(answer.rttMs)));
-        }
-
-        // The first report comes right after the first send; the answer arrives while it holds the sweep.
-        const SweepTargets late = targetsOf({"198.18.3.40"});
-        Sweep heldUp(late, settings);
-        int reports = 0;
-        int heldAt = 0;
-        heldUp.onProgress = [&](const Sweep::Progress &progress) {
-            ++reports;
-            if (heldAt != 0 || progress.sent == 0)
-                return;
-            heldAt = reports;
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        };
-        heldUp.run();
-        QVERIFY2(heldAt != 0 && heldAt < reports, "the sweep was not held up while its request waited");
-        QVERIFY(heldUp.answers().empty());
-    }
-
-    void rateIsHonoured_data()
-    {
-        QTest::addColumn<QString>("block");
-        QTest::addColumn<int>("rate");
-        QTest::newRow("1,000 a second") << "198.18.192.0/21" << 1000;
-        QTest::newRow("20,000 a second") << "198.18.192.0/18" << 20000;
-    }
-
-    // Silent addresses, so the sweep lasts as long as its sending and one time-out.
-    void rateIsHonoured()
-    {
-        QFETCH(QString, block);
-        QFETCH(int, rate);
-        const SweepTargets targets = targetsOf({block});
-        Sweep::Settings settings;
-        settings.rate = rate;
-        settings.timeoutMs = 50;
-        Sweep sweep(targets, settings);
-        QElapsedTimer clock;
-        clock.start();
-        sweep.run();
-        const double sending = clock.nsecsElapsed() / 1e9 - settings.timeoutMs / 1e3;
-        const double expected = double(targets.count() - 1) / rate;
-        // Never faster than the rate; slower only by what a busy machine takes.
-        QVERIFY2(
-            sending >= 0.95 * expected && (Sanitized || sending <= 1.25 * expected),
-            qPrintable(
-                QString("%1 requests took %2 s to send, not %3 s").arg(targets.count()).arg(sending).arg(expected)));
-        QCOMPARE(sweep.progress().sent, targets.count());
-        QVERIFY(sweep.answers().empty());
-    }
-
     void stopEndsTheRun_data()
     {
         QTest::addColumn<int>("rate");
@@ -644,16 +537,6 @@ private slots:
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString("%1 ms").arg(clock.elapsed())));
         QCOMPARE(sweep.progress().sent < targets.count(), timeoutMs < 1000);
         QVERIFY(sweep.answers().empty());
-    }
-
-    // A stop that comes before the run leaves nothing to send.
-    void stopBeforeTheRun()
-    {
-        const SweepTargets targets = targetsOf({"240.0.0.0/24"});
-        Sweep sweep(targets, Sweep::Settings());
-        sweep.stop();
-        sweep.run();
-        QCOMPARE(sweep.progress().sent, uint64_t(0));
     }
 
     void forgedAnswersAreIgnored_data()

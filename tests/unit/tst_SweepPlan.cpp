@@ -73,7 +73,7 @@ private slots:
         std::set<IpAddress> swept;
         uint64_t members = 0;
         for (settings.shardIndex = 0; settings.shardIndex < shards; ++settings.shardIndex) {
-            const SweepPlan plan(targets, settings, SweepClock::monotonic(), stop, -1, none);
+            const SweepPlan plan(targets, settings, SweepNetwork::system(), stop, -1, none);
             QCOMPARE(plan.members4, settings.shareOf(65279));
             QCOMPARE(plan.firstIpv6 % 64, 0ull);
             QVERIFY(plan.firstIpv6 >= plan.members4);
@@ -106,7 +106,7 @@ private slots:
         SweepSettings settings;
         settings.shardIndex = 1;
         settings.shardCount = 3;
-        const SweepPlan plan(targets, settings, SweepClock::monotonic(), stop, -1, none);
+        const SweepPlan plan(targets, settings, SweepNetwork::system(), stop, -1, none);
         const uint32_t base = 0x0A000000;
         const struct {
             uint32_t first, last;

@@ -1,0 +1,211 @@
+#include "FakeSweepNetwork.h"
+
+#include "sweep/SweepRequests.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr uint16_t FirstIdentifier = 0x5000;
+constexpr size_t CallBatch = 16;
+constexpr size_t IcmpHeader = 8;
+// What a router quotes of a request's payload.
+constexpr size_t QuotedPayload = 8;
+
+} // namespace
+
+class FakeSweepNetwork::Channel final : public SweepChannel, private SweepSender, private SweepSource {
+public:
+    Channel(FakeSweepNetwork &network, const Spec &spec) : m_network(network), m_spec(spec), m_requests(*spec.requests)
+    {
+    }
+
+    SweepSender &sender() override { return *this; }
+    SweepSource &source() override { return *this; }
+    EchoSocket::Kind kind() const override { return m_network.m_kind; }
+
+private:
+    void beginPass(uint32_t pass) override { m_pass = pass; }
+
+    // Requests go out CallBatch to a call, each call taking the network's call time; a request leaves
+    // at its call's end, the latest it could.
+    void send(const Request *requests, size_t count, Report &report) override
+    {
+        report = Report();
+        for (size_t done = 0; done < count;) {
+            if (m_network.m_room == 0) {
+                report.blocked = true;
+                return;
+            }
+            const int64_t startNs = m_network.m_clock.now;
+            const int64_t endNs = startNs + m_network.m_callNs;
+            uint32_t sent = 0;
+            for (; done < count && sent < CallBatch && m_network.m_room > 0; ++done) {
+                const Response response = goOut(requests[done], endNs);
+                if (response.refusedStatus != 0) {
+                    flush(report, sent, startNs, endNs);
+                    report.steps.push_back({0, response.refusedStatus, response.refusedByRoute, startNs, startNs});
+                    sent = 0;
+                    if (response.refusedByRoute)
+                        return;
+                    continue;
+                }
+                ++sent;
+                --m_network.m_room;
+            }
+            flush(report, sent, startNs, endNs);
+        }
+    }
+
+    void flush(Report &report, uint32_t sent, int64_t startNs, int64_t endNs)
+    {
+        if (sent == 0)
+            return;
+        report.steps.push_back({sent, 0, false, startNs, endNs});
+        m_network.m_clock.now = std::max(m_network.m_clock.now, endNs);
+    }
+
+    Response goOut(const SweepSender::Request &request, int64_t leavesNs)
+    {
+        const auto identifier = uint16_t(FirstIdentifier + request.slot / SlotsPerIdentifier);
+        const auto sequence = uint16_t(request.slot % SlotsPerIdentifier);
+        m_requests.build(m_packet, m_spec.family, request.target, identifier, sequence, m_pass);
+        FakeSweepNetwork::Request out{request.address, identifier, sequence,
+                                      Bytes(m_packet.begin() + IcmpHeader, m_packet.end()), leavesNs};
+        m_network.m_requests.push_back(out);
+        Response response = m_network.respond(out);
+        if (response.refusedStatus != 0)
+            return response;
+        for (const Delivery &delivery : response.deliveries) {
+            if (delivery.dropped)
+                ++m_network.m_drops;
+            else
+                m_network.m_due.emplace(leavesNs + delivery.delayNs, delivery);
+        }
+        return response;
+    }
+
+    // What is due by now; one sent to an identifier this sender does not hold is read and passed over.
+    size_t read(size_t limit, std::vector<Heard> &heard) override
+    {
+        m_arrived.clear();
+        auto &due = m_network.m_due;
+        while (m_arrived.size() < limit && !due.empty() && due.begin()->first <= m_network.m_clock.now) {
+            m_arrived.emplace_back(due.begin()->first, due.begin()->second);
+            due.erase(due.begin());
+        }
+        for (const auto &[arrivedNs, delivery] : m_arrived) {
+            const auto block = uint16_t(delivery.identifier - FirstIdentifier);
+            if (block < m_spec.identifiers)
+                heard.push_back({delivery.reply, delivery.identifier, delivery.sequence,
+                                 uint32_t(block) * SlotsPerIdentifier + delivery.sequence, delivery.from,
+                                 delivery.reply ? delivery.from : delivery.about, delivery.status, arrivedNs,
+                                 delivery.echoed.data(), delivery.echoed.size()});
+        }
+        return m_arrived.size();
+    }
+
+    void wait(int64_t untilNs) override
+    {
+        m_network.m_room = m_network.m_roomPerWait;
+        if (m_spec.stopped && m_spec.stopped->load())
+            return;
+        const auto &due = m_network.m_due;
+        const int64_t wake = due.empty() ? untilNs : std::min(untilNs, due.begin()->first);
+        m_network.m_clock.now = std::max(m_network.m_clock.now, wake);
+    }
+
+    uint64_t drops() const override { return m_network.m_drops; }
+
+    FakeSweepNetwork &m_network;
+    const Spec m_spec;
+    SweepRequests m_requests;
+    uint32_t m_pass = 0;
+    Bytes m_packet;
+    std::vector<std::pair<int64_t, Delivery>> m_arrived; // by the last read
+};
+
+FakeSweepNetwork::FakeSweepNetwork(EchoSocket::Kind kind) : m_kind(kind) {}
+
+FakeSweepNetwork::~FakeSweepNetwork() = default;
+
+void FakeSweepNetwork::setHost(const std::string &address, Host host)
+{
+    m_hosts[ip(address)] = std::move(host);
+}
+
+void FakeSweepNetwork::setRoutedBlock(const std::string &first, const std::string &last)
+{
+    m_blocks.push_back({ntohl(ip(first).v4()), ntohl(ip(last).v4())});
+}
+
+void FakeSweepNetwork::inject(int64_t atNs, const Delivery &delivery)
+{
+    m_due.emplace(atNs, delivery);
+}
+
+std::unique_ptr<SweepChannel> FakeSweepNetwork::open(const Spec &spec)
+{
+    m_room = m_roomPerWait;
+    return std::make_unique<Channel>(*this, spec);
+}
+
+Routes::Block FakeSweepNetwork::routedAlike(uint32_t address)
+{
+    for (const Routes::Block &block : m_blocks)
+        if (block.first <= address && address <= block.last)
+            return block;
+    return {address, address};
+}
+
+FakeSweepNetwork::Response FakeSweepNetwork::respond(const Request &request) const
+{
+    const auto host = m_hosts.find(request.address);
+    return host == m_hosts.end() ? Response() : host->second(request);
+}
+
+FakeSweepNetwork::Delivery FakeSweepNetwork::replyTo(const Request &request, int64_t delayNs)
+{
+    return {delayNs,         true, request.address, request.address, request.identifier, request.sequence, 0,
+            request.payload, false};
+}
+
+FakeSweepNetwork::Host FakeSweepNetwork::answering(int delayMs)
+{
+    return [delayMs](const Request &request) {
+        Response response;
+        response.deliveries.push_back(replyTo(request, delayMs * Millisecond));
+        return response;
+    };
+}
+
+FakeSweepNetwork::Host FakeSweepNetwork::failing(int delayMs, uint32_t status, const std::string &from)
+{
+    const IpAddress sender = ip(from);
+    return [delayMs, status, sender](const Request &request) {
+        Response response;
+        const size_t quoted = std::min(QuotedPayload, request.payload.size());
+        response.deliveries.push_back({delayMs * Millisecond, false, sender, request.address, request.identifier,
+                                       request.sequence, status,
+                                       Bytes(request.payload.begin(), request.payload.begin() + long(quoted)), false});
+        return response;
+    };
+}
+
+FakeSweepNetwork::Host FakeSweepNetwork::refusing(uint32_t status, bool byRoute)
+{
+    return [status, byRoute](const Request &) {
+        Response response;
+        response.refusedStatus = status;
+        response.refusedByRoute = byRoute;
+        return response;
+    };
+}
+
+IpAddress FakeSweepNetwork::ip(const std::string &text)
+{
+    return IpAddress::parse(text).value();
+}
