@@ -147,6 +147,11 @@ std::optional<Routes::Gateway> Routes::gatewayTo(uint32_t destination) const
     return gatewayOf(static_cast<const rtmsg *>(NLMSG_DATA(message)), NLMSG_PAYLOAD(message, 0));
 }
 
+void Routes::forget()
+{
+    m_read = false;
+}
+
 bool Routes::readTables()
 {
     const int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);

@@ -42,6 +42,9 @@ public:
     // of it is routed as address is. The address alone when the tables cannot be read.
     Block sameRouteAs(uint32_t address);
 
+    // The tables are read again at the next sameRouteAs(): they changed.
+    void forget();
+
     // The gateway of the kernel's route to destination (host byte order), asked through rtnetlink;
     // nothing for a destination on a link of this host's, without a unicast route, or when the
     // kernel cannot be asked.

@@ -1,5 +1,7 @@
 #include "FramedChannel.h"
 
+#include "platform/FramesPermission.h"
+
 #include <arpa/inet.h>
 
 #include <cerrno>
@@ -10,6 +12,9 @@
 FramedChannel::FramedChannel(const SweepNetwork::Spec &spec, bool allowDatagram)
     : m_ttl(spec.ttl), m_requests(*spec.requests)
 {
+    const std::string refusal = FramesPermission::refusalForThisProcess();
+    if (!refusal.empty())
+        throw std::runtime_error(refusal);
     if (!m_link.open())
         throw std::runtime_error(std::string("cannot open a packet socket to send frames: ") + std::strerror(errno));
     m_sockets = std::make_unique<SocketChannel>(spec, allowDatagram);
@@ -34,9 +39,14 @@ const FrameLink::Path *FramedChannel::pathOf(const Request &request)
 }
 
 // The leading requests that go the same way, as frames or through the sockets, then the next ones.
+// Paths are learnt again once the routes changed: no frame goes where the system no longer sends.
 void FramedChannel::send(const Request *requests, size_t count, Report &report)
 {
     report = Report();
+    if (m_watch.changed() && m_paths) {
+        m_routes.forget();
+        m_paths = std::make_unique<FramePaths>(m_link, m_routes);
+    }
     for (size_t done = 0; done < count && !report.blocked;) {
         const bool framed = pathOf(requests[done]) != nullptr;
         size_t alike = 1;

@@ -3,6 +3,7 @@
 #include "SocketChannel.h"
 #include "SweepRequests.h"
 #include "platform/FrameLink.h"
+#include "platform/RouteWatch.h"
 #include "platform/Routes.h"
 
 #include <memory>
@@ -13,8 +14,8 @@
 // Opening the link needs CAP_NET_RAW.
 class FramedChannel final : public SweepChannel, private SweepSender {
 public:
-    // Opens the link, then the sockets as SocketChannel does. Throws std::runtime_error when the link
-    // cannot be opened: before any socket is.
+    // Opens the link, then the sockets as SocketChannel does. Throws std::runtime_error when this
+    // user may not send frames or the link cannot be opened: before any socket is.
     FramedChannel(const SweepNetwork::Spec &spec, bool allowDatagram);
     ~FramedChannel() override;
 
@@ -38,6 +39,7 @@ private:
     FrameLink m_link;
     std::unique_ptr<SocketChannel> m_sockets;
     Routes m_routes;
+    RouteWatch m_watch;
     std::unique_ptr<FramePaths> m_paths; // while frames go out in this pass
     std::vector<FrameLink::Path> m_framePaths;
     std::vector<std::vector<uint8_t>> m_packets;

@@ -1,5 +1,6 @@
 #pragma once
 #include "SweepNetwork.h"
+#include "platform/RouteWatch.h"
 
 #include <mutex>
 
@@ -16,4 +17,5 @@ public:
 private:
     std::mutex m_mutex;
     Routes m_routes;
+    RouteWatch m_watch;
 };

@@ -842,6 +842,41 @@ private slots:
         }
     }
 
+    // A route made unreachable while frames go out: once the system no longer sends there, no frame
+    // goes there either (the router counts them), and the block's requests are not sent.
+    void framesFollowRouteChanges()
+    {
+        const QString changed = "198.18.67.0/24";
+        bool ok = false;
+        inNamespace("r", {"nft", "-f", "-"},
+                    ("table ip routewatch { chain count { type filter hook prerouting priority -300; ip daddr " +
+                     changed + " counter; }; }\n")
+                        .toLatin1(),
+                    &ok);
+        QVERIFY2(ok, "cannot count at the router");
+        const SweepTargets targets = targetsOf({"198.18.64.0/22"});
+        Sweep::Settings settings;
+        settings.rate = 500;
+        settings.timeoutMs = 100;
+        settings.frames = true;
+        Sweep sweep(targets, settings);
+        std::atomic<uint64_t> sent{0};
+        sweep.onProgress = [&sent](const Sweep::Progress &progress) { sent = progress.sent; };
+        std::thread running([&sweep] { sweep.run(); });
+        QTRY_VERIFY_WITH_TIMEOUT(sent >= 100, 10000);
+        const bool routed = ipBatch("c", {"route add unreachable " + changed});
+        running.join();
+        const QByteArray counted = inNamespace("r", {"nft", "list", "table", "ip", "routewatch"});
+        ipBatch("c", {"route del unreachable " + changed});
+        inNamespace("r", {"nft", "delete", "table", "ip", "routewatch"});
+        QVERIFY2(routed, "cannot change the route");
+        QVERIFY2(counted.contains("counter packets 0 "), counted.constData());
+        QCOMPARE(sweep.unsent().size(), size_t(1));
+        QCOMPARE(sweep.unsent().front().status, uint32_t(IP_DEST_HOST_UNREACHABLE));
+        QCOMPARE(sweep.unsent().front().count, 256ull);
+        QCOMPARE(sweep.unsent().front().first.front().toString(), std::string("198.18.67.0"));
+    }
+
     void noneAnswered()
     {
         const QString saved = m_dir.filePath("none.dat");

@@ -14,7 +14,8 @@
 #   (N ms late, N read in decimal digits); R drops fd00:198:18:4::/64 and answers address
 #   unreachable for fd00:198:18:5::/64; C routes only fd00:198:18::/48. The names of the hosts file
 #   are of IPv4 alone (silent, unreachable), of IPv6 alone (NAME.v6.tozelo.test) or of both
-#   (answering, delayedN, router, client).
+#   (answering, delayedN, router, client). C's group file also names the group tozelo-frames, whose
+#   members may send frames, with no member.
 #
 #   testbed.sh run CMD...   build a testbed, run CMD inside C, tear down, exit with CMD's status
 #                           (77 when the machine cannot build one)
@@ -93,6 +94,12 @@ write_name_files() {
         echo "$V6:4::1 silent.v6.tozelo.test"
         echo "$V6:5::1 unreachable.v6.tozelo.test"
     } >"$dir/hosts"
+    # The group whose members may send frames, on a group id nothing else has.
+    local gid=64900
+    while getent group "$gid" >/dev/null; do
+        gid=$((gid + 1))
+    done
+    { grep -v '^tozelo-frames:' /etc/group; echo "tozelo-frames:x:$gid:"; } >"$dir/group"
     # Files only: an unknown name fails at once and no query ever leaves the testbed.
     echo "hosts: files" >"$dir/nsswitch.conf"
     printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"$dir/resolv.conf"
