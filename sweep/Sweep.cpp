@@ -2,6 +2,7 @@
 
 #include "SweepPlan.h"
 #include "SweepRequests.h"
+#include "SweepShares.h"
 #include "SweepWorker.h"
 
 #include <netinet/in.h>
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -22,23 +22,8 @@ namespace {
 
 constexpr int64_t Millisecond = 1000000;
 constexpr int64_t ProgressIntervalNs = 100 * Millisecond;
-// The receive queue holds this long's answers at the rate, at what the kernel charges for each.
-constexpr double BufferedSeconds = 0.025;
-constexpr double BytesPerAnswer = 1024;
-constexpr double MinReceiveBuffer = 8 << 20;
-constexpr double MaxReceiveBuffer = 64 << 20;
 // Passes that ask again, slower, what may have answered while the system was dropping answers.
 constexpr int MaxRecoveryPasses = 2;
-// What one core sends a second with time to spare for the answers, at the kernel's cost of a few
-// microseconds a request: a faster rate takes another sender.
-constexpr double RatePerWorker = 250000;
-// Below this many targets each, another sender costs more than it saves.
-constexpr uint64_t MinTargetsPerWorker = 4096;
-
-uint64_t slotsOf(unsigned identifiers)
-{
-    return uint64_t(identifiers) * SweepSender::SlotsPerIdentifier;
-}
 
 } // namespace
 
@@ -49,10 +34,8 @@ Sweep::Sweep(const SweepTargets &targets, const Settings &settings, SweepNetwork
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
     m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_network, m_stopped, m_stopFd, onAnswers);
     m_plan->sentPass = [this] { closeFramesOnceSent(); };
-    if (m_plan->members4 != 0)
-        m_families.push_back(familyOf(AF_INET, 0, m_plan->members4));
-    if (m_plan->end > m_plan->firstIpv6)
-        m_families.push_back(familyOf(AF_INET6, m_plan->firstIpv6, m_plan->end));
+    m_shares = std::make_unique<SweepShares>(m_settings, m_plan->members4, m_plan->firstIpv6, m_plan->end,
+                                             m_network.mostSenders());
     m_progress.addresses = members();
 }
 
@@ -67,21 +50,6 @@ unsigned Sweep::mostSenders()
     return SweepNetwork::system().mostSenders();
 }
 
-Sweep::Family Sweep::familyOf(int family, uint64_t first, uint64_t end) const
-{
-    Family targets{family, first, end, double(end - first) / double(members()), 1, 1};
-    targets.workers = workersWanted(targets);
-    targets.identifiers = identifiersFor(targets, targets.workers);
-    return targets;
-}
-
-unsigned Sweep::workersWanted(const Family &family) const
-{
-    const double byRate = std::ceil(m_settings.rate * family.share / RatePerWorker);
-    const double byTargets = double(family.count() / MinTargetsPerWorker);
-    return unsigned(std::max(1.0, std::min({byRate, byTargets, double(m_network.mostSenders())})));
-}
-
 // The descriptor is never read: once written, it wakes every wait until the sweep is gone.
 void Sweep::stop()
 {
@@ -91,54 +59,34 @@ void Sweep::stop()
     [[maybe_unused]] const ssize_t written = ::write(m_stopFd, &one, sizeof one);
 }
 
-// Enough slots for the requests that wait out their time-out at each one's share of the rate, and a
-// batch more.
-unsigned Sweep::identifiersFor(const Family &family, unsigned workers) const
-{
-    const double waiting = m_settings.rate * family.share / double(workers) * (m_settings.timeoutMs / 1000.0 + 0.01) +
-                           SweepWorker::MaxBatch;
-    const double needed = std::min(waiting, double(family.count()) / workers + SweepWorker::MaxBatch);
-    unsigned identifiers = 1;
-    while (identifiers * 2 * workers <= MaxIdentifiers && double(slotsOf(identifiers)) < needed)
-        identifiers *= 2;
-    return identifiers;
-}
-
-// Each family's share of the rate must leave no more requests waiting than it has slots.
-int Sweep::effectiveRate() const
-{
-    double allowed = m_settings.rate;
-    for (const Family &family : m_families) {
-        const uint64_t slotCount = slotsOf(family.identifiers) * family.workers;
-        if (family.count() > slotCount)
-            allowed = std::min(allowed, double(slotCount) * 1000.0 / m_settings.timeoutMs / family.share);
-    }
-    return int(std::floor(allowed));
-}
-
 EchoSocket::Kind Sweep::socketKind() const
 {
     return m_workers.empty() ? EchoSocket::Kind::Datagram : m_workers.front()->socketKind();
+}
+
+int Sweep::effectiveRate() const
+{
+    return m_shares->effectiveRate();
 }
 
 void Sweep::open()
 {
     if (!m_workers.empty())
         return;
-    for (const Family &family : m_families)
+    for (const SweepShares::Family &family : m_shares->families())
         open(family);
 }
 
 // Each sender's part of the targets starts on a multiple of 64, so that no word of the bits of the
 // heard is written by two.
-void Sweep::open(const Family &family)
+void Sweep::open(const SweepShares::Family &family)
 {
     const SweepRequests requests(m_settings.size, m_plan->signature);
     SweepNetwork::Spec spec;
     spec.family = family.family;
     spec.identifiers = family.identifiers;
     spec.ttl = m_settings.ttl;
-    spec.receiveBufferBytes = receiveBufferFor(family);
+    spec.receiveBufferBytes = m_shares->receiveBufferFor(family);
     spec.frames = family.family == AF_INET && m_settings.frames;
     spec.requests = &requests;
     spec.stopped = &m_stopped;
@@ -151,14 +99,6 @@ void Sweep::open(const Family &family)
         m_workers.push_back(
             std::make_unique<SweepWorker>(*m_plan, first, end, m_network.open(spec), family.identifiers));
     }
-}
-
-int Sweep::receiveBufferFor(const Family &family) const
-{
-    if (m_settings.receiveBufferBytes != 0)
-        return m_settings.receiveBufferBytes;
-    const double share = m_settings.rate * family.share / family.workers;
-    return int(std::clamp(share * BufferedSeconds * BytesPerAnswer, MinReceiveBuffer, MaxReceiveBuffer));
 }
 
 // Once the last planned pass has sent everything, no frame goes out any more: the links close while

@@ -2,6 +2,7 @@
 #include "SweepFindings.h"
 #include "SweepNetwork.h"
 #include "SweepSettings.h"
+#include "SweepShares.h"
 #include "SweepTargets.h"
 
 #include <atomic>
@@ -32,9 +33,7 @@ public:
     using Unsent = SweepFindings::Unsent;
     using Progress = SweepFindings::Progress;
 
-    // Slots beyond this would cost more memory than a sweep should: 32 identifiers x 65,536, shared
-    // among the senders.
-    static constexpr unsigned MaxIdentifiers = 32;
+    static constexpr unsigned MaxIdentifiers = SweepShares::MaxIdentifiers;
     static constexpr size_t UnsentListed = Unsent::Listed;
 
     // Sends through network (this system's, unless a test gives its own). Throws std::runtime_error
@@ -82,22 +81,7 @@ public:
 private:
     // The targets of this sweep's shard.
     uint64_t members() const { return m_settings.shareOf(m_targets.count()); }
-    // The targets of one family, by their numbers in the plan, and the senders they get.
-    struct Family {
-        int family; // AF_INET or AF_INET6
-        uint64_t first;
-        uint64_t end;
-        double share; // of the rate
-        unsigned workers;
-        unsigned identifiers; // each worker's
-        uint64_t count() const { return end - first; }
-    };
-
-    Family familyOf(int family, uint64_t first, uint64_t end) const;
-    unsigned workersWanted(const Family &family) const;
-    unsigned identifiersFor(const Family &family, unsigned workers) const;
-    void open(const Family &family);
-    int receiveBufferFor(const Family &family) const;
+    void open(const SweepShares::Family &family);
     void runPass(double rate);
     void closeFramesOnceSent();
     uint64_t heardCount() const;
@@ -111,7 +95,7 @@ private:
     std::atomic<bool> m_stopped{false};
     int m_stopFd = -1; // readable once stopped, so that a sender waiting for answers wakes at once
     std::unique_ptr<SweepPlan> m_plan;
-    std::vector<Family> m_families;
+    std::unique_ptr<SweepShares> m_shares;
     std::vector<std::unique_ptr<SweepWorker>> m_workers;
     std::vector<Answer> m_answers;
     std::vector<Unsent> m_unsent;
