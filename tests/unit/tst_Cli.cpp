@@ -163,16 +163,17 @@ private slots:
         QVERIFY(result.out.join('\n').contains("ping HOST"));
     }
 
-    // reping loads its file before it opens a socket, and never waits on a pipe.
+    // reping loads its file before it opens a socket, never waits on a pipe, and never reads UTF-16
+    // without its mark as 8-bit text (it would ping 0.0.0.1).
     void repingRefusesWhatIsNotAListFile()
     {
         QTemporaryDir folder;
         const QString pipe = folder.filePath("pipe.dat");
         QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         const QString wide = folder.filePath("wide.txt");
-        writeFile(wide, QByteArray::fromHex("fffe31000d000a00"));
+        writeFile(wide, QByteArray::fromHex("31002e0030002e0030002e0031000d000a00"));
         for (const auto &[file, reason] : {std::pair{pipe, QString("not a regular file")},
-                                           std::pair{wide, QString("UTF-16 text, not 8-bit text")}}) {
+                                           std::pair{wide, QString("a NUL byte on line 1, not text")}}) {
             const CliRun result = CliRun::of({"reping", file}, 10000);
             QVERIFY2(result.ended, "tozelo-cli did not end");
             QCOMPARE(result.status, 1);
