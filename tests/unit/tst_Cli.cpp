@@ -4,7 +4,10 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 // The command-line front end as a user runs it: its exit statuses and its usage errors on one line,
@@ -92,6 +95,11 @@ private slots:
         QTest::newRow("sweep, save to a device")
             << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", "/dev/null"}
             << usage.arg("--save: cannot create file /dev/null: not a regular file");
+        // Root may write to it, but not make the new file that replaces it.
+        QTest::newRow("sweep, save to a file of the kernel's")
+            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", "/proc/version"}
+            << usage.arg("--save: cannot create file /proc/version: " +
+                         QString::fromLocal8Bit(strerror(geteuid() == 0 ? ENOENT : EACCES)));
         QTest::newRow("scan, not a number") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--ttl", "x"}
                                             << usage.arg("--ttl needs a whole number, not 'x'");
         QTest::newRow("reping, decimal") << QStringList{"reping", "no-such-list.dat", "--size", "1.5"}
