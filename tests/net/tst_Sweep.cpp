@@ -780,14 +780,15 @@ private slots:
                      qPrintable(reply.key() + " " + QString::number(reply.value())));
     }
 
-    // No route: every send fails at once, and the failures are counted, not kept one by one.
+    // No route: every send fails at once, and the failures are counted, not kept one by one; the
+    // sweep could not ask, so its count may be short.
     void unroutedEndsFastAndSmall()
     {
         const int bits = Sanitized ? 16 : 12;
         const int addresses = 1 << (32 - bits);
         const Measured run = measure(
             {qEnvironmentVariable("TOZELO_CLI"), "sweep", QString("250.0.0.0/%1").arg(bits), "--rate", "100000"});
-        QCOMPARE(run.status, 1);
+        QCOMPARE(run.status, 4);
         QCOMPARE(run.out, QString("0 of %1 addresses answered\n").arg(addresses).toLatin1());
         QCOMPARE(run.err, QString("tozelo-cli: sweep: Destination network unreachable: %1 requests not sent "
                                   "(250.0.0.0, 250.0.0.1, 250.0.0.2 and %2 more)\n")
@@ -857,7 +858,7 @@ private slots:
         const CliRun rejected = CliRun::of({"ping", "198.18.40.1"});
         const CliRun dropped = CliRun::of({"ping", "198.18.40.2"});
         QVERIFY(allowDatagramSockets(true));
-        QCOMPARE(sweep.status, 1);
+        QCOMPARE(sweep.status, 4);
         QCOMPARE(sweep.out, QStringList{"0 of 2 addresses answered"});
         QCOMPARE(sweep.err, (QStringList{"tozelo-cli: sweep: Destination host unreachable: 1 request not sent "
                                          "(198.18.40.1)",
@@ -897,7 +898,7 @@ private slots:
         run = CliRun::of({"sweep", "198.18.8.119-198.18.8.121", "198.18.8.200", "250.0.0.7",
                           "FD00:198:18:8:0:0:0:77-fd00:198:18:8::78", "fd00:198:19::7", "--timeout", "300", "--format",
                           "json"});
-        QCOMPARE(run.status, 0);
+        QCOMPARE(run.status, 4); // 250.0.0.7 and fd00:198:19::7 have no route
         const QJsonObject json = QJsonDocument::fromJson(run.output).object();
         QCOMPARE(json["addresses"].toInt(), 8);
         QCOMPARE(json["requests"].toInt(), 6);
