@@ -1,12 +1,12 @@
 #include "Unit5.h"
 
 #include "DialogParts.h"
-#include "UpDown.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "ui/Artwork.h"
 #include "ui/IntegerText.h"
 #include "ui/IntervalTimer.h"
+#include "ui/UpDown.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/DFBevel.h"
 #include "widgets/DFCtrls.h"
