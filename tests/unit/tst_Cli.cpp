@@ -164,11 +164,19 @@ private slots:
         QVERIFY(result.out.isEmpty());
     }
 
+    // The help takes each command's defaults from the values it starts with; README says the same.
     void help()
     {
         const CliRun result = CliRun::of({"--help"});
         QCOMPARE(result.status, 0);
         QVERIFY(result.out.join('\n').contains("ping HOST"));
+        const QStringList defaults = result.out.filter("Defaults: ");
+        QCOMPARE(defaults.size(), 4);
+        QFile readme(qEnvironmentVariable("TOZELO_README"));
+        QVERIFY2(readme.open(QIODevice::ReadOnly), "TOZELO_README not set");
+        const QString text = QString::fromUtf8(readme.readAll()).simplified();
+        for (const QString &line : defaults)
+            QVERIFY2(text.contains(line.simplified()), qPrintable(line));
     }
 
     // reping loads its file before it opens a socket, never waits on a pipe, and never reads UTF-16
