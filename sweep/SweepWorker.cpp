@@ -1,5 +1,6 @@
 #include "SweepWorker.h"
 
+#include "platform/ArrivalClock.h"
 #include "platform/IcmpTypes.h"
 
 #include <arpa/inet.h>
@@ -33,8 +34,6 @@ constexpr int64_t TickNs = 100 * Millisecond;
 constexpr size_t MaxReadsPerDrain = 65536;
 // A send that keeps failing with errors that ICMP errors coming in leave pending.
 constexpr int MaxConfirmations = 4;
-// A reading of the two clocks taken closer together than this is as good as simultaneous.
-constexpr int64_t ClockReadingNs = 2 * Microsecond;
 // An answer whose request may have gone out this much later than it was timed has its host asked
 // again, up to this many times, for a round-trip time that a busy machine did not stretch.
 constexpr uint32_t PreciseSpreadUs = 200;
@@ -50,25 +49,6 @@ int64_t nowNs(clockid_t clock)
 int64_t monotonicNs()
 {
     return nowNs(CLOCK_MONOTONIC);
-}
-
-// The kernel times arrivals on the wall clock, requests are timed on the monotonic one: what to take
-// from the first to get the second. Read between two readings of the monotonic clock, and again if
-// this thread was held up in between.
-int64_t realtimeOffsetNs()
-{
-    int64_t best = 0;
-    int64_t bestSpan = INT64_MAX;
-    for (int attempt = 0; attempt < 3 && bestSpan > ClockReadingNs; ++attempt) {
-        const int64_t before = monotonicNs();
-        const int64_t realtime = nowNs(CLOCK_REALTIME);
-        const int64_t after = monotonicNs();
-        if (after - before < bestSpan) {
-            bestSpan = after - before;
-            best = realtime - (before + after) / 2;
-        }
-    }
-    return best;
 }
 
 void add(std::atomic<uint64_t> &counter, uint64_t count = 1)
@@ -385,17 +365,15 @@ size_t SweepWorker::sendAsFrames(size_t count)
     return done;
 }
 
-// Each request is timed where it falls in the call, at the earliest it may have gone: the kernel may
-// carry the answer to one in before it sends the next. A call held up half-way leaves its requests'
-// times uncertain: they are timed from its start, and record() has their answering hosts asked again.
+// Every request of a call is timed from the call's start, before any of it went: the kernel may send
+// the last as soon as the first, and a round-trip time must never come out shorter than it was. The
+// call's length is how much longer it may come out; beyond PreciseSpreadUs, record() has the
+// answering hosts asked again.
 void SweepWorker::committed(size_t from, int sent, int64_t startNs, int64_t endNs)
 {
-    const bool heldUp = endNs - startNs > int64_t(PreciseSpreadUs) * Microsecond;
-    for (int i = 0; i < sent; ++i) {
-        const int64_t sentNs = heldUp ? startNs : startNs + (endNs - startNs) * i / sent;
-        const auto spreadUs = uint32_t(std::min<int64_t>((endNs - sentNs) / Microsecond + 1, RecheckFlag - 1));
-        commit(m_batch[from + size_t(i)], sentNs, spreadUs);
-    }
+    const auto spreadUs = uint32_t(std::min<int64_t>((endNs - startNs) / Microsecond + 1, RecheckFlag - 1));
+    for (int i = 0; i < sent; ++i)
+        commit(m_batch[from + size_t(i)], startNs, spreadUs);
 }
 
 // A send fails with the errno of an ICMP error that came in since the last one was cleared, not
@@ -610,7 +588,7 @@ bool SweepWorker::readQueue(size_t index, bool errorQueue)
         const std::vector<IcmpSocket::Received> &batch = socket.receiveMany(errorQueue, MaxReadBatch);
         if (batch.empty())
             return true;
-        const int64_t realtimeOffset = realtimeOffsetNs();
+        const int64_t realtimeOffset = ArrivalClock::realtimeOffsetNs();
         for (const IcmpSocket::Received &packet : batch)
             take(index, packet, realtimeOffset);
         read += batch.size();
