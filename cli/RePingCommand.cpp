@@ -69,7 +69,7 @@ const std::string &onlyFile(const CommandLine &args)
 } // namespace
 
 RePingCommand::RePingCommand(const CommandLine &args)
-    : m_timeout(args.positive("timeout", 200)), m_passes(args.positive("passes", 1)),
+    : m_timeout(args.positive("timeout", EchoTerms::DefaultRePingTimeoutMs)), m_passes(args.positive("passes", 1)),
       m_size(args.integer("size", EchoTerms::DefaultSize)), m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
       m_list(MachineListFile::read(QString::fromLocal8Bit(onlyFile(args).c_str())))
 {

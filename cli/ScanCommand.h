@@ -9,6 +9,8 @@
 // lines each tick leaves go to out, the message boxes' lines to err.
 class ScanCommand {
 public:
+    static constexpr int DefaultIntervalMs = 1000;
+
     // Reads and checks every argument, --save's file included; CommandLine::UsageError when one is wrong.
     explicit ScanCommand(const CommandLine &args);
 

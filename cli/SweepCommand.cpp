@@ -129,5 +129,8 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
                "lower --rate)\n";
         return SweepIncomplete;
     }
+    // Told above, with the reasons.
+    if (!sweep.unsent().empty())
+        return SweepIncomplete;
     return sweep.progress().replies > 0 ? 0 : 1;
 }

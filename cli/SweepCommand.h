@@ -5,7 +5,8 @@
 #include <memory>
 #include <ostream>
 
-// Exit status of a sweep whose count may be short: the system dropped answers even when asked again.
+// Exit status of a sweep whose count may be short: the system dropped answers even when asked again,
+// or refused to send some requests.
 constexpr int SweepIncomplete = 4;
 
 // `tozelo-cli sweep TARGET...`: many echo requests in flight at once, the answers printed in address

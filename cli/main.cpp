@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "CommandRun.h"
+#include "ScanCommand.h"
 #include "SweepCommand.h"
 
 #include "echo/EchoTerms.h"
@@ -18,10 +19,25 @@
 
 namespace {
 
+// What every request of a command is sent with unless told otherwise.
+std::string echoDefaults(int timeoutMs, int size = EchoTerms::DefaultSize, int ttl = EchoTerms::DefaultTTL)
+{
+    return "time-out " + std::to_string(timeoutMs) + " ms, size " + std::to_string(size) + " bytes, TTL " +
+           std::to_string(ttl);
+}
+
+std::string sweepDefaults()
+{
+    const Sweep::Settings settings;
+    return "rate " + std::to_string(settings.rate) + ", " + std::to_string(settings.retries) + " retries, " +
+           echoDefaults(settings.timeoutMs, settings.size, settings.ttl);
+}
+
 // The manual page and the shell completion are made from this text when the program is built: a
 // heading ends in a colon; a command's synopsis starts two spaces in and goes on in lines that start
-// with '[', its description six spaces in; examples start with "$ ".
-const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n"
+// with '[', its description six spaces in; examples start with "$ ". The defaults are the values
+// the commands start with.
+const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n"
                           "  or:  tozelo-cli --help\n"
                           "  or:  tozelo-cli --version\n"
                           "Ping one host, every IPv4 address of a range or whole address blocks, and list\n"
@@ -35,20 +51,27 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      over IPv4, or over IPv6 with -6; -4 or -6 pings a name over that family\n"
                           "      alone. An address is always pinged over its own family; over IPv6, TTL\n"
                           "      is the hop limit.\n"
-                          "      Defaults: size 56 bytes, TTL 64, time-out 500 ms.\n"
+                          "      Defaults: " +
+                          echoDefaults(EchoTerms::DefaultTimeoutMs) +
+                          ".\n"
                           "      Exit status 0 when the host answered, 1 when it did not or is unknown.\n"
                           "  scan START END [--interval MS] [--timeout MS] [--size N] [--ttl N] [--save FILE]\n"
                           "      Ping every address from START to END (dotted IPv4 addresses), one per\n"
                           "      interval, skipping addresses ending in .0 other than START; print each\n"
                           "      address's log lines, then how many machines answered.\n"
                           "      --save writes the machines that answered to FILE, one address a line.\n"
-                          "      Defaults: interval 1000 ms, time-out 500 ms, size 56 bytes, TTL 64.\n"
+                          "      Defaults: interval " +
+                          std::to_string(ScanCommand::DefaultIntervalMs) + " ms, " +
+                          echoDefaults(EchoTerms::DefaultTimeoutMs) +
+                          ".\n"
                           "      Exit status 0 when the scan reached END, 3 when START or END was refused.\n"
                           "  reping FILE [--timeout MS] [--size N] [--ttl N] [--passes N]\n"
                           "      Ping again each line of a machine list file (addresses or names), one\n"
                           "      per time-out, and print one line per entry; --passes walks it N times.\n"
                           "      Each line goes by its family, a name with both over IPv4.\n"
-                          "      Defaults: time-out 200 ms, size 56 bytes, TTL 64, 1 pass.\n"
+                          "      Defaults: " +
+                          echoDefaults(EchoTerms::DefaultRePingTimeoutMs) +
+                          ", 1 pass.\n"
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
                           "  sweep TARGET... [-f FILE] [--exclude TARGETS] [--exclude-file FILE]\n"
                           "        [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N] [--names]\n"
@@ -88,10 +111,12 @@ const char *const Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      they pass by this host's firewall and connection tracking (a firewall\n"
                           "      that lets in only answers to what it saw go out drops their answers).\n"
                           "      It needs the capability CAP_NET_RAW; the other requests go as ever.\n"
-                          "      Defaults: rate 5000, time-out 500 ms, no retry, size 56 bytes, TTL 64.\n"
+                          "      Defaults: " +
+                          sweepDefaults() +
+                          ".\n"
                           "      Exit status 0 when at least one host answered, 1 when none did, 4 when\n"
-                          "      answers were still dropped and the count may be short (said on standard\n"
-                          "      error).\n"
+                          "      the count may be short: answers were still dropped, or this system\n"
+                          "      refused to send some requests (both said on standard error).\n"
                           "  help\n"
                           "      Show this text.\n"
                           "\n"

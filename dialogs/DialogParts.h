@@ -1,7 +1,7 @@
 #pragma once
-#include "UpDown.h"
 #include "echo/EchoTerms.h"
 #include "ui/ExceptionReport.h"
+#include "ui/UpDown.h"
 #include "widgets/Events.h"
 #include "widgets/FloatEdit.h"
 

@@ -1,9 +1,9 @@
 #include "Unit2.h"
 
 #include "DialogParts.h"
-#include "UpDown.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
+#include "ui/UpDown.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ScreenCentre.h"
 

@@ -1,10 +1,10 @@
 #include "Unit3.h"
 
 #include "DialogParts.h"
-#include "UpDown.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "ui/IntervalTimer.h"
+#include "ui/UpDown.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ScreenCentre.h"
 

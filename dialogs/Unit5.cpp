@@ -1,12 +1,12 @@
 #include "Unit5.h"
 
 #include "DialogParts.h"
-#include "UpDown.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "ui/Artwork.h"
 #include "ui/IntegerText.h"
 #include "ui/IntervalTimer.h"
+#include "ui/UpDown.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/DFBevel.h"
 #include "widgets/DFCtrls.h"
@@ -134,7 +134,13 @@ QGroupBox *TForm5::createOptions()
     Label5 = newLabel(GroupBox1, "Label5", "Bytes");
     auto *grid = new QGridLayout(GroupBox1);
     DialogParts::tighten(grid);
-    addFieldRow(grid, 0, Label1, {"rto", "200", 0, "UpDown1", {10, 3000, 10, 200}}, rto, UpDown1, Label4);
+    addFieldRow(grid, 0, Label1,
+                {"rto",
+                 QString::number(EchoTerms::DefaultRePingTimeoutMs),
+                 0,
+                 "UpDown1",
+                 {10, 3000, 10, EchoTerms::DefaultRePingTimeoutMs}},
+                rto, UpDown1, Label4);
     addFieldRow(grid, 1, Label2, {"rps", DialogParts::DefaultSize, 0, "UpDown2", {10, 300, 10, EchoTerms::DefaultSize}},
                 rps, UpDown2, Label5);
     addFieldRow(grid, 2, Label3, {"rttl", DialogParts::DefaultTTL, 0, "UpDown3", {32, 100, 1, EchoTerms::DefaultTTL}},

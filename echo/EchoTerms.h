@@ -21,6 +21,8 @@ constexpr int MaxSize = 65500;
 constexpr int DefaultSize = 56;
 constexpr int DefaultTTL = 64;
 constexpr int DefaultTimeoutMs = 500;
+// The re-ping walk's: one entry a time-out.
+constexpr int DefaultRePingTimeoutMs = 200;
 
 // The request payload for a given size: the text, cut or padded with spaces.
 std::vector<uint8_t> payloadOf(int size);

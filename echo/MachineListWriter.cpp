@@ -38,14 +38,6 @@ std::string targetOf(const std::string &path)
     return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
-std::string folderOf(const std::string &path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string base36(uint32_t value)
 {
     std::string digits;
@@ -89,8 +81,13 @@ std::string MachineListWriter::whyNotWritable(const std::string &path)
     } else if (errno != ENOENT) {
         return std::strerror(errno);
     }
-    if (faccessat(AT_FDCWD, folderOf(target).c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    // Only a file made beside it proves that the folder takes one: /proc passes every check above
+    // for root.
+    std::string temporary;
+    const FileDescriptor probe(createBeside(target, temporary));
+    if (probe.get() < 0)
         return std::strerror(errno);
+    ::unlink(temporary.c_str());
     return std::string();
 }
 

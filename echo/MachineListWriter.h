@@ -11,7 +11,8 @@ public:
     static constexpr const char *LineEnd = "\r\n";
 
     // Why writing path would be refused before anything is written: a missing or unwritable folder,
-    // a read-only file, a folder or a device in its place. Empty when nothing stands in the way.
+    // a read-only file, a folder or a device in its place, a folder that takes no new file (a file
+    // is made beside path and removed to prove it). Empty when nothing stands in the way.
     static std::string whyNotWritable(const std::string &path);
     // 0, or the errno that kept bytes from replacing the file. A file that was there keeps its mode.
     static int replace(const std::string &path, const std::string &bytes);

@@ -64,6 +64,22 @@ QByteArray withoutByteOrderMark(const QByteArray &bytes, const QString &fileName
     return bytes.startsWith(Utf8Mark) ? bytes.mid(Utf8Mark.size()) : bytes;
 }
 
+// The line of the byte at position, counted as fromBytes() counts them.
+qsizetype lineOf(const QByteArray &text, qsizetype position)
+{
+    const QByteArray before = text.left(position);
+    return 1 + before.count('\n') + before.count('\r') - before.count("\r\n");
+}
+
+// Text holds no NUL byte: a file that does is UTF-16 without its mark, or not text at all, and read
+// as 8-bit text it would ping addresses no one wrote.
+void refuseNul(const QByteArray &text, const QString &fileName)
+{
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0)
+        failOpen(fileName, "a NUL byte on line " + QString::number(lineOf(text, nul)) + ", not text");
+}
+
 } // namespace
 
 MachineListFile MachineListFile::fromBytes(const QByteArray &bytes)
@@ -106,7 +122,9 @@ MachineListFile MachineListFile::read(const QString &fileName)
         failOpen(fileName, reasonOf(errno));
     if (bytes.size() > MaxBytes)
         fail("Text exceeds memo capacity");
-    return fromBytes(withoutByteOrderMark(bytes, fileName));
+    const QByteArray text = withoutByteOrderMark(bytes, fileName);
+    refuseNul(text, fileName);
+    return fromBytes(text);
 }
 
 QByteArray MachineListFile::toBytes() const

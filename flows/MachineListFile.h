@@ -14,16 +14,16 @@ public:
     // CR LF, a lone CR and a lone LF each end one line.
     static MachineListFile fromBytes(const QByteArray &bytes);
     // The whole file, its UTF-8 byte-order mark skipped, or std::runtime_error "Cannot open file
-    // NAME: REASON" (also for what is not a regular file, never waiting for a pipe's writer, and for
-    // UTF-16 text) or "Text exceeds memo capacity".
+    // NAME: REASON" (also for what is not a regular file, never waiting for a pipe's writer, for
+    // UTF-16 text and for a NUL byte, the reason naming its line) or "Text exceeds memo capacity".
     static MachineListFile read(const QString &fileName);
 
     QByteArray toBytes() const;
     // Replaces the file as a whole through a temporary file in its folder, or throws
     // std::runtime_error "Cannot create file NAME: REASON" and leaves the file as it was.
     void write(const QString &fileName) const;
-    // Why write(fileName) would be refused before anything is written: a missing or unwritable
-    // folder, a read-only file, a folder or a device in its place. Empty when nothing stands in the way.
+    // Why write(fileName) would be refused before anything is written, as MachineListWriter tells it.
+    // Empty when nothing stands in the way.
     static QString whyNotWritable(const QString &fileName);
 
     // Adds line as the new last line unless an equal line is there (an IPv6 address in any of its

@@ -24,18 +24,9 @@ const QStringList &MultiPingScan::linesOf(Message message)
     return message == Message::iperror ? iperror : ipferror;
 }
 
-MultiPingScan::MultiPingScan(TPing &ping, View &view) : m_ping(ping), m_view(view)
+MultiPingScan::MultiPingScan(TPing &ping, View &view)
+    : m_ping(ping), m_view(view), m_lines(ping, view, "Recividos %1 bytes desde %2 en %3 mSecs")
 {
-    m_ping.SetOnDisplay([this](QObject *, const std::string &msg) { Ping2Display(msg); });
-    m_ping.SetOnEchoRequest([this](QObject *) { Ping2EchoRequest(); });
-    m_ping.SetOnEchoReply([this](QObject *, int replies) { Ping2EchoReply(replies); });
-}
-
-MultiPingScan::~MultiPingScan()
-{
-    m_ping.SetOnDisplay(nullptr);
-    m_ping.SetOnEchoRequest(nullptr);
-    m_ping.SetOnEchoReply(nullptr);
 }
 
 void MultiPingScan::MipPinGClick()
@@ -117,35 +108,6 @@ void MultiPingScan::ip02KeyUp()
 void MultiPingScan::ip01KeyUp()
 {
     m_view.setEditText(Edit::ip11, m_view.editText(Edit::ip01));
-}
-
-void MultiPingScan::Ping2Display(const std::string &msg)
-{
-    m_view.appendLine(QString::fromStdString(msg));
-}
-
-void MultiPingScan::Ping2EchoRequest()
-{
-    m_view.appendLine("Sending " + QString::number(m_ping.Size()) + " bytes to " +
-                      QString::fromStdString(m_ping.ResolvedName()) + " (" +
-                      QString::fromStdString(m_ping.ResolvedIP()) + ")");
-}
-
-void MultiPingScan::Ping2EchoReply(int replies)
-{
-    const QString ip = QString::fromStdString(m_ping.ResolvedIP());
-    m_view.setStatus("current IP: " + ip);
-    if (replies != 0) {
-        const ICMP_ECHO_REPLY reply = m_ping.LastReply();
-        m_view.appendLine("Recividos " + QString::number(reply.DataSize) + " bytes desde " + ip + " en " +
-                          QString::number(reply.RoundTripTime) + " mSecs");
-        m_view.recordMachine(ip, reply.RoundTripTime);
-        return;
-    }
-    const QString error = QString::fromStdString(m_ping.ErrorText());
-    m_view.appendLine("Cannot ping host (" + ip + ") : ");
-    m_view.appendLine("==> " + error + " <==");
-    m_view.setStatus("ERROR: " + error);
 }
 
 bool MultiPingScan::anyEditEmpty() const

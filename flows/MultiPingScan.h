@@ -1,4 +1,5 @@
 #pragma once
+#include "EchoLines.h"
 #include "ping/Ping.h"
 
 #include <QString>
@@ -19,9 +20,8 @@ public:
     enum class Message { iperror, ipferror };
 
     // The page as the scan reads and changes it.
-    class View {
+    class View : public EchoLines::View {
     public:
-        virtual ~View() = default;
         virtual QString editText(Edit edit) const = 0;
         virtual void setEditText(Edit edit, const QString &text) = 0;
         virtual void focusEdit(Edit edit) = 0;
@@ -32,9 +32,6 @@ public:
         virtual bool timerEnabled() const = 0;
         virtual void setTimerEnabled(bool enabled) = 0;
         virtual void clearLog() = 0;
-        virtual void appendLine(const QString &line) = 0;
-        virtual void setStatus(const QString &text) = 0;                 // status panel 0
-        virtual void recordMachine(const QString &ip, uint32_t rtt) = 0; // addico
         virtual int machineCount() const = 0;
         virtual void showMessage(Message message) = 0;
         virtual void reportError(const QString &text) = 0; // the general error report
@@ -44,7 +41,6 @@ public:
 
     // The echo events of ping belong to this scan for as long as it lives.
     MultiPingScan(TPing &ping, View &view);
-    ~MultiPingScan();
     MultiPingScan(const MultiPingScan &) = delete;
     MultiPingScan &operator=(const MultiPingScan &) = delete;
 
@@ -60,10 +56,6 @@ private:
     using Octets = std::array<int, 4>;    // index 0 is the fourth octet, as in the names
     using Texts = std::array<QString, 4>; // the same order
 
-    void Ping2Display(const std::string &msg);
-    void Ping2EchoRequest();
-    void Ping2EchoReply(int replies);
-
     bool anyEditEmpty() const;
     Texts captionTexts(const std::array<Caption, 4> &captions) const;
     Texts editTexts(const std::array<Edit, 4> &edits) const;
@@ -76,4 +68,5 @@ private:
 
     TPing &m_ping;
     View &m_view;
+    EchoLines m_lines;
 };

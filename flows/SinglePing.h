@@ -1,4 +1,5 @@
 #pragma once
+#include "EchoLines.h"
 #include "ping/Ping.h"
 
 #include <QString>
@@ -9,16 +10,12 @@
 // single ping page and the command line both run it, each with its own way of showing the lines.
 class SinglePing {
 public:
-    class View {
+    class View : public EchoLines::View {
     public:
-        virtual ~View() = default;
         virtual QString hostText() const = 0;       // read each time a line names the host
         virtual Sockets::Family family() const = 0; // a name's, read at the start
         virtual void clearLog() = 0;
-        virtual void appendLine(const QString &line) = 0;
         virtual void setButtons(bool pingEnabled, bool cancelEnabled) = 0;
-        virtual void setStatus(const QString &text) = 0;
-        virtual void recordMachine(const QString &ip, uint32_t rtt) = 0;
         virtual void reportError(const QString &text) = 0; // the general error report
     };
 
@@ -33,12 +30,10 @@ public:
 
 private:
     void Ping1DnsLookupDone(uint16_t error);
-    void Ping1EchoRequest();
-    void Ping1EchoReply(int replies);
-    void Ping1Display(const std::string &msg);
 
     QString host() const;
 
     TPing &m_ping;
     View &m_view;
+    EchoLines m_lines;
 };

@@ -1,7 +1,7 @@
 #pragma once
-#include "dialogs/UpDown.h"
 #include "sweep/Sweep.h"
 #include "sweep/SweepReport.h"
+#include "ui/UpDown.h"
 
 #include <QElapsedTimer>
 #include <QList>

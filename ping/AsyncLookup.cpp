@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <mutex>
+#include <pthread.h>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -73,7 +74,10 @@ uint32_t AsyncLookup::start(const std::string &name, Sockets::Family family)
         return refuse(WSAENOBUFS);
     const uint32_t handle = m_nextHandle;
     try {
-        std::thread(resolve, m_channel, handle, name, family).detach();
+        std::thread worker(resolve, m_channel, handle, name, family);
+        // Named before anyone may look for it.
+        pthread_setname_np(worker.native_handle(), ThreadName);
+        worker.detach();
     } catch (const std::system_error &) {
         return refuse(WSAENOBUFS);
     }

@@ -12,6 +12,9 @@
 class AsyncLookup : public QObject {
     Q_OBJECT
 public:
+    // Of each lookup's thread.
+    static constexpr const char *ThreadName = "tozelo-lookup";
+
     explicit AsyncLookup(QObject *parent = nullptr);
     ~AsyncLookup() override;
 

@@ -1,5 +1,6 @@
 #include "IcmpApi.h"
 
+#include "ArrivalClock.h"
 #include "Icmp6Packet.h"
 #include "IcmpPacket.h"
 #include "IcmpSocket.h"
@@ -113,17 +114,15 @@ bool answers(const EchoSocket::Packet &packet, const Request &request)
     return packet.kind == IcmpPacket::Kind::Error && packet.quotedDestination == request.destination.withoutScope();
 }
 
-// When the kernel took the packet in, on the socket's clock: a busy machine may wake us long after.
-// Now, where the socket does not tell.
+// When the kernel took the packet in: a busy machine may wake us long after. Now, where the socket does
+// not tell; never later than now, which the packet came before.
 Clock::time_point arrivalOf(const EchoSocket &socket, const EchoSocket::Packet &packet)
 {
     const Clock::time_point now = socket.now();
     if (packet.arrivedNs == 0)
         return now;
-    const int64_t wallNs =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    return now - std::chrono::nanoseconds(std::max<int64_t>(0, wallNs - packet.arrivedNs));
+    const Clock::time_point arrived(std::chrono::nanoseconds(packet.arrivedNs - ArrivalClock::realtimeOffsetNs()));
+    return std::min(now, arrived);
 }
 
 // Reads what is queued on one of the socket's queues; true with the answer when one is ours.

@@ -39,9 +39,8 @@ public:
     int fd() const { return m_fd; }
     int family() const { return m_family; }
     Kind kind() const override { return m_kind; }
-    // The first identifier that echo replies to this socket carry, and how many follow it.
+    // The first identifier that echo replies to this socket carry.
     uint16_t identifier() const override { return m_identifier; }
-    unsigned identifierCount() const { return m_identifierCount; }
 
     // The TTL, or the hop limit.
     bool setTtl(int ttl) override;
@@ -102,7 +101,6 @@ private:
     void readControl(msghdr &msg, Message &message) const;
     Packet decode(bool errorQueue, const Message &message, const uint8_t *bytes);
     Packet decodeQueuedError(const Message &message, const uint8_t *bytes) const;
-    Packet decode6(bool errorQueue, const Message &message, const uint8_t *bytes) const;
     bool receivePacket(int flags, Message &message);
     bool takeHeld(bool errorQueue, Packet &packet);
     const Packet *holdNext(bool errorQueue);

@@ -4,13 +4,12 @@
 # back after each slip, and the build brought up to date at the end.
 #
 #   scripts/mutants.sh [BUILD] [FILTER]     FILTER: a regular expression over the list's lines
+#   scripts/mutants.sh --check              only checks that every entry still applies to the code
 #
-# Each line of the list: FILE :: TEXT => REPLACEMENT, where TEXT occurs exactly once in FILE and
-# "@@" stands for a line break. The tests run under ctest, so those of tests/net go into the testbed.
+# The list's head says what an entry is. The tests run under ctest, so those of tests/net go into
+# the testbed.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-filter=${2:-.}
 list=$root/scripts/mutants.list
 readonly TEST_LIMIT_SECONDS=120
 
@@ -19,10 +18,12 @@ testsOf() {
     case "$1" in
     platform/IcmpPacket.cpp) echo unit_tst_IcmpPacket unit_tst_IcmpApi unit_tst_TICMP net_tst_TICMP net_tst_Sweep ;;
     ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
+    echo/Notation.cpp) echo unit_tst_Notation unit_tst_Cli unit_tst_MultiPingScan gui_tst_RangeScanPage ;;
+    echo/*) echo unit_tst_EchoTerms unit_tst_TICMP unit_tst_IcmpApi net_tst_TICMP ;;
     flows/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
     flows/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
-    sweep/Sweep.cpp) echo unit_tst_Cli net_tst_Sweep ;;
     sweep/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
+    sweep/*) echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_Cli net_tst_Sweep ;;
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
     flows/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
     main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
@@ -32,6 +33,55 @@ testsOf() {
     *) return 1 ;;
     esac
 }
+
+# An entry's parts: file, search and replace.
+parse() {
+    local line=$1 rest
+    file=${line%% :: *}
+    rest=${line#* :: }
+    rest=${rest% =>}
+    search=${rest%% => *}
+    replace=${rest#* => }
+    [ "$rest" == "$search" ] && replace=""
+}
+
+# How often an entry's TEXT occurs in its file.
+occurrences() {
+    SEARCH=$search perl -0ne 'BEGIN { $s = $ENV{SEARCH} =~ s/@@/\n/gr } $n = () = /\Q$s\E/g; print $n' "$root/$file"
+}
+
+entries() {
+    grep -v -e '^#' -e '^$' "$list"
+}
+
+# Every entry names a file whose tests are known and whose text occurs there once.
+check() {
+    local line bad=0 count=0 n
+    while IFS= read -r line; do
+        count=$((count + 1))
+        parse "$line"
+        if [ ! -f "$root/$file" ]; then
+            echo "no such file: $line"
+        elif ! testsOf "$file" >/dev/null; then
+            echo "no tests known for $file: $line"
+        elif n=$(occurrences) && [ "$n" != 1 ]; then
+            echo "found $n times: $line"
+        else
+            continue
+        fi
+        bad=$((bad + 1))
+    done < <(entries)
+    [ "$count" -gt 0 ] || { echo "mutants.list holds no entry"; return 1; }
+    echo "mutants.list: $((count - bad)) of $count entries apply"
+    [ "$bad" -eq 0 ]
+}
+
+if [ "${1:-}" = --check ]; then
+    check
+    exit
+fi
+build=$(cd "${1:-$root/build}" && pwd)
+filter=${2:-.}
 
 backup=$(mktemp)
 current=""
@@ -52,18 +102,12 @@ log=$build/mutants.log
 : >"$log"
 
 while IFS= read -r line; do
-    [[ -z "$line" || "$line" == \#* ]] && continue
     [[ "$line" =~ $filter ]] || continue
-    file=${line%% :: *}
-    rest=${line#* :: }
-    rest=${rest% =>}
-    search=${rest%% => *}
-    replace=${rest#* => }
-    [ "$rest" == "$search" ] && replace=""
+    parse "$line"
     tests=$(testsOf "$file") || { echo "no tests known for $file" >&2; exit 2; }
     # The tests of a folder share one executable: net_tst_Cli is built by net_tests.
     targets=($(for test in $tests; do echo "${test%%_tst_*}_tests"; done | sort -u))
-    [[ "$file" == ping/* || "$file" == platform/* || "$file" == cli/* ]] && targets+=(tozelo-cli)
+    [[ "$file" =~ ^(platform|echo|sweep|ping|flows|cli)/ ]] && targets+=(tozelo-cli)
     touchedTargets+=("${targets[@]}")
 
     cp "$root/$file" "$backup"
@@ -104,7 +148,7 @@ while IFS= read -r line; do
     fi
     restore
     echo "$verdict :: $line" | tee -a "$log"
-done <"$list"
+done < <(entries)
 
 echo
 for unit in "${!unitTotal[@]}"; do

@@ -21,6 +21,7 @@ public:
 
     SweepSender &sender() override { return *this; }
     SweepSource &source() override { return m_sockets->source(); }
+    const SweepClock &clock() const override { return m_sockets->clock(); }
     EchoSocket::Kind kind() const override { return m_sockets->kind(); }
 
 private:

@@ -1,6 +1,7 @@
 #include "SocketChannel.h"
 
 #include "echo/EchoTerms.h"
+#include "platform/ArrivalClock.h"
 
 #include <sys/socket.h>
 #include <time.h>
@@ -18,36 +19,8 @@ constexpr int64_t Microsecond = 1000;
 constexpr int64_t Second = 1000000000;
 // A send that keeps failing with errors that ICMP errors coming in leave pending.
 constexpr int MaxConfirmations = 4;
-// A reading of the two clocks taken closer together than this is as good as simultaneous.
-constexpr int64_t ClockReadingNs = 2 * Microsecond;
 // The datagram that every IPv4 host takes whole, less the IP header.
 constexpr size_t MaxUnfragmented = 576 - 20;
-
-int64_t nowNs(clockid_t clock)
-{
-    timespec now{};
-    clock_gettime(clock, &now);
-    return int64_t(now.tv_sec) * Second + now.tv_nsec;
-}
-
-// The kernel times arrivals on the wall clock, requests are timed on the monotonic one: what to take
-// from the first to get the second. Read between two readings of the monotonic clock, and again if
-// this thread was held up in between.
-int64_t realtimeOffsetNs()
-{
-    int64_t best = 0;
-    int64_t bestSpan = INT64_MAX;
-    for (int attempt = 0; attempt < 3 && bestSpan > ClockReadingNs; ++attempt) {
-        const int64_t before = nowNs(CLOCK_MONOTONIC);
-        const int64_t realtime = nowNs(CLOCK_REALTIME);
-        const int64_t after = nowNs(CLOCK_MONOTONIC);
-        if (after - before < bestSpan) {
-            bestSpan = after - before;
-            best = realtime - (before + after) / 2;
-        }
-    }
-    return best;
-}
 
 bool wouldBlock(int error)
 {
@@ -236,7 +209,7 @@ size_t SocketChannel::read(size_t limit, std::vector<Heard> &heard)
         if (!errorQueue || icmp.kind() == EchoSocket::Kind::Datagram) {
             const std::vector<IcmpSocket::Received> &batch = icmp.receiveMany(errorQueue, limit);
             if (!batch.empty()) {
-                const int64_t offset = realtimeOffsetNs();
+                const int64_t offset = ArrivalClock::realtimeOffsetNs();
                 Heard each;
                 for (const IcmpSocket::Received &packet : batch)
                     if (heardOf(packet, each) && slotOf(m_reading / 2, each.identifier, each.sequence, each.slot)) {

@@ -24,6 +24,7 @@ public:
 
     SweepSender &sender() override { return *this; }
     SweepSource &source() override { return *this; }
+    const SweepClock &clock() const override { return m_clock; }
     EchoSocket::Kind kind() const override { return m_sockets.front()->kind(); }
 
     // The identifier of a slot's block.

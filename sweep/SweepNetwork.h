@@ -16,6 +16,8 @@ public:
     virtual ~SweepChannel() = default;
     virtual SweepSender &sender() = 0;
     virtual SweepSource &source() = 0;
+    // The time its requests and answers are told on.
+    virtual const SweepClock &clock() const = 0;
     virtual EchoSocket::Kind kind() const = 0;
 };
 
@@ -37,6 +39,7 @@ public:
 
     virtual ~SweepNetwork() = default;
 
+    // The sweep's own: its progress is told on it.
     virtual const SweepClock &clock() const = 0;
     // The most senders worth running at once.
     virtual unsigned mostSenders() const = 0;

@@ -8,9 +8,8 @@
 
 SweepPlan::SweepPlan(const SweepTargets &targets, const SweepSettings &settings, SweepNetwork &network,
                      std::atomic<bool> &stop, int stopFd, const HandOver &handOver)
-    : targets(targets), settings(settings), network(network), clock(network.clock()),
-      payload(EchoTerms::payloadOf(settings.size)), timeoutNs(int64_t(settings.timeoutMs) * 1000000), stop(stop),
-      stopFd(stopFd), handOver(handOver)
+    : targets(targets), settings(settings), network(network), payload(EchoTerms::payloadOf(settings.size)),
+      timeoutNs(int64_t(settings.timeoutMs) * 1000000), stop(stop), stopFd(stopFd), handOver(handOver)
 {
     uint64_t next = 0;
     for (const SweepTargets::Range &range : targets.ranges()) {

@@ -43,7 +43,6 @@ struct SweepPlan {
     const SweepTargets &targets;
     const SweepSettings settings;
     SweepNetwork &network;
-    const SweepClock &clock; // the network's
     const std::vector<uint8_t> payload;
     const int64_t timeoutNs;
     const SweepSignature signature;

@@ -22,8 +22,8 @@ void add(std::atomic<uint64_t> &counter)
 
 } // namespace
 
-SweepReceiver::SweepReceiver(SweepPlan &plan, SweepSlots &slots, SweepRechecks &rechecks, SweepSource &source)
-    : m_plan(plan), m_slots(slots), m_rechecks(rechecks), m_source(source)
+SweepReceiver::SweepReceiver(SweepPlan &plan, SweepSlots &slots, SweepRechecks &rechecks, SweepChannel &channel)
+    : m_plan(plan), m_slots(slots), m_rechecks(rechecks), m_source(channel.source()), m_clock(channel.clock())
 {
 }
 
@@ -53,7 +53,7 @@ void SweepReceiver::take(const SweepSource::Heard &heard)
     SweepSlots::Slot &slot = m_slots.at(heard.slot);
     if (!SweepValidation::answers(m_plan, slot, heard))
         return;
-    const int64_t arrived = heard.arrivedNs != 0 ? heard.arrivedNs : m_plan.clock.nowNs();
+    const int64_t arrived = heard.arrivedNs != 0 ? heard.arrivedNs : m_clock.nowNs();
     const uint32_t status = heard.reply ? uint32_t(IP_SUCCESS) : heard.status;
     if ((slot.spreadUs & SweepSlots::RecheckFlag) != 0)
         rechecked(heard.slot, status, arrived);
@@ -101,7 +101,7 @@ void SweepReceiver::rechecked(uint32_t slotIndex, uint32_t status, int64_t arriv
 // exact never makes a sweep longer.
 bool SweepReceiver::mayAskAgain(int64_t roundTripNs) const
 {
-    return !m_walkDone || m_plan.clock.nowNs() + roundTripNs < m_lastDeadlineNs;
+    return !m_walkDone || m_clock.nowNs() + roundTripNs < m_lastDeadlineNs;
 }
 
 void SweepReceiver::settle(size_t answer)

@@ -1,5 +1,6 @@
 #pragma once
 #include "SweepFindings.h"
+#include "SweepNetwork.h"
 #include "SweepRechecks.h"
 #include "SweepSlots.h"
 #include "SweepSource.h"
@@ -15,7 +16,7 @@ struct SweepPlan;
 // round-trip time is final. An answer to a request whose time was uncertain has its host asked again.
 class SweepReceiver {
 public:
-    SweepReceiver(SweepPlan &plan, SweepSlots &slots, SweepRechecks &rechecks, SweepSource &source);
+    SweepReceiver(SweepPlan &plan, SweepSlots &slots, SweepRechecks &rechecks, SweepChannel &channel);
 
     // Reads what came; false when a flood kept it from being read to its end. A host is asked again
     // only while that makes the pass no longer: before its walk is done, or while the answer may
@@ -43,6 +44,7 @@ private:
     SweepSlots &m_slots;
     SweepRechecks &m_rechecks;
     SweepSource &m_source;
+    const SweepClock &m_clock;
     std::vector<SweepFindings::Answer> m_answers;
     std::vector<SweepSource::Heard> m_heard;
     std::vector<size_t> m_settled;                // answers whose round-trip time is final

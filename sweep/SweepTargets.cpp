@@ -224,11 +224,6 @@ void SweepTargets::update(std::vector<Range> ranges, std::vector<Range6> ranges6
     m_count = countOf(m_ranges) + countOf(m_ranges6);
 }
 
-uint64_t SweepTargets::count6() const
-{
-    return countOf(m_ranges6);
-}
-
 std::vector<std::string> SweepTargets::wordsOf(const std::string &text)
 {
     std::vector<std::string> words;

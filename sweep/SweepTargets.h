@@ -41,7 +41,6 @@ public:
     const std::vector<Range6> &ranges6() const { return m_ranges6; }
     // Both families' addresses.
     uint64_t count() const { return m_count; }
-    uint64_t count6() const;
 
     // The targets of a list typed on one line, separated by blanks or commas.
     static std::vector<std::string> wordsOf(const std::string &text);

@@ -26,9 +26,9 @@ void add(std::atomic<uint64_t> &counter, uint64_t count = 1)
 
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::unique_ptr<SweepChannel> channel,
                          unsigned identifiers)
-    : m_plan(plan), m_first(first), m_end(end), m_channel(std::move(channel)), m_clock(plan.clock),
+    : m_plan(plan), m_first(first), m_end(end), m_channel(std::move(channel)), m_clock(m_channel->clock()),
       m_slots(identifiers, plan.timeoutNs), m_refusals(plan), m_walk(plan, first, end),
-      m_receiver(plan, m_slots, m_rechecks, m_channel->source()), m_batch(MaxBatch)
+      m_receiver(plan, m_slots, m_rechecks, *m_channel), m_batch(MaxBatch)
 {
 }
 
@@ -166,18 +166,15 @@ size_t SweepWorker::sendBatch(size_t count)
     return done;
 }
 
-// Each request is timed where it falls in the call, at the earliest it may have gone: the kernel may
-// carry the answer to one in before it sends the next. A call held up half-way leaves its requests'
-// times uncertain: they are timed from its start, and record() has their answering hosts asked again.
+// Every request of a call is timed from the call's start, before any of it went: the kernel may send
+// the last as soon as the first, and a round-trip time must never come out shorter than it was. The
+// call's length is how much longer it may come out; beyond PreciseSpreadUs, the receiver has the
+// answering hosts asked again.
 void SweepWorker::committed(size_t from, uint32_t count, int64_t startNs, int64_t endNs)
 {
-    const bool heldUp = endNs - startNs > int64_t(SweepSlots::PreciseSpreadUs) * Microsecond;
-    for (uint32_t i = 0; i < count; ++i) {
-        const int64_t sentNs = heldUp ? startNs : startNs + (endNs - startNs) * i / count;
-        const auto spreadUs =
-            uint32_t(std::min<int64_t>((endNs - sentNs) / Microsecond + 1, SweepSlots::RecheckFlag - 1));
-        commit(m_batch[from + i], sentNs, spreadUs);
-    }
+    const auto spreadUs = uint32_t(std::min<int64_t>((endNs - startNs) / Microsecond + 1, SweepSlots::RecheckFlag - 1));
+    for (uint32_t i = 0; i < count; ++i)
+        commit(m_batch[from + i], startNs, spreadUs);
 }
 
 void SweepWorker::commit(const Outgoing &outgoing, int64_t sentNs, uint32_t spreadUs)

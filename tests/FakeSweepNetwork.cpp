@@ -19,12 +19,15 @@ constexpr size_t QuotedPayload = 8;
 
 class FakeSweepNetwork::Channel final : public SweepChannel, private SweepSender, private SweepSource {
 public:
-    Channel(FakeSweepNetwork &network, const Spec &spec) : m_network(network), m_spec(spec), m_requests(*spec.requests)
+    Channel(FakeSweepNetwork &network, const Spec &spec)
+        : m_network(network), m_spec(spec), m_requests(*spec.requests), m_due(network.m_injected),
+          m_room(network.m_roomPerWait)
     {
     }
 
     SweepSender &sender() override { return *this; }
     SweepSource &source() override { return *this; }
+    const SweepClock &clock() const override { return m_clock; }
     EchoSocket::Kind kind() const override { return m_network.m_kind; }
 
 private:
@@ -36,14 +39,14 @@ private:
     {
         report = Report();
         for (size_t done = 0; done < count;) {
-            if (m_network.m_room == 0) {
+            if (m_room == 0) {
                 report.blocked = true;
                 return;
             }
-            const int64_t startNs = m_network.m_clock.now;
+            const int64_t startNs = m_clock.now;
             const int64_t endNs = startNs + m_network.m_callNs;
             uint32_t sent = 0;
-            for (; done < count && sent < CallBatch && m_network.m_room > 0; ++done) {
+            for (; done < count && sent < CallBatch && m_room > 0; ++done) {
                 const Response response = goOut(requests[done], endNs);
                 if (response.refusedStatus != 0) {
                     flush(report, sent, startNs, endNs);
@@ -54,7 +57,7 @@ private:
                     continue;
                 }
                 ++sent;
-                --m_network.m_room;
+                --m_room;
             }
             flush(report, sent, startNs, endNs);
         }
@@ -65,7 +68,7 @@ private:
         if (sent == 0)
             return;
         report.steps.push_back({sent, 0, false, startNs, endNs});
-        m_network.m_clock.now = std::max(m_network.m_clock.now, endNs);
+        advanceTo(endNs);
     }
 
     Response goOut(const SweepSender::Request &request, int64_t leavesNs)
@@ -73,17 +76,16 @@ private:
         const auto identifier = uint16_t(FirstIdentifier + request.slot / SlotsPerIdentifier);
         const auto sequence = uint16_t(request.slot % SlotsPerIdentifier);
         m_requests.build(m_packet, m_spec.family, request.target, identifier, sequence, m_pass);
-        FakeSweepNetwork::Request out{request.address, identifier, sequence,
-                                      Bytes(m_packet.begin() + IcmpHeader, m_packet.end()), leavesNs};
-        m_network.m_requests.push_back(out);
+        const FakeSweepNetwork::Request out{request.address, identifier, sequence,
+                                            Bytes(m_packet.begin() + IcmpHeader, m_packet.end()), leavesNs};
         Response response = m_network.respond(out);
         if (response.refusedStatus != 0)
             return response;
         for (const Delivery &delivery : response.deliveries) {
             if (delivery.dropped)
-                ++m_network.m_drops;
+                ++m_drops;
             else
-                m_network.m_due.emplace(leavesNs + delivery.delayNs, delivery);
+                m_due.emplace(leavesNs + delivery.delayNs, delivery);
         }
         return response;
     }
@@ -92,14 +94,13 @@ private:
     size_t read(size_t limit, std::vector<Heard> &heard) override
     {
         m_arrived.clear();
-        auto &due = m_network.m_due;
-        while (m_arrived.size() < limit && !due.empty() && due.begin()->first <= m_network.m_clock.now) {
-            m_arrived.emplace_back(due.begin()->first, due.begin()->second);
-            due.erase(due.begin());
+        while (m_arrived.size() < limit && !m_due.empty() && m_due.begin()->first <= m_clock.now) {
+            m_arrived.emplace_back(m_due.begin()->first, m_due.begin()->second);
+            m_due.erase(m_due.begin());
         }
         for (const auto &[arrivedNs, delivery] : m_arrived) {
             const auto block = uint16_t(delivery.identifier - FirstIdentifier);
-            if (block < m_spec.identifiers)
+            if (block < m_spec.identifiers && (delivery.about.isV6() == (m_spec.family == AF_INET6)))
                 heard.push_back({delivery.reply, delivery.identifier, delivery.sequence,
                                  uint32_t(block) * SlotsPerIdentifier + delivery.sequence, delivery.from,
                                  delivery.reply ? delivery.from : delivery.about, delivery.status, arrivedNs,
@@ -110,20 +111,28 @@ private:
 
     void wait(int64_t untilNs) override
     {
-        m_network.m_room = m_network.m_roomPerWait;
+        m_room = m_network.m_roomPerWait;
         if (m_spec.stopped && m_spec.stopped->load())
             return;
-        const auto &due = m_network.m_due;
-        const int64_t wake = due.empty() ? untilNs : std::min(untilNs, due.begin()->first);
-        m_network.m_clock.now = std::max(m_network.m_clock.now, wake);
+        advanceTo(m_due.empty() ? untilNs : std::min(untilNs, m_due.begin()->first));
     }
 
-    uint64_t drops() const override { return m_network.m_drops; }
+    void advanceTo(int64_t ns)
+    {
+        m_clock.now = std::max(m_clock.now, ns);
+        m_network.reached(m_clock.now);
+    }
+
+    uint64_t drops() const override { return m_drops; }
 
     FakeSweepNetwork &m_network;
     const Spec m_spec;
     SweepRequests m_requests;
     uint32_t m_pass = 0;
+    Clock m_clock;
+    std::multimap<int64_t, Delivery> m_due; // by arrival
+    size_t m_room;
+    uint64_t m_drops = 0;
     Bytes m_packet;
     std::vector<std::pair<int64_t, Delivery>> m_arrived; // by the last read
 };
@@ -144,13 +153,18 @@ void FakeSweepNetwork::setRoutedBlock(const std::string &first, const std::strin
 
 void FakeSweepNetwork::inject(int64_t atNs, const Delivery &delivery)
 {
-    m_due.emplace(atNs, delivery);
+    m_injected.emplace(atNs, delivery);
 }
 
 std::unique_ptr<SweepChannel> FakeSweepNetwork::open(const Spec &spec)
 {
-    m_room = m_roomPerWait;
     return std::make_unique<Channel>(*this, spec);
+}
+
+void FakeSweepNetwork::reached(int64_t nowNs)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_latestNs = std::max(m_latestNs, nowNs);
 }
 
 Routes::Block FakeSweepNetwork::routedAlike(uint32_t address)
@@ -161,8 +175,10 @@ Routes::Block FakeSweepNetwork::routedAlike(uint32_t address)
     return {address, address};
 }
 
-FakeSweepNetwork::Response FakeSweepNetwork::respond(const Request &request) const
+FakeSweepNetwork::Response FakeSweepNetwork::respond(const Request &request)
 {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_requests.push_back(request);
     const auto host = m_hosts.find(request.address);
     return host == m_hosts.end() ? Response() : host->second(request);
 }

@@ -6,14 +6,17 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-// A network for the sweep, scripted and on a simulated clock: nothing leaves the process, each
-// destination answers as its script says, and waiting costs no real time: a wait moves the clock to
-// the next answer due, or to the wait's end. Its senders build their requests as the real ones do
-// (SweepRequests), so that what a script sees and echoes is what would have gone out. Unscripted
-// destinations are silent. One sender; used from the sweep's thread alone.
+// A network for the sweep, scripted and on simulated clocks: nothing leaves the process, each
+// destination answers as its script says, and waiting costs no real time: a wait moves its channel's
+// clock to the next answer due, or to the wait's end. Its senders build their requests as the real
+// ones do (SweepRequests), so that what a script sees and echoes is what would have gone out.
+// Unscripted destinations are silent. One sender a family; each channel keeps its own clock and
+// answers, as the senders of the two families run in threads of their own. Scripts are set before
+// the sweep runs, and run on its senders' threads.
 class FakeSweepNetwork final : public SweepNetwork {
 public:
     using Bytes = std::vector<uint8_t>;
@@ -74,8 +77,10 @@ public:
     static Delivery replyTo(const Request &request, int64_t delayNs);
     static IpAddress ip(const std::string &text);
 
+    // Once the sweep has run.
     const std::vector<Request> &requests() const { return m_requests; }
-    int64_t nowNs() const { return m_clock.now; }
+    // The latest time any channel's clock reached.
+    int64_t nowNs() const { return m_latestNs; }
     int64_t startNs() const { return StartNs; }
 
     const SweepClock &clock() const override { return m_clock; }
@@ -91,16 +96,17 @@ private:
     };
     static constexpr int64_t StartNs = 1000000000;
 
-    Response respond(const Request &request) const;
+    Response respond(const Request &request);
+    void reached(int64_t nowNs);
 
     const EchoSocket::Kind m_kind;
-    Clock m_clock;
+    Clock m_clock; // the sweep's own, which no wait moves
     std::map<IpAddress, Host> m_hosts;
     std::vector<Routes::Block> m_blocks;
-    std::vector<Request> m_requests;
-    std::multimap<int64_t, Delivery> m_due; // by arrival
-    uint64_t m_drops = 0;
+    std::multimap<int64_t, Delivery> m_injected;
     int64_t m_callNs = 0;
     size_t m_roomPerWait = SIZE_MAX;
-    size_t m_room = SIZE_MAX;
+    std::mutex m_mutex; // over what the channels share as they run
+    std::vector<Request> m_requests;
+    int64_t m_latestNs = StartNs;
 };

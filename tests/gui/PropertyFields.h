@@ -1,7 +1,7 @@
 #pragma once
-#include "dialogs/UpDown.h"
 #include "gui/WindowSeams.h"
 #include "main/Unit1.h"
+#include "ui/UpDown.h"
 #include "widgets/FloatEdit.h"
 
 #include <QToolButton>

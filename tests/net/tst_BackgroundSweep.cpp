@@ -1,6 +1,6 @@
 // A sweep on a thread of its own, against the testbed: what it hands over as it goes adds up to its
 // report, and a stop, or its end, cuts a long sweep short with what it had found.
-#include "net/SweepThreads.h"
+#include "NamedThreads.h"
 #include "net/TestbedMain.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/BackgroundSweep.h"
@@ -135,9 +135,9 @@ void tst_BackgroundSweep::destroyedMidSweep()
     {
         BackgroundSweep sweep(targetsOf(Long), settings);
         QTRY_VERIFY(sweep.take().progress.sent > 10);
-        QCOMPARE(sweepThreads(), 1);
+        QCOMPARE(threadsNamed(BackgroundSweep::ThreadName), 1);
     }
-    QCOMPARE(sweepThreads(), 0);
+    QCOMPARE(threadsNamed(BackgroundSweep::ThreadName), 0);
 }
 
 TOZELO_TESTBED_TEST_MAIN(tst_BackgroundSweep)

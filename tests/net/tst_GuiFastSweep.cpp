@@ -1,15 +1,16 @@
 // The fast sweep page against the testbed, on both kinds of ICMP socket. The host answers for
 // 198.18.6.0/25 and the router drops 198.18.6.128/25 (TestbedNamespaces::scanRange), rejects
 // 198.18.5.0/24 with host unreachable and drops 240.0.0.0/5; names come from the testbed's hosts file.
+#include "NamedThreads.h"
 #include "gui/WindowSeams.h"
 #include "main/FastSweepPage.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
 #include "main/SweepResultModel.h"
 #include "main/Unit1.h"
-#include "net/SweepThreads.h"
 #include "net/TestbedMain.h"
 #include "platform/IcmpApi.h"
+#include "sweep/BackgroundSweep.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/TransBtn.h"
@@ -267,9 +268,9 @@ void tst_GuiFastSweep::closingMidSweep()
     QTRY_VERIFY(page().state->text().startsWith("Enviados 1"));
     QVERIFY(m_form->close());
     QVERIFY(page().sweeping());
-    QCOMPARE(sweepThreads(), 1);
+    QCOMPARE(threadsNamed(BackgroundSweep::ThreadName), 1);
     m_form.reset();
-    QCOMPARE(sweepThreads(), 0);
+    QCOMPARE(threadsNamed(BackgroundSweep::ThreadName), 0);
 }
 
 TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiFastSweep)

@@ -2,7 +2,6 @@
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
 
-#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -61,11 +60,8 @@ private slots:
         TPing ping;
         QList<int> errors;
         ping.OnDnsLookupDone = [&](QObject *, uint16_t error) { errors << error; };
-        QElapsedTimer clock;
-        clock.start();
         ping.LookupHost("nosuch.tozelo.test");
         QTRY_COMPARE(errors, QList<int>{11001});
-        QVERIFY(clock.elapsed() < 1000);
         QVERIFY(ping.LookupResult().empty());
     }
 

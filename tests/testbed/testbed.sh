@@ -28,7 +28,6 @@ set -uo pipefail
 readonly DELAYED_HOSTS=(1 5 10 20 40)
 readonly V6=fd00:198:18
 readonly RUN_LIMIT_SECONDS=${TESTBED_RUN_LIMIT:-900}
-readonly STATE_DIR=/run/tozelo-testbed
 
 say() { echo "testbed: $*" >&2; }
 
@@ -47,6 +46,9 @@ missing_capability() {
         echo "ip netns does not work here"
     fi
 }
+
+# Each testbed keeps its state in a folder of its own, so that runs side by side never meet there.
+state_dir() { echo "/run/tozelo-testbed-$1"; }
 
 ns_c() { echo "$1-c"; }
 ns_r() { echo "$1-r"; }
@@ -71,8 +73,12 @@ link() {
 }
 
 write_name_files() {
-    local dir=/etc/netns/$1
-    mkdir -p "$dir" || return 1
+    local dir=/etc/netns/$1 tries
+    # Another run's teardown may take the shared /etc/netns away between the two steps of mkdir -p.
+    for tries in 1 2 3; do
+        mkdir -p "$dir" 2>/dev/null && break
+    done
+    [ -d "$dir" ] || return 1
     {
         echo "127.0.0.1 localhost"
         echo "198.18.1.1 client.tozelo.test"
@@ -112,7 +118,8 @@ start_responder() {
         say "no delayed echo responder at '$responder' (set TOZELO_TOOLS to the tests build folder)"
         return 1
     fi
-    local ready=$STATE_DIR/$name.ready pid
+    local ready pid
+    ready=$(state_dir "$name")/ready
     rm -f "$ready"
     if [ "$lifeline" = yes ]; then
         # The responder leaves when this shell's end of the pipe closes, however this shell ends.
@@ -122,7 +129,7 @@ start_responder() {
         setsid ip netns exec "$(ns_d "$name")" "$responder" --ready "$ready" </dev/null >/dev/null 2>&1 &
         pid=$!
     fi
-    echo "$pid" >"$STATE_DIR/$name.pid"
+    echo "$pid" >"$(state_dir "$name")/pid"
     local tries
     for tries in $(seq 50); do
         [ -e "$ready" ] && return 0
@@ -137,7 +144,7 @@ build() {
     local name=$1 lifeline=$2
     local c r h d
     c=$(ns_c "$name") r=$(ns_r "$name") h=$(ns_h "$name") d=$(ns_d "$name")
-    mkdir -p "$STATE_DIR" || return 1
+    mkdir -p "$(state_dir "$name")" || return 1
     local ns
     for ns in "$c" "$r" "$h" "$d"; do
         ip netns add "$ns" || return 1
@@ -220,7 +227,8 @@ EOF
 }
 
 stop_responder() {
-    local name=$1 pidfile=$STATE_DIR/$1.pid
+    local name=$1 pidfile
+    pidfile=$(state_dir "$name")/pid
     [ -f "$pidfile" ] || return 0
     local pid
     pid=$(cat "$pidfile")
@@ -234,7 +242,7 @@ stop_responder() {
         done
         kill -9 "$pid" 2>/dev/null
     fi
-    rm -f "$pidfile" "$STATE_DIR/$name.ready"
+    rm -f "$pidfile"
 }
 
 teardown() {
@@ -253,8 +261,9 @@ teardown() {
             ip netns del "$ns" || say "could not delete namespace $ns"
         fi
     done
-    rm -rf "/etc/netns/$(ns_c "$name")"
-    rmdir /etc/netns "$STATE_DIR" 2>/dev/null
+    rm -rf "/etc/netns/$(ns_c "$name")" "$(state_dir "$name")"
+    # Only once no other testbed's name files are there.
+    rmdir /etc/netns 2>/dev/null
     return 0
 }
 

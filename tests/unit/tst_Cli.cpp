@@ -4,7 +4,10 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 // The command-line front end as a user runs it: its exit statuses and its usage errors on one line,
@@ -92,6 +95,11 @@ private slots:
         QTest::newRow("sweep, save to a device")
             << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", "/dev/null"}
             << usage.arg("--save: cannot create file /dev/null: not a regular file");
+        // Root may write to it, but not make the new file that replaces it.
+        QTest::newRow("sweep, save to a file of the kernel's")
+            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", "/proc/version"}
+            << usage.arg("--save: cannot create file /proc/version: " +
+                         QString::fromLocal8Bit(strerror(geteuid() == 0 ? ENOENT : EACCES)));
         QTest::newRow("scan, not a number") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--ttl", "x"}
                                             << usage.arg("--ttl needs a whole number, not 'x'");
         QTest::newRow("reping, decimal") << QStringList{"reping", "no-such-list.dat", "--size", "1.5"}
@@ -156,23 +164,32 @@ private slots:
         QVERIFY(result.out.isEmpty());
     }
 
+    // The help takes each command's defaults from the values it starts with; README says the same.
     void help()
     {
         const CliRun result = CliRun::of({"--help"});
         QCOMPARE(result.status, 0);
         QVERIFY(result.out.join('\n').contains("ping HOST"));
+        const QStringList defaults = result.out.filter("Defaults: ");
+        QCOMPARE(defaults.size(), 4);
+        QFile readme(qEnvironmentVariable("TOZELO_README"));
+        QVERIFY2(readme.open(QIODevice::ReadOnly), "TOZELO_README not set");
+        const QString text = QString::fromUtf8(readme.readAll()).simplified();
+        for (const QString &line : defaults)
+            QVERIFY2(text.contains(line.simplified()), qPrintable(line));
     }
 
-    // reping loads its file before it opens a socket, and never waits on a pipe.
+    // reping loads its file before it opens a socket, never waits on a pipe, and never reads UTF-16
+    // without its mark as 8-bit text (it would ping 0.0.0.1).
     void repingRefusesWhatIsNotAListFile()
     {
         QTemporaryDir folder;
         const QString pipe = folder.filePath("pipe.dat");
         QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         const QString wide = folder.filePath("wide.txt");
-        writeFile(wide, QByteArray::fromHex("fffe31000d000a00"));
+        writeFile(wide, QByteArray::fromHex("31002e0030002e0030002e0031000d000a00"));
         for (const auto &[file, reason] : {std::pair{pipe, QString("not a regular file")},
-                                           std::pair{wide, QString("UTF-16 text, not 8-bit text")}}) {
+                                           std::pair{wide, QString("a NUL byte on line 1, not text")}}) {
             const CliRun result = CliRun::of({"reping", file}, 10000);
             QVERIFY2(result.ended, "tozelo-cli did not end");
             QCOMPARE(result.status, 1);

@@ -262,6 +262,12 @@ void tst_MachineListFile::refusedLoads_data()
         << "le.txt" << QByteArray::fromHex("fffe31002e0032000d000a00") << "UTF-16 text, not 8-bit text";
     QTest::newRow("UTF-16, big-endian") << "be.txt" << QByteArray::fromHex("feff0031002e0032000d000a")
                                         << "UTF-16 text, not 8-bit text";
+    QTest::newRow("UTF-16 without its mark")
+        << "le.txt" << QByteArray::fromHex("31002e0032000d000a00") << "a NUL byte on line 1, not text";
+    // CR LF, a lone CR and a lone LF each end a line; the reason goes on past the NUL.
+    QTest::newRow("NUL on a later line") << "mixed.dat"
+                                         << QByteArray("10.0.0.7\r\n10.0.0.8\r10.0.0.9\n\n10.0.") + '\0' + "1.1\r\n"
+                                         << "a NUL byte on line 5, not text";
 }
 
 void tst_MachineListFile::refusedLoads()

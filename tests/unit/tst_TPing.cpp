@@ -1,5 +1,7 @@
 #include "FakeNetwork.h"
+#include "NamedThreads.h"
 #include "TestMain.h"
+#include "ping/AsyncLookup.h"
 #include "ping/Ping.h"
 #include "platform/Sockets.h"
 
@@ -24,6 +26,14 @@ class TestTPing : public QObject {
     };
 
     FakeNetwork m_network;
+
+    // Each lookup resolves on a thread of its own, which posts what it found before it ends: once none
+    // is left and the posted events are delivered, a stray completion is in.
+    static void awaitLookupThreads()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(threadsNamed(AsyncLookup::ThreadName), 0, 10000);
+        QCoreApplication::sendPostedEvents();
+    }
 
 private slots:
     void cleanup() { Sockets::Testing::faults() = Sockets::Testing::Faults(); }
@@ -59,7 +69,7 @@ private slots:
         ping.LookupHost("localhost");
         ping.LookupHost("localhost");
         QTRY_COMPARE(events.errors.size(), 1);
-        QTest::qWait(100); // a stray completion of the first lookup would arrive meanwhile
+        awaitLookupThreads();
         QCOMPARE(events.errors.size(), 1);
     }
 
@@ -72,7 +82,7 @@ private slots:
         ping.LookupHost("127.0.0.9");
         QCOMPARE(events.results, QStringList{"127.0.0.9"});
         ping.CancelLookup();
-        QTest::qWait(100);
+        awaitLookupThreads();
         QCOMPARE(events.errors, QList<int>{0});
     }
 
@@ -87,7 +97,7 @@ private slots:
         ping.CancelLookup();
         QCOMPARE(events.errors, QList<int>{10004});
         QCOMPARE(events.results, QStringList{""});
-        QTest::qWait(100);
+        awaitLookupThreads();
         QCOMPARE(events.errors.size(), 1);
     }
 
@@ -128,7 +138,7 @@ private slots:
             ping.LookupHost("localhost");
         }
         QCOMPARE(errors, QList<int>{10004});
-        QTest::qWait(100);
+        awaitLookupThreads();
         QCOMPARE(errors.size(), 1);
     }
 
