@@ -1,5 +1,5 @@
 // The single ping page against the suite's own hosts: answering, silent and unknown, by address
-// and by name, and Stop of a pending look-up.
+// and by name, a silent host for which a forger sprays replies, and Stop of a pending look-up.
 #include "TextMatch.h"
 #include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
@@ -7,6 +7,8 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
+#include "platform/IcmpApi.h"
+#include "testbed/TestbedTool.h"
 #include "ui/TestSeams.h"
 
 #include <QApplication>
@@ -28,6 +30,8 @@ private slots:
     void answeringHostByName();
     void ipv6BoxPingsANameOverIpv6();
     void silentHost();
+    void blindForgery_data();
+    void blindForgery();
     void unknownName();
     void stopPendingLookup();
 
@@ -53,6 +57,7 @@ void tst_GuiSinglePing::init()
 void tst_GuiSinglePing::cleanup()
 {
     m_form.reset();
+    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
 }
 
 void tst_GuiSinglePing::ping(const QString &host)
@@ -127,6 +132,30 @@ void tst_GuiSinglePing::silentHost()
     QCOMPARE(m_form->ListView1->count(), 0);
     QVERIFY(m_form->ips->list().isEmpty());
     QVERIFY(!m_form->ips->isModified());
+}
+
+void tst_GuiSinglePing::blindForgery_data()
+{
+    QTest::addColumn<bool>("helper");
+    QTest::newRow("datagram") << false;
+    QTest::newRow("helper") << true;
+}
+
+// Replies sprayed for every identifier, with the first sequence numbers and the public payload, from
+// a host that never answers: none of them is its answer, on either kind of socket.
+void tst_GuiSinglePing::blindForgery()
+{
+    QFETCH(bool, helper);
+    IcmpApi::Testing::faults().forbidDatagram = helper;
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    m_form->Sible1Click();
+    m_form->Ping1->SetTimeout(2000);
+    TestbedTool forger("r", "blind_forger", {"--from", "198.18.4.1", "--to", "198.18.1.1"});
+    QVERIFY2(forger.ready(), "the forger did not start");
+    ping("198.18.4.1");
+    QCOMPARE(linesOf(m_form->DisplayMemo).last(), QString("==> Request timed out <=="));
+    QCOMPARE(m_form->ListView1->count(), 0);
 }
 
 void tst_GuiSinglePing::unknownName()

@@ -1,7 +1,9 @@
 #include "echo/EchoTerms.h"
 #include "net/TestbedMain.h"
 #include "ping/icmp.h"
+#include "platform/HelperSocket.h"
 #include "platform/IcmpApi.h"
+#include "platform/IcmpSocket.h"
 #include "platform/Sockets.h"
 
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <netinet/in.h>
 #include <thread>
 #include <vector>
@@ -76,6 +79,27 @@ private slots:
         TICMP session;
         QCOMPARE(IcmpApi::socketKindOf(session.EchoHandle()),
                  raw ? IcmpApi::SocketKind::Helper : IcmpApi::SocketKind::Datagram);
+    }
+
+    // A forger who sees nothing must guess the identifier too: each socket draws its own, where the
+    // kernel would hand out one after the other.
+    void identifiersAreDrawn()
+    {
+        QFETCH_GLOBAL(bool, raw);
+        std::vector<std::unique_ptr<EchoSocket>> sockets;
+        std::vector<uint16_t> identifiers;
+        for (int i = 0; i < 8; ++i) {
+            auto datagram = std::make_unique<IcmpSocket>(AF_INET);
+            std::unique_ptr<EchoSocket> socket = raw ? HelperSocket::open(AF_INET) : nullptr;
+            if (!raw && datagram->openDatagram())
+                socket = std::move(datagram);
+            QVERIFY(socket);
+            identifiers.push_back(socket->identifier());
+            sockets.push_back(std::move(socket));
+        }
+        std::sort(identifiers.begin(), identifiers.end());
+        QVERIFY(std::adjacent_find(identifiers.begin(), identifiers.end(),
+                                   [](uint16_t a, uint16_t b) { return b - a > 1; }) != identifiers.end());
     }
 
     void answeringHost_data()
