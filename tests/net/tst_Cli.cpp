@@ -1,7 +1,7 @@
 #include "CliRun.h"
 #include "TestFiles.h"
 #include "net/TestbedMain.h"
-#include "testbed/TestbedTool.h"
+#include "testbed/BlindForger.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -170,7 +170,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, last);
         writeFile(PingGroupRange, helper ? "1 0" : OpenToEveryGroup);
-        TestbedTool forger("r", "blind_forger", {"--from", "198.18.4.1", "--to", "198.18.1.1"});
+        BlindForger forger;
         QVERIFY2(forger.ready(), "the forger did not start");
         const CliRun cli = CliRun::of(args, 20000);
         QVERIFY2(cli.ended && cli.errorOutput.isEmpty(), cli.errorOutput.constData());

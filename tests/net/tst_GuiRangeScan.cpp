@@ -11,8 +11,8 @@
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
 #include "platform/IcmpApi.h"
+#include "testbed/BlindForger.h"
 #include "testbed/TestbedNamespaces.h"
-#include "testbed/TestbedTool.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>
@@ -84,9 +84,7 @@ void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
 
 void tst_GuiRangeScan::blindForgery_data()
 {
-    QTest::addColumn<bool>("helper");
-    QTest::newRow("datagram") << false;
-    QTest::newRow("helper") << true;
+    BlindForger::addSocketKinds();
 }
 
 // Replies sprayed for every identifier, with the first sequence numbers and the public payload, from
@@ -101,7 +99,7 @@ void tst_GuiRangeScan::blindForgery()
     form.show();
     Form2->etout->SetText("2000");
     setRange(form, {"198", "18", "4", "1"}, {"198", "18", "4", "1"});
-    TestbedTool forger("r", "blind_forger", {"--from", "198.18.4.1", "--to", "198.18.1.1"});
+    BlindForger forger;
     QVERIFY2(forger.ready(), "the forger did not start");
     QTest::mouseClick(form.MipPinG, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(form.MipPinG->isEnabled(), 20000);

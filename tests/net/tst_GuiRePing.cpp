@@ -11,7 +11,7 @@
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
 #include "platform/IcmpApi.h"
-#include "testbed/TestbedTool.h"
+#include "testbed/BlindForger.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>
@@ -143,9 +143,7 @@ void tst_GuiRePing::cyclicWalkBehindTheClosedDialog()
 
 void tst_GuiRePing::blindForgery_data()
 {
-    QTest::addColumn<bool>("helper");
-    QTest::newRow("datagram") << false;
-    QTest::newRow("helper") << true;
+    BlindForger::addSocketKinds();
 }
 
 // Replies sprayed for every identifier, with the first sequence numbers and the public payload, from
@@ -161,7 +159,7 @@ void tst_GuiRePing::blindForgery()
     m_dialog->rto->SetText("2000");
     m_dialog->ciclo->setChecked(false);
     m_dialog->show();
-    TestbedTool forger("r", "blind_forger", {"--from", "198.18.4.1", "--to", "198.18.1.1"});
+    BlindForger forger;
     QVERIFY2(forger.ready(), "the forger did not start");
     QTest::mouseClick(m_dialog->rping, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(m_dialog->rping->isEnabled(), 10000);

@@ -8,7 +8,7 @@
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
 #include "platform/IcmpApi.h"
-#include "testbed/TestbedTool.h"
+#include "testbed/BlindForger.h"
 #include "ui/TestSeams.h"
 
 #include <QApplication>
@@ -136,9 +136,7 @@ void tst_GuiSinglePing::silentHost()
 
 void tst_GuiSinglePing::blindForgery_data()
 {
-    QTest::addColumn<bool>("helper");
-    QTest::newRow("datagram") << false;
-    QTest::newRow("helper") << true;
+    BlindForger::addSocketKinds();
 }
 
 // Replies sprayed for every identifier, with the first sequence numbers and the public payload, from
@@ -151,7 +149,7 @@ void tst_GuiSinglePing::blindForgery()
     m_form->show();
     m_form->Sible1Click();
     m_form->Ping1->SetTimeout(2000);
-    TestbedTool forger("r", "blind_forger", {"--from", "198.18.4.1", "--to", "198.18.1.1"});
+    BlindForger forger;
     QVERIFY2(forger.ready(), "the forger did not start");
     ping("198.18.4.1");
     QCOMPARE(linesOf(m_form->DisplayMemo).last(), QString("==> Request timed out <=="));
