@@ -5,6 +5,7 @@
 // The testbed part runs only under tests/testbed/testbed.sh run; the rest anywhere.
 #include "flows/RePingWalk.h"
 #include "ping/Ping.h"
+#include "platform/HelperProcess.h"
 #include "tests/testbed/TestbedGuard.h"
 #include "tests/testbed/TestbedNamespaces.h"
 
@@ -157,6 +158,7 @@ void benchRePingMemory()
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    HelperProcess::Testing::program() = TOZELO_HELPER;
     std::printf("bench_scan: range scan pace and re-ping memory\n");
     try {
         benchTestbedPace();

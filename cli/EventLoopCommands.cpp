@@ -1,28 +1,22 @@
 // The commands that run in Qt's event loop: ping, scan and reping. They live in a library of their
-// own, which tozelo-cli loads only for them and only once it has given up every capability, so that
-// neither Qt nor anything it loads ever runs with one, and `sweep` starts without loading Qt or the
-// shared C++ library at all. The library carries its own copy of the engine and exports nothing but
-// its entry: nothing of it mixes with the program's.
+// own, which tozelo-cli loads only for them, so that `sweep` starts without loading Qt or the shared
+// C++ library at all, and only once it has given up every capability, so that neither Qt nor
+// anything it loads ever runs with one. The library carries its own copy of the engine and exports
+// nothing but its entry: nothing of it mixes with the program's.
 #include "CommandLine.h"
 #include "CommandRun.h"
+#include "EventLoopEntry.h"
 #include "PingCommand.h"
 #include "RePingCommand.h"
 #include "ScanCommand.h"
-#include "platform/Privileges.h"
 
 #include <QCoreApplication>
 #include <iostream>
 #include <string>
 #include <vector>
 
-// argv as main() has it: the program, the command, its arguments; rawSocket and rawSocket6, -1 or
-// the raw ICMP and ICMPv6 sockets that the program opened for the command before its capabilities went.
-extern "C" __attribute__((visibility("default"))) int tozelo_cli_run(int argc, char **argv, int rawSocket,
-                                                                     int rawSocket6)
+int tozelo_cli_run(int argc, char **argv)
 {
-    for (const int fd : {rawSocket, rawSocket6})
-        if (fd >= 0)
-            Privileges::adoptRawSocket(fd);
     QCoreApplication app(argc, argv);
     const std::string name = argv[1];
     const std::vector<std::string> rest(argv + 2, argv + argc);

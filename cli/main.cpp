@@ -1,17 +1,16 @@
 #include "CommandLine.h"
 #include "CommandRun.h"
+#include "EventLoopEntry.h"
 #include "ScanCommand.h"
 #include "SweepCommand.h"
 
 #include "echo/EchoTerms.h"
 #include "platform/Privileges.h"
+#include "platform/ProgramFiles.h"
 
 #include <dlfcn.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <climits>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -124,6 +123,16 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  -h, --help  Show this text and exit.\n"
                           "  --version   Show the version and exit.\n"
                           "\n"
+                          "Privileges:\n"
+                          "  ping, scan and reping send on ICMP datagram sockets where the system lets\n"
+                          "  this user's group open them (net.ipv4.ping_group_range). Elsewhere each\n"
+                          "  starts tozelo-icmp, a small helper installed with it and the one file given\n"
+                          "  the capability CAP_NET_RAW: it opens a raw socket, gives up every privilege\n"
+                          "  and sends only the echo requests it builds itself. tozelo-cli holds no\n"
+                          "  capability while it pings; run by root, it gives them up first. sweep opens\n"
+                          "  its sockets itself: where datagram sockets are refused, and with --frames,\n"
+                          "  it needs root or CAP_NET_RAW, which it gives up once they are open.\n"
+                          "\n"
                           "Exit status:\n"
                           "  Each command above says what its status means. Any command ends with 1 when\n"
                           "  ICMP or a file cannot be used, and with 2 for a usage error, told in one line\n"
@@ -148,36 +157,23 @@ bool runsInEventLoop(const std::string &name)
     return name == "ping" || name == "scan" || name == "reping";
 }
 
-// Beside the program in the build tree; once installed, in the program's own folder of libraries.
-std::string eventLoopCommandsLibrary()
-{
-    char self[PATH_MAX] = {};
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string program(self, size_t(std::max<ssize_t>(0, length)));
-    const std::string folder = program.substr(0, program.rfind('/') + 1);
-    const std::string installed = folder + TOZELO_COMMANDS_FROM_PROGRAM;
-    const std::string built = folder + "tozelo-cli-commands.so";
-    return access(installed.c_str(), F_OK) != 0 && access(built.c_str(), F_OK) == 0 ? built : installed;
-}
-
-// The library holds its own copy of the engine and of the C++ library: only plain values cross,
-// the raw sockets reserved here among them.
+// The library holds its own copy of the engine and of the C++ library: only plain values cross.
 int runInEventLoop(int argc, char *argv[])
 {
     try {
-        Privileges::reserveRawSocketsAndDrop(1);
+        Privileges::dropEveryCapability(Privileges::Starts::Helper);
     } catch (const std::exception &e) {
         std::cerr << "tozelo-cli: " << e.what() << "\n";
         return 1;
     }
-    void *library = dlopen(eventLoopCommandsLibrary().c_str(), RTLD_NOW | RTLD_LOCAL);
-    const auto run =
-        library ? reinterpret_cast<int (*)(int, char **, int, int)>(dlsym(library, "tozelo_cli_run")) : nullptr;
+    const std::string path = ProgramFiles::find(TOZELO_COMMANDS_FROM_PROGRAM, "tozelo-cli-commands.so");
+    void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto run = library ? reinterpret_cast<EventLoopEntry::Run>(dlsym(library, EventLoopEntry::Name)) : nullptr;
     if (!run) {
         std::cerr << "tozelo-cli: cannot load the " << argv[1] << " command: " << dlerror() << "\n";
         return 1;
     }
-    return run(argc, argv, Privileges::takeRawSocket(AF_INET), Privileges::takeRawSocket(AF_INET6));
+    return run(argc, argv);
 }
 
 // Its sockets are opened and sized before the capabilities go, while the system's limit on receive
@@ -196,7 +192,7 @@ int sweep(const std::vector<std::string> &rest)
         } catch (const TICMPException &) {
             failure = std::current_exception();
         }
-        Privileges::reserveRawSocketsAndDrop(0);
+        Privileges::dropEveryCapability(Privileges::Starts::Nothing);
         if (failure)
             std::rethrow_exception(failure);
         return command.run(std::cout, std::cerr, isatty(STDERR_FILENO));
@@ -206,9 +202,10 @@ int sweep(const std::vector<std::string> &rest)
 } // namespace
 
 // A sweep's arguments are checked before anything else happens, so that a wrong one is a usage error
-// whatever this user may do; raw sockets are opened before every capability is given up, and no
+// whatever this user may do; its raw sockets are opened before every capability is given up, and no
 // library is loaded by name before that. Nothing of Qt is part of this program: the commands that
-// need it check their arguments in their library, when nothing is held any more.
+// need it check their arguments in their library, when nothing is held any more, and have the
+// privileged helper hold their raw sockets where they need them.
 int main(int argc, char *argv[])
 {
     std::vector<std::string> args(argv + 1, argv + argc);

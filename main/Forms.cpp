@@ -22,10 +22,6 @@ TForm4 *Form4 = nullptr;
 TForm5 *Form5 = nullptr;
 
 namespace {
-// Ping1, Ping2 and Ping3 each keep their echo session for the whole run; a fast sweep takes a raw
-// socket for each of its senders, which holds all their identifiers, and gives them back at its end.
-constexpr int PingComponents = 3;
-
 // The designs' fonts, mapped to the installed faces with the same metrics.
 void registerFontSubstitutes()
 {
@@ -65,12 +61,15 @@ void destroyForms()
     Form1 = nullptr;
 }
 
-// The raw sockets are opened and every capability given up before the application object exists:
-// it loads Qt's plugins, from paths that whoever starts the program may choose.
+// Every capability is given up before the application object exists: it loads Qt's plugins, from
+// paths that whoever starts the program may choose. Ping1, Ping2 and Ping3 have the privileged helper
+// hold their raw sockets where they need them; a fast sweep takes one opened here for each of its
+// senders, which holds all their identifiers, and gives them back at its end.
 int runTozelo(int argc, char *argv[], const std::function<void()> &started)
 {
     try {
-        Privileges::reserveRawSocketsAndDrop(PingComponents + int(Sweep::mostSenders()));
+        Privileges::reserveRawSockets(int(Sweep::mostSenders()));
+        Privileges::dropEveryCapability(Privileges::Starts::Helper);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s: %s\n", ApplicationTitle, e.what());
         return 1;

@@ -2,6 +2,8 @@
 
 #include "IcmpTypes.h"
 
+#include <netinet/in.h>
+
 #include <cerrno>
 
 EchoSocket::~EchoSocket() = default;
@@ -40,9 +42,12 @@ EchoSocket::Packet EchoSocket::packetOf(const Icmp6Packet::Decoded &decoded)
     return packet;
 }
 
-uint32_t EchoSocket::statusOfSendError(int error, const IpAddress &, uint16_t, uint16_t)
+std::vector<uint8_t> EchoSocket::echoRequest(int family, uint16_t identifier, uint16_t sequence, const uint8_t *payload,
+                                             size_t size)
 {
-    return statusOfErrno(error);
+    if (family == AF_INET6)
+        return Icmp6Packet::buildEchoRequest(identifier, sequence, payload, size);
+    return IcmpPacket::buildEchoRequest(identifier, sequence, payload, size);
 }
 
 uint32_t EchoSocket::statusOfErrno(int error)

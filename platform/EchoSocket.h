@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <vector>
 
-// What the echo module needs of an ICMP socket of either family: IcmpSocket in the program, a
-// scripted network in tests. The clock belongs here too, because waiting is where time passes: a
+// What the echo module needs of an ICMP socket of either family: IcmpSocket where this user may open
+// ICMP datagram sockets, HelperSocket (a raw socket in the privileged helper) where not, a scripted
+// network in tests. The clock belongs here too, because waiting is where time passes: a
 // simulated socket moves its simulated clock to the next packet instead of sleeping, and the
 // module's deadlines and round-trip times read that same clock.
 class EchoSocket {
 public:
     using Clock = std::chrono::steady_clock; // CLOCK_MONOTONIC on Linux
-    enum class Kind { Datagram, Raw };
+    enum class Kind { Datagram, Raw, Helper };
 
     // Why a wait ended; none set: the time ran out, or a signal came.
     struct Wake {
@@ -43,6 +44,13 @@ public:
     static Packet packetOf(const IcmpPacket::Decoded &decoded);
     static Packet packetOf(const Icmp6Packet::Decoded &decoded);
 
+    // What became of an echo request handed to the socket.
+    struct Sent {
+        uint32_t status = 0;   // IP_SUCCESS once it went out, else the IP_STATUS that kept it back
+        uint16_t sequence = 0; // the sequence number it carries
+        Clock::time_point at;  // read just before it went out
+    };
+
     virtual ~EchoSocket();
 
     virtual Kind kind() const = 0;
@@ -50,10 +58,13 @@ public:
     virtual uint16_t identifier() const = 0;
     // -1 gives the socket the system's default back.
     virtual bool setTtl(int ttl) = 0;
-    // 0 when request went out, else errno.
-    virtual int send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags = 0) = 0;
-    // The IP_STATUS of a request to destination that send() refused with error.
-    virtual uint32_t statusOfSendError(int error, const IpAddress &destination, uint16_t identifier, uint16_t sequence);
+    // An echo request to destination carrying the payload, with this socket's identifier and the
+    // given sequence number, where the socket does not number its requests itself.
+    virtual Sent sendEcho(const IpAddress &destination, uint16_t sequence, const uint8_t *payload, uint16_t size) = 0;
+    // The request a socket of the family sends for sendEcho.
+    static std::vector<uint8_t> echoRequest(int family, uint16_t identifier, uint16_t sequence, const uint8_t *payload,
+                                            size_t size);
+    // The IP_STATUS of a request that the system refused to send with errno error.
     static uint32_t statusOfErrno(int error);
     virtual Wake wait(int timeoutMs) = 0;
     // One queued packet, decoded, without waiting; false when that queue is empty. The packet's data

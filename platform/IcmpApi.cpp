@@ -1,9 +1,10 @@
 #include "IcmpApi.h"
 
 #include "ArrivalClock.h"
-#include "Icmp6Packet.h"
-#include "IcmpPacket.h"
+#include "HelperSocket.h"
 #include "IcmpSocket.h"
+#include "RandomDraw.h"
+#include "SocketCalls.h"
 
 #include <netinet/in.h>
 
@@ -32,10 +33,11 @@ struct Module {
 };
 const Module g_icmpModule{LibraryName};
 
+// A forger who cannot see our requests would have to guess the first sequence number too.
 struct EchoHandle {
     std::unique_ptr<EchoSocket> socket;
     int family = AF_INET;
-    uint16_t nextSequence = 1;
+    uint16_t nextSequence = RandomDraw::uint16();
 };
 
 // What ended a request's wait: an echo reply or an ICMP error that answers it.
@@ -95,8 +97,8 @@ private:
     std::unordered_set<EchoHandle *> m_handles;
 };
 
-// An identifier and a sequence number are easily guessed; a reply proves itself ours by echoing
-// what we sent, byte for byte.
+// The identifier and the first sequence number are drawn at random, and a reply proves itself ours
+// by echoing what we sent, byte for byte, besides.
 bool echoesRequest(const EchoSocket::Packet &packet, const Request &request)
 {
     return packet.dataSize == request.dataSize &&
@@ -217,14 +219,20 @@ template <typename Record> uint32_t fail(uint8_t *reply, uint32_t status)
     return 0;
 }
 
+// Where this user may not open ICMP datagram sockets, the raw socket a handle needs is the
+// privileged helper's, never this process's.
 std::unique_ptr<EchoSocket> openSocket(int family, bool allowDatagram)
 {
     if (const Testing::SocketFactory &factory = Testing::sockets())
         return factory(family, allowDatagram);
-    auto socket = std::make_unique<IcmpSocket>(family);
-    if (!socket->open(allowDatagram) || !socket->setReceiveStamps())
-        return nullptr;
-    return socket;
+    if (allowDatagram) {
+        auto socket = std::make_unique<IcmpSocket>(family);
+        if (socket->openDatagram() && socket->setReceiveStamps())
+            return socket;
+        if (!SocketCalls::datagramRefused(errno))
+            return nullptr;
+    }
+    return HelperSocket::open(family);
 }
 
 HANDLE createFile(int family)
@@ -259,13 +267,6 @@ bool IcmpCloseHandle(HANDLE handle)
     return HandleTable::instance().remove(handle) != nullptr;
 }
 
-std::vector<uint8_t> echoRequest(int family, uint16_t identifier, const Request &request)
-{
-    if (family == AF_INET6)
-        return Icmp6Packet::buildEchoRequest(identifier, request.sequence, request.data, request.dataSize);
-    return IcmpPacket::buildEchoRequest(identifier, request.sequence, request.data, request.dataSize);
-}
-
 // Both families' requests: the handle must be of the destination's family.
 template <typename Record>
 uint32_t sendEcho(HANDLE handle, const IpAddress &destination, const void *requestData, uint16_t requestSize,
@@ -283,17 +284,16 @@ uint32_t sendEcho(HANDLE handle, const IpAddress &destination, const void *reque
         return fail<Record>(reply, IP_BAD_OPTION);
 
     socket.discardQueued();
-    const Request request{*echo, destination, echo->nextSequence++, static_cast<const uint8_t *>(requestData),
-                          requestSize};
-    const std::vector<uint8_t> packet = echoRequest(echo->family, socket.identifier(), request);
-    const Clock::time_point sent = socket.now();
-    if (const int error = socket.send(destination, packet))
-        return fail<Record>(reply, socket.statusOfSendError(error, destination, socket.identifier(), request.sequence));
+    const auto *data = static_cast<const uint8_t *>(requestData);
+    const EchoSocket::Sent sent = socket.sendEcho(destination, echo->nextSequence++, data, requestSize);
+    if (sent.status != IP_SUCCESS)
+        return fail<Record>(reply, sent.status);
 
+    const Request request{*echo, destination, sent.sequence, data, requestSize};
     Answer answer;
-    if (!awaitAnswer(request, sent + std::chrono::milliseconds(timeoutMs), answer))
+    if (!awaitAnswer(request, sent.at + std::chrono::milliseconds(timeoutMs), answer))
         return fail<Record>(reply, answer.status);
-    return answerRequest<Record>(reply, replySize, answer, sent);
+    return answerRequest<Record>(reply, replySize, answer, sent.at);
 }
 
 uint32_t IcmpSendEcho(HANDLE handle, uint32_t destination, const void *requestData, uint16_t requestSize,

@@ -54,13 +54,13 @@ struct Faults {
     bool failLoadLibrary = false;
     const char *missingEntry = nullptr; // an entry point name that GetProcAddress will not find
     bool failCreateFile = false;
-    bool forbidDatagram = false; // behave as if unprivileged ICMP sockets were not allowed
+    bool forbidDatagram = false; // as if unprivileged ICMP sockets were refused: the helper's, a sweep's raw ones
 };
 Faults &faults();
 
-// Where echo handles get their sockets from, given the family (AF_INET or AF_INET6) and what
-// IcmpSocket::open would be given; unset: real ICMP sockets. A handle keeps the socket it got until it
-// is closed.
+// Where echo handles get their sockets from, given the family (AF_INET or AF_INET6) and whether a
+// datagram socket may be used (else the helper's); unset: real ICMP sockets. A handle keeps the
+// socket it got until it is closed.
 using SocketFactory = std::function<std::unique_ptr<EchoSocket>(int family, bool allowDatagram)>;
 SocketFactory &sockets();
 } // namespace Testing

@@ -2,6 +2,7 @@
 
 #include "IcmpTypes.h"
 #include "Privileges.h"
+#include "RandomDraw.h"
 #include "RawIdentifiers.h"
 #include "SocketCalls.h"
 
@@ -30,6 +31,7 @@ constexpr size_t MaxStalePackets = 1024;
 // A refused send's error is queued before the send returns, behind what was already there.
 constexpr size_t MaxRefusalReads = 256;
 constexpr unsigned MaxIdentifierBlock = 256;
+constexpr int MaxIdentifierDraws = 64;
 constexpr size_t MaxBatch = 64;
 
 bool isV6(int family)
@@ -129,28 +131,49 @@ void IcmpSocket::close()
     m_errorsRead = false;
 }
 
-// The kernel owns the echo identifier of an ICMP datagram socket; binding makes it choose one now.
 bool IcmpSocket::openDatagram()
 {
+    close();
     m_fd = socket(m_family, SOCK_DGRAM | SOCK_CLOEXEC, protocolOf(m_family));
     if (m_fd < 0)
         return false;
-    sockaddr_storage local{};
-    local.ss_family = sa_family_t(m_family);
-    socklen_t localLen = isV6(m_family) ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-    const bool bound = bind(m_fd, reinterpret_cast<sockaddr *>(&local), localLen) == 0 &&
-                       getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &localLen) == 0;
     const bool options = isV6(m_family)
                              ? enable(m_fd, IPPROTO_IPV6, IPV6_RECVERR) && enable(m_fd, IPPROTO_IPV6, IPV6_RECVHOPLIMIT)
                              : enable(m_fd, IPPROTO_IP, IP_RECVERR) && enable(m_fd, IPPROTO_IP, IP_RECVTTL);
-    if (!bound || !options) {
+    if (!options || !bindRandomIdentifier()) {
         closeKeepingErrno(m_fd);
         return false;
     }
     m_kind = Kind::Datagram;
-    // The port field sits at the same place in both families' addresses.
-    m_identifier = ntohs(reinterpret_cast<const sockaddr_in *>(&local)->sin_port);
     m_identifierCount = 1;
+    return true;
+}
+
+// The port an ICMP datagram socket is bound to is the identifier of its requests. The kernel would
+// count its choice up from the last one, which a forger could follow; a port drawn at random tells
+// nothing. One that another socket holds is drawn again, and only after many such draws does the
+// kernel's choice do.
+bool IcmpSocket::bindRandomIdentifier()
+{
+    sockaddr_storage local{};
+    local.ss_family = sa_family_t(m_family);
+    socklen_t length = isV6(m_family) ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    // The port field sits at the same place in both families' addresses.
+    in_port_t &port = reinterpret_cast<sockaddr_in *>(&local)->sin_port;
+    int bound = -1;
+    for (int draw = 0; draw < MaxIdentifierDraws && bound != 0; ++draw) {
+        port = htons(RandomDraw::uint16());
+        bound = port == 0 ? -1 : bind(m_fd, reinterpret_cast<sockaddr *>(&local), length);
+        if (bound != 0 && port != 0 && errno != EADDRINUSE)
+            return false;
+    }
+    if (bound != 0) {
+        port = 0;
+        bound = bind(m_fd, reinterpret_cast<sockaddr *>(&local), length);
+    }
+    if (bound != 0 || getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &length) != 0)
+        return false;
+    m_identifier = ntohs(port);
     return true;
 }
 
@@ -229,6 +252,15 @@ uint32_t IcmpSocket::drops() const
     if (getsockopt(m_fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) != 0 || len <= SK_MEMINFO_DROPS * sizeof(uint32_t))
         return 0;
     return meminfo[SK_MEMINFO_DROPS];
+}
+
+EchoSocket::Sent IcmpSocket::sendEcho(const IpAddress &destination, uint16_t sequence, const uint8_t *payload,
+                                      uint16_t size)
+{
+    const Clock::time_point at = now();
+    const int error = send(destination, echoRequest(m_family, m_identifier, sequence, payload, size));
+    return {error == 0 ? uint32_t(IP_SUCCESS) : statusOfSendError(error, destination, m_identifier, sequence), sequence,
+            at};
 }
 
 int IcmpSocket::send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags)

@@ -32,9 +32,11 @@ public:
 
     // A datagram socket, or a raw one where this user may not open those (or !allowDatagram).
     // A raw socket takes identifierBlock consecutive identifiers (a power of two up to 256), chosen
-    // at random; a datagram socket always has the one the kernel gives it. False with errno set
+    // at random; a datagram socket always has one, also chosen at random. False with errno set
     // when neither opens.
     bool open(bool allowDatagram = true, unsigned identifierBlock = 1);
+    // A datagram socket alone; false with errno set where this user may not open one.
+    bool openDatagram();
     void close();
     int fd() const { return m_fd; }
     int family() const { return m_family; }
@@ -53,7 +55,9 @@ public:
     // Packets the socket had to drop so far for want of room.
     uint32_t drops() const;
 
-    int send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags = 0) override;
+    Sent sendEcho(const IpAddress &destination, uint16_t sequence, const uint8_t *payload, uint16_t size) override;
+    // 0 when request went out, else errno.
+    int send(const IpAddress &destination, const std::vector<uint8_t> &request, int flags = 0);
 
     struct Outgoing {
         IpAddress destination;
@@ -62,10 +66,10 @@ public:
     // Sends the first of count requests and as many after it as the socket takes, in one call: how
     // many went out, or -errno when the first did not.
     int sendMany(const Outgoing *requests, size_t count, int flags = 0);
-    // A local firewall that refuses with EPERM may have queued an ICMP error quoting the request:
-    // that error then says why.
-    uint32_t statusOfSendError(int error, const IpAddress &destination, uint16_t identifier,
-                               uint16_t sequence) override;
+    // The IP_STATUS of a request to destination that the system refused to send with errno error. A
+    // local firewall that refuses with EPERM may have queued an ICMP error quoting the request: that
+    // error then says why.
+    uint32_t statusOfSendError(int error, const IpAddress &destination, uint16_t identifier, uint16_t sequence);
 
     Wake wait(int timeoutMs) override;
     // Kind::Other for what the codec cannot read.
@@ -95,7 +99,7 @@ private:
         Packet packet;
     };
 
-    bool openDatagram();
+    bool bindRandomIdentifier();
     bool openRaw();
     bool filterRaw();
     void readControl(msghdr &msg, Message &message) const;

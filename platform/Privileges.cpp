@@ -71,6 +71,15 @@ bool datagramAllowed(int family)
     return true;
 }
 
+// A family this system has no sockets of at all needs no helper either.
+bool helperNeeded()
+{
+    for (const int family : {AF_INET, AF_INET6})
+        if (!datagramAllowed(family) && (errno == EACCES || errno == EPERM))
+            return true;
+    return false;
+}
+
 // A raw socket is handed a copy of every ICMP packet of its family; until it is taken, it lets
 // none in.
 bool quieten(int fd, int family)
@@ -164,23 +173,37 @@ void requireSingleThread()
 }
 
 // The bounding set can be emptied only while CAP_SETPCAP is effective; without it, no-new-privileges
-// keeps the process from gaining anything through it.
-void emptyBoundingSet()
+// keeps the process from gaining anything through it. keepForHelper: all but what a helper of
+// root's needs.
+void emptyBoundingSet(bool keepForHelper)
 {
-    for (int capability = 0; prctl(PR_CAPBSET_READ, capability, 0, 0, 0) >= 0; ++capability)
+    for (int capability = 0; prctl(PR_CAPBSET_READ, capability, 0, 0, 0) >= 0; ++capability) {
+        if (keepForHelper && (capability == CAP_NET_RAW || capability == CAP_SETPCAP))
+            continue;
         if (prctl(PR_CAPBSET_DROP, capability, 0, 0, 0) != 0)
             fail("dropping capability " + std::to_string(capability) + " from the bounding set");
+    }
 }
 
-void dropEveryCapability()
+} // namespace
+
+void Privileges::reserveRawSockets(int rawSockets)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    fill(g_reserve, rawSockets);
+    fill(g_reserve6, rawSockets);
+}
+
+void Privileges::dropEveryCapability(Starts starts)
 {
     requireSingleThread();
+    const bool keepForHelper = starts == Starts::Helper && helperNeeded();
     if (currentCapabilities().effective(CAP_SETPCAP))
-        emptyBoundingSet();
+        emptyBoundingSet(keepForHelper);
     // Kernels before 4.3 have no ambient set to clear.
     if (prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) != 0 && errno != EINVAL)
         fail("clearing the ambient set");
-    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+    if (!keepForHelper && prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         fail("no-new-privileges");
     Capabilities none;
     if (syscall(SYS_capset, &none.header, none.data) != 0)
@@ -189,18 +212,6 @@ void dropEveryCapability()
         errno = EPERM;
         fail("capabilities remain");
     }
-}
-
-} // namespace
-
-void Privileges::reserveRawSocketsAndDrop(int rawSockets)
-{
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        fill(g_reserve, rawSockets);
-        fill(g_reserve6, rawSockets);
-    }
-    dropEveryCapability();
 }
 
 int Privileges::takeRawSocket(int family)
@@ -216,16 +227,6 @@ int Privileges::takeRawSocket(int family)
     for (int i = 0; i < MaxQueuedPackets && recv(fd, &byte, 1, MSG_DONTWAIT | MSG_TRUNC) >= 0; ++i) {
     }
     return fd;
-}
-
-void Privileges::adoptRawSocket(int fd)
-{
-    int family = AF_INET;
-    socklen_t length = sizeof family;
-    if (getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &family, &length) != 0)
-        family = AF_INET;
-    std::lock_guard<std::mutex> lock(g_mutex);
-    reserveOf(family).reserved.push_back(fd);
 }
 
 bool Privileges::giveBackRawSocket(int fd)

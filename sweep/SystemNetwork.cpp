@@ -41,7 +41,9 @@ std::unique_ptr<SweepChannel> SystemNetwork::open(const Spec &spec)
 Routes::Block SystemNetwork::routedAlike(uint32_t address)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_watch.changed())
+    if (!m_watch)
+        m_watch = std::make_unique<RouteWatch>();
+    else if (m_watch->changed())
         m_routes.forget();
     return m_routes.sameRouteAs(address);
 }

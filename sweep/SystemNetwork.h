@@ -2,6 +2,7 @@
 #include "SweepNetwork.h"
 #include "platform/RouteWatch.h"
 
+#include <memory>
 #include <mutex>
 
 // This system's ICMP sockets: datagram ones where it allows them, raw ones else, with the frames of a
@@ -17,5 +18,5 @@ public:
 private:
     std::mutex m_mutex;
     Routes m_routes;
-    RouteWatch m_watch;
+    std::unique_ptr<RouteWatch> m_watch; // from the first refusal on
 };

@@ -3,6 +3,7 @@
 #include "platform/Icmp6Packet.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpPacket.h"
+#include "platform/IcmpTypes.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -118,31 +119,11 @@ public:
         return true;
     }
 
-    // An IPv4 request whose checksum is wrong is dropped on its way, as a real host drops it; the
-    // kernel fills in an ICMPv6 request's.
-    int send(const IpAddress &destination, const Bytes &packet, int) override
+    Sent sendEcho(const IpAddress &destination, uint16_t sequence, const uint8_t *payload, uint16_t size) override
     {
-        if (destination.addressFamily() != m_family)
-            return EAFNOSUPPORT;
-        const bool v6 = destination.isV6();
-        const EchoSocket::Packet decoded = v6 ? packetOf6(packet.data(), packet.size())
-                                              : packetOf(IcmpPacket::decode(packet.data(), packet.size(), false));
-        Request request;
-        request.destination = destination;
-        request.identifier = decoded.identifier;
-        request.sequence = decoded.sequence;
-        request.ttl = m_ttl;
-        request.payload.assign(packet.begin() + long(decoded.dataOffset), packet.end());
-        m_state->requests.push_back(request);
-        const Response response = m_state->hostFor(destination)(request);
-        if (response.sendError != 0)
-            return response.sendError;
-        if (decoded.kind != IcmpPacket::Kind::EchoRequest ||
-            (!v6 && IcmpPacket::checksum(packet.data(), packet.size()) != 0))
-            return 0;
-        for (const FakeNetwork::Packet &answer : response.packets)
-            m_queue.emplace(m_state->now + std::chrono::milliseconds(answer.delayMs), answer.bytes);
-        return 0;
+        const Clock::time_point at = m_state->now;
+        const int error = send(destination, echoRequest(m_family, m_identifier, sequence, payload, size));
+        return {error == 0 ? uint32_t(IP_SUCCESS) : statusOfErrno(error), sequence, at};
     }
 
     Wake wait(int timeoutMs) override
@@ -180,6 +161,33 @@ public:
     Clock::time_point now() const override { return m_state->now; }
 
 private:
+    // An IPv4 request whose checksum is wrong is dropped on its way, as a real host drops it; the
+    // kernel fills in an ICMPv6 request's.
+    int send(const IpAddress &destination, const Bytes &packet)
+    {
+        if (destination.addressFamily() != m_family)
+            return EAFNOSUPPORT;
+        const bool v6 = destination.isV6();
+        const EchoSocket::Packet decoded = v6 ? packetOf6(packet.data(), packet.size())
+                                              : packetOf(IcmpPacket::decode(packet.data(), packet.size(), false));
+        Request request;
+        request.destination = destination;
+        request.identifier = decoded.identifier;
+        request.sequence = decoded.sequence;
+        request.ttl = m_ttl;
+        request.payload.assign(packet.begin() + long(decoded.dataOffset), packet.end());
+        m_state->requests.push_back(request);
+        const Response response = m_state->hostFor(destination)(request);
+        if (response.sendError != 0)
+            return response.sendError;
+        if (decoded.kind != IcmpPacket::Kind::EchoRequest ||
+            (!v6 && IcmpPacket::checksum(packet.data(), packet.size()) != 0))
+            return 0;
+        for (const FakeNetwork::Packet &answer : response.packets)
+            m_queue.emplace(m_state->now + std::chrono::milliseconds(answer.delayMs), answer.bytes);
+        return 0;
+    }
+
     bool due() const { return !m_queue.empty() && m_queue.begin()->first <= m_state->now; }
 
     static EchoSocket::Packet packetOf6(const uint8_t *icmp, size_t len)

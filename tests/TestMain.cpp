@@ -1,5 +1,7 @@
 #include "TestMain.h"
 
+#include "platform/HelperProcess.h"
+
 #include <QFile>
 #include <QMetaMethod>
 #include <QRegularExpression>
@@ -189,8 +191,10 @@ bool add(const char *file, Entry entry)
     return true;
 }
 
+// Echo sessions that need the privileged helper start this build's.
 int runNamed(int argc, char **argv)
 {
+    HelperProcess::Testing::program() = TOZELO_TEST_HELPER;
     const auto found = argc > 1 ? entries().find(argv[1]) : entries().end();
     if (found == entries().end()) {
         std::fprintf(stderr, "usage: %s TEST [QTEST-ARGUMENT]...\nwhere TEST is one of:", argv[0]);

@@ -5,7 +5,7 @@
 
 # layer: a source of the layer, whose flags the probes borrow
 set(layers core sweep/SweepPlan.cpp engine ping/Ping.cpp widgets widgets/oxForm.cpp windows main/Unit1.cpp cli cli/main.cpp
-    commands cli/PingCommand.cpp)
+    commands cli/PingCommand.cpp helper helper/HelperServer.cpp)
 
 # layer, header, expected: "found" or "missing"
 set(cases
@@ -17,6 +17,7 @@ set(cases
     core flows/RePingWalk.h missing
     core <QObject> missing
     core <QtCore/QObject> missing
+    core helper/EchoChannel.h missing
     engine ping/Ping.h found
     engine platform/IcmpSocket.h found
     engine widgets/Events.h missing
@@ -42,7 +43,11 @@ set(cases
     commands widgets/Events.h missing
     commands ui/ExceptionReport.h missing
     commands <QWidget> missing
-    commands <QtWidgets/QWidget> found)
+    commands <QtWidgets/QWidget> found
+    helper helper/EchoChannel.h found
+    helper platform/IcmpSocket.h found
+    helper ping/Ping.h missing
+    helper <QObject> missing)
 
 file(READ ${COMPILE_COMMANDS} commands)
 string(JSON count LENGTH "${commands}")

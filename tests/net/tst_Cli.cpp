@@ -1,16 +1,23 @@
 #include "CliRun.h"
 #include "TestFiles.h"
 #include "net/TestbedMain.h"
+#include "testbed/BlindForger.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 // tozelo-cli against the testbed's hosts: every way a single ping ends, as a user reads it, and the
-// exit status a script would test; a sweep of targets from files and standard input, less
-// exclusions, with the names the testbed's hosts file gives.
+// exit status a script would test; no answer that a forger who sees nothing could fake; a sweep of
+// targets from files and standard input, less exclusions, with the names the testbed's hosts file
+// gives.
 class TestCliNet : public QObject {
     Q_OBJECT
+
+    static constexpr const char *PingGroupRange = "/proc/sys/net/ipv4/ping_group_range";
+    static constexpr const char *OpenToEveryGroup = "0 2147483647";
+
+    QTemporaryDir m_folder;
 
     // The same over IPv6: the address in its one written form, names of one family or both.
     static void addIpv6Rows()
@@ -53,6 +60,9 @@ private slots:
         const QString cli = qEnvironmentVariable("TOZELO_CLI");
         QVERIFY2(QFile::exists(cli), qPrintable("no tozelo-cli at '" + cli + "' (TOZELO_CLI)"));
     }
+
+    // As the testbed leaves its client: every group may open ICMP datagram sockets.
+    void cleanup() { writeFile(PingGroupRange, OpenToEveryGroup); }
 
     void ping_data()
     {
@@ -129,6 +139,43 @@ private slots:
                 QCOMPARE(out[i], lines[i]);
             }
         }
+    }
+
+    void blindForgeryAnswersNothing_data()
+    {
+        QTest::addColumn<bool>("helper");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("last");
+        const QString list = m_folder.filePath("silent.dat");
+        writeFile(list, "198.18.4.1\r\n");
+        for (const auto &[kind, helper] : {std::pair{"datagram", false}, std::pair{"helper", true}}) {
+            QTest::addRow("%s: ping", kind)
+                << helper << QStringList{"ping", "198.18.4.1", "--timeout", "2000"} << 1 << "==> Request timed out <==";
+            QTest::addRow("%s: scan", kind)
+                << helper << QStringList{"scan", "198.18.4.1", "198.18.4.1", "--timeout", "2000", "--interval", "100"}
+                << 0 << "Encontradas 0 Maquinas";
+            QTest::addRow("%s: reping", kind)
+                << helper << QStringList{"reping", list, "--timeout", "2000"} << 0 << "198.18.4.1(error)";
+        }
+    }
+
+    // A forger who sprays echo replies from a silent host for every identifier, with the first
+    // sequence numbers and the public payload, finds none of them taken as an answer: on datagram
+    // sockets, and through the helper where this network refuses them.
+    void blindForgeryAnswersNothing()
+    {
+        QFETCH(bool, helper);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, last);
+        writeFile(PingGroupRange, helper ? "1 0" : OpenToEveryGroup);
+        BlindForger forger;
+        QVERIFY2(forger.ready(), "the forger did not start");
+        const CliRun cli = CliRun::of(args, 20000);
+        QVERIFY2(cli.ended && cli.errorOutput.isEmpty(), cli.errorOutput.constData());
+        QCOMPARE(cli.status, status);
+        QCOMPARE(cli.out.last(), last);
     }
 
     // Of 198.18.3.0/26 only the delayed hosts .1, .5, .10, .20 and .40 answer (the router finds no

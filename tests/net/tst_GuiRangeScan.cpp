@@ -1,7 +1,7 @@
 // The range scan page against the testbed. The host namespace answers for every address of
 // 198.18.6.0/25 and the router drops 198.18.6.128/25 (TestbedNamespaces::scanRange), so a range across
 // both halves has a known truth; the pace and time-out come from the multi ping properties dialog as
-// a user types them.
+// a user types them. A silent host stays silent while a forger sprays replies for it.
 #include "dialogs/Unit2.h"
 #include "gui/WindowSeams.h"
 #include "main/Forms.h"
@@ -10,6 +10,8 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
+#include "platform/IcmpApi.h"
+#include "testbed/BlindForger.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
 
@@ -25,7 +27,22 @@ private slots:
     void cleanupTestCase();
 
     void scanFindsTheAnsweringHosts();
+    void blindForgery_data();
+    void blindForgery();
+
+private:
+    static void setRange(TForm1 &form, const QStringList &start, const QStringList &end);
 };
+
+void tst_GuiRangeScan::setRange(TForm1 &form, const QStringList &start, const QStringList &end)
+{
+    TFloatEdit *const starts[4] = {form.ip03, form.ip02, form.ip01, form.ip00};
+    TFloatEdit *const ends[4] = {form.ip13, form.ip12, form.ip11, form.ip10};
+    for (int i = 0; i < 4; ++i) {
+        starts[i]->SetText(start[i]);
+        ends[i]->SetText(end[i]);
+    }
+}
 
 void tst_GuiRangeScan::initTestCase()
 {
@@ -45,14 +62,7 @@ void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
     form.show();
     Form2->etout->SetText("100");
     Form2->velo->SetText("20");
-    const QStringList start = {"198", "18", "6", "120"};
-    const QStringList end = {"198", "18", "6", "135"};
-    TFloatEdit *const starts[4] = {form.ip03, form.ip02, form.ip01, form.ip00};
-    TFloatEdit *const ends[4] = {form.ip13, form.ip12, form.ip11, form.ip10};
-    for (int i = 0; i < 4; ++i) {
-        starts[i]->SetText(start[i]);
-        ends[i]->SetText(end[i]);
-    }
+    setRange(form, {"198", "18", "6", "120"}, {"198", "18", "6", "135"});
     QTest::mouseClick(form.MipPinG, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(form.MipPinG->isEnabled(), 20000);
     Form2 = nullptr;
@@ -70,6 +80,33 @@ void tst_GuiRangeScan::scanFindsTheAnsweringHosts()
              QStringList({"Resolving host :198.18.6.135", "Sending 56 bytes to 198.18.6.135 (198.18.6.135)",
                           "Cannot ping host (198.18.6.135) : ", "==> Request timed out <=="}));
     QVERIFY(seams.messages.isEmpty() && seams.reports.isEmpty());
+}
+
+void tst_GuiRangeScan::blindForgery_data()
+{
+    BlindForger::addSocketKinds();
+}
+
+// Replies sprayed for every identifier, with the first sequence numbers and the public payload, from
+// a host that never answers: the scan finds no machine, on either kind of socket.
+void tst_GuiRangeScan::blindForgery()
+{
+    QFETCH(bool, helper);
+    IcmpApi::Testing::faults().forbidDatagram = helper;
+    WindowSeams seams;
+    TForm1 form;
+    Form2 = new TForm2(&form);
+    form.show();
+    Form2->etout->SetText("2000");
+    setRange(form, {"198", "18", "4", "1"}, {"198", "18", "4", "1"});
+    BlindForger forger;
+    QVERIFY2(forger.ready(), "the forger did not start");
+    QTest::mouseClick(form.MipPinG, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(form.MipPinG->isEnabled(), 20000);
+    Form2 = nullptr;
+    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+    QCOMPARE(form.statusPanel(0), QString("Encontradas 0 Maquinas"));
+    QVERIFY(form.ips->list().isEmpty());
 }
 
 TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiRangeScan)

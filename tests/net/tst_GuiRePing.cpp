@@ -1,5 +1,6 @@
 // The re-ping dialog against the testbed: an answering host, a silent one that was found earlier
-// and a name the testbed cannot resolve, walked once, and cyclically behind the closed dialog.
+// and a name the testbed cannot resolve, walked once, and cyclically behind the closed dialog; the
+// silent one while a forger sprays replies for it.
 #include "dialogs/Unit5.h"
 #include "flows/RePingWalk.h"
 #include "gui/WindowSeams.h"
@@ -9,6 +10,8 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
+#include "platform/IcmpApi.h"
+#include "testbed/BlindForger.h"
 #include "widgets/FloatEdit.h"
 
 #include <QApplication>
@@ -28,6 +31,8 @@ private slots:
     void walkOnce();
     void walkOverBothFamilies();
     void cyclicWalkBehindTheClosedDialog();
+    void blindForgery_data();
+    void blindForgery();
 
 private:
     bool isPass(const QStringList &lines) const;
@@ -57,6 +62,7 @@ void tst_GuiRePing::cleanup()
     m_form.reset();
     Form5 = nullptr;
     m_seams.reset();
+    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
 }
 
 bool tst_GuiRePing::isPass(const QStringList &lines) const
@@ -133,6 +139,31 @@ void tst_GuiRePing::cyclicWalkBehindTheClosedDialog()
     const QStringList log = linesOf(m_dialog->Memo1);
     for (int pass = 0; pass < log.size() / 3; ++pass)
         QVERIFY2(isPass(log.mid(pass * 3, 3)), qPrintable(m_dialog->Memo1->toPlainText()));
+}
+
+void tst_GuiRePing::blindForgery_data()
+{
+    BlindForger::addSocketKinds();
+}
+
+// Replies sprayed for every identifier, with the first sequence numbers and the public payload, from
+// a host that never answers: the walk finds it silent, on either kind of socket.
+void tst_GuiRePing::blindForgery()
+{
+    QFETCH(bool, helper);
+    IcmpApi::Testing::faults().forbidDatagram = helper;
+    m_form = std::make_unique<TForm1>();
+    m_dialog = new TForm5(m_form.get());
+    Form5 = m_dialog;
+    m_form->ips->setList(MachineListFile::fromBytes("198.18.4.1\r\n"));
+    m_dialog->rto->SetText("2000");
+    m_dialog->ciclo->setChecked(false);
+    m_dialog->show();
+    BlindForger forger;
+    QVERIFY2(forger.ready(), "the forger did not start");
+    QTest::mouseClick(m_dialog->rping, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_dialog->rping->isEnabled(), 10000);
+    QCOMPARE(linesOf(m_dialog->Memo1), QStringList{"198.18.4.1(error)"});
 }
 
 TOZELO_TESTBED_WINDOW_TEST_MAIN(tst_GuiRePing)

@@ -1,5 +1,5 @@
-// The single ping page against the suite's own hosts: answering, silent and unknown, by address
-// and by name, and Stop of a pending look-up.
+// The single ping page against the suite's own hosts: answering, silent (while a forger sprays
+// replies for it) and unknown, by address and by name, and Stop of a pending look-up.
 #include "TextMatch.h"
 #include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
@@ -7,6 +7,8 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
+#include "platform/IcmpApi.h"
+#include "testbed/BlindForger.h"
 #include "ui/TestSeams.h"
 
 #include <QApplication>
@@ -27,6 +29,7 @@ private slots:
     void answeringHostByAddress();
     void answeringHostByName();
     void ipv6BoxPingsANameOverIpv6();
+    void silentHost_data();
     void silentHost();
     void unknownName();
     void stopPendingLookup();
@@ -53,6 +56,7 @@ void tst_GuiSinglePing::init()
 void tst_GuiSinglePing::cleanup()
 {
     m_form.reset();
+    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
 }
 
 void tst_GuiSinglePing::ping(const QString &host)
@@ -116,8 +120,24 @@ void tst_GuiSinglePing::ipv6BoxPingsANameOverIpv6()
     QVERIFY(matches("fd00:198:18:2::1 \\(\\d+mSeg\\)", m_form->ListView1->item(0)->text()));
 }
 
+void tst_GuiSinglePing::silentHost_data()
+{
+    BlindForger::addSocketKinds();
+}
+
+// A host that never answers, while a forger sprays replies for every identifier with the first
+// sequence numbers and the public payload from it: none of them is its answer, on either kind of
+// socket.
 void tst_GuiSinglePing::silentHost()
 {
+    QFETCH(bool, helper);
+    IcmpApi::Testing::faults().forbidDatagram = helper;
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    m_form->Sible1Click();
+    m_form->Ping1->SetTimeout(2000);
+    BlindForger forger;
+    QVERIFY2(forger.ready(), "the forger did not start");
     ping("198.18.4.1");
     QCOMPARE(linesOf(m_form->DisplayMemo),
              QStringList({"Resolving host '198.18.4.1'", "Host '198.18.4.1' is 198.18.4.1",

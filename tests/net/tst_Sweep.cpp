@@ -6,7 +6,7 @@
 #include "sweep/Sweep.h"
 #include "sweep/SweepTargets.h"
 #include "testbed/TestbedNamespaces.h"
-#include "testbed/TestbedResponder.h"
+#include "testbed/TestbedTool.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -561,7 +561,7 @@ private slots:
         QFETCH(bool, raw);
         QFETCH(QString, block);
         IcmpApi::Testing::faults().forbidDatagram = raw;
-        TestbedResponder forger({"--network", block, "--delay", "0", "--forge"});
+        TestbedTool forger("d", "echo_responder", {"--network", block, "--delay", "0", "--forge"});
         QVERIFY2(forger.ready(), "the forging responder did not start");
         const SweepTargets targets = targetsOf({block});
         Sweep::Settings settings;
@@ -655,7 +655,7 @@ private slots:
             routesToHosts << QString("route add %1/32 via 198.18.3.1").arg(hosts.last());
         }
         QVERIFY2(ipBatch("r", routesToHosts), "cannot route the delayed hosts");
-        TestbedResponder responder({"--network", m_dropped, "--delay", "1.5"});
+        TestbedTool responder("d", "echo_responder", {"--network", m_dropped, "--delay", "1.5"});
         const CliRun run = CliRun::of({"sweep", m_dropped, "--rate", "1000000", "--timeout", "1000"});
         ipBatch("r", routesToHosts.replaceInStrings("route add", "route del"));
         QVERIFY(responder.ready());

@@ -1,6 +1,9 @@
+#include "echo/EchoTerms.h"
 #include "net/TestbedMain.h"
 #include "ping/icmp.h"
+#include "platform/HelperSocket.h"
 #include "platform/IcmpApi.h"
+#include "platform/IcmpSocket.h"
 #include "platform/Sockets.h"
 
 #include <QElapsedTimer>
@@ -9,12 +12,14 @@
 #include <QtTest>
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <netinet/in.h>
 #include <thread>
 #include <vector>
 
 // Echo sessions against the testbed's hosts, over both kinds of ICMP socket and both families: every
-// test runs once on the unprivileged datagram sockets and once on the raw ones.
+// test runs once on the unprivileged datagram sockets and once on the raw ones of the privileged
+// helper.
 Q_DECLARE_METATYPE(Sockets::Family)
 
 class TestTICMPNet : public QObject {
@@ -73,7 +78,28 @@ private slots:
         QFETCH_GLOBAL(bool, raw);
         TICMP session;
         QCOMPARE(IcmpApi::socketKindOf(session.EchoHandle()),
-                 raw ? IcmpApi::SocketKind::Raw : IcmpApi::SocketKind::Datagram);
+                 raw ? IcmpApi::SocketKind::Helper : IcmpApi::SocketKind::Datagram);
+    }
+
+    // A forger who sees nothing must guess the identifier too: each socket draws its own, where the
+    // kernel would hand out one after the other.
+    void identifiersAreDrawn()
+    {
+        QFETCH_GLOBAL(bool, raw);
+        std::vector<std::unique_ptr<EchoSocket>> sockets;
+        std::vector<uint16_t> identifiers;
+        for (int i = 0; i < 8; ++i) {
+            auto datagram = std::make_unique<IcmpSocket>(AF_INET);
+            std::unique_ptr<EchoSocket> socket = raw ? HelperSocket::open(AF_INET) : nullptr;
+            if (!raw && datagram->openDatagram())
+                socket = std::move(datagram);
+            QVERIFY(socket);
+            identifiers.push_back(socket->identifier());
+            sockets.push_back(std::move(socket));
+        }
+        std::sort(identifiers.begin(), identifiers.end());
+        QVERIFY(std::adjacent_find(identifiers.begin(), identifiers.end(),
+                                   [](uint16_t a, uint16_t b) { return b - a > 1; }) != identifiers.end());
     }
 
     void answeringHost_data()
@@ -187,9 +213,11 @@ private slots:
     }
 
     // Straight through the platform module, with an odd-sized payload of every kind of byte: the
-    // reply record must point at exactly the bytes that were sent.
+    // reply record must point at exactly the bytes that were sent. The helper sends the program's
+    // payload alone: other bytes are a bad request, and the program's of that odd size are echoed.
     void echoedData()
     {
+        QFETCH_GLOBAL(bool, raw);
         QFETCH(QString, host);
         IcmpApi::HMODULE library = IcmpApi::LoadLibraryA(IcmpApi::LibraryName);
         QVERIFY(library);
@@ -200,23 +228,31 @@ private slots:
         const IcmpApi::HANDLE handle = v6 ? reinterpret_cast<IcmpApi::Icmp6CreateFileFn>(entry("Icmp6CreateFile"))()
                                           : reinterpret_cast<IcmpApi::IcmpCreateFileFn>(entry("IcmpCreateFile"))();
         QVERIFY(handle != IcmpApi::INVALID_HANDLE_VALUE);
-        std::vector<uint8_t> payload(37);
-        for (size_t i = 0; i < payload.size(); ++i)
-            payload[i] = uint8_t(255 - i * 7);
+        std::vector<uint8_t> anyBytes(37);
+        for (size_t i = 0; i < anyBytes.size(); ++i)
+            anyBytes[i] = uint8_t(255 - i * 7);
         const size_t recordSize = v6 ? sizeof(ICMPV6_ECHO_REPLY) : sizeof(ICMP_ECHO_REPLY);
-        std::vector<uint8_t> buffer(recordSize + payload.size() + 8, 0xAA);
-        IP_OPTION_INFORMATION options;
-        options.Ttl = 64;
-        const auto size = uint16_t(payload.size());
-        const sockaddr_in6 destination = address.toSockaddr6();
-        const uint32_t replies =
-            v6 ? reinterpret_cast<IcmpApi::Icmp6SendEchoFn>(entry("Icmp6SendEcho"))(
-                     handle, &destination, payload.data(), size, &options, buffer.data(), uint32_t(buffer.size()), 2000)
-               : reinterpret_cast<IcmpApi::IcmpSendEchoFn>(entry("IcmpSendEcho"))(handle, address.v4(), payload.data(),
-                                                                                  size, &options, buffer.data(),
-                                                                                  uint32_t(buffer.size()), 2000);
+        std::vector<uint8_t> buffer(recordSize + anyBytes.size() + 8, 0xAA);
+        const auto send = [&](const std::vector<uint8_t> &payload) {
+            IP_OPTION_INFORMATION options;
+            options.Ttl = 64;
+            const auto size = uint16_t(payload.size());
+            const sockaddr_in6 destination = address.toSockaddr6();
+            return v6 ? reinterpret_cast<IcmpApi::Icmp6SendEchoFn>(entry("Icmp6SendEcho"))(
+                            handle, &destination, payload.data(), size, &options, buffer.data(),
+                            uint32_t(buffer.size()), 2000)
+                      : reinterpret_cast<IcmpApi::IcmpSendEchoFn>(entry("IcmpSendEcho"))(
+                            handle, address.v4(), payload.data(), size, &options, buffer.data(),
+                            uint32_t(buffer.size()), 2000);
+        };
+        const uint32_t anyReplies = send(anyBytes);
+        const uint32_t anyError = IcmpApi::GetLastError();
+        const std::vector<uint8_t> payload = raw ? EchoTerms::payloadOf(int(anyBytes.size())) : anyBytes;
+        const uint32_t replies = raw ? send(payload) : anyReplies;
         close(handle);
         IcmpApi::FreeLibrary(library);
+        QCOMPARE(anyReplies, raw ? 0u : 1u);
+        QCOMPARE(anyError, uint32_t(raw ? IP_BAD_REQ : IP_SUCCESS));
         QCOMPARE(replies, 1u);
         // Both records end with the same four fields.
         struct Tail {

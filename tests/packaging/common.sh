@@ -13,6 +13,7 @@ fail() {
 installed_files=(
     bin/tozelo
     bin/tozelo-cli
+    libexec/tozelo/tozelo-icmp
     share/applications/tozelo.desktop
     share/icons/hicolor/48x48/apps/tozelo.png
     share/icons/hicolor/16x16/apps/tozelo.png

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # cmake --install into a scratch DESTDIR: every file in place, the programs run and tell their version
-# without a display, the command line finds the library of its event-loop commands, the manual pages render cleanly, the desktop entry and the AppStream metadata
-# validate and point at each other, the icons are RGBA PNGs of their size.
+# without a display, the command line finds the library of its event-loop commands and its helper,
+# the manual pages render cleanly, the desktop entry and the AppStream metadata validate and point
+# at each other, the icons are RGBA PNGs of their size.
 # Usage: install.sh BUILD_DIR VERSION LICENSE
 source "$(dirname "$0")/common.sh"
 build=$1
@@ -15,8 +16,8 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 for file in "${installed_files[@]}"; do
     [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
-for program in tozelo tozelo-cli; do
-    [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
+for program in bin/tozelo bin/tozelo-cli libexec/tozelo/tozelo-icmp; do
+    [ -x "$prefix/$program" ] || fail "$program is not executable"
 done
 # ping, scan and reping live in a library of the installed program's own, which it finds: the usage
 # error comes from there.
@@ -24,6 +25,13 @@ if "$prefix/bin/tozelo-cli" ping >"$scratch/out" 2>&1; then
     fail "tozelo-cli ping without a host succeeds"
 elif ! grep -q "ping needs exactly one HOST" "$scratch/out"; then
     fail "the installed tozelo-cli does not reach its ping command: $(cat "$scratch/out")"
+fi
+# In a network namespace of its own, where no group may open ICMP datagram sockets (and loopback
+# is the only link), the installed command line pings through the installed helper.
+if [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null && command -v ip >/dev/null; then
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    unshare -n sh -c 'ip link set lo up && "$1" ping 127.0.0.1 --timeout 2000' sh "$prefix/bin/tozelo-cli" \
+        >"$scratch/out" 2>&1 || fail "the installed tozelo-cli does not ping through its helper: $(cat "$scratch/out")"
 fi
 for program in tozelo tozelo-cli; do
     for option in --help --version; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The postinst grants CAP_NET_RAW only where ICMP datagram sockets are not open to every group, and
-# says what it did either way; a stub setcap records its calls.
+# The postinst grants CAP_NET_RAW to the helper alone, never to tozelo or tozelo-cli, and only where
+# ICMP datagram sockets are not open to every group, and says what it did either way; a stub setcap
+# records its calls.
 # Usage: postinst.sh POSTINST
 source "$(dirname "$0")/common.sh"
 postinst=$1
@@ -26,8 +27,8 @@ run_postinst() {
         fail "range '$range': the postinst failed"
 }
 
-granted="cap_net_raw+ep /usr/bin/tozelo
-cap_net_raw+ep /usr/bin/tozelo-cli"
+helper=/usr/libexec/tozelo/tozelo-icmp
+granted="cap_net_raw+ep $helper"
 
 for range in "0 2147483647" "0	2147483647"; do
     run_postinst "$range"
@@ -38,12 +39,12 @@ done
 for range in "1 0" "100 100" "1 2147483647" "0 1000" missing garbage; do
     run_postinst "$range"
     [ "$(cat "$calls")" = "$granted" ] || fail "range '$range': setcap calls were '$(cat "$calls")'"
-    grep -q "granted cap_net_raw+ep to /usr/bin/tozelo-cli" <<<"$output" || fail "range '$range': nothing said: $output"
+    grep -q "granted cap_net_raw+ep to $helper" <<<"$output" || fail "range '$range': nothing said: $output"
 done
 
 # A file system without extended attributes must not fail the installation.
 STUB_STATUS=1 run_postinst "1 0"
-grep -q "could not grant cap_net_raw+ep to /usr/bin/tozelo;" <<<"$output" || fail "setcap failure not reported: $output"
+grep -q "could not grant cap_net_raw+ep to $helper;" <<<"$output" || fail "setcap failure not reported: $output"
 
 # dpkg calls the postinst on other occasions too; only configure grants anything.
 run_postinst "1 0" abort-upgrade

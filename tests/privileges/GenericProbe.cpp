@@ -2,7 +2,7 @@
 
 #include <QGenericPlugin>
 
-// A generic input plugin that records what it may do as it is loaded, and then makes nothing.
+// A generic input plugin that records what it may do, and makes nothing.
 class GenericProbe : public QGenericPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "probe.json")
@@ -10,9 +10,6 @@ public:
     QObject *create(const QString &, const QString &) override { return nullptr; }
 };
 
-[[gnu::constructor]] static void recordOnLoad()
-{
-    CapabilityProbe::record();
-}
+TOZELO_CAPABILITY_PROBE
 
 #include "GenericProbe.moc"

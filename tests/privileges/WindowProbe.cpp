@@ -13,13 +13,15 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <cstdio>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 // The window program as it starts, driven once its main window shows: each of its ping components
-// pings loopback once, and the fast sweep page sweeps loopback twice. It prints the privileges it
-// runs with (its status lines), how many raw ICMP sockets it holds, for each component its socket
-// kind and whether loopback answered, and how each sweep ended.
+// pings loopback once, and with --sweep the fast sweep page sweeps loopback twice. It prints the
+// privileges it runs with (its status lines), those of the helpers it started ("helper" and the
+// line), how many raw ICMP sockets it holds, for each component its socket kind and whether loopback
+// answered, and how each sweep ended.
 namespace {
 
 int rawIcmpSockets()
@@ -37,14 +39,37 @@ int rawIcmpSockets()
     return count;
 }
 
-void printPrivileges()
+void printPrivileges(const QString &process, const char *prefix)
 {
-    QFile status("/proc/self/status");
+    QFile status("/proc/" + process + "/status");
     if (!status.open(QIODevice::ReadOnly))
         return;
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("Cap") || line.startsWith("NoNewPrivs"))
-            std::printf("%s\n", line.constData());
+        if (line.startsWith("Cap") || line.startsWith("NoNewPrivs") || line.startsWith("Seccomp:"))
+            std::printf("%s%s\n", prefix, line.constData());
+}
+
+// The children of every thread of this process: the helpers of its echo sessions.
+void printHelperPrivileges()
+{
+    const QDir tasks("/proc/self/task");
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + "/children"));
+        if (children.open(QIODevice::ReadOnly))
+            for (const QByteArray &child : children.readAll().simplified().split(' '))
+                if (!child.isEmpty())
+                    printPrivileges(QString::fromLatin1(child), "helper ");
+    }
+}
+
+const char *kindName(IcmpApi::SocketKind kind)
+{
+    switch (kind) {
+    case IcmpApi::SocketKind::Datagram: return "datagram";
+    case IcmpApi::SocketKind::Raw: return "raw";
+    case IcmpApi::SocketKind::Helper: return "helper";
+    }
+    return "?";
 }
 
 bool pingLoopback(TPing *ping)
@@ -52,9 +77,8 @@ bool pingLoopback(TPing *ping)
     ping->SetAddress("127.0.0.1");
     ping->SetTimeout(2000);
     const bool answered = ping->SendPing() == 1;
-    const bool raw = IcmpApi::socketKindOf(ping->session()->EchoHandle()) == IcmpApi::SocketKind::Raw;
-    std::printf("%s %s %s\n", qPrintable(ping->objectName()), raw ? "raw" : "datagram",
-                answered ? "answered" : "silent");
+    std::printf("%s %s %s\n", qPrintable(ping->objectName()),
+                kindName(IcmpApi::socketKindOf(ping->session()->EchoHandle())), answered ? "answered" : "silent");
     return answered;
 }
 
@@ -80,15 +104,17 @@ int main(int argc, char *argv[])
         std::printf("message: %s\n", qPrintable(box.text()));
         return int(QMessageBox::Ok);
     };
-    return runTozelo(argc, argv, [] {
-        printPrivileges();
+    const bool sweeps = argc > 1 && std::strcmp(argv[argc - 1], "--sweep") == 0;
+    return runTozelo(argc - int(sweeps), argv, [sweeps] {
+        printPrivileges("self", "");
         std::printf("raw ICMP sockets: %d\n", rawIcmpSockets());
         bool answered = true;
         for (TPing *ping : {Form1->Ping1, Form1->Ping2, Form5->Ping3})
             answered = pingLoopback(ping) && answered;
-        for (int run = 1; run <= 2; ++run)
+        printHelperPrivileges();
+        for (int run = 1; sweeps && run <= 2; ++run)
             answered = sweepLoopback(Form1->fastSweep(), run) && answered;
-        std::printf("raw ICMP sockets after the sweeps: %d\n", rawIcmpSockets());
+        std::printf("raw ICMP sockets at the end: %d\n", rawIcmpSockets());
         std::fflush(stdout);
         QApplication::exit(answered ? 0 : 1);
     });

@@ -3,6 +3,7 @@
 #include "platform/IcmpApi.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -182,6 +183,23 @@ private slots:
         QCOMPARE(cut.result, 1u);
         QCOMPARE(cut.data, Bytes(payload.begin(), payload.begin() + 10));
         QVERIFY(m_network->requests()[1].sequence != m_network->requests()[0].sequence);
+    }
+
+    // A forger who sees nothing must also guess where a handle's sequence numbers start: each handle
+    // draws its first at random, neither 1 nor one past the last handle's.
+    void firstSequenceIsDrawnPerHandle()
+    {
+        std::vector<uint16_t> firsts;
+        for (int i = 0; i < 8; ++i) {
+            const HANDLE handle = createFile();
+            echo(handle, Pong);
+            IcmpCloseHandle(handle);
+            firsts.push_back(m_network->requests().back().sequence);
+        }
+        std::sort(firsts.begin(), firsts.end());
+        QVERIFY(firsts.front() != firsts.back());
+        QVERIFY(std::adjacent_find(firsts.begin(), firsts.end(), [](uint16_t a, uint16_t b) { return b - a > 1; }) !=
+                firsts.end());
     }
 
     // A handle serves the family it was made for: a request to the other family's address is refused
