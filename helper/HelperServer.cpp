@@ -2,6 +2,7 @@
 
 #include "EchoChannel.h"
 #include "Lockdown.h"
+#include "SweepService.h"
 #include "platform/HelperProtocol.h"
 #include "platform/IcmpSocket.h"
 #include "platform/RandomDraw.h"
@@ -57,6 +58,14 @@ int HelperServer::run()
     if (length < 0)
         throw std::runtime_error(std::string("no channel to serve (") + std::strerror(errno) +
                                  "): tozelo and tozelo-cli start this program");
+    Open request;
+    if (size_t(length) == sizeof request)
+        std::memcpy(&request, message, sizeof request);
+    if (const std::optional<SweepOpen> sweep =
+            size_t(length) == sizeof request && request.header.version == Version && request.header.type == Type::Open
+                ? SweepService::settingsOf(request)
+                : std::nullopt)
+        return SweepService(m_channel, request.family, *sweep).run();
     const std::optional<int> family = familyToOpen(message, size_t(length));
     if (!family)
         throw std::runtime_error("the client's Open is refused");
@@ -66,7 +75,7 @@ int HelperServer::run()
     answer.error = opened ? 0 : errno;
     answer.identifier = opened ? socket.identifier() : 0;
     EchoChannel channel(socket, *family, RandomDraw::uint16());
-    Lockdown::apply();
+    Lockdown::apply(Purpose::Echo);
     if (!sendRecord(m_channel, &answer, sizeof answer) || !opened)
         return 1;
     return serve(socket, channel);

@@ -10,10 +10,10 @@
 #include <stdexcept>
 #include <string>
 
-void Lockdown::apply()
+void Lockdown::apply(HelperProtocol::Purpose purpose)
 {
     Privileges::dropEveryCapability(Privileges::Starts::Nothing);
     if (prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0)
         throw std::runtime_error(std::string("cannot make the helper undumpable: ") + std::strerror(errno));
-    SystemCallFilter::install();
+    SystemCallFilter::install(purpose);
 }

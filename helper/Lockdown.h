@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/HelperProtocol.h"
 
 // What the helper gives up for good once its socket is open, before it reads a request: every
 // capability (its bounding set too, where it may empty that), any way to gain one
@@ -7,5 +8,5 @@
 class Lockdown {
 public:
     // Throws std::runtime_error when any of it fails: the helper must not serve then.
-    static void apply();
+    static void apply(HelperProtocol::Purpose purpose);
 };

@@ -1,8 +1,12 @@
 #include "SystemCallFilter.h"
 
+#include <fcntl.h>
 #include <linux/audit.h>
+#include <linux/if_packet.h>
 #include <linux/seccomp.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <sched.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
@@ -36,6 +40,14 @@ constexpr long Anyhow[] = {
 #endif
     SYS_clock_gettime, SYS_close,   SYS_brk,        SYS_munmap,       SYS_mremap,
     SYS_madvise,       SYS_exit,    SYS_exit_group, SYS_rt_sigreturn, SYS_restart_syscall,
+};
+
+// And for a sweep: batches of requests and answers, the drop count, the kernel's routes and
+// neighbours (netlink, /proc/net/arp and a link's flags, MTU and hardware address), and the threads
+// that make and close a link's ring.
+constexpr long SweepAnyhow[] = {
+    SYS_sendmmsg, SYS_recvmmsg,  SYS_getsockopt,      SYS_read, SYS_fstat,          SYS_newfstatat,  SYS_lseek,
+    SYS_futex,    SYS_getrandom, SYS_set_robust_list, SYS_rseq, SYS_rt_sigprocmask, SYS_sched_yield, SYS_gettid,
 };
 
 // A call's argument, its low 32 bits.
@@ -100,6 +112,35 @@ public:
     }
 
     // The call when its argument is value, or at least value.
+    // The call when its argument has one of the bits.
+    void allowWithAny(long call, int index, uint32_t bits)
+    {
+        skipIfEqual(uint32_t(call), 0, 4);
+        load(argument(index));
+        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, 0, 1));
+        allow();
+        kill();
+    }
+
+    // The call when its argument is one of the values.
+    void allowAmong(long call, int index, std::initializer_list<uint32_t> values)
+    {
+        skipIfEqual(uint32_t(call), 0, uint8_t(values.size() * 2 + 2));
+        load(argument(index));
+        for (const uint32_t value : values) {
+            skipIfEqual(value, 0, 1);
+            allow();
+        }
+        kill();
+    }
+
+    // The call fails with error, as on a kernel without it.
+    void refuse(long call, int error)
+    {
+        skipIfEqual(uint32_t(call), 0, 1);
+        m_code.push_back(BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | uint32_t(error)));
+    }
+
     void allowWith(long call, int index, uint32_t value, bool orMore = false)
     {
         skipIfEqual(uint32_t(call), 0, 4);
@@ -118,8 +159,9 @@ private:
 
 } // namespace
 
-std::vector<sock_filter> SystemCallFilter::program()
+std::vector<sock_filter> SystemCallFilter::program(HelperProtocol::Purpose purpose)
 {
+    const bool sweep = purpose == HelperProtocol::Purpose::Sweep;
     Program code;
     code.load(offsetof(seccomp_data, arch));
     code.requireEqual(Architecture);
@@ -130,7 +172,23 @@ std::vector<sock_filter> SystemCallFilter::program()
 #endif
     for (const long call : Anyhow)
         code.allowCall(call);
-    code.allowOptions({{IPPROTO_IP, IP_TTL}, {IPPROTO_IPV6, IPV6_UNICAST_HOPS}});
+    if (sweep) {
+        for (const long call : SweepAnyhow)
+            code.allowCall(call);
+        // Threads alone; glibc starts them with clone where clone3 is not there.
+        code.refuse(SYS_clone3, ENOSYS);
+        code.allowWithAny(SYS_clone, 0, CLONE_THREAD);
+        code.allowWith(SYS_socket, 0, AF_NETLINK);
+        code.allowAmong(SYS_ioctl, 1, {SIOCGIFNAME, SIOCGIFFLAGS, SIOCGIFMTU, SIOCGIFHWADDR});
+        code.allowWithout(SYS_openat, 2, O_WRONLY | O_RDWR | O_CREAT | O_TRUNC | O_APPEND);
+        code.allowOptions({{IPPROTO_IP, IP_TTL},
+                           {IPPROTO_IPV6, IPV6_UNICAST_HOPS},
+                           {SOL_PACKET, PACKET_VNET_HDR},
+                           {SOL_PACKET, PACKET_VERSION},
+                           {SOL_PACKET, PACKET_TX_RING}});
+    } else {
+        code.allowOptions({{IPPROTO_IP, IP_TTL}, {IPPROTO_IPV6, IPV6_UNICAST_HOPS}});
+    }
     code.allowWithout(SYS_mmap, 2, PROT_EXEC);
     code.allowWithout(SYS_mprotect, 2, PROT_EXEC);
 #ifdef __SANITIZE_ADDRESS__
@@ -144,9 +202,9 @@ std::vector<sock_filter> SystemCallFilter::program()
     return code.take();
 }
 
-void SystemCallFilter::install()
+void SystemCallFilter::install(HelperProtocol::Purpose purpose)
 {
-    std::vector<sock_filter> code = program();
+    std::vector<sock_filter> code = program(purpose);
     const sock_fprog filter{static_cast<unsigned short>(code.size()), code.data()};
     if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter, 0, 0) != 0)
         throw std::runtime_error(std::string("cannot limit the helper's system calls: ") + std::strerror(errno));

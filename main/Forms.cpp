@@ -6,7 +6,6 @@
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
 #include "platform/Privileges.h"
-#include "sweep/Sweep.h"
 #include "ui/ExceptionReport.h"
 
 #include <QApplication>
@@ -62,13 +61,11 @@ void destroyForms()
 }
 
 // Every capability is given up before the application object exists: it loads Qt's plugins, from
-// paths that whoever starts the program may choose. Ping1, Ping2 and Ping3 have the privileged helper
-// hold their raw sockets where they need them; a fast sweep takes one opened here for each of its
-// senders, which holds all their identifiers, and gives them back at its end.
+// paths that whoever starts the program may choose. Ping1, Ping2, Ping3 and the fast sweep's senders
+// have the privileged helper hold their raw sockets where they need them.
 int runTozelo(int argc, char *argv[], const std::function<void()> &started)
 {
     try {
-        Privileges::reserveRawSockets(int(Sweep::mostSenders()));
         Privileges::dropEveryCapability(Privileges::Starts::Helper);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s: %s\n", ApplicationTitle, e.what());

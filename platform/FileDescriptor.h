@@ -15,6 +15,13 @@ public:
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
     int get() const { return m_fd; }
+    // Leaves the descriptor open, the caller's to close.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // 0, or the error that closing reported (a write-back that failed).
     int close()
     {

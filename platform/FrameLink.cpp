@@ -250,8 +250,10 @@ void FrameLink::closeLater()
 
 std::optional<FrameLink::Path> FrameLink::pathThrough(const Routes::Gateway &gateway) const
 {
+    // Asked of the link's own socket, as the rest is: no other socket is opened for it.
     ifreq request{};
-    if (!if_indextoname(unsigned(gateway.link), request.ifr_name))
+    request.ifr_ifindex = gateway.link;
+    if (ioctl(m_fd.load(), SIOCGIFNAME, &request) != 0)
         return std::nullopt;
     Path path;
     path.link = gateway.link;

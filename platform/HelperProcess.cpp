@@ -8,7 +8,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +20,9 @@ namespace {
 
 // A helper whose channel is closed ends at once; one that has not within this is ended.
 constexpr int EndWaitMs = 1000;
+// A helper starts, opens its sockets and gives up its privileges within this, on a busy machine too,
+// and answers a request as soon as it has handed it to the system.
+constexpr int ReplyWaitMs = 5000;
 
 // The parts of a spawn, released on every way out.
 struct Spawn {
@@ -83,6 +88,30 @@ bool HelperProcess::start(int channel)
         return false;
     }
     return true;
+}
+
+int HelperProcess::openChannel(const HelperProtocol::Open &request, HelperProtocol::Opened &opened)
+{
+    int ends[2];
+    const timeval replyWait{ReplyWaitMs / 1000, ReplyWaitMs % 1000 * 1000};
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+        return -1;
+    FileDescriptor ours(ends[0]);
+    FileDescriptor helpers(ends[1]);
+    setsockopt(ours.get(), SOL_SOCKET, SO_RCVTIMEO, &replyWait, sizeof replyWait);
+    if (!start(helpers.get()))
+        return -1;
+    // Ours closed, the helper's end is the helper's alone: its end closes the channel.
+    helpers.close();
+    const bool answered = ::send(ours.get(), &request, sizeof request, MSG_NOSIGNAL) == ssize_t(sizeof request) &&
+                          recv(ours.get(), &opened, sizeof opened, 0) == ssize_t(sizeof opened) &&
+                          opened.header.version == HelperProtocol::Version &&
+                          opened.header.type == HelperProtocol::Type::Opened;
+    if (!answered) {
+        errno = EPROTO;
+        return -1;
+    }
+    return ours.release();
 }
 
 std::string HelperProcess::program()

@@ -1,4 +1,6 @@
 #pragma once
+#include "HelperProtocol.h"
+
 #include <sys/types.h>
 
 #include <string>
@@ -17,6 +19,10 @@ public:
 
     // False with errno set when the helper cannot be started.
     bool start(int channel);
+    // Starts the helper and opens its channel for a purpose: the client's end of the channel (the
+    // caller's to close) with the helper's answer, or -1 with errno set when the helper cannot be
+    // started or gives no answer. A channel waits for each record no longer than a few seconds.
+    int openChannel(const HelperProtocol::Open &request, HelperProtocol::Opened &opened);
     // The helper program: where the package installs it, or beside this program in the build tree.
     static std::string program();
 

@@ -14,16 +14,33 @@
 // end. The helper checks every field a client sends and refuses what is out of range.
 //
 // Echo: each Send is answered by one Sent; Packet records come between, unasked, for the packets
-// that answer the channel's requests. A purpose to come takes a value of its own, its settings in
-// Open, and record types numbered after those here.
+// that answer the channel's requests.
+//
+// Sweep: one sender of a sweep. Its settings (SweepOpen) come in Open; each SweepSend, a batch of
+// requests, is answered by one SweepReport of what became of them; each SweepSync by the SweepHeard
+// records of every answer to the channel's requests read since the last, then one SweepSynced;
+// SweepPass marks a pass's start and end. The helper reads its sockets whenever they are readable,
+// so that no answer waits in them for the client.
 namespace HelperProtocol {
 
 constexpr uint16_t Version = 1;
 // The helper's end of the pair, where it finds it when it starts.
 constexpr int ChannelFd = 3;
 
-enum class Type : uint16_t { Open = 1, Opened, Send, Sent, Packet };
-enum class Purpose : uint16_t { Echo = 1 };
+enum class Type : uint16_t {
+    Open = 1,
+    Opened,
+    Send,
+    Sent,
+    Packet,
+    SweepSend,
+    SweepReport,
+    SweepSync,
+    SweepHeard,
+    SweepSynced,
+    SweepPass
+};
+enum class Purpose : uint16_t { Echo = 1, Sweep };
 
 struct Header {
     uint16_t version = Version;
@@ -46,12 +63,109 @@ struct Open {
     uint8_t settings[60] = {}; // the purpose's own; all zero for Echo
 };
 
-// Helper: the identifier its requests carry, or the errno that kept it from opening its socket.
+// What kept a channel from opening.
+enum class Failure : uint16_t { None, Socket, Setting, FramesRefused, Link };
+
+// Helper: the (first) identifier its requests carry, or what kept it from opening and its errno.
 struct Opened {
     Header header{Version, Type::Opened};
     uint16_t identifier = 0;
-    uint16_t reserved = 0;
+    Failure failed = Failure::None;
     int32_t error = 0;
+};
+
+// Open's settings, for a sweep's sender.
+constexpr uint16_t MaxIdentifiers = 32;
+constexpr uint32_t MaxReceiveBuffer = 64 << 20;
+constexpr size_t KeySize = 16;
+struct SweepOpen {
+    uint16_t identifiers = 1; // a power of two, each 65,536 slots
+    uint16_t ttl = 0;
+    uint16_t size = 0;   // of the program's payload
+    uint16_t frames = 0; // 1: IPv4 requests through a gateway on an Ethernet link go as frames
+    uint32_t receiveBufferBytes = 0;
+    uint8_t key[KeySize] = {}; // of the keyed check at the head of each payload
+};
+
+// Client, Sweep: requests to send in turn; the helper builds each, with the identifier and sequence
+// number of its slot and the keyed check of target, identifier, sequence number and pass.
+constexpr uint32_t MaxSweepBatch = 256;
+struct SweepRequest {
+    Address address;
+    uint32_t target = 0;
+    uint32_t slot = 0; // identifier's block * 65,536 + sequence number
+};
+struct SweepSend {
+    Header header{Version, Type::SweepSend};
+    uint32_t count = 0;
+    SweepRequest requests[MaxSweepBatch] = {};
+};
+
+// Helper, Sweep: what became of a SweepSend's requests, as SweepSender::Report tells it (times on
+// CLOCK_MONOTONIC), and how many answers the system has dropped so far.
+struct SweepStep {
+    uint32_t count = 0;
+    uint32_t status = 0;
+    uint32_t byRoute = 0;
+    uint32_t reserved = 0;
+    int64_t startNs = 0;
+    int64_t endNs = 0;
+};
+struct SweepReport {
+    Header header{Version, Type::SweepReport};
+    uint32_t count = 0; // steps
+    uint32_t blocked = 0;
+    uint32_t reserved = 0;
+    uint64_t drops = 0;
+    SweepStep steps[MaxSweepBatch] = {};
+};
+
+// Client, Sweep: the answers read so far, please.
+struct SweepSync {
+    Header header{Version, Type::SweepSync};
+};
+
+// Helper, Sweep: answers to the channel's requests, as SweepSource::Heard tells them (arrival on
+// CLOCK_MONOTONIC), each answer's echoed bytes in the data behind the records, at its offset from
+// the data's start.
+// A message holds no more than MaxHeardAnswers answers and MaxPacketData echoed bytes.
+constexpr uint32_t MaxHeardAnswers = 64;
+struct SweepAnswer {
+    uint16_t reply = 0;
+    uint16_t identifier = 0;
+    uint16_t sequence = 0;
+    uint16_t reserved = 0;
+    uint32_t slot = 0;
+    uint32_t status = 0;
+    int64_t arrivedNs = 0;
+    Address from;
+    Address about;
+    uint32_t echoedOffset = 0;
+    uint32_t echoedSize = 0;
+};
+struct SweepHeard {
+    Header header{Version, Type::SweepHeard};
+    uint32_t count = 0;
+    uint32_t dataSize = 0;
+};
+
+// Helper, Sweep: the SweepHeard records before this one held every answer that reached this system
+// before readUntilNs (CLOCK_MONOTONIC).
+struct SweepSynced {
+    Header header{Version, Type::SweepSynced};
+    uint32_t reserved = 0;
+    int64_t readUntilNs = 0;
+    uint64_t drops = 0;
+};
+
+// Client, Sweep: the pass whose number the keyed check covers begins; the sender sends no more
+// frames in this pass; or no frame goes out any more.
+enum class PassMark : uint16_t { Begin = 1, Sent, CloseFrames };
+struct SweepPass {
+    Header header{Version, Type::SweepPass};
+    PassMark mark = PassMark::Begin;
+    uint16_t reserved = 0;
+    uint32_t pass = 0;
 };
 
 // Client, Echo: one echo request to destination, carrying size bytes of the program's payload, with
@@ -95,11 +209,20 @@ struct Packet {
 };
 // No packet of either family carries more.
 constexpr size_t MaxPacketData = 65536;
+constexpr size_t MaxSweepHeard = sizeof(SweepHeard) + MaxHeardAnswers * sizeof(SweepAnswer) + MaxPacketData;
 
 // Records are copied as bytes: none has a byte left unset between its fields.
 static_assert(std::has_unique_object_representations_v<Open> && std::has_unique_object_representations_v<Opened> &&
               std::has_unique_object_representations_v<Send> && std::has_unique_object_representations_v<Sent> &&
-              std::has_unique_object_representations_v<Packet>);
+              std::has_unique_object_representations_v<Packet> && std::has_unique_object_representations_v<SweepOpen> &&
+              std::has_unique_object_representations_v<SweepSend> &&
+              std::has_unique_object_representations_v<SweepReport> &&
+              std::has_unique_object_representations_v<SweepAnswer> &&
+              std::has_unique_object_representations_v<SweepHeard> &&
+              std::has_unique_object_representations_v<SweepPass> &&
+              std::has_unique_object_representations_v<SweepSync> &&
+              std::has_unique_object_representations_v<SweepSynced>);
+static_assert(sizeof(SweepOpen) <= sizeof(Open::settings));
 
 Address addressOf(const IpAddress &address);
 // The address a record holds; none where its family is neither or a byte it leaves unused is set.

@@ -18,9 +18,6 @@ namespace {
 
 using namespace HelperProtocol;
 
-// A helper starts, opens its socket and gives up its privileges within this, on a busy machine too,
-// and answers a request as soon as it has handed it to the system.
-constexpr int ReplyWaitMs = 5000;
 constexpr size_t MaxHeldPackets = 64;
 constexpr int MaxStaleMessages = 1024;
 
@@ -47,49 +44,29 @@ EchoSocket::Clock::time_point timeOf(int64_t monotonicNs)
 
 } // namespace
 
-HelperSocket::HelperSocket(int family, int channel)
-    : m_family(family), m_channel(channel), m_ttl(EchoTerms::DefaultTTL),
-      m_message(sizeof(HelperProtocol::Packet) + MaxPacketData)
+HelperSocket::HelperSocket(int family)
+    : m_family(family), m_ttl(EchoTerms::DefaultTTL), m_message(sizeof(HelperProtocol::Packet) + MaxPacketData)
 {
 }
 
 HelperSocket::~HelperSocket()
 {
-    ::close(m_channel);
+    if (m_channel >= 0)
+        ::close(m_channel);
 }
 
 std::unique_ptr<HelperSocket> HelperSocket::open(int family)
 {
-    int ends[2];
-    const timeval replyWait{ReplyWaitMs / 1000, ReplyWaitMs % 1000 * 1000};
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
-        return nullptr;
-    // Waiting for a record blocks in the read itself, no longer than this.
-    setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &replyWait, sizeof replyWait);
-    FileDescriptor helperEnd(ends[1]);
-    std::unique_ptr<HelperSocket> socket(new HelperSocket(family, ends[0]));
-    if (!socket->m_process.start(helperEnd.get()))
-        return nullptr;
-    // Ours closed, the helper's end is the helper's alone: its end closes the channel.
-    helperEnd.close();
-    if (!socket->openChannel())
-        return nullptr;
-    return socket;
-}
-
-bool HelperSocket::openChannel()
-{
+    std::unique_ptr<HelperSocket> socket(new HelperSocket(family));
     Open request;
-    request.family = uint16_t(m_family);
-    if (!sendRecord(m_channel, &request, sizeof request) || !awaitRecord(Type::Opened, sizeof(Opened))) {
-        errno = EPROTO;
-        return false;
-    }
+    request.family = uint16_t(family);
     Opened opened;
-    std::memcpy(&opened, m_message.data(), sizeof opened);
-    m_identifier = opened.identifier;
+    socket->m_channel = socket->m_process.openChannel(request, opened);
+    if (socket->m_channel < 0)
+        return nullptr;
+    socket->m_identifier = opened.identifier;
     errno = opened.error;
-    return opened.error == 0;
+    return opened.error == 0 ? std::move(socket) : nullptr;
 }
 
 bool HelperSocket::setTtl(int ttl)

@@ -36,8 +36,7 @@ public:
     Clock::time_point now() const override { return Clock::now(); }
 
 private:
-    HelperSocket(int family, int channel);
-    bool openChannel();
+    explicit HelperSocket(int family);
     // Waits for the helper's next record of the given type; the packets that come before it are
     // kept for receive(): they may answer the request just sent.
     bool awaitRecord(HelperProtocol::Type type, size_t size);
@@ -47,8 +46,8 @@ private:
     Packet packetOf(size_t length) const;
 
     const int m_family;
-    const int m_channel;
     HelperProcess m_process;
+    int m_channel = -1;
     uint16_t m_identifier = 0;
     uint16_t m_ttl;
     bool m_closed = false;

@@ -1,7 +1,6 @@
 #include "IcmpSocket.h"
 
 #include "IcmpTypes.h"
-#include "Privileges.h"
 #include "RandomDraw.h"
 #include "RawIdentifiers.h"
 #include "SocketCalls.h"
@@ -121,9 +120,7 @@ void IcmpSocket::close()
 {
     if (m_fd < 0)
         return;
-    // A raw socket opened before the capabilities were given up is kept for the next taker.
-    if (m_kind != Kind::Raw || !Privileges::giveBackRawSocket(m_fd))
-        ::close(m_fd);
+    ::close(m_fd);
     m_fd = -1;
     if (m_kind == Kind::Raw)
         identifiersOf(m_family).release(m_identifier);
@@ -179,10 +176,7 @@ bool IcmpSocket::bindRandomIdentifier()
 
 bool IcmpSocket::openRaw()
 {
-    // Once the program has given up its capabilities, raw sockets are those it opened before.
-    m_fd = Privileges::takeRawSocket(m_family);
-    if (m_fd < 0)
-        m_fd = socket(m_family, SOCK_RAW | SOCK_CLOEXEC, protocolOf(m_family));
+    m_fd = socket(m_family, SOCK_RAW | SOCK_CLOEXEC, protocolOf(m_family));
     if (m_fd < 0)
         return false;
     if (!filterRaw()) {

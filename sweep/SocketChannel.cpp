@@ -203,6 +203,8 @@ bool SocketChannel::failedForItsOwnReason(size_t socket, int error, const IpAddr
 // which would wake every wait at once: it is cleared once the socket's queues are read.
 size_t SocketChannel::read(size_t limit, std::vector<Heard> &heard)
 {
+    if (m_reading == 0)
+        m_roundNs = m_clock.nowNs();
     for (; m_reading < m_sockets.size() * 2; ++m_reading) {
         IcmpSocket &icmp = *m_sockets[m_reading / 2];
         const bool errorQueue = m_reading % 2 == 1;
@@ -223,6 +225,7 @@ size_t SocketChannel::read(size_t limit, std::vector<Heard> &heard)
             icmp.clearPendingError();
     }
     m_reading = 0;
+    m_readUntilNs = m_roundNs;
     return 0;
 }
 

@@ -34,6 +34,7 @@ private:
     void send(const Request *requests, size_t count, Report &report) override;
     void beginPass(uint32_t pass) override { m_pass = pass; }
     size_t read(size_t limit, std::vector<Heard> &heard) override;
+    int64_t readUntilNs() const override { return m_readUntilNs; }
     void wait(int64_t untilNs) override;
     uint64_t drops() const override;
 
@@ -56,4 +57,6 @@ private:
     std::vector<IcmpSocket::Outgoing> m_outgoing;
     std::vector<pollfd> m_polled; // the sockets, then the sweep's stop
     size_t m_reading = 0;         // the queue read next: socket * 2, + 1 for its error queue
+    int64_t m_roundNs = 0;        // when the reads of every queue in turn began
+    int64_t m_readUntilNs = 0;
 };

@@ -29,6 +29,9 @@ public:
     // Reads up to limit packets already queued, without waiting, and adds the answers among them to
     // heard, valid until the next call: how many were read, 0 once every queue is read to its end.
     virtual size_t read(size_t limit, std::vector<Heard> &heard) = 0;
+    // Once read() has returned 0: every answer that reached this system before this time (on the
+    // sweep's clock) has been read. No request given up at it had an answer.
+    virtual int64_t readUntilNs() const = 0;
     // Until an answer may be read, the sweep is stopped, or the clock reaches untilNs.
     virtual void wait(int64_t untilNs) = 0;
     // Answers the system dropped so far for want of room.

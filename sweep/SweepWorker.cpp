@@ -42,10 +42,10 @@ void SweepWorker::runPass(double rate, const std::function<void()> &tick)
     SweepSender &sender = m_channel->sender();
     sender.beginPass(m_plan.pass);
     while (!m_plan.stop.load(std::memory_order_relaxed)) {
-        const int64_t before = now();
-        // Once the queues are read to the end, every answer that came before now is in: a request
-        // whose time-out has passed by now had none.
-        expire(m_receiver.drain(m_walk.done(), m_lastDeadlineNs) ? before : before - m_plan.timeoutNs);
+        // Once the queues are read to the end, a request whose time-out has passed by the time the
+        // source tells had no answer.
+        const bool readAll = m_receiver.drain(m_walk.done(), m_lastDeadlineNs);
+        expire(readAll ? m_channel->source().readUntilNs() : now() - m_plan.timeoutNs);
         m_receiver.handOver();
         sendBurst();
         m_walk.lookAhead();

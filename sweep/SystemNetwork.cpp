@@ -1,17 +1,29 @@
 #include "SystemNetwork.h"
 
-#include "FramedChannel.h"
+#include "HelperChannel.h"
 #include "SocketChannel.h"
 #include "platform/IcmpApi.h"
 
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 namespace {
 
 constexpr unsigned MaxSenders = 8;
+
+bool datagramAllowed(int family)
+{
+    const int fd =
+        socket(family, SOCK_DGRAM | SOCK_CLOEXEC, family == AF_INET6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP));
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
 
 unsigned cores()
 {
@@ -29,12 +41,13 @@ unsigned SystemNetwork::mostSenders() const
     return std::min(cores(), MaxSenders);
 }
 
+// Raw and packet sockets are the helper's alone: frames always go through it, and so does
+// everything where this user may not open ICMP datagram sockets.
 std::unique_ptr<SweepChannel> SystemNetwork::open(const Spec &spec)
 {
-    const bool allowDatagram = !IcmpApi::Testing::faults().forbidDatagram;
-    if (spec.frames && spec.family == AF_INET)
-        return std::make_unique<FramedChannel>(spec, allowDatagram);
-    return std::make_unique<SocketChannel>(spec, allowDatagram);
+    if (!spec.frames && !IcmpApi::Testing::faults().forbidDatagram && datagramAllowed(spec.family))
+        return std::make_unique<SocketChannel>(spec, true);
+    return std::make_unique<HelperChannel>(spec);
 }
 
 // Refusals by route are few: the senders take turns.

@@ -5,8 +5,8 @@
 #include <memory>
 #include <mutex>
 
-// This system's ICMP sockets: datagram ones where it allows them, raw ones else, with the frames of a
-// sweep that asks for them.
+// This system's ICMP sockets: datagram ones where it allows them; else, and for a sweep that sends
+// frames, those the privileged helper opens for each sender.
 class SystemNetwork final : public SweepNetwork {
 public:
     const SweepClock &clock() const override { return SweepClock::monotonic(); }

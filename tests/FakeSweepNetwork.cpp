@@ -109,6 +109,8 @@ private:
         return m_arrived.size();
     }
 
+    int64_t readUntilNs() const override { return m_clock.now; }
+
     void wait(int64_t untilNs) override
     {
         m_room = m_network.m_roomPerWait;

@@ -450,7 +450,7 @@ private slots:
         for (settings.shardIndex = 0; settings.shardIndex < shards; ++settings.shardIndex) {
             Sweep sweep(targets, settings);
             sweep.run();
-            QCOMPARE(sweep.socketKind(), raw ? EchoSocket::Kind::Raw : EchoSocket::Kind::Datagram);
+            QCOMPARE(sweep.socketKind(), raw || frames ? EchoSocket::Kind::Helper : EchoSocket::Kind::Datagram);
             QCOMPARE(sweep.progress().sent, settings.shareOf(targets.count()));
             sent += sweep.progress().sent;
             found.answering += foundBy(sweep).answering;
@@ -908,13 +908,17 @@ private slots:
         QVERIFY(allowDatagramSockets(!raw));
         QProcess sweep;
         sweep.start(qEnvironmentVariable("TOZELO_CLI"), {"sweep", "240.0.0.0/20", "--rate", "1000"});
+        // The raw socket is the helper's, the program's one child.
+        qint64 owner = raw ? 0 : sweep.processId();
+        const QString children = QString("/proc/%1/task/%1/children").arg(sweep.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(owner != 0 || (owner = contentsOf(children).trimmed().toLongLong()) != 0, 3000);
         // The drop follows the sockets' opening and sizing at once, but not within the same instant;
         // a socket seen before it is sized shows the system's default.
-        const QString statusFile = QString("/proc/%1/status").arg(sweep.processId());
+        const QString statusFile = QString("/proc/%1/status").arg(owner);
         QByteArray status;
         QTRY_VERIFY2_WITH_TIMEOUT((status = contentsOf(statusFile)).contains("\nCapEff:\t0000000000000000\n"),
                                   status.constData(), 3000);
-        const QList<int> buffers = icmpReceiveBuffers(sweep.processId());
+        const QList<int> buffers = icmpReceiveBuffers(owner);
         const QByteArray maps = contentsOf(QString("/proc/%1/maps").arg(sweep.processId()));
         QVERIFY(sweep.waitForFinished(20000));
         QVERIFY(allowDatagramSockets(true));

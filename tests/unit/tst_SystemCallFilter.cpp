@@ -79,7 +79,7 @@ private slots:
     {
         QFETCH(Call, call);
         QFETCH(bool, allowed);
-        std::vector<sock_filter> code = SystemCallFilter::program();
+        std::vector<sock_filter> code = SystemCallFilter::program(HelperProtocol::Purpose::Echo);
         const sock_fprog filter{static_cast<unsigned short>(code.size()), code.data()};
         const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         QVERIFY(fd >= 0);
