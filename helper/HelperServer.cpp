@@ -11,6 +11,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <thread>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -65,7 +67,7 @@ int HelperServer::run()
             size_t(length) == sizeof request && request.header.version == Version && request.header.type == Type::Open
                 ? SweepService::settingsOf(request)
                 : std::nullopt)
-        return SweepService(m_channel, request.family, *sweep).run();
+        return serveSweep(request.family, *sweep);
     const std::optional<int> family = familyToOpen(message, size_t(length));
     if (!family)
         throw std::runtime_error("the client's Open is refused");
@@ -79,6 +81,23 @@ int HelperServer::run()
     if (!sendRecord(m_channel, &answer, sizeof answer) || !opened)
         return 1;
     return serve(socket, channel);
+}
+
+// Everything is opened while the capability is there; everything the client asks for comes after
+// every privilege is gone, even a refusal.
+int HelperServer::serveSweep(int family, const SweepOpen &settings)
+{
+    SweepRequests requests(settings.size, SweepSignature(settings.key));
+    Opened opened;
+    std::unique_ptr<SweepChannel> sweep = SweepService::open(m_channel, family, settings, requests, opened);
+    // The C library readies its threads' signals as the first thread starts: that is done here, before
+    // the filter forbids changing how signals are handled. A link's threads come later.
+    if (settings.frames)
+        std::thread([] {}).join();
+    Lockdown::apply(Purpose::Sweep);
+    if (!sendRecord(m_channel, &opened, sizeof opened) || !sweep)
+        return 1;
+    return SweepService(m_channel, family, settings, std::move(sweep)).serve();
 }
 
 int HelperServer::serve(const IcmpSocket &socket, EchoChannel &channel)

@@ -1,4 +1,6 @@
 #pragma once
+#include "platform/HelperProtocol.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -22,6 +24,7 @@ public:
 
 private:
     int serve(const IcmpSocket &socket, EchoChannel &channel);
+    int serveSweep(int family, const HelperProtocol::SweepOpen &settings);
     // False once the client has closed its end.
     bool answerRequest(EchoChannel &channel);
     void forwardPackets(EchoChannel &channel);

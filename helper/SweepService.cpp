@@ -1,6 +1,5 @@
 #include "SweepService.h"
 
-#include "Lockdown.h"
 #include "echo/EchoTerms.h"
 #include "platform/FramesPermission.h"
 #include "platform/IcmpTypes.h"
@@ -15,7 +14,6 @@
 #include <climits>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 
 using namespace HelperProtocol;
 
@@ -50,27 +48,15 @@ std::optional<SweepOpen> SweepService::settingsOf(const Open &open)
     return settings;
 }
 
-SweepService::SweepService(int channel, int family, const SweepOpen &settings)
-    : m_channel(channel), m_family(family), m_settings(settings),
-      m_requests(settings.size, SweepSignature(settings.key))
+SweepService::SweepService(int channel, int family, const SweepOpen &settings, std::unique_ptr<SweepChannel> sweep)
+    : m_channel(channel), m_family(family), m_settings(settings), m_sweep(std::move(sweep))
 {
 }
 
 SweepService::~SweepService() = default;
 
-// Everything is opened while the capability is there; everything the client asks for comes after
-// every privilege is gone, even a refusal.
-int SweepService::run()
+int SweepService::serve()
 {
-    const Opened opened = open();
-    // The C library readies its threads' signals as the first thread starts: that is done here, before
-    // the filter forbids changing how signals are handled. A link's threads come later.
-    if (m_settings.frames)
-        std::thread([] {}).join();
-    Lockdown::apply(Purpose::Sweep);
-    put(&opened, sizeof opened);
-    if (opened.failed != Failure::None)
-        return 1;
     std::vector<uint8_t> message(sizeof(SweepSend) + 1);
     for (;;) {
         // The client's end wakes the wait as the answers do.
@@ -84,33 +70,33 @@ int SweepService::run()
     }
 }
 
-Opened SweepService::open()
+std::unique_ptr<SweepChannel> SweepService::open(int channel, int family, const SweepOpen &settings,
+                                                 SweepRequests &requests, Opened &opened)
 {
-    Opened opened;
     SweepNetwork::Spec spec;
-    spec.family = m_family;
-    spec.identifiers = m_settings.identifiers;
-    spec.ttl = m_settings.ttl;
-    spec.receiveBufferBytes = int(m_settings.receiveBufferBytes);
-    spec.frames = m_settings.frames != 0;
-    spec.requests = &m_requests;
-    spec.stopFd = m_channel;
+    spec.family = family;
+    spec.identifiers = settings.identifiers;
+    spec.ttl = settings.ttl;
+    spec.receiveBufferBytes = int(settings.receiveBufferBytes);
+    spec.frames = settings.frames != 0;
+    spec.requests = &requests;
+    spec.stopFd = channel;
     if (spec.frames && !FramesPermission::refusalForThisProcess().empty()) {
         opened.failed = Failure::FramesRefused;
         opened.error = EPERM;
-        return opened;
+        return nullptr;
     }
     try {
-        m_sweep = spec.frames ? std::unique_ptr<SweepChannel>(std::make_unique<FramedChannel>(spec, false))
-                              : std::make_unique<SocketChannel>(spec, false);
+        if (spec.frames)
+            return std::make_unique<FramedChannel>(spec, false);
+        return std::make_unique<SocketChannel>(spec, false);
     } catch (const TICMPException &) {
         opened.failed = Failure::Socket;
-        opened.error = errno;
     } catch (const std::runtime_error &) {
         opened.failed = spec.frames ? Failure::Link : Failure::Setting;
-        opened.error = errno;
     }
-    return opened;
+    opened.error = errno;
+    return nullptr;
 }
 
 bool SweepService::answer(const uint8_t *message, size_t length)

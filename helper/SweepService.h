@@ -19,18 +19,22 @@ public:
     // The settings of an Open for a sweep, each in range; none where one is not.
     static std::optional<HelperProtocol::SweepOpen> settingsOf(const HelperProtocol::Open &open);
 
-    SweepService(int channel, int family, const HelperProtocol::SweepOpen &settings);
+    // Opens the sender's sockets (and link) as the settings say, while the capability is there;
+    // null, with what failed in opened, where they cannot be.
+    static std::unique_ptr<SweepChannel> open(int channel, int family, const HelperProtocol::SweepOpen &settings,
+                                              SweepRequests &requests, HelperProtocol::Opened &opened);
+
+    // Serves the client at the other end of channel, through sweep, opened for the same settings.
+    SweepService(int channel, int family, const HelperProtocol::SweepOpen &settings,
+                 std::unique_ptr<SweepChannel> sweep);
     ~SweepService();
 
-    // Opens the channel, gives up every privilege, answers Opened, and serves until the client closes
-    // its end: the program's exit status.
-    int run();
-
-    // One message of the client's, once open: false once the client has closed its end.
+    // Until the client closes its end: the program's exit status.
+    int serve();
+    // One message of the client's: false for one that breaks the protocol.
     bool answer(const uint8_t *message, size_t length);
 
 private:
-    HelperProtocol::Opened open();
     bool collect(size_t limit);
     void add(const SweepSource::Heard &heard);
     void finishMessage();
@@ -42,8 +46,7 @@ private:
     const int m_channel;
     const int m_family;
     const HelperProtocol::SweepOpen m_settings;
-    SweepRequests m_requests;
-    std::unique_ptr<SweepChannel> m_sweep;
+    const std::unique_ptr<SweepChannel> m_sweep;
     std::vector<SweepSource::Heard> m_heard;
     std::vector<HelperProtocol::SweepAnswer> m_answers; // of the message being made
     std::vector<uint8_t> m_data;                        // its echoed bytes
