@@ -109,7 +109,9 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      link as frames of their own, at a fraction of the system's cost a request;\n"
                           "      they pass by this host's firewall and connection tracking (a firewall\n"
                           "      that lets in only answers to what it saw go out drops their answers).\n"
-                          "      It needs the capability CAP_NET_RAW; the other requests go as ever.\n"
+                          "      Only root and the members of the group tozelo-frames may send frames, and\n"
+                          "      only where the helper has CAP_NET_RAW (see Privileges); the other\n"
+                          "      requests go as ever.\n"
                           "      Defaults: " +
                           sweepDefaults() +
                           ".\n"
@@ -124,14 +126,13 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  --version   Show the version and exit.\n"
                           "\n"
                           "Privileges:\n"
-                          "  ping, scan and reping send on ICMP datagram sockets where the system lets\n"
-                          "  this user's group open them (net.ipv4.ping_group_range). Elsewhere each\n"
-                          "  starts tozelo-icmp, a small helper installed with it and the one file given\n"
-                          "  the capability CAP_NET_RAW: it opens a raw socket, gives up every privilege\n"
-                          "  and sends only the echo requests it builds itself. tozelo-cli holds no\n"
-                          "  capability while it pings; run by root, it gives them up first. sweep opens\n"
-                          "  its sockets itself: where datagram sockets are refused, and with --frames,\n"
-                          "  it needs root or CAP_NET_RAW, which it gives up once they are open.\n"
+                          "  Every command sends on ICMP datagram sockets where the system lets this\n"
+                          "  user's group open them (net.ipv4.ping_group_range). Elsewhere, and for a\n"
+                          "  sweep's frames, each ping and each sender of a sweep starts tozelo-icmp, a\n"
+                          "  small helper installed with it and the one file given the capability\n"
+                          "  CAP_NET_RAW: it opens its raw socket (and packet sockets), gives up every\n"
+                          "  privilege and sends only the echo requests it builds itself. tozelo-cli\n"
+                          "  holds no capability while it pings; run by root, it gives them up.\n"
                           "\n"
                           "Exit status:\n"
                           "  Each command above says what its status means. Any command ends with 1 when\n"
@@ -176,8 +177,9 @@ int runInEventLoop(int argc, char *argv[])
     return run(argc, argv);
 }
 
-// Its sockets are opened and sized before the capabilities go, while the system's limit on receive
-// buffers may still be lifted; a failure to open them is told after, as every command's is.
+// Its datagram sockets are opened and sized, or its helpers started, before the capabilities go,
+// while the system's limit on receive buffers may still be lifted; a failure to open them is told
+// after, as every command's is.
 int sweep(const std::vector<std::string> &rest)
 {
     return CommandRun::reporting([&] {
@@ -202,8 +204,8 @@ int sweep(const std::vector<std::string> &rest)
 } // namespace
 
 // A sweep's arguments are checked before anything else happens, so that a wrong one is a usage error
-// whatever this user may do; its raw sockets are opened before every capability is given up, and no
-// library is loaded by name before that. Nothing of Qt is part of this program: the commands that
+// whatever this user may do; its sockets are opened, or its helpers started, before every capability
+// is given up, and no library is loaded by name before that. Nothing of Qt is part of this program: the commands that
 // need it check their arguments in their library, when nothing is held any more, and have the
 // privileged helper hold their raw sockets where they need them.
 int main(int argc, char *argv[])
