@@ -46,8 +46,9 @@ constexpr long Anyhow[] = {
 // neighbours (netlink, /proc/net/arp and a link's flags, MTU and hardware address), and the threads
 // that make and close a link's ring.
 constexpr long SweepAnyhow[] = {
-    SYS_sendmmsg, SYS_recvmmsg,  SYS_getsockopt,      SYS_read, SYS_fstat,          SYS_newfstatat,  SYS_lseek,
-    SYS_futex,    SYS_getrandom, SYS_set_robust_list, SYS_rseq, SYS_rt_sigprocmask, SYS_sched_yield, SYS_gettid,
+    SYS_sendmmsg,   SYS_recvmmsg,       SYS_getsockopt,  SYS_read,      SYS_fstat,
+    SYS_newfstatat, SYS_lseek,          SYS_futex,       SYS_getrandom, SYS_set_robust_list,
+    SYS_rseq,       SYS_rt_sigprocmask, SYS_sched_yield, SYS_gettid,    SYS_sched_getaffinity,
 };
 
 // A call's argument, its low 32 bits.

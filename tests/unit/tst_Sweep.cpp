@@ -196,7 +196,8 @@ private slots:
         Sweep::Settings settings;
         settings.rate = Sweep::Settings::MaxRate;
         settings.timeoutMs = 1000;
-        const Sweep sweep(targetsOf({"10.0.0.0/8"}), settings, network);
+        const SweepTargets targets = targetsOf({"10.0.0.0/8"});
+        const Sweep sweep(targets, settings, network);
         QCOMPARE(sweep.effectiveRate(), int(Sweep::MaxIdentifiers) * 65536);
     }
 
@@ -210,7 +211,8 @@ private slots:
         network.setHost("2001:db8::2", Fake::answering(150));
         Sweep::Settings settings;
         settings.timeoutMs = 100;
-        Sweep sweep(targetsOf({"192.0.2.1-192.0.2.2", "2001:db8::1-2001:db8::2"}), settings, network);
+        const SweepTargets targets = targetsOf({"192.0.2.1-192.0.2.2", "2001:db8::1-2001:db8::2"});
+        Sweep sweep(targets, settings, network);
         sweep.run();
         QCOMPARE(addressesIn(sweep.answers()), (QStringList{"192.0.2.1", "2001:db8::1"}));
     }
@@ -226,7 +228,8 @@ private slots:
         Sweep::Settings settings;
         settings.timeoutMs = 200;
         std::multiset<std::string> handed;
-        Sweep sweep(targetsOf({"192.0.2.0/26"}), settings, network);
+        const SweepTargets targets = targetsOf({"192.0.2.0/26"});
+        Sweep sweep(targets, settings, network);
         sweep.onAnswers = [&handed](const Sweep::Answer *answers, size_t count) {
             for (size_t i = 0; i < count; ++i)
                 handed.insert(answers[i].address.toString());
@@ -297,7 +300,8 @@ private slots:
         Sweep::Settings settings;
         settings.rate = 1000;
         settings.timeoutMs = 50;
-        Sweep sweep(targetsOf({"192.0.2.0/27"}), settings, network);
+        const SweepTargets targets = targetsOf({"192.0.2.0/27"});
+        Sweep sweep(targets, settings, network);
         sweep.run();
         QCOMPARE(sweep.answers().size(), complete ? size_t(20) : size_t(0));
         QCOMPARE(sweep.droppedInLastPass() == 0, complete);
@@ -323,7 +327,8 @@ private slots:
         Sweep::Settings settings;
         settings.retries = 1;
         settings.timeoutMs = 20;
-        Sweep sweep(targetsOf({"192.0.2.0/28", "198.51.100.7-198.51.100.200"}), settings, network);
+        const SweepTargets targets = targetsOf({"192.0.2.0/28", "198.51.100.7-198.51.100.200"});
+        Sweep sweep(targets, settings, network);
         sweep.run();
 
         QCOMPARE(addressesIn(sweep.answers()), QStringList{"192.0.2.1"});
@@ -468,7 +473,8 @@ private slots:
                         }));
         Sweep::Settings settings;
         settings.timeoutMs = 20;
-        Sweep sweep(targetsOf({v6 ? "2001:db8::4-2001:db8::7" : "192.0.2.4-192.0.2.7"}), settings, network);
+        const SweepTargets targets = targetsOf({v6 ? "2001:db8::4-2001:db8::7" : "192.0.2.4-192.0.2.7"});
+        Sweep sweep(targets, settings, network);
         sweep.run();
         QCOMPARE(addressesIn(sweep.answers()), counted ? QStringList{target} : QStringList());
         if (counted)
@@ -531,7 +537,8 @@ private slots:
         Sweep::Settings settings;
         settings.rate = 1000000;
         settings.timeoutMs = 20;
-        Sweep sweep(targetsOf({"192.0.2.0/24"}), settings, network);
+        const SweepTargets targets = targetsOf({"192.0.2.0/24"});
+        Sweep sweep(targets, settings, network);
         sweep.run();
         QCOMPARE(sweep.answers().size(), size_t(52));
         QCOMPARE(network.requests().size(), size_t(256));
