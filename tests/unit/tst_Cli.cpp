@@ -73,8 +73,16 @@ private slots:
                                        << usage.arg("--interval must be at least 1");
         QTest::newRow("reping ttl") << QStringList{"reping", "/dev/null", "--ttl", "x"}
                                     << usage.arg("--ttl needs a whole number, not 'x'");
-        QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.1", "--rate", "0"}
-                                    << usage.arg("--rate must be 1 to 10000000");
+        // Each bound of a sweep's numbers, and one past it.
+        const std::tuple<const char *, int, int> bounds[] = {
+            {"rate", 1, 10000000}, {"timeout", 1, 60000}, {"retries", 0, 10}, {"size", 0, 65500}, {"ttl", 1, 255}};
+        for (const auto &[option, low, high] : bounds) {
+            const QString range = QString("--%1 must be %2 to %3").arg(option).arg(low).arg(high);
+            for (const int wrong : {low - 1, high + 1})
+                QTest::newRow(qPrintable(QString("sweep --%1 %2").arg(option).arg(wrong)))
+                    << QStringList{"sweep", "127.0.0.1", QString("--") + option, QString::number(wrong)}
+                    << usage.arg(range);
+        }
         QTest::newRow("sweep format") << QStringList{"sweep", "127.0.0.1", "--format", "yaml"}
                                       << usage.arg("--format must be text, csv, json or xml, not 'yaml'");
         QTest::newRow("no target, no file") << QStringList{"sweep", "--exclude", "127.0.0.1"}
