@@ -823,15 +823,6 @@ private slots:
         QCOMPARE(sweep.unsent().front().first.front().toString(), std::string("198.18.67.0"));
     }
 
-    void noneAnswered()
-    {
-        const QString saved = m_dir.filePath("none.dat");
-        const CliRun run = CliRun::of({"sweep", "198.18.8.0/26", "--timeout", "50", "--retries", "1", "--save", saved});
-        QCOMPARE(run.status, 1);
-        QCOMPARE(run.output, QByteArray("0 of 64 addresses answered\n"));
-        QCOMPARE(contentsOf(saved), QByteArray());
-    }
-
     void buffersSizedBeforeTheDrop_data()
     {
         QTest::addColumn<bool>("raw");
