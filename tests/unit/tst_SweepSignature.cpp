@@ -48,11 +48,14 @@ private slots:
         QVERIFY(!verifies(signature, 0xC6120801, 0x1234, 7, 0));
     }
 
-    // A short payload carries what fits of the check; an error that quotes only part of it is
-    // judged by that part, and one that quotes nothing of it cannot be.
+    // A short payload carries what fits of the check, an empty one (which may have no bytes at all)
+    // nothing; an error that quotes only part of it is judged by that part, and one that quotes
+    // nothing of it cannot be.
     void shortPayloadsAndQuotes()
     {
         const SweepSignature signature;
+        signature.sign(nullptr, 0, 1, 2, 3, 0);
+        QVERIFY(signature.verify(nullptr, 0, 0, 1, 2, 3, 0));
         std::vector<uint8_t> payload(SweepSignature::Size, ' ');
         signature.sign(payload.data(), 3, 1, 2, 3, 0);
         QVERIFY(std::count(payload.begin(), payload.begin() + 3, ' ') < 2);
