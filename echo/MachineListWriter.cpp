@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -38,6 +39,14 @@ std::string targetOf(const std::string &path)
     return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
+std::string folderOf(const std::string &path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string base36(uint32_t value)
 {
     std::string digits;
@@ -62,7 +71,23 @@ int createBeside(const std::string &target, std::string &temporary)
     return -1;
 }
 
+// 0, or the error that kept the folder's new entry from the disk. A folder this user cannot read,
+// or a file system that cannot sync one (EINVAL), leaves nothing more to do.
+int syncFolder(const std::string &folder)
+{
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0 && MachineListWriter::diskCalls().fsync(fd.get()) != 0 && errno != EINVAL)
+        return errno;
+    return 0;
+}
+
 } // namespace
+
+MachineListWriter::DiskCalls &MachineListWriter::diskCalls()
+{
+    static DiskCalls calls{::fsync, ::rename};
+    return calls;
+}
 
 std::string MachineListWriter::whyNotWritable(const std::string &path)
 {
@@ -102,16 +127,19 @@ int MachineListWriter::replace(const std::string &path, const std::string &bytes
     int error = writeAll(file.get(), bytes);
     if (error == 0 && ::stat(target.c_str(), &old) == 0 && fchmod(file.get(), old.st_mode & 07777) != 0)
         error = errno;
-    // A full disk may show only when the data is written back.
-    if (error == 0 && fsync(file.get()) != 0)
+    // A full disk may show only when the data is written back; and a rename that reached the disk
+    // before the data would leave an empty file after a crash.
+    if (error == 0 && diskCalls().fsync(file.get()) != 0)
         error = errno;
     if (const int closed = file.close(); error == 0)
         error = closed;
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+    if (error == 0 && diskCalls().rename(temporary.c_str(), target.c_str()) != 0)
         error = errno;
-    if (error != 0)
+    if (error != 0) {
         ::unlink(temporary.c_str());
-    return error;
+        return error;
+    }
+    return syncFolder(folderOf(target));
 }
 
 void MachineListWriter::write(const std::string &path, const std::vector<std::string> &lines)

@@ -16,16 +16,23 @@ readonly TEST_LIMIT_SECONDS=120
 # The tests that exercise a source file.
 testsOf() {
     case "$1" in
+    platform/IpAddress.cpp) echo unit_tst_IpAddress unit_tst_SweepTargets unit_tst_Cli ;;
     platform/IcmpPacket.cpp) echo unit_tst_IcmpPacket unit_tst_IcmpApi unit_tst_TICMP net_tst_TICMP net_tst_Sweep ;;
     ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
     echo/Notation.cpp) echo unit_tst_Notation unit_tst_Cli unit_tst_MultiPingScan gui_tst_RangeScanPage ;;
+    echo/MachineListWriter.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 net_tst_Cli ;;
     echo/*) echo unit_tst_EchoTerms unit_tst_TICMP unit_tst_IcmpApi net_tst_TICMP ;;
     flows/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
     flows/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
     sweep/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
+    sweep/SweepSignature.cpp) echo unit_tst_SweepSignature unit_tst_Sweep net_tst_Sweep ;;
+    sweep/SweepReport.cpp) echo unit_tst_SweepReport net_tst_Cli ;;
+    sweep/Sweep.cpp | sweep/SweepSettings.h | sweep/SweepPlan.cpp | sweep/SweepReceiver.cpp)
+        echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_Cli net_tst_Cli net_tst_Sweep ;;
     sweep/*) echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_Cli net_tst_Sweep ;;
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
     flows/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
+    main/SweepResultModel.cpp) echo gui_tst_FastSweepPage ;;
     main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
     widgets/FloatEdit.cpp) echo widgets_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
     widgets/*) echo widgets_tst_TGradient widgets_tst_TBackground widgets_tst_TAHMBackground widgets_tst_TBCBitmap widgets_tst_ToxForm \

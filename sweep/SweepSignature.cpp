@@ -92,6 +92,9 @@ uint64_t SweepSignature::checkOf(uint32_t target, uint16_t identifier, uint16_t 
 void SweepSignature::sign(uint8_t *payload, size_t payloadSize, uint32_t target, uint16_t identifier, uint16_t sequence,
                           uint32_t pass) const
 {
+    // An empty payload may have no buffer at all, and a copy to none is undefined even of nothing.
+    if (payloadSize == 0)
+        return;
     const uint64_t check = checkOf(target, identifier, sequence, pass);
     std::memcpy(payload, &check, std::min(Size, payloadSize));
 }

@@ -190,37 +190,41 @@ void tst_FastSweepPage::mistakesSendNothing()
     QCOMPARE(column(SweepResultModel::AddressColumn), QStringList{"127.0.0.9"});
 }
 
-// Addresses as numbers, IPv4 before IPv6, times as numbers with the errors after them, either way
-// round.
+// Addresses as numbers, IPv4 before IPv6 (whose text sorts otherwise: "1::" before "::ffff:..."),
+// times as numbers with the errors after them, either way round.
 void tst_FastSweepPage::tableSortsAsNumbers()
 {
     m_form->BarridoRapido1Click();
     page().results->add({reply("10.0.0.10", 12.5),
                          reply("fd00::10", 7),
                          reply("9.255.0.1", 0.25),
+                         reply("1::", 0.5),
                          {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, ip("10.0.0.254"), 3},
                          reply("fd00::9", 50),
+                         reply("2001:db8::a", 1),
                          reply("10.0.0.100", 2),
+                         reply("::ffff:10.0.0.1", 20),
                          reply("192.168.0.1", 100)});
     QCOMPARE(column(SweepResultModel::AddressColumn),
-             QStringList({"9.255.0.1", "10.0.0.9", "10.0.0.10", "10.0.0.100", "192.168.0.1", "fd00::9", "fd00::10"}));
+             QStringList({"9.255.0.1", "10.0.0.9", "10.0.0.10", "10.0.0.100", "192.168.0.1", "::ffff:10.0.0.1",
+                          "1::", "2001:db8::a", "fd00::9", "fd00::10"}));
     QCOMPARE(column(SweepResultModel::StatusColumn),
              QStringList({"Responde", "Destination host unreachable from 10.0.0.254", "Responde", "Responde",
-                          "Responde", "Responde", "Responde"}));
+                          "Responde", "Responde", "Responde", "Responde", "Responde", "Responde"}));
     QHeaderView *header = page().table->horizontalHeader();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(SweepResultModel::RttColumn) + 5, header->height() / 2));
     QCOMPARE(column(SweepResultModel::RttColumn),
-             QStringList({"0.250", "2.000", "7.000", "12.500", "50.000", "100.000", ""}));
+             QStringList({"0.250", "0.500", "1.000", "2.000", "7.000", "12.500", "20.000", "50.000", "100.000", ""}));
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                       QPoint(header->sectionViewportPosition(SweepResultModel::RttColumn) + 5, header->height() / 2));
     QCOMPARE(column(SweepResultModel::RttColumn),
-             QStringList({"", "100.000", "50.000", "12.500", "7.000", "2.000", "0.250"}));
+             QStringList({"", "100.000", "50.000", "20.000", "12.500", "7.000", "2.000", "1.000", "0.500", "0.250"}));
 
     // Rows that come later take their place in the order shown.
     page().results->add({reply("10.0.0.11", 5)});
-    QCOMPARE(column(SweepResultModel::RttColumn),
-             QStringList({"", "100.000", "50.000", "12.500", "7.000", "5.000", "2.000", "0.250"}));
+    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "100.000", "50.000", "20.000", "12.500", "7.000",
+                                                               "5.000", "2.000", "1.000", "0.500", "0.250"}));
 }
 
 void tst_FastSweepPage::doubleClickFillsTheSinglePingPage()

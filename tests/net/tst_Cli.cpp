@@ -1,16 +1,19 @@
 #include "CliRun.h"
 #include "TestFiles.h"
+#include "net/RequestTrap.h"
 #include "net/TestbedMain.h"
 #include "testbed/BlindForger.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 // tozelo-cli against the testbed's hosts: every way a single ping ends, as a user reads it, and the
-// exit status a script would test; no answer that a forger who sees nothing could fake; a sweep of
-// targets from files and standard input, less exclusions, with the names the testbed's hosts file
-// gives.
+// exit status a script would test; no answer that a forger who sees nothing could fake; every
+// option of a sweep, by what it prints and by what it sends to a trap routed 198.18.200.0/24 and
+// fd00:198:18:200::/120, where nothing answers.
 class TestCliNet : public QObject {
     Q_OBJECT
 
@@ -18,6 +21,71 @@ class TestCliNet : public QObject {
     static constexpr const char *OpenToEveryGroup = "0 2147483647";
 
     QTemporaryDir m_folder;
+
+    std::unique_ptr<RequestTrap> m_trap;
+
+    // The first count addresses of the trap's block of one family, in order.
+    static QStringList trapped(bool v6, int count)
+    {
+        QStringList addresses;
+        for (int i = 0; i < count; ++i)
+            addresses << (v6 ? (i == 0 ? QString("fd00:198:18:200::") : QString("fd00:198:18:200::%1").arg(i, 0, 16))
+                             : QString("198.18.200.%1").arg(i));
+        return addresses;
+    }
+
+    static QStringList sorted(QStringList list)
+    {
+        list.sort();
+        return list;
+    }
+
+    // Packets this namespace's IPv4 stack was given to send, so far.
+    static qint64 ipRequestsSent()
+    {
+        const QList<QByteArray> lines = contentsOf("/proc/net/snmp").split('\n');
+        const QList<QByteArray> names = lines.value(0).simplified().split(' ');
+        const qsizetype column = names.indexOf("OutRequests");
+        return column > 0 && names.first() == "Ip:" ? lines.value(1).simplified().split(' ').value(column).toLongLong()
+                                                    : -1;
+    }
+
+    // The least round-trip time of an address: 198.18.3.N and fd00:198:18:3::N answer N ms late.
+    static int leastMs(const QString &address)
+    {
+        const QRegularExpressionMatch delayed =
+            QRegularExpression("^(?:198\\.18\\.3\\.|fd00:198:18:3::)(\\d+)$").match(address);
+        return delayed.hasMatch() ? delayed.captured(1).toInt() : 0;
+    }
+
+    // A sweep's output with its times as T, and those of the clock and the version as S and V; a
+    // round-trip time below its least shows as such.
+    static QStringList masked(QStringList lines)
+    {
+        // An address and its time in text, CSV and JSON.
+        const QRegularExpression reply("^(\\S+) (\\d+\\.\\d{3}) ms|^([^,]+),(\\d+\\.\\d{3}),|"
+                                       "\"address\":\"([^\"]+)\"(?:,\"name\":\"[^\"]*\")?,\"rtt_ms\":([\\d.]+)");
+        const std::pair<const char *, const char *> xml[] = {
+            {"srtt=\"\\d+\" rttvar=\"\\d+\"", "srtt=\"T\" rttvar=\"T\""},
+            {"(start|time)=\"\\d+\"", "\\1=\"S\""},
+            {"(startstr|timestr)=\"[^\"]+\"", "\\1=\"S\""},
+            {"swept in [\\d.]+ seconds\" elapsed=\"[\\d.]+\"", "swept in S seconds\" elapsed=\"S\""},
+            {" version=\"[^\"]+\" xmloutputversion", " version=\"V\" xmloutputversion"}};
+        for (QString &line : lines) {
+            QList<QRegularExpressionMatch> lastFirst;
+            for (QRegularExpressionMatchIterator each = reply.globalMatch(line); each.hasNext();)
+                lastFirst.prepend(each.next());
+            for (const QRegularExpressionMatch &match : lastFirst) {
+                const int time = match.lastCapturedIndex();
+                const bool early = match.captured(time).toDouble() < leastMs(match.captured(time - 1));
+                line.replace(match.capturedStart(time), match.capturedLength(time),
+                             early ? "early " + match.captured(time) : "T");
+            }
+            for (const auto &[pattern, text] : xml)
+                line.replace(QRegularExpression(pattern), text);
+        }
+        return lines;
+    }
 
     // The same over IPv6: the address in its one written form, names of one family or both.
     static void addIpv6Rows()
@@ -59,6 +127,8 @@ private slots:
     {
         const QString cli = qEnvironmentVariable("TOZELO_CLI");
         QVERIFY2(QFile::exists(cli), qPrintable("no tozelo-cli at '" + cli + "' (TOZELO_CLI)"));
+        m_trap = std::make_unique<RequestTrap>(QStringList{"198.18.200.0/24", "fd00:198:18:200::/120"});
+        QVERIFY2(m_trap->ready(), "cannot make the trap's link and routes");
     }
 
     // As the testbed leaves its client: every group may open ICMP datagram sockets.
@@ -179,45 +249,292 @@ private slots:
     }
 
     // Of 198.18.3.0/26 only the delayed hosts .1, .5, .10, .20 and .40 answer (the router finds no
-    // other); .5 and .32-.63 are excluded.
+    // other); .5 and .32-.63 are excluded. Targets come from a file and from standard input.
     void sweepFromFilesLessExclusions()
     {
         QTemporaryDir folder;
         const QString exclusions = folder.filePath("exclusions.txt");
         writeFile(exclusions, "# the upper half\r\n198.18.3.32-198.18.3.63\r\n");
+        const QString targets = folder.filePath("targets.txt");
+        writeFile(targets, "fd00:198:18:3::1, fd00:198:18:3::2\n");
         const CliRun cli = CliRun::of({"sweep", "-f", "-", "--exclude", "198.18.3.5", "--exclude-file", exclusions,
-                                       "--names", "--timeout", "300"},
+                                       "-f", targets, "--exclude", "fd00:198:18:3::2", "--timeout", "300"},
                                       10000, "198.18.3.0/26   # the delayed hosts\n\n198.18.2.1\n");
         QVERIFY2(cli.ended, "tozelo-cli did not end");
-        QVERIFY2(cli.errorOutput.isEmpty(), cli.errorOutput.constData());
+        QCOMPARE(cli.err, QStringList());
         QCOMPARE(cli.status, 0);
-        QStringList lines = cli.out;
-        lines.replaceInStrings(QRegularExpression(" \\d+\\.\\d{3} ms "), " ms ");
-        QCOMPARE(lines, (QStringList{"198.18.2.1 ms answering.tozelo.test", "198.18.3.1 ms delayed1.tozelo.test",
-                                     "198.18.3.10 ms delayed10.tozelo.test", "198.18.3.20 ms delayed20.tozelo.test",
-                                     "4 of 32 addresses answered"}));
+        QCOMPARE(masked(cli.out),
+                 (QStringList{"198.18.2.1 T ms", "198.18.3.1 T ms", "198.18.3.10 T ms", "198.18.3.20 T ms",
+                              "fd00:198:18:3::1 T ms", "5 of 33 addresses answered"}));
+    }
+
+    void sweepPrints_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("out"); // T: a round-trip time; S: a time of day or a span
+        QTest::addColumn<QStringList>("err");
+        const QStringList every{"198.18.2.1",
+                                "198.18.3.4-198.18.3.10",
+                                "198.18.3.16/28",
+                                "198.18.5.1",
+                                "198.18.4.1",
+                                "250.0.0.1",
+                                "fd00:198:18:3::1-fd00:198:18:3::3",
+                                "fd00:198:18:3::4/126",
+                                "FD00:198:18:2:0:0:0:1",
+                                "fd00:198:18:5::1",
+                                "--timeout",
+                                "300",
+                                "--names"};
+        // 250.0.0.1 has no route: a count short of a request ends with status 4.
+        const QStringList unsent{"tozelo-cli: sweep: Destination network unreachable: 1 request not sent (250.0.0.1)"};
+        QTest::newRow("each form of target, both families, names")
+            << every << 4
+            << QStringList{"198.18.2.1 T ms answering.tozelo.test",
+                           "198.18.3.5 T ms delayed5.tozelo.test",
+                           "198.18.3.10 T ms delayed10.tozelo.test",
+                           "198.18.3.20 T ms delayed20.tozelo.test",
+                           "198.18.5.1 Destination host unreachable from 198.18.1.254",
+                           "fd00:198:18:2::1 T ms answering.tozelo.test",
+                           "fd00:198:18:3::1 T ms delayed1.tozelo.test",
+                           "fd00:198:18:3::5 T ms delayed5.tozelo.test",
+                           "fd00:198:18:5::1 Destination host unreachable from fd00:198:18:1::254",
+                           "7 of 36 addresses answered"}
+            << unsent;
+        const QStringList some{"198.18.3.5", "198.18.5.1", "198.18.4.0/31", "fd00:198:18:2::1",
+                               "250.0.0.1",  "--timeout",  "300",           "--names"};
+        QTest::newRow("names, CSV") << some + QStringList{"--format", "csv"} << 4
+                                    << QStringList{"address,rtt_ms,error,error_from,name",
+                                                   "198.18.3.5,T,,,delayed5.tozelo.test",
+                                                   "198.18.5.1,,Destination host unreachable,198.18.1.254,",
+                                                   "fd00:198:18:2::1,T,,,answering.tozelo.test"}
+                                    << unsent;
+        QTest::newRow("names, JSON")
+            << some + QStringList{"--format", "json"} << 4
+            << QStringList{"{\"addresses\":6,\"dropped\":0,\"errors\":[{\"address\":\"198.18.5.1\",\"error\":"
+                           "\"Destination "
+                           "host unreachable\",\"from\":\"198.18.1.254\",\"status\":11003}],\"replies\":[{\"address\":"
+                           "\"198.18.3.5\",\"name\":\"delayed5.tozelo.test\",\"rtt_ms\":T},{\"address\":\"fd00:198:18:"
+                           "2::1\",\"name\":\"answering.tozelo.test\",\"rtt_ms\":T}],\"requests\":5,\"unsent\":[{"
+                           "\"count\":1,\"error\":\"Destination network unreachable\",\"first\":[\"250.0.0.1\"],"
+                           "\"status\":11002}]}"}
+            << unsent;
+        QTest::newRow("names, XML")
+            << QStringList{"198.18.3.5", "198.18.4.1", "--timeout", "300", "--names", "--format", "xml"} << 0
+            << QStringList{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                           "<!DOCTYPE nmaprun>",
+                           "<nmaprun scanner=\"tozelo-cli\" args=\"tozelo-cli sweep 198.18.3.5 198.18.4.1 --timeout "
+                           "300 "
+                           "--names --format xml\" start=\"S\" startstr=\"S\" version=\"V\" xmloutputversion=\"1.05\">",
+                           "<verbose level=\"0\"/>",
+                           "<debugging level=\"0\"/>",
+                           "<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>",
+                           "<address addr=\"198.18.3.5\" addrtype=\"ipv4\"/>",
+                           "<hostnames>",
+                           "<hostname name=\"delayed5.tozelo.test\" type=\"PTR\"/>",
+                           "</hostnames>",
+                           "<times srtt=\"T\" rttvar=\"T\" to=\"300000\"/>",
+                           "</host>",
+                           "<runstats><finished time=\"S\" timestr=\"S\" summary=\"2 IP addresses (1 hosts up) swept "
+                           "in S "
+                           "seconds\" elapsed=\"S\" exit=\"success\"/><hosts up=\"1\" down=\"1\" total=\"2\"/>",
+                           "</runstats>",
+                           "</nmaprun>"}
+            << QStringList();
+        QTest::newRow("TTL 1") << QStringList{"198.18.2.1", "fd00:198:18:2::1", "--ttl", "1", "--timeout", "300"} << 1
+                               << QStringList{"198.18.2.1 TTL expired in transit from 198.18.1.254",
+                                              "fd00:198:18:2::1 TTL expired in transit from fd00:198:18:1::254",
+                                              "0 of 2 addresses answered"}
+                               << QStringList();
+        QTest::newRow("time-out shorter than the delay")
+            << QStringList{"198.18.3.40", "fd00:198:18:3::40", "--timeout", "35"} << 1
+            << QStringList{"0 of 2 addresses answered"} << QStringList();
+    }
+
+    // Every line exact, but for the times, and those never below a delayed host's delay.
+    void sweepPrints()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, out);
+        QFETCH(QStringList, err);
+        const CliRun cli = CliRun::of(QStringList{"sweep"} + args, 20000);
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QCOMPARE(cli.err, err);
+        QCOMPARE(cli.status, status);
+        QCOMPARE(masked(cli.out), out);
+    }
+
+    // Found through the sockets and as frames alike, and saved over an older list; as frames, the
+    // client's IP stack sends none of the requests to the router's far links.
+    void sweepAsFramesAndSaved()
+    {
+        QTemporaryDir folder;
+        const QString saved = folder.filePath("found.dat");
+        const QStringList sweep{"sweep",     "198.18.3.0/27", "198.18.2.1", "198.18.5.1", "fd00:198:18:3::5",
+                                "--timeout", "300",           "--save",     saved};
+        const QStringList found{"198.18.2.1 T ms",       "198.18.3.1 T ms",
+                                "198.18.3.5 T ms",       "198.18.3.10 T ms",
+                                "198.18.3.20 T ms",      "198.18.5.1 Destination host unreachable from 198.18.1.254",
+                                "fd00:198:18:3::5 T ms", "6 of 35 addresses answered"};
+        for (const bool frames : {false, true}) {
+            writeFile(saved, "10.0.0.1\r\n");
+            const qint64 sentBefore = ipRequestsSent();
+            const CliRun cli = CliRun::of(sweep + (frames ? QStringList{"--frames"} : QStringList()), 20000);
+            const qint64 stackSent = ipRequestsSent() - sentBefore;
+            QCOMPARE(cli.err, QStringList());
+            QCOMPARE(cli.status, 0);
+            QCOMPARE(masked(cli.out), found);
+            QCOMPARE(contentsOf(saved), QByteArray("198.18.2.1\r\n198.18.3.1\r\n198.18.3.5\r\n198.18.3.10\r\n"
+                                                   "198.18.3.20\r\nfd00:198:18:3::5\r\n"));
+            QVERIFY2(frames ? stackSent < 8 : stackSent >= 34, qPrintable(QString::number(stackSent)));
+        }
+    }
+
+    // What a sweep sends: each target once a pass, in address order, at the size and time-to-live
+    // asked for; never faster than the rate, and the last pass waited out to its time-out. None
+    // answered: the list saved is empty.
+    void sweepSends_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("passes");
+        QTest::addColumn<int>("ttl");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<double>("seconds"); // at the least
+        QTest::newRow("defaults") << QStringList{} << 1 << 64 << 56 << 0.5;
+        QTest::newRow("retries, small size, TTL 7")
+            << QStringList{"--retries", "2", "--size", "3", "--ttl", "7", "--timeout", "100"} << 3 << 7 << 3 << 0.3;
+        QTest::newRow("no payload, TTL 255, long time-out")
+            << QStringList{"--size", "0", "--ttl", "255", "--timeout", "900"} << 1 << 255 << 0 << 0.9;
+        // IPv4 holds 16 of the 20 targets, and so 16 of the 20 requests a second.
+        QTest::newRow("slow rate, TTL 1")
+            << QStringList{"--rate", "20", "--timeout", "50", "--size", "1000", "--ttl", "1"} << 1 << 1 << 1000
+            << 15 / 16.0 + 0.05;
+    }
+
+    void sweepSends()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, passes);
+        QFETCH(int, ttl);
+        QFETCH(int, size);
+        QFETCH(double, seconds);
+        QTemporaryDir folder;
+        const QString saved = folder.filePath("found.dat");
+        writeFile(saved, "10.0.0.1\r\n");
+        m_trap->take();
+        QElapsedTimer clock;
+        clock.start();
+        const CliRun cli = CliRun::of(
+            QStringList{"sweep", "198.18.200.0/28", "fd00:198:18:200::/126", "--save", saved} + options, 20000);
+        const double took = clock.nsecsElapsed() / 1e9;
+        QCOMPARE(cli.err, QStringList());
+        QCOMPARE(cli.out, QStringList{"0 of 20 addresses answered"});
+        QCOMPARE(cli.status, 1);
+        QCOMPARE(contentsOf(saved), QByteArray());
+        const std::vector<RequestTrap::Request> sent = m_trap->take();
+        QStringList v4, v6;
+        for (int pass = 0; pass < passes; ++pass) {
+            v4 << trapped(false, 16);
+            v6 << trapped(true, 4);
+        }
+        QCOMPARE(RequestTrap::addressesOf(sent, false), v4);
+        QCOMPARE(RequestTrap::addressesOf(sent, true), v6);
+        for (const RequestTrap::Request &request : sent) {
+            QCOMPARE(request.ttl, ttl);
+            QCOMPARE(request.payloadSize, size);
+        }
+        QVERIFY2(took >= seconds && took < 15, qPrintable(QString::number(took)));
+    }
+
+    // A random order sends to every target once, and the same seed draws the same order again.
+    void randomOrderFromItsSeed()
+    {
+        const QStringList sweep{"sweep", "198.18.200.0/26", "fd00:198:18:200::/122", "--timeout", "50"};
+        QList<QStringList> orders;
+        for (const QStringList &order :
+             {QStringList{}, QStringList{"--order", "random", "--seed", "7"},
+              QStringList{"--order", "random", "--seed", "7"}, QStringList{"--order", "random", "--seed", "8"}}) {
+            m_trap->take();
+            const CliRun cli = CliRun::of(sweep + order, 20000);
+            QCOMPARE(cli.out, QStringList{"0 of 128 addresses answered"});
+            const std::vector<RequestTrap::Request> sent = m_trap->take();
+            orders << RequestTrap::addressesOf(sent, false) + RequestTrap::addressesOf(sent, true);
+        }
+        const QStringList ascending = trapped(false, 64) + trapped(true, 64);
+        QCOMPARE(orders[0], ascending);
+        QCOMPARE(orders[1], orders[2]);
+        QVERIFY(orders[1] != ascending && orders[3] != ascending && orders[1] != orders[3]);
+        for (QStringList each : orders) {
+            each.sort();
+            QCOMPARE(each, sorted(ascending));
+        }
+    }
+
+    void shardsSplitTheTargets_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("random");
+        QTest::newRow("1") << 1 << false;
+        QTest::newRow("2") << 2 << false;
+        QTest::newRow("3, random order") << 3 << true;
+        QTest::newRow("4") << 4 << false;
+        QTest::newRow("7, random order") << 7 << true;
+    }
+
+    // The shards of a sweep, each swept on its own, send to every target once between them: none
+    // is left out, none is swept twice, and each holds its share.
+    void shardsSplitTheTargets()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, random);
+        QStringList all;
+        for (int shard = 1; shard <= count; ++shard) {
+            m_trap->take();
+            const CliRun cli =
+                CliRun::of(QStringList{"sweep", "198.18.200.0/28", "fd00:198:18:200::/126", "--timeout", "50",
+                                       "--shard", QString("%1/%2").arg(shard).arg(count)} +
+                               (random ? QStringList{"--order", "random", "--seed", "3"} : QStringList()),
+                           20000);
+            const std::vector<RequestTrap::Request> sent = m_trap->take();
+            const int share = (20 - shard) / count + 1;
+            QCOMPARE(int(sent.size()), share);
+            QCOMPARE(cli.out, QStringList{QString("0 of %1 addresses answered").arg(share)});
+            for (const RequestTrap::Request &request : sent)
+                all << request.address;
+        }
+        QCOMPARE(sorted(all), sorted(trapped(false, 16) + trapped(true, 4)));
     }
 
     // On a pipe only when asked for: a line a second with the count sent, the answers, the rate and
-    // the time left. 198.18.4.0/24 is silent: 256 requests at 200 a second take 1.3 s. A busy machine
-    // may send more slowly and so leave more time, but a line a second cannot show more than were sent.
+    // the time left. Of 198.18.3.0/25 five hosts answer, 198.18.5.0/25 sends errors: 256 requests
+    // at 200 a second take 1.3 s. A busy machine may send more slowly and so leave more time, but a
+    // line a second cannot show more than were sent.
     void sweepProgress()
     {
-        const QStringList sweep{"sweep", "198.18.4.0/24", "--rate", "200", "--timeout", "300"};
+        const QStringList sweep{"sweep", "198.18.3.0/25", "198.18.5.0/25", "--rate", "200", "--timeout", "300"};
         const CliRun quiet = CliRun::of(sweep, 10000);
-        QCOMPARE(quiet.status, 1);
+        QCOMPARE(quiet.status, 0);
         QCOMPARE(quiet.err, QStringList());
         const CliRun told = CliRun::of(sweep + QStringList{"--progress"}, 10000);
-        QCOMPARE(told.status, 1);
-        QCOMPARE(told.out, QStringList{"0 of 256 addresses answered"});
+        QCOMPARE(told.status, 0);
+        QCOMPARE(told.out.size(), 5 + 128 + 1);
+        QCOMPARE(told.out.last(), "5 of 256 addresses answered");
         QVERIFY2(!told.err.isEmpty(), "no progress");
-        const QRegularExpression line("^sweep: (\\d+) sent to 256 addresses, 0 answered, (\\d+)/s, \\d+:\\d\\d left$");
+        // Counts that only grow, and no more gone out in a second than were sent at all.
+        const QRegularExpression line(
+            "^sweep: (\\d+) sent to 256 addresses, (\\d) answered, (\\d+)/s, \\d+:\\d\\d left$");
+        int sent = 0;
+        int answered = 0;
         for (const QString &each : told.err) {
             const QRegularExpressionMatch match = line.match(each);
             QVERIFY2(match.hasMatch(), qPrintable(each));
-            const int sent = match.captured(1).toInt();
-            const int rate = match.captured(2).toInt();
-            QVERIFY2(sent > 0 && sent <= 256 && rate > 0 && rate <= 256, qPrintable(each));
+            QVERIFY2(match.captured(1).toInt() >= sent && match.captured(1).toInt() <= 256, qPrintable(each));
+            QVERIFY2(match.captured(2).toInt() >= answered && match.captured(2).toInt() <= 5, qPrintable(each));
+            QVERIFY2(match.captured(3).toInt() <= 256, qPrintable(each));
+            sent = match.captured(1).toInt();
+            answered = match.captured(2).toInt();
         }
     }
 };

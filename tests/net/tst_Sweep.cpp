@@ -9,9 +9,6 @@
 #include "testbed/TestbedTool.h"
 
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -754,62 +751,6 @@ private slots:
         QCOMPARE(dropped.out.last(), QString("==> General failure <=="));
     }
 
-    // The three formats and the saved machine list, from the command line.
-    void commandLine()
-    {
-        const Truth truth = truthOf(m_small);
-        const QString saved = m_dir.filePath("found.dat");
-        CliRun run = CliRun::of({"sweep", m_small.block, "--timeout", "300", "--save", saved});
-        QCOMPARE(run.status, 0);
-        QCOMPARE(run.err, QStringList());
-        QCOMPARE(contentsOf(saved), (truth.answering.join("\r\n") + "\r\n").toLatin1());
-
-        const QStringList lines = run.out;
-        QCOMPARE(lines.size(), truth.answering.size() + truth.rejecting.size() + 1);
-        QCOMPARE(lines.last(), QString("%1 of 256 addresses answered").arg(truth.answering.size()));
-        QCOMPARE(sorted(repliesIn(lines).keys()), sorted(truth.answering));
-        const QStringList errors = lines.filter(" Destination host unreachable from " + m_router);
-        QCOMPARE(errors.first(), "198.18.8.100 Destination host unreachable from " + m_router);
-        QCOMPARE(errors.size(), truth.rejecting.size());
-
-        run = CliRun::of({"sweep", m_small.block, "--timeout", "300", "--format", "csv"});
-        QCOMPARE(run.status, 0);
-        const QStringList rows = run.out;
-        QCOMPARE(rows.first(), "address,rtt_ms,error,error_from");
-        QCOMPARE(rows.size(), 1 + truth.answering.size() + truth.rejecting.size());
-        QVERIFY2(QRegularExpression("^198\\.18\\.8\\.64,\\d+\\.\\d{3},,$").match(rows[1]).hasMatch(),
-                 qPrintable(rows[1]));
-        QVERIFY(rows.contains("198.18.8.255,,Destination host unreachable," + m_router));
-
-        // Both families in one run, the IPv6 addresses in their one written form.
-        run = CliRun::of({"sweep", "198.18.8.119-198.18.8.121", "198.18.8.200", "250.0.0.7",
-                          "FD00:198:18:8:0:0:0:77-fd00:198:18:8::78", "fd00:198:19::7", "--timeout", "300", "--format",
-                          "json"});
-        QCOMPARE(run.status, 4); // 250.0.0.7 and fd00:198:19::7 have no route
-        const QJsonObject json = QJsonDocument::fromJson(run.output).object();
-        QCOMPARE(json["addresses"].toInt(), 8);
-        QCOMPARE(json["requests"].toInt(), 6);
-        const QJsonArray replyList = json["replies"].toArray();
-        QCOMPARE(replyList.size(), 3);
-        QCOMPARE(replyList[0]["address"].toString(), "198.18.8.120");
-        QVERIFY(replyList[1]["rtt_ms"].toDouble() > 0);
-        QCOMPARE(replyList[2]["address"].toString(), "fd00:198:18:8::78");
-        const auto unreachable = [](const QString &address, const QString &from) {
-            return QJsonObject{{"address", address},
-                               {"status", int(IP_DEST_HOST_UNREACHABLE)},
-                               {"error", "Destination host unreachable"},
-                               {"from", from}};
-        };
-        QCOMPARE(json["errors"].toArray(),
-                 (QJsonArray{unreachable("198.18.8.119", m_router), unreachable("fd00:198:18:8::77", m_router6)}));
-        QCOMPARE(json["unsent"].toArray(),
-                 (QJsonArray{QJsonObject{{"status", int(IP_DEST_NET_UNREACHABLE)},
-                                         {"error", "Destination network unreachable"},
-                                         {"count", 2},
-                                         {"first", QJsonArray{"250.0.0.7", "fd00:198:19::7"}}}}));
-        QCOMPARE(json["dropped"].toInt(), 0);
-    }
-
     // The client's own link and its own address are reached through the sockets, the router's far
     // links as frames, in one sweep that finds what a sweep through the sockets alone finds.
     void framesLeaveTheOwnLinkToTheSockets()
@@ -882,15 +823,6 @@ private slots:
         QCOMPARE(sweep.unsent().front().first.front().toString(), std::string("198.18.67.0"));
     }
 
-    void noneAnswered()
-    {
-        const QString saved = m_dir.filePath("none.dat");
-        const CliRun run = CliRun::of({"sweep", "198.18.8.0/26", "--timeout", "50", "--retries", "1", "--save", saved});
-        QCOMPARE(run.status, 1);
-        QCOMPARE(run.output, QByteArray("0 of 64 addresses answered\n"));
-        QCOMPARE(contentsOf(saved), QByteArray());
-    }
-
     void buffersSizedBeforeTheDrop_data()
     {
         QTest::addColumn<bool>("raw");
@@ -925,30 +857,6 @@ private slots:
         QCOMPARE(sweep.exitCode(), 1);
         QVERIFY2(maps.contains("libc.so") && !maps.contains("libQt6"), maps.constData());
         QCOMPARE(buffers, QList<int>{16 << 20});
-    }
-
-    void usageErrors_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::newRow("no target") << QStringList{"--rate", "100"};
-        QTest::newRow("bad target") << QStringList{"198.18.8.300"};
-        QTest::newRow("too many addresses") << QStringList{"198.18.8.0/24", "240.0.0.0/7"};
-        QTest::newRow("IPv6 block above a /112") << QStringList{"fd00:198:18:8::/111"};
-        QTest::newRow("rate 0") << QStringList{"198.18.8.0/24", "--rate", "0"};
-        QTest::newRow("negative retries") << QStringList{"198.18.8.0/24", "--retries", "-1"};
-        QTest::newRow("TTL 0") << QStringList{"198.18.8.0/24", "--ttl", "0"};
-        QTest::newRow("size too big") << QStringList{"198.18.8.0/24", "--size", "65501"};
-        QTest::newRow("unknown format") << QStringList{"198.18.8.0/24", "--format", "yaml"};
-        QTest::newRow("unknown option") << QStringList{"198.18.8.0/24", "--interval", "5"};
-    }
-
-    void usageErrors()
-    {
-        QFETCH(QStringList, args);
-        const CliRun run = CliRun::of(QStringList{"sweep"} + args);
-        QCOMPARE(run.status, 2);
-        QCOMPARE(run.output, QByteArray());
-        QCOMPARE(run.err.size(), 1);
     }
 };
 

@@ -42,21 +42,47 @@ private slots:
             << QStringList{"ping", "127.0.0.1", "--size", " 56"} << usage.arg("--size needs a whole number, not ' 56'");
         QTest::newRow("missing value") << QStringList{"ping", "127.0.0.1", "--ttl"}
                                        << usage.arg("option --ttl needs a value");
-        QTest::newRow("too large") << QStringList{"ping", "127.0.0.1", "--size", "99999999999"}
-                                   << usage.arg("--size needs a whole number, not '99999999999'");
-        QTest::newRow("too large for a sweep") << QStringList{"sweep", "127.0.0.1", "--retries", "99999999999"}
-                                               << usage.arg("--retries needs a whole number, not '99999999999'");
-        QTest::newRow("octet too large") << QStringList{"sweep", "127.0.0.99999999999"}
-                                         << usage.arg("'127.0.0.99999999999': '127.0.0.99999999999' is not a "
-                                                      "dotted IPv4 address");
-        QTest::newRow("prefix too large") << QStringList{"sweep", "127.0.0.0/99999999999"}
-                                          << usage.arg("'127.0.0.0/99999999999': the prefix length must be 0 to 32");
+        // Numbers beyond every integer type, in every field: the program's own words, never a
+        // library's.
+        const QString digits = "99999999999999999999999";
+        const std::pair<const char *, QStringList> numbered[] = {
+            {"ping 127.0.0.1", {"size", "ttl", "timeout"}},
+            {"scan 127.0.0.1 127.0.0.2", {"interval", "timeout", "size", "ttl"}},
+            {"reping /dev/null", {"timeout", "passes", "size", "ttl"}},
+            {"sweep 127.0.0.1", {"rate", "timeout", "retries", "size", "ttl"}}};
+        for (const auto &[command, options] : numbered)
+            for (const QString &option : options)
+                for (const QString &number : {digits, "-" + digits})
+                    QTest::newRow(qPrintable(QString(command).section(' ', 0, 0) + " --" + option + " " + number))
+                        << QString(command).split(' ') + QStringList{"--" + option, number}
+                        << usage.arg("--" + option + " needs a whole number, not '" + number + "'");
+        for (const QString &target : {"127.0.0." + digits, "fe80::1%" + digits})
+            QTest::newRow(qPrintable(target))
+                << QStringList{"sweep", target}
+                << usage.arg("'" + target + "': '" + target +
+                             (target.contains(':') ? "' is not an IPv6 address" : "' is not a dotted IPv4 address"));
+        QTest::newRow("prefix too large") << QStringList{"sweep", "127.0.0.0/" + digits}
+                                          << usage.arg("'127.0.0.0/" + digits + "': the prefix length must be 0 to 32");
+        QTest::newRow("IPv6 prefix too large")
+            << QStringList{"sweep", "fd00::/" + digits}
+            << usage.arg("'fd00::/" + digits + "': the prefix length must be 0 to 128");
+        QTest::newRow("seed too large")
+            << QStringList{"sweep", "127.0.0.1", "--order", "random", "--seed", digits}
+            << usage.arg("--seed needs a whole number from 0 to 18446744073709551615, not '" + digits + "'");
         QTest::newRow("scan interval") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--interval", "0"}
                                        << usage.arg("--interval must be at least 1");
         QTest::newRow("reping ttl") << QStringList{"reping", "/dev/null", "--ttl", "x"}
                                     << usage.arg("--ttl needs a whole number, not 'x'");
-        QTest::newRow("sweep rate") << QStringList{"sweep", "127.0.0.1", "--rate", "0"}
-                                    << usage.arg("--rate must be 1 to 10000000");
+        // Each bound of a sweep's numbers, and one past it.
+        const std::tuple<const char *, int, int> bounds[] = {
+            {"rate", 1, 10000000}, {"timeout", 1, 60000}, {"retries", 0, 10}, {"size", 0, 65500}, {"ttl", 1, 255}};
+        for (const auto &[option, low, high] : bounds) {
+            const QString range = QString("--%1 must be %2 to %3").arg(option).arg(low).arg(high);
+            for (const int wrong : {low - 1, high + 1})
+                QTest::newRow(qPrintable(QString("sweep --%1 %2").arg(option).arg(wrong)))
+                    << QStringList{"sweep", "127.0.0.1", QString("--") + option, QString::number(wrong)}
+                    << usage.arg(range);
+        }
         QTest::newRow("sweep format") << QStringList{"sweep", "127.0.0.1", "--format", "yaml"}
                                       << usage.arg("--format must be text, csv, json or xml, not 'yaml'");
         QTest::newRow("no target, no file") << QStringList{"sweep", "--exclude", "127.0.0.1"}
@@ -75,7 +101,8 @@ private slots:
                                        << usage.arg(
                                               "--seed needs a whole number from 0 to 18446744073709551615, not '-1'");
         const QString shard = "--shard needs I/N, the I-th of N shards (1 <= I <= N <= 65536), not '%1'";
-        for (const QString wrong : {"0/3", "4/3", "3", "1/65537", "1/3/"})
+        for (const QString &wrong : {QString("0/3"), QString("4/3"), QString("3"), QString("1/65537"), QString("1/3/"),
+                                     "1/" + digits, digits + "/3"})
             QTest::newRow(qPrintable("shard " + wrong))
                 << QStringList{"sweep", "127.0.0.1", "--shard", wrong} << usage.arg(shard.arg(wrong));
         QTest::newRow("file without a name")

@@ -41,6 +41,16 @@ void tst_IpAddress::writtenForms_data()
                                  << "::";
     QTest::newRow("IPv4 inside") << "::FFFF:198.18.0.1"
                                  << "::ffff:198.18.0.1";
+    QTest::newRow("IPv4 inside, written long") << "0:0:0:0:0:ffff:198.18.0.1"
+                                               << "::ffff:198.18.0.1";
+    QTest::newRow("IPv4 inside, octet above 255") << "::ffff:198.18.0.256"
+                                                  << "";
+    QTest::newRow("IPv4 as one number") << "3323068417"
+                                        << "";
+    QTest::newRow("IPv4 in hexadecimal") << "0xc6.18.0.1"
+                                         << "";
+    QTest::newRow("nine groups") << "1:2:3:4:5:6:7:8:9"
+                                 << "";
     QTest::newRow("name") << "answering.tozelo.test"
                           << "";
     QTest::newRow("two runs shortened") << "2001::1::1"
@@ -81,6 +91,10 @@ void tst_IpAddress::zones()
         QCOMPARE(address->withoutScope().toString(), std::string("fe80::1"));
     }
     QVERIFY(!IpAddress::parse("fe80::1%no-such-link0"));
+    // An index is 32 bits; a name no longer than the system allows.
+    QCOMPARE(IpAddress::parse("fe80::1%4294967295")->scopeId(), 4294967295u);
+    for (const std::string &zone : {std::string("4294967296"), std::string(23, '9'), std::string(IF_NAMESIZE, 'l')})
+        QVERIFY2(!IpAddress::parse("fe80::1%" + zone), zone.c_str());
     QVERIFY(!IpAddress::parse("198.18.0.1%lo"));
 }
 

@@ -2,6 +2,7 @@
 // its writes.
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "echo/MachineListWriter.h"
 #include "flows/MachineListFile.h"
 
 #include <QDir>
@@ -148,6 +149,8 @@ private slots:
     void refusedTargetsStayAsTheyWere();
     void failedWriteLeavesTheOldFile_data();
     void failedWriteLeavesTheOldFile();
+    void writeReachesTheDiskBeforeTheRename_data();
+    void writeReachesTheDiskBeforeTheRename();
 };
 
 void tst_MachineListFile::addedLinesEndWithCrLf()
@@ -354,6 +357,67 @@ void tst_MachineListFile::failedWriteLeavesTheOldFile()
     QCOMPARE(report[0], "Cannot create file " + fileName + ": " + reason);
     QCOMPARE(report[1], QString("10.0.0.1\r\n"));
     QCOMPARE(report[2], files);
+}
+
+void tst_MachineListFile::writeReachesTheDiskBeforeTheRename_data()
+{
+    QTest::addColumn<QString>("failing"); // the fsync that fails with EIO: "file", "folder" or none
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QByteArray>("bytes");
+    const QString synced = "fsync machines.dat.tozelo-*: 10.0.0.7\r\n10.0.0.9\r\n";
+    const QString renamed = "rename machines.dat.tozelo-* machines.dat";
+    const QString folderSynced = "fsync the folder: machines.dat";
+    QTest::newRow("both synced") << "" << QStringList{synced, renamed, folderSynced}
+                                 << QByteArray("10.0.0.7\r\n10.0.0.9\r\n");
+    QTest::newRow("the file's sync fails") << "file" << QStringList{synced} << QByteArray("10.0.0.1\r\n");
+    QTest::newRow("the folder's sync fails")
+        << "folder" << QStringList{synced, renamed, folderSynced} << QByteArray("10.0.0.7\r\n10.0.0.9\r\n");
+}
+
+// A crash never leaves an empty or partial list: the new bytes are on the disk before the rename
+// makes them the list, and the rename is before the save is told done. A failed sync is a failed
+// save, the window's list and the command line's alike.
+void tst_MachineListFile::writeReachesTheDiskBeforeTheRename()
+{
+    QFETCH(QString, failing);
+    QFETCH(QStringList, steps);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir temporary;
+    const QString folder = QFileInfo(temporary.path()).canonicalFilePath();
+    const QString fileName = folder + "/machines.dat";
+    const auto shown = [&folder](const QString &path) {
+        return QDir(folder).relativeFilePath(path).replace(QRegularExpression("tozelo-[0-9a-z]+$"), "tozelo-*");
+    };
+    MachineListWriter::DiskCalls &calls = MachineListWriter::diskCalls();
+    const MachineListWriter::DiskCalls system = calls;
+    const auto restore = qScopeGuard([&] { calls = system; });
+    QStringList done;
+    calls.fsync = [&](int fd) {
+        const QString path = QFileInfo(QString("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+        const bool isFolder = path == folder;
+        done << (isFolder ? "fsync the folder: " + QDir(path).entryList(QDir::Files | QDir::Hidden).join(' ')
+                          : "fsync " + shown(path) + ": " + QString::fromLatin1(contentsOf(path)));
+        errno = EIO;
+        return failing == (isFolder ? "folder" : "file") ? -1 : system.fsync(fd);
+    };
+    calls.rename = [&](const char *from, const char *to) {
+        done << "rename " + shown(from) + " " + shown(to);
+        return system.rename(from, to);
+    };
+    const std::vector<std::function<void()>> saves{
+        [&] { MachineListFile::fromBytes("10.0.0.7\r\n10.0.0.9\r\n").write(fileName); },
+        [&] {
+            MachineListWriter::write(fileName.toStdString(), {"10.0.0.7", "10.0.0.9"});
+        }};
+    for (const std::function<void()> &save : saves) {
+        writeFile(fileName, "10.0.0.1\r\n");
+        done.clear();
+        const QString error = errorOf(save);
+        QCOMPARE(done, steps);
+        QCOMPARE(error, failing.isEmpty() ? QString() : "Cannot create file " + fileName + ": " + reasonOf(EIO));
+        QCOMPARE(contentsOf(fileName), bytes);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"machines.dat"});
+    }
 }
 
 TOZELO_GUILESS_TEST_MAIN(tst_MachineListFile)

@@ -71,6 +71,8 @@ private slots:
         QTest::newRow("leading zeros") << "127.000.0.010" << QStringList{"127", "000", "0", "010"} << qint64(-1);
         QTest::newRow("octet above 255") << "1.2.3.256" << QStringList{"1", "2", "3", "256"} << qint64(-1);
         QTest::newRow("four digits") << "1000.1.1.1" << QStringList{"1000", "1", "1", "1"} << qint64(-1);
+        QTest::newRow("beyond every integer")
+            << "1.1.1.99999999999999999999" << QStringList{"1", "1", "1", "99999999999999999999"} << qint64(-1);
         QTest::newRow("three fields") << "1.2.3" << QStringList() << qint64(-1);
         QTest::newRow("five fields") << "1.2.3.4.5" << QStringList() << qint64(-1);
         QTest::newRow("trailing dot") << "1.2.3.4." << QStringList() << qint64(-1);

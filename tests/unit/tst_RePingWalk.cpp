@@ -113,11 +113,13 @@ private slots:
         QVERIFY(dialog.records[1].answered);
     }
 
-    // A name resolves later, from the event loop; a refused request reports "no answer" with 0.
+    // A name resolves later, from the event loop; an error that came back 30 ms later reports "no
+    // answer" with no time.
     void nameAndNoAnswer()
     {
+        m_network.setHost("127.0.0.1", FakeNetwork::failing(30, 3, 1, "127.0.0.254"));
+        const auto answerAgain = qScopeGuard([this] { m_network.setHost("127.0.0.1", FakeNetwork::answering()); });
         Dialog dialog;
-        dialog.ping.SetSize(70000);
         dialog.lines = {"localhost"};
         dialog.walk.rpingClick();
         dialog.tick();

@@ -2,6 +2,7 @@
 #include "sweep/SweepSignature.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <vector>
 
 class TestSweepSignature : public QObject {
@@ -23,12 +24,16 @@ private slots:
     }
 
     // The check belongs to one request of one sweep: any other address, identifier, sequence number,
-    // pass or key fails, and so does a changed byte.
+    // pass or key fails, and so does a changed byte of it. It takes the head of the payload and
+    // leaves the rest as it was.
     void checkBelongsToOneRequest()
     {
         const SweepSignature signature;
         std::vector<uint8_t> payload(56, ' ');
         signature.sign(payload.data(), payload.size(), 0xC6120801, 0x1234, 7, 0);
+        QVERIFY(std::count(payload.begin(), payload.begin() + SweepSignature::Size, ' ') < 2);
+        QCOMPARE(std::vector<uint8_t>(payload.begin() + SweepSignature::Size, payload.end()),
+                 std::vector<uint8_t>(56 - SweepSignature::Size, ' '));
         const auto verifies = [&](const SweepSignature &by, uint32_t address, uint16_t identifier, uint16_t sequence,
                                   uint32_t pass) {
             return by.verify(payload.data(), payload.size(), payload.size(), address, identifier, sequence, pass);
@@ -43,14 +48,18 @@ private slots:
         QVERIFY(!verifies(signature, 0xC6120801, 0x1234, 7, 0));
     }
 
-    // A short payload carries what fits of the check; an error that quotes only part of it is
-    // judged by that part, and one that quotes nothing of it cannot be.
+    // A short payload carries what fits of the check, an empty one (which may have no bytes at all)
+    // nothing; an error that quotes only part of it is judged by that part, and one that quotes
+    // nothing of it cannot be.
     void shortPayloadsAndQuotes()
     {
         const SweepSignature signature;
-        std::vector<uint8_t> payload(3, ' ');
-        signature.sign(payload.data(), payload.size(), 1, 2, 3, 0);
-        QVERIFY(payload != std::vector<uint8_t>(3, ' '));
+        signature.sign(nullptr, 0, 1, 2, 3, 0);
+        QVERIFY(signature.verify(nullptr, 0, 0, 1, 2, 3, 0));
+        std::vector<uint8_t> payload(SweepSignature::Size, ' ');
+        signature.sign(payload.data(), 3, 1, 2, 3, 0);
+        QVERIFY(std::count(payload.begin(), payload.begin() + 3, ' ') < 2);
+        QCOMPARE(std::vector<uint8_t>(payload.begin() + 3, payload.end()), std::vector<uint8_t>(5, ' '));
         QVERIFY(signature.verify(payload.data(), 3, 3, 1, 2, 3, 0));
         QVERIFY(!signature.verify(payload.data(), 3, 3, 1, 2, 4, 0));
         std::vector<uint8_t> longer(56, ' ');

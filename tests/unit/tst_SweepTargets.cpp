@@ -263,6 +263,10 @@ void tst_SweepTargets::ipv6Targets_data()
                           << "'fe80::1%1': 'fe80::1%1' is not an IPv6 address";
     QTest::newRow("three colons") << QStringList{"fd00:::1"} << QStringList() << 0ull
                                   << "'fd00:::1': 'fd00:::1' is not an IPv6 address";
+    QTest::newRow("IPv4 inside, a block") << QStringList{"0:0:0:0:0:FFFF:198.18.0.7/126"}
+                                          << QStringList{"::ffff:198.18.0.4-::ffff:198.18.0.7"} << 4ull << "";
+    QTest::newRow("prefix beyond every integer") << QStringList{"fd00::/99999999999999999999"} << QStringList() << 0ull
+                                                 << "'fd00::/99999999999999999999': the prefix length must be 0 to 128";
 }
 
 // Each family's intervals apart, one count; an IPv6 target of more than a /112 is refused whole.

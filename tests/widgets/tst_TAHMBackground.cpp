@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(TFillStyle)
+
 // The background component a splash screen links: each style's painting and its notifications.
 class TestTAHMBackground : public QObject {
     Q_OBJECT
@@ -51,6 +53,51 @@ private slots:
         gradient->SetColorsInbetween({"#ff0000"});
         gradient->SetNoOfColors(3);
         QCOMPARE(painted(background).pixel(5, 15), qRgb(255, 0, 0));
+    }
+
+    void gradientReachesItsEnds_data()
+    {
+        QTest::addColumn<TFillStyle>("style");
+        QTest::addColumn<QList<QPoint>>("first"); // the pixels of the begin colour
+        QTest::addColumn<QList<QPoint>>("last");  // of the end colour
+        const auto line = [](QPoint from, QPoint step, int count) {
+            QList<QPoint> points;
+            for (int i = 0; i < count; ++i)
+                points << from + step * i;
+            return points;
+        };
+        const QList<QPoint> corners{{0, 0}, {8, 0}, {0, 6}, {8, 6}};
+        QTest::newRow("top to bottom") << TFillStyle::Horizontal << line({0, 0}, {1, 0}, 9) << line({0, 6}, {1, 0}, 9);
+        QTest::newRow("left to right") << TFillStyle::Vertical << line({0, 0}, {0, 1}, 7) << line({8, 0}, {0, 1}, 7);
+        QTest::newRow("corner to corner") << TFillStyle::LeftBottom << QList<QPoint>{{8, 0}} << QList<QPoint>{{0, 6}};
+        QTest::newRow("circle") << TFillStyle::Circle << QList<QPoint>{{4, 3}} << corners;
+        QTest::newRow("bar in the middle")
+            << TFillStyle::MiddleVBar << line({0, 0}, {0, 1}, 7) + line({8, 0}, {0, 1}, 7) << line({4, 0}, {0, 1}, 7);
+    }
+
+    // More steps than pixels: the first and the last pixel of the way show the begin and the end
+    // colour exactly, and nothing beyond the size is painted.
+    void gradientReachesItsEnds()
+    {
+        QFETCH(TFillStyle, style);
+        QFETCH(QList<QPoint>, first);
+        QFETCH(QList<QPoint>, last);
+        TAHMBackground background;
+        TAHMGradient *gradient = background.Gradient();
+        gradient->SetFillStyle(style);
+        gradient->SetNoOfColors(255);
+        gradient->SetBeginColor(colorBlack);
+        gradient->SetEndColor(colorWhite);
+        const QImage canvas = painted(background, 9, 7);
+        for (const QPoint &at : first)
+            QCOMPARE(canvas.pixel(at), qRgb(0, 0, 0));
+        for (const QPoint &at : last)
+            QCOMPARE(canvas.pixel(at), qRgb(255, 255, 255));
+        int unpainted = 0;
+        for (int y = 0; y < canvas.height(); ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                unpainted += canvas.pixel(x, y) == Sentinel ? 1 : 0;
+        QCOMPARE(unpainted, canvas.width() * canvas.height() - 9 * 7);
     }
 
     void textureTilesFromTheOriginWithTransparency()

@@ -59,6 +59,15 @@ private:
         return image;
     }
 
+    static int sentinels(const QImage &image)
+    {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) == Sentinel ? 1 : 0;
+        return count;
+    }
+
     static bool rowsIdentical(const QImage &image)
     {
         for (int y = 1; y < image.height(); ++y)
@@ -83,16 +92,34 @@ private slots:
         }
     }
 
+    void lineSizeMakesBandsThatWide_data()
+    {
+        QTest::addColumn<int>("direction");
+        QTest::newRow("left to right") << int(diVertical);
+        QTest::newRow("top to bottom") << int(diHorizonal);
+    }
+
+    // Every pixel of a band of five shows the colour where the band starts, to the last row and
+    // column of the rect and of each band, and the next band shows another.
     void lineSizeMakesBandsThatWide()
     {
+        QFETCH(int, direction);
         TGradient gradient;
         makePageGradient(gradient, 5);
-        const QImage image = painted(gradient, QSize(241, 9), QRect(0, 0, 241, 9));
-        QCOMPARE(image.pixel(0, 0), qRgb(0, 0, 255));
-        for (int x = 0; x < 241; ++x)
-            QCOMPARE(image.pixel(x, 0), image.pixel(x - x % 5, 0));
-        for (int band = 1; band < 20; ++band)
-            QVERIFY(image.pixel(5 * band, 0) != image.pixel(5 * band - 1, 0));
+        gradient.SetLineDirection(TLineDirection(direction));
+        const bool leftToRight = direction == diVertical;
+        const QRect rect = leftToRight ? QRect(2, 1, 241, 9) : QRect(1, 2, 9, 241);
+        const QImage image = painted(gradient, rect.size() + QSize(3, 3), rect);
+        const auto at = [&](int pos, int across) {
+            return image.pixel(rect.topLeft() + (leftToRight ? QPoint(pos, across) : QPoint(across, pos)));
+        };
+        QCOMPARE(at(0, 0), qRgb(0, 0, 255));
+        for (int pos = 0; pos < 241; ++pos)
+            for (int across = 0; across < 9; ++across)
+                QCOMPARE(at(pos, across), at(pos - pos % 5, 0));
+        for (int band = 1; band <= 48; ++band)
+            QVERIFY(at(5 * band, 0) != at(5 * band - 1, 0));
+        QCOMPARE(sentinels(image), image.width() * image.height() - 241 * 9);
     }
 
     void bandByBand_data()
@@ -122,10 +149,17 @@ private slots:
             << 2 << 2 << int(diVertical) << up << 13 << along(up, 2, 6, 2, 13);
         QTest::newRow("two pixels a band, top to bottom")
             << 2 << 2 << int(diHorizonal) << up << 13 << along(up, 2, 6, 2, 13);
+        // Shorter than its transitions: a pixel each, to the last that fits.
+        QTest::newRow("three pixels for four transitions")
+            << 4 << 1 << int(diVertical) << five << 3 << Colours{five[0], five[1], five[2]};
+        QTest::newRow("two pixels for two transitions, top to bottom")
+            << 2 << 1 << int(diHorizonal) << rgb << 2 << Colours{rgb[0], rgb[1]};
+        QTest::newRow("one band longer than the strip") << 2 << 5 << int(diVertical) << up << 4 << Colours(4, up[0]);
     }
 
     // Every pixel of small strips whose colours are whole numbers: the first band shows the first
-    // stop, each transition ends on its stop, and the bands run along the chosen direction only.
+    // stop, each transition ends on its stop, and the bands run along the chosen direction only, to
+    // the rect's last row and column, which is one past a whole number of the strips painted across.
     void bandByBand()
     {
         QFETCH(int, count);
@@ -144,60 +178,33 @@ private slots:
         gradient.SetColor4(colorOf(stops[3]));
         gradient.SetColor5(colorOf(stops[4]));
         const bool leftToRight = direction == diVertical;
-        const QSize size = leftToRight ? QSize(length, 3) : QSize(3, length);
-        const QImage image = painted(gradient, size, QRect(QPoint(0, 0), size));
+        const int across = 17;
+        const QRect rect(QPoint(1, 2), leftToRight ? QSize(length, across) : QSize(across, length));
+        const QImage image = painted(gradient, rect.size() + QSize(3, 3), rect);
         for (int pos = 0; pos < length; ++pos)
-            for (int across = 0; across < 3; ++across)
-                QVERIFY2(
-                    image.pixel(leftToRight ? QPoint(pos, across) : QPoint(across, pos)) == expected[pos],
-                    qPrintable(QString("pixel %1 across %2: %3, not %4")
-                                   .arg(pos)
-                                   .arg(across)
-                                   .arg(image.pixel(leftToRight ? QPoint(pos, across) : QPoint(across, pos)), 0, 16)
-                                   .arg(expected[pos], 0, 16)));
+            for (int side = 0; side < across; ++side) {
+                const QPoint at = rect.topLeft() + (leftToRight ? QPoint(pos, side) : QPoint(side, pos));
+                QVERIFY2(image.pixel(at) == expected[pos], qPrintable(QString("pixel %1 across %2: %3, not %4")
+                                                                          .arg(pos)
+                                                                          .arg(side)
+                                                                          .arg(image.pixel(at), 0, 16)
+                                                                          .arg(expected[pos], 0, 16)));
+            }
+        QCOMPARE(sentinels(image), image.width() * image.height() - length * across);
     }
 
-    void paintsOnlyInsideItsRect_data()
+    void emptyRectPaintsNothing()
     {
-        QTest::addColumn<QRect>("rect");
-        QTest::newRow("no width") << QRect(3, 3, 0, 10);
-        QTest::newRow("no height") << QRect(3, 3, 10, 0);
-        QTest::newRow("inner") << QRect(10, 5, 30, 20);
-    }
-
-    void paintsOnlyInsideItsRect()
-    {
-        QFETCH(QRect, rect);
         TGradient gradient;
         makePageGradient(gradient, 1);
-        const QImage image = painted(gradient, QSize(50, 40), rect);
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                QCOMPARE(image.pixel(x, y) == Sentinel, !rect.contains(x, y));
-        if (!rect.isEmpty())
-            QCOMPARE(image.pixel(rect.topLeft()), qRgb(0, 0, 255));
+        for (const QRect &rect : {QRect(3, 3, 0, 10), QRect(3, 3, 10, 0)})
+            QCOMPARE(sentinels(painted(gradient, QSize(20, 20), rect)), 400);
     }
 
-    void bandGradientOf256Pixels()
-    {
-        TBandGradient bands;
-        bands.SetStartColor(colorBlack);
-        bands.SetEndColor(colorNavy);
-        QImage image(256, 4, QImage::Format_RGB32);
-        image.fill(Sentinel);
-        QPainter canvas(&image);
-        bands.fillHorizontal(canvas, image.rect());
-        canvas.end();
-        // Band i starts at 2i and is 3 wide, so every even pixel shows its own band.
-        for (int i = 0; i < 128; ++i) {
-            QCOMPARE(image.pixel(2 * i, 0), qRgb(0, 0, i));
-            QCOMPARE(image.pixel(2 * i + 1, 3), qRgb(0, 0, i));
-        }
-        QCOMPARE(image.pixel(255, 0), qRgb(0, 0, 127));
-    }
-
-    // 200 pixels for 128 bands: band i starts at trunc(i * 1.5625) and is 2 wide, so every pixel is
-    // painted and shows the last band that starts at or before it, whichever way the colour runs.
+    // 128 bands over 256 pixels start at 2i and are 3 wide; over 200 at trunc(i * 1.5625), 2 wide;
+    // over 50, fewer pixels than bands, at trunc(i * 0.390625), 1 wide. Either way every pixel of the
+    // rect, to its last row and column, shows the last band that starts at or before it, whichever
+    // way the colour runs, and nothing outside is painted.
     void bandGradientOfFractionalSteps()
     {
         TBandGradient bands;
@@ -206,20 +213,26 @@ private slots:
         const std::vector<QRgb> table = bands.colorTable();
         QCOMPARE(table.front(), qRgb(0, 255, 0));
         QCOMPARE(table.back(), qRgb(127, 2, 253));
-        for (bool horizontal : {true, false}) {
-            QImage image(horizontal ? QSize(200, 3) : QSize(3, 200), QImage::Format_RGB32);
-            image.fill(Sentinel);
-            QPainter canvas(&image);
-            horizontal ? bands.fillHorizontal(canvas, image.rect()) : bands.fillVertical(canvas, image.rect());
-            canvas.end();
-            int band = 0;
-            for (int pos = 0; pos < 200; ++pos) {
-                while (band + 1 < 128 && int((band + 1) * 1.5625) <= pos)
-                    ++band;
-                for (int across = 0; across < 3; ++across)
-                    QCOMPARE(image.pixel(horizontal ? QPoint(pos, across) : QPoint(across, pos)), table[size_t(band)]);
+        for (const int length : {256, 200, 50})
+            for (const bool horizontal : {true, false}) {
+                const QRect rect(QPoint(2, 1), horizontal ? QSize(length, 3) : QSize(3, length));
+                QImage image(rect.size() + QSize(4, 3), QImage::Format_RGB32);
+                image.fill(Sentinel);
+                QPainter canvas(&image);
+                horizontal ? bands.fillHorizontal(canvas, rect) : bands.fillVertical(canvas, rect);
+                canvas.end();
+                const double step = length / 128.0;
+                int band = 0;
+                for (int pos = 0; pos < length; ++pos) {
+                    while (band + 1 < 128 && int((band + 1) * step) <= pos)
+                        ++band;
+                    for (int across = 0; across < 3; ++across)
+                        QCOMPARE(image.pixel(rect.topLeft() + (horizontal ? QPoint(pos, across) : QPoint(across, pos))),
+                                 table[size_t(band)]);
+                }
+                QCOMPARE(band, 127);
+                QCOMPARE(sentinels(image), image.width() * image.height() - length * 3);
             }
-        }
     }
 
     // One step paints the start colour alone; fewer are refused.
