@@ -4,6 +4,7 @@
 // which starts it inside the testbed.
 #include "ping/Ping.h"
 #include "platform/HelperProcess.h"
+#include "platform/IcmpAccess.h"
 #include "platform/IcmpApi.h"
 #include "tests/testbed/TestbedGuard.h"
 
@@ -43,7 +44,7 @@ const char *kindOf(bool helper)
 // A ping component on a datagram socket or the helper's, or null with the reason printed.
 std::unique_ptr<TPing> makePing(bool helper, const char *address)
 {
-    IcmpApi::Testing::faults().forbidDatagram = helper;
+    IcmpAccess::Testing::helperOnly() = helper;
     try {
         auto ping = std::make_unique<TPing>();
         ping->SetAddress(address);

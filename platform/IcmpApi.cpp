@@ -2,6 +2,7 @@
 
 #include "ArrivalClock.h"
 #include "HelperSocket.h"
+#include "IcmpAccess.h"
 #include "IcmpSocket.h"
 #include "RandomDraw.h"
 #include "SocketCalls.h"
@@ -243,7 +244,7 @@ HANDLE createFile(int family)
     }
     auto echo = std::make_unique<EchoHandle>();
     echo->family = family;
-    echo->socket = openSocket(family, !Testing::faults().forbidDatagram);
+    echo->socket = openSocket(family, !IcmpAccess::Testing::helperOnly());
     if (!echo->socket) {
         SetLastError(IP_GENERAL_FAILURE);
         return INVALID_HANDLE_VALUE;

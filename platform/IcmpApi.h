@@ -54,7 +54,6 @@ struct Faults {
     bool failLoadLibrary = false;
     const char *missingEntry = nullptr; // an entry point name that GetProcAddress will not find
     bool failCreateFile = false;
-    bool forbidDatagram = false; // as if unprivileged ICMP sockets were refused: the helper's, a sweep's raw ones
 };
 Faults &faults();
 

@@ -1,5 +1,7 @@
 #include "Privileges.h"
 
+#include "IcmpAccess.h"
+
 #include <dirent.h>
 #include <linux/capability.h>
 #include <netinet/in.h>
@@ -15,37 +17,15 @@
 
 namespace {
 
-bool isV6(int family)
-{
-    return family == AF_INET6;
-}
-
-int icmpProtocol(int family)
-{
-    return isV6(family) ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP);
-}
-
 [[noreturn]] void fail(const std::string &what)
 {
     throw std::runtime_error("cannot give up privileges: " + what + ": " + std::strerror(errno));
 }
 
-bool datagramAllowed(int family)
-{
-    const int fd = socket(family, SOCK_DGRAM | SOCK_CLOEXEC, icmpProtocol(family));
-    if (fd < 0)
-        return false;
-    close(fd);
-    return true;
-}
-
 // A family this system has no sockets of at all needs no helper either.
 bool helperNeeded()
 {
-    for (const int family : {AF_INET, AF_INET6})
-        if (!datagramAllowed(family) && (errno == EACCES || errno == EPERM))
-            return true;
-    return false;
+    return IcmpAccess::helperNeeded(AF_INET) || IcmpAccess::helperNeeded(AF_INET6);
 }
 
 struct Capabilities {

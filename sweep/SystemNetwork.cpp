@@ -2,7 +2,7 @@
 
 #include "HelperChannel.h"
 #include "SocketChannel.h"
-#include "platform/IcmpApi.h"
+#include "platform/IcmpAccess.h"
 
 #include <netinet/in.h>
 #include <sched.h>
@@ -14,16 +14,6 @@
 namespace {
 
 constexpr unsigned MaxSenders = 8;
-
-bool datagramAllowed(int family)
-{
-    const int fd =
-        socket(family, SOCK_DGRAM | SOCK_CLOEXEC, family == AF_INET6 ? int(IPPROTO_ICMPV6) : int(IPPROTO_ICMP));
-    if (fd < 0)
-        return false;
-    close(fd);
-    return true;
-}
 
 unsigned cores()
 {
@@ -45,7 +35,7 @@ unsigned SystemNetwork::mostSenders() const
 // everything where this user may not open ICMP datagram sockets.
 std::unique_ptr<SweepChannel> SystemNetwork::open(const Spec &spec)
 {
-    if (!spec.frames && !IcmpApi::Testing::faults().forbidDatagram && datagramAllowed(spec.family))
+    if (!spec.frames && IcmpAccess::datagramAllowed(spec.family))
         return std::make_unique<SocketChannel>(spec, true);
     return std::make_unique<HelperChannel>(spec);
 }

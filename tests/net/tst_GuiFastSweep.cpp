@@ -9,7 +9,8 @@
 #include "main/SweepResultModel.h"
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
-#include "platform/IcmpApi.h"
+#include "platform/IcmpAccess.h"
+#include "platform/IcmpTypes.h"
 #include "sweep/BackgroundSweep.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
@@ -92,7 +93,7 @@ void tst_GuiFastSweep::cleanup()
 {
     m_form.reset();
     m_seams.reset();
-    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+    IcmpAccess::Testing::helperOnly() = false;
     TestSeams::instance().fileDialog = nullptr;
 }
 
@@ -132,7 +133,7 @@ void tst_GuiFastSweep::findsExactlyWhatAnswers_data()
 void tst_GuiFastSweep::findsExactlyWhatAnswers()
 {
     QFETCH(bool, raw);
-    IcmpApi::Testing::faults().forbidDatagram = raw;
+    IcmpAccess::Testing::helperOnly() = raw;
     sweep("198.18.6.0/24, 198.18.2.1 198.18.5.1-198.18.5.3", "198.18.6.10-198.18.6.19,198.18.6.64/26");
     QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
 
@@ -231,7 +232,7 @@ void tst_GuiFastSweep::ipv6Targets_data()
 void tst_GuiFastSweep::ipv6Targets()
 {
     QFETCH(bool, raw);
-    IcmpApi::Testing::faults().forbidDatagram = raw;
+    IcmpAccess::Testing::helperOnly() = raw;
     page().names->setChecked(true);
     sweep("FD00:198:18:3:0:0:0:1-fd00:198:18:3::5, 198.18.2.1 fd00:198:18:2::1 fd00:198:18:5::1");
     QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);

@@ -10,7 +10,7 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
-#include "platform/IcmpApi.h"
+#include "platform/IcmpAccess.h"
 #include "testbed/BlindForger.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
@@ -92,7 +92,7 @@ void tst_GuiRangeScan::blindForgery_data()
 void tst_GuiRangeScan::blindForgery()
 {
     QFETCH(bool, helper);
-    IcmpApi::Testing::faults().forbidDatagram = helper;
+    IcmpAccess::Testing::helperOnly() = helper;
     WindowSeams seams;
     TForm1 form;
     Form2 = new TForm2(&form);
@@ -104,7 +104,7 @@ void tst_GuiRangeScan::blindForgery()
     QTest::mouseClick(form.MipPinG, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(form.MipPinG->isEnabled(), 20000);
     Form2 = nullptr;
-    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+    IcmpAccess::Testing::helperOnly() = false;
     QCOMPARE(form.statusPanel(0), QString("Encontradas 0 Maquinas"));
     QVERIFY(form.ips->list().isEmpty());
 }

@@ -10,7 +10,7 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
-#include "platform/IcmpApi.h"
+#include "platform/IcmpAccess.h"
 #include "testbed/BlindForger.h"
 #include "widgets/FloatEdit.h"
 
@@ -62,7 +62,7 @@ void tst_GuiRePing::cleanup()
     m_form.reset();
     Form5 = nullptr;
     m_seams.reset();
-    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+    IcmpAccess::Testing::helperOnly() = false;
 }
 
 bool tst_GuiRePing::isPass(const QStringList &lines) const
@@ -151,7 +151,7 @@ void tst_GuiRePing::blindForgery_data()
 void tst_GuiRePing::blindForgery()
 {
     QFETCH(bool, helper);
-    IcmpApi::Testing::faults().forbidDatagram = helper;
+    IcmpAccess::Testing::helperOnly() = helper;
     m_form = std::make_unique<TForm1>();
     m_dialog = new TForm5(m_form.get());
     Form5 = m_dialog;

@@ -7,7 +7,7 @@
 #include "main/Unit1.h"
 #include "net/TestbedMain.h"
 #include "ping/Ping.h"
-#include "platform/IcmpApi.h"
+#include "platform/IcmpAccess.h"
 #include "testbed/BlindForger.h"
 #include "ui/TestSeams.h"
 
@@ -56,7 +56,7 @@ void tst_GuiSinglePing::init()
 void tst_GuiSinglePing::cleanup()
 {
     m_form.reset();
-    IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+    IcmpAccess::Testing::helperOnly() = false;
 }
 
 void tst_GuiSinglePing::ping(const QString &host)
@@ -131,7 +131,7 @@ void tst_GuiSinglePing::silentHost_data()
 void tst_GuiSinglePing::silentHost()
 {
     QFETCH(bool, helper);
-    IcmpApi::Testing::faults().forbidDatagram = helper;
+    IcmpAccess::Testing::helperOnly() = helper;
     m_form = std::make_unique<TForm1>();
     m_form->show();
     m_form->Sible1Click();

@@ -1,7 +1,7 @@
 #include "CliRun.h"
 #include "TestFiles.h"
 #include "net/TestbedMain.h"
-#include "platform/IcmpApi.h"
+#include "platform/IcmpAccess.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/Sweep.h"
 #include "sweep/SweepTargets.h"
@@ -373,7 +373,7 @@ private slots:
 
     void cleanupTestCase()
     {
-        IcmpApi::Testing::faults() = IcmpApi::Testing::Faults();
+        IcmpAccess::Testing::helperOnly() = false;
         for (auto setting = m_settings.cbegin(); setting != m_settings.cend(); ++setting) {
             const QByteArray role = setting.key().section(':', 0, 0).toLatin1();
             inNamespace(role.constData(), {"sysctl", "-qw", setting.key().section(':', 1) + "=" + setting.value()});
@@ -384,7 +384,7 @@ private slots:
         routes("del");
     }
 
-    void init() { IcmpApi::Testing::faults() = IcmpApi::Testing::Faults(); }
+    void init() { IcmpAccess::Testing::helperOnly() = false; }
 
     void exactTruth_data()
     {
@@ -423,7 +423,7 @@ private slots:
         const std::vector<const Fate *> alone{&m_small, &m_large, &m_small6, &m_large6};
         const std::vector<const Fate *> fates = which == 4 ? std::vector<const Fate *>{&m_small, &m_small6}
                                                            : std::vector<const Fate *>{alone[size_t(which)]};
-        IcmpApi::Testing::faults().forbidDatagram = raw;
+        IcmpAccess::Testing::helperOnly() = raw;
         SweepTargets targets;
         Truth truth;
         for (const Fate *fate : fates) {
@@ -485,7 +485,7 @@ private slots:
     void ringWraps()
     {
         QFETCH(bool, raw);
-        IcmpApi::Testing::faults().forbidDatagram = raw;
+        IcmpAccess::Testing::helperOnly() = raw;
         const SweepTargets targets = targetsOf({m_wrap, m_dropped});
         Sweep::Settings settings;
         settings.rate = 100000;
@@ -557,7 +557,7 @@ private slots:
     {
         QFETCH(bool, raw);
         QFETCH(QString, block);
-        IcmpApi::Testing::faults().forbidDatagram = raw;
+        IcmpAccess::Testing::helperOnly() = raw;
         TestbedTool forger("d", "echo_responder", {"--network", block, "--delay", "0", "--forge"});
         QVERIFY2(forger.ready(), "the forging responder did not start");
         const SweepTargets targets = targetsOf({block});
@@ -703,7 +703,7 @@ private slots:
         const bool routed = ipBatch("c", {"route add " + hole + " via 198.18.1.254"}) &&
                             ipBatch("r", {"route add " + hole + " via 198.18.2.1"}) &&
                             ipBatch("h", {"route add local " + hole + " dev lo"});
-        IcmpApi::Testing::faults().forbidDatagram = raw;
+        IcmpAccess::Testing::helperOnly() = raw;
         const SweepTargets targets = targetsOf({"250.0.0.0/16"});
         Sweep::Settings settings;
         settings.rate = 100000;

@@ -2,6 +2,7 @@
 #include "net/TestbedMain.h"
 #include "ping/icmp.h"
 #include "platform/HelperSocket.h"
+#include "platform/IcmpAccess.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpSocket.h"
 #include "platform/Sockets.h"
@@ -68,10 +69,10 @@ private slots:
     void init()
     {
         QFETCH_GLOBAL(bool, raw);
-        IcmpApi::Testing::faults().forbidDatagram = raw;
+        IcmpAccess::Testing::helperOnly() = raw;
     }
 
-    void cleanup() { IcmpApi::Testing::faults() = IcmpApi::Testing::Faults(); }
+    void cleanup() { IcmpAccess::Testing::helperOnly() = false; }
 
     void socketKind()
     {
