@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs every benchmark of build folder $1 inside a testbed of its own (tests/testbed/testbed.sh), so
-# that their packets reach only the testbed's hosts. Benchmarks print figures; this never fails.
+# Runs every benchmark of build folder $1 (or those named after it, such as bench_sweep) inside a
+# testbed of its own (tests/testbed/testbed.sh), so that their packets reach only the testbed's hosts.
+# Benchmarks print figures; this never fails.
 set -uo pipefail
 build=$(cd "${1:-build}" && pwd)
+shift $(($# > 0))
 root=$(cd "$(dirname "$0")/.." && pwd)
 testbed=$root/tests/testbed/testbed.sh
 readonly BENCH_LIMIT_SECONDS=600
@@ -12,6 +14,7 @@ readonly BENCH_LIMIT_SECONDS=600
 
 benches=()
 for exe in "$build"/bench/bench_*; do
+    [ $# -eq 0 ] || [[ " $* " == *" $(basename "$exe") "* ]] || continue
     [ -f "$exe" ] && [ -x "$exe" ] && benches+=("$exe")
 done
 if [ ${#benches[@]} -eq 0 ]; then
