@@ -5,7 +5,9 @@
 // pair hands each packet over on the spot): part of each tool's CPU time is the router's. So that
 // it is a small part, as on a wire where another machine does that work, the router drops what no
 // host answers as it comes in on its link (nftables at the link's ingress), before its routing.
-// The sweep runs through the system's sockets and, where the testbed is sealed, as frames (--frames).
+// The sweep goes three ways, each row saying which: through this process's ICMP datagram sockets;
+// through the privileged helper's raw sockets, with datagram sockets refused to every group for the
+// run; and, where the testbed is sealed, as the helper's frames (--frames), refused them as well.
 //   a /24 (198.18.64.0/24) with 25 answering hosts, a /16 (198.19.0.0/16) with 50: sweep and fping
 //   with the same time-out and no retry, each at its fastest setting that stays exact (tozelo-cli's
 //   highest --rate, fping's shortest -i) over three runs, timed by their median (on the /24, where
@@ -22,9 +24,14 @@
 // reach the testbed and nothing else.
 // masscan and zmap send raw frames: they run only after the client's routes and links, and the
 // router's links, were seen to reach the testbed's namespaces and nothing else. Each run is timed
-// from outside, with its CPU time (also per address of the block: other work on the machine
-// stretches the time, hardly the CPU) and peak memory from the kernel.
+// from outside, with its CPU time (its helpers' included; also per address of the block: other work
+// on the machine stretches the time, hardly the CPU) and peak memory from the kernel.
+// With TOZELO_BASELINE_CLI naming the tozelo-cli of another build (one from before a change, say),
+// the helper's rows of the /16 and the silent /12, and a few more, are run again by both programs
+// in turn, and this build's times are held to within 10 % of the baseline's.
+#include "Spread.h"
 #include "sweep/SweepTargets.h"
+#include "tests/testbed/DatagramRefusal.h"
 #include "tests/testbed/TestbedGuard.h"
 
 #include <QCoreApplication>
@@ -42,6 +49,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -54,6 +62,8 @@ constexpr int TimeoutMs = 100;
 constexpr int MaxDelayMs = 40;
 constexpr int Runs = 3;
 constexpr int NarrowRunsInTurn = 15;
+constexpr int BaselineRuns = 5;
+constexpr double BaselineSlack = 1.10;
 constexpr int RunLimitSeconds = 300;
 const QString Wide = "198.19.0.0/16";
 const QString Narrow = "198.18.64.0/24";
@@ -76,6 +86,19 @@ struct Measured {
     QByteArray out;
 };
 
+// Which way a sweep's requests go.
+enum class Path { Datagram, HelperRaw, HelperFrames };
+
+const char *nameOf(Path path)
+{
+    switch (path) {
+    case Path::Datagram: return "datagram";
+    case Path::HelperRaw: return "helper raw";
+    case Path::HelperFrames: return "helper frames";
+    }
+    return "";
+}
+
 struct Row {
     QString block;
     QString tool;
@@ -84,6 +107,8 @@ struct Row {
     int found = 0;
     int missed = 0;
     int falseOnes = 0;
+    std::optional<Path> path; // a sweep's, at its rate
+    QString rate;
     bool exact() const { return run.ran && missed == 0 && falseOnes == 0; }
 };
 
@@ -316,7 +341,11 @@ uint64_t blockSize(const QString &block)
 Row judge(const QString &block, const QString &toolName, const Measured &run, const QStringList &truth,
           const QStringList &found)
 {
-    Row row{block, toolName, blockSize(block), run};
+    Row row;
+    row.block = block;
+    row.tool = toolName;
+    row.addresses = blockSize(block);
+    row.run = run;
     const QSet<QString> expected(truth.begin(), truth.end());
     const QSet<QString> seen(found.begin(), found.end());
     row.found = int((seen & expected).size());
@@ -325,13 +354,24 @@ Row judge(const QString &block, const QString &toolName, const Measured &run, co
     return row;
 }
 
-Row runSweep(const QString &block, const QStringList &truth, const QString &rate, bool frames = false)
+QString ourCli()
 {
-    const QString cli = QCoreApplication::applicationDirPath() + "/../tozelo-cli";
-    const QStringList framed = frames ? QStringList{"--frames"} : QStringList();
-    const Measured run = measure(
-        QStringList{cli, "sweep", block, "--rate", rate, "--timeout", QString::number(TimeoutMs), "--retries", "0"} +
-        framed);
+    return QCoreApplication::applicationDirPath() + "/../tozelo-cli";
+}
+
+// The helper's ways are taken with datagram sockets refused; where they cannot be, the run is not made.
+Row runSweep(const QString &block, const QStringList &truth, const QString &rate, Path path,
+             const QString &cli = ourCli())
+{
+    const QStringList framed = path == Path::HelperFrames ? QStringList{"--frames"} : QStringList();
+    std::optional<DatagramRefusal> refusal;
+    if (path != Path::Datagram)
+        refusal.emplace();
+    const Measured run = refusal && !refusal->refused()
+                             ? Measured()
+                             : measure(QStringList{cli, "sweep", block, "--rate", rate, "--timeout",
+                                                   QString::number(TimeoutMs), "--retries", "0"} +
+                                       framed);
     QStringList found;
     const QRegularExpression reply("^(\\S+) \\d+\\.\\d+ ms$");
     for (const QString &line : QString::fromLatin1(run.out).split('\n')) {
@@ -339,8 +379,10 @@ Row runSweep(const QString &block, const QStringList &truth, const QString &rate
         if (match.hasMatch())
             found << match.captured(1);
     }
-    return judge(block, QString("tozelo-cli sweep %1--rate %2").arg(frames ? "--frames " : "", rate), run, truth,
-                 found);
+    Row row = judge(block, QString("sweep %1 --rate %2").arg(nameOf(path), rate), run, truth, found);
+    row.path = path;
+    row.rate = rate;
+    return row;
 }
 
 Row runFping(const QString &block, const QStringList &truth, const QString &interval)
@@ -520,13 +562,24 @@ Row runZmap(const Peer &peer, const QString &block, const QStringList &truth)
     return judge(block, "zmap icmp_echoscan --cooldown 1", run, truth, linesOfFile(output));
 }
 
+// Every way of the sweep: frames only where the testbed is sealed.
+std::vector<Path> sweepPaths()
+{
+    if (whyNotSealed().isEmpty())
+        return {Path::Datagram, Path::HelperRaw, Path::HelperFrames};
+    return {Path::Datagram, Path::HelperRaw};
+}
+
+Row bestSweep(const QString &block, const QStringList &truth, Path path)
+{
+    return best([&](const QString &rate) { return runSweep(block, truth, rate, path); },
+                {TopRate, "1000000", "500000", "200000", "100000", "50000"});
+}
+
 void compare(const QString &block, const QStringList &truth, std::vector<Row> &rows)
 {
-    rows.push_back(best([&](const QString &rate) { return runSweep(block, truth, rate); },
-                        {TopRate, "1000000", "500000", "200000", "100000", "50000"}));
-    if (whyNotSealed().isEmpty())
-        rows.push_back(best([&](const QString &rate) { return runSweep(block, truth, rate, true); },
-                            {TopRate, "1000000", "500000", "200000", "100000", "50000"}));
+    for (const Path path : sweepPaths())
+        rows.push_back(bestSweep(block, truth, path));
     rows.push_back(best([&](const QString &interval) { return runFping(block, truth, interval); },
                         {"0", "0.05", "0.1", "0.2", "0.5", "1"}));
 }
@@ -558,8 +611,7 @@ std::pair<double, double> narrowInTurn(const QStringList &truth, const Row &swee
     std::vector<double> sweeps;
     std::vector<double> fpings;
     for (int i = 0; i < NarrowRunsInTurn; ++i) {
-        sweeps.push_back(
-            runSweep(Narrow, truth, sweep.tool.section(' ', -1), sweep.tool.contains("--frames")).run.seconds * 1000);
+        sweeps.push_back(runSweep(Narrow, truth, sweep.rate, *sweep.path).run.seconds * 1000);
         fpings.push_back(runFping(Narrow, truth, fping.tool.section(' ', -1)).run.seconds * 1000);
     }
     std::sort(sweeps.begin(), sweeps.end());
@@ -567,11 +619,11 @@ std::pair<double, double> narrowInTurn(const QStringList &truth, const Row &swee
     return {sweeps[sweeps.size() / 2], fpings[fpings.size() / 2]};
 }
 
-// The /116 against fping -6, where the testbed is sealed, and the /112 alone.
+// The /116 against fping -6, where the testbed is sealed, and the /112 alone; frames are of IPv4 alone.
 void compare6(const QStringList &hosts, std::vector<Row> &rows)
 {
-    rows.push_back(best([&](const QString &rate) { return runSweep(Block6, hosts, rate); },
-                        {TopRate, "1000000", "500000", "200000", "100000", "50000"}));
+    for (const Path path : {Path::Datagram, Path::HelperRaw})
+        rows.push_back(bestSweep(Block6, hosts, path));
     const QString sealed = whyNotSealed();
     if (!sealed.isEmpty()) {
         std::printf("  %-20s fping -6 not run: %s\n", qPrintable(Block6), qPrintable(sealed));
@@ -590,8 +642,10 @@ void compare6(const QStringList &hosts, std::vector<Row> &rows)
         rows.push_back(best([&](const QString &interval) { return runFping6(list, hosts, interval); },
                             {"0", "0.05", "0.1", "0.2", "0.5", "1"}));
     }
-    for (const QString &rate : {TopRate, QString::number(FastRate)}) {
-        rows.push_back(repeated([&](const QString &setting) { return runSweep(Wide6, hosts, setting); }, rate));
+    for (const auto &[path, rate] :
+         {std::pair{Path::Datagram, TopRate}, std::pair{Path::Datagram, QString::number(FastRate)},
+          std::pair{Path::HelperRaw, TopRate}}) {
+        rows.push_back(repeated([&](const QString &setting) { return runSweep(Wide6, hosts, setting, path); }, rate));
         printRow(rows.back());
     }
 }
@@ -604,12 +658,12 @@ void printTargets6(const std::vector<Row> &rows)
                 return row;
         return Row();
     };
-    const Row sweep = rowOf(Block6, "tozelo-cli");
+    const Row sweep = rowOf(Block6, "sweep datagram");
     const Row fping = rowOf(Block6, "fping");
     const double speedup = sweep.run.seconds > 0 ? fping.run.seconds / sweep.run.seconds : 0;
     std::printf("  IPv6 /116 %.2fx faster than fping -6's best exact setting: %s\n", speedup,
                 verdict(sweep.exact() && fping.exact() && speedup > 1));
-    const Row wide = rowOf(Wide6, "tozelo-cli sweep --rate " + TopRate);
+    const Row wide = rowOf(Wide6, "sweep datagram --rate " + TopRate);
     std::printf("  IPv6 /112 alone in %.2f s, %.2f CPU s, peak memory %.1f MB: %s\n", wide.run.seconds,
                 wide.run.cpuSeconds, wide.run.maxRssMb, verdict(wide.exact()));
 }
@@ -637,17 +691,17 @@ void printTargets(const std::vector<Row> &rows, const Row &unrouted, const QStri
         if (row.exact())
             continue;
         const QString name = row.block + " " + row.tool;
-        if (row.run.stopped && !row.tool.startsWith("tozelo-cli") && row.falseOnes == 0)
+        if (row.run.stopped && !row.path && row.falseOnes == 0)
             stoppedPeers << name;
         else
             inexact << name + (row.run.ran ? "" : " (did not run)");
     }
     const bool exact = inexact.isEmpty();
-    const Row narrowSweep = fastestOf(rows, Narrow, "tozelo-cli");
+    const Row narrowSweep = fastestOf(rows, Narrow, "sweep");
     const Row narrowFping = fastestOf(rows, Narrow, "fping");
-    const Row sweep = fastestOf(rows, Wide, "tozelo-cli");
+    const Row sweep = fastestOf(rows, Wide, "sweep");
     const Row fping = fastestOf(rows, Wide, "fping");
-    const Row silent = fastestOf(rows, Silent, "tozelo-cli");
+    const Row silent = fastestOf(rows, Silent, "sweep");
     const double speedup = sweep.run.seconds > 0 ? fping.run.seconds / sweep.run.seconds : 0;
     std::printf("\n  every row that ran to its end exact (every answering host found, no false one): %s%s\n",
                 verdict(exact), exact ? "" : qPrintable(", not: " + inexact.join("; ")));
@@ -666,6 +720,65 @@ void printTargets(const std::vector<Row> &rows, const Row &unrouted, const QStri
     std::printf("  unrouted /8 in %.2f s at %d a second (ideal %.1f s), peak memory %.1f MB (target < 64 MB): %s\n",
                 unrouted.run.seconds, FastRate, double(1 << 24) / FastRate, unrouted.run.maxRssMb,
                 verdict(unrouted.run.ran && unrouted.run.maxRssMb < 64));
+}
+
+// A sweep's command line, as one of the rows ran it, to run again by this build and the baseline.
+struct BaselineLine {
+    Row row;
+    QStringList truth;
+    bool target = false; // held to within BaselineSlack of the baseline's time
+};
+
+// Of each block, the fastest exact row of each way; the helper's rows of the /16 and the silent /12 are
+// the targets, the datagram rows show how far the machine alone moves the figures.
+std::vector<BaselineLine> baselineLines(const std::vector<Row> &rows, const QList<QPair<QString, QStringList>> &blocks)
+{
+    std::vector<BaselineLine> lines;
+    for (const auto &[block, truth] : blocks) {
+        for (const Path path : sweepPaths()) {
+            const Row row = fastestOf(rows, block, QString("sweep ") + nameOf(path));
+            if (row.path)
+                lines.push_back({row, truth, path != Path::Datagram && (block == Wide || block == Silent)});
+        }
+    }
+    return lines;
+}
+
+// Each line BaselineRuns times by this build and by the baseline in turn, first one then the other
+// first, so that the machine's other work weighs on both alike.
+void compareWithBaseline(const QString &baseline, const std::vector<BaselineLine> &lines)
+{
+    std::printf("\n  against the baseline %s, %d runs each in turn: median (lowest-highest)\n", qPrintable(baseline),
+                BaselineRuns);
+    std::printf("  %-20s %-36s %-22s %-22s %6s %-22s %-22s %6s\n", "block", "run", "time s", "baseline time s", "ratio",
+                "CPU s", "baseline CPU s", "ratio");
+    for (const BaselineLine &line : lines) {
+        std::vector<double> seconds[2];
+        std::vector<double> cpuSeconds[2];
+        bool exact = true;
+        for (int run = 0; run < 2 * BaselineRuns; ++run) {
+            const int which = (run + run / 2) % 2; // this, baseline, baseline, this, ...
+            const Row row =
+                runSweep(line.row.block, line.truth, line.row.rate, *line.row.path, which == 0 ? ourCli() : baseline);
+            exact = exact && row.exact();
+            seconds[which].push_back(row.run.seconds);
+            cpuSeconds[which].push_back(row.run.cpuSeconds);
+        }
+        const Spread time = Spread::of(seconds[0]);
+        const Spread baselineTime = Spread::of(seconds[1]);
+        const Spread cpu = Spread::of(cpuSeconds[0]);
+        const Spread baselineCpu = Spread::of(cpuSeconds[1]);
+        const double ratio = baselineTime.median > 0 ? time.median / baselineTime.median : 0;
+        std::printf("  %-20s %-36s %-22s %-22s %6.2f %-22s %-22s %6.2f %s\n", qPrintable(line.row.block),
+                    qPrintable(line.row.tool), qPrintable(time.text()), qPrintable(baselineTime.text()), ratio,
+                    qPrintable(cpu.text()), qPrintable(baselineCpu.text()),
+                    baselineCpu.median > 0 ? cpu.median / baselineCpu.median : 0,
+                    !exact        ? "NOT EXACT"
+                    : line.target ? verdict(ratio <= BaselineSlack)
+                                  : "");
+    }
+    std::printf("  target: the helper's rows of the /16 and the silent /12 within %.0f %% of the baseline's time\n",
+                (BaselineSlack - 1) * 100);
 }
 
 int runBench()
@@ -695,23 +808,28 @@ int runBench()
     compare(Narrow, narrow, rows);
     compare(Wide, wide, rows);
     comparePeers(Wide, wide, 1 << 16, rows);
-    const auto silentSweep = [](const QString &rate) { return runSweep(Silent, {}, rate); };
-    const auto silentFrames = [](const QString &rate) { return runSweep(Silent, {}, rate, true); };
-    rows.push_back(repeated(silentSweep, QString::number(FastRate)));
+    const auto silent = [](Path path) {
+        return [path](const QString &rate) { return runSweep(Silent, {}, rate, path); };
+    };
+    rows.push_back(repeated(silent(Path::Datagram), QString::number(FastRate)));
     printRow(rows.back());
-    rows.push_back(repeated(silentSweep, TopRate));
-    printRow(rows.back());
-    if (whyNotSealed().isEmpty()) {
-        rows.push_back(repeated(silentFrames, TopRate));
+    for (const Path path : sweepPaths()) {
+        rows.push_back(repeated(silent(path), TopRate));
         printRow(rows.back());
     }
     comparePeers(Silent, {}, 1 << 20, rows);
-    const Row unrouted = runSweep(Unrouted, {}, QString::number(FastRate));
+    const Row unrouted = runSweep(Unrouted, {}, QString::number(FastRate), Path::Datagram);
     printRow(unrouted);
+    rows.push_back(runSweep(Unrouted, {}, QString::number(FastRate), Path::HelperRaw));
+    printRow(rows.back());
     std::vector<Row> rows6;
     compare6(hosts6, rows6);
     printTargets(rows, unrouted, narrow);
     printTargets6(rows6);
+    const QString baseline = qEnvironmentVariable("TOZELO_BASELINE_CLI");
+    if (!baseline.isEmpty())
+        compareWithBaseline(baseline,
+                            baselineLines(rows, {{Narrow, narrow}, {Wide, wide}, {Silent, {}}, {Unrouted, {}}}));
     return 0;
 }
 
