@@ -193,8 +193,10 @@ std::vector<sock_filter> SystemCallFilter::program(HelperProtocol::Purpose purpo
     code.allowWithout(SYS_mmap, 2, PROT_EXEC);
     code.allowWithout(SYS_mprotect, 2, PROT_EXEC);
 #ifdef __SANITIZE_ADDRESS__
-    // The sanitizers' runtime tells whether memory may be read by writing it to a pipe of its own.
+    // The sanitizers' runtime tells whether memory may be read by writing it to a pipe of its own, and
+    // gives each thread a stack of its own for signals.
     code.allowCall(SYS_pipe2);
+    code.allowCall(SYS_sigaltstack);
     code.allowWith(SYS_write, 0, STDERR_FILENO, true);
 #else
     code.allowWith(SYS_write, 0, STDERR_FILENO);
