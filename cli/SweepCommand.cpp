@@ -32,11 +32,18 @@ void save(const Sweep &sweep, const std::string &fileName)
     MachineListWriter::write(fileName, lines);
 }
 
+// Most likely a link without carrier, whose queue stays full for as long as it is gone.
+std::string reasonOf(uint32_t status)
+{
+    const std::string text = EchoTerms::errorText(int(status));
+    return status == IP_NO_RESOURCES ? text + " (no room to send for longer than the time-out)" : text;
+}
+
 // One line per reason the system gave for not sending: how many, and the first few addresses.
 void reportUnsent(const Sweep &sweep, std::ostream &err)
 {
     for (const Sweep::Unsent &each : sweep.unsent()) {
-        err << "tozelo-cli: sweep: " << EchoTerms::errorText(int(each.status)) << ": " << each.count
+        err << "tozelo-cli: sweep: " << reasonOf(each.status) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
             err << (i == 0 ? "" : ", ") << each.first[i].toString();

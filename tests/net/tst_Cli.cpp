@@ -3,12 +3,43 @@
 #include "net/RequestTrap.h"
 #include "net/TestbedMain.h"
 #include "testbed/BlindForger.h"
+#include "testbed/TestbedNamespaces.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+
+// A link of the client's whose far end went down for good: it has no carrier, and what is sent to
+// its block, 198.18.224.0/19, waits in its queue for neighbours that never answer. The link goes
+// with the object.
+class LostLink {
+public:
+    LostLink()
+    {
+        const auto ip = [](const QStringList &args) {
+            return QProcess::execute(TestbedNamespaces::tool("ip"),
+                                     QStringList{"-n", TestbedNamespaces::nameOf("c")} + args) == 0;
+        };
+        m_ready = ip({"link", "add", Near, "type", "veth", "peer", "name", Far}) &&
+                  ip({"addr", "add", "198.18.255.254/19", "dev", Near}) && ip({"link", "set", Near, "up"}) &&
+                  ip({"link", "set", Far, "down"});
+    }
+    ~LostLink()
+    {
+        QProcess::execute(TestbedNamespaces::tool("ip"), {"-n", TestbedNamespaces::nameOf("c"), "link", "del", Near});
+    }
+    LostLink(const LostLink &) = delete;
+    LostLink &operator=(const LostLink &) = delete;
+
+    bool ready() const { return m_ready; }
+
+private:
+    static constexpr const char *Near = "lost0";
+    static constexpr const char *Far = "lost1";
+    bool m_ready = false;
+};
 
 // tozelo-cli against the testbed's hosts: every way a single ping ends, as a user reads it, and the
 // exit status a script would test; no answer that a forger who sees nothing could fake; every
@@ -505,6 +536,25 @@ private slots:
                 all << request.address;
         }
         QCOMPARE(sorted(all), sorted(trapped(false, 16) + trapped(true, 4)));
+    }
+
+    // Sends over a link without carrier find no room; once that has lasted longer than the time-out,
+    // the sweep counts what it could not send and ends, saying its count is incomplete. (Waiting for
+    // room, it sent 256 requests every 3 s, as the neighbours failed to resolve.)
+    void sweepOverALinkThatWentAway()
+    {
+        LostLink link;
+        QVERIFY2(link.ready(), "cannot make the link");
+        const CliRun cli = CliRun::of({"sweep", "198.18.224.0/20"}, 30000);
+        QVERIFY2(cli.ended, "the sweep waited for the link");
+        QCOMPARE(cli.status, 4);
+        QCOMPARE(cli.out, QStringList{"0 of 4096 addresses answered"});
+        const QRegularExpression unsent("^tozelo-cli: sweep: No resources \\(no room to send for longer than the "
+                                        "time-out\\): (\\d+) requests not sent \\(198\\.18\\.2[23]\\d\\.\\d+, ");
+        const QStringList told = cli.err.filter(unsent);
+        QVERIFY2(told.size() == 1, cli.errorOutput.constData());
+        const int count = unsent.match(told.first()).captured(1).toInt();
+        QVERIFY2(count > 0 && count < 4096, qPrintable(told.first()));
     }
 
     // On a pipe only when asked for: a line a second with the count sent, the answers, the rate and
