@@ -116,7 +116,7 @@ private:
         m_room = m_network.m_roomPerWait;
         if (m_spec.stopped && m_spec.stopped->load())
             return;
-        advanceTo(m_due.empty() ? untilNs : std::min(untilNs, m_due.begin()->first));
+        advanceTo((m_due.empty() ? untilNs : std::min(untilNs, m_due.begin()->first)) + m_network.m_wakeLateNs);
     }
 
     void advanceTo(int64_t ns)

@@ -62,6 +62,8 @@ public:
     void setRoutedBlock(const std::string &first, const std::string &last);
     // Each call of the system's takes this long (a busy machine holds a call up half-way).
     void setCallNs(int64_t ns) { m_callNs = ns; }
+    // Every wait ends this much later than it would: a busy machine wakes the sweep late.
+    void setWakeLateNs(int64_t ns) { m_wakeLateNs = ns; }
     // The system takes this many requests, then has no room until the next wait.
     void setRoomPerWait(size_t requests) { m_roomPerWait = requests; }
     // The system has no room from fromNs until untilNs on the clock, as while a link has no carrier.
@@ -111,6 +113,7 @@ private:
     std::vector<Routes::Block> m_blocks;
     std::multimap<int64_t, Delivery> m_injected;
     int64_t m_callNs = 0;
+    int64_t m_wakeLateNs = 0;
     size_t m_roomPerWait = SIZE_MAX;
     int64_t m_noRoomFromNs = 0;
     int64_t m_noRoomUntilNs = 0;

@@ -202,10 +202,20 @@ private slots:
         QCOMPARE(sweep.effectiveRate(), int(Sweep::MaxIdentifiers) * 65536);
     }
 
-    // An answer counts within the time-out (and the microsecond its request's call took), not after.
+    void lateAnswersAreSilence_data()
+    {
+        QTest::addColumn<int>("wakeLateMs");
+        QTest::newRow("woken on time") << 0;
+        QTest::newRow("woken late, the late answers read before their requests are given up") << 30;
+    }
+
+    // An answer counts within the time-out (and the microsecond its request's call took), not after,
+    // even when it is read before its request is given up.
     void lateAnswersAreSilence()
     {
+        QFETCH(int, wakeLateMs);
         Fake network;
+        network.setWakeLateNs(wakeLateMs * Ms);
         network.setHost("192.0.2.1", Fake::answering(99));
         network.setHost("192.0.2.2", Fake::answering(101));
         network.setHost("2001:db8::1", Fake::answering(100));
