@@ -70,7 +70,7 @@ int64_t monotonicNs()
 }
 
 // The names of the hosts that answered, looked up many at a time once the sweep is over, so that no
-// lookup's traffic mixes with the sweep's. found is written on the lookups' thread and read here.
+// lookup's traffic mixes with the sweep's. The counts are kept on the lookups' thread, read here.
 void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress *progress)
 {
     report.withNames = true;

@@ -57,6 +57,9 @@ namespace {
 
 using State = ReverseNames::State;
 
+// The resolver gives up soon after the lookup's time-out: a few threads suffice to bridge the gap.
+constexpr size_t MaxGivenUp = 64;
+
 void report(State &state, const IpAddress &address, const std::string &name)
 {
     {
@@ -112,9 +115,10 @@ void dispatch(const std::shared_ptr<State> &state)
             lock.lock();
             continue;
         }
-        // Threads given up still wait for the resolver: as many again as the concurrency at most.
+        // Threads given up still wait for the resolver, each with a socket open: as many again as
+        // the concurrency at most, and no more than MaxGivenUp.
         if (!state->queue.empty() && state->running.size() < state->concurrency &&
-            state->alive < 2 * state->concurrency) {
+            state->alive < state->concurrency + std::min(state->concurrency, MaxGivenUp)) {
             const IpAddress address = state->queue.front();
             state->queue.pop_front();
             const uint64_t id = state->nextId++;

@@ -19,7 +19,7 @@ public:
 
     // A /16 of hosts whose server never answers is over in about four minutes.
     static constexpr int DefaultConcurrency = 256;
-    static constexpr int MaxConcurrency = 512; // each lookup holds a socket
+    static constexpr int MaxConcurrency = 512; // each lookup holds a socket, of 1,024 a process may have
     static constexpr int DefaultTimeoutMs = 1000;
 
     // found is called once for each address asked for, on a thread of this object's, never two at
