@@ -33,8 +33,8 @@ public:
 private:
     void beginPass(uint32_t pass) override { m_pass = pass; }
 
-    // Requests go out CallBatch to a call, each call taking the network's call time; a request leaves
-    // at its call's end, the latest it could.
+    // Requests go out CallBatch to a call, each call taking the network's call time; a call's first
+    // request leaves at its start, the others at its end: both edges a call's requests can meet.
     void send(const Request *requests, size_t count, Report &report) override
     {
         report = Report();
@@ -47,7 +47,7 @@ private:
             const int64_t endNs = startNs + m_network.m_callNs;
             uint32_t sent = 0;
             for (; done < count && sent < CallBatch && m_room > 0; ++done) {
-                const Response response = goOut(requests[done], endNs);
+                const Response response = goOut(requests[done], sent == 0 ? startNs : endNs);
                 if (response.refusedStatus != 0) {
                     flush(report, sent, startNs, endNs);
                     report.steps.push_back({0, response.refusedStatus, response.refusedByRoute, startNs, startNs});
