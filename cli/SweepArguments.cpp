@@ -2,6 +2,7 @@
 
 #include "TargetFile.h"
 #include "echo/EchoTerms.h"
+#include "sweep/ReverseNames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -75,6 +76,18 @@ Sweep::Settings settingsOf(const CommandLine &args)
     return settings;
 }
 
+void namesOf(const CommandLine &args, SweepArguments &arguments)
+{
+    arguments.names = args.has("names");
+    for (const char *option : {"names-timeout", "names-parallel"})
+        if (args.has(option) && !arguments.names)
+            throw CommandLine::UsageError(std::string("--") + option + " goes with --names");
+    arguments.namesTimeoutMs =
+        boundedOption(args, "names-timeout", ReverseNames::DefaultTimeoutMs, 1, Sweep::Settings::MaxTimeoutMs);
+    arguments.namesParallel =
+        boundedOption(args, "names-parallel", ReverseNames::DefaultConcurrency, 1, ReverseNames::MaxConcurrency);
+}
+
 std::string formatOf(const CommandLine &args)
 {
     const std::string format = args.text("format", "text");
@@ -131,14 +144,15 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 
 } // namespace
 
-const std::vector<std::string> SweepArguments::Options = {"rate",  "timeout", "retries", "size",    "ttl",
-                                                          "save",  "format",  "f",       "exclude", "exclude-file",
-                                                          "order", "seed",    "shard"};
+const std::vector<std::string> SweepArguments::Options = {
+    "rate",    "timeout",      "retries", "size", "ttl",   "save",          "format",        "f",
+    "exclude", "exclude-file", "order",   "seed", "shard", "names-timeout", "names-parallel"};
 const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
-    : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")), names(args.has("names")),
+    : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")),
       progress(args.has("progress"))
 {
+    namesOf(args, *this);
     targets = targetsOf(args, standardInput);
 }

@@ -23,6 +23,8 @@ struct SweepArguments {
     std::string format; // text, csv, json or xml
     std::string saveFile;
     bool names = false;
-    bool progress = false; // even where standard error is no terminal
-    std::string command;   // as typed, for the XML
+    int namesTimeoutMs = 0; // each lookup's
+    int namesParallel = 0;  // lookups at once
+    bool progress = false;  // even where standard error is no terminal
+    std::string command;    // as typed, for the XML
 };

@@ -8,6 +8,7 @@
 #include "sweep/Sweep.h"
 #include "sweep/SweepReport.h"
 
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,9 @@
 namespace {
 
 using Answer = Sweep::Answer;
+
+// How often the progress of the lookups is looked at.
+constexpr int NamesTickMs = 50;
 
 bool answered(const Answer &answer)
 {
@@ -32,11 +36,18 @@ void save(const Sweep &sweep, const std::string &fileName)
     MachineListWriter::write(fileName, lines);
 }
 
+// Most likely a link without carrier, whose queue stays full for as long as it is gone.
+std::string reasonOf(uint32_t status)
+{
+    const std::string text = EchoTerms::errorText(int(status));
+    return status == IP_NO_RESOURCES ? text + " (no room to send for longer than the time-out)" : text;
+}
+
 // One line per reason the system gave for not sending: how many, and the first few addresses.
 void reportUnsent(const Sweep &sweep, std::ostream &err)
 {
     for (const Sweep::Unsent &each : sweep.unsent()) {
-        err << "tozelo-cli: sweep: " << EchoTerms::errorText(int(each.status)) << ": " << each.count
+        err << "tozelo-cli: sweep: " << reasonOf(each.status) << ": " << each.count
             << (each.count == 1 ? " request" : " requests") << " not sent (";
         for (size_t i = 0; i < each.first.size(); ++i)
             err << (i == 0 ? "" : ", ") << each.first[i].toString();
@@ -52,19 +63,42 @@ int64_t nowMs()
         .count();
 }
 
-// The names of the hosts that answered, looked up a few at a time once the sweep is over, so that no
-// lookup's traffic mixes with the sweep's.
-void lookUpNames(SweepReport &report)
+int64_t monotonicNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The names of the hosts that answered, looked up many at a time once the sweep is over, so that no
+// lookup's traffic mixes with the sweep's. The counts are kept on the lookups' thread, read here.
+void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress *progress)
 {
     report.withNames = true;
-    ReverseNames names([&report](const IpAddress &address, const std::string &name) {
-        if (!name.empty())
-            report.names[address] = name;
-    });
+    std::atomic<uint64_t> done{0};
+    std::atomic<uint64_t> found{0};
+    ReverseNames names(
+        [&](const IpAddress &address, const std::string &name) {
+            if (!name.empty()) {
+                report.names[address] = name;
+                ++found;
+            }
+            ++done;
+        },
+        args.namesParallel, args.namesTimeoutMs);
+    uint64_t total = 0;
     for (const Answer &answer : report.answers)
-        if (answered(answer))
+        if (answered(answer)) {
             names.lookUp(answer.address);
-    names.wait();
+            ++total;
+        }
+    if (progress == nullptr) {
+        names.wait();
+        return;
+    }
+    do
+        progress->updateNames(done, total, found, monotonicNs());
+    while (!names.waitFor(NamesTickMs));
+    progress->finish();
 }
 
 void write(const SweepReport &report, const std::string &format, std::ostream &out)
@@ -101,12 +135,10 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
             << " ms than a sweep holds\n"
             << std::flush;
+    const bool showProgress = terminal || m_args.progress;
     SweepProgress progress(err, terminal, settings.timeoutMs);
-    if (terminal || m_args.progress)
-        sweep.onProgress = [&progress](const Sweep::Progress &now) {
-            const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
-            progress.update(now, std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
-        };
+    if (showProgress)
+        sweep.onProgress = [&progress](const Sweep::Progress &now) { progress.update(now, monotonicNs()); };
     const int64_t startedMs = nowMs();
     sweep.run();
     const int64_t endedMs = nowMs();
@@ -118,8 +150,10 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
     report.startedMs = startedMs;
     report.endedMs = endedMs;
     report.timeoutMs = settings.timeoutMs;
-    if (m_args.names)
-        lookUpNames(report);
+    if (m_args.names) {
+        SweepProgress namesProgress(err, terminal, 0);
+        lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr);
+    }
     write(report, m_args.format, out);
     if (!m_args.saveFile.empty())
         save(sweep, m_args.saveFile);

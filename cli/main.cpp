@@ -7,6 +7,7 @@
 #include "echo/EchoTerms.h"
 #include "platform/Privileges.h"
 #include "platform/ProgramFiles.h"
+#include "sweep/ReverseNames.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -29,7 +30,9 @@ std::string sweepDefaults()
 {
     const Sweep::Settings settings;
     return "rate " + std::to_string(settings.rate) + ", " + std::to_string(settings.retries) + " retries, " +
-           echoDefaults(settings.timeoutMs, settings.size, settings.ttl);
+           echoDefaults(settings.timeoutMs, settings.size, settings.ttl) + ";\n      names " +
+           std::to_string(ReverseNames::DefaultConcurrency) + " at once, " +
+           std::to_string(ReverseNames::DefaultTimeoutMs) + " ms each";
 }
 
 // The manual page and the shell completion are made from this text when the program is built: a
@@ -76,6 +79,7 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "        [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N] [--names]\n"
                           "        [--save FILE] [--format text|csv|json|xml] [--order address|random]\n"
                           "        [--seed N] [--shard I/N] [--progress] [--frames]\n"
+                          "        [--names-timeout MS] [--names-parallel N]\n"
                           "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
                           "      CIDR block ADDRESS/n, IPv4 or IPv6, several allowed, 16777216 addresses at\n"
                           "      most; an IPv6 range or block holds 65536 at most (a /112).\n"
@@ -95,8 +99,10 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      At the end, the hosts that answered (round-trip time in ms) and those\n"
                           "      that sent an ICMP error, in address order; --save writes the ones that\n"
                           "      answered to FILE, one address a line; --names adds the names of the hosts\n"
-                          "      that answered, by reverse lookup (16 at once, 2 seconds each at most), in\n"
-                          "      every format; --format xml is the XML of port scanners, for the tools\n"
+                          "      that answered, by reverse lookup, in every format (control characters as\n"
+                          "      \\DDD), --names-parallel N at once, each given --names-timeout MS, their\n"
+                          "      progress shown as the sweep's.\n"
+                          "      --format xml is the XML of port scanners, for the tools\n"
                           "      that read theirs (ndiff, for one). On a terminal, where the sweep stands\n"
                           "      shows on standard error four times a second; --progress shows it on\n"
                           "      any standard error, a line a second. Requests this system refused to\n"

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <resolv.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -22,10 +23,15 @@ struct ReverseNames::State {
         Clock::time_point deadline;
     };
 
-    State(Found found, int concurrency, int timeoutMs, Resolver resolver)
-        : found(std::move(found)), resolver(std::move(resolver)), concurrency(size_t(std::max(1, concurrency))),
-          timeout(std::chrono::milliseconds(std::max(1, timeoutMs)))
+    State(Found found, int concurrency, int timeoutMs, Resolver given)
+        : found(std::move(found)), resolver(given ? std::move(given) : systemResolver(std::max(1, timeoutMs))),
+          concurrency(size_t(std::max(1, concurrency))), timeout(std::chrono::milliseconds(std::max(1, timeoutMs)))
     {
+    }
+
+    static Resolver systemResolver(int timeoutMs)
+    {
+        return [timeoutMs](const IpAddress &address) { return ReverseNames::systemName(address, timeoutMs); };
     }
 
     const Found found;
@@ -37,6 +43,7 @@ struct ReverseNames::State {
     std::condition_variable changed;
     std::deque<IpAddress> queue;
     std::vector<Running> running; // the lookups that count against the concurrency
+    size_t alive = 0;             // lookup threads not yet ended, given up or not
     uint64_t nextId = 0;
     uint64_t outstanding = 0; // asked for and not yet reported
     bool closing = false;
@@ -49,6 +56,9 @@ struct ReverseNames::State {
 namespace {
 
 using State = ReverseNames::State;
+
+// The resolver gives up soon after the lookup's time-out: a few threads suffice to bridge the gap.
+constexpr size_t MaxGivenUp = 64;
 
 void report(State &state, const IpAddress &address, const std::string &name)
 {
@@ -68,13 +78,14 @@ void lookUpOne(const std::shared_ptr<State> &state, uint64_t id, IpAddress addre
     const std::string name = state->resolver(address);
     {
         std::lock_guard<std::mutex> lock(state->mutex);
+        --state->alive;
+        state->changed.notify_all();
         const auto mine = std::find_if(state->running.begin(), state->running.end(),
                                        [id](const State::Running &each) { return each.id == id; });
         // Timed out, or the owner is gone.
         if (mine == state->running.end())
             return;
         state->running.erase(mine);
-        state->changed.notify_all();
     }
     report(*state, address, name);
 }
@@ -104,7 +115,10 @@ void dispatch(const std::shared_ptr<State> &state)
             lock.lock();
             continue;
         }
-        if (!state->queue.empty() && state->running.size() < state->concurrency) {
+        // Threads given up still wait for the resolver, each with a socket open: as many again as
+        // the concurrency at most, and no more than MaxGivenUp.
+        if (!state->queue.empty() && state->running.size() < state->concurrency &&
+            state->alive < state->concurrency + std::min(state->concurrency, MaxGivenUp)) {
             const IpAddress address = state->queue.front();
             state->queue.pop_front();
             const uint64_t id = state->nextId++;
@@ -116,6 +130,7 @@ void dispatch(const std::shared_ptr<State> &state)
                 lock.lock();
                 continue;
             }
+            ++state->alive;
             state->running.push_back({id, address, Clock::now() + state->timeout});
             continue;
         }
@@ -166,8 +181,22 @@ void ReverseNames::wait()
     m_state->changed.wait(lock, [this] { return m_state->outstanding == 0; });
 }
 
-std::string ReverseNames::systemName(const IpAddress &address)
+bool ReverseNames::waitFor(int ms)
 {
+    std::unique_lock<std::mutex> lock(m_state->mutex);
+    return m_state->changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_state->outstanding == 0; });
+}
+
+// The resolver's state is the thread's own. It is kept as set here (RES_NORELOAD): left to reload the
+// system's configuration, one lookup in ten under load still waited the configured 10 s. Should it
+// fail to start, the resolver waits as configured.
+std::string ReverseNames::systemName(const IpAddress &address, int timeoutMs)
+{
+    if (res_init() == 0) {
+        _res.retrans = std::max(1, (timeoutMs + 999) / 1000);
+        _res.retry = 1;
+        _res.options |= RES_NORELOAD;
+    }
     sockaddr_storage peer{};
     const socklen_t peerLength = address.toSockaddr(peer);
     char host[NI_MAXHOST];

@@ -56,6 +56,29 @@ std::string utf8(const std::string &text)
     return valid;
 }
 
+// A name as a person or a program reads it safely: the control characters (C0, DEL, C1), which a
+// terminal may act on, written as the resolver writes them in a name, \DDD for each byte.
+std::string printable(const std::string &text)
+{
+    const std::string valid = utf8(text);
+    std::string shown;
+    for (size_t i = 0; i < valid.size(); ++i) {
+        const auto byte = uint8_t(valid[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < valid.size() && uint8_t(valid[i + 1]) < 0xA0;
+        if (byte >= 0x20 && byte != 0x7F && !c1) {
+            shown += char(byte);
+            continue;
+        }
+        for (size_t k = i; k <= i + (c1 ? 1 : 0); ++k) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\%03u", unsigned(uint8_t(valid[k])));
+            shown += escaped;
+        }
+        i += c1 ? 1 : 0;
+    }
+    return shown;
+}
+
 std::string jsonText(const std::string &text)
 {
     std::string quoted = "\"";
@@ -167,6 +190,12 @@ std::string SweepReport::nameOf(const IpAddress &address) const
     return found != names.end() ? found->second : std::string();
 }
 
+// JSON has escapes of its own and keeps the name as it is.
+std::string SweepReport::shownName(const IpAddress &address) const
+{
+    return printable(nameOf(address));
+}
+
 void SweepReport::writeText(std::ostream &out) const
 {
     uint64_t count = 0;
@@ -178,7 +207,7 @@ void SweepReport::writeText(std::ostream &out) const
             continue;
         }
         out << answer.address.toString() << ' ' << milliseconds(answer.rttMs) << " ms";
-        const std::string name = withNames ? nameOf(answer.address) : std::string();
+        const std::string name = withNames ? shownName(answer.address) : std::string();
         out << (name.empty() ? "" : " " + name) << '\n';
         ++count;
     }
@@ -195,7 +224,7 @@ void SweepReport::writeCsv(std::ostream &out) const
         else
             out << ',' << csvField(EchoTerms::errorText(int(answer.status))) << ',' << errorFrom(answer);
         if (withNames)
-            out << ',' << csvField(answered(answer) ? nameOf(answer.address) : std::string());
+            out << ',' << csvField(answered(answer) ? shownName(answer.address) : std::string());
         out << '\n';
     }
 }
@@ -248,7 +277,7 @@ void SweepReport::writeXml(std::ostream &out) const
         out << "<host><status state=\"" << (isUp ? "up" : "down") << "\" reason=\"" << reasonOf(answer.status)
             << "\" reason_ttl=\"0\"/>\n<address addr=\"" << answer.address.toString() << "\" addrtype=\""
             << (answer.address.isV6() ? "ipv6" : "ipv4") << "\"/>\n";
-        const std::string name = isUp && withNames ? nameOf(answer.address) : std::string();
+        const std::string name = isUp && withNames ? shownName(answer.address) : std::string();
         if (name.empty())
             out << "<hostnames>\n</hostnames>\n";
         else

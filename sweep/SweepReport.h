@@ -36,4 +36,5 @@ struct SweepReport {
 
 private:
     std::string nameOf(const IpAddress &address) const;
+    std::string shownName(const IpAddress &address) const;
 };

@@ -27,7 +27,7 @@ void add(std::atomic<uint64_t> &counter, uint64_t count = 1)
 SweepWorker::SweepWorker(SweepPlan &plan, uint64_t first, uint64_t end, std::unique_ptr<SweepChannel> channel,
                          unsigned identifiers)
     : m_plan(plan), m_first(first), m_end(end), m_channel(std::move(channel)), m_clock(m_channel->clock()),
-      m_slots(identifiers, plan.timeoutNs), m_refusals(plan), m_walk(plan, first, end),
+      m_slots(identifiers, plan.timeoutNs), m_stall(plan.timeoutNs), m_refusals(plan), m_walk(plan, first, end),
       m_receiver(plan, m_slots, m_rechecks, *m_channel), m_batch(MaxBatch)
 {
 }
@@ -92,8 +92,12 @@ void SweepWorker::sendBurst()
 {
     if (!sending())
         return;
-    m_sendBlocked = false;
     int64_t at = now();
+    if (m_stall.hopeless(at)) {
+        giveUpSending();
+        return;
+    }
+    m_sendBlocked = false;
     const int64_t end = at + BurstNs;
     for (;;) {
         const double tokens = m_throttle.tokensAt(at);
@@ -155,6 +159,7 @@ size_t SweepWorker::sendBatch(size_t count)
         if (step.count != 0) {
             committed(done, step.count, step.startNs, step.endNs);
             done += step.count;
+            m_stall.moved();
         } else if (step.byRoute && !m_batch[done].recheck) {
             refuseAlike(m_batch[done++], step.status);
         } else {
@@ -162,6 +167,8 @@ size_t SweepWorker::sendBatch(size_t count)
         }
     }
     m_sendBlocked = m_report.blocked;
+    if (m_sendBlocked)
+        m_stall.noRoom(now());
     putBack(done, count);
     return done;
 }
@@ -245,4 +252,22 @@ void SweepWorker::markRefused(uint64_t member)
     m_plan.markHeard(member);
     ++m_refusedCount;
     m_walk.markTried(member);
+}
+
+// The system has had no room for this sender's requests for longer than the time-out: what is left
+// of the pass is counted as not sent, for that reason, rather than wait for a link that may never
+// come back.
+void SweepWorker::giveUpSending()
+{
+    uint64_t member = 0;
+    while (m_walk.next(member)) {
+        m_refusals.refuse(m_plan.addressOf(member, m_range), IP_NO_RESOURCES);
+        add(m_unsentCount);
+        markRefused(member);
+    }
+    m_walk.finish();
+    size_t answer = 0;
+    while (m_rechecks.waiting() != 0)
+        if (m_rechecks.refused(answer))
+            m_receiver.settle(answer);
 }

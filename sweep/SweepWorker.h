@@ -5,6 +5,7 @@
 #include "SweepRechecks.h"
 #include "SweepRefusals.h"
 #include "SweepSlots.h"
+#include "SweepStall.h"
 #include "SweepThrottle.h"
 #include "SweepWalk.h"
 
@@ -70,6 +71,7 @@ private:
     void expire(int64_t horizonNs);
     int64_t nextWakeNs();
     void markRefused(uint64_t member);
+    void giveUpSending();
 
     SweepPlan &m_plan;
     const uint64_t m_first;
@@ -78,6 +80,7 @@ private:
     const SweepClock &m_clock;
     SweepSlots m_slots;
     SweepThrottle m_throttle;
+    SweepStall m_stall;
     SweepRechecks m_rechecks;
     SweepRefusals m_refusals;
     SweepWalk m_walk;

@@ -39,7 +39,7 @@ private:
     {
         report = Report();
         for (size_t done = 0; done < count;) {
-            if (m_room == 0) {
+            if (m_room == 0 || (m_clock.now >= m_network.m_noRoomFromNs && m_clock.now < m_network.m_noRoomUntilNs)) {
                 report.blocked = true;
                 return;
             }

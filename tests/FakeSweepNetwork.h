@@ -66,6 +66,12 @@ public:
     void setWakeLateNs(int64_t ns) { m_wakeLateNs = ns; }
     // The system takes this many requests, then has no room until the next wait.
     void setRoomPerWait(size_t requests) { m_roomPerWait = requests; }
+    // The system has no room from fromNs until untilNs on the clock, as while a link has no carrier.
+    void setNoRoom(int64_t fromNs, int64_t untilNs)
+    {
+        m_noRoomFromNs = fromNs;
+        m_noRoomUntilNs = untilNs;
+    }
     // Comes in at atNs on the clock, whatever was sent.
     void inject(int64_t atNs, const Delivery &delivery);
 
@@ -109,6 +115,8 @@ private:
     int64_t m_callNs = 0;
     int64_t m_wakeLateNs = 0;
     size_t m_roomPerWait = SIZE_MAX;
+    int64_t m_noRoomFromNs = 0;
+    int64_t m_noRoomUntilNs = 0;
     std::mutex m_mutex; // over what the channels share as they run
     std::vector<Request> m_requests;
     int64_t m_latestNs = StartNs;

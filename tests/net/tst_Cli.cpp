@@ -1,14 +1,47 @@
 #include "CliRun.h"
 #include "TestFiles.h"
+#include "TextMatch.h"
 #include "net/RequestTrap.h"
 #include "net/TestbedMain.h"
 #include "testbed/BlindForger.h"
+#include "testbed/SilentNameServer.h"
+#include "testbed/TestbedNamespaces.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+
+// A link of the client's whose far end went down for good: it has no carrier, and what is sent to
+// its block, 198.18.224.0/19, waits in its queue for neighbours that never answer. The link goes
+// with the object.
+class LostLink {
+public:
+    LostLink()
+    {
+        const auto ip = [](const QStringList &args) {
+            return QProcess::execute(TestbedNamespaces::tool("ip"),
+                                     QStringList{"-n", TestbedNamespaces::nameOf("c")} + args) == 0;
+        };
+        m_ready = ip({"link", "add", Near, "type", "veth", "peer", "name", Far}) &&
+                  ip({"addr", "add", "198.18.255.254/19", "dev", Near}) && ip({"link", "set", Near, "up"}) &&
+                  ip({"link", "set", Far, "down"});
+    }
+    ~LostLink()
+    {
+        QProcess::execute(TestbedNamespaces::tool("ip"), {"-n", TestbedNamespaces::nameOf("c"), "link", "del", Near});
+    }
+    LostLink(const LostLink &) = delete;
+    LostLink &operator=(const LostLink &) = delete;
+
+    bool ready() const { return m_ready; }
+
+private:
+    static constexpr const char *Near = "lost0";
+    static constexpr const char *Far = "lost1";
+    bool m_ready = false;
+};
 
 // tozelo-cli against the testbed's hosts: every way a single ping ends, as a user reads it, and the
 // exit status a script would test; no answer that a forger who sees nothing could fake; every
@@ -505,6 +538,58 @@ private slots:
                 all << request.address;
         }
         QCOMPARE(sorted(all), sorted(trapped(false, 16) + trapped(true, 4)));
+    }
+
+    // Sends over a link without carrier find no room; once that has lasted longer than the time-out,
+    // the sweep counts what it could not send and ends, saying its count is incomplete. (Waiting for
+    // room, it sent 256 requests every 3 s, as the neighbours failed to resolve.)
+    void sweepOverALinkThatWentAway()
+    {
+        LostLink link;
+        QVERIFY2(link.ready(), "cannot make the link");
+        const CliRun cli = CliRun::of({"sweep", "198.18.224.0/20"}, 30000);
+        QVERIFY2(cli.ended, "the sweep waited for the link");
+        QCOMPARE(cli.status, 4);
+        QCOMPARE(cli.out, QStringList{"0 of 4096 addresses answered"});
+        const QRegularExpression unsent("^tozelo-cli: sweep: No resources \\(no room to send for longer than the "
+                                        "time-out\\): (\\d+) requests not sent \\(198\\.18\\.2[23]\\d\\.\\d+, ");
+        const QStringList told = cli.err.filter(unsent);
+        QVERIFY2(told.size() == 1, cli.errorOutput.constData());
+        const int count = unsent.match(told.first()).captured(1).toInt();
+        QVERIFY2(count > 0 && count < 4096, qPrintable(told.first()));
+    }
+
+    // Every host of 127.0.1.0/24 answers and the name server never does: the names are given up at
+    // the time-out, many at once, with a line a second of how far they are; the one name of the hosts
+    // file, full of control characters, is written with them escaped. 256 lookups, 64 at a time, of
+    // 1.5 s each take 6 s (at 16 at a time and 2 s each, as once, 32 s).
+    void sweepNamesThroughASilentServer()
+    {
+        SilentNameServer server("127.0.0.1 localhost\n127.0.1.1 red\x1b[31m\x01.tozelo.test\n");
+        QVERIFY2(server.ready(), "cannot set up the name service");
+        QElapsedTimer timer;
+        timer.start();
+        const CliRun cli = CliRun::of(
+            {"sweep", "127.0.1.0/24", "--names", "--names-timeout", "1500", "--names-parallel", "64", "--progress"},
+            60000);
+        const qint64 tookMs = timer.elapsed();
+        QVERIFY2(cli.ended, "the lookups did not end");
+        QCOMPARE(cli.status, 0);
+        QCOMPARE(cli.out.size(), 256 + 1);
+        QVERIFY2(matches("127\\.0\\.1\\.1 \\d+\\.\\d{3} ms red\\\\027\\[31m\\\\001\\.tozelo\\.test", cli.out[1]),
+                 qPrintable(cli.out[1]));
+        QVERIFY2(matches("127\\.0\\.1\\.2 \\d+\\.\\d{3} ms", cli.out[2]), qPrintable(cli.out[2]));
+        QCOMPARE(cli.out.last(), "256 of 256 addresses answered");
+        const QStringList names = cli.err.filter(QRegularExpression("^names: "));
+        QVERIFY2(names.size() >= 3, cli.errorOutput.constData());
+        const QRegularExpression line("^names: (\\d+) of 256 looked up, [01] found, \\d+/s, .*$");
+        int done = 0;
+        for (const QString &each : names) {
+            const QRegularExpressionMatch match = line.match(each);
+            QVERIFY2(match.hasMatch() && match.captured(1).toInt() >= done, qPrintable(each));
+            done = match.captured(1).toInt();
+        }
+        QVERIFY2(tookMs >= 3 * 1500 && tookMs < 20000, qPrintable(QString::number(tookMs)));
     }
 
     // On a pipe only when asked for: a line a second with the count sent, the answers, the rate and

@@ -75,14 +75,17 @@ private slots:
                                     << usage.arg("--ttl needs a whole number, not 'x'");
         // Each bound of a sweep's numbers, and one past it.
         const std::tuple<const char *, int, int> bounds[] = {
-            {"rate", 1, 10000000}, {"timeout", 1, 60000}, {"retries", 0, 10}, {"size", 0, 65500}, {"ttl", 1, 255}};
+            {"rate", 1, 10000000}, {"timeout", 1, 60000},       {"retries", 0, 10},        {"size", 0, 65500},
+            {"ttl", 1, 255},       {"names-timeout", 1, 60000}, {"names-parallel", 1, 512}};
         for (const auto &[option, low, high] : bounds) {
             const QString range = QString("--%1 must be %2 to %3").arg(option).arg(low).arg(high);
             for (const int wrong : {low - 1, high + 1})
                 QTest::newRow(qPrintable(QString("sweep --%1 %2").arg(option).arg(wrong)))
-                    << QStringList{"sweep", "127.0.0.1", QString("--") + option, QString::number(wrong)}
+                    << QStringList{"sweep", "127.0.0.1", "--names", QString("--") + option, QString::number(wrong)}
                     << usage.arg(range);
         }
+        QTest::newRow("names parallel without names") << QStringList{"sweep", "127.0.0.1", "--names-parallel", "8"}
+                                                      << usage.arg("--names-parallel goes with --names");
         QTest::newRow("sweep format") << QStringList{"sweep", "127.0.0.1", "--format", "yaml"}
                                       << usage.arg("--format must be text, csv, json or xml, not 'yaml'");
         QTest::newRow("no target, no file") << QStringList{"sweep", "--exclude", "127.0.0.1"}

@@ -1,6 +1,6 @@
 // Reverse lookups a few at once, over a scripted resolver: every address reported once, never more
-// lookups at a time than allowed, one that hangs given up at its time-out without holding up the
-// rest, and nothing reported once the owner is gone.
+// lookups at a time than allowed, one that hangs given up at its time-out, the threads of those
+// given up bounded, and nothing reported once the owner is gone.
 #include "TestMain.h"
 #include "sweep/ReverseNames.h"
 
@@ -99,25 +99,35 @@ void tst_ReverseNames::everyAddressOnceAtMostNAtATime()
     QCOMPARE(script->mostAtOnce, 3);
 }
 
+// Lookups given up still hold their threads until the resolver returns: no more of them than the
+// concurrency again, the rest waiting their turn.
 void tst_ReverseNames::aHangingLookupIsGivenUp()
 {
     auto script = std::make_shared<Script>();
-    script->held[7] = true;
+    for (uint32_t address : {7u, 9u, 11u})
+        script->held[address] = true;
     Heard heard;
     {
         ReverseNames names(
-            [&heard](const IpAddress &address, const std::string &name) { heard.add(numberOf(address), name); }, 1, 200,
+            [&heard](const IpAddress &address, const std::string &name) { heard.add(numberOf(address), name); }, 1, 100,
             [script](const IpAddress &address) { return script->resolve(numberOf(address)); });
-        for (uint32_t address : {7u, 9u, 11u})
+        for (uint32_t address : {7u, 9u, 11u, 13u})
             names.lookUp(numbered(address));
-        names.wait();
-        QCOMPARE(heard.all()[7], std::vector<std::string>{""});
-        QCOMPARE(heard.all()[11], std::vector<std::string>{"host-11"});
-        // Its answer, when it comes at last, is not told.
+        QTRY_COMPARE(heard.all().size(), size_t(2));
+        QTest::qWait(300);
+        QCOMPARE(heard.all().size(), size_t(2));
+        QCOMPARE(script->running.load(), 2);
         script->release();
+        names.wait();
+        // Their answers, when they come at last, are not told.
         QTRY_COMPARE(script->running.load(), 0);
     }
-    QCOMPARE(heard.all()[7], std::vector<std::string>{""});
+    const auto all = heard.all();
+    QCOMPARE(all.at(7), std::vector<std::string>{""});
+    QCOMPARE(all.at(9), std::vector<std::string>{""});
+    QCOMPARE(all.at(11), std::vector<std::string>{"host-11"});
+    QCOMPARE(all.at(13), std::vector<std::string>{"host-13"});
+    QCOMPARE(script->mostAtOnce, 2);
 }
 
 void tst_ReverseNames::nothingIsReportedAfterTheOwner()

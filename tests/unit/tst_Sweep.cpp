@@ -11,6 +11,7 @@
 
 #include <QtTest>
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -569,23 +570,60 @@ private slots:
         QCOMPARE(expired, recheck);
     }
 
-    // A system with no room for a while: what it did not take goes out later, none twice, none lost.
-    void noRoomDelaysButLosesNothing()
+    void roomThatRunsOut_data()
     {
+        QTest::addColumn<int>("roomPerWait"); // 0: all it is given
+        QTest::addColumn<int>("noRoomFromMs");
+        QTest::addColumn<int>("noRoomForMs"); // -1: it never comes back
+        QTest::newRow("short of room at each wait") << 7 << 0 << 0;
+        QTest::newRow("no room for less than the time-out") << 0 << 1 << 450;
+        QTest::newRow("no carrier from the start") << 0 << 0 << -1;
+        QTest::newRow("carrier lost mid-sweep") << 0 << 1 << -1;
+    }
+
+    // A system with no room for a while: what it did not take goes out later, none twice, none lost.
+    // With no room for longer than the time-out, the sweep waits out that much and no more: what it
+    // could not send is counted as not sent for want of resources, and the rest is found as ever.
+    void roomThatRunsOut()
+    {
+        QFETCH(int, roomPerWait);
+        QFETCH(int, noRoomFromMs);
+        QFETCH(int, noRoomForMs);
         Fake network;
         for (int host = 0; host < 256; host += 5)
             network.setHost("192.0.2." + std::to_string(host), Fake::answering(2));
-        network.setRoomPerWait(7);
+        if (roomPerWait != 0)
+            network.setRoomPerWait(size_t(roomPerWait));
+        const int64_t lostNs = network.startNs() + noRoomFromMs * Ms;
+        network.setNoRoom(lostNs, noRoomForMs < 0 ? INT64_MAX : lostNs + noRoomForMs * Ms);
         Sweep::Settings settings;
-        settings.rate = 1000000;
-        settings.timeoutMs = 20;
+        settings.rate = 100000;
         const SweepTargets targets = targetsOf({"192.0.2.0/24"});
         Sweep sweep(targets, settings, network);
         sweep.run();
-        QCOMPARE(sweep.answers().size(), size_t(52));
-        QCOMPARE(network.requests().size(), size_t(256));
+
         const QStringList sent = addressesOf(network.requests());
-        QCOMPARE(std::set<QString>(sent.begin(), sent.end()).size(), size_t(256));
+        QCOMPARE(std::set<QString>(sent.begin(), sent.end()).size(), size_t(sent.size()));
+        const auto count = uint32_t(sent.size());
+        QCOMPARE(sweep.answers().size(), size_t((count + 4) / 5));
+        QCOMPARE(sweep.progress().sent + sweep.progress().unsent, 256ull);
+        if (noRoomForMs >= 0) {
+            QCOMPARE(count, 256u);
+            QVERIFY(sweep.unsent().empty());
+            return;
+        }
+        QCOMPARE(sweep.unsent().size(), size_t(1));
+        const Sweep::Unsent &unsent = sweep.unsent().front();
+        QCOMPARE(unsent.status, uint32_t(IP_NO_RESOURCES));
+        QCOMPARE(unsent.count, uint64_t(256 - count));
+        QStringList first;
+        for (const IpAddress &address : unsent.first)
+            first << QString::fromStdString(address.toString());
+        QCOMPARE(first, (QStringList{QString("192.0.2.%1").arg(count), QString("192.0.2.%1").arg(count + 1),
+                                     QString("192.0.2.%1").arg(count + 2)}));
+        const int64_t timeoutNs = settings.timeoutMs * Ms;
+        QVERIFY(network.nowNs() >= lostNs + timeoutNs);
+        QVERIFY(network.nowNs() <= lostNs + timeoutNs + (count != 0 ? timeoutNs : 0) + 5 * Ms);
     }
 };
 

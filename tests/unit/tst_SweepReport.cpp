@@ -159,12 +159,16 @@ void tst_SweepReport::namesThatNeedQuoting()
     QCOMPARE(written(report, &SweepReport::writeCsv),
              QByteArray("address,rtt_ms,error,error_from,name\n10.0.0.1,1.000,,,\"a,b\"\n"
                         "10.0.0.2,2.000,,,\"say\"\"hi\"\"\"\n"));
-    // Control characters, markup and bytes that are not UTF-8 (read as U+FFFD).
-    report.names[ip("10.0.0.1")] = "a&b\x01<c>\\\xff\xc3\xa9";
+    // Control characters (C0, DEL, C1), which a terminal may act on, markup and bytes that are not UTF-8
+    // (read as U+FFFD); JSON has escapes of its own.
+    report.names[ip("10.0.0.1")] = "a&b\x01<c>\\\xff\xc3\xa9\x1b[2J\x7f\xc2\x9b";
+    const QByteArray tail = "\\\xef\xbf\xbd\xc3\xa9\\027[2J\\127\\194\\155";
+    QVERIFY(written(report, &SweepReport::writeText).contains("10.0.0.1 1.000 ms a&b\\001<c>" + tail + "\n"));
+    QVERIFY(written(report, &SweepReport::writeCsv).contains("10.0.0.1,1.000,,,a&b\\001<c>" + tail + "\n"));
     QVERIFY(written(report, &SweepReport::writeXml)
-                .contains("<hostname name=\"a&amp;b?&lt;c&gt;\\\xef\xbf\xbd\xc3\xa9\" type=\"PTR\"/>"));
+                .contains("<hostname name=\"a&amp;b\\001&lt;c&gt;" + tail + "\" type=\"PTR\"/>"));
     const QJsonArray replies = QJsonDocument::fromJson(written(report, &SweepReport::writeJson))["replies"].toArray();
-    QCOMPARE(replies[0]["name"].toString(), QString::fromUtf8("a&b\x01<c>\\\xef\xbf\xbd\xc3\xa9"));
+    QCOMPARE(replies[0]["name"].toString(), QString::fromUtf8("a&b\x01<c>\\\xef\xbf\xbd\xc3\xa9\x1b[2J\x7f\xc2\x9b"));
     QCOMPARE(replies[1]["name"].toString(), QString("say\"hi\""));
 }
 
