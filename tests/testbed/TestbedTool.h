@@ -24,8 +24,10 @@ public:
                                     qEnvironmentVariable("TOZELO_TOOLS") + "/" + tool, "--lifeline", "--lifetime",
                                     "120", "--ready", ready} +
                             args);
-        bool running = m_process.waitForStarted(5000);
-        for (int tries = 0; running && tries < 50 && !QFile::exists(ready); ++tries)
+        // A forger is ready only once it has sprayed its first round: on a busy machine, that can take
+        // many seconds.
+        bool running = m_process.waitForStarted(30000);
+        for (int tries = 0; running && tries < 600 && !QFile::exists(ready); ++tries)
             running = !m_process.waitForFinished(100);
         m_ready = running && QFile::remove(ready);
     }
