@@ -104,8 +104,7 @@ void checkFiles(const CommandLine &args)
         throw CommandLine::UsageError("standard input (-) can be read for one file only");
 }
 
-// Exclusions first, so that what they take out never counts against the largest sweep. A target file
-// with no target in it is most likely a mistake (an empty pipe), never a sweep of nothing.
+// A target file with no target in it is most likely a mistake (an empty pipe), never a sweep of nothing.
 SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 {
     if (args.positional().empty() && !args.has("f"))
@@ -141,4 +140,5 @@ SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput
       progress(args.has("progress"))
 {
     targets = targetsOf(args, standardInput);
+    Sweep::checkSize(targets, settings);
 }
