@@ -9,6 +9,7 @@
 #include "sweep/SweepReport.h"
 
 #include <chrono>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -80,6 +81,26 @@ void write(const SweepReport &report, const std::string &format, std::ostream &o
     out << std::flush;
 }
 
+// The addresses that answered, or those of the shard that did not (silent, or an ICMP error), one a
+// line: the first in address order, the others in the order of the targets.
+void list(const Sweep &sweep, const std::string &listing, std::ostream &out)
+{
+    std::set<IpAddress> heard;
+    for (const Answer &answer : sweep.answers())
+        if (answered(answer)) {
+            if (listing == "answered")
+                out << answer.address.toString() << '\n';
+            else
+                heard.insert(answer.address);
+        }
+    if (listing == "unanswered")
+        sweep.eachAddress([&](const IpAddress &address) {
+            if (heard.count(address) == 0)
+                out << address.toString() << '\n';
+        });
+    out << std::flush;
+}
+
 } // namespace
 
 SweepCommand::SweepCommand(SweepArguments args) : m_args(std::move(args)) {}
@@ -96,13 +117,13 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
 {
     const Sweep::Settings &settings = m_args.settings;
     Sweep &sweep = *m_sweep;
-    if (sweep.effectiveRate() < settings.rate)
+    if (sweep.effectiveRate() < settings.rate && !m_args.quiet)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
             << " ms than a sweep holds\n"
             << std::flush;
     SweepProgress progress(err, terminal, settings.timeoutMs);
-    if (terminal || m_args.progress)
+    if ((terminal && !m_args.quiet) || m_args.progress)
         sweep.onProgress = [&progress](const Sweep::Progress &now) {
             const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
             progress.update(now, std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
@@ -120,7 +141,10 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
     report.timeoutMs = settings.timeoutMs;
     if (m_args.names)
         lookUpNames(report);
-    write(report, m_args.format, out);
+    if (m_args.listing.empty())
+        write(report, m_args.format, out);
+    else
+        list(sweep, m_args.listing, out);
     if (!m_args.saveFile.empty())
         save(sweep, m_args.saveFile);
     if (sweep.droppedInLastPass() != 0) {

@@ -60,6 +60,15 @@ void Sweep::checkSize(const SweepTargets &targets, const Settings &settings)
                                 std::to_string(targets.count()) + " addresses" + most);
 }
 
+void Sweep::eachAddress(const std::function<void(const IpAddress &)> &take) const
+{
+    size_t run = 0;
+    for (uint64_t member = 0; member < m_plan->members4; ++member)
+        take(m_plan->addressOf(member, run));
+    for (uint64_t member = m_plan->firstIpv6; member < m_plan->end; ++member)
+        take(m_plan->addressOf(member, run));
+}
+
 unsigned Sweep::mostSenders()
 {
     return SweepNetwork::system().mostSenders();

@@ -72,6 +72,8 @@ public:
     // In the order their reasons first came.
     const std::vector<Unsent> &unsent() const { return m_unsent; }
     const Progress &progress() const { return m_progress; }
+    // Each address of this sweep's shard, IPv4 first, each family in address order (IPv6 by link).
+    void eachAddress(const std::function<void(const IpAddress &)> &take) const;
     // Answers the system dropped in the last pass: when not 0, some that were silent may have answered.
     uint64_t droppedInLastPass() const { return m_droppedInPass; }
     EchoSocket::Kind socketKind() const;

@@ -15,6 +15,18 @@
 
 // The command-line front end as a user runs it: its exit statuses and its usage errors on one line,
 // told as such also where no echo session can be opened. Pings: net/tst_Cli.
+namespace {
+// What a number option of that name takes.
+QString wanted(const QString &option)
+{
+    if (option == "rate")
+        return "a rate such as 5000, 10k or 1M";
+    if (option == "timeout" || option == "interval")
+        return "a time such as 500, 500ms or 2s";
+    return "a whole number";
+}
+} // namespace
+
 class TestCli : public QObject {
     Q_OBJECT
 
@@ -34,11 +46,30 @@ private slots:
         QTest::newRow("both families") << QStringList{"ping", "-6", "127.0.0.1", "-4"}
                                        << usage.arg("-4 and -6 exclude each other");
         QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"}
-                                        << usage.arg("unknown option --count");
+                                        << usage.arg("unknown option '--count'");
+        QTest::newRow("unknown short option")
+            << QStringList{"sweep", "127.0.0.1", "-x"} << usage.arg("unknown option '-x'");
         QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"}
                                       << usage.arg("--size needs a whole number, not '12x'");
         QTest::newRow("decimal") << QStringList{"ping", "127.0.0.1", "--timeout=1.5"}
-                                 << usage.arg("--timeout needs a whole number, not '1.5'");
+                                 << usage.arg("--timeout needs " + wanted("timeout") + ", not '1.5'");
+        QTest::newRow("unknown unit") << QStringList{"sweep", "127.0.0.1", "--rate", "10K"}
+                                      << usage.arg("--rate needs " + wanted("rate") + ", not '10K'");
+        QTest::newRow("unit alone") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--interval", "ms"}
+                                    << usage.arg("--interval needs " + wanted("interval") + ", not 'ms'");
+        QTest::newRow("unit beyond every integer")
+            << QStringList{"reping", "/dev/null", "--timeout", "2147484s"}
+            << usage.arg("--timeout needs " + wanted("timeout") + ", not '2147484s'");
+        // Units scale before the bounds are checked.
+        for (const char *timeout : {"61s", "60001ms"})
+            QTest::newRow(qPrintable(QString("sweep --timeout ") + timeout))
+                << QStringList{"sweep", "127.0.0.1", "--timeout", timeout} << usage.arg("--timeout must be 1 to 60000");
+        QTest::newRow("sweep --rate 11M")
+            << QStringList{"sweep", "127.0.0.1", "--rate", "11M"} << usage.arg("--rate must be 1 to 10000000");
+        QTest::newRow("sweep --rate 0k") << QStringList{"sweep", "127.0.0.1", "--rate", "0k"}
+                                         << usage.arg("--rate must be 1 to 10000000");
+        QTest::newRow("scan --interval 0s") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--interval", "0s"}
+                                            << usage.arg("--interval must be at least 1");
         QTest::newRow("empty") << QStringList{"ping", "127.0.0.1", "--ttl="}
                                << usage.arg("--ttl needs a whole number, not ''");
         QTest::newRow("blank before the number")
@@ -58,7 +89,7 @@ private slots:
                 for (const QString &number : {digits, "-" + digits})
                     QTest::newRow(qPrintable(QString(command).section(' ', 0, 0) + " --" + option + " " + number))
                         << QString(command).split(' ') + QStringList{"--" + option, number}
-                        << usage.arg("--" + option + " needs a whole number, not '" + number + "'");
+                        << usage.arg("--" + option + " needs " + wanted(option) + ", not '" + number + "'");
         QTest::newRow("octet too large") << QStringList{"sweep", "127.0.0." + digits}
                                          << usage.arg("'127.0.0." + digits + "': '127.0.0." + digits +
                                                       "' is not a dotted IPv4 address");
@@ -79,9 +110,10 @@ private slots:
                                     << usage.arg("--ttl needs a whole number, not 'x'");
         // Each bound of a sweep's numbers, and one past it.
         const std::tuple<const char *, int, int> bounds[] = {
-            {"rate", 1, 10000000}, {"timeout", 1, 60000}, {"retries", 0, 10}, {"size", 0, 65500}, {"ttl", 1, 255}};
+            {"rate", 1, 10000000}, {"timeout", 1, 60000}, {"retries", 0, 10}, {"size", 8, 65500}, {"ttl", 1, 255}};
         for (const auto &[option, low, high] : bounds) {
-            const QString range = QString("--%1 must be %2 to %3").arg(option).arg(low).arg(high);
+            const QString range = QString("--%1 must be %2 to %3").arg(option).arg(low).arg(high) +
+                                  (QString(option) == "size" ? ": each request carries a check of 8 bytes" : "");
             for (const int wrong : {low - 1, high + 1})
                 QTest::newRow(qPrintable(QString("sweep --%1 %2").arg(option).arg(wrong)))
                     << QStringList{"sweep", "127.0.0.1", QString("--") + option, QString::number(wrong)}
@@ -109,6 +141,15 @@ private slots:
                                      "1/" + digits, digits + "/3"})
             QTest::newRow(qPrintable("shard " + wrong))
                 << QStringList{"sweep", "127.0.0.1", "--shard", wrong} << usage.arg(shard.arg(wrong));
+        QTest::newRow("answered and unanswered")
+            << QStringList{"sweep", "127.0.0.1", "-a", "--unanswered"} << usage.arg("-a and -u exclude each other");
+        QTest::newRow("a listing with a format")
+            << QStringList{"sweep", "127.0.0.1", "-u", "--format", "csv"}
+            << usage.arg("-a and -u list bare addresses, without --format or --names");
+        QTest::newRow("quiet progress") << QStringList{"sweep", "127.0.0.1", "--quiet", "--progress"}
+                                        << usage.arg("-q and --progress exclude each other");
+        QTest::newRow("standard input twice, as -iL") << QStringList{"sweep", "-iL", "-", "-f", "-"}
+                                                      << usage.arg("standard input (-) can be read for one file only");
         QTest::newRow("file without a name")
             << QStringList{"sweep", "127.0.0.1", "-f"} << usage.arg("option -f needs a value");
         // Each would take hours to reach its end; a save that cannot be made stops it before it sends.
