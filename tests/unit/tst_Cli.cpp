@@ -278,6 +278,26 @@ private slots:
         const QString text = QString::fromUtf8(readme.readAll()).simplified();
         for (const QString &line : defaults)
             QVERIFY2(text.contains(line.simplified()), qPrintable(line));
+
+        // Each command's part alone, from its synopsis through its exit status, however asked for; help
+        // is looked for before the other arguments are checked.
+        const QString full = result.out.join('\n');
+        const std::pair<QStringList, QString> asked[] = {{{"sweep", "--help"}, "sweep"},
+                                                         {{"help", "sweep"}, "sweep"},
+                                                         {{"sweep", "10.0.0.0/1", "-h", "--rate", "x"}, "sweep"},
+                                                         {{"ping", "-h"}, "ping"},
+                                                         {{"scan", "--help"}, "scan"},
+                                                         {{"reping", "--help"}, "reping"}};
+        for (const auto &[args, command] : asked) {
+            const CliRun part = CliRun::of(args);
+            QCOMPARE(part.status, 0);
+            QVERIFY2(part.out.first().startsWith("Usage: tozelo-cli " + command + " "), qPrintable(part.out.first()));
+            const QString body = "  " + part.out.join('\n').mid(QString("Usage: tozelo-cli ").size());
+            QVERIFY2(full.contains(body + "\n  "), qPrintable(args.join(' ')));
+            QVERIFY2(body.contains("Exit status"), qPrintable(args.join(' ')));
+        }
+        QCOMPARE(CliRun::of({"help", "pong"}).err,
+                 QStringList{"tozelo-cli: unknown command 'pong' (try tozelo-cli --help)"});
     }
 
     // reping loads its file before it opens a socket, never waits on a pipe, and never reads UTF-16
