@@ -3,6 +3,7 @@
 #include "net/RequestTrap.h"
 #include "net/TestbedMain.h"
 #include "testbed/BlindForger.h"
+#include "testbed/TestbedNamespaces.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -405,6 +406,27 @@ private slots:
         const CliRun unanswered = CliRun::of(sweep + QStringList{"--unanswered", "--timeout", "300ms"}, 20000);
         QCOMPARE(unanswered.err, QStringList());
         QCOMPARE(unanswered.out, (QStringList{"198.18.4.0", "198.18.4.1", "198.18.5.1", "fd00:198:18:5::1"}));
+    }
+
+    // A link-local target is swept on the link its zone names: the router's address on the client's
+    // link to it answers there, and an exclusion on that link takes it out.
+    void scopedTargetsOnTheirLink()
+    {
+        QProcess ip;
+        ip.start(TestbedNamespaces::tool("ip"),
+                 {"-n", TestbedNamespaces::nameOf("r"), "-6", "-o", "addr", "show", "dev", "to-c", "scope", "link"});
+        QVERIFY(ip.waitForFinished(5000));
+        const QString router = QRegularExpression("inet6 (fe80::[0-9a-f:]+)/")
+                                   .match(QString::fromLatin1(ip.readAllStandardOutput()))
+                                   .captured(1);
+        QVERIFY2(!router.isEmpty(), "the router has no link-local address on the client's link");
+        const CliRun found = CliRun::of({"sweep", router + "%to-r", "::1%lo", "-a", "--timeout", "1s"}, 20000);
+        QCOMPARE(found.err, QStringList());
+        QCOMPARE(found.out, (QStringList{"::1%lo", router + "%to-r"}));
+        const CliRun excluded = CliRun::of(
+            {"sweep", router + "%to-r", "::1%lo", "--exclude", router + "%to-r,::1", "-a", "--timeout", "1s"}, 20000);
+        QCOMPARE(excluded.err, QStringList());
+        QCOMPARE(excluded.out, QStringList{"::1%lo"});
     }
 
     // What a sweep sends: each target once a pass, in address order, at the size and time-to-live
