@@ -4,6 +4,7 @@
 #include "echo/Notation.h"
 
 #include <algorithm>
+#include <climits>
 #include <iterator>
 #include <optional>
 
@@ -12,29 +13,30 @@ CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector
 {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
-        const bool letter = arg.size() == 2 && arg[0] == '-' &&
-                            (known(knownOptions, arg.substr(1)) || known(knownFlags, arg.substr(1)));
-        if (!letter && (arg.rfind("--", 0) != 0 || arg == "--")) {
+        // No target, host or file starts with a dash, so a word that does is an option, known or not.
+        const bool single = arg.size() > 1 && arg[0] == '-' && arg[1] != '-';
+        if (!single && (arg.rfind("--", 0) != 0 || arg == "--")) {
             m_positional.push_back(arg);
             continue;
         }
-        std::string name = arg.substr(letter ? 1 : 2);
+        std::string name = arg.substr(single ? 1 : 2);
         const size_t equals = name.find('=');
         const bool inlineValue = equals != std::string::npos;
         std::string value = inlineValue ? name.substr(equals + 1) : std::string();
         if (inlineValue)
             name.erase(equals);
+        const std::string shown = (single ? "-" : "--") + name;
         if (known(knownFlags, name)) {
             if (inlineValue)
-                throw UsageError("option " + std::string(letter ? "-" : "--") + name + " takes no value");
+                throw UsageError("option " + shown + " takes no value");
             m_options.emplace(name, std::string());
             continue;
         }
         if (!known(knownOptions, name))
-            throw UsageError("unknown option --" + name);
+            throw UsageError("unknown option '" + shown + "'");
         if (!inlineValue) {
             if (i + 1 >= args.size())
-                throw UsageError("option " + std::string(letter ? "-" : "--") + name + " needs a value");
+                throw UsageError("option " + shown + " needs a value");
             value = args[++i];
         }
         m_options.emplace(name, value);
@@ -63,18 +65,42 @@ std::vector<std::string> CommandLine::texts(const std::string &name) const
 
 int CommandLine::integer(const std::string &name, int fallback) const
 {
+    return scaled(name, fallback, {}, "a whole number");
+}
+
+int CommandLine::milliseconds(const std::string &name, int fallback) const
+{
+    // "ms" before "s", which it ends in.
+    return scaled(name, fallback, {{"ms", 1}, {"s", 1000}}, "a time such as 500, 500ms or 2s");
+}
+
+int CommandLine::perSecond(const std::string &name, int fallback) const
+{
+    return scaled(name, fallback, {{"k", 1000}, {"M", 1000000}}, "a rate such as 5000, 10k or 1M");
+}
+
+int CommandLine::scaled(const std::string &name, int fallback, const std::vector<Unit> &units,
+                        const std::string &wanted) const
+{
     if (!has(name))
         return fallback;
     const std::string value = text(name, std::string());
-    const std::optional<int> number = Notation::wholeNumber(value);
-    if (!number)
-        throw UsageError("--" + name + " needs a whole number, not '" + value + "'");
-    return *number;
+    std::string_view digits = value;
+    int factor = 1;
+    for (const Unit &unit : units)
+        if (digits.size() > unit.suffix.size() && digits.substr(digits.size() - unit.suffix.size()) == unit.suffix) {
+            digits.remove_suffix(unit.suffix.size());
+            factor = unit.factor;
+            break;
+        }
+    const std::optional<int> number = Notation::wholeNumber(digits);
+    if (!number || *number > INT_MAX / factor || *number < INT_MIN / factor)
+        throw UsageError("--" + name + " needs " + wanted + ", not '" + value + "'");
+    return *number * factor;
 }
 
-int CommandLine::positive(const std::string &name, int fallback) const
+int CommandLine::positive(const std::string &name, int value)
 {
-    const int value = integer(name, fallback);
     if (value < 1)
         throw UsageError("--" + name + " must be at least 1");
     return value;

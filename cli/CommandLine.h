@@ -5,8 +5,8 @@
 #include <vector>
 
 // Arguments of one command: positional words, "--name value" (or "--name=value") options, "-n value"
-// for a one-letter name, and "--flag" switches ("-f" for a one-letter one). An option given twice
-// keeps both values.
+// for a name given with one dash, and "--flag" switches ("-f" for one given with one dash). A word
+// that starts with a dash and names no option is refused. An option given twice keeps both values.
 class CommandLine {
 public:
     struct UsageError : std::runtime_error {
@@ -26,14 +26,24 @@ public:
     std::vector<std::string> texts(const std::string &name) const;
     // The option's value as a whole decimal number, or fallback when absent; UsageError otherwise.
     int integer(const std::string &name, int fallback) const;
-    // The same, and UsageError when it is below 1.
-    int positive(const std::string &name, int fallback) const;
+    // The same in milliseconds, where the number may end in ms or s.
+    int milliseconds(const std::string &name, int fallback) const;
+    // The same a second, where the number may end in k (thousands) or M (millions).
+    int perSecond(const std::string &name, int fallback) const;
+    // value, or UsageError naming the option when it is below 1.
+    static int positive(const std::string &name, int value);
     // The option's value as the name of a machine list file that can be written now, or "" when
     // absent; UsageError when it is empty or its folder, or a file already there, refuses it. Checked
     // before anything is sent, so that a run does not end in a file that cannot be saved.
     std::string writableFile(const std::string &name) const;
 
 private:
+    struct Unit {
+        std::string suffix;
+        int factor;
+    };
+
+    int scaled(const std::string &name, int fallback, const std::vector<Unit> &units, const std::string &wanted) const;
     static bool known(const std::vector<std::string> &names, const std::string &name);
 
     std::vector<std::string> m_positional;

@@ -70,7 +70,7 @@ Sockets::Family familyOf(const CommandLine &args)
 PingCommand::PingCommand(const CommandLine &args)
     : m_host(onlyHost(args)), m_size(args.integer("size", EchoTerms::DefaultSize)),
       m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
-      m_timeout(args.integer("timeout", EchoTerms::DefaultTimeoutMs)), m_family(familyOf(args))
+      m_timeout(args.milliseconds("timeout", EchoTerms::DefaultTimeoutMs)), m_family(familyOf(args))
 {
 }
 

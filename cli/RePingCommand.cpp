@@ -69,7 +69,8 @@ const std::string &onlyFile(const CommandLine &args)
 } // namespace
 
 RePingCommand::RePingCommand(const CommandLine &args)
-    : m_timeout(args.positive("timeout", EchoTerms::DefaultRePingTimeoutMs)), m_passes(args.positive("passes", 1)),
+    : m_timeout(CommandLine::positive("timeout", args.milliseconds("timeout", EchoTerms::DefaultRePingTimeoutMs))),
+      m_passes(CommandLine::positive("passes", args.integer("passes", 1))),
       m_size(args.integer("size", EchoTerms::DefaultSize)), m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
       m_list(MachineListFile::read(QString::fromLocal8Bit(onlyFile(args).c_str())))
 {

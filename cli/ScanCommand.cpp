@@ -103,8 +103,9 @@ const std::string &positional(const CommandLine &args, size_t index)
 ScanCommand::ScanCommand(const CommandLine &args)
     : m_start(octetFields(positional(args, 0), "START")), m_end(octetFields(positional(args, 1), "END")),
       m_size(args.integer("size", EchoTerms::DefaultSize)), m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
-      m_timeout(args.integer("timeout", EchoTerms::DefaultTimeoutMs)),
-      m_interval(args.positive("interval", DefaultIntervalMs)), m_saveFile(args.writableFile("save"))
+      m_timeout(args.milliseconds("timeout", EchoTerms::DefaultTimeoutMs)),
+      m_interval(CommandLine::positive("interval", args.milliseconds("interval", DefaultIntervalMs))),
+      m_saveFile(args.writableFile("save"))
 {
 }
 

@@ -3,6 +3,7 @@
 #include "TargetFile.h"
 #include "echo/EchoTerms.h"
 #include "sweep/ReverseNames.h"
+#include "sweep/SweepSignature.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,11 +16,11 @@ namespace {
 
 constexpr uint64_t MaxShards = 65536;
 
-int boundedOption(const CommandLine &args, const std::string &name, int fallback, int low, int high)
+int bounded(const std::string &name, int value, int low, int high, const std::string &why = "")
 {
-    const int value = args.integer(name, fallback);
     if (value < low || value > high)
-        throw CommandLine::UsageError("--" + name + " must be " + std::to_string(low) + " to " + std::to_string(high));
+        throw CommandLine::UsageError("--" + name + " must be " + std::to_string(low) + " to " + std::to_string(high) +
+                                      why);
     return value;
 }
 
@@ -66,11 +67,13 @@ Sweep::Settings settingsOf(const CommandLine &args)
 {
     using Limits = Sweep::Settings;
     Sweep::Settings settings;
-    settings.rate = boundedOption(args, "rate", settings.rate, 1, Limits::MaxRate);
-    settings.timeoutMs = boundedOption(args, "timeout", settings.timeoutMs, 1, Limits::MaxTimeoutMs);
-    settings.retries = boundedOption(args, "retries", settings.retries, 0, Limits::MaxRetries);
-    settings.size = boundedOption(args, "size", settings.size, 0, EchoTerms::MaxSize);
-    settings.ttl = boundedOption(args, "ttl", settings.ttl, 1, 255);
+    settings.rate = bounded("rate", args.perSecond("rate", settings.rate), 1, Limits::MaxRate);
+    settings.timeoutMs = bounded("timeout", args.milliseconds("timeout", settings.timeoutMs), 1, Limits::MaxTimeoutMs);
+    settings.retries = bounded("retries", args.integer("retries", settings.retries), 0, Limits::MaxRetries);
+    // A shorter payload would carry part of the keyed check, and a forged answer would pass more often.
+    settings.size = bounded("size", args.integer("size", settings.size), int(SweepSignature::Size), EchoTerms::MaxSize,
+                            ": each request carries a check of " + std::to_string(SweepSignature::Size) + " bytes");
+    settings.ttl = bounded("ttl", args.integer("ttl", settings.ttl), 1, 255);
     orderAndShardOf(args, settings);
     settings.frames = args.has("frames");
     return settings;
@@ -83,9 +86,37 @@ void namesOf(const CommandLine &args, SweepArguments &arguments)
         if (args.has(option) && !arguments.names)
             throw CommandLine::UsageError(std::string("--") + option + " goes with --names");
     arguments.namesTimeoutMs =
-        boundedOption(args, "names-timeout", ReverseNames::DefaultTimeoutMs, 1, Sweep::Settings::MaxTimeoutMs);
+        bounded("names-timeout", args.milliseconds("names-timeout", ReverseNames::DefaultTimeoutMs), 1,
+                Sweep::Settings::MaxTimeoutMs);
     arguments.namesParallel =
-        boundedOption(args, "names-parallel", ReverseNames::DefaultConcurrency, 1, ReverseNames::MaxConcurrency);
+        bounded("names-parallel", args.integer("names-parallel", ReverseNames::DefaultConcurrency), 1,
+                ReverseNames::MaxConcurrency);
+}
+
+// Either of a flag's two names.
+bool flagged(const CommandLine &args, const std::string &letter, const std::string &name)
+{
+    return args.has(letter) || args.has(name);
+}
+
+// -a and -u list bare addresses, one a line, in place of a format.
+std::string listingOf(const CommandLine &args)
+{
+    const bool answered = flagged(args, "a", "answered");
+    const bool unanswered = flagged(args, "u", "unanswered");
+    if (answered && unanswered)
+        throw CommandLine::UsageError("-a and -u exclude each other");
+    if ((answered || unanswered) && (args.has("format") || args.has("names")))
+        throw CommandLine::UsageError("-a and -u list bare addresses, without --format or --names");
+    return answered ? "answered" : unanswered ? "unanswered" : "";
+}
+
+bool quietOf(const CommandLine &args)
+{
+    const bool quiet = flagged(args, "q", "quiet");
+    if (quiet && args.has("progress"))
+        throw CommandLine::UsageError("-q and --progress exclude each other");
+    return quiet;
 }
 
 std::string formatOf(const CommandLine &args)
@@ -106,22 +137,31 @@ template <typename Use> void typed(const std::string &target, Use use)
     }
 }
 
+// -iL, as port scanners name it, is -f.
+std::vector<std::string> targetFilesOf(const CommandLine &args)
+{
+    std::vector<std::string> files = args.texts("f");
+    for (const std::string &file : args.texts("iL"))
+        files.push_back(file);
+    return files;
+}
+
 // Standard input can be read once.
 void checkFiles(const CommandLine &args)
 {
     int fromInput = 0;
-    for (const char *option : {"f", "exclude-file"})
+    for (const char *option : {"f", "iL", "exclude-file"})
         for (const std::string &name : args.texts(option))
             fromInput += name == "-" ? 1 : 0;
     if (fromInput > 1)
         throw CommandLine::UsageError("standard input (-) can be read for one file only");
 }
 
-// Exclusions first, so that what they take out never counts against the largest sweep. A target file
-// with no target in it is most likely a mistake (an empty pipe), never a sweep of nothing.
+// A target file with no target in it is most likely a mistake (an empty pipe), never a sweep of nothing.
 SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 {
-    if (args.positional().empty() && !args.has("f"))
+    const std::vector<std::string> files = targetFilesOf(args);
+    if (args.positional().empty() && files.empty())
         throw CommandLine::UsageError("sweep needs at least one TARGET or -f FILE");
     checkFiles(args);
     SweepTargets targets;
@@ -134,7 +174,7 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
         TargetFile::read(file, exclude, standardInput);
     for (const std::string &target : args.positional())
         typed(target, add);
-    for (const std::string &file : args.texts("f"))
+    for (const std::string &file : files)
         if (TargetFile::read(file, add, standardInput) == 0)
             throw TargetFile::Error(TargetFile::shownName(file) + ": no target in it");
     if (targets.count() == 0)
@@ -145,14 +185,16 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 } // namespace
 
 const std::vector<std::string> SweepArguments::Options = {
-    "rate",    "timeout",      "retries", "size", "ttl",   "save",          "format",        "f",
-    "exclude", "exclude-file", "order",   "seed", "shard", "names-timeout", "names-parallel"};
-const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames"};
+    "rate", "timeout", "retries",      "size",  "ttl",  "save",  "format",        "f",
+    "iL",   "exclude", "exclude-file", "order", "seed", "shard", "names-timeout", "names-parallel"};
+const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames", "q",         "quiet",
+                                                        "a",     "answered", "u",      "unanswered"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
     : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")),
-      progress(args.has("progress"))
+      progress(args.has("progress")), quiet(quietOf(args)), listing(listingOf(args))
 {
     namesOf(args, *this);
     targets = targetsOf(args, standardInput);
+    Sweep::checkSize(targets, settings);
 }

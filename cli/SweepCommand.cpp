@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -114,6 +115,26 @@ void write(const SweepReport &report, const std::string &format, std::ostream &o
     out << std::flush;
 }
 
+// The addresses that answered, or those of the shard that did not (silent, or an ICMP error), one a
+// line: the first in address order, the others in the order of the targets.
+void list(const Sweep &sweep, const std::string &listing, std::ostream &out)
+{
+    std::set<IpAddress> heard;
+    for (const Answer &answer : sweep.answers())
+        if (answered(answer)) {
+            if (listing == "answered")
+                out << answer.address.toString() << '\n';
+            else
+                heard.insert(answer.address);
+        }
+    if (listing == "unanswered")
+        sweep.eachAddress([&](const IpAddress &address) {
+            if (heard.count(address) == 0)
+                out << address.toString() << '\n';
+        });
+    out << std::flush;
+}
+
 } // namespace
 
 SweepCommand::SweepCommand(SweepArguments args) : m_args(std::move(args)) {}
@@ -130,12 +151,12 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
 {
     const Sweep::Settings &settings = m_args.settings;
     Sweep &sweep = *m_sweep;
-    if (sweep.effectiveRate() < settings.rate)
+    if (sweep.effectiveRate() < settings.rate && !m_args.quiet)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
             << " ms than a sweep holds\n"
             << std::flush;
-    const bool showProgress = terminal || m_args.progress;
+    const bool showProgress = (terminal && !m_args.quiet) || m_args.progress;
     SweepProgress progress(err, terminal, settings.timeoutMs);
     if (showProgress)
         sweep.onProgress = [&progress](const Sweep::Progress &now) { progress.update(now, monotonicNs()); };
@@ -154,7 +175,10 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
         SweepProgress namesProgress(err, terminal, 0);
         lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr);
     }
-    write(report, m_args.format, out);
+    if (m_args.listing.empty())
+        write(report, m_args.format, out);
+    else
+        list(sweep, m_args.listing, out);
     if (!m_args.saveFile.empty())
         save(sweep, m_args.saveFile);
     if (sweep.droppedInLastPass() != 0) {

@@ -24,6 +24,9 @@ struct LineBuffer {
     ~LineBuffer() { std::free(text); }
 };
 
+// Editors elsewhere start UTF-8 text with a mark.
+constexpr char Utf8Mark[] = "\xEF\xBB\xBF";
+
 [[noreturn]] void cannotRead(const std::string &name)
 {
     throw TargetFile::Error("cannot read " + TargetFile::shownName(name) + ": " + std::strerror(errno));
@@ -51,6 +54,8 @@ size_t TargetFile::read(const std::string &name, const std::function<void(const 
     for (ssize_t length; (length = getline(&line.text, &line.capacity, file.get())) >= 0; errno = 0) {
         ++number;
         std::string text(line.text, size_t(length));
+        if (number == 1 && text.rfind(Utf8Mark, 0) == 0)
+            text.erase(0, sizeof Utf8Mark - 1);
         text.erase(std::min(text.find('#'), text.size()));
         for (const std::string &target : SweepTargets::wordsOf(text)) {
             try {

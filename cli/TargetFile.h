@@ -5,7 +5,7 @@
 #include <string>
 
 // A file of sweep targets: one or more a line, separated by blanks or commas, '#' starting a comment
-// that runs to the end of its line. "-" names standard input.
+// that runs to the end of its line; a UTF-8 mark before the first is skipped. "-" names standard input.
 class TargetFile {
 public:
     // Told as "NAME:LINE: what" or "cannot read NAME: why".

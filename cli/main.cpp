@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -44,7 +45,9 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  or:  tozelo-cli --version\n"
                           "Ping one host, every IPv4 address of a range or whole address blocks, and list\n"
                           "the machines that answer ICMP echo, over IPv4 or IPv6. An option's value\n"
-                          "follows it, as in --size 100 or --size=100.\n"
+                          "follows it, as in --size 100 or --size=100; a time MS may be given as 500,\n"
+                          "500ms or 2s, and a rate PPS as 5000, 10k or 1M. tozelo-cli COMMAND --help\n"
+                          "shows that command's part of this text.\n"
                           "\n"
                           "Commands:\n"
                           "  ping HOST [-4|-6] [--size N] [--ttl N] [--timeout MS]\n"
@@ -75,17 +78,20 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           echoDefaults(EchoTerms::DefaultRePingTimeoutMs) +
                           ", 1 pass.\n"
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
-                          "  sweep TARGET... [-f FILE] [--exclude TARGETS] [--exclude-file FILE]\n"
-                          "        [--rate PPS] [--timeout MS] [--retries N] [--size N] [--ttl N] [--names]\n"
-                          "        [--save FILE] [--format text|csv|json|xml] [--order address|random]\n"
-                          "        [--seed N] [--shard I/N] [--progress] [--frames]\n"
-                          "        [--names-timeout MS] [--names-parallel N]\n"
+                          "  sweep TARGET... [-f FILE] [-iL FILE] [--exclude TARGETS]\n"
+                          "        [--exclude-file FILE] [--rate PPS] [--timeout MS] [--retries N]\n"
+                          "        [--size N] [--ttl N] [--names] [--save FILE]\n"
+                          "        [--format text|csv|json|xml] [-a|--answered] [-u|--unanswered]\n"
+                          "        [--order address|random] [--seed N] [--shard I/N] [--progress]\n"
+                          "        [-q|--quiet] [--frames] [--names-timeout MS] [--names-parallel N]\n"
                           "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
                           "      CIDR block ADDRESS/n, IPv4 or IPv6, several allowed, 16777216 addresses at\n"
-                          "      most; an IPv6 range or block holds 65536 at most (a /112).\n"
-                          "      -f reads more from FILE (- for standard input), one or more a line, a '#'\n"
-                          "      starting a comment. --exclude (targets separated by commas) and\n"
-                          "      --exclude-file (a file of the same kind) take addresses out. These three\n"
+                          "      most in each shard; an IPv6 range or block holds 65536 at most (a /112).\n"
+                          "      An IPv6 target may name its link after a '%' (fe80::1%eth0,\n"
+                          "      fe80::/120%eth0): it is swept on that link alone.\n"
+                          "      -f (or -iL) reads more from FILE (- for standard input), one or more a\n"
+                          "      line, a '#' starting a comment. --exclude (targets separated by commas)\n"
+                          "      and --exclude-file (a file of the same kind) take addresses out. These\n"
                           "      may each be given again.\n"
                           "      --order random sends to each target once in an order drawn at random,\n"
                           "      never to two neighbours in a row; --seed N draws the same order again.\n"
@@ -103,9 +109,14 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      \\DDD), --names-parallel N at once, each given --names-timeout MS, their\n"
                           "      progress shown as the sweep's.\n"
                           "      --format xml is the XML of port scanners, for the tools\n"
-                          "      that read theirs (ndiff, for one). On a terminal, where the sweep stands\n"
-                          "      shows on standard error four times a second; --progress shows it on\n"
-                          "      any standard error, a line a second. Requests this system refused to\n"
+                          "      that read theirs (ndiff, for one). -a lists only the addresses that\n"
+                          "      answered, one a line; -u those of the targets (of the shard) that did\n"
+                          "      not, silent or with an ICMP error; either takes the place of --format\n"
+                          "      and goes without --names. On a terminal, where the sweep stands shows on\n"
+                          "      standard error four times a second; --progress shows it on any standard\n"
+                          "      error, a line a second; -q shows neither it nor the rate used, only what\n"
+                          "      went wrong. --size is 8 at least: each request carries an 8-byte keyed\n"
+                          "      check that an answer must echo. Requests this system refused to\n"
                           "      send are counted by reason on standard error; addresses that no route\n"
                           "      reaches are counted from the routing tables, without a request each.\n"
                           "      When the system dropped answers, the silent addresses are asked again,\n"
@@ -124,8 +135,8 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      Exit status 0 when at least one host answered, 1 when none did, 4 when\n"
                           "      the count may be short: answers were still dropped, or this system\n"
                           "      refused to send some requests (both said on standard error).\n"
-                          "  help\n"
-                          "      Show this text.\n"
+                          "  help [COMMAND]\n"
+                          "      Show this text, or COMMAND's part of it, as COMMAND --help does.\n"
                           "\n"
                           "Options:\n"
                           "  -h, --help  Show this text and exit.\n"
@@ -157,6 +168,25 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
 
 const char *const Version = "tozelo-cli " TOZELO_VERSION "\n" TOZELO_COPYRIGHT "\n"
                             "This is free software under the " TOZELO_LICENSE " License; there is NO WARRANTY.\n";
+
+// A command's part of the text, from its synopsis to the next command: "" for no command.
+std::string commandHelp(const std::string &name)
+{
+    const size_t start = Usage.find("\n  " + name + " ");
+    if (name.empty() || start == std::string::npos)
+        return std::string();
+    size_t end = start + 1;
+    do
+        end = Usage.find('\n', end) + 1;
+    while (Usage.compare(end, 3, "   ") == 0 || Usage.compare(end, 3, "  [") == 0);
+    return "Usage: tozelo-cli " + Usage.substr(start + 3, end - start - 3);
+}
+
+bool asksForHelp(const std::vector<std::string> &args)
+{
+    return std::any_of(args.begin() + 1, args.end(),
+                       [](const std::string &arg) { return arg == "--help" || arg == "-h"; });
+}
 
 // Only ping, scan and reping wait in an event loop; they send through one ICMP socket each.
 bool runsInEventLoop(const std::string &name)
@@ -222,7 +252,15 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
-        std::cout << Usage;
+        if (args.size() == 1) {
+            std::cout << Usage;
+            return 0;
+        }
+        args.erase(args.begin());
+        args.push_back("--help");
+    }
+    if (asksForHelp(args) && !commandHelp(args.front()).empty()) {
+        std::cout << commandHelp(args.front());
         return 0;
     }
     if (args.front() == "--version") {

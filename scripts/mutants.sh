@@ -29,7 +29,7 @@ testsOf() {
     sweep/SweepReport.cpp) echo unit_tst_SweepReport net_tst_Cli ;;
     sweep/ReverseNames.cpp) echo unit_tst_ReverseNames net_tst_Cli ;;
     sweep/Sweep.cpp | sweep/SweepSettings.h | sweep/SweepPlan.cpp | sweep/SweepReceiver.cpp)
-        echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_Cli net_tst_Cli net_tst_Sweep ;;
+        echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_SweepTargets unit_tst_Cli net_tst_Cli net_tst_Sweep ;;
     sweep/*) echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_Cli net_tst_Sweep ;;
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
     flows/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;

@@ -28,8 +28,10 @@ constexpr int MaxRecoveryPasses = 2;
 } // namespace
 
 Sweep::Sweep(const SweepTargets &targets, const Settings &settings, SweepNetwork &network)
-    : m_targets(targets), m_settings(settings), m_network(network), m_stopFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    : m_targets(targets), m_settings(settings), m_network(network)
 {
+    checkSize(targets, settings);
+    m_stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_stopFd < 0)
         throw std::runtime_error(std::string("cannot make the sweep stoppable: ") + std::strerror(errno));
     m_plan = std::make_unique<SweepPlan>(m_targets, m_settings, m_network, m_stopped, m_stopFd, onAnswers);
@@ -43,6 +45,28 @@ Sweep::Sweep(const SweepTargets &targets, const Settings &settings, SweepNetwork
 Sweep::~Sweep()
 {
     ::close(m_stopFd);
+}
+
+void Sweep::checkSize(const SweepTargets &targets, const Settings &settings)
+{
+    const uint64_t share = settings.shareOf(targets.count());
+    if (share <= SweepTargets::MaxAddresses)
+        return;
+    const std::string most = ", more than " + std::to_string(SweepTargets::MaxAddresses);
+    if (settings.shardCount == 1)
+        throw std::invalid_argument("the targets hold " + std::to_string(share) + " addresses" + most);
+    throw std::invalid_argument("shard " + std::to_string(settings.shardIndex + 1) + "/" +
+                                std::to_string(settings.shardCount) + " holds " + std::to_string(share) + " of the " +
+                                std::to_string(targets.count()) + " addresses" + most);
+}
+
+void Sweep::eachAddress(const std::function<void(const IpAddress &)> &take) const
+{
+    size_t run = 0;
+    for (uint64_t member = 0; member < m_plan->members4; ++member)
+        take(m_plan->addressOf(member, run));
+    for (uint64_t member = m_plan->firstIpv6; member < m_plan->end; ++member)
+        take(m_plan->addressOf(member, run));
 }
 
 unsigned Sweep::mostSenders()

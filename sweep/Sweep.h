@@ -36,12 +36,16 @@ public:
     static constexpr unsigned MaxIdentifiers = SweepShares::MaxIdentifiers;
     static constexpr size_t UnsentListed = Unsent::Listed;
 
-    // Sends through network (this system's, unless a test gives its own). Throws std::runtime_error
-    // when the sweep cannot be made stoppable.
+    // Sends through network (this system's, unless a test gives its own). Throws what checkSize
+    // throws, and std::runtime_error when the sweep cannot be made stoppable.
     Sweep(const SweepTargets &targets, const Settings &settings, SweepNetwork &network = SweepNetwork::system());
     ~Sweep();
     Sweep(const Sweep &) = delete;
     Sweep &operator=(const Sweep &) = delete;
+
+    // std::invalid_argument when the targets of the settings' shard are more than one sweep sends
+    // (SweepTargets::MaxAddresses), however many all the shards hold.
+    static void checkSize(const SweepTargets &targets, const Settings &settings);
 
     // The most senders a sweep runs on this machine.
     static unsigned mostSenders();
@@ -68,6 +72,8 @@ public:
     // In the order their reasons first came.
     const std::vector<Unsent> &unsent() const { return m_unsent; }
     const Progress &progress() const { return m_progress; }
+    // Each address of this sweep's shard, IPv4 first, each family in address order (IPv6 by link).
+    void eachAddress(const std::function<void(const IpAddress &)> &take) const;
     // Answers the system dropped in the last pass: when not 0, some that were silent may have answered.
     uint64_t droppedInLastPass() const { return m_droppedInPass; }
     EchoSocket::Kind socketKind() const;

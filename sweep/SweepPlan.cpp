@@ -8,17 +8,18 @@
 
 SweepPlan::SweepPlan(const SweepTargets &targets, const SweepSettings &settings, SweepNetwork &network,
                      std::atomic<bool> &stop, int stopFd, const HandOver &handOver)
-    : targets(targets), settings(settings), network(network), payload(EchoTerms::payloadOf(settings.size)),
+    : settings(settings), network(network), payload(EchoTerms::payloadOf(settings.size)),
       timeoutNs(int64_t(settings.timeoutMs) * 1000000), stop(stop), stopFd(stopFd), handOver(handOver)
 {
     uint64_t next = 0;
     for (const SweepTargets::Range &range : targets.ranges()) {
-        runs.push_back({next, uint64_t(range.last) - range.first + 1, false, range.first});
+        runs.push_back({next, uint64_t(range.last) - range.first + 1, false, 0, range.first});
         next += runs.back().size;
     }
+    runs4 = runs.size();
     members4 = settings.shareOf(next);
     for (const SweepTargets::Range6 &range : targets.ranges6()) {
-        runs.push_back({next, uint64_t(range.last - range.first) + 1, true, range.first});
+        runs.push_back({next, uint64_t(range.last - range.first) + 1, true, range.scope, range.first});
         next += runs.back().size;
     }
     firstIpv6 = (members4 + 63) / 64 * 64;
@@ -42,7 +43,7 @@ IpAddress SweepPlan::addressOf(uint64_t member, size_t &run) const
     const Run &found = runs[run];
     const uint64_t offset = target - found.firstTarget;
     if (found.v6)
-        return SweepTargets::addressOf(found.first + offset);
+        return SweepTargets::addressOf(found.first + offset, found.scope);
     return IpAddress::v4(htonl(uint32_t(found.first + offset)));
 }
 
@@ -69,7 +70,6 @@ uint64_t targetsBelow(const std::vector<SweepPlan::Run> &runs, size_t runs4, uin
 
 std::pair<uint64_t, uint64_t> SweepPlan::membersWithin(uint32_t first, uint32_t last) const
 {
-    const size_t runs4 = targets.ranges().size();
     return {settings.shareOf(targetsBelow(runs, runs4, first)),
             settings.shareOf(targetsBelow(runs, runs4, uint64_t(last) + 1))};
 }

@@ -25,6 +25,7 @@ struct SweepPlan {
         uint64_t firstTarget;
         uint64_t size;
         bool v6;
+        uint32_t scope; // an IPv6 range's link, 0 for none
         SweepTargets::Wide first;
     };
 
@@ -40,13 +41,13 @@ struct SweepPlan {
     // Only by the worker whose part holds the member.
     void markHeard(uint64_t member) { heard[member / 64] |= uint64_t(1) << (member % 64); }
 
-    const SweepTargets &targets;
     const SweepSettings settings;
     SweepNetwork &network;
     const std::vector<uint8_t> payload;
     const int64_t timeoutNs;
     const SweepSignature signature;
     std::vector<Run> runs; // IPv4 first
+    size_t runs4 = 0;
     uint64_t members4 = 0; // the IPv4 members
     uint64_t firstIpv6 = 0;
     uint64_t end = 0;            // past the last member's number

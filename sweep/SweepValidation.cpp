@@ -17,11 +17,18 @@ bool restAsSent(const SweepPlan &plan, const SweepSource::Heard &heard)
     return from >= to || std::memcmp(heard.echoed + from, plan.payload.data() + from, to - from) == 0;
 }
 
+// The kernel gives the link of a link-local source alone: an answer from ::1, or an error about
+// a request to fe80::1, names no link even where the target did.
+bool fromTarget(const IpAddress &about, const IpAddress &target)
+{
+    return about == target || (about.scopeId() == 0 && about == target.withoutScope());
+}
+
 } // namespace
 
 bool answers(const SweepPlan &plan, const SweepSlots::Slot &slot, const SweepSource::Heard &heard)
 {
-    if (slot.sentNs == 0 || heard.about != plan.addressOf(slot.target))
+    if (slot.sentNs == 0 || !fromTarget(heard.about, plan.addressOf(slot.target)))
         return false;
     const size_t payloadSize = plan.payload.size();
     if (heard.reply && heard.echoedSize != payloadSize)

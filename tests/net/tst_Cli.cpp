@@ -291,7 +291,7 @@ private slots:
         const QString targets = folder.filePath("targets.txt");
         writeFile(targets, "fd00:198:18:3::1, fd00:198:18:3::2\n");
         const CliRun cli = CliRun::of({"sweep", "-f", "-", "--exclude", "198.18.3.5", "--exclude-file", exclusions,
-                                       "-f", targets, "--exclude", "fd00:198:18:3::2", "--timeout", "300"},
+                                       "-iL", targets, "--exclude", "fd00:198:18:3::2", "--timeout", "300ms"},
                                       10000, "198.18.3.0/26   # the delayed hosts\n\n198.18.2.1\n");
         QVERIFY2(cli.ended, "tozelo-cli did not end");
         QCOMPARE(cli.err, QStringList());
@@ -425,6 +425,42 @@ private slots:
         }
     }
 
+    // Bare lists for scripts: the addresses that answered, or those that did not (silent, or an ICMP
+    // error), one a line. After the frames' test, which the router's neighbours these leave failed
+    // would answer if it came soon after.
+    void bareLists()
+    {
+        const QStringList sweep{"sweep", "198.18.2.1",       "198.18.3.5",       "198.18.5.1", "198.18.4.0/31",
+                                "-q",    "fd00:198:18:2::1", "fd00:198:18:5::1", "--rate",     "1k"};
+        const CliRun answered = CliRun::of(sweep + QStringList{"-a", "--timeout", "1s"}, 20000);
+        QCOMPARE(answered.err, QStringList());
+        QCOMPARE(answered.out, (QStringList{"198.18.2.1", "198.18.3.5", "fd00:198:18:2::1"}));
+        const CliRun unanswered = CliRun::of(sweep + QStringList{"--unanswered", "--timeout", "300ms"}, 20000);
+        QCOMPARE(unanswered.err, QStringList());
+        QCOMPARE(unanswered.out, (QStringList{"198.18.4.0", "198.18.4.1", "198.18.5.1", "fd00:198:18:5::1"}));
+    }
+
+    // A link-local target is swept on the link its zone names: the router's address on the client's
+    // link to it answers there, and an exclusion on that link takes it out.
+    void scopedTargetsOnTheirLink()
+    {
+        QProcess ip;
+        ip.start(TestbedNamespaces::tool("ip"),
+                 {"-n", TestbedNamespaces::nameOf("r"), "-6", "-o", "addr", "show", "dev", "to-c", "scope", "link"});
+        QVERIFY(ip.waitForFinished(5000));
+        const QString router = QRegularExpression("inet6 (fe80::[0-9a-f:]+)/")
+                                   .match(QString::fromLatin1(ip.readAllStandardOutput()))
+                                   .captured(1);
+        QVERIFY2(!router.isEmpty(), "the router has no link-local address on the client's link");
+        const CliRun found = CliRun::of({"sweep", router + "%to-r", "::1%lo", "-a", "--timeout", "1s"}, 20000);
+        QCOMPARE(found.err, QStringList());
+        QCOMPARE(found.out, (QStringList{"::1%lo", router + "%to-r"}));
+        const CliRun excluded = CliRun::of(
+            {"sweep", router + "%to-r", "::1%lo", "--exclude", router + "%to-r,::1", "-a", "--timeout", "1s"}, 20000);
+        QCOMPARE(excluded.err, QStringList());
+        QCOMPARE(excluded.out, QStringList{"::1%lo"});
+    }
+
     // What a sweep sends: each target once a pass, in address order, at the size and time-to-live
     // asked for; never faster than the rate, and the last pass waited out to its time-out. None
     // answered: the list saved is empty.
@@ -436,10 +472,10 @@ private slots:
         QTest::addColumn<int>("size");
         QTest::addColumn<double>("seconds"); // at the least
         QTest::newRow("defaults") << QStringList{} << 1 << 64 << 56 << 0.5;
-        QTest::newRow("retries, small size, TTL 7")
-            << QStringList{"--retries", "2", "--size", "3", "--ttl", "7", "--timeout", "100"} << 3 << 7 << 3 << 0.3;
-        QTest::newRow("no payload, TTL 255, long time-out")
-            << QStringList{"--size", "0", "--ttl", "255", "--timeout", "900"} << 1 << 255 << 0 << 0.9;
+        QTest::newRow("retries, smallest size, TTL 7")
+            << QStringList{"--retries", "2", "--size", "8", "--ttl", "7", "--timeout", "100ms"} << 3 << 7 << 8 << 0.3;
+        QTest::newRow("TTL 255, long time-out")
+            << QStringList{"--ttl", "255", "--timeout", "900ms"} << 1 << 255 << 56 << 0.9;
         // IPv4 holds 16 of the 20 targets, and so 16 of the 20 requests a second.
         QTest::newRow("slow rate, TTL 1")
             << QStringList{"--rate", "20", "--timeout", "50", "--size", "1000", "--ttl", "1"} << 1 << 1 << 1000

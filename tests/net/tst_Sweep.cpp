@@ -664,6 +664,47 @@ private slots:
                      qPrintable(reply.key() + " " + QString::number(reply.value())));
     }
 
+    // While both cores spin, a host that answers after 20 ms (10 ms, 5 ms) is never timed sooner, and
+    // no loopback answer is timed at nothing: each request is timed before it goes, its answer by
+    // the kernel's arrival. Rounds of 1,024 loopback answers each, as a held-up send is most likely
+    // among many.
+    void timesNeverBelowTheTruthUnderLoad()
+    {
+        std::atomic<bool> done{false};
+        std::vector<std::thread> spinners;
+        for (int core = 0; core < 2; ++core)
+            spinners.emplace_back([&done] {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+                while (!done && std::chrono::steady_clock::now() < until) {
+                }
+            });
+        const QMap<QString, double> delayMs{
+            {"198.18.3.20", 20}, {"198.18.3.10", 10}, {"198.18.3.5", 5}, {"fd00:198:18:3::5", 5}};
+        SweepTargets targets = targetsOf(delayMs.keys() + QStringList{"127.0.0.0/22"});
+        Sweep::Settings settings;
+        settings.timeoutMs = 300;
+        QStringList below;
+        int loopback = 0;
+        int delayed = 0;
+        for (int round = 0; round < 8; ++round) {
+            Sweep sweep(targets, settings);
+            sweep.run();
+            for (const Sweep::Answer &answer : sweep.answers()) {
+                const QString address = QString::fromStdString(answer.address.toString());
+                const double truth = delayMs.value(address, 0);
+                (truth == 0 ? loopback : delayed) += answer.status == IP_SUCCESS ? 1 : 0;
+                if (answer.status == IP_SUCCESS && (answer.rttMs < truth || answer.rttMs <= 0))
+                    below << address + " " + QString::number(answer.rttMs, 'f', 6);
+            }
+        }
+        done = true;
+        for (std::thread &spinner : spinners)
+            spinner.join();
+        QCOMPARE(below, QStringList());
+        QCOMPARE(delayed, 8 * 4);
+        QVERIFY2(loopback >= 8 * 1000, qPrintable(QString::number(loopback)));
+    }
+
     // No route: every send fails at once, and the failures are counted, not kept one by one; the
     // sweep could not ask, so its count may be short.
     void unroutedEndsFastAndSmall()

@@ -2,16 +2,31 @@
 #include "TestFiles.h"
 #include "TestMain.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
 // The command-line front end as a user runs it: its exit statuses and its usage errors on one line,
 // told as such also where no echo session can be opened. Pings: net/tst_Cli.
+namespace {
+// What a number option of that name takes.
+QString wanted(const QString &option)
+{
+    if (option == "rate")
+        return "a rate such as 5000, 10k or 1M";
+    if (option == "timeout" || option == "interval")
+        return "a time such as 500, 500ms or 2s";
+    return "a whole number";
+}
+} // namespace
+
 class TestCli : public QObject {
     Q_OBJECT
 
@@ -31,11 +46,28 @@ private slots:
         QTest::newRow("both families") << QStringList{"ping", "-6", "127.0.0.1", "-4"}
                                        << usage.arg("-4 and -6 exclude each other");
         QTest::newRow("unknown option") << QStringList{"ping", "127.0.0.1", "--count", "3"}
-                                        << usage.arg("unknown option --count");
+                                        << usage.arg("unknown option '--count'");
+        QTest::newRow("unknown short option")
+            << QStringList{"sweep", "127.0.0.1", "-x"} << usage.arg("unknown option '-x'");
         QTest::newRow("not a number") << QStringList{"ping", "127.0.0.1", "--size", "12x"}
                                       << usage.arg("--size needs a whole number, not '12x'");
         QTest::newRow("decimal") << QStringList{"ping", "127.0.0.1", "--timeout=1.5"}
-                                 << usage.arg("--timeout needs a whole number, not '1.5'");
+                                 << usage.arg("--timeout needs " + wanted("timeout") + ", not '1.5'");
+        QTest::newRow("unknown unit") << QStringList{"sweep", "127.0.0.1", "--rate", "10K"}
+                                      << usage.arg("--rate needs " + wanted("rate") + ", not '10K'");
+        QTest::newRow("unit alone") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--interval", "ms"}
+                                    << usage.arg("--interval needs " + wanted("interval") + ", not 'ms'");
+        QTest::newRow("unit beyond every integer")
+            << QStringList{"reping", "/dev/null", "--timeout", "2147484s"}
+            << usage.arg("--timeout needs " + wanted("timeout") + ", not '2147484s'");
+        // Units scale before the bounds are checked.
+        for (const char *timeout : {"61s", "60001ms"})
+            QTest::newRow(qPrintable(QString("sweep --timeout ") + timeout))
+                << QStringList{"sweep", "127.0.0.1", "--timeout", timeout} << usage.arg("--timeout must be 1 to 60000");
+        QTest::newRow("sweep --rate 11M")
+            << QStringList{"sweep", "127.0.0.1", "--rate", "11M"} << usage.arg("--rate must be 1 to 10000000");
+        QTest::newRow("scan --interval 0s") << QStringList{"scan", "127.0.0.1", "127.0.0.2", "--interval", "0s"}
+                                            << usage.arg("--interval must be at least 1");
         QTest::newRow("empty") << QStringList{"ping", "127.0.0.1", "--ttl="}
                                << usage.arg("--ttl needs a whole number, not ''");
         QTest::newRow("blank before the number")
@@ -55,12 +87,13 @@ private slots:
                 for (const QString &number : {digits, "-" + digits})
                     QTest::newRow(qPrintable(QString(command).section(' ', 0, 0) + " --" + option + " " + number))
                         << QString(command).split(' ') + QStringList{"--" + option, number}
-                        << usage.arg("--" + option + " needs a whole number, not '" + number + "'");
-        for (const QString &target : {"127.0.0." + digits, "fe80::1%" + digits})
-            QTest::newRow(qPrintable(target))
-                << QStringList{"sweep", target}
-                << usage.arg("'" + target + "': '" + target +
-                             (target.contains(':') ? "' is not an IPv6 address" : "' is not a dotted IPv4 address"));
+                        << usage.arg("--" + option + " needs " + wanted(option) + ", not '" + number + "'");
+        QTest::newRow("octet too large") << QStringList{"sweep", "127.0.0." + digits}
+                                         << usage.arg("'127.0.0." + digits + "': '127.0.0." + digits +
+                                                      "' is not a dotted IPv4 address");
+        QTest::newRow("zone too large") << QStringList{"sweep", "fe80::1%" + digits}
+                                        << usage.arg("'fe80::1%" + digits + "': this machine has no link '" + digits +
+                                                     "'");
         QTest::newRow("prefix too large") << QStringList{"sweep", "127.0.0.0/" + digits}
                                           << usage.arg("'127.0.0.0/" + digits + "': the prefix length must be 0 to 32");
         QTest::newRow("IPv6 prefix too large")
@@ -75,10 +108,11 @@ private slots:
                                     << usage.arg("--ttl needs a whole number, not 'x'");
         // Each bound of a sweep's numbers, and one past it.
         const std::tuple<const char *, int, int> bounds[] = {
-            {"rate", 1, 10000000}, {"timeout", 1, 60000},       {"retries", 0, 10},        {"size", 0, 65500},
+            {"rate", 1, 10000000}, {"timeout", 1, 60000},       {"retries", 0, 10},        {"size", 8, 65500},
             {"ttl", 1, 255},       {"names-timeout", 1, 60000}, {"names-parallel", 1, 512}};
         for (const auto &[option, low, high] : bounds) {
-            const QString range = QString("--%1 must be %2 to %3").arg(option).arg(low).arg(high);
+            const QString range = QString("--%1 must be %2 to %3").arg(option).arg(low).arg(high) +
+                                  (QString(option) == "size" ? ": each request carries a check of 8 bytes" : "");
             for (const int wrong : {low - 1, high + 1})
                 QTest::newRow(qPrintable(QString("sweep --%1 %2").arg(option).arg(wrong)))
                     << QStringList{"sweep", "127.0.0.1", "--names", QString("--") + option, QString::number(wrong)}
@@ -108,6 +142,15 @@ private slots:
                                      "1/" + digits, digits + "/3"})
             QTest::newRow(qPrintable("shard " + wrong))
                 << QStringList{"sweep", "127.0.0.1", "--shard", wrong} << usage.arg(shard.arg(wrong));
+        QTest::newRow("answered and unanswered")
+            << QStringList{"sweep", "127.0.0.1", "-a", "--unanswered"} << usage.arg("-a and -u exclude each other");
+        QTest::newRow("a listing with a format")
+            << QStringList{"sweep", "127.0.0.1", "-u", "--format", "csv"}
+            << usage.arg("-a and -u list bare addresses, without --format or --names");
+        QTest::newRow("quiet progress") << QStringList{"sweep", "127.0.0.1", "--quiet", "--progress"}
+                                        << usage.arg("-q and --progress exclude each other");
+        QTest::newRow("standard input twice, as -iL") << QStringList{"sweep", "-iL", "-", "-f", "-"}
+                                                      << usage.arg("standard input (-) can be read for one file only");
         QTest::newRow("file without a name")
             << QStringList{"sweep", "127.0.0.1", "-f"} << usage.arg("option -f needs a value");
         // Each would take hours to reach its end; a save that cannot be made stops it before it sends.
@@ -162,7 +205,10 @@ private slots:
             << QStringList{"sweep", "127.0.0.0/24", "--exclude-file", "FILE"} << QByteArray("127.0.0.9-127.0.0.1\n")
             << "tozelo-cli: FILE:1: '127.0.0.9-127.0.0.1': the range ends before it starts";
         QTest::newRow("too many") << QStringList{"sweep", "10.0.0.0/8", "-f", "FILE"} << good
-                                  << "tozelo-cli: FILE:1: the targets hold 16777220 addresses, more than 16777216";
+                                  << "tozelo-cli: the targets hold 16777220 addresses, more than 16777216";
+        QTest::newRow("too many in a shard")
+            << QStringList{"sweep", "10.0.0.0/7", "-f", "FILE", "--shard", "1/2"} << good
+            << "tozelo-cli: shard 1/2 holds 16777218 of the 33554436 addresses, more than 16777216";
         QTest::newRow("no target") << QStringList{"sweep", "127.0.0.1", "-f", "FILE"} << QByteArray("# none\n\n")
                                    << "tozelo-cli: FILE: no target in it";
         QTest::newRow("missing") << QStringList{"sweep", "-f", "FILE.missing"} << good
@@ -174,6 +220,8 @@ private slots:
                                   << "tozelo-cli: cannot read FOLDER: Is a directory";
         QTest::newRow("empty standard input")
             << QStringList{"sweep", "-f", "-"} << good << "tozelo-cli: standard input: no target in it";
+        QTest::newRow("UTF-8 mark") << QStringList{"sweep", "-f", "FILE", "--exclude", "127.0.0.0/8"}
+                                    << "\xEF\xBB\xBF" + good << "tozelo-cli: sweep: every target is excluded";
         QTest::newRow("all excluded") << QStringList{"sweep", "-f", "FILE", "--exclude", "127.0.0.0/8"} << good
                                       << "tozelo-cli: sweep: every target is excluded";
     }
@@ -194,6 +242,30 @@ private slots:
         QVERIFY(result.out.isEmpty());
     }
 
+    // A million separate addresses in no order, as targets and as exclusions, load in a few sorts:
+    // one insertion each took minutes. The bound is loose enough for a busy machine.
+    void millionLineFiles()
+    {
+        constexpr uint32_t Count = 1000000;
+        std::vector<uint32_t> order(Count);
+        for (uint32_t i = 0; i < Count; ++i)
+            order[i] = i << 2;
+        std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        QByteArray lines;
+        for (const uint32_t i : order)
+            lines += QByteArray::number(10 + (i >> 24)) + '.' + QByteArray::number(i >> 16 & 255) + '.' +
+                     QByteArray::number(i >> 8 & 255) + '.' + QByteArray::number(i & 255) + '\n';
+        QTemporaryDir folder;
+        const QString file = folder.filePath("targets.txt");
+        writeFile(file, lines);
+        QElapsedTimer clock;
+        clock.start();
+        const CliRun result = CliRun::of({"sweep", "-f", file, "--exclude-file", file}, 60000);
+        QVERIFY2(result.ended, "tozelo-cli did not end");
+        QCOMPARE(result.err, QStringList{"tozelo-cli: sweep: every target is excluded"});
+        QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed()) + " ms"));
+    }
+
     // The help takes each command's defaults from the values it starts with; README says the same.
     void help()
     {
@@ -207,6 +279,26 @@ private slots:
         const QString text = QString::fromUtf8(readme.readAll()).simplified();
         for (const QString &line : defaults)
             QVERIFY2(text.contains(line.simplified()), qPrintable(line));
+
+        // Each command's part alone, from its synopsis through its exit status, however asked for; help
+        // is looked for before the other arguments are checked.
+        const QString full = result.out.join('\n');
+        const std::pair<QStringList, QString> asked[] = {{{"sweep", "--help"}, "sweep"},
+                                                         {{"help", "sweep"}, "sweep"},
+                                                         {{"sweep", "10.0.0.0/1", "-h", "--rate", "x"}, "sweep"},
+                                                         {{"ping", "-h"}, "ping"},
+                                                         {{"scan", "--help"}, "scan"},
+                                                         {{"reping", "--help"}, "reping"}};
+        for (const auto &[args, command] : asked) {
+            const CliRun part = CliRun::of(args);
+            QCOMPARE(part.status, 0);
+            QVERIFY2(part.out.first().startsWith("Usage: tozelo-cli " + command + " "), qPrintable(part.out.first()));
+            const QString body = "  " + part.out.join('\n').mid(QString("Usage: tozelo-cli ").size());
+            QVERIFY2(full.contains(body + "\n  "), qPrintable(args.join(' ')));
+            QVERIFY2(body.contains("Exit status"), qPrintable(args.join(' ')));
+        }
+        QCOMPARE(CliRun::of({"help", "pong"}).err,
+                 QStringList{"tozelo-cli: unknown command 'pong' (try tozelo-cli --help)"});
     }
 
     // reping loads its file before it opens a socket, never waits on a pipe, and never reads UTF-16

@@ -2,6 +2,7 @@
 // one line and what is refused.
 #include "TestMain.h"
 #include "echo/Notation.h"
+#include "sweep/Sweep.h"
 #include "sweep/SweepTargets.h"
 
 #include <QtTest>
@@ -53,10 +54,10 @@ private slots:
     void forms();
     void severalTargetsMerge_data();
     void severalTargetsMerge();
-    void boundOnTheAddresses();
+    void boundOnEachShard();
     void exclusions_data();
     void exclusions();
-    void exclusionsGivenFirstLiftTheBound();
+    void badExclusion();
     void ipv6Targets_data();
     void ipv6Targets();
     void wordsOfALine_data();
@@ -135,23 +136,29 @@ void tst_SweepTargets::severalTargetsMerge()
     QCOMPARE(merged.count(), count);
 }
 
-// 16,777,216 addresses in all, however they are given; one more is refused and leaves the rest as it was.
-void tst_SweepTargets::boundOnTheAddresses()
+// A set of any size is kept; what one process may send is bounded by its shard's share alone.
+void tst_SweepTargets::boundOnEachShard()
 {
-    SweepTargets targets = targetsOf({"10.0.0.0/9", "10.128.0.0-10.255.255.254"});
-    QCOMPARE(targets.count(), SweepTargets::MaxAddresses - 1);
-    QCOMPARE(refusalOf(targets, "10.255.255.255"), QString());
-    QCOMPARE(targets.count(), SweepTargets::MaxAddresses);
-    QCOMPARE(refusalOf(targets, "10.0.0.0/8"), QString());
-    QCOMPARE(refusalOf(targets, "11.0.0.0"), QString("the targets hold 16777217 addresses, more than 16777216"));
-    QCOMPARE(targets.ranges(), (Ranges{range("10.0.0.0", "10.255.255.255")}));
-
-    SweepTargets whole;
-    QCOMPARE(refusalOf(whole, "0.0.0.0/0"), QString("the targets hold 4294967296 addresses, more than 16777216"));
-    QCOMPARE(refusalOf(whole, "0.0.0.0-255.255.255.255"),
-             QString("the targets hold 4294967296 addresses, more than 16777216"));
-    QCOMPARE(refusalOf(whole, "10.0.0.0/7"), QString("the targets hold 33554432 addresses, more than 16777216"));
-    QCOMPARE(whole.count(), 0ull);
+    const auto refusalOf = [](const QStringList &list, uint32_t shard, uint32_t shards) {
+        Sweep::Settings settings;
+        settings.shardIndex = shard;
+        settings.shardCount = shards;
+        try {
+            Sweep::checkSize(targetsOf(list), settings);
+        } catch (const std::invalid_argument &e) {
+            return QString(e.what());
+        }
+        return QString();
+    };
+    QCOMPARE(targetsOf({"0.0.0.0/0"}).count(), 4294967296ull);
+    QCOMPARE(refusalOf({"10.0.0.0/9", "10.128.0.0-10.255.255.255"}, 0, 1), QString());
+    QCOMPARE(refusalOf({"10.0.0.0/8", "11.0.0.0"}, 0, 1),
+             QString("the targets hold 16777217 addresses, more than 16777216"));
+    QCOMPARE(refusalOf({"10.0.0.0/7"}, 0, 2), QString());
+    QCOMPARE(refusalOf({"10.0.0.0/7"}, 1, 2), QString());
+    QCOMPARE(refusalOf({"10.0.0.0/7", "12.0.0.0"}, 0, 2),
+             QString("shard 1/2 holds 16777217 of the 33554433 addresses, more than 16777216"));
+    QCOMPARE(refusalOf({"10.0.0.0/7", "12.0.0.0"}, 1, 2), QString());
 }
 
 void tst_SweepTargets::exclusions_data()
@@ -196,26 +203,17 @@ void tst_SweepTargets::exclusions()
     QCOMPARE(swept.count(), count);
 }
 
-// What is excluded first never counts; excluded afterwards, it had to fit when it was added. A bad
-// exclusion changes nothing.
-void tst_SweepTargets::exclusionsGivenFirstLiftTheBound()
+// A bad exclusion changes nothing.
+void tst_SweepTargets::badExclusion()
 {
-    SweepTargets targets;
-    targets.exclude("10.0.0.0/8");
-    QCOMPARE(refusalOf(targets, "10.0.0.0/7"), QString());
-    QCOMPARE(targets.ranges(), (Ranges{range("11.0.0.0", "11.255.255.255")}));
-    QCOMPARE(targets.count(), SweepTargets::MaxAddresses);
-
-    SweepTargets late;
-    QCOMPARE(refusalOf(late, "10.0.0.0/7"), QString("the targets hold 33554432 addresses, more than 16777216"));
+    SweepTargets targets = targetsOf({"10.0.0.0/30"});
     try {
-        late.add("10.0.0.0/30");
-        late.exclude("10.0.0.1/33");
+        targets.exclude("10.0.0.1/33");
         QFAIL("a bad exclusion was taken");
     } catch (const std::invalid_argument &e) {
         QCOMPARE(QString(e.what()), QString("'10.0.0.1/33': the prefix length must be 0 to 32"));
     }
-    QCOMPARE(late.count(), 4ull);
+    QCOMPARE(targets.count(), 4ull);
 }
 
 // IPv6 ranges as text, "FIRST-LAST" each.
@@ -223,8 +221,8 @@ QStringList textOf(const std::vector<SweepTargets::Range6> &ranges)
 {
     QStringList text;
     for (const SweepTargets::Range6 &range : ranges)
-        text << QString::fromStdString(SweepTargets::addressOf(range.first).toString() + "-" +
-                                       SweepTargets::addressOf(range.last).toString());
+        text << QString::fromStdString(SweepTargets::addressOf(range.first, range.scope).toString() + "-" +
+                                       SweepTargets::addressOf(range.last, range.scope).toString());
     return text;
 }
 
@@ -259,8 +257,17 @@ void tst_SweepTargets::ipv6Targets_data()
                                << "'fd00::9-fd00::1': the range ends before it starts";
     QTest::newRow("families mixed") << QStringList{"fd00::1-10.0.0.1"} << QStringList() << 0ull
                                     << "'fd00::1-10.0.0.1': '10.0.0.1' is not an IPv6 address";
-    QTest::newRow("zone") << QStringList{"fe80::1%1"} << QStringList() << 0ull
-                          << "'fe80::1%1': 'fe80::1%1' is not an IPv6 address";
+    QTest::newRow("zone") << QStringList{"fe80::1%lo", "fe80::1"}
+                          << QStringList{"fe80::1-fe80::1", "fe80::1%lo-fe80::1%lo"} << 2ull << "";
+    QTest::newRow("zone of a block, either side of the length")
+        << QStringList{"fe80::%lo/127", "fe80::2/127%lo"} << QStringList{"fe80::%lo-fe80::3%lo"} << 4ull << "";
+    QTest::newRow("zone excluded on its link alone")
+        << QStringList{"fe80::/126", "fe80::/126%lo", "-fe80::1%lo"}
+        << QStringList{"fe80::-fe80::3", "fe80::%lo-fe80::%lo", "fe80::2%lo-fe80::3%lo"} << 7ull << "";
+    QTest::newRow("no such link") << QStringList{"fe80::1%nosuchlink0"} << QStringList() << 0ull
+                                  << "'fe80::1%nosuchlink0': this machine has no link 'nosuchlink0'";
+    QTest::newRow("zone of IPv4") << QStringList{"10.0.0.1%lo"} << QStringList() << 0ull
+                                  << "'10.0.0.1%lo': only an IPv6 address takes a zone";
     QTest::newRow("three colons") << QStringList{"fd00:::1"} << QStringList() << 0ull
                                   << "'fd00:::1': 'fd00:::1' is not an IPv6 address";
     QTest::newRow("IPv4 inside, a block") << QStringList{"0:0:0:0:0:FFFF:198.18.0.7/126"}
