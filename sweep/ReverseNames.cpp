@@ -39,6 +39,7 @@ struct ReverseNames::State {
     std::vector<Running> running; // the lookups that count against the concurrency
     uint64_t nextId = 0;
     uint64_t outstanding = 0; // asked for and not yet reported
+    bool stopped = false;     // no more waiting for them
     bool closing = false;
 
     // Held while found runs, so that calls never overlap and none follows the owner's end.
@@ -163,7 +164,14 @@ void ReverseNames::lookUp(const IpAddress &address)
 void ReverseNames::wait()
 {
     std::unique_lock<std::mutex> lock(m_state->mutex);
-    m_state->changed.wait(lock, [this] { return m_state->outstanding == 0; });
+    m_state->changed.wait(lock, [this] { return m_state->outstanding == 0 || m_state->stopped; });
+}
+
+void ReverseNames::stop()
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->stopped = true;
+    m_state->changed.notify_all();
 }
 
 std::string ReverseNames::systemName(const IpAddress &address)

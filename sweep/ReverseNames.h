@@ -29,8 +29,11 @@ public:
     ReverseNames &operator=(const ReverseNames &) = delete;
 
     void lookUp(const IpAddress &address);
-    // Blocks until every address asked for so far has been reported.
+    // Blocks until every address asked for so far has been reported, or stop() was called.
     void wait();
+    // From any thread: wait() returns at once, and what was not reported yet is given up with this
+    // object.
+    void stop();
 
     // The resolver's answer through the name service switch (the hosts file, DNS).
     static std::string systemName(const IpAddress &address);
