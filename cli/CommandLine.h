@@ -28,7 +28,7 @@ public:
     int integer(const std::string &name, int fallback) const;
     // The same, and UsageError when it is below 1.
     int positive(const std::string &name, int fallback) const;
-    // The option's value as the name of a machine list file that can be written now, or "" when
+    // The option's value as the name of a file that can be written now, or "" when
     // absent; UsageError when it is empty or its folder, or a file already there, refuses it. Checked
     // before anything is sent, so that a run does not end in a file that cannot be saved.
     std::string writableFile(const std::string &name) const;

@@ -78,9 +78,17 @@ Sweep::Settings settingsOf(const CommandLine &args)
 std::string formatOf(const CommandLine &args)
 {
     const std::string format = args.text("format", "text");
-    if (format != "text" && format != "csv" && format != "json" && format != "xml")
-        throw CommandLine::UsageError("--format must be text, csv, json or xml, not '" + format + "'");
+    if (format != "text" && format != "csv" && format != "json" && format != "jsonl" && format != "xml")
+        throw CommandLine::UsageError("--format must be text, csv, json, jsonl or xml, not '" + format + "'");
     return format;
+}
+
+// -o and --output are one option.
+std::string outputFileOf(const CommandLine &args)
+{
+    if (args.has("o") && args.has("output"))
+        throw CommandLine::UsageError("-o and --output are the same option: give one");
+    return args.writableFile(args.has("o") ? "o" : "output");
 }
 
 // A target that is none of the forms is a usage error when typed on the command line.
@@ -133,12 +141,12 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 
 const std::vector<std::string> SweepArguments::Options = {"rate",  "timeout", "retries", "size",    "ttl",
                                                           "save",  "format",  "f",       "exclude", "exclude-file",
-                                                          "order", "seed",    "shard"};
+                                                          "order", "seed",    "shard",   "o",       "output"};
 const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
-    : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")), names(args.has("names")),
-      progress(args.has("progress"))
+    : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")),
+      outputFile(outputFileOf(args)), names(args.has("names")), progress(args.has("progress"))
 {
     targets = targetsOf(args, standardInput);
 }

@@ -20,8 +20,9 @@ struct SweepArguments {
 
     SweepTargets targets;
     Sweep::Settings settings;
-    std::string format; // text, csv, json or xml
+    std::string format; // text, csv, json, jsonl or xml
     std::string saveFile;
+    std::string outputFile; // "" for standard output
     bool names = false;
     bool progress = false; // even where standard error is no terminal
     std::string command;   // as typed, for the XML

@@ -1,5 +1,8 @@
 #include "SweepCommand.h"
 
+#include "CommandRun.h"
+#include "StopSignals.h"
+#include "SweepOutput.h"
 #include "SweepProgress.h"
 #include "echo/EchoTerms.h"
 #include "echo/MachineListWriter.h"
@@ -9,6 +12,7 @@
 #include "sweep/SweepReport.h"
 
 #include <chrono>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,7 +33,11 @@ void save(const Sweep &sweep, const std::string &fileName)
     for (const Answer &answer : sweep.answers())
         if (answered(answer))
             lines.push_back(answer.address.toString());
-    MachineListWriter::write(fileName, lines);
+    try {
+        MachineListWriter::write(fileName, lines);
+    } catch (const std::runtime_error &e) {
+        throw CommandRun::Failure(SweepStatus::OutputFailed, e.what());
+    }
 }
 
 // One line per reason the system gave for not sending: how many, and the first few addresses.
@@ -53,31 +61,65 @@ int64_t nowMs()
 }
 
 // The names of the hosts that answered, looked up a few at a time once the sweep is over, so that no
-// lookup's traffic mixes with the sweep's.
-void lookUpNames(SweepReport &report)
+// lookup's traffic mixes with the sweep's. A signal ends the lookups with the names found so far.
+void lookUpNames(SweepReport &report, StopSignals &signals)
 {
-    report.withNames = true;
     ReverseNames names([&report](const IpAddress &address, const std::string &name) {
         if (!name.empty())
             report.names[address] = name;
     });
+    signals.onStop([&names] { names.stop(); });
     for (const Answer &answer : report.answers)
         if (answered(answer))
             names.lookUp(answer.address);
     names.wait();
+    signals.onStop(nullptr);
 }
 
-void write(const SweepReport &report, const std::string &format, std::ostream &out)
+// JSON lines have had their answers already.
+std::string textOf(const SweepReport &report, const std::string &format)
 {
+    std::ostringstream out;
     if (format == "csv")
         report.writeCsv(out);
     else if (format == "json")
         report.writeJson(out);
+    else if (format == "jsonl")
+        report.writeJsonLinesEnd(out);
     else if (format == "xml")
         report.writeXml(out);
     else
         report.writeText(out);
-    out << std::flush;
+    return out.str();
+}
+
+// Each answer as soon as its time is final; a reader that went away, or a failed write, ends the
+// sweep, as nothing more could reach the output.
+void streamAnswers(Sweep &sweep, SweepOutput &output)
+{
+    sweep.onAnswers = [&sweep, &output](const Answer *answers, size_t count) {
+        std::string lines;
+        for (size_t i = 0; i < count; ++i)
+            lines += SweepReport::jsonLineOf(answers[i]);
+        if (!output.write(lines))
+            sweep.stop();
+    };
+}
+
+// The status of a sweep that ran to its end or was stopped, its result written.
+int statusOf(const Sweep &sweep, int signal, std::ostream &err)
+{
+    if (signal != 0)
+        err << "tozelo-cli: sweep: stopped by " << StopSignals::nameOf(signal)
+            << ": the answers found so far are written, the others are missing\n";
+    if (sweep.droppedInLastPass() != 0)
+        err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
+            << " answers for want of room, even when asked again: hosts that answered may be missing (try a "
+               "lower --rate)\n";
+    // Not sent is told with the reasons, before the result.
+    if (signal != 0 || sweep.droppedInLastPass() != 0 || !sweep.unsent().empty())
+        return SweepStatus::Incomplete;
+    return sweep.progress().replies > 0 ? SweepStatus::Answered : SweepStatus::NothingAnswered;
 }
 
 } // namespace
@@ -92,10 +134,14 @@ void SweepCommand::open()
     m_sweep->open();
 }
 
-int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
+int SweepCommand::run(std::ostream &err, bool terminal)
 {
     const Sweep::Settings &settings = m_args.settings;
     Sweep &sweep = *m_sweep;
+    StopSignals signals;
+    SweepOutput output(m_args.outputFile);
+    if (output.failed())
+        throw CommandRun::Failure(SweepStatus::OutputFailed, output.failure());
     if (sweep.effectiveRate() < settings.rate)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
@@ -107,9 +153,13 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
             const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
             progress.update(now, std::chrono::duration_cast<std::chrono::nanoseconds>(sinceBoot).count());
         };
+    if (m_args.format == "jsonl")
+        streamAnswers(sweep, output);
+    signals.onStop([&sweep] { sweep.stop(); });
     const int64_t startedMs = nowMs();
     sweep.run();
     const int64_t endedMs = nowMs();
+    signals.onStop(nullptr);
     progress.finish();
     reportUnsent(sweep, err);
 
@@ -118,19 +168,17 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
     report.startedMs = startedMs;
     report.endedMs = endedMs;
     report.timeoutMs = settings.timeoutMs;
-    if (m_args.names)
-        lookUpNames(report);
-    write(report, m_args.format, out);
+    report.withNames = m_args.names;
+    if (m_args.names && signals.signal() == 0)
+        lookUpNames(report, signals);
+    const int signal = signals.signal();
+    report.stoppedBy = signal != 0 ? StopSignals::nameOf(signal) : std::string();
+    output.write(textOf(report, m_args.format));
+    output.finish();
     if (!m_args.saveFile.empty())
         save(sweep, m_args.saveFile);
-    if (sweep.droppedInLastPass() != 0) {
-        err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
-            << " answers for want of room, even when asked again: hosts that answered may be missing (try a "
-               "lower --rate)\n";
-        return SweepIncomplete;
-    }
-    // Told above, with the reasons.
-    if (!sweep.unsent().empty())
-        return SweepIncomplete;
-    return sweep.progress().replies > 0 ? 0 : 1;
+    const int status = statusOf(sweep, signal, err);
+    if (output.failed())
+        throw CommandRun::Failure(SweepStatus::OutputFailed, output.failure());
+    return status;
 }

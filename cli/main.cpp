@@ -182,23 +182,25 @@ int runInEventLoop(int argc, char *argv[])
 // after, as every command's is.
 int sweep(const std::vector<std::string> &rest)
 {
-    return CommandRun::reporting([&] {
-        SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
-        arguments.command = "tozelo-cli sweep";
-        for (const std::string &arg : rest)
-            arguments.command += " " + arg;
-        SweepCommand command(std::move(arguments));
-        std::exception_ptr failure;
-        try {
-            command.open();
-        } catch (const TICMPException &) {
-            failure = std::current_exception();
-        }
-        Privileges::dropEveryCapability(Privileges::Starts::Nothing);
-        if (failure)
-            std::rethrow_exception(failure);
-        return command.run(std::cout, std::cerr, isatty(STDERR_FILENO));
-    });
+    return CommandRun::reporting(
+        [&] {
+            SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
+            arguments.command = "tozelo-cli sweep";
+            for (const std::string &arg : rest)
+                arguments.command += " " + arg;
+            SweepCommand command(std::move(arguments));
+            std::exception_ptr failure;
+            try {
+                command.open();
+            } catch (const TICMPException &) {
+                failure = std::current_exception();
+            }
+            Privileges::dropEveryCapability(Privileges::Starts::Nothing);
+            if (failure)
+                std::rethrow_exception(failure);
+            return command.run(std::cerr, isatty(STDERR_FILENO));
+        },
+        SweepStatus::CannotSweep);
 }
 
 } // namespace
