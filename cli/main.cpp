@@ -9,8 +9,10 @@
 #include "platform/ProgramFiles.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -215,6 +217,15 @@ int sweep(const std::vector<std::string> &rest)
         SweepStatus::CannotSweep);
 }
 
+// A standard stream that was closed would be the number of the first file or socket opened, and the
+// output would go there: it is held by /dev/null opened for reading, so that writes to it fail.
+void holdClosedStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            open("/dev/null", O_RDONLY);
+}
+
 } // namespace
 
 // A sweep's arguments are checked before anything else happens, so that a wrong one is a usage error
@@ -224,6 +235,7 @@ int sweep(const std::vector<std::string> &rest)
 // privileged helper hold their raw sockets where they need them.
 int main(int argc, char *argv[])
 {
+    holdClosedStandardStreams();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << "tozelo-cli: no command given (try tozelo-cli --help)\n";

@@ -621,14 +621,17 @@ private slots:
 
     void writeFailuresAreFailures_data()
     {
-        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("to"); // DISK: a full disk, on which the file "old" holds "old"
         QTest::addColumn<QString>("error");
-        QTest::newRow("standard output on /dev/full") << ""
-                                                      << "cannot write standard output";
-        QTest::newRow("-o on a full disk") << "-o"
-                                           << "cannot write DISK/old";
-        QTest::newRow("--save on a full disk") << "--save"
-                                               << "Cannot create file DISK/old";
+        const QString full = ": No space left on device";
+        QTest::newRow("standard output on /dev/full") << "> /dev/full"
+                                                      << "cannot write standard output" + full;
+        QTest::newRow("standard output closed") << ">&-"
+                                                << "cannot write standard output: Bad file descriptor";
+        QTest::newRow("-o on a full disk") << "-o DISK/old > /dev/null"
+                                           << "cannot write DISK/old" + full;
+        QTest::newRow("--save on a full disk") << "--save DISK/old > /dev/null"
+                                               << "Cannot create file DISK/old" + full;
     }
 
     // A result that cannot be written whole is a failure, with its reason; a file that was there is
@@ -640,22 +643,23 @@ private slots:
         QTemporaryDir folder;
         const QString disk = folder.filePath("disk");
         QVERIFY(QDir().mkpath(disk));
+        const bool onDisk = to.contains("DISK");
         // 198.18.5.0/24 sends 256 errors: more than one page of CSV.
-        const QString sweep = "\"$TOZELO_CLI\" sweep 198.18.5.0/24 198.18.3.1 --timeout 300 --format csv";
-        const QString script = to.isEmpty() ? sweep + " > /dev/full; echo $?"
-                                            : "mount -t tmpfs -o size=4k tmpfs \"$0\" && printf old > \"$0/old\" && "
-                                              "{ cat /dev/zero > \"$0/fill\"; } 2>/dev/null; " +
-                                                  sweep + " " + to +
-                                                  " \"$0/old\" > /dev/null; echo $?; ls \"$0\"; cat \"$0/old\"";
+        const QString sweep = "\"$TOZELO_CLI\" sweep 198.18.5.0/24 198.18.3.1 --timeout 300 --format csv " +
+                              QString(to).replace("DISK", "\"$0\"") + "; echo $?";
+        const QString script = onDisk ? "mount -t tmpfs -o size=4k tmpfs \"$0\" && printf old > \"$0/old\" && "
+                                        "{ cat /dev/zero > \"$0/fill\"; } 2>/dev/null; " +
+                                            sweep + "; ls \"$0\"; cat \"$0/old\""
+                                      : sweep;
         QProcess shell;
         shell.start("unshare", {"-m", "sh", "-c", script, disk});
         QVERIFY(shell.waitForFinished(30000));
-        const QStringList out = QString::fromUtf8(shell.readAllStandardOutput()).split('\n');
+        const QStringList out = QString::fromUtf8(shell.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(out.first(), "6");
-        if (!to.isEmpty())
+        if (onDisk)
             QCOMPARE(out.mid(1), (QStringList{"fill", "old", "old"}));
         QCOMPARE(QString::fromUtf8(shell.readAllStandardError()),
-                 "tozelo-cli: " + QString(error).replace("DISK", disk) + ": No space left on device\n");
+                 "tozelo-cli: " + QString(error).replace("DISK", disk) + "\n");
     }
 
     // The shards of a sweep, run at once as three processes with one of them tried again, each
