@@ -111,10 +111,11 @@ std::string CommandLine::writableFile(const std::string &name) const
     if (!has(name))
         return std::string();
     const std::string fileName = text(name, std::string());
+    const std::string shown = (name.size() == 1 ? "-" : "--") + name;
     if (fileName.empty())
-        throw UsageError("--" + name + " needs a file name");
+        throw UsageError(shown + " needs a file name");
     const std::string refusal = MachineListWriter::whyNotWritable(fileName);
     if (!refusal.empty())
-        throw UsageError("--" + name + ": cannot create file " + fileName + ": " + refusal);
+        throw UsageError(shown + ": cannot create file " + fileName + ": " + refusal);
     return fileName;
 }

@@ -32,7 +32,7 @@ public:
     int perSecond(const std::string &name, int fallback) const;
     // value, or UsageError naming the option when it is below 1.
     static int positive(const std::string &name, int value);
-    // The option's value as the name of a machine list file that can be written now, or "" when
+    // The option's value as the name of a file that can be written now, or "" when
     // absent; UsageError when it is empty or its folder, or a file already there, refuses it. Checked
     // before anything is sent, so that a run does not end in a file that cannot be saved.
     std::string writableFile(const std::string &name) const;

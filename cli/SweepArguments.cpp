@@ -122,9 +122,17 @@ bool quietOf(const CommandLine &args)
 std::string formatOf(const CommandLine &args)
 {
     const std::string format = args.text("format", "text");
-    if (format != "text" && format != "csv" && format != "json" && format != "xml")
-        throw CommandLine::UsageError("--format must be text, csv, json or xml, not '" + format + "'");
+    if (format != "text" && format != "csv" && format != "json" && format != "jsonl" && format != "xml")
+        throw CommandLine::UsageError("--format must be text, csv, json, jsonl or xml, not '" + format + "'");
     return format;
+}
+
+// -o and --output are one option.
+std::string outputFileOf(const CommandLine &args)
+{
+    if (args.has("o") && args.has("output"))
+        throw CommandLine::UsageError("-o and --output are the same option: give one");
+    return args.writableFile(args.has("o") ? "o" : "output");
 }
 
 // A target that is none of the forms is a usage error when typed on the command line.
@@ -185,14 +193,15 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 } // namespace
 
 const std::vector<std::string> SweepArguments::Options = {
-    "rate", "timeout", "retries",      "size",  "ttl",  "save",  "format",        "f",
-    "iL",   "exclude", "exclude-file", "order", "seed", "shard", "names-timeout", "names-parallel"};
+    "rate",   "timeout", "retries", "size",    "ttl",           "save",
+    "format", "f",       "iL",      "exclude", "exclude-file",  "order",
+    "seed",   "shard",   "o",       "output",  "names-timeout", "names-parallel"};
 const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames", "q",         "quiet",
                                                         "a",     "answered", "u",      "unanswered"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
     : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")),
-      progress(args.has("progress")), quiet(quietOf(args)), listing(listingOf(args))
+      outputFile(outputFileOf(args)), progress(args.has("progress")), quiet(quietOf(args)), listing(listingOf(args))
 {
     namesOf(args, *this);
     targets = targetsOf(args, standardInput);

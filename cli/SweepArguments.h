@@ -20,8 +20,9 @@ struct SweepArguments {
 
     SweepTargets targets;
     Sweep::Settings settings;
-    std::string format; // text, csv, json or xml
+    std::string format; // text, csv, json, jsonl or xml
     std::string saveFile;
+    std::string outputFile; // "" for standard output
     bool names = false;
     int namesTimeoutMs = 0; // each lookup's
     int namesParallel = 0;  // lookups at once

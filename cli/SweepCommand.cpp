@@ -1,5 +1,8 @@
 #include "SweepCommand.h"
 
+#include "CommandRun.h"
+#include "StopSignals.h"
+#include "SweepOutput.h"
 #include "SweepProgress.h"
 #include "echo/EchoTerms.h"
 #include "echo/MachineListWriter.h"
@@ -11,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,7 +38,11 @@ void save(const Sweep &sweep, const std::string &fileName)
     for (const Answer &answer : sweep.answers())
         if (answered(answer))
             lines.push_back(answer.address.toString());
-    MachineListWriter::write(fileName, lines);
+    try {
+        MachineListWriter::write(fileName, lines);
+    } catch (const std::runtime_error &e) {
+        throw CommandRun::Failure(SweepStatus::OutputFailed, e.what());
+    }
 }
 
 // Most likely a link without carrier, whose queue stays full for as long as it is gone.
@@ -71,10 +79,10 @@ int64_t monotonicNs()
 }
 
 // The names of the hosts that answered, looked up many at a time once the sweep is over, so that no
-// lookup's traffic mixes with the sweep's. The counts are kept on the lookups' thread, read here.
-void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress *progress)
+// lookup's traffic mixes with the sweep's. The counts are kept on the lookups' thread, read here. A
+// signal ends the lookups with the names found so far.
+void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress *progress, StopSignals &signals)
 {
-    report.withNames = true;
     std::atomic<uint64_t> done{0};
     std::atomic<uint64_t> found{0};
     ReverseNames names(
@@ -86,6 +94,7 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
             ++done;
         },
         args.namesParallel, args.namesTimeoutMs);
+    signals.onStop([&names] { names.stop(); });
     uint64_t total = 0;
     for (const Answer &answer : report.answers)
         if (answered(answer)) {
@@ -94,45 +103,89 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
         }
     if (progress == nullptr) {
         names.wait();
-        return;
+    } else {
+        do
+            progress->updateNames(done, total, found, monotonicNs());
+        while (!names.waitFor(NamesTickMs));
+        progress->finish();
     }
-    do
-        progress->updateNames(done, total, found, monotonicNs());
-    while (!names.waitFor(NamesTickMs));
-    progress->finish();
+    signals.onStop(nullptr);
 }
 
-void write(const SweepReport &report, const std::string &format, std::ostream &out)
+// JSON lines have had their answers already.
+std::string textOf(const SweepReport &report, const std::string &format)
 {
+    std::ostringstream out;
     if (format == "csv")
         report.writeCsv(out);
     else if (format == "json")
         report.writeJson(out);
+    else if (format == "jsonl")
+        report.writeJsonLinesEnd(out);
     else if (format == "xml")
         report.writeXml(out);
     else
         report.writeText(out);
-    out << std::flush;
+    return out.str();
 }
 
 // The addresses that answered, or those of the shard that did not (silent, or an ICMP error), one a
-// line: the first in address order, the others in the order of the targets.
-void list(const Sweep &sweep, const std::string &listing, std::ostream &out)
+// line: the first in address order, the others in the order of the targets. Written a part at a
+// time, as the targets' addresses may be millions.
+void list(const Sweep &sweep, const std::string &listing, SweepOutput &output)
 {
+    constexpr size_t Part = 1 << 16;
+    std::string lines;
+    const auto add = [&lines, &output](const IpAddress &address) {
+        lines += address.toString() + '\n';
+        if (lines.size() >= Part) {
+            output.write(lines);
+            lines.clear();
+        }
+    };
     std::set<IpAddress> heard;
     for (const Answer &answer : sweep.answers())
         if (answered(answer)) {
             if (listing == "answered")
-                out << answer.address.toString() << '\n';
+                add(answer.address);
             else
                 heard.insert(answer.address);
         }
     if (listing == "unanswered")
         sweep.eachAddress([&](const IpAddress &address) {
             if (heard.count(address) == 0)
-                out << address.toString() << '\n';
+                add(address);
         });
-    out << std::flush;
+    output.write(lines);
+}
+
+// Each answer as soon as its time is final; a reader that went away, or a failed write, ends the
+// sweep, as nothing more could reach the output.
+void streamAnswers(Sweep &sweep, SweepOutput &output)
+{
+    sweep.onAnswers = [&sweep, &output](const Answer *answers, size_t count) {
+        std::string lines;
+        for (size_t i = 0; i < count; ++i)
+            lines += SweepReport::jsonLineOf(answers[i]);
+        if (!output.write(lines))
+            sweep.stop();
+    };
+}
+
+// The status of a sweep that ran to its end or was stopped, its result written.
+int statusOf(const Sweep &sweep, int signal, std::ostream &err)
+{
+    if (signal != 0)
+        err << "tozelo-cli: sweep: stopped by " << StopSignals::nameOf(signal)
+            << ": the answers found so far are written, the others are missing\n";
+    if (sweep.droppedInLastPass() != 0)
+        err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
+            << " answers for want of room, even when asked again: hosts that answered may be missing (try a "
+               "lower --rate)\n";
+    // Not sent is told with the reasons, before the result.
+    if (signal != 0 || sweep.droppedInLastPass() != 0 || !sweep.unsent().empty())
+        return SweepStatus::Incomplete;
+    return sweep.progress().replies > 0 ? SweepStatus::Answered : SweepStatus::NothingAnswered;
 }
 
 } // namespace
@@ -147,10 +200,14 @@ void SweepCommand::open()
     m_sweep->open();
 }
 
-int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
+int SweepCommand::run(std::ostream &err, bool terminal)
 {
     const Sweep::Settings &settings = m_args.settings;
     Sweep &sweep = *m_sweep;
+    StopSignals signals;
+    SweepOutput output(m_args.outputFile);
+    if (output.failed())
+        throw CommandRun::Failure(SweepStatus::OutputFailed, output.failure());
     if (sweep.effectiveRate() < settings.rate && !m_args.quiet)
         err << "tozelo-cli: sweep: sending at most " << sweep.effectiveRate() << " requests a second: at --rate "
             << settings.rate << " more requests would wait out a time-out of " << settings.timeoutMs
@@ -160,9 +217,13 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
     SweepProgress progress(err, terminal, settings.timeoutMs);
     if (showProgress)
         sweep.onProgress = [&progress](const Sweep::Progress &now) { progress.update(now, monotonicNs()); };
+    if (m_args.format == "jsonl")
+        streamAnswers(sweep, output);
+    signals.onStop([&sweep] { sweep.stop(); });
     const int64_t startedMs = nowMs();
     sweep.run();
     const int64_t endedMs = nowMs();
+    signals.onStop(nullptr);
     progress.finish();
     reportUnsent(sweep, err);
 
@@ -171,24 +232,22 @@ int SweepCommand::run(std::ostream &out, std::ostream &err, bool terminal)
     report.startedMs = startedMs;
     report.endedMs = endedMs;
     report.timeoutMs = settings.timeoutMs;
-    if (m_args.names) {
+    report.withNames = m_args.names;
+    if (m_args.names && signals.signal() == 0) {
         SweepProgress namesProgress(err, terminal, 0);
-        lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr);
+        lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr, signals);
     }
+    const int signal = signals.signal();
+    report.stoppedBy = signal != 0 ? StopSignals::nameOf(signal) : std::string();
     if (m_args.listing.empty())
-        write(report, m_args.format, out);
+        output.write(textOf(report, m_args.format));
     else
-        list(sweep, m_args.listing, out);
+        list(sweep, m_args.listing, output);
+    output.finish();
     if (!m_args.saveFile.empty())
         save(sweep, m_args.saveFile);
-    if (sweep.droppedInLastPass() != 0) {
-        err << "tozelo-cli: sweep: the system dropped " << sweep.droppedInLastPass()
-            << " answers for want of room, even when asked again: hosts that answered may be missing (try a "
-               "lower --rate)\n";
-        return SweepIncomplete;
-    }
-    // Told above, with the reasons.
-    if (!sweep.unsent().empty())
-        return SweepIncomplete;
-    return sweep.progress().replies > 0 ? 0 : 1;
+    const int status = statusOf(sweep, signal, err);
+    if (output.failed())
+        throw CommandRun::Failure(SweepStatus::OutputFailed, output.failure());
+    return status;
 }

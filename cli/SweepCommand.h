@@ -5,13 +5,23 @@
 #include <memory>
 #include <ostream>
 
-// Exit status of a sweep whose count may be short: the system dropped answers even when asked again,
-// or refused to send some requests.
-constexpr int SweepIncomplete = 4;
+// How a sweep ends, for scripts: one status for each way.
+namespace SweepStatus {
+constexpr int Answered = 0;
+constexpr int NothingAnswered = 1;
+constexpr int Usage = 2;
+// The count may be short: the system dropped answers even when asked again, refused to send some
+// requests, or a signal stopped the sweep.
+constexpr int Incomplete = 4;
+// No sweep: ICMP cannot be used, a file cannot be read, or the system refused what the sweep needs.
+constexpr int CannotSweep = 5;
+// The result, or the list --save writes, could not be written whole.
+constexpr int OutputFailed = 6;
+} // namespace SweepStatus
 
-// `tozelo-cli sweep TARGET...`: many echo requests in flight at once, the answers printed in address
-// order at the end; on err, what was not sent and why, a rate that had to be lowered, and a count
-// that may be short.
+// `tozelo-cli sweep TARGET...`: many echo requests in flight at once, the answers written in address
+// order at the end, or as they come (JSON lines), to standard output or a file; on err, what was not
+// sent and why, a rate that had to be lowered, a count that may be short, a stop by a signal.
 class SweepCommand {
 public:
     explicit SweepCommand(SweepArguments args);
@@ -23,10 +33,11 @@ public:
     // system's limit on receive buffers. TICMPException when no ICMP socket can be had.
     void open();
 
-    // Once open() has succeeded. Where the sweep stands goes to err now and then when err is a
-    // terminal or progress was asked for. Returns the exit status: 0 when at least one host
-    // answered, 1 when none did, SweepIncomplete.
-    int run(std::ostream &out, std::ostream &err, bool terminal);
+    // Once open() has succeeded and no capability is held any more. Where the sweep stands goes to
+    // err now and then when err is a terminal or progress was asked for. SIGINT, SIGTERM and SIGHUP
+    // stop it, and what it found so far is written. Returns one of SweepStatus; CommandRun::Failure
+    // when the result cannot be written.
+    int run(std::ostream &err, bool terminal);
 
 private:
     const SweepArguments m_args;

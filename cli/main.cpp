@@ -10,9 +10,11 @@
 #include "sweep/ReverseNames.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -80,8 +82,8 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      Exit status 0 when the walk ended, 3 when FILE holds no line.\n"
                           "  sweep TARGET... [-f FILE] [-iL FILE] [--exclude TARGETS]\n"
                           "        [--exclude-file FILE] [--rate PPS] [--timeout MS] [--retries N]\n"
-                          "        [--size N] [--ttl N] [--names] [--save FILE]\n"
-                          "        [--format text|csv|json|xml] [-a|--answered] [-u|--unanswered]\n"
+                          "        [--size N] [--ttl N] [--names] [--save FILE] [-o FILE]\n"
+                          "        [--format text|csv|json|jsonl|xml] [-a|--answered] [-u|--unanswered]\n"
                           "        [--order address|random] [--seed N] [--shard I/N] [--progress]\n"
                           "        [-q|--quiet] [--frames] [--names-timeout MS] [--names-parallel N]\n"
                           "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
@@ -109,16 +111,23 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      \\DDD), --names-parallel N at once, each given --names-timeout MS, their\n"
                           "      progress shown as the sweep's.\n"
                           "      --format xml is the XML of port scanners, for the tools\n"
-                          "      that read theirs (ndiff, for one). -a lists only the addresses that\n"
-                          "      answered, one a line; -u those of the targets (of the shard) that did\n"
-                          "      not, silent or with an ICMP error; either takes the place of --format\n"
-                          "      and goes without --names. On a terminal, where the sweep stands shows on\n"
-                          "      standard error four times a second; --progress shows it on any standard\n"
-                          "      error, a line a second; -q shows neither it nor the rate used, only what\n"
-                          "      went wrong. --size is 8 at least: each request carries an 8-byte keyed\n"
-                          "      check that an answer must echo. Requests this system refused to\n"
-                          "      send are counted by reason on standard error; addresses that no route\n"
-                          "      reaches are counted from the routing tables, without a request each.\n"
+                          "      that read theirs (ndiff, for one); --format jsonl writes each answer as a\n"
+                          "      line of JSON as soon as it is known, and a line of counts at the end.\n"
+                          "      -a lists only the addresses that answered, one a line; -u those of the\n"
+                          "      targets (of the shard) that did not, silent or with an ICMP error;\n"
+                          "      either takes the place of --format and goes without --names.\n"
+                          "      -o (or --output) writes the result to FILE instead of standard output;\n"
+                          "      FILE and the one of --save are replaced whole once the sweep is over, or\n"
+                          "      left as they were when they cannot be written. SIGINT, SIGTERM or SIGHUP\n"
+                          "      stops the sweep: what it found so far is written, complete, in every\n"
+                          "      format, and standard error says so. On a terminal, where the sweep stands\n"
+                          "      shows on standard error four times a second; --progress shows it on any\n"
+                          "      standard error, a line a second; -q shows neither it nor the rate used,\n"
+                          "      only what went wrong. --size is 8 at least: each request carries an\n"
+                          "      8-byte keyed check that an answer must echo. Requests this system\n"
+                          "      refused to send are counted by reason on standard error; addresses that\n"
+                          "      no route reaches are counted from the routing tables, without a request\n"
+                          "      each.\n"
                           "      When the system dropped answers, the silent addresses are asked again,\n"
                           "      slower. A host that answered a request the system was slow to send is\n"
                           "      asked again for its round-trip time, unless the sweep would last longer.\n"
@@ -132,9 +141,14 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      Defaults: " +
                           sweepDefaults() +
                           ".\n"
-                          "      Exit status 0 when at least one host answered, 1 when none did, 4 when\n"
-                          "      the count may be short: answers were still dropped, or this system\n"
-                          "      refused to send some requests (both said on standard error).\n"
+                          "      Exit status 0 when at least one host answered, 1 when none did, 2 for a\n"
+                          "      usage error, 4 when the count may be short: answers were still dropped,\n"
+                          "      this system refused to send some requests, or a signal stopped the sweep\n"
+                          "      (each said on standard error); 5 when there was no sweep: ICMP or a\n"
+                          "      target file cannot be used, every target is excluded, or the system\n"
+                          "      refused what the sweep needs; 6 when the result or the --save list\n"
+                          "      could not be written whole (a full disk, an error of the device). A\n"
+                          "      pipe's reader that stops reading, as head does, is no error.\n"
                           "  help [COMMAND]\n"
                           "      Show this text, or COMMAND's part of it, as COMMAND --help does.\n"
                           "\n"
@@ -152,8 +166,9 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  holds no capability while it pings; run by root, it gives them up.\n"
                           "\n"
                           "Exit status:\n"
-                          "  Each command above says what its status means. Any command ends with 1 when\n"
-                          "  ICMP or a file cannot be used, and with 2 for a usage error, told in one line\n"
+                          "  Each command above says what its status means. ping, scan and reping end\n"
+                          "  with 1 when ICMP or a file cannot be used; sweep with the statuses above.\n"
+                          "  Every command ends with 2 for a usage error. A failure is told in one line\n"
                           "  on standard error.\n"
                           "\n"
                           "Examples:\n"
@@ -218,23 +233,34 @@ int runInEventLoop(int argc, char *argv[])
 // after, as every command's is.
 int sweep(const std::vector<std::string> &rest)
 {
-    return CommandRun::reporting([&] {
-        SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
-        arguments.command = "tozelo-cli sweep";
-        for (const std::string &arg : rest)
-            arguments.command += " " + arg;
-        SweepCommand command(std::move(arguments));
-        std::exception_ptr failure;
-        try {
-            command.open();
-        } catch (const TICMPException &) {
-            failure = std::current_exception();
-        }
-        Privileges::dropEveryCapability(Privileges::Starts::Nothing);
-        if (failure)
-            std::rethrow_exception(failure);
-        return command.run(std::cout, std::cerr, isatty(STDERR_FILENO));
-    });
+    return CommandRun::reporting(
+        [&] {
+            SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
+            arguments.command = "tozelo-cli sweep";
+            for (const std::string &arg : rest)
+                arguments.command += " " + arg;
+            SweepCommand command(std::move(arguments));
+            std::exception_ptr failure;
+            try {
+                command.open();
+            } catch (const TICMPException &) {
+                failure = std::current_exception();
+            }
+            Privileges::dropEveryCapability(Privileges::Starts::Nothing);
+            if (failure)
+                std::rethrow_exception(failure);
+            return command.run(std::cerr, isatty(STDERR_FILENO));
+        },
+        SweepStatus::CannotSweep);
+}
+
+// A standard stream that was closed would be the number of the first file or socket opened, and the
+// output would go there: it is held by /dev/null opened for reading, so that writes to it fail.
+void holdClosedStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+            open("/dev/null", O_RDONLY);
 }
 
 } // namespace
@@ -246,6 +272,7 @@ int sweep(const std::vector<std::string> &rest)
 // privileged helper hold their raw sockets where they need them.
 int main(int argc, char *argv[])
 {
+    holdClosedStandardStreams();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         std::cerr << "tozelo-cli: no command given (try tozelo-cli --help)\n";

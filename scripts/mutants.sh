@@ -20,7 +20,7 @@ testsOf() {
     platform/IcmpPacket.cpp) echo unit_tst_IcmpPacket unit_tst_IcmpApi unit_tst_TICMP net_tst_TICMP net_tst_Sweep ;;
     ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
     echo/Notation.cpp) echo unit_tst_Notation unit_tst_Cli unit_tst_MultiPingScan gui_tst_RangeScanPage ;;
-    echo/MachineListWriter.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 net_tst_Cli ;;
+    echo/FileReplacement.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 net_tst_Cli ;;
     echo/*) echo unit_tst_EchoTerms unit_tst_TICMP unit_tst_IcmpApi net_tst_TICMP ;;
     flows/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
     flows/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;

@@ -46,6 +46,7 @@ struct ReverseNames::State {
     size_t alive = 0;             // lookup threads not yet ended, given up or not
     uint64_t nextId = 0;
     uint64_t outstanding = 0; // asked for and not yet reported
+    bool stopped = false;     // no more waiting for them
     bool closing = false;
 
     // Held while found runs, so that calls never overlap and none follows the owner's end.
@@ -178,13 +179,21 @@ void ReverseNames::lookUp(const IpAddress &address)
 void ReverseNames::wait()
 {
     std::unique_lock<std::mutex> lock(m_state->mutex);
-    m_state->changed.wait(lock, [this] { return m_state->outstanding == 0; });
+    m_state->changed.wait(lock, [this] { return m_state->outstanding == 0 || m_state->stopped; });
+}
+
+void ReverseNames::stop()
+{
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    m_state->stopped = true;
+    m_state->changed.notify_all();
 }
 
 bool ReverseNames::waitFor(int ms)
 {
     std::unique_lock<std::mutex> lock(m_state->mutex);
-    return m_state->changed.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_state->outstanding == 0; });
+    return m_state->changed.wait_for(lock, std::chrono::milliseconds(ms),
+                                     [this] { return m_state->outstanding == 0 || m_state->stopped; });
 }
 
 // The resolver's state is the thread's own. It is kept as set here (RES_NORELOAD): left to reload the

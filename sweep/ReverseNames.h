@@ -33,10 +33,13 @@ public:
     ReverseNames &operator=(const ReverseNames &) = delete;
 
     void lookUp(const IpAddress &address);
-    // Blocks until every address asked for so far has been reported.
+    // Blocks until every address asked for so far has been reported, or stop() was called.
     void wait();
-    // The same for ms milliseconds at most: whether they all were.
+    // The same for ms milliseconds at most: whether the wait is over.
     bool waitFor(int ms);
+    // From any thread: wait() and waitFor() return at once, and what was not reported yet is given up with this
+    // object.
+    void stop();
 
     // The resolver's answer through the name service switch (the hosts file, DNS), a server asked
     // once for about timeoutMs (whole seconds).

@@ -112,6 +112,33 @@ std::string jsonNumber(double value)
     return std::string(text, result.ptr);
 }
 
+// Keys in alphabetical order, as a JSON library sorts them, so that the bytes stay the same. A host
+// that answered carries its name when one is given.
+std::string jsonOf(const Answer &answer, const std::string *name = nullptr)
+{
+    const std::string address = "{\"address\":" + jsonText(answer.address.toString());
+    if (answered(answer))
+        return address + (name ? ",\"name\":" + jsonText(*name) : std::string()) +
+               ",\"rtt_ms\":" + jsonNumber(std::round(answer.rttMs * 1000) / 1000) + "}";
+    return address + ",\"error\":" + jsonText(EchoTerms::errorText(int(answer.status))) +
+           (!answer.from.isNull() ? ",\"from\":" + jsonText(answer.from.toString()) : std::string()) +
+           ",\"status\":" + std::to_string(answer.status) + "}";
+}
+
+std::string jsonOf(const std::vector<Sweep::Unsent> &unsent)
+{
+    std::string list;
+    for (const Sweep::Unsent &each : unsent) {
+        std::string first;
+        for (const IpAddress &address : each.first)
+            first += std::string(first.empty() ? "" : ",") + jsonText(address.toString());
+        list += std::string(list.empty() ? "" : ",") + "{\"count\":" + std::to_string(each.count) +
+                ",\"error\":" + jsonText(EchoTerms::errorText(int(each.status))) + ",\"first\":[" + first +
+                "],\"status\":" + std::to_string(each.status) + "}";
+    }
+    return "[" + list + "]";
+}
+
 // A field with a separator, a quote or a line break in it is quoted, its quotes doubled.
 std::string csvField(const std::string &text)
 {
@@ -229,35 +256,32 @@ void SweepReport::writeCsv(std::ostream &out) const
     }
 }
 
-// Keys in alphabetical order, as a JSON library sorts them, so that the bytes stay the same.
 void SweepReport::writeJson(std::ostream &out) const
 {
     std::string errors;
     std::string replies;
     for (const Answer &answer : answers) {
-        const std::string address = jsonText(answer.address.toString());
-        if (answered(answer)) {
-            replies += std::string(replies.empty() ? "" : ",") + "{\"address\":" + address +
-                       (withNames ? ",\"name\":" + jsonText(nameOf(answer.address)) : std::string()) +
-                       ",\"rtt_ms\":" + jsonNumber(std::round(answer.rttMs * 1000) / 1000) + "}";
-            continue;
-        }
-        errors += std::string(errors.empty() ? "" : ",") + "{\"address\":" + address +
-                  ",\"error\":" + jsonText(EchoTerms::errorText(int(answer.status))) +
-                  (!answer.from.isNull() ? ",\"from\":" + jsonText(answer.from.toString()) : std::string()) +
-                  ",\"status\":" + std::to_string(answer.status) + "}";
-    }
-    std::string unsentList;
-    for (const Sweep::Unsent &each : unsent) {
-        std::string first;
-        for (const IpAddress &address : each.first)
-            first += std::string(first.empty() ? "" : ",") + jsonText(address.toString());
-        unsentList += std::string(unsentList.empty() ? "" : ",") + "{\"count\":" + std::to_string(each.count) +
-                      ",\"error\":" + jsonText(EchoTerms::errorText(int(each.status))) + ",\"first\":[" + first +
-                      "],\"status\":" + std::to_string(each.status) + "}";
+        const std::string name = withNames ? nameOf(answer.address) : std::string();
+        std::string &list = answered(answer) ? replies : errors;
+        list += (list.empty() ? "" : ",") + jsonOf(answer, withNames ? &name : nullptr);
     }
     out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"errors\":[" << errors
-        << "],\"replies\":[" << replies << "],\"requests\":" << requests << ",\"unsent\":[" << unsentList << "]}\n";
+        << "],\"replies\":[" << replies << "],\"requests\":" << requests << ",\"unsent\":" << jsonOf(unsent) << "}\n";
+}
+
+std::string SweepReport::jsonLineOf(const Answer &answer)
+{
+    return jsonOf(answer) + "\n";
+}
+
+void SweepReport::writeJsonLinesEnd(std::ostream &out) const
+{
+    for (const Answer &answer : answers)
+        if (withNames && answered(answer))
+            out << "{\"address\":" << jsonText(answer.address.toString())
+                << ",\"name\":" << jsonText(nameOf(answer.address)) << "}\n";
+    out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"requests\":" << requests
+        << ",\"stopped\":" << (stoppedBy.empty() ? "false" : "true") << ",\"unsent\":" << jsonOf(unsent) << "}\n";
 }
 
 // A host that answered is up, its round-trip time in microseconds, as a first sample sets a smoothed
@@ -293,6 +317,9 @@ void SweepReport::writeXml(std::ostream &out) const
     std::snprintf(elapsed, sizeof elapsed, "%.2f", double(std::max<int64_t>(0, endedMs - startedMs)) / 1000);
     out << "<runstats><finished time=\"" << endedMs / 1000 << "\" timestr=\"" << timeText(endedMs) << "\" summary=\""
         << addresses << " IP addresses (" << up << " hosts up) swept in " << elapsed << " seconds\" elapsed=\""
-        << elapsed << "\" exit=\"success\"/><hosts up=\"" << up << "\" down=\"" << addresses - up << "\" total=\""
-        << addresses << "\"/>\n</runstats>\n</nmaprun>\n";
+        << elapsed
+        << (stoppedBy.empty() ? "\" exit=\"success\""
+                              : "\" exit=\"error\" errormsg=\"stopped by " + xmlText(stoppedBy) + "\"")
+        << "/><hosts up=\"" << up << "\" down=\"" << addresses - up << "\" total=\"" << addresses
+        << "\"/>\n</runstats>\n</nmaprun>\n";
 }

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-// What a sweep found, as it is written out: text for people, CSV and JSON for programs, and XML in the
-// form port scanners write, so that the tools that read theirs read it. The command line prints it
+// What a sweep found, as it is written out: text for people, CSV and JSON for programs, JSON lines
+// for pipelines (each answer as it is known, the rest at the end), and XML in the form port
+// scanners write, so that the tools that read theirs read it. The command line prints it
 // and the window exports its table through it, so that both write the same files.
 struct SweepReport {
     std::vector<Sweep::Answer> answers; // in address order
@@ -26,13 +27,20 @@ struct SweepReport {
     int64_t startedMs = 0;
     int64_t endedMs = 0;
     int timeoutMs = 0;
+    // The signal that stopped the sweep before its end ("SIGINT"), or "".
+    std::string stoppedBy;
 
     static SweepReport of(const Sweep &sweep);
+    // One answer as a line of JSON lines.
+    static std::string jsonLineOf(const Sweep::Answer &answer);
 
     void writeText(std::ostream &out) const;
     void writeCsv(std::ostream &out) const;
     void writeJson(std::ostream &out) const;
     void writeXml(std::ostream &out) const;
+    // What JSON lines end with once the sweep is over: the name of each host that answered, with
+    // names, and a line of the counts.
+    void writeJsonLinesEnd(std::ostream &out) const;
 
 private:
     std::string nameOf(const IpAddress &address) const;

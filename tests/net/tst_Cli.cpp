@@ -8,10 +8,16 @@
 #include "testbed/TestbedNamespaces.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
+#include <csignal>
 #include <memory>
+#include <optional>
 
 // A link of the client's whose far end went down for good: it has no carrier, and what is sent to
 // its block, 198.18.224.0/19, waits in its queue for neighbours that never answer. The link goes
@@ -153,6 +159,56 @@ class TestCliNet : public QObject {
             << failed("unreachable.v6.tozelo.test", "fd00:198:18:5::1", "Destination host unreachable") << 0;
         QTest::newRow("IPv6 hop limit 1") << QStringList{"ping", "-6", "answering.tozelo.test", "--ttl", "1"} << 1
                                           << failed("answering.tozelo.test", host, "TTL expired in transit") << 0;
+    }
+
+    // The hosts of 198.18.3.0/24 and fd00:198:18:3::/120 that answer, each N ms late. Tests that
+    // follow one another ask only these: the router remembers the others as unreachable for a while
+    // once it failed to find them, and says so at once.
+    static QStringList delayedHosts()
+    {
+        QStringList hosts;
+        for (const int delay : {1, 5, 10, 20, 40})
+            hosts << QString("198.18.3.%1").arg(delay) << QString("fd00:198:18:3::%1").arg(delay);
+        return hosts;
+    }
+
+    // The addresses that answered, as a sweep's result in format tells them, or nothing when the
+    // result is not whole: a line that is not one of its own, JSON or XML not closed.
+    static std::optional<QStringList> answeredIn(const QString &format, const QByteArray &bytes)
+    {
+        QStringList lines = QString::fromUtf8(bytes).split('\n');
+        if (lines.takeLast() != "")
+            return std::nullopt;
+        QStringList found;
+        if (format == "json") {
+            const QJsonDocument json = QJsonDocument::fromJson(bytes);
+            for (const QJsonValue &reply : json.object().value("replies").toArray())
+                found << reply.toObject().value("address").toString();
+            return json.isObject() ? std::optional(found) : std::nullopt;
+        }
+        if (format == "xml") {
+            QXmlStreamReader xml(bytes);
+            while (xml.readNext() != QXmlStreamReader::EndDocument && !xml.hasError())
+                if (xml.name() == u"address" && xml.isStartElement())
+                    found << xml.attributes().value("addr").toString();
+            return xml.hasError() ? std::nullopt : std::optional(found);
+        }
+        const QRegularExpression line(format == "text"  ? "^(\\S+) [\\d.]+ ms$|^\\d+ of \\d+ addresses answered$"
+                                      : format == "csv" ? "^(?:([^,]+),[\\d.]+,,|address,rtt_ms,error,error_from$)"
+                                                        : "^\\{\"address\":\"([^\"]+)\",\"rtt_ms\":[\\d.]+\\}$|"
+                                                          "^\\{\"addresses\":.*\"stopped\":true.*\\}$");
+        for (const QString &each : lines) {
+            const QRegularExpressionMatch match = line.match(each);
+            if (!match.hasMatch())
+                return std::nullopt;
+            if (match.hasCaptured(1))
+                found << match.captured(1);
+        }
+        // Text and JSON lines end with their counts, CSV starts with its header.
+        const bool ends = format == "csv"    ? lines.first().startsWith("address,")
+                          : format == "text" ? lines.last().endsWith(" addresses answered")
+                                             : lines.last().startsWith("{\"addresses\"");
+        return ends ? std::optional(found) : std::nullopt;
     }
 
 private slots:
@@ -626,6 +682,150 @@ private slots:
             done = match.captured(1).toInt();
         }
         QVERIFY2(tookMs >= 3 * 1500 && tookMs < 20000, qPrintable(QString::number(tookMs)));
+    }
+
+    void signalStopsTheSweep_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("file"); // where the result goes besides standard output: -o or --save
+        QTest::newRow("text, SIGINT") << "text" << SIGINT << "";
+        QTest::newRow("CSV, SIGTERM, -o") << "csv" << SIGTERM << "-o";
+        QTest::newRow("JSON, SIGHUP, --save") << "json" << SIGHUP << "--save";
+        QTest::newRow("JSON lines, SIGINT") << "jsonl" << SIGINT << "";
+        QTest::newRow("XML, SIGTERM, -o") << "xml" << SIGTERM << "-o";
+    }
+
+    // A signal once hosts answered ends the sweep long before its end: 260 requests at 40 a second
+    // take 6.5 s, the delayed hosts asked first. What was found is written whole, in its format and
+    // where it was to go, and said to be short.
+    void signalStopsTheSweep()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, signal);
+        QFETCH(QString, file);
+        QTemporaryDir folder;
+        const QString saved = folder.filePath("result");
+        QProcess cli;
+        cli.start(qEnvironmentVariable("TOZELO_CLI"),
+                  QStringList{"sweep", "198.18.200.0/24", "--rate", "40", "--format", format, "--progress"} +
+                      delayedHosts().filter(".") + (file.isEmpty() ? QStringList() : QStringList{file, saved}));
+        QByteArray err;
+        QElapsedTimer waited;
+        waited.start();
+        const QRegularExpression someAnswered(", [1-9] answered,");
+        while (!someAnswered.match(QString::fromUtf8(err)).hasMatch() && waited.elapsed() < 20000) {
+            cli.waitForReadyRead(100);
+            err += cli.readAllStandardError();
+        }
+        QVERIFY2(cli.state() == QProcess::Running, err.constData());
+        QElapsedTimer stopping;
+        stopping.start();
+        QCOMPARE(::kill(pid_t(cli.processId()), signal), 0);
+        QVERIFY(cli.waitForFinished(20000));
+        QVERIFY2(stopping.elapsed() < 3000, qPrintable(QString::number(stopping.elapsed())));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 4);
+        err += cli.readAllStandardError();
+        const QByteArray name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+        QVERIFY2(err.contains("\ntozelo-cli: sweep: stopped by " + name + ": "), err.constData());
+        const QByteArray out = cli.readAllStandardOutput();
+        const std::optional<QStringList> found = answeredIn(format, file == "-o" ? contentsOf(saved) : out);
+        QVERIFY2(found && !found->isEmpty(), out.constData());
+        for (const QString &address : *found)
+            QVERIFY2(delayedHosts().contains(address), qPrintable(address));
+        if (file == "--save")
+            QCOMPARE(contentsOf(saved), (found->join("\r\n") + "\r\n").toUtf8());
+        if (file == "-o")
+            QCOMPARE(out, QByteArray());
+    }
+
+    void writeFailuresAreFailures_data()
+    {
+        QTest::addColumn<QString>("to"); // DISK: a full disk, on which the file "old" holds "old"
+        QTest::addColumn<QString>("error");
+        const QString full = ": No space left on device";
+        QTest::newRow("standard output on /dev/full") << "> /dev/full"
+                                                      << "cannot write standard output" + full;
+        QTest::newRow("standard output closed") << ">&-"
+                                                << "cannot write standard output: Bad file descriptor";
+        QTest::newRow("-o on a full disk") << "-o DISK/old > /dev/null"
+                                           << "cannot write DISK/old" + full;
+        QTest::newRow("--save on a full disk") << "--save DISK/old > /dev/null"
+                                               << "Cannot create file DISK/old" + full;
+    }
+
+    // A result that cannot be written whole is a failure, with its reason; a file that was there is
+    // left as it was, and nothing beside it. The full disk is a tmpfs of a mount namespace of its own.
+    void writeFailuresAreFailures()
+    {
+        QFETCH(QString, to);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        const QString disk = folder.filePath("disk");
+        QVERIFY(QDir().mkpath(disk));
+        const bool onDisk = to.contains("DISK");
+        // 198.18.5.0/24 sends 256 errors: more than one page of CSV.
+        const QString sweep = "\"$TOZELO_CLI\" sweep 198.18.5.0/24 198.18.3.1 --timeout 300 --format csv " +
+                              QString(to).replace("DISK", "\"$0\"") + "; echo $?";
+        const QString script = onDisk ? "mount -t tmpfs -o size=4k tmpfs \"$0\" && printf old > \"$0/old\" && "
+                                        "{ cat /dev/zero > \"$0/fill\"; } 2>/dev/null; " +
+                                            sweep + "; ls \"$0\"; cat \"$0/old\""
+                                      : sweep;
+        QProcess shell;
+        shell.start("unshare", {"-m", "sh", "-c", script, disk});
+        QVERIFY(shell.waitForFinished(30000));
+        const QStringList out = QString::fromUtf8(shell.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(out.first(), "6");
+        if (onDisk)
+            QCOMPARE(out.mid(1), (QStringList{"fill", "old", "old"}));
+        QCOMPARE(QString::fromUtf8(shell.readAllStandardError()),
+                 "tozelo-cli: " + QString(error).replace("DISK", disk) + "\n");
+    }
+
+    // The shards of a sweep, run at once as three processes with one of them tried again, each
+    // into its own file, merge as README says into the whole sweep: in address order, IPv4 before
+    // IPv6, with the header of the first file, and no row twice even with a file given twice.
+    void shardsMergeAsTheReadmeSays()
+    {
+        const QString readme = QString::fromUtf8(contentsOf(qEnvironmentVariable("TOZELO_README")));
+        const qsizetype recipe = readme.indexOf("```sh\n", readme.indexOf("The CSV files of the shards merge"));
+        QVERIFY2(recipe > 0, "no merge in README");
+        const QString merge = readme.mid(recipe + 6, readme.indexOf("```", recipe + 6) - recipe - 6);
+        QTemporaryDir folder;
+        const QStringList sweep = QStringList{"sweep",    "198.18.5.0/30", "fd00:198:18:2::1", "--timeout", "300",
+                                              "--format", "csv",           "--names"} +
+                                  delayedHosts() + QStringList{"-o"};
+        const auto shard = [&](const QString &index) {
+            return sweep + QStringList{folder.filePath("shard-" + index + ".csv"), "--shard", index + "/3"};
+        };
+        std::vector<std::unique_ptr<QProcess>> shards;
+        for (const QString index : {"1", "2", "3"}) {
+            shards.push_back(std::make_unique<QProcess>());
+            shards.back()->start(qEnvironmentVariable("TOZELO_CLI"), shard(index));
+        }
+        for (const std::unique_ptr<QProcess> &each : shards) {
+            QVERIFY(each->waitForFinished(30000));
+            QVERIFY2(each->exitCode() <= 1, each->readAllStandardError().constData());
+        }
+        QVERIFY(CliRun::of(shard("2")).status <= 1);
+        QVERIFY(QFile::copy(folder.filePath("shard-3.csv"), folder.filePath("shard-3.again.csv")));
+        QProcess shell;
+        shell.setWorkingDirectory(folder.path());
+        shell.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        shell.start("sh", {"-c", "LC_ALL=en_US.UTF-8; " + merge});
+        QVERIFY(shell.waitForFinished(30000));
+        QCOMPARE(shell.exitCode(), 0);
+        QStringList merged{"address,rtt_ms,error,error_from,name"};
+        for (const int delay : {1, 5, 10, 20, 40})
+            merged << QString("198.18.3.%1,T,,,delayed%1.tozelo.test").arg(delay);
+        for (int host = 0; host < 4; ++host)
+            merged << QString("198.18.5.%1,,Destination host unreachable,198.18.1.254,").arg(host);
+        merged << "fd00:198:18:2::1,T,,,answering.tozelo.test";
+        for (const int delay : {1, 5, 10, 20, 40})
+            merged << QString("fd00:198:18:3::%1,T,,,delayed%1.tozelo.test").arg(delay);
+        QCOMPARE(masked(QString::fromUtf8(contentsOf(folder.filePath("sweep.csv"))).split('\n', Qt::SkipEmptyParts)),
+                 merged);
     }
 
     // On a pipe only when asked for: a line a second with the count sent, the answers, the rate and

@@ -121,7 +121,7 @@ private slots:
         QTest::newRow("names parallel without names") << QStringList{"sweep", "127.0.0.1", "--names-parallel", "8"}
                                                       << usage.arg("--names-parallel goes with --names");
         QTest::newRow("sweep format") << QStringList{"sweep", "127.0.0.1", "--format", "yaml"}
-                                      << usage.arg("--format must be text, csv, json or xml, not 'yaml'");
+                                      << usage.arg("--format must be text, csv, json, jsonl or xml, not 'yaml'");
         QTest::newRow("no target, no file") << QStringList{"sweep", "--exclude", "127.0.0.1"}
                                             << usage.arg("sweep needs at least one TARGET or -f FILE");
         QTest::newRow("bad exclusion") << QStringList{"sweep", "127.0.0.0/24", "--exclude", "127.0.0.1,127.0.0.x"}
@@ -163,8 +163,9 @@ private slots:
         QTest::newRow("scan, save to no folder")
             << QStringList{"scan", "127.0.0.1", "127.0.255.255", "--interval", "1000", "--save", noFolder}
             << noSuchFolder;
-        QTest::newRow("sweep, save to no folder")
-            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", noFolder} << noSuchFolder;
+        QTest::newRow("sweep, output to no folder")
+            << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "-o", noFolder}
+            << usage.arg("-o: cannot create file " + noFolder + ": No such file or directory");
         QTest::newRow("sweep, save to a device")
             << QStringList{"sweep", "127.0.0.0/16", "--rate", "1", "--save", "/dev/null"}
             << usage.arg("--save: cannot create file /dev/null: not a regular file");
@@ -237,7 +238,7 @@ private slots:
         args.replaceInStrings("FOLDER", folder.path()).replaceInStrings("FILE", file);
         const CliRun result = CliRun::of(args, 10000);
         QVERIFY2(result.ended, "tozelo-cli did not end");
-        QCOMPARE(result.status, 1);
+        QCOMPARE(result.status, 5);
         QCOMPARE(result.err, QStringList{QString(error).replace("FOLDER", folder.path()).replace("FILE", file)});
         QVERIFY(result.out.isEmpty());
     }

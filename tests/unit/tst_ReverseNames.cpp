@@ -1,6 +1,6 @@
 // Reverse lookups a few at once, over a scripted resolver: every address reported once, never more
 // lookups at a time than allowed, one that hangs given up at its time-out, the threads of those
-// given up bounded, and nothing reported once the owner is gone.
+// given up bounded, a wait that a stop ends, and nothing reported once the owner is gone.
 #include "TestMain.h"
 #include "sweep/ReverseNames.h"
 
@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -144,6 +145,11 @@ void tst_ReverseNames::nothingIsReportedAfterTheOwner()
         for (uint32_t address : {1u, 3u, 5u})
             names.lookUp(numbered(address));
         QTRY_COMPARE(script->running.load(), 2);
+        // Stopped from another thread, the wait ends before the lookups' time-out.
+        std::thread stopper([&names] { names.stop(); });
+        names.wait();
+        stopper.join();
+        QVERIFY(heard.all().empty());
     }
     script->release();
     QTRY_COMPARE(script->running.load(), 0);
