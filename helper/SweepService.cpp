@@ -73,27 +73,27 @@ int SweepService::serve()
 std::unique_ptr<SweepChannel> SweepService::open(int channel, int family, const SweepOpen &settings,
                                                  SweepRequests &requests, Opened &opened)
 {
-    SweepNetwork::Spec spec;
-    spec.family = family;
-    spec.identifiers = settings.identifiers;
-    spec.ttl = settings.ttl;
-    spec.receiveBufferBytes = int(settings.receiveBufferBytes);
-    spec.frames = settings.frames != 0;
-    spec.requests = &requests;
-    spec.stopFd = channel;
-    if (spec.frames && !FramesPermission::refusalForThisProcess().empty()) {
+    SweepNetwork::ChannelSettings wanted;
+    wanted.family = family;
+    wanted.identifiers = settings.identifiers;
+    wanted.ttl = settings.ttl;
+    wanted.receiveBufferBytes = int(settings.receiveBufferBytes);
+    wanted.frames = settings.frames != 0;
+    wanted.requests = &requests;
+    wanted.stopFd = channel;
+    if (wanted.frames && !FramesPermission::refusalForThisProcess().empty()) {
         opened.failed = Failure::FramesRefused;
         opened.error = EPERM;
         return nullptr;
     }
     try {
-        if (spec.frames)
-            return std::make_unique<FramedChannel>(spec, false);
-        return std::make_unique<SocketChannel>(spec, false);
+        if (wanted.frames)
+            return std::make_unique<FramedChannel>(wanted, false);
+        return std::make_unique<SocketChannel>(wanted, false);
     } catch (const TICMPException &) {
         opened.failed = Failure::Socket;
     } catch (const std::runtime_error &) {
-        opened.failed = spec.frames ? Failure::Link : Failure::Setting;
+        opened.failed = wanted.frames ? Failure::Link : Failure::Setting;
     }
     opened.error = errno;
     return nullptr;

@@ -9,15 +9,15 @@
 #include <stdexcept>
 #include <string>
 
-FramedChannel::FramedChannel(const SweepNetwork::Spec &spec, bool allowDatagram)
-    : m_ttl(spec.ttl), m_requests(*spec.requests)
+FramedChannel::FramedChannel(const SweepNetwork::ChannelSettings &wanted, bool allowDatagram)
+    : m_ttl(wanted.ttl), m_requests(*wanted.requests)
 {
     const std::string refusal = FramesPermission::refusalForThisProcess();
     if (!refusal.empty())
         throw std::runtime_error(refusal);
     if (!m_link.open())
         throw std::runtime_error(std::string("cannot open a packet socket to send frames: ") + std::strerror(errno));
-    m_sockets = std::make_unique<SocketChannel>(spec, allowDatagram);
+    m_sockets = std::make_unique<SocketChannel>(wanted, allowDatagram);
 }
 
 FramedChannel::~FramedChannel() = default;

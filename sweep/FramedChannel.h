@@ -16,7 +16,7 @@ class FramedChannel final : public SweepChannel, private SweepSender {
 public:
     // Opens the link, then the sockets as SocketChannel does. Throws std::runtime_error when this
     // user may not send frames or the link cannot be opened: before any socket is.
-    FramedChannel(const SweepNetwork::Spec &spec, bool allowDatagram);
+    FramedChannel(const SweepNetwork::ChannelSettings &wanted, bool allowDatagram);
     ~FramedChannel() override;
 
     SweepSender &sender() override { return *this; }

@@ -36,10 +36,10 @@ std::string why(const Opened &opened)
 
 } // namespace
 
-HelperChannel::HelperChannel(const SweepNetwork::Spec &spec)
-    : m_family(spec.family), m_stopFd(spec.stopFd), m_send(std::make_unique<SweepSend>()), m_message(MaxMessage)
+HelperChannel::HelperChannel(const SweepNetwork::ChannelSettings &wanted)
+    : m_family(wanted.family), m_stopFd(wanted.stopFd), m_send(std::make_unique<SweepSend>()), m_message(MaxMessage)
 {
-    open(spec);
+    open(wanted);
 }
 
 HelperChannel::~HelperChannel()
@@ -50,18 +50,18 @@ HelperChannel::~HelperChannel()
 
 // Refused frames are told as they are where no helper is needed; a socket the helper could not open
 // is ICMP that cannot be had.
-void HelperChannel::open(const SweepNetwork::Spec &spec)
+void HelperChannel::open(const SweepNetwork::ChannelSettings &wanted)
 {
     SweepOpen settings;
-    settings.identifiers = uint16_t(spec.identifiers);
-    settings.ttl = uint16_t(spec.ttl);
-    settings.size = uint16_t(spec.requests->payloadSize());
-    settings.frames = spec.frames ? 1 : 0;
-    settings.receiveBufferBytes = uint32_t(std::clamp(spec.receiveBufferBytes, 0, int(MaxReceiveBuffer)));
-    std::memcpy(settings.key, spec.requests->signature().key(), sizeof settings.key);
+    settings.identifiers = uint16_t(wanted.identifiers);
+    settings.ttl = uint16_t(wanted.ttl);
+    settings.size = uint16_t(wanted.requests->payloadSize());
+    settings.frames = wanted.frames ? 1 : 0;
+    settings.receiveBufferBytes = uint32_t(std::clamp(wanted.receiveBufferBytes, 0, int(MaxReceiveBuffer)));
+    std::memcpy(settings.key, wanted.requests->signature().key(), sizeof settings.key);
     Open request;
     request.purpose = Purpose::Sweep;
-    request.family = uint16_t(spec.family);
+    request.family = uint16_t(wanted.family);
     std::memcpy(request.settings, &settings, sizeof settings);
     Opened opened;
     m_channel = m_process.openChannel(request, opened);

@@ -16,7 +16,7 @@ class HelperChannel final : public SweepChannel, private SweepSender, private Sw
 public:
     // Throws TICMPException when no helper can be had or it cannot open a socket,
     // std::runtime_error when frames were asked for and cannot be sent.
-    explicit HelperChannel(const SweepNetwork::Spec &spec);
+    explicit HelperChannel(const SweepNetwork::ChannelSettings &wanted);
     ~HelperChannel() override;
 
     SweepSender &sender() override { return *this; }
@@ -34,7 +34,7 @@ private:
     void wait(int64_t untilNs) override;
     uint64_t drops() const override { return m_drops; }
 
-    void open(const SweepNetwork::Spec &spec);
+    void open(const SweepNetwork::ChannelSettings &wanted);
     void mark(HelperProtocol::PassMark mark, uint32_t pass);
     void sync();
     size_t unpack(size_t length, std::vector<Heard> &heard);

@@ -58,16 +58,16 @@ bool failedByRoute(int error)
 
 } // namespace
 
-SocketChannel::SocketChannel(const SweepNetwork::Spec &spec, bool allowDatagram)
-    : m_family(spec.family), m_clock(SweepClock::monotonic()), m_stopFd(spec.stopFd), m_requests(*spec.requests),
-      m_identifiers(spec.identifiers)
+SocketChannel::SocketChannel(const SweepNetwork::ChannelSettings &wanted, bool allowDatagram)
+    : m_family(wanted.family), m_clock(SweepClock::monotonic()), m_stopFd(wanted.stopFd), m_requests(*wanted.requests),
+      m_identifiers(wanted.identifiers)
 {
-    m_sockets.push_back(openSocket(spec, allowDatagram, m_identifiers));
+    m_sockets.push_back(openSocket(wanted, allowDatagram, m_identifiers));
     if (!m_sockets.front())
         throw TICMPException("Unable to get ping handle");
     if (m_sockets.front()->kind() == EchoSocket::Kind::Datagram) {
         while (m_sockets.size() < m_identifiers) {
-            m_sockets.push_back(openSocket(spec, allowDatagram, 1));
+            m_sockets.push_back(openSocket(wanted, allowDatagram, 1));
             if (!m_sockets.back())
                 failSetting("cannot open another ICMP socket");
         }
@@ -80,17 +80,17 @@ SocketChannel::SocketChannel(const SweepNetwork::Spec &spec, bool allowDatagram)
 SocketChannel::~SocketChannel() = default;
 
 // Null, with errno set, when no socket opens.
-std::unique_ptr<IcmpSocket> SocketChannel::openSocket(const SweepNetwork::Spec &spec, bool allowDatagram,
+std::unique_ptr<IcmpSocket> SocketChannel::openSocket(const SweepNetwork::ChannelSettings &wanted, bool allowDatagram,
                                                       unsigned block)
 {
     auto socket = std::make_unique<IcmpSocket>(m_family);
     if (!socket->open(allowDatagram, block))
         return nullptr;
-    if (!socket->setTtl(spec.ttl))
-        failSetting("cannot set the time-to-live " + std::to_string(spec.ttl));
+    if (!socket->setTtl(wanted.ttl))
+        failSetting("cannot set the time-to-live " + std::to_string(wanted.ttl));
     if (!socket->setReceiveStamps())
         failSetting("cannot have answers timed on arrival");
-    socket->setReceiveBuffer(spec.receiveBufferBytes);
+    socket->setReceiveBuffer(wanted.receiveBufferBytes);
     // An IPv4 request this small is never fragmented, and one that may not be spares the kernel
     // choosing an IP identification for each (a good part of its cost per request).
     if (m_family == AF_INET && m_requests.payloadSize() + IcmpPacket::HeaderSize <= MaxUnfragmented)

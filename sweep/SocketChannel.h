@@ -19,7 +19,7 @@ public:
 
     // Opens the sockets (raw ones only where !allowDatagram, or where datagram ones are refused).
     // Throws TICMPException when no ICMP socket opens, std::runtime_error when one cannot be set up.
-    SocketChannel(const SweepNetwork::Spec &spec, bool allowDatagram);
+    SocketChannel(const SweepNetwork::ChannelSettings &wanted, bool allowDatagram);
     ~SocketChannel() override;
 
     SweepSender &sender() override { return *this; }
@@ -38,7 +38,8 @@ private:
     void wait(int64_t untilNs) override;
     uint64_t drops() const override;
 
-    std::unique_ptr<IcmpSocket> openSocket(const SweepNetwork::Spec &spec, bool allowDatagram, unsigned block);
+    std::unique_ptr<IcmpSocket> openSocket(const SweepNetwork::ChannelSettings &wanted, bool allowDatagram,
+                                           unsigned block);
     size_t socketOf(uint32_t slot) const;
     bool slotOf(size_t socket, uint16_t identifier, uint16_t sequence, uint32_t &slot) const;
     int sendCall(const Request *requests, size_t from, size_t count, Report &report);

@@ -106,22 +106,22 @@ void Sweep::open()
 void Sweep::open(const SweepShares::Family &family)
 {
     const SweepRequests requests(m_settings.size, m_plan->signature);
-    SweepNetwork::Spec spec;
-    spec.family = family.family;
-    spec.identifiers = family.identifiers;
-    spec.ttl = m_settings.ttl;
-    spec.receiveBufferBytes = m_shares->receiveBufferFor(family);
-    spec.frames = family.family == AF_INET && m_settings.frames;
-    spec.requests = &requests;
-    spec.stopped = &m_stopped;
-    spec.stopFd = m_stopFd;
+    SweepNetwork::ChannelSettings wanted;
+    wanted.family = family.family;
+    wanted.identifiers = family.identifiers;
+    wanted.ttl = m_settings.ttl;
+    wanted.receiveBufferBytes = m_shares->receiveBufferFor(family);
+    wanted.frames = family.family == AF_INET && m_settings.frames;
+    wanted.requests = &requests;
+    wanted.stopped = &m_stopped;
+    wanted.stopFd = m_stopFd;
     const uint64_t count = family.count();
     for (unsigned i = 0; i < family.workers; ++i) {
         const uint64_t first = family.first + count * i / family.workers / 64 * 64;
         const uint64_t end =
             i + 1 == family.workers ? family.end : family.first + count * (i + 1) / family.workers / 64 * 64;
         m_workers.push_back(
-            std::make_unique<SweepWorker>(*m_plan, first, end, m_network.open(spec), family.identifiers));
+            std::make_unique<SweepWorker>(*m_plan, first, end, m_network.open(wanted), family.identifiers));
     }
 }
 

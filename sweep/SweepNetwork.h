@@ -25,7 +25,7 @@ public:
 // helper in the program, a scripted network on a simulated clock in tests.
 class SweepNetwork {
 public:
-    struct Spec {
+    struct ChannelSettings {
         int family = 0;           // AF_INET or AF_INET6
         unsigned identifiers = 1; // each with SweepSender::SlotsPerIdentifier slots
         int ttl = 0;
@@ -44,7 +44,7 @@ public:
     // The most senders worth running at once.
     virtual unsigned mostSenders() const = 0;
     // Throws TICMPException when no ICMP channel can be had, std::runtime_error for other failures.
-    virtual std::unique_ptr<SweepChannel> open(const Spec &spec) = 0;
+    virtual std::unique_ptr<SweepChannel> open(const ChannelSettings &wanted) = 0;
     // The block around an IPv4 address (host byte order) that is routed as it is: a request refused for
     // want of a route stands for every address of it. From any thread.
     virtual Routes::Block routedAlike(uint32_t address) = 0;

@@ -33,11 +33,11 @@ unsigned SystemNetwork::mostSenders() const
 
 // Raw and packet sockets are the helper's alone: frames always go through it, and so does
 // everything where this user may not open ICMP datagram sockets.
-std::unique_ptr<SweepChannel> SystemNetwork::open(const Spec &spec)
+std::unique_ptr<SweepChannel> SystemNetwork::open(const ChannelSettings &wanted)
 {
-    if (!spec.frames && IcmpAccess::datagramAllowed(spec.family))
-        return std::make_unique<SocketChannel>(spec, true);
-    return std::make_unique<HelperChannel>(spec);
+    if (!wanted.frames && IcmpAccess::datagramAllowed(wanted.family))
+        return std::make_unique<SocketChannel>(wanted, true);
+    return std::make_unique<HelperChannel>(wanted);
 }
 
 // Refusals by route are few: the senders take turns.

@@ -12,7 +12,7 @@ public:
     const SweepClock &clock() const override { return SweepClock::monotonic(); }
     // One a core, up to 8.
     unsigned mostSenders() const override;
-    std::unique_ptr<SweepChannel> open(const Spec &spec) override;
+    std::unique_ptr<SweepChannel> open(const ChannelSettings &wanted) override;
     Routes::Block routedAlike(uint32_t address) override;
 
 private:

@@ -19,8 +19,8 @@ constexpr size_t QuotedPayload = 8;
 
 class FakeSweepNetwork::Channel final : public SweepChannel, private SweepSender, private SweepSource {
 public:
-    Channel(FakeSweepNetwork &network, const Spec &spec)
-        : m_network(network), m_spec(spec), m_requests(*spec.requests), m_due(network.m_injected),
+    Channel(FakeSweepNetwork &network, const ChannelSettings &wanted)
+        : m_network(network), m_spec(wanted), m_requests(*wanted.requests), m_due(network.m_injected),
           m_room(network.m_roomPerWait)
     {
     }
@@ -128,7 +128,7 @@ private:
     uint64_t drops() const override { return m_drops; }
 
     FakeSweepNetwork &m_network;
-    const Spec m_spec;
+    const ChannelSettings m_spec;
     SweepRequests m_requests;
     uint32_t m_pass = 0;
     Clock m_clock;
@@ -158,9 +158,9 @@ void FakeSweepNetwork::inject(int64_t atNs, const Delivery &delivery)
     m_injected.emplace(atNs, delivery);
 }
 
-std::unique_ptr<SweepChannel> FakeSweepNetwork::open(const Spec &spec)
+std::unique_ptr<SweepChannel> FakeSweepNetwork::open(const ChannelSettings &wanted)
 {
-    return std::make_unique<Channel>(*this, spec);
+    return std::make_unique<Channel>(*this, wanted);
 }
 
 void FakeSweepNetwork::reached(int64_t nowNs)

@@ -93,7 +93,7 @@ public:
 
     const SweepClock &clock() const override { return m_clock; }
     unsigned mostSenders() const override { return 1; }
-    std::unique_ptr<SweepChannel> open(const Spec &spec) override;
+    std::unique_ptr<SweepChannel> open(const ChannelSettings &wanted) override;
     Routes::Block routedAlike(uint32_t address) override;
 
 private:

@@ -44,12 +44,12 @@ struct Served {
     {
         socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends);
         network.setHost("192.0.2.7", FakeSweepNetwork::answering(0));
-        SweepNetwork::Spec spec;
-        spec.family = family;
-        spec.identifiers = open.identifiers;
-        spec.ttl = open.ttl;
-        spec.requests = &requests;
-        service = std::make_unique<SweepService>(ends[1], family, open, network.open(spec));
+        SweepNetwork::ChannelSettings wanted;
+        wanted.family = family;
+        wanted.identifiers = open.identifiers;
+        wanted.ttl = open.ttl;
+        wanted.requests = &requests;
+        service = std::make_unique<SweepService>(ends[1], family, open, network.open(wanted));
     }
     ~Served()
     {
