@@ -103,22 +103,17 @@ public:
     }
 
     // The call when its argument has none of the bits.
-    void allowWithout(long call, int index, uint32_t bits)
-    {
-        skipIfEqual(uint32_t(call), 0, 4);
-        load(argument(index));
-        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, 1, 0));
-        allow();
-        kill();
-    }
+    void allowWithout(long call, int index, uint32_t bits) { allowByBits(call, index, bits, false); }
 
-    // The call when its argument is value, or at least value.
     // The call when its argument has one of the bits.
-    void allowWithAny(long call, int index, uint32_t bits)
+    void allowWithAny(long call, int index, uint32_t bits) { allowByBits(call, index, bits, true); }
+
+    void allowByBits(long call, int index, uint32_t bits, bool whenSet)
     {
         skipIfEqual(uint32_t(call), 0, 4);
         load(argument(index));
-        m_code.push_back(BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, 0, 1));
+        m_code.push_back(
+            BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, bits, uint8_t(whenSet ? 0 : 1), uint8_t(whenSet ? 1 : 0)));
         allow();
         kill();
     }
