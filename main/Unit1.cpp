@@ -12,6 +12,7 @@
 #include "dialogs/Unit4.h"
 #include "dialogs/Unit5.h"
 #include "echo/EchoTerms.h"
+#include "ping/EchoWait.h"
 #include "ping/Ping.h"
 #include "platform/IpAddress.h"
 #include "ui/IntegerText.h"
@@ -76,6 +77,8 @@ TForm1::TForm1(QWidget *parent)
     Form1Design::orderTabs(*this);
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
     bind(MipTimer1, &QTimer::timeout, &TForm1::MipTimer1Timer);
+    // The windows repaint, move and answer their window manager while a page's echo is awaited.
+    EchoWait::keepEventsTurning();
     FormCreate();
 }
 

@@ -1,5 +1,6 @@
 #include "AsyncLookup.h"
 
+#include "ping/EchoWait.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpTypes.h"
 
@@ -106,9 +107,17 @@ void AsyncLookup::customEvent(QEvent *event)
     if (event->type() != LookupDoneEvent::type())
         return;
     const auto *done = static_cast<const LookupDoneEvent *>(event);
+    deliver(done->handle, done->error, done->entry);
+}
+
+void AsyncLookup::deliver(uint32_t handle, uint16_t error, const Sockets::HostEntry &entry)
+{
+    // Its owner would start an echo inside the one awaited; it stays pending, and cancellable, until then.
+    if (EchoWait::active())
+        return EchoWait::afterwards(this, [this, handle, error, entry] { deliver(handle, error, entry); });
     // A lookup that was cancelled meanwhile is no longer anyone's business.
-    if (m_pending.erase(done->handle) == 0)
+    if (m_pending.erase(handle) == 0)
         return;
     if (onDone)
-        onDone(done->handle, done->error, done->entry);
+        onDone(handle, error, entry);
 }

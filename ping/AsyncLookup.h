@@ -33,6 +33,8 @@ protected:
     void customEvent(QEvent *event) override;
 
 private:
+    void deliver(uint32_t handle, uint16_t error, const Sockets::HostEntry &entry);
+
     std::shared_ptr<Channel> m_channel;
     std::set<uint32_t> m_pending;
     uint32_t m_nextHandle = 1;

@@ -1,5 +1,6 @@
 #include "icmp.h"
 
+#include "ping/EchoWait.h"
 #include "platform/Sockets.h"
 
 #include <netinet/in.h>
@@ -174,6 +175,7 @@ IcmpApi::HANDLE TICMP::handleFor(const IpAddress &address)
 uint32_t TICMP::sendEcho(IcmpApi::HANDLE handle, const std::vector<uint8_t> &request,
                          const IP_OPTION_INFORMATION &options, uint32_t timeout)
 {
+    const EchoWait::Scope awaited;
     const auto size = static_cast<uint16_t>(request.size() & 0xFFFF);
     if (m_IPAddress.isV4()) {
         std::vector<uint8_t> reply(request.size() + sizeof(ICMP_ECHO_REPLY), 0);

@@ -13,9 +13,11 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace IcmpApi {
@@ -28,6 +30,12 @@ using Clock = EchoSocket::Clock;
 constexpr int MaxReadsPerWake = 64;
 
 thread_local uint32_t t_lastError = 0;
+
+struct WaitTurns {
+    int sliceMs = 0;
+    std::function<void()> betweenTurns;
+};
+thread_local WaitTurns t_waitTurns;
 
 struct Module {
     const char *name;
@@ -155,13 +163,20 @@ int remainingMs(const EchoSocket &socket, Clock::time_point deadline)
     return int(std::clamp<decltype(left)>(left, 0, INT_MAX));
 }
 
+// The answer that came in time but was read only afterwards, when a turn outlasted the deadline.
+bool answeredInTime(const Request &request, Clock::time_point deadline, Answer &answer)
+{
+    return (readQueue(request, true, answer) || readQueue(request, false, answer)) && answer.received <= deadline;
+}
+
 // Waits for the answer to request until deadline; the status says why when there is none. Every
 // wake-up recomputes the time left, so packets that are not ours never stretch the wait.
 bool awaitAnswer(const Request &request, Clock::time_point deadline, Answer &answer)
 {
     EchoSocket &socket = *request.echo.socket;
+    const WaitTurns &turns = t_waitTurns;
     for (int waitMs = remainingMs(socket, deadline); waitMs > 0; waitMs = remainingMs(socket, deadline)) {
-        const EchoSocket::Wake wake = socket.wait(waitMs);
+        const EchoSocket::Wake wake = socket.wait(turns.betweenTurns ? std::min(waitMs, turns.sliceMs) : waitMs);
         if (wake.failed) {
             answer.status = IP_GENERAL_FAILURE;
             return false;
@@ -173,7 +188,11 @@ bool awaitAnswer(const Request &request, Clock::time_point deadline, Answer &ans
         }
         if (wake.readable && readQueue(request, false, answer))
             return true;
+        if (turns.betweenTurns)
+            turns.betweenTurns();
     }
+    if (answeredInTime(request, deadline, answer))
+        return true;
     answer.status = IP_REQ_TIMED_OUT;
     return false;
 }
@@ -351,6 +370,11 @@ uint32_t GetLastError()
 void SetLastError(uint32_t code)
 {
     t_lastError = code;
+}
+
+void SetWaitTurns(int sliceMs, std::function<void()> betweenTurns)
+{
+    t_waitTurns = {std::max(sliceMs, 1), std::move(betweenTurns)};
 }
 
 SocketKind socketKindOf(HANDLE handle)

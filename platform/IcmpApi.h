@@ -43,6 +43,10 @@ void FreeLibrary(HMODULE module);
 uint32_t GetLastError();
 void SetLastError(uint32_t code);
 
+// What the calling thread does while one of its requests is awaited: the wait is cut into turns of
+// at most sliceMs, and the thread runs betweenTurns after each. Unset (the default): one plain wait.
+void SetWaitTurns(int sliceMs, std::function<void()> betweenTurns);
+
 using SocketKind = EchoSocket::Kind;
 
 // Which socket an open echo handle uses (for tests and diagnostics).

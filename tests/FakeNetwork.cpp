@@ -1,5 +1,7 @@
 #include "FakeNetwork.h"
 
+#include "platform/ArrivalClock.h"
+
 #include "platform/Icmp6Packet.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpPacket.h"
@@ -139,6 +141,7 @@ public:
     {
         if (errorQueue || !due())
             return false;
+        const Clock::time_point arrived = m_queue.begin()->first;
         m_packet = std::move(m_queue.begin()->second);
         m_queue.erase(m_queue.begin());
         if (m_family == AF_INET6) {
@@ -146,6 +149,10 @@ public:
         } else {
             packet = packetOf(IcmpPacket::decode(m_packet.data(), m_packet.size(), true));
         }
+        // A packet read after it came carries the time it came, as the kernel stamps it.
+        if (arrived < m_state->now)
+            packet.arrivedNs =
+                std::chrono::nanoseconds(arrived.time_since_epoch()).count() + ArrivalClock::realtimeOffsetNs();
         return true;
     }
 

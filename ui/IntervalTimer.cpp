@@ -1,5 +1,8 @@
 #include "IntervalTimer.h"
 
+#include "ping/EchoWait.h"
+
+#include <QTimerEvent>
 #include <algorithm>
 
 // Precise, so that a walk at a short interval keeps its pace.
@@ -23,4 +26,25 @@ void IntervalTimer::SetInterval(int ms)
     const bool enabled = Enabled();
     setInterval(std::max(ms, 0));
     SetEnabled(enabled);
+}
+
+// The ticks missed during one echo are one tick, as a blocked wait makes them.
+void IntervalTimer::timerEvent(QTimerEvent *event)
+{
+    if (!EchoWait::active())
+        return QTimer::timerEvent(event);
+    if (m_tickHeld)
+        return;
+    m_tickHeld = true;
+    EchoWait::afterwards(this, [this] { tickHeld(); });
+}
+
+// A timer switched off meanwhile ticks no more.
+void IntervalTimer::tickHeld()
+{
+    m_tickHeld = false;
+    if (!isActive())
+        return;
+    QTimerEvent tick(timerId());
+    QTimer::timerEvent(&tick);
 }

@@ -15,7 +15,11 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QtTest>
+#include <functional>
+#include <map>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class tst_RangeScanPage : public QObject {
     Q_OBJECT
@@ -35,6 +39,7 @@ private slots:
     void endIsReadAtEveryTick_data();
     void endIsReadAtEveryTick();
     void haltShowsItsOwnDisabledPicture();
+    void windowTurnsWhileAnEchoIsAwaited();
 
 private:
     void type(const QString &start, const QString &end);
@@ -329,4 +334,67 @@ void tst_RangeScanPage::haltShowsItsOwnDisabledPicture()
 }
 
 TOZELO_TEST_MAIN(tst_RangeScanPage)
+namespace {
+// When, on the scripted network's clock, the window first handled each kind of event watched.
+class TurnWatch : public QObject {
+public:
+    TurnWatch(QWidget *window, const FakeNetwork &network) : m_network(network) { window->installEventFilter(this); }
+    std::map<QEvent::Type, int> firstMs;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        firstMs.emplace(event->type(), m_network.elapsedMs());
+        return false;
+    }
+
+private:
+    const FakeNetwork &m_network;
+};
+} // namespace
+
+// A silent host keeps an echo waiting for its whole time-out: meanwhile the window repaints, moves
+// and closes at once, and a tick of the scan waits for the echo's end rather than starting one
+// inside it.
+void tst_RangeScanPage::windowTurnsWhileAnEchoIsAwaited()
+{
+    constexpr int TimeoutMs = 2000;
+    std::vector<int> sentMs;
+    std::function<void()> whileAwaited;
+    for (const char *host : {"198.18.0.1", "198.18.0.2"})
+        m_network.setHost(host, [&](const FakeNetwork::Request &) {
+            sentMs.push_back(m_network.elapsedMs());
+            if (whileAwaited)
+                QTimer::singleShot(0, m_form.get(), std::exchange(whileAwaited, nullptr));
+            return FakeNetwork::Response{};
+        });
+    m_form->Ping2->SetTimeout(TimeoutMs);
+    m_form->MipTimer1->SetInterval(5);
+    type("198.18.0.1", "198.18.0.2");
+    const QPoint moved = m_form->pos() + QPoint(9, 7);
+    whileAwaited = [&] {
+        m_form->update();
+        m_form->move(moved);
+        QTimerEvent tick(m_form->MipTimer1->timerId());
+        QCoreApplication::sendEvent(m_form->MipTimer1, &tick);
+    };
+    TurnWatch watch(m_form.get(), m_network);
+
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    QTRY_COMPARE(state(), QString("Idle"));
+    QCOMPARE(sentMs.size(), size_t(2));
+    for (QEvent::Type handled : {QEvent::Paint, QEvent::Move})
+        QVERIFY2(watch.firstMs[handled] < sentMs[0] + 100, qPrintable(QString::number(watch.firstMs[handled])));
+    QCOMPARE(m_form->pos(), moved);
+    QVERIFY(sentMs[1] >= sentMs[0] + TimeoutMs);
+    QCOMPARE(linesOf(m_form->MDisplayMemo).last(), QString("==> Request timed out <=="));
+
+    whileAwaited = [&] { m_form->close(); };
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    QTRY_COMPARE(state(), QString("Idle"));
+    QCOMPARE(sentMs.size(), size_t(4));
+    QVERIFY(watch.firstMs.count(QEvent::Close) && watch.firstMs[QEvent::Close] < sentMs[2] + 100);
+    QVERIFY(!m_form->isVisible());
+}
+
 #include "tst_RangeScanPage.moc"

@@ -313,6 +313,29 @@ private slots:
         QCOMPARE(answered.data, Pong);
     }
 
+    // The windows' thread turns its event loop between waits, and a turn may outlast the deadline (a
+    // dialog, a nested wait): the answer that came in time still answers, with its own round trip.
+    void answerReadAfterALongTurn()
+    {
+        int requests = 0;
+        m_network->setHost(g_family->target, [&](const Request &request) {
+            return requests++ == 0 ? FakeNetwork::answering(50)(request) : Response{};
+        });
+        const HANDLE other = createFile();
+        int turns = 0;
+        SetWaitTurns(10, [&] {
+            if (turns++ == 0)
+                echo(other, Pong, 64, 0, 1000);
+        });
+        const Echo answered = echo(m_handle, Pong, 64, 0, 300);
+        SetWaitTurns(0, nullptr);
+        IcmpCloseHandle(other);
+        QCOMPARE(answered.result, 1u);
+        QVERIFY2(answered.roundTripTime >= 49 && answered.roundTripTime <= 50,
+                 qPrintable(QString::number(answered.roundTripTime)));
+        QVERIFY(m_network->elapsedMs() >= 1000);
+    }
+
     // A reply that comes after its request gave up is no answer to the next request.
     void lateReplyAnswersNothing()
     {
