@@ -19,14 +19,22 @@ struct Held {
 thread_local int t_depth = 0;
 thread_local std::vector<Held> t_held;
 
-// Held calls are posted, not run: the request that held them still has its result to report.
+// Held calls run once the thread is back in its event loop (the request that held them still has
+// its result to report), and after the input that waited with them: a Stop pressed during the echo
+// is taken before a held tick could start the next one.
 void releaseHeld()
 {
-    std::vector<Held> held;
-    held.swap(t_held);
-    for (Held &h : held)
-        if (h.context)
-            QMetaObject::invokeMethod(h.context, std::move(h.call), Qt::QueuedConnection);
+    if (t_held.empty())
+        return;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [held = std::exchange(t_held, {})] {
+            QCoreApplication::processEvents();
+            for (const Held &h : held)
+                if (h.context)
+                    h.call();
+        },
+        Qt::QueuedConnection);
 }
 } // namespace
 

@@ -1,7 +1,6 @@
 #include "FakeNetwork.h"
 
 #include "platform/ArrivalClock.h"
-
 #include "platform/Icmp6Packet.h"
 #include "platform/IcmpApi.h"
 #include "platform/IcmpPacket.h"
@@ -14,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -92,6 +92,7 @@ struct FakeNetwork::State {
     std::map<IpAddress, Host> hosts;
     std::vector<Request> requests;
     uint16_t nextIdentifier = 0x7A00;
+    bool paced = false;
 
     Host hostFor(const IpAddress &destination) const
     {
@@ -133,7 +134,10 @@ public:
         Wake wake;
         const Clock::time_point end = m_state->now + std::chrono::milliseconds(timeoutMs);
         wake.readable = !m_queue.empty() && m_queue.begin()->first <= end;
-        m_state->now = wake.readable ? std::max(m_state->now, m_queue.begin()->first) : end;
+        const Clock::time_point woken = wake.readable ? std::max(m_state->now, m_queue.begin()->first) : end;
+        if (m_state->paced)
+            std::this_thread::sleep_for(woken - m_state->now);
+        m_state->now = woken;
         return wake;
     }
 
@@ -303,6 +307,11 @@ uint32_t FakeNetwork::address(const std::string &dotted)
 IpAddress FakeNetwork::ip(const std::string &text)
 {
     return IpAddress::parse(text).value_or(IpAddress());
+}
+
+void FakeNetwork::setPaced(bool paced)
+{
+    m_state->paced = paced;
 }
 
 const std::vector<FakeNetwork::Request> &FakeNetwork::requests() const

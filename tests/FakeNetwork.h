@@ -69,6 +69,9 @@ public:
     static uint32_t address(const std::string &dotted); // network order
     static IpAddress ip(const std::string &text);
 
+    // Waits take the real time they stand for as well, for a test that must see it pass.
+    void setPaced(bool paced);
+
     // Every request sent since this network was made, oldest first.
     const std::vector<Request> &requests() const;
     int elapsedMs() const; // since this network was made

@@ -5,13 +5,17 @@
 #include "desktop/Desktop.h"
 #include "gui/WindowSeams.h"
 #include "main/Unit1.h"
+#include "ping/Ping.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/TNCButton.h"
 #include "widgets/TransBtn.h"
 #include "widgets/oxForm.h"
 
+#include <QElapsedTimer>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <memory>
+#include <vector>
 
 class tst_DesktopTForm1 : public QObject {
     Q_OBJECT
@@ -22,6 +26,7 @@ private slots:
     void pinKeepsTheKeyboardAndTheMaximisedState();
     void captionTapMovesNothingAndDoubleClickMaximises();
     void trayHostGoingAwayShowsTheWindow();
+    void stopPressedDuringAnEchoEndsTheScanThere();
 
 private:
     QPoint onScreen(const TNCButton *button) const { return m_form->mapToGlobal(button->Bounds().center()); }
@@ -124,6 +129,52 @@ void tst_DesktopTForm1::trayHostGoingAwayShowsTheWindow()
     QVERIFY(trayer.waitForFinished());
     QTRY_VERIFY(m_form->isVisible());
     QVERIFY(!m_form->oxForm1->TrayEnabled());
+}
+
+// An echo to a silent host waits out its time-out in real time: meanwhile the window follows the
+// window manager's move, and a click waits for the echo's end, so that Stop pressed during the
+// first echo of a scan ends it after that echo's lines and before a second request.
+void tst_DesktopTForm1::stopPressedDuringAnEchoEndsTheScanThere()
+{
+    constexpr int TimeoutMs = 3000;
+    m_network.setPaced(true);
+    m_form->N3Click();
+    m_form->Ping2->SetTimeout(TimeoutMs);
+    m_form->MipTimer1->SetInterval(5);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 movedMs = -1;
+    std::vector<qint64> sentMs;
+    const QPoint moved = m_form->pos() + QPoint(40, 30);
+    m_network.setHost("198.18.0.1", [&](const FakeNetwork::Request &) {
+        sentMs.push_back(clock.elapsed());
+        Desktop::clickAt(m_form->MipStop->mapToGlobal(m_form->MipStop->rect().center()));
+        Desktop::xdotool(
+            {"windowmove", QString::number(m_form->winId()), QString::number(moved.x()), QString::number(moved.y())});
+        return FakeNetwork::Response{};
+    });
+    m_network.setHost("198.18.0.2", [&](const FakeNetwork::Request &) {
+        sentMs.push_back(clock.elapsed());
+        return FakeNetwork::Response{};
+    });
+    const QPoint start = m_form->pos();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (movedMs < 0 && m_form->pos() != start)
+            movedMs = clock.elapsed();
+    });
+    watch.start(5);
+    const QStringList octets = {"198", "18", "0", "1", "198", "18", "0", "2"};
+    TFloatEdit *const fields[8] = {m_form->ip03, m_form->ip02, m_form->ip01, m_form->ip00,
+                                   m_form->ip13, m_form->ip12, m_form->ip11, m_form->ip10};
+    for (int i = 0; i < 8; ++i)
+        fields[i]->SetText(octets[i]);
+
+    QTest::mouseClick(m_form->MipPinG, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_form->MipPinG->isEnabled() && !m_form->MipTimer1->Enabled(), 4 * TimeoutMs);
+    QCOMPARE(sentMs.size(), size_t(1));
+    QVERIFY2(movedMs >= 0 && movedMs < sentMs[0] + TimeoutMs, qPrintable(QString::number(movedMs - sentMs[0])));
+    QCOMPARE(linesOf(m_form->MDisplayMemo).last(), QString("==> Request timed out <=="));
 }
 
 TOZELO_TEST_MAIN(tst_DesktopTForm1)
