@@ -218,11 +218,11 @@ void TForm5::orderTabs()
         setTabOrder(chain[i - 1], chain[i]);
 }
 
-// The first keys go to the walk's command, or to its first setting while a walk runs.
+// The first keys go to the walk's command, or to its stop while a walk runs.
 void TForm5::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    (rping->isEnabled() ? static_cast<QWidget *>(rping) : rto)->setFocus(Qt::TabFocusReason);
+    (rping->isEnabled() ? rping : BitBtn1)->setFocus(Qt::TabFocusReason);
 }
 
 void TForm5::bindWalk()

@@ -92,11 +92,11 @@ void MultiPingScan::MipStopClick()
 }
 
 // The end address follows the start as its first octets are typed; its last octet is typed apart.
-void MultiPingScan::ip03KeyUp()
+void MultiPingScan::ip03KeyUp(bool typed)
 {
     const QString text = m_view.editText(Edit::ip03);
     m_view.setEditText(Edit::ip13, text);
-    if (text.size() == 3)
+    if (typed && text.size() == 3)
         m_view.focusEdit(Edit::ip02);
 }
 

@@ -48,7 +48,9 @@ public:
     void MipTimer1Timer();
     void mipHaltClick();
     void MipStopClick();
-    void ip03KeyUp();
+    // typed: the key released put a character into the edit; a key that only moved about never
+    // moves the focus on.
+    void ip03KeyUp(bool typed);
     void ip02KeyUp();
     void ip01KeyUp();
 

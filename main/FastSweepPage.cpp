@@ -75,6 +75,12 @@ QLabel *newCaption(QWidget *page, const char *name, const QString &text)
     return label;
 }
 
+// How far the sweep went through its addresses: retries count among the requests sent.
+uint64_t firstPassOf(const Sweep::Progress &progress)
+{
+    return std::min(progress.sent, progress.addresses);
+}
+
 // The arrows' bounds hold for what is typed too.
 int boundedOf(const TFloatEdit *field, const TUpDown *arrows)
 {
@@ -93,6 +99,7 @@ FastSweepPage::FastSweepPage(TForm1 &form, QWidget *page) : m_form(form), m_page
     Background3 = newPageBackground(page, "Background3", 5);
     createFields();
     createButtons();
+    m_startFocus.emplace(start, targets);
     createResults();
     layOut();
     followPageHeight();
@@ -282,7 +289,7 @@ void FastSweepPage::followPageHeight()
 
 void FastSweepPage::setIdle(bool idle)
 {
-    start->setEnabled(idle);
+    m_startFocus->setEnabled(idle);
     stop->setEnabled(!idle);
     for (TTransparentButton *button : {csv, json})
         button->setEnabled(idle && m_report.has_value());
@@ -355,7 +362,7 @@ void FastSweepPage::poll()
             if (answer.status == IP_SUCCESS)
                 m_unrecorded.push_back(answer);
         if (news.finished)
-            finish(news.failure);
+            finish(news.failure, news.progress);
         else if (m_lastProgress.elapsed() >= ProgressIntervalMs)
             showProgress(news.progress);
     }
@@ -389,7 +396,7 @@ void FastSweepPage::showPending(const QElapsedTimer &spent)
 void FastSweepPage::showProgress(const Sweep::Progress &now)
 {
     m_lastProgress.start();
-    const uint64_t firstPass = std::min(now.sent, now.addresses);
+    const uint64_t firstPass = firstPassOf(now);
     progress->SetPosition(int(firstPass));
     const double seconds = std::max<qint64>(1, m_clock.elapsed()) / 1000.0;
     const auto measured = uint64_t(double(now.sent) / seconds);
@@ -399,7 +406,7 @@ void FastSweepPage::showProgress(const Sweep::Progress &now)
                    QString::number(int(std::ceil(left))) + " s");
 }
 
-void FastSweepPage::finish(const std::string &failure)
+void FastSweepPage::finish(const std::string &failure, const Sweep::Progress &last)
 {
     const bool stopped = m_sweep->stopped();
     if (failure.empty())
@@ -414,7 +421,8 @@ void FastSweepPage::finish(const std::string &failure)
     uint64_t replies = 0;
     for (const Sweep::Answer &answer : m_report->answers)
         replies += answer.status == IP_SUCCESS;
-    progress->SetPosition(progress->Max());
+    // Stopped, the bar shows how far the sweep went, not a sweep done.
+    progress->SetPosition(stopped ? int(firstPassOf(last)) : progress->Max());
     QString text = "Responden " + QString::number(replies) + " de " + QString::number(m_report->addresses);
     if (stopped)
         text += ", detenido";
@@ -509,10 +517,11 @@ QString FastSweepPage::cellText(int row, int column) const
     return sorted->index(row, column).data().toString();
 }
 
+// The address is pinged on the single ping page at once, as a found machine's "Re PinG" does.
 void FastSweepPage::tableDoubleClick(const QModelIndex &index)
 {
     const Sweep::Answer &answer = results->answerAt(sorted->mapToSource(index).row());
     m_form.Sible1Click();
     m_form.HostEdit->setText(qText(answer.address.toString()));
-    m_form.Timer1Timer();
+    m_form.PingButtonClick();
 }

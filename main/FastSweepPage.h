@@ -1,4 +1,5 @@
 #pragma once
+#include "StartFocus.h"
 #include "sweep/Sweep.h"
 #include "sweep/SweepReport.h"
 #include "ui/UpDown.h"
@@ -86,7 +87,7 @@ private:
     void poll();
     void showPending(const QElapsedTimer &spent);
     void showProgress(const Sweep::Progress &now);
-    void finish(const std::string &failure);
+    void finish(const std::string &failure, const Sweep::Progress &last);
     void recordPending(const QElapsedTimer &spent);
     void startNames();
     void lookUpNames(const std::vector<Sweep::Answer> &answers);
@@ -95,6 +96,7 @@ private:
 
     TForm1 &m_form;
     QWidget *m_page;
+    std::optional<StartFocus> m_startFocus;
     QTimer m_poll;
     QElapsedTimer m_clock;
     QElapsedTimer m_lastProgress;

@@ -29,6 +29,8 @@ RangeScanPage::RangeScanPage(TForm1 &form) : m_form(form)
     createButtons();
     createMessages();
     layOut();
+    // The end's last octet comes just before Multi PinG in the tab order.
+    m_startFocus.emplace(m_form.MipPinG, m_form.ip10);
     m_scan = std::make_unique<MultiPingScan>(*m_form.Ping2, static_cast<MultiPingScan::View &>(*this));
 }
 
@@ -59,9 +61,12 @@ void RangeScanPage::createAddressFields()
         (*end[i])->setAccessibleName(m_form.Label3->text() + ", octeto " + QString::number(i + 1));
     }
     // The end address follows the start's first octets as they are typed.
-    const std::pair<TFloatEdit *, void (TForm1::*)()> keyUps[3] = {
-        {m_form.ip03, &TForm1::ip03KeyUp}, {m_form.ip02, &TForm1::ip02KeyUp}, {m_form.ip01, &TForm1::ip01KeyUp}};
     TForm1 *form = &m_form;
+    m_form.ip03->OnKeyUp = [form](QObject *, int &, Qt::KeyboardModifiers) {
+        reportExceptions(form, [form] { form->ip03KeyUp(form->ip03->ReleaseTyped()); });
+    };
+    const std::pair<TFloatEdit *, void (TForm1::*)()> keyUps[2] = {{m_form.ip02, &TForm1::ip02KeyUp},
+                                                                   {m_form.ip01, &TForm1::ip01KeyUp}};
     for (const auto &[edit, handler] : keyUps)
         edit->OnKeyUp = [form, handler = handler](QObject *, int &, Qt::KeyboardModifiers) {
             reportExceptions(form, [form, handler] { (form->*handler)(); });
@@ -215,7 +220,10 @@ bool RangeScanPage::isEnabled(Button which) const
 
 void RangeScanPage::setEnabled(Button which, bool enabled)
 {
-    button(which)->setEnabled(enabled);
+    if (which == Button::MipPinG)
+        m_startFocus->setEnabled(enabled);
+    else
+        button(which)->setEnabled(enabled);
 }
 
 bool RangeScanPage::timerEnabled() const

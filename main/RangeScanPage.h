@@ -1,7 +1,9 @@
 #pragma once
+#include "StartFocus.h"
 #include "flows/MultiPingScan.h"
 
 #include <memory>
+#include <optional>
 
 class QLabel;
 class TAHMMsgBox;
@@ -50,5 +52,6 @@ private:
     void reportError(const QString &text) override;
 
     TForm1 &m_form;
+    std::optional<StartFocus> m_startFocus;
     std::unique_ptr<MultiPingScan> m_scan;
 };

@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-SinglePingPage::SinglePingPage(TForm1 &form) : m_form(form), m_sequence(*form.Ping1, *this) {}
+SinglePingPage::SinglePingPage(TForm1 &form)
+    : m_form(form), m_pingFocus(form.PingButton, form.HostEdit), m_sequence(*form.Ping1, *this)
+{
+}
 
 QString SinglePingPage::hostText() const
 {
@@ -31,7 +34,7 @@ void SinglePingPage::appendLine(const QString &line)
 
 void SinglePingPage::setButtons(bool pingEnabled, bool cancelEnabled)
 {
-    m_form.PingButton->setEnabled(pingEnabled);
+    m_pingFocus.setEnabled(pingEnabled);
     m_form.CancelButton->setEnabled(cancelEnabled);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "StartFocus.h"
 #include "flows/SinglePing.h"
 
 class TForm1;
@@ -10,6 +11,7 @@ public:
     explicit SinglePingPage(TForm1 &form);
 
     SinglePing &sequence() { return m_sequence; }
+    void setPingEnabled(bool enabled) { m_pingFocus.setEnabled(enabled); }
 
 private:
     QString hostText() const override;
@@ -22,5 +24,6 @@ private:
     void reportError(const QString &text) override;
 
     TForm1 &m_form;
+    StartFocus m_pingFocus;
     SinglePing m_sequence;
 };

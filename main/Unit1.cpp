@@ -141,7 +141,7 @@ void TForm1::logoSplashDone()
 
 void TForm1::Timer1Timer()
 {
-    PingButton->setEnabled(!HostEdit->text().isEmpty());
+    m_singlePing->setPingEnabled(!HostEdit->text().isEmpty());
 }
 
 void TForm1::Sible1Click()
@@ -297,9 +297,9 @@ void TForm1::MipStopClick()
     m_rangeScan->scan().MipStopClick();
 }
 
-void TForm1::ip03KeyUp()
+void TForm1::ip03KeyUp(bool typed)
 {
-    m_rangeScan->scan().ip03KeyUp();
+    m_rangeScan->scan().ip03KeyUp(typed);
 }
 
 void TForm1::ip02KeyUp()

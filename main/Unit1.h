@@ -77,7 +77,7 @@ public:
     void MipTimer1Timer();
     void mipHaltClick();
     void MipStopClick();
-    void ip03KeyUp();
+    void ip03KeyUp(bool typed);
     void ip02KeyUp();
     void ip01KeyUp();
     void iperrorOk(QObject *Sender);

@@ -104,6 +104,13 @@ QChar TFloatEdit::keyPress(QChar key, const QString &typedBefore)
 void TFloatEdit::keyPressEvent(QKeyEvent *event)
 {
     const std::optional<QChar> typed = typedChar(*event);
+    const QString before = text();
+    passKeyPress(event, typed);
+    m_typingKey = typed && typed->isPrint() && text() != before ? event->key() : 0;
+}
+
+void TFloatEdit::passKeyPress(QKeyEvent *event, const std::optional<QChar> &typed)
+{
     if (!typed) {
         QLineEdit::keyPressEvent(event);
         return;
@@ -125,10 +132,14 @@ void TFloatEdit::keyPressEvent(QKeyEvent *event)
 
 void TFloatEdit::keyReleaseEvent(QKeyEvent *event)
 {
+    m_releaseTyped = m_typingKey != 0 && event->key() == m_typingKey;
+    if (m_releaseTyped)
+        m_typingKey = 0;
     if (OnKeyUp) {
         int key = event->key();
         OnKeyUp(this, key, event->modifiers());
     }
+    m_releaseTyped = false;
     QLineEdit::keyReleaseEvent(event);
 }
 

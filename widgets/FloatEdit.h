@@ -2,6 +2,7 @@
 #include "Events.h"
 
 #include <QLineEdit>
+#include <optional>
 
 // The single-line field in which numbers are typed: only digits and one decimal separator get
 // through from the keyboard. Text set by the program or pasted from the context menu is not
@@ -29,6 +30,11 @@ public:
     // Test seam: another separator, as another locale would give. Never set by the program.
     static void setDecimalSeparator(QChar separator);
 
+    // While OnKeyUp runs: whether the key released is the one whose press put a character into the
+    // text. The release of the Tab that brought the focus here, or of a key that only moved the
+    // cursor, typed nothing.
+    bool ReleaseTyped() const { return m_releaseTyped; }
+
     TNotifyEvent OnChange;
     TKeyPressEvent OnKeyPress;
     TKeyEvent OnKeyUp;
@@ -40,4 +46,8 @@ protected:
 
 private:
     QChar keyPress(QChar key, const QString &typedBefore = QString());
+    void passKeyPress(QKeyEvent *event, const std::optional<QChar> &typed);
+
+    int m_typingKey = 0; // the key of the last press, when it typed a character
+    bool m_releaseTyped = false;
 };

@@ -1,4 +1,4 @@
-// The fast sweep page as far as it goes without sending: how it is reached, what it refuses before
+// The fast sweep page as far as it goes without sweeping: how it is reached, what it refuses before
 // a sweep, the order of its table, the double click, and the names assistive tools read.
 #include "FakeNetwork.h"
 #include "TestMain.h"
@@ -51,7 +51,7 @@ private slots:
     void mistakesSendNothing_data();
     void mistakesSendNothing();
     void tableSortsAsNumbers();
-    void doubleClickFillsTheSinglePingPage();
+    void doubleClickPingsOnTheSinglePingPage();
     void namedAndInTabOrder();
 
 private:
@@ -227,7 +227,7 @@ void tst_FastSweepPage::tableSortsAsNumbers()
                                                                "5.000", "2.000", "1.000", "0.500", "0.250"}));
 }
 
-void tst_FastSweepPage::doubleClickFillsTheSinglePingPage()
+void tst_FastSweepPage::doubleClickPingsOnTheSinglePingPage()
 {
     m_form->BarridoRapido1Click();
     page().results->add({reply("127.0.0.20", 1), reply("127.0.0.3", 1)});
@@ -240,6 +240,8 @@ void tst_FastSweepPage::doubleClickFillsTheSinglePingPage()
     QCOMPARE(m_form->HostEdit->text(), QString("127.0.0.20"));
     QCOMPARE(m_form->tipo->currentWidget(), m_form->TabSheet1);
     QVERIFY(m_form->PingButton->isEnabled() && m_form->rsping->isEnabled());
+    QTRY_VERIFY2(linesOf(m_form->DisplayMemo).value(3).startsWith("Received 56 bytes from 127.0.0.20 in "),
+                 qPrintable(linesOf(m_form->DisplayMemo).join('|')));
 }
 
 // Beyond what the window's own checks find on every page: the table's rows, empty cells among

@@ -1,5 +1,5 @@
 // The range scan page as a user drives it, over the scripted network (every 127.x address answers): the
-// buttons through the states of the scan, the key-release copies, the checks before a ping, and the log.
+// buttons through the states of the scan, the octets from the keyboard, the checks before a ping, and the log.
 #include "FakeNetwork.h"
 #include "TestMain.h"
 #include "gui/WindowSeams.h"
@@ -8,6 +8,7 @@
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/TNCButtonFocus.h"
 #include "widgets/TransBtn.h"
 
 #include <QApplication>
@@ -21,6 +22,20 @@
 #include <utility>
 #include <vector>
 
+namespace {
+// As a keyboard delivers a key: the release goes to wherever the press left the focus.
+void stroke(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyPress(QApplication::focusWidget(), key, modifiers);
+    QTest::keyRelease(QApplication::focusWidget(), key, modifiers);
+}
+
+QWidget *focus()
+{
+    return QApplication::focusWidget();
+}
+} // namespace
+
 class tst_RangeScanPage : public QObject {
     Q_OBJECT
 private slots:
@@ -31,7 +46,8 @@ private slots:
     void scanToAnInclusiveEnd();
     void haltPausesAndResumes();
     void emptyFieldHoldsTheScan();
-    void keyReleaseCopiesTheStart();
+    void octetsFromTheKeyboard();
+    void keyboardStartLeavesTheScanRunning();
     void wrongRangeSendsNothing_data();
     void wrongRangeSendsNothing();
     void pastedOctetSendsNothing_data();
@@ -168,29 +184,86 @@ void tst_RangeScanPage::emptyFieldHoldsTheScan()
     QCOMPARE(found(), QStringList({"127.0.0.1", "127.0.0.2"}));
 }
 
-void tst_RangeScanPage::keyReleaseCopiesTheStart()
+// Tab and Shift+Tab run from the caption through every octet and back, full octets included; keys
+// that only move the cursor leave a full octet where it is, and only the third digit typed moves on.
+// The end address follows the start's first three octets as they are typed, and only then.
+void tst_RangeScanPage::octetsFromTheKeyboard()
 {
     TForm1 &form = *m_form;
-    for (TFloatEdit *field : {form.ip03, form.ip02, form.ip01, form.ip00})
-        field->clear();
-    form.ip03->setFocus();
-    QTest::keyClicks(form.ip03, "19");
-    QCOMPARE(form.ip13->Text(), QString("19"));
-    QCOMPARE(form.focusWidget(), form.ip03);
-    QTest::keyClick(form.ip03, Qt::Key_2);
-    QCOMPARE(form.ip13->Text(), QString("192"));
-    QCOMPARE(form.focusWidget(), form.ip02);
+    const QList<QWidget *> octets = {form.ip03, form.ip02, form.ip01, form.ip00,
+                                     form.ip13, form.ip12, form.ip11, form.ip10};
+    form.ip03->setFocus(Qt::TabFocusReason);
+    stroke(Qt::Key_Backtab, Qt::ShiftModifier);
+    QWidget *caption = focus();
+    QVERIFY(qobject_cast<TNCButtonFocus *>(caption));
+    QList<QWidget *> visited;
+    for (int i = 0; i < octets.size(); ++i) {
+        stroke(Qt::Key_Tab);
+        visited << focus();
+    }
+    QCOMPARE(visited, octets);
+    visited.clear();
+    for (int i = 0; i < octets.size(); ++i) {
+        stroke(Qt::Key_Backtab, Qt::ShiftModifier);
+        visited << focus();
+    }
+    QCOMPARE(visited, QList<QWidget *>(octets.rbegin() + 1, octets.rend()) << caption);
 
-    QTest::keyClick(form.ip02, Qt::Key_7);
+    QTest::mouseClick(form.ip03, Qt::LeftButton);
+    for (Qt::Key key : {Qt::Key_End, Qt::Key_Home, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_Down}) {
+        stroke(key);
+        QVERIFY2(focus() == form.ip03, qPrintable(QKeySequence(key).toString()));
+    }
+    QCOMPARE(form.ip03->Text(), QString("192"));
+    stroke(Qt::Key_End);
+    stroke(Qt::Key_Backspace);
+    stroke(Qt::Key_Backspace);
+    QCOMPARE(form.ip13->Text(), QString("1"));
+    stroke(Qt::Key_0);
+    QCOMPARE(focus(), form.ip03);
+    stroke(Qt::Key_7);
+    QCOMPARE(form.ip13->Text(), QString("107"));
+    QCOMPARE(focus(), form.ip02);
+
+    form.ip02->clear();
+    stroke(Qt::Key_7);
     QCOMPARE(form.ip12->Text(), QString("7"));
-    QCOMPARE(form.focusWidget(), form.ip02);
+    QCOMPARE(focus(), form.ip02);
+    form.ip01->clear();
     QTest::keyClicks(form.ip01, "123");
     QCOMPARE(form.ip11->Text(), QString("123"));
+    form.ip00->clear();
     QTest::keyClicks(form.ip00, "9");
     QCOMPARE(form.ip10->Text(), QString("255"));
-    // Only a key release copies.
     form.ip03->SetText("10");
-    QCOMPARE(form.ip13->Text(), QString("192"));
+    QCOMPARE(form.ip13->Text(), QString("107"));
+}
+
+// Multi PinG pressed from the keyboard hands the keyboard to the range, not to Stop: a second Space
+// leaves the scan running. Once the scan ends the keyboard is back on Multi PinG, unless the user
+// typed meanwhile.
+void tst_RangeScanPage::keyboardStartLeavesTheScanRunning()
+{
+    type("127.0.0.1", "127.0.0.2");
+    m_form->MipTimer1->SetInterval(60000);
+    m_form->MipPinG->setFocus(Qt::TabFocusReason);
+    stroke(Qt::Key_Space);
+    QCOMPARE(state(), QString("Running"));
+    QCOMPARE(focus(), m_form->ip10);
+    stroke(Qt::Key_Space);
+    QCOMPARE(state(), QString("Running"));
+    QCOMPARE(m_form->ip10->Text(), QString("2"));
+    m_form->MipTimer1Timer();
+    m_form->MipTimer1Timer();
+    QCOMPARE(state(), QString("Idle"));
+    QCOMPARE(focus(), m_form->MipPinG);
+
+    stroke(Qt::Key_Space);
+    QCOMPARE(focus(), m_form->ip10);
+    stroke(Qt::Key_Backspace);
+    QTest::mouseClick(m_form->MipStop, Qt::LeftButton);
+    QCOMPARE(state(), QString("Idle"));
+    QCOMPARE(focus(), m_form->ip10);
 }
 
 void tst_RangeScanPage::wrongRangeSendsNothing_data()

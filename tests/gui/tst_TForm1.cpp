@@ -445,8 +445,8 @@ void tst_TForm1::pagesAreLaidOutAtTheDesignSize()
 }
 
 // Tab to the host field, type, Tab past the IPv6 box (Space ticks it) to "PinG", Space: the answer
-// is logged. Tab then leaves the
-// log, which still takes typed text.
+// is logged and the keyboard is still on "PinG", out of the log. With the host gone the keyboard
+// waits in the host field. Tab leaves the log, which still takes typed text.
 void tst_TForm1::keyboardAlonePingsLoopback()
 {
     TForm1 &form = *m_form;
@@ -472,6 +472,13 @@ void tst_TForm1::keyboardAlonePingsLoopback()
     const QStringList log = linesOf(form.DisplayMemo);
     QCOMPARE(log.size(), 4);
     QVERIFY2(log[3].startsWith("Received 56 bytes from 127.0.0.1 in "), qPrintable(log[3]));
+    QCOMPARE(QApplication::focusWidget(), form.PingButton);
+    form.HostEdit->clear();
+    form.Timer1Timer();
+    QCOMPARE(QApplication::focusWidget(), form.HostEdit);
+    QTest::keyClicks(form.HostEdit, "127.0.0.2");
+    form.Timer1Timer();
+    QCOMPARE(QApplication::focusWidget(), form.HostEdit);
 
     form.DisplayMemo->setFocus(Qt::TabFocusReason);
     QTest::keyClicks(form.DisplayMemo, "typed");

@@ -125,7 +125,8 @@ void tst_TForm5::pictureRunsFromBlueThroughDarkBlueToBlack()
 }
 
 // At its design place and size nothing is cut or covered, and the first keys go to "&Retry PinG",
-// not into the log; Tab runs through the settings and the commands, and leaves the log.
+// or to "&Stop rPinG" while a walk runs, never into the log; Tab runs through the settings and the
+// commands, and leaves the log.
 void tst_TForm5::opensLaidOutWithTheKeyboardOnItsCommand()
 {
     list({"127.0.0.1"});
@@ -153,6 +154,16 @@ void tst_TForm5::opensLaidOutWithTheKeyboardOnItsCommand()
                                         m_dialog->BitBtn1, m_dialog->BitBtn2, m_dialog->Memo1, m_dialog->rto}));
     QTest::keyClicks(m_dialog->Memo1, "typed");
     QVERIFY(m_dialog->Memo1->toPlainText().contains("typed"));
+
+    m_dialog->rto->SetText("3000");
+    QTest::mouseClick(m_dialog->rping, Qt::LeftButton);
+    m_dialog->close();
+    retryCommand([&] {
+        focus = m_dialog->focusWidget();
+        m_dialog->close();
+    });
+    QVERIFY(m_dialog->rTimer1->Enabled());
+    QCOMPARE(focus, m_dialog->BitBtn1);
 }
 
 void tst_TForm5::fieldsApplyToPingAndTimer()

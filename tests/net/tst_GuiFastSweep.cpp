@@ -14,6 +14,7 @@
 #include "sweep/BackgroundSweep.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
+#include "widgets/ProgBarEx.h"
 #include "widgets/TransBtn.h"
 
 #include <QApplication>
@@ -249,13 +250,23 @@ void tst_GuiFastSweep::ipv6Targets()
     QCOMPARE(found, replies);
 }
 
+// Started from the keyboard, the sweep leaves the keyboard in the targets, away from Stop, and hands
+// it back to the start once stopped; the bar shows how far the sweep went.
 void tst_GuiFastSweep::stopKeepsWhatWasFound()
 {
     page().rate->SetText("1000");
-    sweep(Long);
+    page().targets->setText(Long);
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    page().start->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(page().start, Qt::Key_Space);
+    QVERIFY(page().sweeping());
+    QCOMPARE(QApplication::focusWidget(), page().targets);
     QTRY_COMPARE(column(SweepResultModel::AddressColumn), QStringList{"198.18.2.1"});
     QTest::mouseClick(page().stop, Qt::LeftButton);
     QTRY_VERIFY(page().start->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), page().start);
+    QVERIFY2(page().progress->Position() > 0 && page().progress->Position() < page().progress->Max(),
+             qPrintable(QString::number(page().progress->Position())));
     QVERIFY(!page().stop->isEnabled() && page().csv->isEnabled());
     QCOMPARE(page().state->text(), QString("Responden 1 de 65537, detenido"));
     QTRY_COMPARE(m_form->ips->list().lines(), QStringList{"198.18.2.1"});

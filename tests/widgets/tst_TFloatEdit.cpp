@@ -142,18 +142,37 @@ private slots:
         QCOMPARE(m_edit->Text(), QString("1"));
     }
 
+    // A release tells that it typed only when its own press put a character into the text: not a key
+    // that moves the cursor or deletes, nor one that the filter or the length refused, nor a release
+    // whose press went to another control, nor a release that ends another key's press.
     void changeAndKeyUpEvents()
     {
         int changes = 0;
         QList<int> released;
+        QList<bool> typed;
         m_edit->OnChange = [&](QObject *) { ++changes; };
-        m_edit->OnKeyUp = [&](QObject *, int &key, Qt::KeyboardModifiers) { released << key; };
+        m_edit->OnKeyUp = [&](QObject *, int &key, Qt::KeyboardModifiers) {
+            released << key;
+            typed << m_edit->ReleaseTyped();
+        };
         typeText("5");
         m_edit->SetText("5");
         QCOMPARE(changes, 1);
         m_edit->SetText("77");
         QCOMPARE(changes, 2);
         QCOMPARE(released, QList<int>({Qt::Key_5}));
+
+        m_edit->SetMaxLength(3);
+        for (Qt::Key key : {Qt::Key_End, Qt::Key_Left, Qt::Key_A, Qt::Key_Backspace, Qt::Key_1, Qt::Key_1, Qt::Key_2})
+            QTest::keyClick(m_edit, key);
+        QCOMPARE(m_edit->Text(), QString("117"));
+        QTest::keyRelease(m_edit, Qt::Key_Tab);
+        m_edit->clear();
+        QTest::keyPress(m_edit, Qt::Key_3);
+        QTest::keyPress(m_edit, Qt::Key_4);
+        QTest::keyRelease(m_edit, Qt::Key_3);
+        QTest::keyRelease(m_edit, Qt::Key_4);
+        QCOMPARE(typed, QList<bool>({true, false, false, false, false, true, true, false, false, false, true}));
     }
 
     void enterAndEscapeStillReachTheDialog()
