@@ -38,14 +38,15 @@ void TCaptionRollUp::unrolled()
 // maximised size unrolls it.
 void TCaptionRollUp::stateChanged(Qt::WindowStates old)
 {
-    const bool maximised = m_form->isMaximized();
-    if (maximised && !old.testFlag(Qt::WindowMaximized)) {
+    const bool was = old.testFlag(Qt::WindowMaximized);
+    const bool is = m_form->isMaximized();
+    if (is && !was) {
         m_restoreSize = m_rolledUp ? m_size : QSize();
-        return;
+    } else if (was && !is) {
+        if (m_restoreSize.isValid())
+            m_form->resize(m_restoreSize);
+        m_restoreSize = QSize();
     }
-    if (!maximised && old.testFlag(Qt::WindowMaximized) && m_restoreSize.isValid())
-        m_form->resize(m_restoreSize);
-    m_restoreSize = QSize();
 }
 
 void TCaptionRollUp::changed()
