@@ -277,7 +277,7 @@ void FastSweepPage::followPageHeight()
     connect(pages, &QStackedWidget::currentChanged, this, [this, pages] {
         auto *column = static_cast<QBoxLayout *>(pages->parentWidget()->layout());
         if (pages->currentWidget() == m_page) {
-            pages->setMinimumHeight(ShownPageHeight);
+            pages->setMinimumHeight(std::max(ShownPageHeight, m_page->minimumSizeHint().height()));
             pages->setMaximumHeight(QWIDGETSIZE_MAX);
             column->setStretchFactor(pages, 3);
         } else {

@@ -8,6 +8,7 @@
 #include "Unit1.h"
 #include "flows/RePingWalk.h"
 #include "ui/Artwork.h"
+#include "ui/DialogColours.h"
 #include "widgets/AHMClasses.h"
 #include "widgets/AHMTMessages.h"
 #include "widgets/AHMTSplashScreen.h"
@@ -33,6 +34,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -459,6 +461,27 @@ void Form1Design::createCaptionBar()
     caption->OnButtonClick = [creditsClick](QObject *sender, const QString &) { creditsClick(sender); };
     caption->OnTrayDblClk = m_form.notifier(&TForm1::oxForm1TrayDblClk);
     caption->OnTrayLost = m_form.notifier(&TForm1::oxForm1TrayLost);
+}
+
+void Form1Design::colourScrollBars(TForm1 &form)
+{
+    for (QScrollBar *bar : form.centralWidget()->findChildren<QScrollBar *>())
+        DialogColours::wear(bar);
+}
+
+void Form1Design::setLeastSize(TForm1 &form)
+{
+    // The panes scroll what does not fit them: the lists and their heading keep their least size.
+    int listHeight = 0;
+    for (const ToxScrollPane *pane : {form.oxPane1, form.oxPane2})
+        listHeight = std::max(listHeight, pane->widget()->minimumSizeHint().height());
+    form.oxSplit1->setMinimumHeight(listHeight);
+    int tallestPage = 0;
+    for (int i = 0; i < form.tipo->count(); ++i)
+        tallestPage = std::max(tallestPage, form.tipo->widget(i)->minimumSizeHint().height());
+    form.layout()->invalidate();
+    const int growth = std::max(0, tallestPage - form.tipo->minimumHeight());
+    form.setMinimumSize(form.layout()->totalMinimumSize() + QSize(0, growth));
 }
 
 void Form1Design::createSplash()

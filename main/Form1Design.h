@@ -16,6 +16,11 @@ public:
     // The keyboard's way through the window, once both pages are built: the page shown, the
     // dock bar, the found machines, then the caption's buttons from left to right.
     static void orderTabs(TForm1 &form);
+    // The lists' and logs' scroll bars in the dialogs' colours, once both pages are built.
+    static void colourScrollBars(TForm1 &form);
+    // One least size whatever page shows, so that the window manager keeps it: the tallest page
+    // and the found machines with their controls at their least.
+    static void setLeastSize(TForm1 &form);
 
 private:
     explicit Form1Design(TForm1 &form);

@@ -3,6 +3,8 @@
 #include "MachineItemDelegate.h"
 #include "ui/Artwork.h"
 
+#include <QScrollBar>
+
 namespace {
 constexpr int AddressRole = Qt::UserRole;
 constexpr int LargeIconSize = 48;
@@ -25,6 +27,9 @@ MachineListView::MachineListView(QWidget *parent) : QListWidget(parent), m_icon(
         for (int row = first.row(); row <= last.row(); ++row)
             captionShown(item(row)->text());
     });
+    // Actions are what a user does to a scroll bar; the view's own scrolling sets the value alone.
+    for (QScrollBar *bar : {horizontalScrollBar(), verticalScrollBar()})
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this] { m_scrolledByUser = true; });
 }
 
 QListWidgetItem *MachineListView::addMachine(const QString &address, const QString &caption)
@@ -64,11 +69,17 @@ void MachineListView::clearMachines()
     clear();
     m_widestCaption.clear();
     m_widestWidth = 0;
+    m_scrolledByUser = false;
 }
 
+// A re-ping moves the mark through the whole list, again and again: a view that followed it would be
+// taken from a user reading the list every few moments.
 void MachineListView::markFocused(QListWidgetItem *item)
 {
+    const bool scrolls = hasAutoScroll();
+    setAutoScroll(scrolls && !m_scrolledByUser && selectedItems().isEmpty());
     selectionModel()->setCurrentIndex(indexFromItem(item), QItemSelectionModel::NoUpdate);
+    setAutoScroll(scrolls);
 }
 
 QListWidgetItem *MachineListView::selectedMachine() const

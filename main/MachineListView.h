@@ -18,7 +18,8 @@ public:
     QListWidgetItem *addMachine(const QString &address, const QString &caption);
     void removeMachine(QListWidgetItem *item);
     void clearMachines();
-    // The focus mark moves to item; the selection stays as the user left it.
+    // The focus mark moves to item; the selection stays as the user left it, and so does the view
+    // once the user has scrolled it or selected in it.
     void markFocused(QListWidgetItem *item);
     QListWidgetItem *selectedMachine() const;
 
@@ -38,5 +39,6 @@ private:
     QIcon m_icon;
     QString m_widestCaption;
     int m_widestWidth = 0;
+    bool m_scrolledByUser = false;
     ViewStyle m_viewStyle = ViewStyle::List;
 };

@@ -75,6 +75,8 @@ TForm1::TForm1(QWidget *parent)
     m_rangeScan = std::make_unique<RangeScanPage>(*this);
     m_fastSweep = std::make_unique<FastSweepPage>(*this, TabSheet3);
     Form1Design::orderTabs(*this);
+    Form1Design::colourScrollBars(*this);
+    Form1Design::setLeastSize(*this);
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
     bind(MipTimer1, &QTimer::timeout, &TForm1::MipTimer1Timer);
     // The windows repaint, move and answer their window manager while a page's echo is awaited.

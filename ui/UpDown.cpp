@@ -1,5 +1,6 @@
 #include "UpDown.h"
 
+#include "DialogColours.h"
 #include "widgets/FloatEdit.h"
 
 #include <QKeyEvent>
@@ -17,6 +18,7 @@ TUpDown::TUpDown(TFloatEdit *associate, Range range, QWidget *parent)
     column->addWidget(m_up);
     column->addWidget(m_down);
     setFixedWidth(16);
+    DialogColours::wear(this);
     m_associate->installEventFilter(this);
 }
 

@@ -54,7 +54,7 @@ void drawEffect(QPainter &painter, QRect rect, T3DEffect effect)
 
 ToxForm::ToxForm(QWidget *form)
     : TDFGraphicControl(requireForm(form)), m_form(form), m_activeGradient(new TBandGradient(this)),
-      m_inactiveGradient(new TBandGradient(this)), m_tray(new TCaptionTray(form, this))
+      m_inactiveGradient(new TBandGradient(this)), m_tray(new TCaptionTray(form, this)), m_rollUp(form, this)
 {
     setObjectName("captionBar");
     setMouseTracking(true);
@@ -85,6 +85,10 @@ ToxForm::ToxForm(QWidget *form)
     m_tray->OnLost = [this](QObject *) {
         if (OnTrayLost)
             OnTrayLost(this);
+    };
+    m_rollUp.OnChange = [this] {
+        applyTrackingSizes();
+        showRollState(m_rollUp.rolledUp());
     };
     attach();
 }
@@ -226,25 +230,12 @@ void ToxForm::rebuildCustomButtons()
 
 void ToxForm::SetRollUp(bool value)
 {
-    if (m_rollUp == value)
+    if (m_rollUp.rolledUp() == value)
         return;
-    m_rollUp = value;
-    m_rollingUp = true;
-    if (value) {
-        m_savedHeight = m_form->height();
-        m_savedMinHeight = m_form->minimumHeight();
-        showContent(false);
-        applyTrackingSizes();
-        m_form->setMinimumHeight(m_metrics.rolledHeight());
-        m_form->resize(m_form->width(), m_metrics.rolledHeight());
-    } else {
-        m_form->setMinimumHeight(m_savedMinHeight);
-        applyTrackingSizes();
-        showContent(true);
-        m_form->resize(m_form->width(), m_savedHeight);
-    }
-    m_rollingUp = false;
-    showRollState(value);
+    if (value)
+        m_rollUp.rollUp(m_metrics.rolledHeight());
+    else
+        m_rollUp.rollDown();
 }
 
 // The chevron's picture and name say what it does next.
@@ -252,30 +243,6 @@ void ToxForm::showRollState(bool rolledUp)
 {
     m_rollUpButton->SetGlyph(TCaptionGlyphs::picture(rolledUp ? "RollDownButton" : "RollUpButton"));
     m_rollUpButton->SetHint(rolledUp ? "Roll down" : "Roll up");
-}
-
-// Rolled up, the window is its caption bar alone: the other children would be laid over the
-// caption rows and the borders, taking their clicks, and would keep the keyboard out of sight.
-void ToxForm::showContent(bool shown)
-{
-    if (shown) {
-        for (const QPointer<QWidget> &child : m_hiddenContent) {
-            if (child)
-                child->show();
-        }
-        m_hiddenContent.clear();
-        if (m_hiddenFocus)
-            m_hiddenFocus->setFocus();
-        return;
-    }
-    m_hiddenFocus = m_form->focusWidget();
-    for (QWidget *child : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        const bool keptHidden = child->isHidden() && child->testAttribute(Qt::WA_WState_ExplicitShowHide);
-        if (child != this && !child->isWindow() && !keptHidden) {
-            m_hiddenContent.emplace_back(child);
-            child->hide();
-        }
-    }
 }
 
 void ToxForm::setEffect(T3DEffect &effect, T3DEffect value)
@@ -296,7 +263,7 @@ void ToxForm::setTrackingSize(int &size, int value)
 // window its free sizes back.
 void ToxForm::applyTrackingSizes()
 {
-    if ((m_options & oxfMinMax) && !m_rollUp) {
+    if ((m_options & oxfMinMax) && !m_rollUp.rolledUp()) {
         m_form->setMinimumSize(m_minWidth, m_minHeight);
         m_form->setMaximumSize(m_maxWidth, m_maxHeight);
         m_trackingApplied = true;
@@ -403,13 +370,8 @@ void ToxForm::invalidateCaption()
 
 void ToxForm::formResized()
 {
-    if (!m_rollingUp && m_rollUp && m_form->height() > 2 * m_metrics.rolledHeight()) {
-        m_rollUp = false;
-        m_form->setMinimumHeight(m_savedMinHeight);
-        applyTrackingSizes();
-        showContent(true);
-        showRollState(false);
-    }
+    if (!m_rollUp.changing() && m_rollUp.rolledUp() && m_form->height() > 2 * m_metrics.rolledHeight())
+        m_rollUp.unrolled();
     setGeometry(m_form->rect());
     layOutButtons();
     invalidateCaption();
@@ -423,7 +385,10 @@ bool ToxForm::eventFilter(QObject *watched, QEvent *event)
         return false;
     switch (event->type()) {
     case QEvent::Resize: formResized(); break;
-    case QEvent::WindowStateChange: layOutButtons(); break;
+    case QEvent::WindowStateChange:
+        m_rollUp.stateChanged(static_cast<QWindowStateChangeEvent *>(event)->oldState());
+        layOutButtons();
+        break;
     case QEvent::WindowTitleChange:
     case QEvent::WindowIconChange:
     case QEvent::PaletteChange:
@@ -478,7 +443,7 @@ void ToxForm::onTopClick()
 
 void ToxForm::rollUpClick()
 {
-    SetRollUp(!m_rollUp);
+    SetRollUp(!m_rollUp.rolledUp());
     if (OnRollUp)
         OnRollUp(this);
 }

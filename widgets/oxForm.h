@@ -1,5 +1,6 @@
 #pragma once
 #include "CaptionMetrics.h"
+#include "CaptionRollUp.h"
 #include "CaptionTitle.h"
 #include "CaptionTray.h"
 #include "Colors.h"
@@ -53,7 +54,7 @@ public:
     void SetCaptionButtons(ToxbButtons value);
     QStringList CustomButtons() const { return m_customLines; }
     void SetCustomButtons(const QStringList &value);
-    bool RollUp() const { return m_rollUp; }
+    bool RollUp() const { return m_rollUp.rolledUp(); }
     void SetRollUp(bool value);
     T3DEffect ActiveCaption() const { return m_activeCaption; }
     void SetActiveCaption(T3DEffect value) { setEffect(m_activeCaption, value); }
@@ -145,7 +146,6 @@ private:
     void setEffect(T3DEffect &effect, T3DEffect value);
     void setTrackingSize(int &size, int value);
     void applyTrackingSizes();
-    void showContent(bool shown);
     void showRollState(bool rolledUp);
     void rebuildCustomButtons();
     bool helpRequested(QWidget *control);
@@ -179,7 +179,6 @@ private:
     ToxfOptions m_options = ToxfOptions(oxfActiveGradient | oxfInactiveGradient);
     ToxbButtons m_captionButtons = ToxbButtons(oxbRollUp | oxbHelp | oxbStart | oxbOnTop | oxbCustom);
     QStringList m_customLines;
-    bool m_rollUp = false;
     T3DEffect m_activeCaption = ox3Normal;
     T3DEffect m_activeText = ox3Normal;
     T3DEffect m_activeBorder = ox3Normal;
@@ -211,11 +210,7 @@ private:
 
     TCaptionTray *m_tray;
 
-    bool m_rollingUp = false;
-    int m_savedHeight = 0;
-    int m_savedMinHeight = 0;
-    std::vector<QPointer<QWidget>> m_hiddenContent;
-    QPointer<QWidget> m_hiddenFocus;
+    TCaptionRollUp m_rollUp;
     bool m_trackingApplied = false;
     QMargins m_savedMargins;
     bool m_helpPicked = false;

@@ -4,6 +4,7 @@
 #include "TestMain.h"
 #include "desktop/Desktop.h"
 #include "gui/WindowSeams.h"
+#include "main/MachineListView.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "widgets/FloatEdit.h"
@@ -27,6 +28,7 @@ private slots:
     void captionTapMovesNothingAndDoubleClickMaximises();
     void trayHostGoingAwayShowsTheWindow();
     void stopPressedDuringAnEchoEndsTheScanThere();
+    void rolledUpMaximisedAndRestoredComesBackWhole();
 
 private:
     QPoint onScreen(const TNCButton *button) const { return m_form->mapToGlobal(button->Bounds().center()); }
@@ -175,6 +177,31 @@ void tst_DesktopTForm1::stopPressedDuringAnEchoEndsTheScanThere()
     QCOMPARE(sentMs.size(), size_t(1));
     QVERIFY2(movedMs >= 0 && movedMs < sentMs[0] + TimeoutMs, qPrintable(QString::number(movedMs - sentMs[0])));
     QCOMPARE(linesOf(m_form->MDisplayMemo).last(), QString("==> Request timed out <=="));
+}
+
+// Maximised by the window manager while rolled up, the window rolls down; restored, it comes back
+// at the size it had before the roll-up, not at the rolled one the window manager kept, and with
+// its content whole.
+void tst_DesktopTForm1::rolledUpMaximisedAndRestoredComesBackWhole()
+{
+    ToxForm *caption = m_form->oxForm1;
+    const QSize normal = m_form->size();
+    Desktop::clickAt(onScreen(caption->rollUpButton()));
+    QTRY_VERIFY(caption->RollUp());
+    QTRY_COMPARE(m_form->height(), 2 * caption->frameWidth() + caption->captionHeight());
+
+    const QPoint title = m_form->mapToGlobal(caption->captionRect().center());
+    Desktop::clickAt(title, 2);
+    QTRY_VERIFY(Desktop::hasState(m_form.get(), "_NET_WM_STATE_MAXIMIZED_VERT"));
+    QTRY_VERIFY(m_form->height() > normal.height());
+    QVERIFY(!caption->RollUp());
+    QTRY_VERIFY(m_form->ListView1->isVisible());
+
+    Desktop::clickAt(m_form->mapToGlobal(caption->captionRect().center()), 2);
+    QTRY_VERIFY(!Desktop::hasState(m_form.get(), "_NET_WM_STATE_MAXIMIZED_VERT"));
+    QTRY_COMPARE(m_form->size(), normal);
+    QVERIFY(!caption->RollUp());
+    QVERIFY(m_form->ListView1->height() > 0);
 }
 
 TOZELO_TEST_MAIN(tst_DesktopTForm1)

@@ -109,7 +109,7 @@ void tst_FastSweepPage::reachedThroughItsCommands()
         QVERIFY(form.rping->isEnabled() && form.MultiPinG1->isEnabled());
         QVERIFY(!Form2->isVisible() && !Form3->isVisible());
         QTRY_VERIFY(form.tipo->height() > designed);
-        QVERIFY(page().table->height() >= 100);
+        QTRY_VERIFY(page().table->height() >= 100);
     }
     // Neither property dialog nor the fast timer's presets belong to this page.
     QTest::mouseClick(form.Tranton1, Qt::LeftButton);

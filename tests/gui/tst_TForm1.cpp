@@ -19,6 +19,7 @@
 #include "platform/Sockets.h"
 #include "ui/Artwork.h"
 #include "ui/TestSeams.h"
+#include "ui/UpDown.h"
 #include "widgets/AHMTSplashScreen.h"
 #include "widgets/Backgnd.h"
 #include "widgets/CaptionTray.h"
@@ -40,11 +41,13 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 #include <cstring>
 #include <memory>
@@ -73,6 +76,29 @@ QRect inkBounds(const QImage &image)
             if (qAlpha(image.pixel(x, y)) != 0)
                 bounds |= QRect(x, y, 1, 1);
     return bounds;
+}
+
+// The widths of the rows of dark pixels inside a button's edges, top to bottom.
+QList<int> darkRows(const QImage &picture, const QRect &button)
+{
+    QList<int> rows;
+    for (int y = button.top() + 2; y < button.bottom() - 1; ++y) {
+        int dark = 0;
+        for (int x = button.left() + 2; x < button.right() - 1; ++x)
+            dark += qGray(picture.pixel(x, y)) < 128;
+        if (dark > 0)
+            rows << dark;
+    }
+    return rows;
+}
+
+// Whether the buttons at the top and the bottom of a picture, each end tall, hold dark arrows that
+// point up and down.
+bool arrowsPointOut(const QImage &picture, int end)
+{
+    const QList<int> up = darkRows(picture, QRect(0, 0, picture.width(), end));
+    const QList<int> down = darkRows(picture, QRect(0, picture.height() - end, picture.width(), end));
+    return up.size() > 1 && down.size() > 1 && up.first() < up.last() && down.first() > down.last();
 }
 
 void tab()
@@ -114,7 +140,7 @@ private slots:
     void pagesArePaintedByTheirBackgrounds();
     void pagesSwitchCommandsAndDialogs();
     void pagesChangeOnlyThroughTheCommands();
-    void pagesAreLaidOutAtTheDesignSize();
+    void pagesAreLaidOutAtTheDesignAndLeastSizes();
     void keyboardAlonePingsLoopback();
     void tabRunsThroughTheWindowInItsOrder();
     void assistiveToolsFindEveryControl();
@@ -131,6 +157,7 @@ private slots:
     void addicoRecordsAnswersOnly();
     void addicoMatchesWholeAddresses();
     void addicoMovesFocusNotSelection();
+    void arrowsShowOnTheBlackPages();
     void machineCommandsOnSelection();
     void deletionLeavesNothingSelected();
     void clearCommands();
@@ -414,22 +441,43 @@ void tst_TForm1::pagesChangeOnlyThroughTheCommands()
     }
 }
 
-// Every page at the window's design size: nothing cut or covered, the status bar's panels
-// included (the last one alone runs past the window's edge), and no page button's caption runs
-// into its picture.
-void tst_TForm1::pagesAreLaidOutAtTheDesignSize()
+// Every page at the window's design size and at its least size, which is the same whatever page
+// shows: nothing cut or covered, the status bar's panels included (the last one alone runs past the
+// window's edge), every control of the page and of the found machines at its own least size or
+// more, a row of icons and three lines of machines in sight; and no page button's caption runs into
+// its picture.
+void tst_TForm1::pagesAreLaidOutAtTheDesignAndLeastSizes()
 {
     TForm1 &form = *m_form;
+    recordMachines({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
     QStringList faults;
     const auto laidOut = [&form, &faults] {
         faults = WindowChecks::layoutFaults(&form);
         faults.removeAll("QLabel fstatePanel4 leaves its parent StatusPanels ");
+        QList<QWidget *> controls = form.tipo->currentWidget()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        controls << QList<QWidget *>{form.ListView1, form.Panel1, form.ips};
+        for (const QWidget *control : controls) {
+            const QSize least =
+                control->minimumSizeHint().expandedTo(control->minimumSize()).boundedTo(control->maximumSize());
+            if (control->isVisible() && control->size() != control->size().expandedTo(least))
+                faults << WindowChecks::nameOf(control) + " is below its least size";
+        }
+        if (!form.ListView1->viewport()->rect().contains(form.ListView1->visualItemRect(form.ListView1->item(0))))
+            faults << "no icon in sight";
+        if (form.ips->viewport()->height() < 3 * form.ips->fontMetrics().lineSpacing())
+            faults << "fewer than three machines in sight";
         return faults.isEmpty();
     };
-    // The fast sweep page takes its room once it shows.
-    for (QAction *page : {form.Sible1, form.N3, form.BarridoRapido1}) {
-        page->trigger();
-        QTRY_VERIFY2(laidOut(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
+    const QSize least = form.minimumSize();
+    for (const QSize &size : {form.size(), least}) {
+        form.resize(size);
+        // The fast sweep page takes its room once it shows.
+        for (QAction *page : {form.Sible1, form.N3, form.BarridoRapido1}) {
+            page->trigger();
+            QTRY_VERIFY2(laidOut(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
+            QCOMPARE(form.minimumSize(), least);
+            QCOMPARE(form.size(), size);
+        }
     }
     const FastSweepPage &fast = form.fastSweep();
     for (TTransparentButton *button : {form.PingButton, form.CancelButton, form.MipPinG, form.mipHalt, form.MipStop,
@@ -1002,17 +1050,73 @@ void tst_TForm1::addicoMatchesWholeAddresses()
     QCOMPARE(form.ips->list().lines().mid(2), QStringList({"2001:db8::1"}));
 }
 
+// The focus mark moves, the selection stays; the view follows the mark only until the user scrolls
+// it or selects in it, so that a re-ping going round a long list leaves it to be read.
 void tst_TForm1::addicoMovesFocusNotSelection()
 {
     TForm1 &form = *m_form;
-    recordMachines({"10.0.0.1", "10.0.0.2", "10.0.0.3"});
-    form.ListView1->item(0)->setSelected(true);
-    form.addico("10.0.0.3", 7);
-    QCOMPARE(form.ListView1->currentItem(), form.ListView1->item(2));
-    QCOMPARE(form.ListView1->selectedItems(), QList<QListWidgetItem *>{form.ListView1->item(0)});
-    form.addico("10.0.0.2", 7);
-    QCOMPARE(form.ListView1->currentItem(), form.ListView1->item(1));
-    QCOMPARE(form.ListView1->selectedItems(), QList<QListWidgetItem *>{form.ListView1->item(0)});
+    MachineListView *list = form.ListView1;
+    QStringList addresses;
+    for (int i = 1; i <= 300; ++i)
+        addresses << QString("10.0.%1.%2").arg(i / 250).arg(i % 250);
+    recordMachines(addresses);
+    QScrollBar *bar = list->horizontalScrollBar();
+    form.Listao1->trigger();
+    const auto inSight = [list](int row) {
+        return list->viewport()->rect().intersects(list->visualItemRect(list->item(row)));
+    };
+
+    // Left alone, the view follows the mark to the end of the list and back.
+    form.addico(addresses.last(), 7);
+    QCOMPARE(list->currentItem(), list->item(299));
+    QVERIFY(inSight(299));
+    form.addico(addresses.first(), 7);
+    QVERIFY(inSight(0));
+
+    list->item(2)->setSelected(true);
+    form.addico(addresses.last(), 8);
+    QCOMPARE(list->currentItem(), list->item(299));
+    QCOMPARE(list->selectedItems(), QList<QListWidgetItem *>{list->item(2)});
+    QVERIFY(!inSight(299));
+    QVERIFY(inSight(2));
+
+    list->clearSelection();
+    form.addico(addresses[150], 9);
+    QVERIFY(inSight(150));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 20, bar->height() / 2));
+    const int scrolled = bar->value();
+    QVERIFY(scrolled > 0);
+    for (const QString &address : addresses)
+        form.addico(address, 10);
+    QCOMPARE(list->currentItem(), list->item(299));
+    QCOMPARE(bar->value(), scrolled);
+}
+
+// The fast page's up-down controls and the black lists' scroll bars have their arrows drawn in the
+// dialogs' colours, not white on white.
+void tst_TForm1::arrowsShowOnTheBlackPages()
+{
+    TForm1 &form = *m_form;
+    QStringList addresses;
+    for (int i = 1; i <= 80; ++i)
+        addresses << QString("10.0.0.%1").arg(i);
+    recordMachines(addresses);
+    for (int i = 0; i < 60; ++i)
+        form.MDisplayMemo->appendPlainText("10.0.0.1");
+    const FastSweepPage &fast = form.fastSweep();
+    for (TUpDown *arrows : {fast.rateArrows, fast.timeoutArrows, fast.retriesArrows})
+        QVERIFY2(arrowsPointOut(arrows->grab().toImage(), arrows->upButton()->height()),
+                 qPrintable(arrows->objectName()));
+    for (QAbstractScrollArea *list : QList<QAbstractScrollArea *>{form.ListView1, form.ips, form.MDisplayMemo}) {
+        QScrollBar *bar = list->verticalScrollBar();
+        QTRY_VERIFY2(bar->isVisible(), qPrintable(list->objectName()));
+        QVERIFY2(arrowsPointOut(bar->grab().toImage(), bar->width()), qPrintable(list->objectName()));
+    }
+    form.Listao1->trigger();
+    QScrollBar *across = form.ListView1->horizontalScrollBar();
+    QTRY_VERIFY(across->isVisible());
+    // Turned a quarter clockwise, the left arrow points up.
+    QVERIFY(arrowsPointOut(across->grab().toImage().transformed(QTransform().rotate(90)), across->height()));
 }
 
 void tst_TForm1::machineCommandsOnSelection()
