@@ -231,16 +231,7 @@ void TForm1::oxForm1TrayLost()
 
 void TForm1::FormCloseQuery(bool &CanClose)
 {
-    if (!ips->isModified()) {
-        CanClose = true;
-        return;
-    }
-    QMessageBox question(QMessageBox::Question, "Confirm", "desea guardar los IP encontrados en " + listFileName + "?",
-                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-    question.setEscapeButton(QMessageBox::Cancel);
-    const int answer = execMessageBox(question);
-    // Yes closes only once the list is safely saved.
-    CanClose = answer == QMessageBox::No || (answer == QMessageBox::Yes && saveMachineList());
+    CanClose = unsavedMachinesMayGo();
 }
 
 void TForm1::Exit1Click()
@@ -394,6 +385,8 @@ QStringList TForm1::machineLines() const
 
 void TForm1::All1Click()
 {
+    if (!unsavedMachinesMayGo())
+        return;
     ListView1->clearMachines();
     HostEdit->clear();
     DisplayMemo->clear();
@@ -492,6 +485,19 @@ void TForm1::salvarIPClick()
     saveMachineList();
 }
 
+// Whatever gives up the found machines asks first if some were never saved: Yes goes on only once
+// they are safely saved, No goes on, Cancel (and Escape) keeps them.
+bool TForm1::unsavedMachinesMayGo()
+{
+    if (!ips->isModified())
+        return true;
+    QMessageBox question(QMessageBox::Question, "Confirm", "desea guardar los IP encontrados en " + listFileName + "?",
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+    question.setEscapeButton(QMessageBox::Cancel);
+    const int answer = execMessageBox(question);
+    return answer == QMessageBox::No || (answer == QMessageBox::Yes && saveMachineList());
+}
+
 // False when the user cancelled; a file that cannot be written throws and changes nothing.
 bool TForm1::saveMachineList()
 {
@@ -508,6 +514,8 @@ bool TForm1::saveMachineList()
 // The whole file is read before anything changes, so a failed load loses no found machines.
 void TForm1::openIpClick()
 {
+    if (!unsavedMachinesMayGo())
+        return;
     const QString fileName = execFileDialog(*OpenD);
     if (fileName.isEmpty())
         return;

@@ -231,6 +231,7 @@ private:
     {
         return [this, handler](QObject *) { reportExceptions(this, [this, handler] { (this->*handler)(); }); };
     }
+    bool unsavedMachinesMayGo();
     bool saveMachineList();
 
     std::array<QLabel *, StatusPanels> m_panels{};
