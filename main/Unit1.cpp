@@ -74,6 +74,7 @@ TForm1::TForm1(QWidget *parent)
     m_rangeScan = std::make_unique<RangeScanPage>(*this);
     m_fastSweep = std::make_unique<FastSweepPage>(*this, TabSheet3);
     Form1Design::orderTabs(*this);
+    bind(tipo, &QStackedWidget::currentChanged, &TForm1::tipoChange);
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
     bind(MipTimer1, &QTimer::timeout, &TForm1::MipTimer1Timer);
     FormCreate();
@@ -96,7 +97,21 @@ QString TForm1::statusPanel(int index) const
 
 void TForm1::setStatusPanel(int index, const QString &text)
 {
-    m_panels.at(index)->setText(text);
+    m_panelTexts.at(index) = text;
+    if (index == 0 || !sweepShown())
+        m_panels.at(index)->setText(text);
+}
+
+void TForm1::showPageSettings()
+{
+    const QStringList sweep = sweepShown() ? m_fastSweep->settingsTexts() : QStringList();
+    for (int i = 1; i < StatusPanels; ++i)
+        m_panels.at(i)->setText(sweepShown() ? sweep.value(i - 1) : m_panelTexts.at(i));
+}
+
+bool TForm1::sweepShown() const
+{
+    return tipo->currentWidget() == TabSheet3;
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -166,7 +181,6 @@ void TForm1::N3Click()
         Form3->close();
 }
 
-// Neither property dialog sets anything of the sweep, whose settings are on its page.
 void TForm1::BarridoRapido1Click()
 {
     Timer1->stop();
@@ -180,10 +194,18 @@ void TForm1::BarridoRapido1Click()
             properties->close();
 }
 
+// The property dialogs and the fast timer set the classic pages' echo; the sweep's settings are
+// on its page, so there they have nothing to act on.
+void TForm1::tipoChange()
+{
+    for (TTransparentButton *button : {Tranton1, tbuton})
+        button->setEnabled(!sweepShown());
+    propertiesItem->setEnabled(!sweepShown());
+    showPageSettings();
+}
+
 void TForm1::Tranton1Click()
 {
-    if (tipo->currentWidget() == TabSheet3)
-        return;
     QDialog *properties = tipo->currentWidget() == TabSheet2 ? static_cast<QDialog *>(Form2) : Form3;
     if (properties)
         properties->show();
@@ -330,8 +352,6 @@ void TForm1::rspingClick()
 // and is reported once.
 void TForm1::tbutonClick()
 {
-    if (tipo->currentWidget() == TabSheet3)
-        return;
     integerOf(fastTimeout);
     const int interval = integerOf(fastTimer);
     if (tipo->currentWidget() == TabSheet2) {
