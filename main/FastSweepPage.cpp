@@ -129,6 +129,7 @@ TFloatEdit *FastSweepPage::newField(const char *name, const QString &caption, co
     field->setFixedWidth(std::max(MinFieldWidth, field->fontMetrics().horizontalAdvance(largest) + 12));
     arrows = new TUpDown(field, range, m_page);
     arrows->setObjectName(QString(name) + "Arrows");
+    field->OnChange = [this](QObject *) { reportExceptions(&m_form, [this] { m_form.showPageSettings(); }); };
     return field;
 }
 
@@ -510,6 +511,12 @@ void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
 QList<QWidget *> FastSweepPage::tabOrder() const
 {
     return {targets, exclusions, rate, timeout, retries, start, stop, names, csv, json, table};
+}
+
+// Short enough for the narrow panels at the largest values; the timer's panel has nothing to show.
+QStringList FastSweepPage::settingsTexts() const
+{
+    return {rate->Text() + "/s", timeout->Text() + "mSeg", "Reint. : " + retries->Text(), QString()};
 }
 
 QString FastSweepPage::cellText(int row, int column) const

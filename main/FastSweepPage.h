@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <deque>
 #include <memory>
@@ -49,6 +50,8 @@ public:
     bool sweeping() const { return m_sweep != nullptr; }
     // The page's controls in the order Tab moves through them.
     QList<QWidget *> tabOrder() const;
+    // The sweep's settings as the status panels show them while the page shows.
+    QStringList settingsTexts() const;
     // The rows of the table as shown, in the order of the view.
     QString cellText(int row, int column) const;
 

@@ -404,7 +404,8 @@ void Form1Design::createMenus()
     retry->addActions({m_form.SinglePing1, m_form.MultiPinG1});
     bar->addMenu(retry);
     QMenu *opciones = newMenu("&Opciones", "opcionesMenu", bar);
-    opciones->addAction(newAction("&Propiedades", "propertiesItem", &TForm1::Tranton1Click));
+    m_form.propertiesItem = newAction("&Propiedades", "propertiesItem", &TForm1::Tranton1Click);
+    opciones->addAction(m_form.propertiesItem);
     opciones->addSeparator();
     QMenu *borrar = newMenu("Borrar ..(clear)", "borrarMenu", opciones);
     fill(borrar, clearEntries);

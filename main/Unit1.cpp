@@ -77,6 +77,7 @@ TForm1::TForm1(QWidget *parent)
     Form1Design::orderTabs(*this);
     Form1Design::colourScrollBars(*this);
     Form1Design::setLeastSize(*this);
+    bind(tipo, &QStackedWidget::currentChanged, &TForm1::tipoChange);
     bind(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
     bind(MipTimer1, &QTimer::timeout, &TForm1::MipTimer1Timer);
     // The windows repaint, move and answer their window manager while a page's echo is awaited.
@@ -101,7 +102,21 @@ QString TForm1::statusPanel(int index) const
 
 void TForm1::setStatusPanel(int index, const QString &text)
 {
-    m_panels.at(index)->setText(text);
+    m_panelTexts.at(index) = text;
+    if (index == 0 || !sweepShown())
+        m_panels.at(index)->setText(text);
+}
+
+void TForm1::showPageSettings()
+{
+    const QStringList sweep = sweepShown() ? m_fastSweep->settingsTexts() : QStringList();
+    for (int i = 1; i < StatusPanels; ++i)
+        m_panels.at(i)->setText(sweepShown() ? sweep.value(i - 1) : m_panelTexts.at(i));
+}
+
+bool TForm1::sweepShown() const
+{
+    return tipo->currentWidget() == TabSheet3;
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -171,7 +186,6 @@ void TForm1::N3Click()
         Form3->close();
 }
 
-// Neither property dialog sets anything of the sweep, whose settings are on its page.
 void TForm1::BarridoRapido1Click()
 {
     Timer1->stop();
@@ -185,10 +199,18 @@ void TForm1::BarridoRapido1Click()
             properties->close();
 }
 
+// The property dialogs and the fast timer set the classic pages' echo; the sweep's settings are
+// on its page, so there they have nothing to act on.
+void TForm1::tipoChange()
+{
+    for (TTransparentButton *button : {Tranton1, tbuton})
+        button->setEnabled(!sweepShown());
+    propertiesItem->setEnabled(!sweepShown());
+    showPageSettings();
+}
+
 void TForm1::Tranton1Click()
 {
-    if (tipo->currentWidget() == TabSheet3)
-        return;
     QDialog *properties = tipo->currentWidget() == TabSheet2 ? static_cast<QDialog *>(Form2) : Form3;
     if (properties)
         properties->show();
@@ -236,16 +258,7 @@ void TForm1::oxForm1TrayLost()
 
 void TForm1::FormCloseQuery(bool &CanClose)
 {
-    if (!ips->isModified()) {
-        CanClose = true;
-        return;
-    }
-    QMessageBox question(QMessageBox::Question, "Confirm", "desea guardar los IP encontrados en " + listFileName + "?",
-                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
-    question.setEscapeButton(QMessageBox::Cancel);
-    const int answer = execMessageBox(question);
-    // Yes closes only once the list is safely saved.
-    CanClose = answer == QMessageBox::No || (answer == QMessageBox::Yes && saveMachineList());
+    CanClose = unsavedMachinesMayGo();
 }
 
 void TForm1::Exit1Click()
@@ -344,8 +357,6 @@ void TForm1::rspingClick()
 // and is reported once.
 void TForm1::tbutonClick()
 {
-    if (tipo->currentWidget() == TabSheet3)
-        return;
     integerOf(fastTimeout);
     const int interval = integerOf(fastTimer);
     if (tipo->currentWidget() == TabSheet2) {
@@ -399,6 +410,8 @@ QStringList TForm1::machineLines() const
 
 void TForm1::All1Click()
 {
+    if (!unsavedMachinesMayGo())
+        return;
     ListView1->clearMachines();
     HostEdit->clear();
     DisplayMemo->clear();
@@ -497,6 +510,19 @@ void TForm1::salvarIPClick()
     saveMachineList();
 }
 
+// Whatever gives up the found machines asks first if some were never saved: Yes goes on only once
+// they are safely saved, No goes on, Cancel (and Escape) keeps them.
+bool TForm1::unsavedMachinesMayGo()
+{
+    if (!ips->isModified())
+        return true;
+    QMessageBox question(QMessageBox::Question, "Confirm", "desea guardar los IP encontrados en " + listFileName + "?",
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
+    question.setEscapeButton(QMessageBox::Cancel);
+    const int answer = execMessageBox(question);
+    return answer == QMessageBox::No || (answer == QMessageBox::Yes && saveMachineList());
+}
+
 // False when the user cancelled; a file that cannot be written throws and changes nothing.
 bool TForm1::saveMachineList()
 {
@@ -513,6 +539,8 @@ bool TForm1::saveMachineList()
 // The whole file is read before anything changes, so a failed load loses no found machines.
 void TForm1::openIpClick()
 {
+    if (!unsavedMachinesMayGo())
+        return;
     const QString fileName = execFileDialog(*OpenD);
     if (fileName.isEmpty())
         return;

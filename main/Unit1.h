@@ -46,7 +46,10 @@ public:
     ~TForm1() override;
 
     QString statusPanel(int index) const;
+    // Panels 1 to 4 echo the classic pages' settings; while the fast sweep page shows, they show its
+    // own instead, and the classic texts written meanwhile wait for their pages.
     void setStatusPanel(int index, const QString &text);
+    void showPageSettings();
     FastSweepPage &fastSweep() { return *m_fastSweep; }
 
     // Start-up, pages, notification area and closing
@@ -56,6 +59,7 @@ public:
     void Sible1Click();
     void N3Click();
     void BarridoRapido1Click();
+    void tipoChange();
     void Tranton1Click();
     void Creditos2Click();
     void oxForm1ButtonClick();
@@ -181,6 +185,7 @@ public:
     QAction *Sible1;
     QAction *N3;
     QAction *BarridoRapido1;
+    QAction *propertiesItem;
     QAction *Exit1;
     QAction *Creditos2;
     QAction *All1;
@@ -231,9 +236,12 @@ private:
     {
         return [this, handler](QObject *) { reportExceptions(this, [this, handler] { (this->*handler)(); }); };
     }
+    bool sweepShown() const;
+    bool unsavedMachinesMayGo();
     bool saveMachineList();
 
     std::array<QLabel *, StatusPanels> m_panels{};
+    std::array<QString, StatusPanels> m_panelTexts;
     std::unique_ptr<SinglePingPage> m_singlePing;
     std::unique_ptr<RangeScanPage> m_rangeScan;
     std::unique_ptr<FastSweepPage> m_fastSweep;

@@ -11,6 +11,7 @@
 #include "main/SweepResultModel.h"
 #include "main/Unit1.h"
 #include "platform/IcmpTypes.h"
+#include "ui/UpDown.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ProgBarEx.h"
 #include "widgets/TransBtn.h"
@@ -48,6 +49,7 @@ private slots:
     void cleanup();
 
     void reachedThroughItsCommands();
+    void commandsAndPanelsFollowThePage();
     void mistakesSendNothing_data();
     void mistakesSendNothing();
     void tableSortsAsNumbers();
@@ -111,14 +113,59 @@ void tst_FastSweepPage::reachedThroughItsCommands()
         QTRY_VERIFY(form.tipo->height() > designed);
         QTRY_VERIFY(page().table->height() >= 100);
     }
-    // Neither property dialog nor the fast timer's presets belong to this page.
-    QTest::mouseClick(form.Tranton1, Qt::LeftButton);
-    QTest::mouseClick(form.tbuton, Qt::LeftButton);
-    QVERIFY(!Form2->isVisible() && !Form3->isVisible());
-    QCOMPARE(form.statusPanel(4), QString("Timer: 500"));
     form.N3Click();
     QTRY_COMPARE(form.tipo->height(), designed);
     QCOMPARE(form.tipo->currentWidget(), form.TabSheet2);
+}
+
+// The property dialogs and the fast timer have nothing to set on this page, and the status panels
+// show the sweep's settings as typed; the classic pages get back their own, as last written.
+void tst_FastSweepPage::commandsAndPanelsFollowThePage()
+{
+    TForm1 &form = *m_form;
+    Form2 = new TForm2(&form);
+    Form3 = new TForm3(&form);
+    QAction *properties = form.findChild<QAction *>("propertiesItem");
+    const auto panels = [&form] {
+        QStringList texts;
+        for (int i = 1; i < TForm1::StatusPanels; ++i)
+            texts << form.statusPanel(i);
+        return texts;
+    };
+    const auto classicCommands = [&] {
+        return form.Tranton1->isEnabled() && form.tbuton->isEnabled() && properties->isEnabled();
+    };
+    QTest::mouseClick(form.tbuton, Qt::LeftButton);
+    const QStringList scanPanels = {"Paket : 56", "Delay : 50", "TTL : 64", "Timer: 50"};
+    QCOMPARE(panels(), scanPanels);
+
+    QTest::mouseClick(form.barrido, Qt::LeftButton);
+    QVERIFY(!form.Tranton1->isEnabled() && !form.tbuton->isEnabled() && !properties->isEnabled());
+    QCOMPARE(panels(), QStringList({"5000/s", "500mSeg", "Reint. : 0", ""}));
+    QTest::mouseClick(form.Tranton1, Qt::LeftButton);
+    QTest::mouseClick(form.tbuton, Qt::LeftButton);
+    properties->trigger();
+    QVERIFY(!Form2->isVisible() && !Form3->isVisible());
+    page().rate->selectAll();
+    QTest::keyClicks(page().rate, "250");
+    page().timeoutArrows->step(TUpDown::btNext);
+    page().retriesArrows->step(TUpDown::btNext);
+    QCOMPARE(panels(), QStringList({"250/s", "600mSeg", "Reint. : 1", ""}));
+    // What a classic page writes meanwhile waits for it.
+    form.setStatusPanel(2, "Delay : 70");
+    form.setStatusPanel(0, "Encontradas 3 Maquinas");
+    QCOMPARE(form.statusPanel(2), QString("600mSeg"));
+    QCOMPARE(form.statusPanel(0), QString("Encontradas 3 Maquinas"));
+
+    form.N3->trigger();
+    QVERIFY(classicCommands());
+    QCOMPARE(panels(), QStringList({"Paket : 56", "Delay : 70", "TTL : 64", "Timer: 50"}));
+    form.BarridoRapido1->trigger();
+    form.Sible1->trigger();
+    QVERIFY(classicCommands());
+    QCOMPARE(panels(), QStringList({"Paket : 56", "Delay : 70", "TTL : 64", "Timer: 50"}));
+    QTest::mouseClick(form.Tranton1, Qt::LeftButton);
+    QVERIFY(Form3->isVisible());
 }
 
 void tst_FastSweepPage::mistakesSendNothing_data()
@@ -280,7 +327,7 @@ void tst_FastSweepPage::namedAndInTabOrder()
         visited << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visited, QStringList({"sweepExclusions", "sweepRate", "sweepTimeout", "sweepRetries", "sweepStart",
-                                   "sweepNames", "sweepTable", "Tranton1"}));
+                                   "sweepNames", "sweepTable", "del"}));
 }
 
 TOZELO_TEST_MAIN(tst_FastSweepPage)

@@ -66,6 +66,8 @@ void click(QWidget *button)
 }
 
 const QString NoSuchFile = QString(": ") + strerror(ENOENT);
+// A message box's answer: the button that Escape presses.
+constexpr int Escape = -1;
 
 // Where a picture has any ink at all.
 QRect inkBounds(const QImage &image)
@@ -149,8 +151,8 @@ private slots:
     void trayHidesAndRestores();
     void withoutATrayTheWindowIsMinimised();
     void statusPanelsStandSideBySide();
-    void closeQuestionAnswers();
-    void closeWithFailedOrCancelledSave();
+    void unsavedMachinesGoOnlyWhenTheUserSays_data();
+    void unsavedMachinesGoOnlyWhenTheUserSays();
     void singlePingOfLoopback();
     void rePingOfAListedMachine();
     void failedLookupStartIsReported();
@@ -190,7 +192,8 @@ void tst_TForm1::initTestCase()
     seams.splashDelayMs = 0;
     seams.messageBox = [this](QMessageBox &box) {
         m_boxes.append({box.icon(), box.windowTitle(), box.text()});
-        return m_boxAnswers.isEmpty() ? int(QMessageBox::Cancel) : m_boxAnswers.takeFirst();
+        const int answer = m_boxAnswers.isEmpty() ? int(QMessageBox::Cancel) : m_boxAnswers.takeFirst();
+        return answer == Escape ? int(box.standardButton(box.escapeButton())) : answer;
     };
 }
 
@@ -878,60 +881,95 @@ void tst_TForm1::pagesArePaintedByTheirBackgrounds()
     QCOMPARE(sweep.pixel(onStart), fast.Background3->image().pixel(onStart));
 }
 
-void tst_TForm1::closeQuestionAnswers()
+// Closing, "Exit", "Load Ip`s" and "All" give up the found machines: each asks first when some were
+// never saved, and goes on only as the answer allows.
+void tst_TForm1::unsavedMachinesGoOnlyWhenTheUserSays_data()
 {
-    QVERIFY(m_form->close());
-    QVERIFY(m_boxes.isEmpty());
-
-    init();
-    m_form->addico("10.0.0.7", 12);
-    m_boxAnswers << QMessageBox::Cancel;
-    QVERIFY(!m_form->close());
-    QVERIFY(m_form->isVisible());
-    QCOMPARE(m_boxes.size(), 1);
-    QCOMPARE(m_boxes[0].icon, QMessageBox::Question);
-    QCOMPARE(m_boxes[0].text, QString("desea guardar los IP encontrados en ip`s.dat?"));
-
-    // "Exit" asks the same question.
-    m_boxAnswers << QMessageBox::Cancel << QMessageBox::No;
-    action("Exit1")->trigger();
-    QVERIFY(m_form->isVisible());
-    action("Exit1")->trigger();
-    QVERIFY(!m_form->isVisible());
-    QCOMPARE(m_boxes.size(), 3);
-    QVERIFY(m_dialogsSeen.isEmpty());
-
-    init();
-    m_form->addico("10.0.0.7", 12);
-    const QString fileName = m_folder.filePath("close-yes.dat");
-    m_boxAnswers << QMessageBox::Yes;
-    m_dialogAnswers << fileName;
-    QVERIFY(m_form->close());
-    QCOMPARE(m_dialogsSeen.size(), 1);
-    QVERIFY(m_dialogsSeen[0].startsWith("GuardarD "));
-    QVERIFY(m_dialogsSeen[0].endsWith("/ip`s.dat"));
-    QCOMPARE(contentsOf(fileName), QByteArray("10.0.0.7\r\n"));
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("unsaved");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("save"); // the save dialog's answer: a file name, "" for Cancel
+    QTest::addColumn<bool>("goesOn");
+    const QString unwritable = m_folder.filePath("no-such-folder/ip`s.dat");
+    for (const QString command : {"close", "exit", "load", "all"}) {
+        const auto row = [&](const char *name) -> QTestData & {
+            return QTest::newRow(qPrintable(command + ", " + name)) << command;
+        };
+        row("all saved") << false << int(QMessageBox::Cancel) << QString() << true;
+        row("Cancel") << true << int(QMessageBox::Cancel) << QString() << false;
+        row("Escape") << true << Escape << QString() << false;
+        row("No") << true << int(QMessageBox::No) << QString() << true;
+        row("Yes") << true << int(QMessageBox::Yes) << m_folder.filePath(command + "-yes.dat") << true;
+        row("Yes, save cancelled") << true << int(QMessageBox::Yes) << QString() << false;
+        row("Yes, save failed") << true << int(QMessageBox::Yes) << unwritable << false;
+    }
 }
 
-void tst_TForm1::closeWithFailedOrCancelledSave()
+void tst_TForm1::unsavedMachinesGoOnlyWhenTheUserSays()
 {
-    m_form->addico("10.0.0.7", 12);
-    m_boxAnswers << QMessageBox::Yes;
-    QVERIFY(!m_form->close());
-    QVERIFY(m_form->isVisible());
+    QFETCH(QString, command);
+    QFETCH(bool, unsaved);
+    QFETCH(int, answer);
+    QFETCH(QString, save);
+    QFETCH(bool, goesOn);
+    TForm1 &form = *m_form;
+    form.addico("10.0.0.7", 12);
+    form.HostEdit->setText("10.0.0.7");
+    if (!unsaved) {
+        m_dialogAnswers << m_folder.filePath("saved.dat");
+        click(form.salvarIP);
+        m_dialogsSeen.clear();
+    }
+    const QString loaded = m_folder.filePath("loaded.dat");
+    writeFile(loaded, "10.0.0.8\r\n");
+    m_boxAnswers << answer << QMessageBox::Ok;
+    if (unsaved && answer == QMessageBox::Yes)
+        m_dialogAnswers << save;
+    if (command == "load")
+        m_dialogAnswers << loaded;
 
-    const QString unwritable = m_folder.filePath("no-such-folder/ip`s.dat");
-    m_boxAnswers << QMessageBox::Yes << QMessageBox::Ok;
-    m_dialogAnswers << unwritable;
-    m_boxes.clear();
-    QVERIFY(!m_form->close());
-    QVERIFY(m_form->isVisible());
-    QCOMPARE(m_boxes.size(), 2);
-    QCOMPARE(m_boxes[1].icon, QMessageBox::Critical);
-    QCOMPARE(m_boxes[1].title, QString("Tozelo 1.1"));
-    QCOMPARE(m_boxes[1].text, "Cannot create file " + unwritable + NoSuchFile);
-    QVERIFY(m_form->ips->isModified());
-    QCOMPARE(m_form->listFileName, QString("ip`s.dat"));
+    if (command == "close")
+        form.close();
+    else if (command == "exit")
+        action("Exit1")->trigger();
+    else if (command == "load")
+        click(form.openIp);
+    else
+        form.clearM->actions().first()->trigger();
+
+    QCOMPARE(m_boxes.isEmpty(), !unsaved);
+    if (unsaved) {
+        QCOMPARE(m_boxes[0].icon, QMessageBox::Question);
+        QCOMPARE(m_boxes[0].text, QString("desea guardar los IP encontrados en ip`s.dat?"));
+    }
+    if (answer == QMessageBox::Yes && unsaved) {
+        QVERIFY(m_dialogsSeen.value(0).startsWith("GuardarD ") && m_dialogsSeen.value(0).endsWith("/ip`s.dat"));
+        if (!save.isEmpty())
+            QCOMPARE(contentsOf(save), goesOn ? QByteArray("10.0.0.7\r\n") : QByteArray("<missing>"));
+    } else {
+        QVERIFY(!m_dialogsSeen.join(' ').contains("GuardarD"));
+    }
+    // A failed save is reported after the question.
+    QCOMPARE(m_boxes.size(), int(unsaved) + int(save.contains("no-such-folder")));
+    const QStringList kept = {"10.0.0.7"};
+    if (!goesOn) {
+        QVERIFY(form.isVisible());
+        QVERIFY(form.ips->isModified());
+        QCOMPARE(form.ips->list().lines(), kept);
+        QCOMPARE(form.ListView1->count(), 1);
+        QCOMPARE(form.HostEdit->text(), QString("10.0.0.7"));
+        QVERIFY(!m_dialogsSeen.join(' ').contains("OpenD"));
+    } else if (command == "load") {
+        QVERIFY(m_dialogsSeen.last().startsWith("OpenD "));
+        QCOMPARE(form.ips->list().lines(), QStringList{"10.0.0.8"});
+        QCOMPARE(form.listFileName, loaded);
+    } else if (command == "all") {
+        QVERIFY(form.ips->list().isEmpty());
+        QCOMPARE(form.ListView1->count(), 0);
+        QVERIFY(form.HostEdit->text().isEmpty());
+    } else {
+        QVERIFY(!form.isVisible());
+    }
 }
 
 void tst_TForm1::singlePingOfLoopback()
@@ -1194,6 +1232,7 @@ void tst_TForm1::clearCommands()
     QCOMPARE(form.ListView1->count(), 1);
 
     fill();
+    m_boxAnswers << QMessageBox::No;
     form.clearM->actions().first()->trigger();
     QCOMPARE(form.ListView1->count(), 0);
     QVERIFY(form.HostEdit->text().isEmpty());
@@ -1201,9 +1240,9 @@ void tst_TForm1::clearCommands()
     QVERIFY(linesOf(form.MDisplayMemo).isEmpty());
     QVERIFY(form.ips->list().isEmpty());
     QTRY_VERIFY(linesOf(form.ips).isEmpty());
-    // Emptied summaries were never saved, yet the close asks nothing.
+    // Emptied summaries were never saved, yet the close asks nothing: the one question was All's.
     QVERIFY(form.close());
-    QVERIFY(m_boxes.isEmpty());
+    QCOMPARE(m_boxes.size(), 1);
 }
 
 void tst_TForm1::viewStyles()
@@ -1294,6 +1333,7 @@ void tst_TForm1::loadNormalisesAndKeepsTheText()
     const QString lfOnly = m_folder.filePath("lf-only.txt");
     writeFile(lfOnly, "10.0.0.7\n\n10.0.0.9");
     recordMachines({"10.0.0.1"});
+    m_boxAnswers << QMessageBox::No;
     m_dialogAnswers << lfOnly;
     click(form.openIp);
     QCOMPARE(m_dialogsSeen.size(), 1);
@@ -1303,6 +1343,7 @@ void tst_TForm1::loadNormalisesAndKeepsTheText()
     QCOMPARE(form.ips->textCursor().position(), 0);
     QVERIFY(!form.ips->isModified());
     QCOMPARE(captions(), QStringList{"10.0.0.1 (1mSeg)"});
+    m_boxes.clear();
     QVERIFY(form.close());
     QVERIFY(m_boxes.isEmpty());
     form.show();
@@ -1331,24 +1372,27 @@ void tst_TForm1::failedLoadChangesNothing()
         QVERIFY(file.resize(MachineListFile::MaxBytes + 1));
     }
     QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    m_boxAnswers << QMessageBox::Ok << QMessageBox::Ok << QMessageBox::Ok;
+    // Each time the machines may go unsaved, and the load fails.
+    for (int i = 0; i < 3; ++i)
+        m_boxAnswers << QMessageBox::No << QMessageBox::Ok;
     m_dialogAnswers << missing << tooLarge << pipe;
     action("loadListItem")->trigger();
     click(form.openIp);
     click(form.openIp);
-    QCOMPARE(m_boxes.size(), 3);
-    QCOMPARE(m_boxes[0].text, "Cannot open file " + missing + NoSuchFile);
-    QCOMPARE(m_boxes[1].text, QString("Text exceeds memo capacity"));
-    QCOMPARE(m_boxes[2].text, "Cannot open file " + pipe + ": not a regular file");
-    for (const BoxSeen &box : m_boxes) {
-        QCOMPARE(box.icon, QMessageBox::Critical);
-        QCOMPARE(box.title, QString("Tozelo 1.1"));
+    QCOMPARE(m_boxes.size(), 6);
+    QCOMPARE(m_boxes[1].text, "Cannot open file " + missing + NoSuchFile);
+    QCOMPARE(m_boxes[3].text, QString("Text exceeds memo capacity"));
+    QCOMPARE(m_boxes[5].text, "Cannot open file " + pipe + ": not a regular file");
+    for (int i = 1; i < 6; i += 2) {
+        QCOMPARE(m_boxes[i].icon, QMessageBox::Critical);
+        QCOMPARE(m_boxes[i].title, QString("Tozelo 1.1"));
     }
     QCOMPARE(form.ips->list().lines(), QStringList({"10.0.0.1", "10.0.0.2"}));
     QTRY_COMPARE(linesOf(form.ips), QStringList({"10.0.0.1", "10.0.0.2"}));
     QVERIFY(form.ips->isModified());
     QCOMPARE(form.listFileName, QString("ip`s.dat"));
 
+    m_boxAnswers << QMessageBox::No;
     m_dialogAnswers.clear();
     click(form.openIp);
     QCOMPARE(form.ips->list().lines().size(), 2);
