@@ -331,7 +331,7 @@ private slots:
         writeFile(PingGroupRange, helper ? "1 0" : OpenToEveryGroup);
         BlindForger forger;
         QVERIFY2(forger.ready(), "the forger did not start");
-        const CliRun cli = CliRun::of(args, 20000);
+        const CliRun cli = CliRun::of(args);
         QVERIFY2(cli.ended && cli.errorOutput.isEmpty(), cli.errorOutput.constData());
         QCOMPARE(cli.status, status);
         QCOMPARE(cli.out.last(), last);
