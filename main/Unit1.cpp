@@ -437,6 +437,8 @@ void TForm1::IpPinG1Click()
 
 void TForm1::IpResumen1Click()
 {
+    if (!unsavedMachinesMayGo())
+        return;
     ips->clearLines();
 }
 

@@ -881,8 +881,8 @@ void tst_TForm1::pagesArePaintedByTheirBackgrounds()
     QCOMPARE(sweep.pixel(onStart), fast.Background3->image().pixel(onStart));
 }
 
-// Closing, "Exit", "Load Ip`s" and "All" give up the found machines: each asks first when some were
-// never saved, and goes on only as the answer allows.
+// Closing, "Exit", "Load Ip`s", "All" and "Ip Resumen" give up the found machines: each asks first
+// when some were never saved, and goes on only as the answer allows.
 void tst_TForm1::unsavedMachinesGoOnlyWhenTheUserSays_data()
 {
     QTest::addColumn<QString>("command");
@@ -891,7 +891,7 @@ void tst_TForm1::unsavedMachinesGoOnlyWhenTheUserSays_data()
     QTest::addColumn<QString>("save"); // the save dialog's answer: a file name, "" for Cancel
     QTest::addColumn<bool>("goesOn");
     const QString unwritable = m_folder.filePath("no-such-folder/ip`s.dat");
-    for (const QString command : {"close", "exit", "load", "all"}) {
+    for (const QString command : {"close", "exit", "load", "all", "summary"}) {
         const auto row = [&](const char *name) -> QTestData & {
             return QTest::newRow(qPrintable(command + ", " + name)) << command;
         };
@@ -934,8 +934,10 @@ void tst_TForm1::unsavedMachinesGoOnlyWhenTheUserSays()
         action("Exit1")->trigger();
     else if (command == "load")
         click(form.openIp);
-    else
+    else if (command == "all")
         form.clearM->actions().first()->trigger();
+    else
+        form.IpResumen1->trigger();
 
     QCOMPARE(m_boxes.isEmpty(), !unsaved);
     if (unsaved) {
@@ -967,6 +969,9 @@ void tst_TForm1::unsavedMachinesGoOnlyWhenTheUserSays()
         QVERIFY(form.ips->list().isEmpty());
         QCOMPARE(form.ListView1->count(), 0);
         QVERIFY(form.HostEdit->text().isEmpty());
+    } else if (command == "summary") {
+        QVERIFY(form.ips->list().isEmpty());
+        QCOMPARE(form.ListView1->count(), 1);
     } else {
         QVERIFY(!form.isVisible());
     }
@@ -1226,6 +1231,7 @@ void tst_TForm1::clearCommands()
     QVERIFY(form.HostEdit->text().isEmpty());
 
     recordMachines({"10.0.0.3"});
+    m_boxAnswers << QMessageBox::No;
     form.IpResumen1->trigger();
     QVERIFY(form.ips->list().isEmpty());
     QVERIFY(!form.ips->isModified());
@@ -1240,9 +1246,10 @@ void tst_TForm1::clearCommands()
     QVERIFY(linesOf(form.MDisplayMemo).isEmpty());
     QVERIFY(form.ips->list().isEmpty());
     QTRY_VERIFY(linesOf(form.ips).isEmpty());
-    // Emptied summaries were never saved, yet the close asks nothing: the one question was All's.
+    // Emptied summaries were never saved, yet the close asks nothing: the questions were Ip Resumen's
+    // and All's.
     QVERIFY(form.close());
-    QCOMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes.size(), 2);
 }
 
 void tst_TForm1::viewStyles()
