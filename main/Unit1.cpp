@@ -235,7 +235,8 @@ void TForm1::FormCloseQuery(bool &CanClose)
         CanClose = true;
         return;
     }
-    QMessageBox question(QMessageBox::Question, "Confirm", "desea guardar los IP encontrados en " + listFileName + "?",
+    QMessageBox question(QMessageBox::Question, "Confirmar",
+                         "desea guardar los IP encontrados en " + listFileName + "?",
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     question.setEscapeButton(QMessageBox::Cancel);
     const int answer = execMessageBox(question);
