@@ -26,7 +26,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
-#include <QToolButton>
 #include <tuple>
 
 using DialogParts::addFieldRow;
@@ -164,23 +163,25 @@ QGroupBox *TForm5::createOptions()
     return GroupBox1;
 }
 
-// Three picture buttons that do nothing, so the keyboard passes them by; the progress bar; the
-// status bar along the bottom edge.
+// Three pictures framed as buttons that do nothing: assistive tools read them as the pictures they
+// are, and neither the keyboard nor the mouse can press them; the progress bar; the status bar along
+// the bottom edge.
 void TForm5::createBottom()
 {
-    const std::array<std::tuple<QToolButton **, QStyle::StandardPixmap, const char *>, 3> pictures = {
+    const std::array<std::tuple<QLabel **, QStyle::StandardPixmap, const char *>, 3> pictures = {
         {{&SpeedButton1, QStyle::SP_ComputerIcon, "Equipo"},
          {&SpeedButton2, QStyle::SP_DriveNetIcon, "Red"},
          {&SpeedButton3, QStyle::SP_MessageBoxInformation, "Informacion"}}};
     for (int i = 0; i < 3; ++i) {
-        const auto &[button, picture, name] = pictures[i];
-        QToolButton *&b = *button;
-        b = new QToolButton(this);
-        b->setObjectName(QString("SpeedButton%1").arg(i + 1));
-        b->setAccessibleName(name);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setIcon(style()->standardIcon(picture));
-        b->setGeometry(4 + 27 * i, 195, 25, 25);
+        const auto &[picture, icon, name] = pictures[i];
+        QLabel *&p = *picture;
+        p = new QLabel(this);
+        p->setObjectName(QString("SpeedButton%1").arg(i + 1));
+        p->setAccessibleName(name);
+        p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        p->setAlignment(Qt::AlignCenter);
+        p->setPixmap(style()->standardIcon(icon).pixmap(16, 16));
+        p->setGeometry(4 + 27 * i, 195, 25, 25);
     }
     status = new TProgressBarEx(this);
     status->setObjectName("status");

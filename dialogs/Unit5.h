@@ -14,7 +14,6 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
-class QToolButton;
 class TBCBitmap;
 class TFloatEdit;
 class TForm1;
@@ -66,9 +65,9 @@ public:
     QPushButton *rping;
     QPushButton *BitBtn1;
     QPushButton *BitBtn2;
-    QToolButton *SpeedButton1;
-    QToolButton *SpeedButton2;
-    QToolButton *SpeedButton3;
+    QLabel *SpeedButton1;
+    QLabel *SpeedButton2;
+    QLabel *SpeedButton3;
     TProgressBarEx *status;
     QStatusBar *info;
 

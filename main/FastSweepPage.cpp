@@ -1,6 +1,7 @@
 #include "FastSweepPage.h"
 
 #include "PageLook.h"
+#include "SweepMessages.h"
 #include "SweepResultModel.h"
 #include "Unit1.h"
 #include "platform/IcmpTypes.h"
@@ -8,6 +9,7 @@
 #include "sweep/ReverseNames.h"
 #include "ui/ExceptionReport.h"
 #include "ui/IntegerText.h"
+#include "ui/KeyboardSort.h"
 #include "ui/TestSeams.h"
 #include "ui/UpDown.h"
 #include "widgets/Backgnd.h"
@@ -82,6 +84,16 @@ uint64_t firstPassOf(const Sweep::Progress &progress)
 }
 
 // The arrows' bounds hold for what is typed too.
+// What the engine throws, told in the window's language.
+template <typename Work> auto inSpanish(Work work)
+{
+    try {
+        return work();
+    } catch (const std::exception &e) {
+        throw std::runtime_error(SweepMessages::spanish(e.what()).toStdString());
+    }
+}
+
 int boundedOf(const TFloatEdit *field, const TUpDown *arrows)
 {
     const int value = integerOf(field->Text());
@@ -205,6 +217,7 @@ void FastSweepPage::createResults()
     table->setModel(sorted);
     table->setSortingEnabled(true);
     table->sortByColumn(SweepResultModel::AddressColumn, Qt::AscendingOrder);
+    KeyboardSort::attach(table);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -298,11 +311,14 @@ void FastSweepPage::setIdle(bool idle)
 
 SweepTargets FastSweepPage::targetsTyped() const
 {
-    SweepTargets swept;
-    for (const std::string &word : SweepTargets::wordsOf(exclusions->text().toStdString()))
-        swept.exclude(word);
-    for (const std::string &word : SweepTargets::wordsOf(targets->text().toStdString()))
-        swept.add(word);
+    SweepTargets swept = inSpanish([this] {
+        SweepTargets typed;
+        for (const std::string &word : SweepTargets::wordsOf(exclusions->text().toStdString()))
+            typed.exclude(word);
+        for (const std::string &word : SweepTargets::wordsOf(targets->text().toStdString()))
+            typed.add(word);
+        return typed;
+    });
     if (swept.count() == 0)
         throw std::invalid_argument("No hay direcciones que barrer");
     return swept;
@@ -324,9 +340,11 @@ void FastSweepPage::startClick()
     const Sweep::Settings settings = settingsTyped();
     const uint64_t addresses = swept.count();
     // The end is looked for at once, not at the next turn of the timer.
-    m_sweep = std::make_unique<BackgroundSweep>(std::move(swept), settings, [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
+    m_sweep = inSpanish([&] {
+        return std::make_unique<BackgroundSweep>(std::move(swept), settings, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
+        });
     });
     m_report.reset();
     m_unshown.clear();
@@ -415,8 +433,8 @@ void FastSweepPage::finish(const std::string &failure, const Sweep::Progress &la
     m_sweep.reset();
     setIdle(true);
     if (!failure.empty()) {
-        state->setText(qText(failure));
-        showStopMessage(&m_form, qText(failure));
+        state->setText(SweepMessages::spanish(failure));
+        showStopMessage(&m_form, state->text());
         return;
     }
     uint64_t replies = 0;

@@ -409,7 +409,8 @@ void Form1Design::createMenus()
     opciones->addSeparator();
     QMenu *borrar = newMenu("Borrar ..(clear)", "borrarMenu", opciones);
     fill(borrar, clearEntries);
-    borrar->addAction(newAction(QString(), "emptyClearItem", nullptr));
+    // A blank line closes the list: a separator, not an item that has no name and does nothing.
+    borrar->addSeparator()->setObjectName("emptyClearItem");
     opciones->addMenu(borrar);
     QMenu *iconos = newMenu("Iconos", "iconosMenu", opciones);
     fill(iconos, viewEntries);
@@ -458,6 +459,11 @@ void Form1Design::createCaptionBar()
     caption->SetTrayIcon(QIcon(QPixmap::fromImage(Artwork::computers(32))));
     caption->SetTrayHint("Tozelo");
     caption->SetTrayMenu(m_form.tryM);
+    // The start button opens the program's own commands, the menu bar's entries, where the desktop
+    // has no start menu to open.
+    QMenu *start = newMenu(QString(), "startM", &m_form);
+    start->addActions(m_form.menuBar()->actions());
+    caption->SetStartMenu(start);
     const TNotifyEvent creditsClick = m_form.notifier(&TForm1::oxForm1ButtonClick);
     caption->OnButtonClick = [creditsClick](QObject *sender, const QString &) { creditsClick(sender); };
     caption->OnTrayDblClk = m_form.notifier(&TForm1::oxForm1TrayDblClk);

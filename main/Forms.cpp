@@ -7,6 +7,7 @@
 #include "dialogs/Unit5.h"
 #include "platform/Privileges.h"
 #include "ui/ExceptionReport.h"
+#include "ui/QtSpanish.h"
 
 #include <QApplication>
 #include <QFont>
@@ -74,6 +75,9 @@ int runTozelo(int argc, char *argv[], const std::function<void()> &started)
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
     registerFontSubstitutes();
+    if (!QtSpanish::install())
+        std::fprintf(stderr, "%s: %s/qtbase_es.qm is missing: the standard dialogs speak English\n", ApplicationTitle,
+                     qPrintable(QtSpanish::translationsPath()));
     try {
         createForms();
     } catch (const std::exception &e) {

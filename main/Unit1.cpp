@@ -518,7 +518,8 @@ bool TForm1::unsavedMachinesMayGo()
 {
     if (!ips->isModified())
         return true;
-    QMessageBox question(QMessageBox::Question, "Confirm", "desea guardar los IP encontrados en " + listFileName + "?",
+    QMessageBox question(QMessageBox::Question, "Confirmar",
+                         "desea guardar los IP encontrados en " + listFileName + "?",
                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     question.setEscapeButton(QMessageBox::Cancel);
     const int answer = execMessageBox(question);

@@ -10,6 +10,8 @@ packages=(
     # ndiff reads the sweep's XML in a test: proof that the tools people already use take it
     ndiff
     fonts-liberation fonts-urw-base35
+    # Qt's own texts (standard dialogs' buttons) in the window's language
+    qt6-translations-l10n
     dpkg-dev desktop-file-utils appstream help2man lintian man-db groff-base bash-completion
     # the tests of the windows under a real window manager and tray host (tests/desktop)
     xvfb openbox trayer x11-utils xdotool

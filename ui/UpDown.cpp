@@ -19,6 +19,8 @@ TUpDown::TUpDown(TFloatEdit *associate, Range range, QWidget *parent)
     column->addWidget(m_down);
     setFixedWidth(16);
     DialogColours::wear(this);
+    // Read as the field they change, which is named before its arrows are made.
+    setAccessibleName(m_associate->accessibleName());
     m_associate->installEventFilter(this);
 }
 
@@ -26,7 +28,7 @@ QToolButton *TUpDown::arrow(Qt::ArrowType type, TUDBtnType button)
 {
     auto *b = new QToolButton(this);
     b->setArrowType(type);
-    b->setAccessibleName(button == btNext ? "up" : "down");
+    b->setAccessibleName((button == btNext ? "Aumentar " : "Disminuir ") + m_associate->accessibleName());
     b->setAutoRepeat(true);
     b->setFocusPolicy(Qt::NoFocus);
     b->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);

@@ -20,6 +20,14 @@ QAccessibleInterface *buttonFactory(const QString &className, QObject *object)
 
 TButtonAccessible::TButtonAccessible(QWidget *button) : QAccessibleWidget(button, QAccessible::Button) {}
 
+QAccessible::Role TButtonAccessible::role() const
+{
+    bool opensMenu = false;
+    if (widget()->metaObject()->indexOfMethod("opensMenu()") >= 0)
+        QMetaObject::invokeMethod(widget(), "opensMenu", Q_RETURN_ARG(bool, opensMenu));
+    return opensMenu ? QAccessible::ButtonMenu : QAccessible::Button;
+}
+
 // A button without a caption of its own is named by its hint.
 QString TButtonAccessible::text(QAccessible::Text t) const
 {

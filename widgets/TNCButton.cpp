@@ -93,6 +93,14 @@ void TNCButton::SetHint(const QString &value)
     emit changed();
 }
 
+void TNCButton::SetMenu(QMenu *value)
+{
+    if (m_menu == value)
+        return;
+    m_menu = value;
+    emit changed();
+}
+
 void TNCButton::SetKeyHeld(bool value)
 {
     value = value && m_enabled;

@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -47,6 +48,10 @@ public:
     QString Hint() const { return m_hint; }
     void SetHint(const QString &value);
 
+    // The menu the button opens, for a menu button; the owner of the button opens it.
+    QMenu *Menu() const { return m_menu; }
+    void SetMenu(QMenu *value);
+
     TNCButtonState State() const;
     bool Tracking() const { return m_tracking; }
     // Held down by Space: shows pressed.
@@ -84,6 +89,7 @@ private:
     QImage m_downGlyph;
     QFont m_font;
     QString m_hint;
+    QPointer<QMenu> m_menu;
     bool m_tracking = false;
     bool m_inside = false;
     bool m_keyHeld = false;

@@ -32,6 +32,11 @@ void TNCButtonFocus::press()
         m_button.Click();
 }
 
+bool TNCButtonFocus::opensMenu() const
+{
+    return m_button.Menu() != nullptr;
+}
+
 void TNCButtonFocus::paintEvent(QPaintEvent *)
 {
     if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))

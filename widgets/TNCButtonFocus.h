@@ -15,6 +15,8 @@ public:
     void follow();
     // What Space does: clicks the button.
     Q_INVOKABLE void press();
+    // Whether pressing opens a menu rather than doing the work at once.
+    Q_INVOKABLE bool opensMenu() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

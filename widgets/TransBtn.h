@@ -80,6 +80,7 @@ public:
     void Click();
     // What Space does: opens the drop-down menu, else clicks.
     Q_INVOKABLE void press();
+    Q_INVOKABLE bool opensMenu() const { return m_dropDownMenu != nullptr; }
 
     TNotifyEvent OnClick;
     TNotifyEvent OnMouseEnter;

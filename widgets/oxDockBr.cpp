@@ -1,6 +1,7 @@
 #include "oxDockBr.h"
 
 #include "BandGradient.h"
+#include "ShownChildrenAccessible.h"
 #include "TDockBarPainter.h"
 #include "TDockForm.h"
 #include "TDockLineUp.h"
@@ -32,6 +33,7 @@ ToxDockBar::ToxDockBar(QWidget *parent)
       m_gradient(new TBandGradient(this)), m_tracker(std::make_unique<TDockTracker>(*this)),
       m_iniFileName(TDockPositionFile::defaultFileName())
 {
+    TShownChildrenAccessible::registerContainers();
     connect(m_background, &ToxDockBack::changed, this, [this] {
         syncGradient();
         requestRender();

@@ -2,11 +2,14 @@
 
 #include "BandGradient.h"
 #include "CaptionGlyphs.h"
+#include "ShownChildrenAccessible.h"
 #include "TNCButton.h"
 #include "TNCCustomButton.h"
 #include "XDesktop.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWhatsThis>
@@ -57,6 +60,7 @@ ToxForm::ToxForm(QWidget *form)
       m_inactiveGradient(new TBandGradient(this)), m_tray(new TCaptionTray(form, this)), m_rollUp(form, this)
 {
     setObjectName("captionBar");
+    TShownChildrenAccessible::registerContainers();
     setMouseTracking(true);
     m_closeButton = makeButton("CloseBox", QString(), false, &ToxForm::closeClick);
     m_maximizeButton = makeButton("MaximizeBox", QString(), false, &ToxForm::maximizeClick);
@@ -66,12 +70,16 @@ ToxForm::ToxForm(QWidget *form)
     m_rollUpButton = makeButton("RollUpButton", QString(), true, &ToxForm::rollUpClick);
     m_helpButton = makeButton(QString(), "?", true, &ToxForm::helpClick);
     m_startButton = makeButton("StartButton", QString(), true, &ToxForm::startClick);
-    const std::pair<TNCButton *, const char *> hints[] = {
-        {m_closeButton, "Close"},       {m_maximizeButton, "Maximize"}, {m_minimizeButton, "Minimize"},
-        {m_onTopButton, "Stay on top"}, {m_rollUpButton, "Roll up"},    {m_helpButton, "Help"},
-        {m_startButton, "Start"}};
+    const std::pair<TNCButton *, const char *> hints[] = {{m_closeButton, "Cerrar"},
+                                                          {m_minimizeButton, "Minimizar"},
+                                                          {m_onTopButton, "Siempre visible"},
+                                                          {m_helpButton, "Ayuda"},
+                                                          {m_startButton, "Inicio"}};
     for (const auto &[button, hint] : hints)
         button->SetHint(hint);
+    showRollState(false);
+    showMaximized(false);
+    m_startButton->SetEnabled(false);
     m_activeGradient->SetStartColor(m_activeStart);
     m_inactiveGradient->SetStartColor(m_inactiveStart);
     m_tray->OnClick = [this](QObject *) {
@@ -242,7 +250,14 @@ void ToxForm::SetRollUp(bool value)
 void ToxForm::showRollState(bool rolledUp)
 {
     m_rollUpButton->SetGlyph(TCaptionGlyphs::picture(rolledUp ? "RollDownButton" : "RollUpButton"));
-    m_rollUpButton->SetHint(rolledUp ? "Roll down" : "Roll up");
+    m_rollUpButton->SetHint(rolledUp ? "Desenrollar" : "Enrollar");
+}
+
+// The box, like the chevron, shows and says what it does next.
+void ToxForm::showMaximized(bool maximized)
+{
+    m_maximizeButton->SetGlyph(TCaptionGlyphs::picture(maximized ? "RestoreBox" : "MaximizeBox"));
+    m_maximizeButton->SetHint(maximized ? "Restaurar" : "Maximizar");
 }
 
 void ToxForm::setEffect(T3DEffect &effect, T3DEffect value)
@@ -346,7 +361,7 @@ void ToxForm::layOutButtons()
     right -= width + ButtonGap;
     m_maximizeButton->SetShown(m_metrics.minMaxBoxes);
     m_minimizeButton->SetShown(m_metrics.minMaxBoxes);
-    m_maximizeButton->SetGlyph(TCaptionGlyphs::picture(m_form->isMaximized() ? "RestoreBox" : "MaximizeBox"));
+    showMaximized(m_form->isMaximized());
     m_maximizeButton->SetBounds(QRect(right - width, top, width, height));
     m_minimizeButton->SetBounds(QRect(right - 2 * width, top, width, height));
 
@@ -453,8 +468,27 @@ void ToxForm::helpClick()
     QWhatsThis::enterWhatsThisMode();
 }
 
-// There is no task list to open on this desktop; the button stays for the look of the caption.
-void ToxForm::startClick() {}
+QMenu *ToxForm::StartMenu() const
+{
+    return m_startButton->Menu();
+}
+
+void ToxForm::SetStartMenu(QMenu *value)
+{
+    m_startButton->SetMenu(value);
+    m_startButton->SetEnabled(value != nullptr);
+}
+
+// At the pointer when the mouse pressed the button, below the button when the keyboard did.
+void ToxForm::startClick()
+{
+    QMenu *menu = m_startButton->Menu();
+    if (!menu)
+        return;
+    const QRect bounds = m_startButton->Bounds().translated(-mapTo(m_form, QPoint()));
+    const QPoint pointer = mapFromGlobal(QCursor::pos());
+    menu->popup(bounds.contains(pointer) ? QCursor::pos() : mapToGlobal(bounds.bottomLeft()));
+}
 
 void ToxForm::customClick(TNCButton *button)
 {

@@ -86,6 +86,10 @@ public:
     void SetTrayHint(const QString &value) { m_tray->SetHint(value); }
     QMenu *TrayMenu() const { return m_tray->Menu(); }
     void SetTrayMenu(QMenu *value) { m_tray->SetMenu(value); }
+    // Opened by the start button, which stands for the desktop's own start menu; without one the
+    // button is shown but cannot be pressed.
+    QMenu *StartMenu() const;
+    void SetStartMenu(QMenu *value);
     bool TrayEnabled() const { return m_tray->Enabled(); }
     void SetTrayEnabled(bool value) { m_tray->SetEnabled(value); }
     // Whether the desktop has a tray for the icon now.
@@ -147,6 +151,7 @@ private:
     void setTrackingSize(int &size, int value);
     void applyTrackingSizes();
     void showRollState(bool rolledUp);
+    void showMaximized(bool maximized);
     void rebuildCustomButtons();
     bool helpRequested(QWidget *control);
     void watchControls(bool on);

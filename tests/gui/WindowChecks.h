@@ -5,10 +5,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStackedWidget>
 #include <QStyleOptionButton>
 #include <QWidget>
 
@@ -117,18 +119,39 @@ inline void collect(QAccessibleInterface *node, QList<QAccessibleInterface *> &n
         collect(node->child(i), nodes);
 }
 
+// The widgets of the tree that the program hid, rather than a page not shown, a closed menu or Qt's
+// own parts of a control.
+inline void collectHidden(QAccessibleInterface *node, QStringList &hidden)
+{
+    if (!node)
+        return;
+    const auto *widget = qobject_cast<const QWidget *>(node->object());
+    if (widget && widget->isHidden() && !qobject_cast<const QStackedWidget *>(widget->parentWidget()) &&
+        !qobject_cast<const QMenu *>(widget) && !widget->objectName().startsWith("qt_"))
+        hidden << widget->objectName();
+    for (int i = 0; i < node->childCount(); ++i)
+        collectHidden(node->child(i), hidden);
+}
+
 inline QString describe(QAccessibleInterface *node)
 {
     return QString("%1 (role %2)").arg(node->object() ? node->object()->objectName() : QString()).arg(node->role());
 }
 
+inline bool pressable(QAccessibleInterface *node)
+{
+    const QAccessibleActionInterface *actions = node->actionInterface();
+    return actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction());
+}
+
 // Every control that takes the keyboard or is one of the kinds a screen reader announces has a
-// name; every button can be pressed.
+// name; every button can be pressed; nothing hidden is there to be found.
 inline QStringList accessibilityFaults(QWidget *window)
 {
     static const QList<QAccessible::Role> named = {
-        QAccessible::Button,      QAccessible::CheckBox,  QAccessible::EditableText, QAccessible::List,
-        QAccessible::ProgressBar, QAccessible::StatusBar, QAccessible::Graphic};
+        QAccessible::Button,       QAccessible::ButtonMenu, QAccessible::CheckBox,
+        QAccessible::EditableText, QAccessible::List,       QAccessible::ProgressBar,
+        QAccessible::StatusBar,    QAccessible::Graphic,    QAccessible::ToolBar};
     QList<QAccessibleInterface *> nodes;
     collect(QAccessible::queryAccessibleInterface(window), nodes);
     QStringList faults;
@@ -136,24 +159,27 @@ inline QStringList accessibilityFaults(QWidget *window)
         const bool unnamed = node->text(QAccessible::Name).trimmed().isEmpty();
         if (unnamed && (named.contains(node->role()) || node->state().focusable))
             faults << describe(node) + " has no name";
-        const QAccessibleActionInterface *actions = node->actionInterface();
-        if (node->role() == QAccessible::Button && !node->state().disabled &&
-            !(actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction())))
+        const bool button = node->role() == QAccessible::Button || node->role() == QAccessible::ButtonMenu;
+        if (button && !node->state().disabled && !pressable(node))
             faults << describe(node) + " cannot be pressed";
         if (node->role() == QAccessible::PageTab || node->role() == QAccessible::PageTabList)
             faults << describe(node) + " is a page tab";
     }
+    QStringList hidden;
+    collectHidden(QAccessible::queryAccessibleInterface(window), hidden);
+    for (const QString &name : hidden)
+        faults << name + " is hidden but in the tree";
     return faults;
 }
 
-// The names of the window's buttons as a screen reader reads them.
-inline QStringList buttonNames(QWidget *window)
+// The names of what a screen reader offers to press in the window, as it reads them.
+inline QStringList pressableNames(QWidget *window)
 {
     QList<QAccessibleInterface *> nodes;
     collect(QAccessible::queryAccessibleInterface(window), nodes);
     QStringList names;
     for (QAccessibleInterface *node : nodes)
-        if (node->role() == QAccessible::Button)
+        if (pressable(node))
             names << node->text(QAccessible::Name);
     return names;
 }

@@ -189,12 +189,12 @@ void tst_FastSweepPage::mistakesSendNothing_data()
                                 << ""
                                 << ""
                                 << ""
-                                << "'127.0.0.300': '127.0.0.300' is not a dotted IPv4 address";
+                                << "'127.0.0.300': '127.0.0.300' no es una direccion IPv4 valida";
     QTest::newRow("bad exclusion") << "127.0.0.1"
                                    << "127.0.0.0/40"
                                    << ""
                                    << ""
-                                   << "'127.0.0.0/40': the prefix length must be 0 to 32";
+                                   << "'127.0.0.0/40': la longitud del prefijo debe estar entre 0 y 32";
     QTest::newRow("rate 0") << "127.0.0.1"
                             << ""
                             << "sweepRate"

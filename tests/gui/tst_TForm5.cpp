@@ -124,21 +124,29 @@ void tst_TForm5::pictureRunsFromBlueThroughDarkBlueToBlack()
     QCOMPARE(blues.mid(67), QList<int>({5, 0}));
 }
 
-// At its design place and size nothing is cut or covered, and the first keys go to "&Retry PinG",
-// or to "&Stop rPinG" while a walk runs, never into the log; Tab runs through the settings and the
-// commands, and leaves the log.
+// At its design place and size nothing is cut or covered, nothing that does nothing can be pressed,
+// and the first keys go to "&Retry PinG", or to "&Stop rPinG" while a walk runs, never into the log;
+// Tab runs through the settings and the commands, and leaves the log.
 void tst_TForm5::opensLaidOutWithTheKeyboardOnItsCommand()
 {
     list({"127.0.0.1"});
     QWidget *focus = nullptr;
     QStringList faults;
+    QStringList pressable;
     retryCommand([&] {
         focus = m_dialog->focusWidget();
         faults = WindowChecks::layoutFaults(m_dialog) + WindowChecks::accessibilityFaults(m_dialog);
+        pressable = WindowChecks::pressableNames(m_dialog);
         m_dialog->close();
     });
     QCOMPARE(focus, m_dialog->rping);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    // The pictures at the bottom do nothing, and are no buttons; each arrow names its field.
+    pressable.sort();
+    QCOMPARE(pressable,
+             QStringList({"Aumentar Paket Size", "Aumentar TTL", "Aumentar Time Out", "Close", "Disminuir Paket Size",
+                          "Disminuir TTL", "Disminuir Time Out", "Retry PinG", "Stop rPinG"}));
+    QCOMPARE(QAccessible::queryAccessibleInterface(m_dialog->SpeedButton1)->role(), QAccessible::Graphic);
     QCOMPARE(m_dialog->frameGeometry().topLeft(), QPoint(191, 285));
     QCOMPARE(m_dialog->size(), QSize(281, 242));
 
