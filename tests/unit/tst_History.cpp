@@ -184,13 +184,17 @@ private slots:
         bad.close();
         QVERIFY(failureOf(bad.fileName()).contains(bad.fileName() + " cannot be used: file is not a database"));
 
-        { HistoryStore made(file("ro.sqlite").toStdString()); }
+        {
+            HistoryStore made(file("ro.sqlite").toStdString());
+        }
         QVERIFY(chmod(qPrintable(file("ro.sqlite")), 0444) == 0);
         QVERIFY(failureOf(file("ro.sqlite")).endsWith("cannot be used: the file is read-only"));
         QVERIFY(failureOf(file("ro.sqlite"), HistoryStore::Mode::Read).isEmpty());
         QVERIFY(failureOf(file("missing.sqlite"), HistoryStore::Mode::Read).endsWith("No such file or directory"));
 
-        { HistoryStore made(file("locked.sqlite").toStdString()); }
+        {
+            HistoryStore made(file("locked.sqlite").toStdString());
+        }
         sqlite3 *holder = nullptr;
         QCOMPARE(sqlite3_open(qPrintable(file("locked.sqlite")), &holder), SQLITE_OK);
         QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr),
@@ -214,7 +218,9 @@ private slots:
     void killedWriterLosesOnlyTheLastBatch()
     {
         const std::string path = file("killed.sqlite").toStdString();
-        { HistoryStore made(path); }
+        {
+            HistoryStore made(path);
+        }
         const pid_t writer = fork();
         QVERIFY(writer >= 0);
         if (writer == 0) {
