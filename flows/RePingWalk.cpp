@@ -90,12 +90,12 @@ void RePingWalk::rTimer1Timer()
 
 void RePingWalk::BitBtn1Click()
 {
-    logChanges();
     m_walking = false;
     m_view.setTimerEnabled(false);
     m_view.setRetryEnabled(true);
     m_view.setInfo(1, "InActivo");
     m_view.setProgress(0);
+    logChanges();
 }
 
 void RePingWalk::Ping3DnsLookupDone(uint16_t error)

@@ -131,31 +131,24 @@ std::vector<std::string> HistoryStore::machines() const
 std::vector<HistoryAnswer> HistoryStore::answers(const std::string &machine, int64_t fromMs, int64_t toMs) const
 {
     std::vector<HistoryAnswer> found;
-    const auto id = knownMachine(machine);
-    if (!id)
-        return found;
-    SqliteStatement select(m_db, m_file,
-                           "SELECT minute, data FROM answers WHERE machine = ? AND minute >= ? AND minute < ? "
-                           "ORDER BY minute");
-    select.bind(*id).bind(HistoryFigures::periodStart(fromMs, MinuteMs)).bind(toMs);
-    while (select.step())
-        for (HistoryAnswer &answer : unpack(machine, select.integer(0), select.blob(1)))
-            if (answer.atMs >= fromMs && answer.atMs < toMs)
-                found.push_back(std::move(answer));
+    eachRow(
+        machine, "SELECT minute, data FROM answers WHERE machine = ? AND minute >= ? AND minute < ? ORDER BY minute",
+        [&](SqliteStatement &select) { select.bind(HistoryFigures::periodStart(fromMs, MinuteMs)).bind(toMs); },
+        [&](const SqliteStatement &row) {
+            for (HistoryAnswer &answer : unpack(machine, row.integer(0), row.blob(1)))
+                if (answer.atMs >= fromMs && answer.atMs < toMs)
+                    found.push_back(std::move(answer));
+        });
     return found;
 }
 
 std::optional<HistoryAnswer> HistoryStore::lastAnswer(const std::string &machine) const
 {
-    const auto id = knownMachine(machine);
-    if (!id)
-        return std::nullopt;
-    SqliteStatement select(m_db, m_file,
-                           "SELECT minute, data FROM answers WHERE machine = ? ORDER BY minute DESC LIMIT 1");
-    select.bind(*id);
-    if (!select.step())
-        return std::nullopt;
-    std::vector<HistoryAnswer> minute = unpack(machine, select.integer(0), select.blob(1));
+    std::vector<HistoryAnswer> minute;
+    eachRow(
+        machine, "SELECT minute, data FROM answers WHERE machine = ? ORDER BY minute DESC LIMIT 1",
+        [](SqliteStatement &) {},
+        [&](const SqliteStatement &row) { minute = unpack(machine, row.integer(0), row.blob(1)); });
     if (minute.empty())
         return std::nullopt;
     return minute.back();
@@ -165,16 +158,27 @@ std::vector<HistoryFigures> HistoryStore::figures(const std::string &machine, in
                                                   int64_t toMs) const
 {
     std::vector<HistoryFigures> found;
+    eachRow(
+        machine,
+        "SELECT start, count, lost, min, median, max FROM figures WHERE machine = ? AND span = ? AND start >= ? "
+        "AND start < ? ORDER BY start",
+        [&](SqliteStatement &select) { select.bind(spanMs).bind(fromMs).bind(toMs); },
+        [&](const SqliteStatement &row) { found.push_back(figuresOf(row)); });
+    return found;
+}
+
+void HistoryStore::eachRow(const std::string &machine, const char *sql,
+                           const std::function<void(SqliteStatement &)> &bindRest,
+                           const std::function<void(const SqliteStatement &)> &row) const
+{
     const auto id = knownMachine(machine);
     if (!id)
-        return found;
-    SqliteStatement select(m_db, m_file,
-                           "SELECT start, count, lost, min, median, max FROM figures WHERE span = ? AND machine = ? "
-                           "AND start >= ? AND start < ? ORDER BY start");
-    select.bind(spanMs).bind(*id).bind(fromMs).bind(toMs);
+        return;
+    SqliteStatement select(m_db, m_file, sql);
+    select.bind(*id);
+    bindRest(select);
     while (select.step())
-        found.push_back(figuresOf(select));
-    return found;
+        row(select);
 }
 
 void HistoryStore::addFigures(const std::string &machine, int64_t spanMs, const std::vector<HistoryFigures> &periods)

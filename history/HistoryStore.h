@@ -10,6 +10,7 @@
 #include <vector>
 
 struct sqlite3;
+class SqliteStatement;
 
 // The history's database (SQLite, in WAL mode, so that readers never stop the writer and a killed
 // writer loses nothing committed): every answer of the last day packed by machine and minute, and
@@ -54,6 +55,10 @@ private:
     void createTables();
     int64_t machineId(const std::string &machine);
     std::optional<int64_t> knownMachine(const std::string &machine) const;
+    // Runs a query whose first value is the machine's number, for each row; none for a machine
+    // never heard of.
+    void eachRow(const std::string &machine, const char *sql, const std::function<void(SqliteStatement &)> &bindRest,
+                 const std::function<void(const SqliteStatement &)> &row) const;
     int64_t statusId(const std::string &status);
     const std::string &statusText(int64_t id) const;
     std::vector<HistoryAnswer> unpack(const std::string &machine, int64_t minuteMs,
