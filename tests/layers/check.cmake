@@ -11,6 +11,7 @@ set(layers core sweep/SweepPlan.cpp engine ping/Ping.cpp widgets widgets/oxForm.
 set(cases
     core sweep/SweepPlan.h found
     core platform/IcmpSocket.h found
+    core history/HistoryStore.h found
     core ping/Ping.h missing
     core ping/AsyncLookup.h missing
     core widgets/Events.h missing
@@ -34,6 +35,7 @@ set(cases
     windows dialogs/Unit5.h found
     windows ui/ExceptionReport.h found
     cli sweep/SweepPlan.h found
+    cli history/HistoryStore.h found
     cli ping/Ping.h missing
     cli widgets/Events.h missing
     cli ui/ExceptionReport.h missing

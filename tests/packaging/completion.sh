@@ -39,7 +39,7 @@ mkdir -p "$scratch/files/lists"
 touch "$scratch/files/found.txt" "$scratch/files/other.txt"
 cd "$scratch/files"
 
-expect "tozelo-cli " "--help --version -h help ping reping scan sweep"
+expect "tozelo-cli " "--help --version -h help history ping reping scan sweep"
 expect "tozelo-cli s" "scan sweep"
 expect "tozelo-cli ping --" "--size --timeout --ttl"
 expect "tozelo-cli ping -" "--size --timeout --ttl -4 -6"
