@@ -139,7 +139,7 @@ void RePingWalk::reportHistoryFailure()
     if (!m_history)
         return;
     if (const auto failure = m_history->takeFailure())
-        m_view.reportError(QString::fromStdString(*failure + "; the walk goes on without it."));
+        m_view.reportError("El rPinG sigue sin historial: " + QString::fromStdString(*failure));
 }
 
 // The changes of a pass are told together, once it is over.
@@ -148,7 +148,8 @@ void RePingWalk::logChanges()
     for (const Reachability::Change &change : m_reachability.endPass()) {
         const QString machine = QString::fromStdString(change.machine);
         const QString at = QString::fromStdString(HistoryTime::text(change.atMs));
-        log(change.state == Reachability::State::Down ? machine + " down since " + at : machine + " up again at " + at);
+        log(machine +
+            (change.state == Reachability::State::Down ? " no responde desde " : " responde otra vez desde ") + at);
     }
 }
 

@@ -246,11 +246,11 @@ private slots:
                 dialog.tick();
             }
         }
-        QCOMPARE(dialog.memo.filter(QRegularExpression(" (down since|up again at) ")),
-                 QStringList({"127.0.0.2 down since 2024-05-01T12:00:01.000Z",
-                              "127.0.0.2 up again at 2024-05-01T12:00:31.000Z"}));
-        QCOMPARE(dialog.memo.value(6), "127.0.0.2 down since 2024-05-01T12:00:01.000Z");
-        QCOMPARE(dialog.memo.value(9), "127.0.0.2 up again at 2024-05-01T12:00:31.000Z");
+        QCOMPARE(dialog.memo.filter(QRegularExpression(" (no responde|responde otra vez) desde ")),
+                 QStringList({"127.0.0.2 no responde desde 2024-05-01T12:00:01.000Z",
+                              "127.0.0.2 responde otra vez desde 2024-05-01T12:00:31.000Z"}));
+        QCOMPARE(dialog.memo.value(6), "127.0.0.2 no responde desde 2024-05-01T12:00:01.000Z");
+        QCOMPARE(dialog.memo.value(9), "127.0.0.2 responde otra vez desde 2024-05-01T12:00:31.000Z");
         QVERIFY(dialog.reachabilityOf("127.0.0.1") == Reachability::State::Up);
 
         dialog.walk.flushHistory();
@@ -280,9 +280,9 @@ private slots:
         dialog.walk.flushHistory();
         dialog.tick(4);
         QCOMPARE(dialog.errors.size(), 1);
-        QVERIFY2(
-            dialog.errors[0].startsWith("The history " + bad.fileName() + " cannot be used: file is not a database"),
-            qPrintable(dialog.errors[0]));
+        QVERIFY2(dialog.errors[0].startsWith("El rPinG sigue sin historial: The history " + bad.fileName() +
+                                             " cannot be used: file is not a database"),
+                 qPrintable(dialog.errors[0]));
         QCOMPARE(dialog.records.size(), 3);
         QVERIFY(dialog.walk.walking());
     }
