@@ -2,6 +2,7 @@
 
 #include "TargetFile.h"
 #include "echo/EchoTerms.h"
+#include "history/HistoryLocation.h"
 #include "sweep/ReverseNames.h"
 #include "sweep/SweepSignature.h"
 
@@ -127,6 +128,20 @@ std::string formatOf(const CommandLine &args)
     return format;
 }
 
+// The history of the answers is kept only when asked: a sweep's targets are many.
+std::string historyFileOf(const CommandLine &args)
+{
+    if (!args.has("record")) {
+        if (args.has("history"))
+            throw CommandLine::UsageError("--history goes with --record");
+        return "";
+    }
+    const std::string file = args.text("history", HistoryLocation::defaultFile());
+    if (file.empty())
+        throw CommandLine::UsageError("--record needs --history FILE where no data folder is known");
+    return file;
+}
+
 // -o and --output are one option.
 std::string outputFileOf(const CommandLine &args)
 {
@@ -193,15 +208,16 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
 } // namespace
 
 const std::vector<std::string> SweepArguments::Options = {
-    "rate",   "timeout", "retries", "size",    "ttl",           "save",
-    "format", "f",       "iL",      "exclude", "exclude-file",  "order",
-    "seed",   "shard",   "o",       "output",  "names-timeout", "names-parallel"};
-const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames", "q",         "quiet",
-                                                        "a",     "answered", "u",      "unanswered"};
+    "rate", "timeout", "retries",       "size",           "ttl",    "save", "format",
+    "f",    "iL",      "exclude",       "exclude-file",   "order",  "seed", "shard",
+    "o",    "output",  "names-timeout", "names-parallel", "history"};
+const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames", "q",          "quiet",
+                                                        "a",     "answered", "u",      "unanswered", "record"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
     : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")),
-      outputFile(outputFileOf(args)), progress(args.has("progress")), quiet(quietOf(args)), listing(listingOf(args))
+      outputFile(outputFileOf(args)), progress(args.has("progress")), quiet(quietOf(args)), listing(listingOf(args)),
+      historyFile(historyFileOf(args))
 {
     namesOf(args, *this);
     targets = targetsOf(args, standardInput);

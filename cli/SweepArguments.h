@@ -24,10 +24,11 @@ struct SweepArguments {
     std::string saveFile;
     std::string outputFile; // "" for standard output
     bool names = false;
-    int namesTimeoutMs = 0; // each lookup's
-    int namesParallel = 0;  // lookups at once
-    bool progress = false;  // even where standard error is no terminal
-    bool quiet = false;     // no progress, nor the rate used: failures and what is missing alone
-    std::string listing;    // answered or unanswered: those addresses alone, one a line, in place of format
-    std::string command;    // as typed, for the XML
+    int namesTimeoutMs = 0;  // each lookup's
+    int namesParallel = 0;   // lookups at once
+    bool progress = false;   // even where standard error is no terminal
+    bool quiet = false;      // no progress, nor the rate used: failures and what is missing alone
+    std::string listing;     // answered or unanswered: those addresses alone, one a line, in place of format
+    std::string command;     // as typed, for the XML
+    std::string historyFile; // where --record keeps the answers; "" without --record
 };

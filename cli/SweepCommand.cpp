@@ -6,6 +6,8 @@
 #include "SweepProgress.h"
 #include "echo/EchoTerms.h"
 #include "echo/MachineListWriter.h"
+#include "history/HistoryRecorder.h"
+#include "history/WallClock.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/ReverseNames.h"
 #include "sweep/Sweep.h"
@@ -13,6 +15,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -172,6 +176,35 @@ void streamAnswers(Sweep &sweep, SweepOutput &output)
     };
 }
 
+// Each answer, and each error that answered a request, goes to the history as soon as it is final, at
+// the time its request went out; silent addresses are not kept, as a sweep's targets are many.
+void recordAnswers(Sweep &sweep, HistoryRecorder &recorder)
+{
+    sweep.onAnswers = [previous = std::move(sweep.onAnswers), &recorder](const Answer *answers, size_t count) {
+        if (previous)
+            previous(answers, count);
+        const int64_t now = WallClock::system().nowMs();
+        for (size_t i = 0; i < count; ++i) {
+            HistoryAnswer answer;
+            answer.machine = answers[i].address.toString();
+            answer.answered = answers[i].status == IP_SUCCESS;
+            answer.rttMs = answer.answered ? uint32_t(std::lround(answers[i].rttMs)) : 0;
+            answer.atMs = now - int64_t(answer.rttMs);
+            if (!answer.answered)
+                answer.status = EchoTerms::errorText(int(answers[i].status));
+            recorder.record(std::move(answer));
+        }
+    };
+}
+
+// A history that cannot be kept is told; the sweep and its result stand.
+void reportHistory(HistoryRecorder &recorder, std::ostream &err)
+{
+    recorder.flush();
+    if (const std::optional<std::string> failure = recorder.takeFailure())
+        err << "tozelo-cli: sweep: " << *failure << "; the answers are not recorded\n";
+}
+
 // The status of a sweep that ran to its end or was stopped, its result written.
 int statusOf(const Sweep &sweep, int signal, std::ostream &err)
 {
@@ -219,12 +252,19 @@ int SweepCommand::run(std::ostream &err, bool terminal)
         sweep.onProgress = [&progress](const Sweep::Progress &now) { progress.update(now, monotonicNs()); };
     if (m_args.format == "jsonl")
         streamAnswers(sweep, output);
+    std::optional<HistoryRecorder> history;
+    if (!m_args.historyFile.empty()) {
+        history.emplace(m_args.historyFile, WallClock::system());
+        recordAnswers(sweep, *history);
+    }
     signals.onStop([&sweep] { sweep.stop(); });
     const int64_t startedMs = nowMs();
     sweep.run();
     const int64_t endedMs = nowMs();
     signals.onStop(nullptr);
     progress.finish();
+    if (history)
+        reportHistory(*history, err);
     reportUnsent(sweep, err);
 
     SweepReport report = SweepReport::of(sweep);

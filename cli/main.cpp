@@ -92,6 +92,7 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "        [--format text|csv|json|jsonl|xml] [-a|--answered] [-u|--unanswered]\n"
                           "        [--order address|random] [--seed N] [--shard I/N] [--progress]\n"
                           "        [-q|--quiet] [--frames] [--names-timeout MS] [--names-parallel N]\n"
+                          "        [--record [--history FILE]]\n"
                           "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
                           "      CIDR block ADDRESS/n, IPv4 or IPv6, several allowed, 16777216 addresses at\n"
                           "      most in each shard; an IPv6 range or block holds 65536 at most (a /112).\n"
@@ -144,6 +145,8 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      Only root and the members of the group tozelo-frames may send frames, and\n"
                           "      only where the helper has CAP_NET_RAW (see Privileges); the other\n"
                           "      requests go as ever.\n"
+                          "      --record keeps each answer, and each ICMP error, in the history (see\n"
+                          "      history), as soon as it is known; silent addresses are not kept.\n"
                           "      Defaults: " +
                           sweepDefaults() +
                           ".\n"

@@ -338,23 +338,32 @@ private slots:
     }
 
     // Of 198.18.3.0/26 only the delayed hosts .1, .5, .10, .20 and .40 answer (the router finds no
-    // other); .5 and .32-.63 are excluded. Targets come from a file and from standard input.
+    // other); .5 and .32-.63 are excluded. Targets come from a file and from standard input. The
+    // history keeps what answered, and nothing of the silent.
     void sweepFromFilesLessExclusions()
     {
         QTemporaryDir folder;
+        const QString history = folder.filePath("history.sqlite");
         const QString exclusions = folder.filePath("exclusions.txt");
         writeFile(exclusions, "# the upper half\r\n198.18.3.32-198.18.3.63\r\n");
         const QString targets = folder.filePath("targets.txt");
         writeFile(targets, "fd00:198:18:3::1, fd00:198:18:3::2\n");
-        const CliRun cli = CliRun::of({"sweep", "-f", "-", "--exclude", "198.18.3.5", "--exclude-file", exclusions,
-                                       "-iL", targets, "--exclude", "fd00:198:18:3::2", "--timeout", "300ms"},
-                                      10000, "198.18.3.0/26   # the delayed hosts\n\n198.18.2.1\n");
+        const CliRun cli =
+            CliRun::of({"sweep", "-f", "-", "--exclude", "198.18.3.5", "--exclude-file", exclusions, "-iL", targets,
+                        "--exclude", "fd00:198:18:3::2", "--timeout", "300ms", "--record", "--history", history},
+                       10000, "198.18.3.0/26   # the delayed hosts\n\n198.18.2.1\n");
         QVERIFY2(cli.ended, "tozelo-cli did not end");
         QCOMPARE(cli.err, QStringList());
         QCOMPARE(cli.status, 0);
         QCOMPARE(masked(cli.out),
                  (QStringList{"198.18.2.1 T ms", "198.18.3.1 T ms", "198.18.3.10 T ms", "198.18.3.20 T ms",
                               "fd00:198:18:3::1 T ms", "5 of 33 addresses answered"}));
+        const CliRun kept = CliRun::of({"history", "--history", history});
+        QCOMPARE(kept.status, 0);
+        QStringList machines;
+        for (const QString &line : kept.out.mid(1))
+            machines << line.section(',', 0, 0) + (line.section(',', 3, 3).isEmpty() ? " silent" : "");
+        QCOMPARE(machines, (QStringList{"198.18.2.1", "198.18.3.1", "198.18.3.10", "198.18.3.20", "fd00:198:18:3::1"}));
     }
 
     void sweepPrints_data()

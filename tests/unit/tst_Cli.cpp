@@ -46,6 +46,8 @@ private slots:
         QTest::newRow("history since")
             << QStringList{"history", "--since", "yesterday"}
             << usage.arg("--since takes a time such as 2024-05-01T12:00:00Z or 2h, not 'yesterday'");
+        QTest::newRow("history without record")
+            << QStringList{"sweep", "127.0.0.1", "--history", "h.sqlite"} << usage.arg("--history goes with --record");
         QTest::newRow("missing host") << QStringList{"ping"} << usage.arg("ping needs exactly one HOST");
         QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"}
                                    << usage.arg("ping needs exactly one HOST");
