@@ -7,6 +7,7 @@
 #include "echo/EchoTerms.h"
 #include "echo/MachineListWriter.h"
 #include "history/HistoryRecorder.h"
+#include "history/SweepRecording.h"
 #include "history/WallClock.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/ReverseNames.h"
@@ -15,7 +16,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -176,24 +176,15 @@ void streamAnswers(Sweep &sweep, SweepOutput &output)
     };
 }
 
-// Each answer, and each error that answered a request, goes to the history as soon as it is final, at
-// the time its request went out; silent addresses are not kept, as a sweep's targets are many.
+// Each answer goes to the history as soon as it is final.
 void recordAnswers(Sweep &sweep, HistoryRecorder &recorder)
 {
     sweep.onAnswers = [previous = std::move(sweep.onAnswers), &recorder](const Answer *answers, size_t count) {
         if (previous)
             previous(answers, count);
         const int64_t now = WallClock::system().nowMs();
-        for (size_t i = 0; i < count; ++i) {
-            HistoryAnswer answer;
-            answer.machine = answers[i].address.toString();
-            answer.answered = answers[i].status == IP_SUCCESS;
-            answer.rttMs = answer.answered ? uint32_t(std::lround(answers[i].rttMs)) : 0;
-            answer.atMs = now - int64_t(answer.rttMs);
-            if (!answer.answered)
-                answer.status = EchoTerms::errorText(int(answers[i].status));
-            recorder.record(std::move(answer));
-        }
+        for (size_t i = 0; i < count; ++i)
+            recorder.record(SweepRecording::answerOf(answers[i], now));
     };
 }
 

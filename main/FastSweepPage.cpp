@@ -4,6 +4,10 @@
 #include "SweepMessages.h"
 #include "SweepResultModel.h"
 #include "Unit1.h"
+#include "history/HistoryLocation.h"
+#include "history/HistoryRecorder.h"
+#include "history/SweepRecording.h"
+#include "history/WallClock.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/BackgroundSweep.h"
 #include "sweep/ReverseNames.h"
@@ -346,6 +350,8 @@ void FastSweepPage::startClick()
                 this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
         });
     });
+    if (!m_history && !HistoryLocation::defaultFile().empty())
+        m_history = std::make_unique<HistoryRecorder>(HistoryLocation::defaultFile(), WallClock::system());
     m_report.reset();
     m_unshown.clear();
     // The last sweep's lookups still waiting are of no use now.
@@ -377,6 +383,7 @@ void FastSweepPage::poll()
     if (m_sweep) {
         BackgroundSweep::News news = m_sweep->take();
         m_unshown.insert(m_unshown.end(), news.answers.begin(), news.answers.end());
+        keepInHistory(news.answers);
         for (const Sweep::Answer &answer : news.answers)
             if (answer.status == IP_SUCCESS)
                 m_unrecorded.push_back(answer);
@@ -447,8 +454,21 @@ void FastSweepPage::finish(const std::string &failure, const Sweep::Progress &la
         text += ", detenido";
     if (m_report->dropped != 0)
         text += ", el sistema perdio " + QString::number(m_report->dropped) + " respuestas: puede faltar alguna";
+    if (const std::optional<std::string> lost = m_history ? m_history->takeFailure() : std::nullopt)
+        text += "; el historial no se guardo: " + QString::fromStdString(*lost);
     state->setText(text);
     m_form.setStatusPanel(0, "Encontradas " + QString::number(replies) + " Maquinas");
+}
+
+// Every answer and error goes to the history as it comes; a history that cannot be kept is told at
+// the sweep's end.
+void FastSweepPage::keepInHistory(const std::vector<Sweep::Answer> &answers)
+{
+    if (!m_history)
+        return;
+    const int64_t now = WallClock::system().nowMs();
+    for (const Sweep::Answer &answer : answers)
+        m_history->record(SweepRecording::answerOf(answer, now));
 }
 
 void FastSweepPage::recordPending(const QElapsedTimer &spent)

@@ -14,6 +14,7 @@
 #include <optional>
 
 class BackgroundSweep;
+class HistoryRecorder;
 class QCheckBox;
 class QFileDialog;
 class QLabel;
@@ -92,6 +93,7 @@ private:
     void showProgress(const Sweep::Progress &now);
     void finish(const std::string &failure, const Sweep::Progress &last);
     void recordPending(const QElapsedTimer &spent);
+    void keepInHistory(const std::vector<Sweep::Answer> &answers);
     void startNames();
     void lookUpNames(const std::vector<Sweep::Answer> &answers);
     void exportAs(const QString &filter, const QString &suffix, void (SweepReport::*write)(std::ostream &) const);
@@ -106,6 +108,7 @@ private:
     int m_effectiveRate = 0;
     int m_timeoutMs = 0;
     std::unique_ptr<BackgroundSweep> m_sweep;
+    std::unique_ptr<HistoryRecorder> m_history; // none where no data folder is known
     std::unique_ptr<ReverseNames> m_names;
     std::optional<SweepReport> m_report;
     std::deque<Sweep::Answer> m_unshown;    // answers on their way to the table

@@ -3,6 +3,9 @@
 // 198.18.5.0/24 with host unreachable and drops 240.0.0.0/5; names come from the testbed's hosts file.
 #include "NamedThreads.h"
 #include "gui/WindowSeams.h"
+#include "history/HistoryError.h"
+#include "history/HistoryLocation.h"
+#include "history/HistoryStore.h"
 #include "main/FastSweepPage.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
@@ -131,6 +134,20 @@ void tst_GuiFastSweep::findsExactlyWhatAnswers_data()
 
 // Targets in the three forms less the exclusions: every answering host and every rejecting one,
 // nothing else; in the table in address order, in the found machines, and in both exports.
+namespace {
+QStringList machinesInHistory()
+{
+    QStringList machines;
+    try {
+        const HistoryStore store(HistoryLocation::defaultFile(), HistoryStore::Mode::Read);
+        for (const std::string &machine : store.machines())
+            machines << QString::fromStdString(machine);
+    } catch (const HistoryError &) {
+    }
+    return machines;
+}
+} // namespace
+
 void tst_GuiFastSweep::findsExactlyWhatAnswers()
 {
     QFETCH(bool, raw);
@@ -155,6 +172,11 @@ void tst_GuiFastSweep::findsExactlyWhatAnswers()
     QStringList expected = replies;
     expected.sort();
     QCOMPARE(found, expected);
+    // The history keeps every answer and error, and nothing of the silent addresses.
+    QStringList kept = replies + errors;
+    std::sort(kept.begin(), kept.end(),
+              [](const QString &a, const QString &b) { return a.toStdString() < b.toStdString(); });
+    QTRY_COMPARE_WITH_TIMEOUT(machinesInHistory(), kept, 10000);
 
     // Times as numbers, the errors above them when the longest come first.
     page().table->sortByColumn(SweepResultModel::RttColumn, Qt::DescendingOrder);
