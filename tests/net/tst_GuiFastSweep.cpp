@@ -90,7 +90,8 @@ void tst_GuiFastSweep::init()
     m_form = std::make_unique<TForm1>();
     m_form->show();
     m_form->BarridoRapido1Click();
-    page().timeout->SetText("300");
+    // Far above the testbed's few milliseconds, so that a loaded machine loses no answer.
+    page().timeout->SetText("1500");
 }
 
 void tst_GuiFastSweep::cleanup()
