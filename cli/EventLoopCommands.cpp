@@ -26,6 +26,7 @@ int tozelo_cli_run(int argc, char **argv)
         if (name == "scan")
             return ScanCommand(CommandLine(rest, {"interval", "timeout", "size", "ttl", "save"}))
                 .run(std::cout, std::cerr);
-        return RePingCommand(CommandLine(rest, {"timeout", "size", "ttl", "passes"})).run(std::cout, std::cerr);
+        return RePingCommand(CommandLine(rest, {"timeout", "size", "ttl", "passes", "history", "down-after"}))
+            .run(std::cout, std::cerr);
     });
 }

@@ -3,6 +3,7 @@
 #include "echo/EchoTerms.h"
 #include "flows/MachineListFile.h"
 #include "flows/RePingWalk.h"
+#include "history/HistoryLocation.h"
 #include "ping/Ping.h"
 
 #include <QEventLoop>
@@ -72,6 +73,8 @@ RePingCommand::RePingCommand(const CommandLine &args)
     : m_timeout(CommandLine::positive("timeout", args.milliseconds("timeout", EchoTerms::DefaultRePingTimeoutMs))),
       m_passes(CommandLine::positive("passes", args.integer("passes", 1))),
       m_size(args.integer("size", EchoTerms::DefaultSize)), m_ttl(args.integer("ttl", EchoTerms::DefaultTTL)),
+      m_downAfter(CommandLine::positive("down-after", args.integer("down-after", Reachability::DefaultDownAfter))),
+      m_history(args.text("history", HistoryLocation::defaultFile())),
       m_list(MachineListFile::read(QString::fromLocal8Bit(onlyFile(args).c_str())))
 {
 }
@@ -90,6 +93,8 @@ int RePingCommand::run(std::ostream &out, std::ostream &err) const
     WalkLines lines(m_list, m_passes, out, err);
     RePingWalk walk(ping, lines);
     walk.setTimeout(m_timeout);
+    walk.setHistoryFile(m_history);
+    walk.setDownAfter(m_downAfter);
 
     QEventLoop loop;
     std::exception_ptr failure;
@@ -114,6 +119,7 @@ int RePingCommand::run(std::ostream &out, std::ostream &err) const
         QTimer::singleShot(LastLookupWaitMs, &loop, &QEventLoop::quit);
         loop.exec();
     }
+    walk.flushHistory();
     if (failure)
         std::rethrow_exception(failure);
     return 0;

@@ -3,6 +3,7 @@
 #include "flows/MachineListFile.h"
 
 #include <ostream>
+#include <string>
 
 // `tozelo-cli reping FILE`: walks a machine list file as the re-ping dialog does, its log lines
 // written to out.
@@ -21,5 +22,7 @@ private:
     int m_passes;
     int m_size;
     int m_ttl;
+    int m_downAfter;
+    std::string m_history;
     MachineListFile m_list; // read once every option has been checked
 };

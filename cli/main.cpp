@@ -1,10 +1,12 @@
 #include "CommandLine.h"
 #include "CommandRun.h"
 #include "EventLoopEntry.h"
+#include "HistoryCommand.h"
 #include "ScanCommand.h"
 #include "SweepCommand.h"
 
 #include "echo/EchoTerms.h"
+#include "history/WallClock.h"
 #include "platform/Privileges.h"
 #include "platform/ProgramFiles.h"
 #include "sweep/ReverseNames.h"
@@ -73,9 +75,13 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           ".\n"
                           "      Exit status 0 when the scan reached END, 3 when START or END was refused.\n"
                           "  reping FILE [--timeout MS] [--size N] [--ttl N] [--passes N]\n"
+                          "        [--down-after N] [--history FILE]\n"
                           "      Ping again each line of a machine list file (addresses or names), one\n"
                           "      per time-out, and print one line per entry; --passes walks it N times.\n"
                           "      Each line goes by its family, a name with both over IPv4.\n"
+                          "      Every answer goes to the history (see history). A machine that missed\n"
+                          "      --down-after requests in a row (3) is told down at the end of the pass,\n"
+                          "      with the time of the first one missed, and up again once it answers.\n"
                           "      Defaults: " +
                           echoDefaults(EchoTerms::DefaultRePingTimeoutMs) +
                           ", 1 pass.\n"
@@ -149,6 +155,17 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      refused what the sweep needs; 6 when the result or the --save list\n"
                           "      could not be written whole (a full disk, an error of the device). A\n"
                           "      pipe's reader that stops reading, as head does, is no error.\n"
+                          "  history [MACHINE...] [--since TIME] [--until TIME] [--format csv|json]\n"
+                          "        [--history FILE]\n"
+                          "      Print the answers kept in the history, of the machines named or of all,\n"
+                          "      each machine's in time order: its name, the time (UTC, and in ms since\n"
+                          "      1970), the round-trip time in ms or why there was none. TIME is\n"
+                          "      2024-05-01, 2024-05-01T12:00(:00.000)(Z), in UTC, or a span back from now:\n"
+                          "      90s, 30m, 2h, 7d. Every answer is kept for a day, then the figures of\n"
+                          "      each minute for a week, of each hour for a year. The history is\n"
+                          "      $XDG_DATA_HOME/tozelo/history.sqlite (~/.local/share/tozelo/) unless\n"
+                          "      --history names another file; the window keeps the same one.\n"
+                          "      Exit status 0 when written, 1 when the history cannot be read.\n"
                           "  help [COMMAND]\n"
                           "      Show this text, or COMMAND's part of it, as COMMAND --help does.\n"
                           "\n"
@@ -176,6 +193,7 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "  $ tozelo-cli ping -6 localhost\n"
                           "  $ tozelo-cli scan 192.0.2.1 192.0.2.254 --save found.txt\n"
                           "  $ tozelo-cli reping found.txt --passes 3\n"
+                          "  $ tozelo-cli history 192.0.2.7 --since 2h --format json\n"
                           "  $ tozelo-cli sweep 192.0.2.0/24 198.51.100.7 --format csv\n"
                           "  $ tozelo-cli sweep -f networks.txt --exclude 192.0.2.1,192.0.2.254 --names\n"
                           "  $ tozelo-cli sweep 198.18.0.0/15 --order random --shard 2/4 --format xml\n"
@@ -254,6 +272,13 @@ int sweep(const std::vector<std::string> &rest)
         SweepStatus::CannotSweep);
 }
 
+int history(const std::vector<std::string> &rest)
+{
+    return CommandRun::reporting([&] {
+        return HistoryCommand(CommandLine(rest, HistoryCommand::Options), WallClock::system().nowMs()).run(std::cout);
+    });
+}
+
 // A standard stream that was closed would be the number of the first file or socket opened, and the
 // output would go there: it is held by /dev/null opened for reading, so that writes to it fail.
 void holdClosedStandardStreams()
@@ -296,6 +321,8 @@ int main(int argc, char *argv[])
     }
     if (args.front() == "sweep")
         return sweep(std::vector<std::string>(args.begin() + 1, args.end()));
+    if (args.front() == "history")
+        return history(std::vector<std::string>(args.begin() + 1, args.end()));
     if (runsInEventLoop(args.front()))
         return runInEventLoop(argc, argv);
     std::cerr << "tozelo-cli: unknown command '" << args.front() << "' (try tozelo-cli --help)\n";

@@ -1,5 +1,9 @@
 #include "RePingWalk.h"
 
+#include "echo/EchoTerms.h"
+#include "history/HistoryLocation.h"
+#include "history/HistoryTime.h"
+
 #include <exception>
 #include <stdexcept>
 
@@ -10,7 +14,12 @@ const QStringList &RePingWalk::rpingerrorLines()
     return lines;
 }
 
-RePingWalk::RePingWalk(TPing &ping, View &view) : m_ping(ping), m_view(view)
+namespace {
+const char *const UnknownDomain = "Dominio desconocido ";
+} // namespace
+
+RePingWalk::RePingWalk(TPing &ping, View &view, const WallClock &clock)
+    : m_ping(ping), m_view(view), m_clock(clock), m_historyFile(HistoryLocation::defaultFile())
 {
     // A lookup ends in the event loop, where nothing may be thrown: what goes wrong is reported.
     m_ping.OnDnsLookupDone = [this](QObject *, uint16_t error) {
@@ -35,8 +44,20 @@ void RePingWalk::setTimeout(int ms)
     m_ping.SetTimeout(ms);
 }
 
+void RePingWalk::flushHistory()
+{
+    if (!m_history)
+        return;
+    m_history->flush();
+    reportHistoryFailure();
+}
+
+// The history opens on its own thread; a file that cannot be used is reported at the next tick,
+// and the walk goes on without it.
 void RePingWalk::rpingClick()
 {
+    if (!m_history)
+        m_history = std::make_unique<HistoryRecorder>(m_historyFile, m_clock);
     m_view.setRetryEnabled(false);
     m_view.clearLog();
     m_logLines = 0;
@@ -49,6 +70,7 @@ void RePingWalk::rpingClick()
 
 void RePingWalk::rTimer1Timer()
 {
+    reportHistoryFailure();
     m_view.setInfo(1, "Activo..");
     if (m_rpos != count()) {
         const QString &entry = m_rips[m_rpos];
@@ -57,6 +79,7 @@ void RePingWalk::rTimer1Timer()
         lookUp(entry);
         return;
     }
+    logChanges();
     // One idle tick between passes; the check box is read only here, so unchecking it ends the walk
     // after the pass under way.
     if (m_view.cyclic())
@@ -67,6 +90,7 @@ void RePingWalk::rTimer1Timer()
 
 void RePingWalk::BitBtn1Click()
 {
+    logChanges();
     m_walking = false;
     m_view.setTimerEnabled(false);
     m_view.setRetryEnabled(true);
@@ -77,7 +101,8 @@ void RePingWalk::BitBtn1Click()
 void RePingWalk::Ping3DnsLookupDone(uint16_t error)
 {
     if (error != 0) {
-        log("Dominio desconocido ");
+        log(UnknownDomain);
+        record(false, 0, UnknownDomain);
         return;
     }
     m_ping.SetAddress(m_ping.LookupResult());
@@ -89,6 +114,42 @@ void RePingWalk::Ping3EchoReply(int replies)
     const uint32_t rtt = replies != 0 ? m_ping.LastReply().RoundTripTime : 0;
     log(QString::fromStdString(m_ping.Address()) + (replies != 0 ? "(" + QString::number(rtt) + "mSeg)" : "(error)"));
     m_view.recordMachine(QString::fromStdString(m_ping.ResolvedIP()), rtt, replies != 0);
+    record(replies != 0, rtt, replies != 0 ? std::string() : EchoTerms::errorText(int(m_ping.LastReply().Status)));
+}
+
+// A machine is known by its entry in the list, a name or an address.
+void RePingWalk::record(bool answered, uint32_t rtt, const std::string &status)
+{
+    HistoryAnswer answer;
+    answer.machine = m_entry;
+    answer.atMs = m_clock.nowMs();
+    answer.answered = answered;
+    answer.rttMs = rtt;
+    answer.status = QString::fromStdString(status).trimmed().toStdString();
+    if (answered)
+        m_reachability.answered(answer.machine, answer.atMs, rtt);
+    else
+        m_reachability.missed(answer.machine, answer.atMs);
+    if (m_history)
+        m_history->record(std::move(answer));
+}
+
+void RePingWalk::reportHistoryFailure()
+{
+    if (!m_history)
+        return;
+    if (const auto failure = m_history->takeFailure())
+        m_view.reportError(QString::fromStdString(*failure + "; the walk goes on without it."));
+}
+
+// The changes of a pass are told together, once it is over.
+void RePingWalk::logChanges()
+{
+    for (const Reachability::Change &change : m_reachability.endPass()) {
+        const QString machine = QString::fromStdString(change.machine);
+        const QString at = QString::fromStdString(HistoryTime::text(change.atMs));
+        log(change.state == Reachability::State::Down ? machine + " down since " + at : machine + " up again at " + at);
+    }
 }
 
 // A lookup that cannot start leaves the entry in place for the next tick. The timer rests while
@@ -97,6 +158,7 @@ void RePingWalk::Ping3EchoReply(int replies)
 void RePingWalk::lookUp(const QString &entry)
 {
     try {
+        m_entry = entry.toLatin1().trimmed().toStdString();
         m_ping.LookupHost(entry.toLatin1().toStdString());
     } catch (const std::runtime_error &e) {
         m_view.setTimerEnabled(false);

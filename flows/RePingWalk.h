@@ -1,13 +1,19 @@
 #pragma once
+#include "history/HistoryRecorder.h"
+#include "history/Reachability.h"
+#include "history/WallClock.h"
 #include "ping/Ping.h"
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 // The re-ping walk over the found machines: a snapshot of the summary's lines taken at the start,
 // one entry per timer tick, once through or pass after pass. The re-ping dialog and the command
-// line drive it, each through its own View.
+// line drive it, each through its own View. Each entry's answer goes to the history, timed by the
+// wall clock given, and the machines that go down or come back up are logged at the end of a pass.
 class RePingWalk {
 public:
     // A cyclic walk runs for hours; the log keeps only its most recent lines.
@@ -35,13 +41,21 @@ public:
     static const QStringList &rpingerrorLines();
 
     // The lookup and echo reply events of ping belong to this walk for as long as it lives.
-    RePingWalk(TPing &ping, View &view);
+    RePingWalk(TPing &ping, View &view, const WallClock &clock = WallClock::system());
     ~RePingWalk();
     RePingWalk(const RePingWalk &) = delete;
     RePingWalk &operator=(const RePingWalk &) = delete;
 
     // The time-out and the timer's interval are one setting: a silent machine takes one interval.
     void setTimeout(int ms);
+
+    // The history's file, opened at the first start: the user's data folder's unless set before it.
+    void setHistoryFile(const std::string &file) { m_historyFile = file; }
+    // How many answers missed in a row take a machine down.
+    void setDownAfter(int requests) { m_reachability.setDownAfter(requests); }
+    // Waits until every answer so far is in the history, and reports what kept it out.
+    void flushHistory();
+    const Reachability &reachability() const { return m_reachability; }
 
     void rpingClick();
     void rTimer1Timer();
@@ -56,11 +70,19 @@ private:
     void Ping3EchoReply(int replies);
 
     void lookUp(const QString &entry);
+    void record(bool answered, uint32_t rtt, const std::string &status);
+    void reportHistoryFailure();
+    void logChanges();
     void endWalk();
     void log(const QString &line);
 
     TPing &m_ping;
     View &m_view;
+    const WallClock &m_clock;
+    std::string m_historyFile;
+    std::unique_ptr<HistoryRecorder> m_history;
+    Reachability m_reachability;
+    std::string m_entry; // the one whose lookup or echo is under way
     QStringList m_rips;
     int m_rpos = 0;
     int m_logLines = 0;

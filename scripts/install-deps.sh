@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache clang-format
-    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libsqlite3-dev
     iproute2 iputils-ping nftables libcap2-bin procps
     # ndiff reads the sweep's XML in a test: proof that the tools people already use take it
     ndiff

@@ -1,6 +1,7 @@
 #include "SweepReport.h"
 
 #include "echo/EchoTerms.h"
+#include "echo/TextFields.h"
 #include "platform/IcmpTypes.h"
 
 #include <algorithm>
@@ -31,36 +32,11 @@ std::string errorFrom(const Answer &answer)
     return answer.from.toString();
 }
 
-// Bytes that are not UTF-8 become U+FFFD, so that every reader takes the text.
-std::string utf8(const std::string &text)
-{
-    std::string valid;
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = uint8_t(text[i]);
-        const size_t length = lead < 0x80           ? 1
-                              : (lead >> 5) == 0x6  ? 2
-                              : (lead >> 4) == 0xE  ? 3
-                              : (lead >> 3) == 0x1E ? 4
-                                                    : 0;
-        bool whole = length != 0 && i + length <= text.size();
-        for (size_t k = 1; whole && k < length; ++k)
-            whole = (uint8_t(text[i + k]) >> 6) == 0x2;
-        if (whole) {
-            valid.append(text, i, length);
-            i += length;
-        } else {
-            valid += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return valid;
-}
-
 // A name as a person or a program reads it safely: the control characters (C0, DEL, C1), which a
 // terminal may act on, written as the resolver writes them in a name, \DDD for each byte.
 std::string printable(const std::string &text)
 {
-    const std::string valid = utf8(text);
+    const std::string valid = TextFields::utf8(text);
     std::string shown;
     for (size_t i = 0; i < valid.size(); ++i) {
         const auto byte = uint8_t(valid[i]);
@@ -79,31 +55,6 @@ std::string printable(const std::string &text)
     return shown;
 }
 
-std::string jsonText(const std::string &text)
-{
-    std::string quoted = "\"";
-    for (const char c : utf8(text)) {
-        switch (c) {
-        case '"': quoted += "\\\""; break;
-        case '\\': quoted += "\\\\"; break;
-        case '\b': quoted += "\\b"; break;
-        case '\f': quoted += "\\f"; break;
-        case '\n': quoted += "\\n"; break;
-        case '\r': quoted += "\\r"; break;
-        case '\t': quoted += "\\t"; break;
-        default:
-            if (uint8_t(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
-                quoted += escaped;
-            } else {
-                quoted += c;
-            }
-        }
-    }
-    return quoted + '"';
-}
-
 // The shortest text that reads back as the same number: 12 for 12.0, 0.123.
 std::string jsonNumber(double value)
 {
@@ -116,12 +67,12 @@ std::string jsonNumber(double value)
 // that answered carries its name when one is given.
 std::string jsonOf(const Answer &answer, const std::string *name = nullptr)
 {
-    const std::string address = "{\"address\":" + jsonText(answer.address.toString());
+    const std::string address = "{\"address\":" + TextFields::json(answer.address.toString());
     if (answered(answer))
-        return address + (name ? ",\"name\":" + jsonText(*name) : std::string()) +
+        return address + (name ? ",\"name\":" + TextFields::json(*name) : std::string()) +
                ",\"rtt_ms\":" + jsonNumber(std::round(answer.rttMs * 1000) / 1000) + "}";
-    return address + ",\"error\":" + jsonText(EchoTerms::errorText(int(answer.status))) +
-           (!answer.from.isNull() ? ",\"from\":" + jsonText(answer.from.toString()) : std::string()) +
+    return address + ",\"error\":" + TextFields::json(EchoTerms::errorText(int(answer.status))) +
+           (!answer.from.isNull() ? ",\"from\":" + TextFields::json(answer.from.toString()) : std::string()) +
            ",\"status\":" + std::to_string(answer.status) + "}";
 }
 
@@ -131,30 +82,19 @@ std::string jsonOf(const std::vector<Sweep::Unsent> &unsent)
     for (const Sweep::Unsent &each : unsent) {
         std::string first;
         for (const IpAddress &address : each.first)
-            first += std::string(first.empty() ? "" : ",") + jsonText(address.toString());
+            first += std::string(first.empty() ? "" : ",") + TextFields::json(address.toString());
         list += std::string(list.empty() ? "" : ",") + "{\"count\":" + std::to_string(each.count) +
-                ",\"error\":" + jsonText(EchoTerms::errorText(int(each.status))) + ",\"first\":[" + first +
+                ",\"error\":" + TextFields::json(EchoTerms::errorText(int(each.status))) + ",\"first\":[" + first +
                 "],\"status\":" + std::to_string(each.status) + "}";
     }
     return "[" + list + "]";
-}
-
-// A field with a separator, a quote or a line break in it is quoted, its quotes doubled.
-std::string csvField(const std::string &text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string quoted = "\"";
-    for (const char c : text)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + '"';
 }
 
 // Control characters have no place in XML 1.0, even escaped.
 std::string xmlText(const std::string &text)
 {
     std::string escaped;
-    for (const char c : utf8(text)) {
+    for (const char c : TextFields::utf8(text)) {
         switch (c) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
@@ -249,9 +189,9 @@ void SweepReport::writeCsv(std::ostream &out) const
         if (answered(answer))
             out << milliseconds(answer.rttMs) << ",,";
         else
-            out << ',' << csvField(EchoTerms::errorText(int(answer.status))) << ',' << errorFrom(answer);
+            out << ',' << TextFields::csv(EchoTerms::errorText(int(answer.status))) << ',' << errorFrom(answer);
         if (withNames)
-            out << ',' << csvField(answered(answer) ? shownName(answer.address) : std::string());
+            out << ',' << TextFields::csv(answered(answer) ? shownName(answer.address) : std::string());
         out << '\n';
     }
 }
@@ -278,8 +218,8 @@ void SweepReport::writeJsonLinesEnd(std::ostream &out) const
 {
     for (const Answer &answer : answers)
         if (withNames && answered(answer))
-            out << "{\"address\":" << jsonText(answer.address.toString())
-                << ",\"name\":" << jsonText(nameOf(answer.address)) << "}\n";
+            out << "{\"address\":" << TextFields::json(answer.address.toString())
+                << ",\"name\":" << TextFields::json(nameOf(answer.address)) << "}\n";
     out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"requests\":" << requests
         << ",\"stopped\":" << (stoppedBy.empty() ? "false" : "true") << ",\"unsent\":" << jsonOf(unsent) << "}\n";
 }

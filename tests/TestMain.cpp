@@ -6,6 +6,7 @@
 #include <QMetaMethod>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
 
@@ -195,6 +196,9 @@ bool add(const char *file, Entry entry)
 int runNamed(int argc, char **argv)
 {
     HelperProcess::Testing::program() = TOZELO_TEST_HELPER;
+    // The walks the tests run keep their history in a folder of this run's own, not the user's.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     const auto found = argc > 1 ? entries().find(argv[1]) : entries().end();
     if (found == entries().end()) {
         std::fprintf(stderr, "usage: %s TEST [QTEST-ARGUMENT]...\nwhere TEST is one of:", argv[0]);

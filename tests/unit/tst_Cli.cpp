@@ -1,6 +1,7 @@
 #include "CliRun.h"
 #include "TestFiles.h"
 #include "TestMain.h"
+#include "history/HistoryStore.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -40,6 +41,11 @@ private slots:
         QTest::newRow("no command") << QStringList{} << "tozelo-cli: no command given (try tozelo-cli --help)";
         const QString usage = "tozelo-cli: %1 (try tozelo-cli --help)";
         QTest::newRow("unknown command") << QStringList{"pong", "127.0.0.1"} << usage.arg("unknown command 'pong'");
+        QTest::newRow("history format") << QStringList{"history", "--format", "xml"}
+                                        << usage.arg("--format must be csv or json, not 'xml'");
+        QTest::newRow("history since")
+            << QStringList{"history", "--since", "yesterday"}
+            << usage.arg("--since takes a time such as 2024-05-01T12:00:00Z or 2h, not 'yesterday'");
         QTest::newRow("missing host") << QStringList{"ping"} << usage.arg("ping needs exactly one HOST");
         QTest::newRow("two hosts") << QStringList{"ping", "127.0.0.1", "127.0.0.2"}
                                    << usage.arg("ping needs exactly one HOST");
@@ -300,6 +306,42 @@ private slots:
         }
         QCOMPARE(CliRun::of({"help", "pong"}).err,
                  QStringList{"tozelo-cli: unknown command 'pong' (try tozelo-cli --help)"});
+    }
+
+    // history writes what was kept, machine by machine in time order, from --since on; a history
+    // that is not there is a failure naming it.
+    void historyExport()
+    {
+        QTemporaryDir folder;
+        const QString file = folder.filePath("history.sqlite");
+        const int64_t noon = 1714564800000; // 2024-05-01T12:00:00Z
+        auto answer = [](const char *machine, int64_t at, int rtt, const char *status) {
+            HistoryAnswer a;
+            a.machine = machine;
+            a.atMs = at;
+            a.answered = rtt >= 0;
+            a.rttMs = rtt >= 0 ? uint32_t(rtt) : 0;
+            a.status = status;
+            return a;
+        };
+        HistoryStore(file.toStdString())
+            .append({answer("b,\"quoted\"", noon + 61500, 3, ""), answer("a", noon + 2000, -1, "Request timed out"),
+                     answer("a", noon + 1000, 12, "")});
+        const CliRun csv = CliRun::of({"history", "--history", file});
+        QCOMPARE(csv.status, 0);
+        QCOMPARE(csv.out,
+                 QStringList({"machine,time,time_ms,rtt_ms,status", "a,2024-05-01T12:00:01.000Z,1714564801000,12,",
+                              "a,2024-05-01T12:00:02.000Z,1714564802000,,Request timed out",
+                              "\"b,\"\"quoted\"\"\",2024-05-01T12:01:01.500Z,1714564861500,3,"}));
+        const CliRun json =
+            CliRun::of({"history", "a", "--since", "2024-05-01T12:00:01.001Z", "--format", "json", "--history", file});
+        QCOMPARE(json.status, 0);
+        QCOMPARE(json.output, QByteArray("[\n{\"machine\":\"a\",\"status\":\"Request timed out\",\"time\":"
+                                         "\"2024-05-01T12:00:02.000Z\",\"time_ms\":1714564802000}\n]\n"));
+        const CliRun missing = CliRun::of({"history", "--history", file + ".none"});
+        QCOMPARE(missing.status, 1);
+        QCOMPARE(missing.err,
+                 QStringList{"tozelo-cli: The history " + file + ".none cannot be used: No such file or directory"});
     }
 
     // reping loads its file before it opens a socket, never waits on a pipe, and never reads UTF-16

@@ -1,6 +1,7 @@
 #include "FakeNetwork.h"
 #include "TestMain.h"
 #include "flows/RePingWalk.h"
+#include "history/HistoryStore.h"
 #include "platform/Sockets.h"
 
 #include <QtTest>
@@ -14,6 +15,14 @@ class TestRePingWalk : public QObject {
         QString ip;
         uint32_t rtt;
         bool answered;
+    };
+
+    // 2024-05-01T12:00:00Z
+    static constexpr int64_t Noon = 1714564800000;
+
+    struct ScriptedClock : WallClock {
+        int64_t now = Noon;
+        int64_t nowMs() const override { return now; }
     };
 
     struct Dialog : RePingWalk::View {
@@ -30,7 +39,8 @@ class TestRePingWalk : public QObject {
         QStringList errors;
         std::function<void()> duringReport; // what the user does while a report is up
         TPing ping;
-        RePingWalk walk{ping, *this};
+        ScriptedClock clock;
+        RePingWalk walk{ping, *this, clock};
 
         QStringList machineLines() const override { return lines; }
         bool cyclic() override { return ciclo; }
@@ -58,6 +68,11 @@ class TestRePingWalk : public QObject {
         {
             for (int i = 0; i < times && timer; ++i)
                 walk.rTimer1Timer();
+        }
+
+        Reachability::State reachabilityOf(const std::string &machine) const
+        {
+            return walk.reachability().machines().at(machine).state;
         }
 
         bool idle() const
@@ -208,6 +223,68 @@ private slots:
         dialog.tick(2);
         QCOMPARE(dialog.memo.size(), 2);
         QVERIFY(answered(dialog.memo[0], "127.0.0.1") && answered(dialog.memo[1], "127.0.0.2"));
+    }
+
+    // 127.0.0.2 is silent for three passes, then answers: the third pass ends with one line saying
+    // since when it is down, the next with one saying when it came back; every answer is kept.
+    void downAndUpOnceEach()
+    {
+        QTemporaryDir dir;
+        const std::string history = dir.filePath("history.sqlite").toStdString();
+        m_network.setHost("127.0.0.2", FakeNetwork::silent());
+        const auto answerAgain = qScopeGuard([this] { m_network.setHost("127.0.0.2", FakeNetwork::answering()); });
+        Dialog dialog;
+        dialog.walk.setHistoryFile(history);
+        dialog.ciclo = true;
+        dialog.lines = {"127.0.0.1", "127.0.0.2"};
+        dialog.walk.rpingClick();
+        for (int pass = 0; pass < 5; ++pass) {
+            if (pass == 3)
+                m_network.setHost("127.0.0.2", FakeNetwork::answering());
+            for (int tick = 0; tick < 3; ++tick) {
+                dialog.clock.now = Noon + pass * 10000 + tick * 1000;
+                dialog.tick();
+            }
+        }
+        QCOMPARE(dialog.memo.filter(QRegularExpression(" (down since|up again at) ")),
+                 QStringList({"127.0.0.2 down since 2024-05-01T12:00:01.000Z",
+                              "127.0.0.2 up again at 2024-05-01T12:00:31.000Z"}));
+        QCOMPARE(dialog.memo.value(6), "127.0.0.2 down since 2024-05-01T12:00:01.000Z");
+        QCOMPARE(dialog.memo.value(9), "127.0.0.2 up again at 2024-05-01T12:00:31.000Z");
+        QVERIFY(dialog.reachabilityOf("127.0.0.1") == Reachability::State::Up);
+
+        dialog.walk.flushHistory();
+        QVERIFY(dialog.errors.isEmpty());
+        const auto kept = HistoryStore(history, HistoryStore::Mode::Read).answers("127.0.0.2", 0, Noon * 2);
+        QCOMPARE(kept.size(), size_t(5));
+        for (int pass = 0; pass < 5; ++pass) {
+            QCOMPARE(kept[pass].atMs, Noon + pass * 10000 + 1000);
+            QCOMPARE(kept[pass].answered, pass >= 3);
+            QCOMPARE(kept[pass].status.empty(), kept[pass].answered);
+        }
+    }
+
+    // A history that cannot be kept is reported once, naming the file, and the walk goes on.
+    void unusableHistory()
+    {
+        QTemporaryDir dir;
+        QFile bad(dir.filePath("bad.sqlite"));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(QByteArray(4096, 'x')) == 4096);
+        bad.close();
+        Dialog dialog;
+        dialog.walk.setHistoryFile(bad.fileName().toStdString());
+        dialog.ciclo = true;
+        dialog.lines = {"127.0.0.1"};
+        dialog.walk.rpingClick();
+        dialog.tick();
+        dialog.walk.flushHistory();
+        dialog.tick(4);
+        QCOMPARE(dialog.errors.size(), 1);
+        QVERIFY2(
+            dialog.errors[0].startsWith("The history " + bad.fileName() + " cannot be used: file is not a database"),
+            qPrintable(dialog.errors[0]));
+        QCOMPARE(dialog.records.size(), 3);
+        QVERIFY(dialog.walk.walking());
     }
 
     // The report rests the timer, and the same entry is tried again at the next tick.
