@@ -1,5 +1,6 @@
 #include "FastSweepPage.h"
 
+#include "ExportFile.h"
 #include "PageLook.h"
 #include "SweepMessages.h"
 #include "SweepResultModel.h"
@@ -24,9 +25,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSaveFile>
 #include <QSortFilterProxyModel>
-#include <QStackedWidget>
 #include <QTableView>
 #include <cmath>
 #include <sstream>
@@ -34,7 +33,6 @@
 #include <tuple>
 
 namespace {
-constexpr int ShownPageHeight = 157;
 // While a sweep runs the page shows where it stands this often.
 constexpr qint64 ProgressIntervalMs = 250;
 // Answers wait to be shown and recorded, a slice of time per turn of the event loop, so that tens
@@ -114,7 +112,7 @@ FastSweepPage::FastSweepPage(TForm1 &form, QWidget *page) : m_form(form), m_page
     m_startFocus.emplace(start, targets);
     createResults();
     layOut();
-    followPageHeight();
+    growWhenShown(form.tipo, page);
     m_poll.setObjectName("sweepPoll");
     connect(&m_poll, &QTimer::timeout, this, [this] { reportExceptions(&m_form, [this] { poll(); }); });
     setIdle(true);
@@ -282,23 +280,6 @@ void FastSweepPage::layOut()
     column->addLayout(output);
     column->addWidget(state);
     column->addWidget(table, 1);
-}
-
-// The other pages keep their designed height; this one takes room from the found machines for its table.
-void FastSweepPage::followPageHeight()
-{
-    QStackedWidget *pages = m_form.tipo;
-    connect(pages, &QStackedWidget::currentChanged, this, [this, pages] {
-        auto *column = static_cast<QBoxLayout *>(pages->parentWidget()->layout());
-        if (pages->currentWidget() == m_page) {
-            pages->setMinimumHeight(std::max(ShownPageHeight, m_page->minimumSizeHint().height()));
-            pages->setMaximumHeight(QWIDGETSIZE_MAX);
-            column->setStretchFactor(pages, 3);
-        } else {
-            pages->setFixedHeight(ShownPageHeight);
-            column->setStretchFactor(pages, 0);
-        }
-    });
 }
 
 void FastSweepPage::setIdle(bool idle)
@@ -519,11 +500,7 @@ void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
         report.names[name.key()] = name.value().toStdString();
     std::ostringstream text;
     (report.*write)(text);
-    const std::string bytes = text.str();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
-        !file.commit())
-        throw std::runtime_error(("No se pudo guardar " + fileName + ": " + file.errorString()).toStdString());
+    ExportFile::write(fileName, text.str());
 }
 
 QList<QWidget *> FastSweepPage::tabOrder() const

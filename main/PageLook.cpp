@@ -7,13 +7,17 @@
 #include "widgets/TransBtn.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QFontMetrics>
+#include <QStackedWidget>
 #include <algorithm>
 
 namespace {
 constexpr int GlyphSpacing = 8;
 constexpr int CaptionPixels = 16;
 constexpr int GlyphSize = 16;
+constexpr int DesignedPageHeight = 157;
+const char *const Grows = "growsWhenShown";
 } // namespace
 
 void describePageGradient(TBackground &background, int lineSize)
@@ -60,4 +64,21 @@ TTransparentButton *newPageButton(QWidget *page, const char *name, const QString
     button->SetTextAlign(ttaRight);
     button->SetSpacing(GlyphSpacing);
     return button;
+}
+
+void growWhenShown(QStackedWidget *pages, QWidget *page)
+{
+    page->setProperty(Grows, true);
+    QObject::connect(pages, &QStackedWidget::currentChanged, page, [pages, page] {
+        auto *column = static_cast<QBoxLayout *>(pages->parentWidget()->layout());
+        QWidget *shown = pages->currentWidget();
+        if (shown == page) {
+            pages->setMinimumHeight(std::max(DesignedPageHeight, page->minimumSizeHint().height()));
+            pages->setMaximumHeight(QWIDGETSIZE_MAX);
+            column->setStretchFactor(pages, 3);
+        } else if (!shown->property(Grows).toBool()) {
+            pages->setFixedHeight(DesignedPageHeight);
+            column->setStretchFactor(pages, 0);
+        }
+    });
 }

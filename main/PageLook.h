@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStyle>
 
+class QStackedWidget;
 class QWidget;
 class TBackground;
 class TTransparentButton;
@@ -19,3 +20,7 @@ enum class GlyphCells { normal, withDisabled };
 constexpr QSize PageButtonSize(113, 37);
 TTransparentButton *newPageButton(QWidget *page, const char *name, const QString &caption, QStyle::StandardPixmap icon,
                                   GlyphCells cells = GlyphCells::normal, QSize size = PageButtonSize);
+
+// A page that takes room from the found machines while it shows; the pages that do not keep the
+// designed height, whichever page was shown before them.
+void growWhenShown(QStackedWidget *pages, QWidget *page);

@@ -1,0 +1,11 @@
+#pragma once
+#include <QString>
+
+// The window's history: the file the command line keeps unless told otherwise, in the user's data
+// folder. The application is named by its title, which its message boxes show, so the folder is
+// the program's own name under the generic data folder rather than the application's.
+class HistoryFile {
+public:
+    static constexpr const char *Folder = "tozelo";
+    static QString path();
+};
