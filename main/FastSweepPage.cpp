@@ -22,7 +22,6 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSortFilterProxyModel>
@@ -65,14 +64,6 @@ QPalette typedText()
     palette.setColor(QPalette::Text, Qt::red);
     palette.setColor(QPalette::Base, Qt::white);
     return palette;
-}
-
-QLabel *newCaption(QWidget *page, const char *name, const QString &text)
-{
-    auto *label = new QLabel(text, page);
-    label->setObjectName(name);
-    label->setPalette(whiteOnPage());
-    return label;
 }
 
 // How far the sweep went through its addresses: retries count among the requests sent.
@@ -194,13 +185,10 @@ void FastSweepPage::createButtons()
     progress->setAccessibleName("Progreso del barrido");
     progress->SetSmooth(true);
     progress->setFixedHeight(14);
-    state = newCaption(m_page, "sweepState", QString());
+    state = newPageCaption(m_page, "sweepState", QString());
     state->setAccessibleName("Estado del barrido");
 
-    exportDialog = new QFileDialog(&m_form);
-    exportDialog->setObjectName("sweepExportDialog");
-    exportDialog->setAcceptMode(QFileDialog::AcceptSave);
-    exportDialog->setOption(QFileDialog::DontUseNativeDialog);
+    exportDialog = newExportDialog(&m_form, "sweepExportDialog");
 }
 
 void FastSweepPage::createResults()
@@ -216,19 +204,8 @@ void FastSweepPage::createResults()
     table->setSortingEnabled(true);
     table->sortByColumn(SweepResultModel::AddressColumn, Qt::AscendingOrder);
     KeyboardSort::attach(table);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // The arrows move through the rows; Tab goes on to the next control.
-    table->setTabKeyNavigation(false);
-    table->verticalHeader()->hide();
-    table->verticalHeader()->setDefaultSectionSize(18);
-    table->horizontalHeader()->setStretchLastSection(true);
-    // The headers in the colours of a button, not the page's white on black.
-    QPalette palette = typedText();
-    palette.setColor(QPalette::ButtonText, Qt::black);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    table->setPalette(palette);
+    describePageTable(table, typedText());
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         reportExceptions(&m_form, [this, &index] { tableDoubleClick(index); });
     });
@@ -241,9 +218,9 @@ void FastSweepPage::layOut()
     auto *fields = new QGridLayout;
     fields->setHorizontalSpacing(4);
     fields->setVerticalSpacing(3);
-    fields->addWidget(newCaption(m_page, "sweepTargetsCaption", targets->accessibleName()), 0, 0);
+    fields->addWidget(newPageCaption(m_page, "sweepTargetsCaption", targets->accessibleName()), 0, 0);
     fields->addWidget(targets, 0, 1);
-    fields->addWidget(newCaption(m_page, "sweepExclusionsCaption", exclusions->accessibleName()), 1, 0);
+    fields->addWidget(newPageCaption(m_page, "sweepExclusionsCaption", exclusions->accessibleName()), 1, 0);
     fields->addWidget(exclusions, 1, 1);
     auto *numbers = new QHBoxLayout;
     numbers->setSpacing(2);
@@ -252,7 +229,7 @@ void FastSweepPage::layOut()
     for (const auto &[field, arrows, caption] : settings) {
         if (field != rate)
             numbers->addSpacing(6);
-        auto *label = newCaption(m_page, qPrintable(field->objectName() + "Caption"), caption);
+        auto *label = newPageCaption(m_page, qPrintable(field->objectName() + "Caption"), caption);
         label->setToolTip(field->accessibleName());
         label->setBuddy(field);
         numbers->addWidget(label);

@@ -22,24 +22,14 @@ bool earlier(const HistoryFigures &a, const HistoryFigures &b)
 
 int64_t MonitorHistory::lengthOf(Span span)
 {
-    switch (span) {
-    case Span::TenMinutes: return 10 * MinuteMs;
-    case Span::Hour: return HourMs;
-    case Span::Day: return 24 * HourMs;
-    case Span::Week: break;
-    }
-    return 7 * 24 * HourMs;
+    constexpr int64_t Lengths[] = {10 * MinuteMs, HourMs, 24 * HourMs, 7 * 24 * HourMs};
+    return Lengths[int(span)];
 }
 
 int64_t MonitorHistory::periodOf(Span span)
 {
-    switch (span) {
-    case Span::TenMinutes: return 10 * SecondMs;
-    case Span::Hour: return MinuteMs;
-    case Span::Day: return 10 * MinuteMs;
-    case Span::Week: break;
-    }
-    return HourMs;
+    constexpr int64_t Periods[] = {10 * SecondMs, MinuteMs, 10 * MinuteMs, HourMs};
+    return Periods[int(span)];
 }
 
 // The answers of the span, kept whole for the last day, tell the state exactly; older minutes and

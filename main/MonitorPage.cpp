@@ -22,7 +22,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QStackedWidget>
@@ -44,16 +43,6 @@ QPalette whiteOnBlack()
     palette.setColor(QPalette::Base, Qt::black);
     palette.setColor(QPalette::Window, Qt::black);
     return palette;
-}
-
-QLabel *newCaption(QWidget *page, const char *name, const QString &text)
-{
-    auto *label = new QLabel(text, page);
-    label->setObjectName(name);
-    QPalette palette;
-    palette.setColor(QPalette::WindowText, Qt::white);
-    label->setPalette(palette);
-    return label;
 }
 
 const Reachability *liveWalk()
@@ -119,13 +108,10 @@ void MonitorPage::createControls()
         newPageButton(m_page, "monitorJson", "JSON", QStyle::SP_DialogSaveButton, GlyphCells::normal, SmallButtonSize);
     bind(csv, &MonitorPage::csvClick);
     bind(json, &MonitorPage::jsonClick);
-    state = newCaption(m_page, "monitorState", QString());
+    state = newPageCaption(m_page, "monitorState", QString());
     state->setAccessibleName("Estado del historial");
 
-    exportDialog = new QFileDialog(&m_form);
-    exportDialog->setObjectName("monitorExportDialog");
-    exportDialog->setAcceptMode(QFileDialog::AcceptSave);
-    exportDialog->setOption(QFileDialog::DontUseNativeDialog);
+    exportDialog = newExportDialog(&m_form, "monitorExportDialog");
 }
 
 void MonitorPage::createTable()
@@ -135,16 +121,8 @@ void MonitorPage::createTable()
     table->setObjectName("monitorTable");
     table->setAccessibleName("Maquinas vigiladas");
     table->setModel(rows);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setTabKeyNavigation(false);
-    table->verticalHeader()->hide();
-    table->verticalHeader()->setDefaultSectionSize(18);
-    table->horizontalHeader()->setStretchLastSection(true);
-    QPalette palette = whiteOnBlack();
-    palette.setColor(QPalette::ButtonText, Qt::black);
-    table->setPalette(palette);
+    describePageTable(table, whiteOnBlack());
     table->setMinimumHeight(60);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { reportExceptions(&m_form, [this] { selectionChange(); }); });
@@ -160,15 +138,15 @@ void MonitorPage::layOut()
 {
     auto *top = new QHBoxLayout;
     top->setSpacing(4);
-    top->addWidget(newCaption(m_page, "monitorSpanCaption", "Periodo"));
+    top->addWidget(newPageCaption(m_page, "monitorSpanCaption", "Periodo"));
     top->addWidget(spanBox);
     top->addSpacing(8);
-    auto *downCaption = newCaption(m_page, "monitorDownAfterCaption", "Caida tras");
+    auto *downCaption = newPageCaption(m_page, "monitorDownAfterCaption", "Caida tras");
     downCaption->setBuddy(downAfterField);
     top->addWidget(downCaption);
     top->addWidget(downAfterField);
     top->addWidget(downAfterArrows);
-    top->addWidget(newCaption(m_page, "monitorDownAfterUnit", "re-pings"));
+    top->addWidget(newPageCaption(m_page, "monitorDownAfterUnit", "re-pings"));
     top->addStretch(1);
 
     // The state's text may be long: the window does not widen for it.

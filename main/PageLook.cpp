@@ -8,8 +8,12 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QFileDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
 #include <QStackedWidget>
+#include <QTableView>
 #include <algorithm>
 
 namespace {
@@ -81,4 +85,38 @@ void growWhenShown(QStackedWidget *pages, QWidget *page)
             column->setStretchFactor(pages, 0);
         }
     });
+}
+
+QLabel *newPageCaption(QWidget *page, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, page);
+    label->setObjectName(name);
+    QPalette white;
+    white.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(white);
+    return label;
+}
+
+// The headers in the colours of a button, not the page's white on black.
+void describePageTable(QTableView *table, const QPalette &palette)
+{
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setTabKeyNavigation(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(18);
+    table->horizontalHeader()->setStretchLastSection(true);
+    QPalette headed = palette;
+    headed.setColor(QPalette::ButtonText, Qt::black);
+    headed.setColor(QPalette::WindowText, Qt::black);
+    table->setPalette(headed);
+}
+
+QFileDialog *newExportDialog(QWidget *owner, const char *name)
+{
+    auto *dialog = new QFileDialog(owner);
+    dialog->setObjectName(name);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    return dialog;
 }

@@ -3,7 +3,10 @@
 #include <QString>
 #include <QStyle>
 
+class QFileDialog;
+class QLabel;
 class QStackedWidget;
+class QTableView;
 class QWidget;
 class TBackground;
 class TTransparentButton;
@@ -24,3 +27,11 @@ TTransparentButton *newPageButton(QWidget *page, const char *name, const QString
 // A page that takes room from the found machines while it shows; the pages that do not keep the
 // designed height, whichever page was shown before them.
 void growWhenShown(QStackedWidget *pages, QWidget *page);
+
+// White text on the page's colours.
+QLabel *newPageCaption(QWidget *page, const char *name, const QString &text);
+// A table of rows that are chosen, never edited: the arrows move through them, Tab goes on to the next
+// control.
+void describePageTable(QTableView *table, const QPalette &palette);
+// The save dialog of a page's exports.
+QFileDialog *newExportDialog(QWidget *owner, const char *name);

@@ -5,6 +5,7 @@
 #include "TestMain.h"
 #include "dialogs/Unit5.h"
 #include "gui/WindowSeams.h"
+#include "history/HistoryError.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryLocation.h"
 #include "history/HistoryStore.h"
@@ -319,9 +320,17 @@ void tst_MonitorPage::walkRecordsAndTellsADownAndAnUpOnce()
     };
     QTRY_COMPARE(state("127.0.0.1"), QString("Responde"));
     QCOMPARE(state("127.0.0.2"), QString("No responde"));
-    QTRY_VERIFY(HistoryStore(HistoryFile::path().toStdString(), HistoryStore::Mode::Read)
-                    .answers("127.0.0.2", Noon, m_clock.now + 1)
-                    .size() >= 2);
+    // The recorder makes the file with its first batch.
+    const auto kept = [this] {
+        try {
+            return HistoryStore(HistoryFile::path().toStdString(), HistoryStore::Mode::Read)
+                .answers("127.0.0.2", Noon, m_clock.now + 1)
+                .size();
+        } catch (const HistoryError &) {
+            return size_t(0);
+        }
+    };
+    QTRY_VERIFY(kept() >= 2);
 }
 
 void tst_MonitorPage::unusableHistoryIsToldAndTheWindowGoesOn()
