@@ -11,7 +11,7 @@ constexpr int LeftMargin = 44;
 constexpr int TopMargin = 14;
 constexpr int RightMargin = 6;
 constexpr int BottomMargin = 14 + MonitorChart::LossLane;
-constexpr int BandAlpha = 70;
+constexpr int BandShare = 70;
 const QColor AxisColour(128, 128, 128);
 const QRgb Colours[] = {qRgb(0, 255, 0),   qRgb(0, 255, 255),   qRgb(255, 255, 0),  qRgb(255, 0, 255),
                         qRgb(255, 160, 0), qRgb(128, 128, 255), qRgb(255, 255, 255)};
@@ -39,6 +39,11 @@ MonitorChart::MonitorChart(QWidget *parent) : QWidget(parent)
 QColor MonitorChart::colourOf(size_t index)
 {
     return QColor(Colours[index % std::size(Colours)]);
+}
+
+QColor MonitorChart::shadeOf(const QColor &colour)
+{
+    return QColor(colour.red() * BandShare / 255, colour.green() * BandShare / 255, colour.blue() * BandShare / 255);
 }
 
 void MonitorChart::setSeries(std::vector<Series> series, int64_t fromMs, int64_t toMs, int64_t periodMs)
@@ -129,10 +134,11 @@ void MonitorChart::drawAxes(QPainter &painter) const
     painter.drawText(times, Qt::AlignRight | Qt::AlignVCenter, timeText(m_toMs));
 }
 
+// A dim shade of the machine's colour, opaque: a hundred machines' bands cost no blending, and the
+// medians are drawn over all of them.
 void MonitorChart::drawBand(QPainter &painter, const Series &series, const QColor &colour) const
 {
-    QColor band = colour;
-    band.setAlpha(BandAlpha);
+    const QColor band = shadeOf(colour);
     for (const HistoryFigures &period : series.periods) {
         if (period.answered() == 0)
             continue;

@@ -9,7 +9,7 @@
 #include <vector>
 
 // The round-trip times of the machines chosen on the Monitor, on the page's black: for each period
-// the spread from the shortest to the longest time as a faint band, the median as a line in the
+// the spread from the shortest to the longest time as a dim band, the median as a line in the
 // machine's colour, and the share of requests lost as a red mark under the plot. Drawn into a cached
 // image when something changes; painting only copies it.
 class MonitorChart : public QWidget {
@@ -28,6 +28,8 @@ public:
 
     // The n-th machine's colour: never the loss marks' red.
     static QColor colourOf(size_t index);
+    // The band's dim shade of a machine's colour.
+    static QColor shadeOf(const QColor &colour);
     QRect plotArea() const;
     // The column of a time, the row of a round-trip time, as last drawn.
     int xOf(int64_t ms) const;

@@ -236,9 +236,15 @@ void tst_MonitorPage::spanChoiceRereadsRowsAndChart()
     // A ten-second period, not a minute's.
     QCOMPARE(chart.image().pixelColor(chart.xOf(Noon - 5 * MinuteMs + 10000) + 1, chart.yOf(40)), QColor(Qt::black));
 
+    // An hour's period holds all of A's answers: the band from 10 to 40 ms, the median at 20.
     m_page->spanBox->setCurrentIndex(int(MonitorHistory::Span::Week));
     QTRY_VERIFY(!m_page->loading());
     QCOMPARE(text(0, MonitorRowModel::LossColumn), QString("20.0 %"));
+    const int hour = chart.xOf(Noon - HourMs);
+    QCOMPARE(chart.image().pixelColor(hour, chart.yOf(20)), MonitorChart::colourOf(0));
+    for (const uint32_t rtt : {10u, 30u, 40u})
+        QCOMPARE(chart.image().pixelColor(hour, chart.yOf(rtt)), MonitorChart::shadeOf(MonitorChart::colourOf(0)));
+    QCOMPARE(chart.image().pixelColor(hour, chart.yOf(40) - 1), QColor(Qt::black));
 }
 
 void tst_MonitorPage::exportsAreTheCommandLines()
