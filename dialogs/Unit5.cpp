@@ -299,14 +299,9 @@ void TForm5::reportError(const QString &text)
     showStopMessage(this, text);
 }
 
-// The engine names the file in its own words; the window says it in its own.
 void TForm5::reportHistoryFailure(const QString &failure)
 {
-    const QString file = QString::fromStdString(m_walk->historyFile());
-    const QString engineWords = "The history " + file + " cannot be used: ";
-    const QString reason = failure.startsWith(engineWords) ? failure.mid(engineWords.size()) : failure;
-    showStopMessage(this, "No se puede usar el historial " + file + ": " + reason +
-                              "\nEl re-ping sigue sin guardar sus respuestas.");
+    showStopMessage(this, HistoryFile::failureText(failure) + "\nEl re-ping sigue sin guardar sus respuestas.");
 }
 
 void TForm5::reachabilityChanged(const std::vector<Reachability::Change> &changes)

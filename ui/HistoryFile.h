@@ -8,4 +8,7 @@ class HistoryFile {
 public:
     static constexpr const char *Folder = "tozelo";
     static QString path();
+    // A history that cannot be used, told in the window's language: the engine's text names the file
+    // and the database's reason.
+    static QString failureText(const QString &failure);
 };
