@@ -59,14 +59,10 @@ MonitorPage::MonitorPage(TForm1 &form, QWidget *page) : m_form(form), m_page(pag
     layOut();
     bindLoader();
     growWhenShown(form.tipo, page);
-    connect(form.tipo, &QStackedWidget::currentChanged, this, [this] {
-        const bool shown = m_form.tipo->currentWidget() == m_page;
-        m_refresh.setInterval(RefreshMs);
-        if (shown)
-            reportExceptions(&m_form, [this] { reload(); });
-        shown ? m_refresh.start() : m_refresh.stop();
-    });
+    connect(form.tipo, &QStackedWidget::currentChanged, this,
+            [this] { reportExceptions(&m_form, [this] { pageChange(); }); });
     m_refresh.setObjectName("monitorRefresh");
+    m_refresh.setInterval(RefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, [this] { reportExceptions(&m_form, [this] { reload(); }); });
 }
 
@@ -172,10 +168,10 @@ void MonitorPage::layOut()
 void MonitorPage::bindLoader()
 {
     m_loader->OnMachines = [this](const std::vector<std::string> &machines) {
+        const std::vector<std::string> chosen = chosenMachines();
         rows->setMachines(machines);
         showLive();
-        if (rows->rowCount() > 0 && !table->selectionModel()->hasSelection())
-            table->selectRow(0);
+        choose(chosen);
         drawChart();
     };
     m_loader->OnRows = [this](size_t first, const std::vector<MonitorRow> &read) {
@@ -217,6 +213,17 @@ void MonitorPage::reload()
     m_loader->load({HistoryFile::path().toStdString(), m_shownSpan, m_nowMs, downAfter()});
 }
 
+// Read when it shows, and again every little while as long as it does.
+void MonitorPage::pageChange()
+{
+    if (m_form.tipo->currentWidget() != m_page) {
+        m_refresh.stop();
+        return;
+    }
+    m_refresh.start();
+    reload();
+}
+
 void MonitorPage::spanChange()
 {
     reload();
@@ -253,6 +260,20 @@ QModelIndexList MonitorPage::chosenRows() const
     QModelIndexList chosen = table->selectionModel()->selectedRows();
     std::sort(chosen.begin(), chosen.end());
     return chosen;
+}
+
+// The machines chosen before a new read stay chosen, in one change of the selection; the first row
+// stands in for none.
+void MonitorPage::choose(const std::vector<std::string> &machines)
+{
+    const std::set<std::string> wanted(machines.begin(), machines.end());
+    QItemSelection selection;
+    for (int row = 0; row < rows->rowCount(); ++row)
+        if (wanted.count(rows->rowAt(row).machine) != 0)
+            selection.select(rows->index(row, 0), rows->index(row, MonitorRowModel::ColumnCount - 1));
+    if (selection.isEmpty() && rows->rowCount() > 0)
+        selection.select(rows->index(0, 0), rows->index(0, MonitorRowModel::ColumnCount - 1));
+    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 std::vector<std::string> MonitorPage::chosenMachines() const

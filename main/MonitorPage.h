@@ -37,6 +37,7 @@ public:
     ~MonitorPage() override;
 
     void reload();
+    void pageChange();
     void spanChange();
     void downAfterChange();
     void selectionChange();
@@ -71,6 +72,7 @@ private:
     void bindLoader();
     template <typename Handler> void bind(TTransparentButton *button, Handler handler);
     QModelIndexList chosenRows() const;
+    void choose(const std::vector<std::string> &machines);
     void showLive();
     void drawChart();
     void rowsRead(size_t first, size_t count);

@@ -221,8 +221,12 @@ void tst_MonitorPage::spanChoiceRereadsRowsAndChart()
 {
     fillHistory();
     showMonitor();
+    selectRows({1});
     m_page->spanBox->setCurrentIndex(int(MonitorHistory::Span::TenMinutes));
     QTRY_VERIFY(!m_page->loading());
+    // The rows chosen stay chosen.
+    QCOMPARE(m_page->chosenMachines(), std::vector<std::string>{"B"});
+    selectRows({0});
     const auto text = [this](int row, int column) { return m_page->rows->index(row, column).data().toString(); };
     // Only 30 and 40 ms are that recent; B has one miss left.
     QCOMPARE(text(0, MonitorRowModel::LossColumn), QString("0.0 %"));
