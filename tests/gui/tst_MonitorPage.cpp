@@ -11,6 +11,7 @@
 #include "history/HistoryStore.h"
 #include "main/Forms.h"
 #include "main/MonitorChart.h"
+#include "main/MonitorHistory.h"
 #include "main/MonitorPage.h"
 #include "main/MonitorRowModel.h"
 #include "main/Unit1.h"
@@ -69,6 +70,7 @@ private slots:
     void rowsMatchAHandCount();
     void chartDrawsMediansSpreadAndLoss();
     void spanChoiceRereadsRowsAndChart();
+    void weekTakesInTheMinutesKeptAsFigures();
     void exportsAreTheCommandLines();
     void walkRecordsAndTellsADownAndAnUpOnce();
     void unusableHistoryIsToldAndTheWindowGoesOn();
@@ -249,6 +251,32 @@ void tst_MonitorPage::spanChoiceRereadsRowsAndChart()
     for (const uint32_t rtt : {10u, 30u, 40u})
         QCOMPARE(chart.image().pixelColor(hour, chart.yOf(rtt)), MonitorChart::shadeOf(MonitorChart::colourOf(0)));
     QCOMPARE(chart.image().pixelColor(hour, chart.yOf(40) - 1), QColor(Qt::black));
+}
+
+// Two minutes of three days ago, kept as figures, make one hour of the chart; the span's figures take
+// them in beside today's answers.
+void tst_MonitorPage::weekTakesInTheMinutesKeptAsFigures()
+{
+    fillHistory();
+    const int64_t hour = Noon - 3 * 24 * HourMs;
+    {
+        HistoryStore store(HistoryFile::path().toStdString());
+        store.transaction([&] {
+            store.addFigures("A", MinuteMs, {{hour, 10, 2, 5, 8, 60}, {hour + 20 * MinuteMs, 10, 0, 6, 9, 70}});
+        });
+    }
+    const MonitorRow row =
+        MonitorHistory::read(HistoryStore(HistoryFile::path().toStdString(), HistoryStore::Mode::Read), "A",
+                             MonitorHistory::Span::Week, Noon, 3);
+    QCOMPARE(row.periods.size(), size_t(2));
+    const HistoryFigures &aged = row.periods.front();
+    QCOMPARE(QList<qint64>({aged.startMs, aged.count, aged.lost, aged.minMs, aged.maxMs}),
+             QList<qint64>({hour, 20, 2, 5, 70}));
+    QVERIFY(aged.medianMs == 8 || aged.medianMs == 9);
+    QCOMPARE(row.periods.back().count, qint64(5));
+    QCOMPARE(QList<qint64>({row.span.count, row.span.lost, row.span.minMs, row.span.maxMs}),
+             QList<qint64>({25, 3, 5, 70}));
+    QCOMPARE(row.state.state, Reachability::State::Up);
 }
 
 void tst_MonitorPage::exportsAreTheCommandLines()
