@@ -57,15 +57,6 @@ QPalette whiteOnPage()
     return palette;
 }
 
-// Typed fields: red on white, as the single ping page's host field.
-QPalette typedText()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Text, Qt::red);
-    palette.setColor(QPalette::Base, Qt::white);
-    return palette;
-}
-
 // How far the sweep went through its addresses: retries count among the requests sent.
 uint64_t firstPassOf(const Sweep::Progress &progress)
 {

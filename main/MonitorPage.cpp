@@ -86,6 +86,10 @@ void MonitorPage::createControls()
     spanBox->setAccessibleName("Periodo");
     spanBox->addItems(SpanTexts);
     spanBox->setCurrentIndex(int(MonitorHistory::Span::Hour));
+    QPalette choice = typedText();
+    choice.setColor(QPalette::ButtonText, Qt::red);
+    choice.setColor(QPalette::Button, Qt::white);
+    spanBox->setPalette(choice);
     connect(spanBox, &QComboBox::currentIndexChanged, this,
             [this] { reportExceptions(&m_form, [this] { spanChange(); }); });
 
@@ -95,6 +99,7 @@ void MonitorPage::createControls()
     downAfterField->SetText(QString::number(DownAfterRange.Position));
     downAfterField->SetMaxLength(3);
     downAfterField->setFixedWidth(40);
+    downAfterField->setPalette(typedText());
     downAfterArrows = new TUpDown(downAfterField, DownAfterRange, m_page);
     downAfterArrows->setObjectName("monitorDownAfterArrows");
     downAfterField->OnChange = [this](QObject *) { reportExceptions(&m_form, [this] { downAfterChange(); }); };

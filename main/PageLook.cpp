@@ -87,6 +87,14 @@ void growWhenShown(QStackedWidget *pages, QWidget *page)
     });
 }
 
+QPalette typedText()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Text, Qt::red);
+    palette.setColor(QPalette::Base, Qt::white);
+    return palette;
+}
+
 QLabel *newPageCaption(QWidget *page, const char *name, const QString &text)
 {
     auto *label = new QLabel(text, page);

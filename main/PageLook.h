@@ -1,4 +1,5 @@
 #pragma once
+#include <QPalette>
 #include <QSize>
 #include <QString>
 #include <QStyle>
@@ -28,6 +29,8 @@ TTransparentButton *newPageButton(QWidget *page, const char *name, const QString
 // designed height, whichever page was shown before them.
 void growWhenShown(QStackedWidget *pages, QWidget *page);
 
+// Typed fields: red on white, as the single ping page's host field.
+QPalette typedText();
 // White text on the page's colours.
 QLabel *newPageCaption(QWidget *page, const char *name, const QString &text);
 // A table of rows that are chosen, never edited: the arrows move through them, Tab goes on to the next
