@@ -1,11 +1,14 @@
 #include "Unit5.h"
 
 #include "DialogParts.h"
+#include "main/MonitorPage.h"
 #include "main/Unit1.h"
 #include "ping/Ping.h"
 #include "ui/Artwork.h"
+#include "ui/HistoryFile.h"
 #include "ui/IntegerText.h"
 #include "ui/IntervalTimer.h"
+#include "ui/TestSeams.h"
 #include "ui/UpDown.h"
 #include "widgets/BackgndObj.h"
 #include "widgets/DFBevel.h"
@@ -228,7 +231,9 @@ void TForm5::showEvent(QShowEvent *event)
 
 void TForm5::bindWalk()
 {
-    m_walk = std::make_unique<RePingWalk>(*Ping3, static_cast<RePingWalk::View &>(*this));
+    m_walk = std::make_unique<RePingWalk>(*Ping3, static_cast<RePingWalk::View &>(*this), windowClock());
+    m_walk->setHistoryFile(HistoryFile::path().toStdString());
+    m_walk->setDownAfter(m_form.monitor().downAfter());
     connect(rTimer1, &QTimer::timeout, this, [this] { reportExceptions(this, [this] { rTimer1Timer(); }); });
     connect(this, &QDialog::finished, this, [this] { reportExceptions(this, [this] { FormClose(); }); });
 }
@@ -292,6 +297,16 @@ void TForm5::recordMachine(const QString &ip, uint32_t rtt, bool answered)
 void TForm5::reportError(const QString &text)
 {
     showStopMessage(this, text);
+}
+
+void TForm5::reportHistoryFailure(const QString &failure)
+{
+    showStopMessage(this, HistoryFile::failureText(failure) + "\nEl re-ping sigue sin guardar sus respuestas.");
+}
+
+void TForm5::reachabilityChanged(const std::vector<Reachability::Change> &changes)
+{
+    m_form.machinesChanged(changes);
 }
 
 void TForm5::removeFirstLines(int count)

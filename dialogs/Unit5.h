@@ -43,6 +43,7 @@ public:
 
     QString infoPanel(int index) const;
     const RePingWalk &walk() const { return *m_walk; }
+    void setDownAfter(int requests) { m_walk->setDownAfter(requests); }
 
     TPing *Ping3;
     IntervalTimer *rTimer1;
@@ -97,6 +98,8 @@ private:
     void setInfo(int panel, const QString &text) override;
     void recordMachine(const QString &ip, uint32_t rtt, bool answered) override;
     void reportError(const QString &text) override;
+    void reportHistoryFailure(const QString &failure) override;
+    void reachabilityChanged(const std::vector<Reachability::Change> &changes) override;
 
     TForm1 &m_form;
     std::array<QLabel *, 2> m_info{};

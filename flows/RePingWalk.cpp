@@ -139,18 +139,21 @@ void RePingWalk::reportHistoryFailure()
     if (!m_history)
         return;
     if (const auto failure = m_history->takeFailure())
-        m_view.reportError("El rPinG sigue sin historial: " + QString::fromStdString(*failure));
+        m_view.reportHistoryFailure(QString::fromStdString(*failure));
 }
 
 // The changes of a pass are told together, once it is over.
 void RePingWalk::logChanges()
 {
-    for (const Reachability::Change &change : m_reachability.endPass()) {
+    const std::vector<Reachability::Change> changes = m_reachability.endPass();
+    for (const Reachability::Change &change : changes) {
         const QString machine = QString::fromStdString(change.machine);
         const QString at = QString::fromStdString(HistoryTime::text(change.atMs));
         log(machine +
             (change.state == Reachability::State::Down ? " no responde desde " : " responde otra vez desde ") + at);
     }
+    if (!changes.empty())
+        m_view.reachabilityChanged(changes);
 }
 
 // A lookup that cannot start leaves the entry in place for the next tick. The timer rests while

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The re-ping walk over the found machines: a snapshot of the summary's lines taken at the start,
 // one entry per timer tick, once through or pass after pass. The re-ping dialog and the command
@@ -35,6 +36,13 @@ public:
         virtual void setInfo(int panel, const QString &text) = 0;
         virtual void recordMachine(const QString &ip, uint32_t rtt, bool answered) = 0; // addico
         virtual void reportError(const QString &text) = 0;                              // the general error report
+        // The history cannot be used; the walk goes on without it.
+        virtual void reportHistoryFailure(const QString &failure)
+        {
+            reportError(failure + "; the walk goes on without it.");
+        }
+        // The machines that went down or came back up, once a pass is over.
+        virtual void reachabilityChanged(const std::vector<Reachability::Change> &) {}
     };
 
     // What the retry command shows instead of a walk when the summary holds no line.
@@ -51,6 +59,7 @@ public:
 
     // The history's file, opened at the first start: the user's data folder's unless set before it.
     void setHistoryFile(const std::string &file) { m_historyFile = file; }
+    const std::string &historyFile() const { return m_historyFile; }
     // How many answers missed in a row take a machine down.
     void setDownAfter(int requests) { m_reachability.setDownAfter(requests); }
     // Waits until every answer so far is in the history, and reports what kept it out.

@@ -1,5 +1,6 @@
 #include "FastSweepPage.h"
 
+#include "ExportFile.h"
 #include "PageLook.h"
 #include "SweepMessages.h"
 #include "SweepResultModel.h"
@@ -25,12 +26,9 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSaveFile>
 #include <QSortFilterProxyModel>
-#include <QStackedWidget>
 #include <QTableView>
 #include <cmath>
 #include <sstream>
@@ -38,7 +36,6 @@
 #include <tuple>
 
 namespace {
-constexpr int ShownPageHeight = 157;
 // While a sweep runs the page shows where it stands this often.
 constexpr qint64 ProgressIntervalMs = 250;
 // Answers wait to be shown and recorded, a slice of time per turn of the event loop, so that tens
@@ -62,23 +59,6 @@ QPalette whiteOnPage()
     QPalette palette;
     palette.setColor(QPalette::WindowText, Qt::white);
     return palette;
-}
-
-// Typed fields: red on white, as the single ping page's host field.
-QPalette typedText()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Text, Qt::red);
-    palette.setColor(QPalette::Base, Qt::white);
-    return palette;
-}
-
-QLabel *newCaption(QWidget *page, const char *name, const QString &text)
-{
-    auto *label = new QLabel(text, page);
-    label->setObjectName(name);
-    label->setPalette(whiteOnPage());
-    return label;
 }
 
 // How far the sweep went through its addresses: retries count among the requests sent.
@@ -118,7 +98,7 @@ FastSweepPage::FastSweepPage(TForm1 &form, QWidget *page) : m_form(form), m_page
     m_startFocus.emplace(start, targets);
     createResults();
     layOut();
-    followPageHeight();
+    growWhenShown(form.tipo, page);
     m_poll.setObjectName("sweepPoll");
     connect(&m_poll, &QTimer::timeout, this, [this] { reportExceptions(&m_form, [this] { poll(); }); });
     setIdle(true);
@@ -200,13 +180,10 @@ void FastSweepPage::createButtons()
     progress->setAccessibleName("Progreso del barrido");
     progress->SetSmooth(true);
     progress->setFixedHeight(14);
-    state = newCaption(m_page, "sweepState", QString());
+    state = newPageCaption(m_page, "sweepState", QString());
     state->setAccessibleName("Estado del barrido");
 
-    exportDialog = new QFileDialog(&m_form);
-    exportDialog->setObjectName("sweepExportDialog");
-    exportDialog->setAcceptMode(QFileDialog::AcceptSave);
-    exportDialog->setOption(QFileDialog::DontUseNativeDialog);
+    exportDialog = newExportDialog(&m_form, "sweepExportDialog");
 }
 
 void FastSweepPage::createResults()
@@ -222,19 +199,8 @@ void FastSweepPage::createResults()
     table->setSortingEnabled(true);
     table->sortByColumn(SweepResultModel::AddressColumn, Qt::AscendingOrder);
     KeyboardSort::attach(table);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // The arrows move through the rows; Tab goes on to the next control.
-    table->setTabKeyNavigation(false);
-    table->verticalHeader()->hide();
-    table->verticalHeader()->setDefaultSectionSize(18);
-    table->horizontalHeader()->setStretchLastSection(true);
-    // The headers in the colours of a button, not the page's white on black.
-    QPalette palette = typedText();
-    palette.setColor(QPalette::ButtonText, Qt::black);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    table->setPalette(palette);
+    describePageTable(table, typedText());
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         reportExceptions(&m_form, [this, &index] { tableDoubleClick(index); });
     });
@@ -247,9 +213,9 @@ void FastSweepPage::layOut()
     auto *fields = new QGridLayout;
     fields->setHorizontalSpacing(4);
     fields->setVerticalSpacing(3);
-    fields->addWidget(newCaption(m_page, "sweepTargetsCaption", targets->accessibleName()), 0, 0);
+    fields->addWidget(newPageCaption(m_page, "sweepTargetsCaption", targets->accessibleName()), 0, 0);
     fields->addWidget(targets, 0, 1);
-    fields->addWidget(newCaption(m_page, "sweepExclusionsCaption", exclusions->accessibleName()), 1, 0);
+    fields->addWidget(newPageCaption(m_page, "sweepExclusionsCaption", exclusions->accessibleName()), 1, 0);
     fields->addWidget(exclusions, 1, 1);
     auto *numbers = new QHBoxLayout;
     numbers->setSpacing(2);
@@ -258,7 +224,7 @@ void FastSweepPage::layOut()
     for (const auto &[field, arrows, caption] : settings) {
         if (field != rate)
             numbers->addSpacing(6);
-        auto *label = newCaption(m_page, qPrintable(field->objectName() + "Caption"), caption);
+        auto *label = newPageCaption(m_page, qPrintable(field->objectName() + "Caption"), caption);
         label->setToolTip(field->accessibleName());
         label->setBuddy(field);
         numbers->addWidget(label);
@@ -286,23 +252,6 @@ void FastSweepPage::layOut()
     column->addLayout(output);
     column->addWidget(state);
     column->addWidget(table, 1);
-}
-
-// The other pages keep their designed height; this one takes room from the found machines for its table.
-void FastSweepPage::followPageHeight()
-{
-    QStackedWidget *pages = m_form.tipo;
-    connect(pages, &QStackedWidget::currentChanged, this, [this, pages] {
-        auto *column = static_cast<QBoxLayout *>(pages->parentWidget()->layout());
-        if (pages->currentWidget() == m_page) {
-            pages->setMinimumHeight(std::max(ShownPageHeight, m_page->minimumSizeHint().height()));
-            pages->setMaximumHeight(QWIDGETSIZE_MAX);
-            column->setStretchFactor(pages, 3);
-        } else {
-            pages->setFixedHeight(ShownPageHeight);
-            column->setStretchFactor(pages, 0);
-        }
-    });
 }
 
 void FastSweepPage::setIdle(bool idle)
@@ -539,11 +488,7 @@ void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
         report.names[name.key()] = name.value().toStdString();
     std::ostringstream text;
     (report.*write)(text);
-    const std::string bytes = text.str();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()) ||
-        !file.commit())
-        throw std::runtime_error(("No se pudo guardar " + fileName + ": " + file.errorString()).toStdString());
+    ExportFile::write(fileName, text.str());
 }
 
 QList<QWidget *> FastSweepPage::tabOrder() const

@@ -82,7 +82,6 @@ private:
     void createButtons();
     void createResults();
     void layOut();
-    void followPageHeight();
     TFloatEdit *newField(const char *name, const QString &caption, const TUpDown::Range &range, TUpDown *&arrows);
     template <typename Handler> void bind(TTransparentButton *button, Handler handler);
 

@@ -3,6 +3,7 @@
 #include "FastSweepPage.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
+#include "MonitorPage.h"
 #include "PageLook.h"
 #include "StatusPanels.h"
 #include "Unit1.h"
@@ -118,9 +119,13 @@ void Form1Design::createPages()
     m_form.TabSheet3 = new QWidget;
     m_form.TabSheet3->setObjectName("TabSheet3");
 
+    m_form.TabSheet4 = new QWidget;
+    m_form.TabSheet4->setObjectName("TabSheet4");
+
     m_form.tipo->addWidget(m_form.TabSheet1);
     m_form.tipo->addWidget(m_form.TabSheet2);
     m_form.tipo->addWidget(m_form.TabSheet3);
+    m_form.tipo->addWidget(m_form.TabSheet4);
     m_form.tipo->setCurrentWidget(m_form.TabSheet2);
     m_column->addWidget(m_form.tipo);
 }
@@ -257,6 +262,7 @@ void Form1Design::createDockButtons()
     form.rsping = newDockButton("rsping", "Retry Single - PinG", dockGlyph(QStyle::SP_MediaPlay));
     form.rsping->setEnabled(false);
     form.barrido = newDockButton("barrido", "Barrido rápido", dockGlyph(QStyle::SP_DriveNetIcon));
+    form.monitorButton = newDockButton("monitorButton", "Monitor", dockGlyph(QStyle::SP_FileDialogInfoView));
     form.openIp = newDockButton("openIp", "Leer Ip`s", dockGlyph(QStyle::SP_DialogOpenButton));
     form.salvarIP = newDockButton("salvarIP", "Salvar IPs", dockGlyph(QStyle::SP_DialogSaveButton));
     form.stry = newDockButton("stry", "System Tray", dockGlyph(QStyle::SP_TitleBarMinButton));
@@ -270,6 +276,7 @@ void Form1Design::createDockButtons()
     form.rping->OnClick = form.notifier(&TForm1::rpingClick);
     form.rsping->OnClick = form.notifier(&TForm1::rspingClick);
     form.barrido->OnClick = form.notifier(&TForm1::BarridoRapido1Click);
+    form.monitorButton->OnClick = form.notifier(&TForm1::Monitor1Click);
     form.icoGande->OnClick = form.notifier(&TForm1::icoGandeClick);
     form.icolist->OnClick = form.notifier(&TForm1::icolistClick);
     form.icopeq->OnClick = form.notifier(&TForm1::gClick);
@@ -397,6 +404,8 @@ void Form1Design::createMenus()
     bar->addAction(m_form.N3);
     m_form.BarridoRapido1 = newAction("&Barrido rápido", "BarridoRapido1", &TForm1::BarridoRapido1Click);
     bar->addAction(m_form.BarridoRapido1);
+    m_form.Monitor1 = newAction("Mo&nitor", "Monitor1", &TForm1::Monitor1Click);
+    bar->addAction(m_form.Monitor1);
     QMenu *retry = newMenu("&Retry PinG", "retryMenu", bar);
     m_form.SinglePing1 = newAction("Single Ping (Single IP)", "SinglePing1", &TForm1::rspingClick);
     m_form.SinglePing1->setEnabled(false);
@@ -555,8 +564,10 @@ void Form1Design::orderTabs(TForm1 &form)
     chain << QList<QWidget *>{form.ip03, form.ip02, form.ip01, form.ip00, form.ip13, form.ip12, form.ip11, form.ip10};
     chain << QList<QWidget *>{form.MipPinG, form.mipHalt, form.MipStop, form.MDisplayMemo};
     chain << form.fastSweep().tabOrder();
-    for (TTransparentButton *button : {form.Tranton1, form.tbuton, form.del, form.icoGande, form.icolist, form.icopeq,
-                                       form.rping, form.rsping, form.barrido, form.openIp, form.salvarIP, form.stry})
+    chain << form.monitor().tabOrder();
+    for (TTransparentButton *button :
+         {form.Tranton1, form.tbuton, form.del, form.icoGande, form.icolist, form.icopeq, form.rping, form.rsping,
+          form.barrido, form.monitorButton, form.openIp, form.salvarIP, form.stry})
         chain << button;
     chain << QList<QWidget *>{form.ListView1, form.ips};
     QList<TNCButtonFocus *> captionButtons =

@@ -7,13 +7,21 @@
 #include "widgets/TransBtn.h"
 
 #include <QApplication>
+#include <QBoxLayout>
+#include <QFileDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTableView>
 #include <algorithm>
 
 namespace {
 constexpr int GlyphSpacing = 8;
 constexpr int CaptionPixels = 16;
 constexpr int GlyphSize = 16;
+constexpr int DesignedPageHeight = 157;
+const char *const Grows = "growsWhenShown";
 } // namespace
 
 void describePageGradient(TBackground &background, int lineSize)
@@ -60,4 +68,63 @@ TTransparentButton *newPageButton(QWidget *page, const char *name, const QString
     button->SetTextAlign(ttaRight);
     button->SetSpacing(GlyphSpacing);
     return button;
+}
+
+void growWhenShown(QStackedWidget *pages, QWidget *page)
+{
+    page->setProperty(Grows, true);
+    QObject::connect(pages, &QStackedWidget::currentChanged, page, [pages, page] {
+        auto *column = static_cast<QBoxLayout *>(pages->parentWidget()->layout());
+        QWidget *shown = pages->currentWidget();
+        if (shown == page) {
+            pages->setMinimumHeight(std::max(DesignedPageHeight, page->minimumSizeHint().height()));
+            pages->setMaximumHeight(QWIDGETSIZE_MAX);
+            column->setStretchFactor(pages, 3);
+        } else if (!shown->property(Grows).toBool()) {
+            pages->setFixedHeight(DesignedPageHeight);
+            column->setStretchFactor(pages, 0);
+        }
+    });
+}
+
+QPalette typedText()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Text, Qt::red);
+    palette.setColor(QPalette::Base, Qt::white);
+    return palette;
+}
+
+QLabel *newPageCaption(QWidget *page, const char *name, const QString &text)
+{
+    auto *label = new QLabel(text, page);
+    label->setObjectName(name);
+    QPalette white;
+    white.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(white);
+    return label;
+}
+
+// The headers in the colours of a button, not the page's white on black.
+void describePageTable(QTableView *table, const QPalette &palette)
+{
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setTabKeyNavigation(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(18);
+    table->horizontalHeader()->setStretchLastSection(true);
+    QPalette headed = palette;
+    headed.setColor(QPalette::ButtonText, Qt::black);
+    headed.setColor(QPalette::WindowText, Qt::black);
+    table->setPalette(headed);
+}
+
+QFileDialog *newExportDialog(QWidget *owner, const char *name)
+{
+    auto *dialog = new QFileDialog(owner);
+    dialog->setObjectName(name);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    return dialog;
 }

@@ -1,8 +1,13 @@
 #pragma once
+#include <QPalette>
 #include <QSize>
 #include <QString>
 #include <QStyle>
 
+class QFileDialog;
+class QLabel;
+class QStackedWidget;
+class QTableView;
 class QWidget;
 class TBackground;
 class TTransparentButton;
@@ -19,3 +24,17 @@ enum class GlyphCells { normal, withDisabled };
 constexpr QSize PageButtonSize(113, 37);
 TTransparentButton *newPageButton(QWidget *page, const char *name, const QString &caption, QStyle::StandardPixmap icon,
                                   GlyphCells cells = GlyphCells::normal, QSize size = PageButtonSize);
+
+// A page that takes room from the found machines while it shows; the pages that do not keep the
+// designed height, whichever page was shown before them.
+void growWhenShown(QStackedWidget *pages, QWidget *page);
+
+// Typed fields: red on white, as the single ping page's host field.
+QPalette typedText();
+// White text on the page's colours.
+QLabel *newPageCaption(QWidget *page, const char *name, const QString &text);
+// A table of rows that are chosen, never edited: the arrows move through them, Tab goes on to the next
+// control.
+void describePageTable(QTableView *table, const QPalette &palette);
+// The save dialog of a page's exports.
+QFileDialog *newExportDialog(QWidget *owner, const char *name);

@@ -5,6 +5,7 @@
 #include "Forms.h"
 #include "MachineListView.h"
 #include "MachineMemo.h"
+#include "MonitorPage.h"
 #include "RangeScanPage.h"
 #include "SinglePingPage.h"
 #include "dialogs/Unit2.h"
@@ -24,6 +25,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +33,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace {
@@ -74,6 +77,7 @@ TForm1::TForm1(QWidget *parent)
     m_singlePing = std::make_unique<SinglePingPage>(*this);
     m_rangeScan = std::make_unique<RangeScanPage>(*this);
     m_fastSweep = std::make_unique<FastSweepPage>(*this, TabSheet3);
+    m_monitor = std::make_unique<MonitorPage>(*this, TabSheet4);
     Form1Design::orderTabs(*this);
     Form1Design::colourScrollBars(*this);
     Form1Design::setLeastSize(*this);
@@ -91,6 +95,7 @@ TForm1::~TForm1()
 {
     m_singlePing.reset();
     m_rangeScan.reset();
+    m_monitor.reset();
     delete Ping1;
     delete Ping2;
 }
@@ -188,8 +193,18 @@ void TForm1::N3Click()
 
 void TForm1::BarridoRapido1Click()
 {
+    showNewerPage(TabSheet3);
+}
+
+void TForm1::Monitor1Click()
+{
+    showNewerPage(TabSheet4);
+}
+
+void TForm1::showNewerPage(QWidget *page)
+{
     Timer1->stop();
-    tipo->setCurrentWidget(TabSheet3);
+    tipo->setCurrentWidget(page);
     rsping->setEnabled(false);
     rping->setEnabled(true);
     SinglePing1->setEnabled(false);
@@ -199,13 +214,18 @@ void TForm1::BarridoRapido1Click()
             properties->close();
 }
 
+bool TForm1::classicShown() const
+{
+    return tipo->currentWidget() == TabSheet1 || tipo->currentWidget() == TabSheet2;
+}
+
 // The property dialogs and the fast timer set the classic pages' echo; the sweep's settings are
-// on its page, so there they have nothing to act on.
+// on its page, and the Monitor pings nothing, so there they have nothing to act on.
 void TForm1::tipoChange()
 {
     for (TTransparentButton *button : {Tranton1, tbuton})
-        button->setEnabled(!sweepShown());
-    propertiesItem->setEnabled(!sweepShown());
+        button->setEnabled(classicShown());
+    propertiesItem->setEnabled(classicShown());
     showPageSettings();
 }
 
@@ -378,6 +398,23 @@ void TForm1::tbutonClick()
     setStatusPanel(2, "Delay : " + fastTimeout);
     setStatusPanel(3, "TTL : " + ttl);
     setStatusPanel(4, "Timer: " + fastTimer);
+}
+
+void TForm1::machinesChanged(const std::vector<Reachability::Change> &changes)
+{
+    QStringList lines;
+    for (const Reachability::Change &change : changes) {
+        const QString at = QDateTime::fromMSecsSinceEpoch(change.atMs).toString("HH:mm:ss");
+        const QString machine = QString::fromStdString(change.machine);
+        lines << (change.state == Reachability::State::Down ? machine + " no responde desde las " + at
+                                                            : machine + " responde de nuevo desde las " + at);
+    }
+    const QString notice = lines.join("; ");
+    if (oxForm1->TrayEnabled() && ToxForm::TrayAvailable())
+        oxForm1->trayIcon()->showMessage(ApplicationTitle, notice, QSystemTrayIcon::Warning);
+    else
+        setStatusPanel(0, notice);
+    m_monitor->machinesChanged();
 }
 
 // Found machines

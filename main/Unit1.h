@@ -1,4 +1,5 @@
 #pragma once
+#include "history/Reachability.h"
 #include "ui/ExceptionReport.h"
 #include "ui/IntervalTimer.h"
 #include "widgets/Events.h"
@@ -9,10 +10,12 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <vector>
 
 class FastSweepPage;
 class MachineListView;
 class MachineMemo;
+class MonitorPage;
 class QAction;
 class QFileDialog;
 class RangeScanPage;
@@ -35,8 +38,8 @@ class ToxForm;
 class ToxScrollPane;
 class ToxSplit;
 
-// The main window: single ping, range scan and fast sweep pages, the found machines and the machine
-// list file.
+// The main window: single ping, range scan, fast sweep and Monitor pages, the found machines and the
+// machine list file.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -51,6 +54,7 @@ public:
     void setStatusPanel(int index, const QString &text);
     void showPageSettings();
     FastSweepPage &fastSweep() { return *m_fastSweep; }
+    MonitorPage &monitor() { return *m_monitor; }
 
     // Start-up, pages, notification area and closing
     void FormCreate();
@@ -59,6 +63,7 @@ public:
     void Sible1Click();
     void N3Click();
     void BarridoRapido1Click();
+    void Monitor1Click();
     void tipoChange();
     void Tranton1Click();
     void Creditos2Click();
@@ -90,6 +95,9 @@ public:
     void rpingClick();
     void rspingClick();
     void tbutonClick();
+    // Watched machines that went down or came back up in one pass of the re-ping walk: one notice
+    // for all of them, in the tray where the window waits there, else on the status bar.
+    void machinesChanged(const std::vector<Reachability::Change> &changes);
 
     // Found machines. answered false: the machine did not answer, which never adds it.
     void addico(const QString &Address, int Rtt, bool answered = true);
@@ -123,6 +131,7 @@ public:
     QWidget *TabSheet1;
     QWidget *TabSheet2;
     QWidget *TabSheet3;
+    QWidget *TabSheet4;
 
     TBackground *Background1;
     QLabel *Label1;
@@ -168,6 +177,7 @@ public:
     TTransparentButton *rping;
     TTransparentButton *rsping;
     TTransparentButton *barrido;
+    TTransparentButton *monitorButton;
     TTransparentButton *openIp;
     TTransparentButton *salvarIP;
     TTransparentButton *stry;
@@ -185,6 +195,7 @@ public:
     QAction *Sible1;
     QAction *N3;
     QAction *BarridoRapido1;
+    QAction *Monitor1;
     QAction *propertiesItem;
     QAction *Exit1;
     QAction *Creditos2;
@@ -237,6 +248,9 @@ private:
         return [this, handler](QObject *) { reportExceptions(this, [this, handler] { (this->*handler)(); }); };
     }
     bool sweepShown() const;
+    bool classicShown() const;
+    // The fast sweep and Monitor pages: the multi-ping retry stays at hand, the properties go.
+    void showNewerPage(QWidget *page);
     bool unsavedMachinesMayGo();
     bool saveMachineList();
 
@@ -245,4 +259,5 @@ private:
     std::unique_ptr<SinglePingPage> m_singlePing;
     std::unique_ptr<RangeScanPage> m_rangeScan;
     std::unique_ptr<FastSweepPage> m_fastSweep;
+    std::unique_ptr<MonitorPage> m_monitor;
 };

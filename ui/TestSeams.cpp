@@ -15,3 +15,9 @@ QString execFileDialog(QFileDialog &dialog)
         return answer(dialog);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
+
+const WallClock &windowClock()
+{
+    const WallClock *clock = TestSeams::instance().clock;
+    return clock ? *clock : WallClock::system();
+}

@@ -1,4 +1,6 @@
 #pragma once
+#include "history/WallClock.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
@@ -14,9 +16,14 @@ struct TestSeams {
     std::function<QString(QFileDialog &dialog)> fileDialog;
     // Stands in for the box's exec(): the button pressed.
     std::function<int(QMessageBox &box)> messageBox;
+    // The wall clock of the re-ping walk's history and of the Monitor.
+    const WallClock *clock = nullptr;
 
     static TestSeams &instance();
 };
 
 // The dialog's exec() as tests answer it: the chosen file, or an empty text for Cancel.
 QString execFileDialog(QFileDialog &dialog);
+
+// The wall clock the windows keep their history by: the system's, unless a test gives its own.
+const WallClock &windowClock();

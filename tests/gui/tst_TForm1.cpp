@@ -277,12 +277,12 @@ void tst_TForm1::menusAndDockBar()
     QStringList top;
     for (const QAction *entry : bar->actions())
         top << entry->text() + (entry->menu() ? ">" : "");
-    QCOMPARE(top, QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Barrido rápido", "&Retry PinG>",
-                               "&Opciones>", "&Creditos"}));
+    QCOMPARE(top, QStringList({"&Programa>", "&Single Ping", "&Multi PinG", "&Barrido rápido", "Mo&nitor",
+                               "&Retry PinG>", "&Opciones>", "&Creditos"}));
     const QList<QAction *> menus = bar->actions();
     QCOMPARE(entriesOf(menus[0]->menu()), QStringList({"&Salvar IP`s", "&Load Ip`s", "-", "&Exit"}));
-    QCOMPARE(entriesOf(menus[4]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
-    QMenu *opciones = menus[5]->menu();
+    QCOMPARE(entriesOf(menus[5]->menu()), QStringList({"Single Ping (Single IP)", "Multi PinG (Multi IP)"}));
+    QMenu *opciones = menus[6]->menu();
     QCOMPARE(entriesOf(opciones), QStringList({"&Propiedades", "-", "Borrar ..(clear)>", "Iconos>", "Icon-Pc>"}));
     const QStringList clearEntries = {"All", "-", "Iconos", "PinG Return", "IP PinG", "Ip Resumen"};
     QCOMPARE(entriesOf(opciones->actions()[2]->menu()), clearEntries + QStringList{"-"});
@@ -557,17 +557,13 @@ void tst_TForm1::tabRunsThroughTheWindowInItsOrder()
         QWidget *focus = QApplication::focusWidget();
         visited << (focus->objectName().isEmpty() ? accessibleName(focus) : focus->objectName());
     }
-    QCOMPARE(visited, QStringList({"ip02",         "ip01",      "ip00",
-                                   "ip13",         "ip12",      "ip11",
-                                   "ip10",         "MipPinG",   "MipStop",
-                                   "MDisplayMemo", "Tranton1",  "tbuton",
-                                   "del",          "icoGande",  "icolist",
-                                   "icopeq",       "rping",     "barrido",
-                                   "openIp",       "salvarIP",  "stry",
-                                   "ListView1",    "ips",       "Creditos",
-                                   "Inicio",       "Enrollar",  "Siempre visible",
-                                   "Minimizar",    "Maximizar", "Cerrar",
-                                   "ip03"}));
+    QCOMPARE(visited,
+             QStringList(
+                 {"ip02",      "ip01",      "ip00",         "ip13",     "ip12",          "ip11",     "ip10",
+                  "MipPinG",   "MipStop",   "MDisplayMemo", "Tranton1", "tbuton",        "del",      "icoGande",
+                  "icolist",   "icopeq",    "rping",        "barrido",  "monitorButton", "openIp",   "salvarIP",
+                  "stry",      "ListView1", "ips",          "Creditos", "Inicio",        "Enrollar", "Siempre visible",
+                  "Minimizar", "Maximizar", "Cerrar",       "ip03"}));
 
     // Rolled up, only the caption's buttons are left, all named, the chevron for what it does next;
     // rolled down, the keyboard is where it was.
@@ -610,7 +606,7 @@ void tst_TForm1::assistiveToolsFindEveryControl()
 {
     TForm1 &form = *m_form;
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    for (QAction *page : {form.BarridoRapido1, form.Sible1, form.N3}) {
+    for (QAction *page : {form.BarridoRapido1, form.Monitor1, form.Sible1, form.N3}) {
         page->trigger();
         const QStringList faults = WindowChecks::accessibilityFaults(&form);
         QVERIFY2(faults.isEmpty(), qPrintable(page->objectName() + ":\n" + faults.join('\n')));
@@ -619,12 +615,32 @@ void tst_TForm1::assistiveToolsFindEveryControl()
     pressable.sort();
     // The dock bar's commands, the menu bar's, the scan's and the caption's, with the start button
     // that opens the menu bar's commands; the menu bar's pages stand beside the dock bar's.
-    QCOMPARE(pressable,
-             QStringList({"Barrido rápido", "Barrido rápido",     "Cerrar",     "Clear..",         "Creditos",
-                          "Creditos",       "Enrollar",           "Fast Timer", "Inicio",          "Leer Ip`s",
-                          "Listado",        "Maximizar",          "Minimizar",  "Multi PinG",      "Multi PinG",
-                          "Propiedades",    "Retry Multi - Ping", "Salvar IPs", "Siempre visible", "Single Ping",
-                          "Stop",           "System Tray",        "iconos",     "iconos pequeños"}));
+    QCOMPARE(pressable, QStringList({"Barrido rápido",
+                                     "Barrido rápido",
+                                     "Cerrar",
+                                     "Clear..",
+                                     "Creditos",
+                                     "Creditos",
+                                     "Enrollar",
+                                     "Fast Timer",
+                                     "Inicio",
+                                     "Leer Ip`s",
+                                     "Listado",
+                                     "Maximizar",
+                                     "Minimizar",
+                                     "Monitor",
+                                     "Monitor",
+                                     "Multi PinG",
+                                     "Multi PinG",
+                                     "Propiedades",
+                                     "Retry Multi - Ping",
+                                     "Salvar IPs",
+                                     "Siempre visible",
+                                     "Single Ping",
+                                     "Stop",
+                                     "System Tray",
+                                     "iconos",
+                                     "iconos pequeños"}));
     QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(form.oxDockBar2);
     QCOMPARE(bar->role(), QAccessible::ToolBar);
     QCOMPARE(bar->text(QAccessible::Name), QString("Comandos"));
@@ -804,8 +820,8 @@ void tst_TForm1::dockBarLinesUpTheCommands()
         order << button->objectName() + "=" + button->toolTip();
     QCOMPARE(order, QStringList({"Tranton1=Propiedades de PinG", "tbuton=Fast Timer", "del=Clear..", "icoGande=iconos",
                                  "icolist=Listado", "icopeq=iconos pequeños", "rping=Retry Multi - Ping",
-                                 "rsping=Retry Single - PinG", "barrido=Barrido rápido", "openIp=Leer Ip`s",
-                                 "salvarIP=Salvar IPs", "stry=System Tray"}));
+                                 "rsping=Retry Single - PinG", "barrido=Barrido rápido", "monitorButton=Monitor",
+                                 "openIp=Leer Ip`s", "salvarIP=Salvar IPs", "stry=System Tray"}));
     QCOMPARE(form.Tranton1->Caption(), QString("Propiedades"));
     QCOMPARE(form.Tranton1->accessibleName(), QString("Propiedades"));
     QCOMPARE(form.Tranton1->geometry(), QRect(4, 4, 89, 27));

@@ -280,9 +280,9 @@ private slots:
         dialog.walk.flushHistory();
         dialog.tick(4);
         QCOMPARE(dialog.errors.size(), 1);
-        QVERIFY2(dialog.errors[0].startsWith("El rPinG sigue sin historial: The history " + bad.fileName() +
-                                             " cannot be used: file is not a database"),
-                 qPrintable(dialog.errors[0]));
+        QVERIFY2(
+            dialog.errors[0].startsWith("The history " + bad.fileName() + " cannot be used: file is not a database"),
+            qPrintable(dialog.errors[0]));
         QCOMPARE(dialog.records.size(), 3);
         QVERIFY(dialog.walk.walking());
     }
