@@ -344,8 +344,8 @@ void tst_MonitorPage::walkRecordsAndTellsADownAndAnUpOnce()
     QVERIFY(m_seams->reports.isEmpty());
     // The log has its lines too, with the time.
     const QStringList log = linesOf(m_dialog->Memo1);
-    QVERIFY2(log.size() == 7 && log[5].startsWith("127.0.0.1 up again at ") &&
-                 log[6].startsWith("127.0.0.2 down since "),
+    QVERIFY2(log.size() == 7 && log[5].startsWith("127.0.0.1 responde otra vez desde ") &&
+                 log[6].startsWith("127.0.0.2 no responde desde "),
              qPrintable(log.join('\n')));
 
     // The rows change at once, from the walk; its answers reach the window's history.
