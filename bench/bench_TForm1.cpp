@@ -1,4 +1,5 @@
 // The main window with a /16 of found machines: recording, re-captioning, loading, starting.
+#include "OffscreenMain.h"
 #include "main/MachineListView.h"
 #include "main/MachineMemo.h"
 #include "main/Unit1.h"
@@ -121,12 +122,9 @@ void benchLoad()
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestSeams::instance().splashDelayMs = 0;
-    benchStart();
-    benchRecording();
-    benchLoad();
-    return 0;
+    return runOffscreen(argc, argv, [] {
+        benchStart();
+        benchRecording();
+        benchLoad();
+    });
 }

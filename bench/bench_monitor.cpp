@@ -1,5 +1,6 @@
 // The Monitor: its chart drawn again for 100 machines over a day, and the page first drawn on a
 // history of 1,000 machines over a week, read off the window's thread.
+#include "OffscreenMain.h"
 #include "history/HistoryStore.h"
 #include "main/MonitorChart.h"
 #include "main/MonitorHistory.h"
@@ -133,12 +134,9 @@ void benchFirstDraw()
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    TestSeams::instance().splashDelayMs = 0;
-    HelperProcess::Testing::program() = TOZELO_HELPER;
-    benchRedraw();
-    benchFirstDraw();
-    return 0;
+    return runOffscreen(argc, argv, [] {
+        HelperProcess::Testing::program() = TOZELO_HELPER;
+        benchRedraw();
+        benchFirstDraw();
+    });
 }
