@@ -22,12 +22,17 @@ if [ ${#benches[@]} -eq 0 ]; then
     exit 0
 fi
 
+# What the windows and commands keep (their history) goes to a folder of this run, not the user's.
+data=$(mktemp -d)
+export XDG_DATA_HOME=$data
+
 name=bench$$
 inside=()
 if TOZELO_TOOLS=$build/tests "$testbed" up "$name"; then
-    trap '"$testbed" down "$name"' EXIT
+    trap '"$testbed" down "$name"; rm -rf "$data"' EXIT
     inside=(ip netns exec "$name-c" env TOZELO_TESTBED="$name")
 else
+    trap 'rm -rf "$data"' EXIT
     echo "bench: no testbed here; the figures that need one are left out"
 fi
 
