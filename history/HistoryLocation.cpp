@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 namespace {
-// The specification of the data folders takes a relative $XDG_DATA_HOME as unset.
+// A relative $XDG_DATA_HOME counts as unset, as the desktop's base directory rules have it.
 std::string dataHome()
 {
     const char *xdg = std::getenv("XDG_DATA_HOME");
