@@ -5,7 +5,6 @@
 #include "SweepMessages.h"
 #include "SweepResultModel.h"
 #include "Unit1.h"
-#include "history/HistoryLocation.h"
 #include "history/HistoryRecorder.h"
 #include "history/SweepRecording.h"
 #include "history/WallClock.h"
@@ -13,6 +12,7 @@
 #include "sweep/BackgroundSweep.h"
 #include "sweep/ReverseNames.h"
 #include "ui/ExceptionReport.h"
+#include "ui/HistoryFile.h"
 #include "ui/IntegerText.h"
 #include "ui/KeyboardSort.h"
 #include "ui/TestSeams.h"
@@ -299,8 +299,8 @@ void FastSweepPage::startClick()
                 this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
         });
     });
-    if (!m_history && !HistoryLocation::defaultFile().empty())
-        m_history = std::make_unique<HistoryRecorder>(HistoryLocation::defaultFile(), WallClock::system());
+    if (const QString history = HistoryFile::path(); !m_history && !history.isEmpty())
+        m_history = std::make_unique<HistoryRecorder>(history.toStdString(), WallClock::system());
     m_report.reset();
     m_unshown.clear();
     // The last sweep's lookups still waiting are of no use now.

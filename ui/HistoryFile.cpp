@@ -3,12 +3,10 @@
 #include "history/HistoryLocation.h"
 
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 QString HistoryFile::path()
 {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return data.isEmpty() ? data : data + '/' + Folder + '/' + HistoryLocation::FileName;
+    return QString::fromStdString(HistoryLocation::defaultFile());
 }
 
 QString HistoryFile::failureText(const QString &failure)
