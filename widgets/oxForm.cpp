@@ -5,9 +5,7 @@
 #include "ShownChildrenAccessible.h"
 #include "TNCButton.h"
 #include "TNCCustomButton.h"
-#include "XDesktop.h"
 
-#include <QApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
@@ -57,7 +55,8 @@ void drawEffect(QPainter &painter, QRect rect, T3DEffect effect)
 
 ToxForm::ToxForm(QWidget *form)
     : TDFGraphicControl(requireForm(form)), m_form(form), m_activeGradient(new TBandGradient(this)),
-      m_inactiveGradient(new TBandGradient(this)), m_tray(new TCaptionTray(form, this)), m_rollUp(form, this)
+      m_inactiveGradient(new TBandGradient(this)), m_tray(new TCaptionTray(form, this)), m_rollUp(form, this),
+      m_drag(form)
 {
     setObjectName("captionBar");
     TShownChildrenAccessible::registerContainers();
@@ -546,11 +545,7 @@ void ToxForm::mousePressEvent(QMouseEvent *event)
     }
     if (event->button() != Qt::LeftButton)
         return;
-    m_drag = {};
-    m_drag.edges = resizeEdges(point);
-    m_drag.pending = m_drag.edges || point.y() < m_metrics.frame + m_metrics.captionHeight;
-    m_drag.offset = event->globalPosition().toPoint() - m_form->pos();
-    m_drag.pressed = point;
+    m_drag.press(event, resizeEdges(point), point.y() < m_metrics.frame + m_metrics.captionHeight);
 }
 
 void ToxForm::mouseMoveEvent(QMouseEvent *event)
@@ -561,43 +556,15 @@ void ToxForm::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     if (!event->buttons().testFlag(Qt::LeftButton))
-        m_drag = {};
-    if (m_drag.pending || m_drag.following)
-        dragTo(event);
-    else
+        m_drag.end();
+    if (!m_drag.move(event))
         setCursor(TCaptionMetrics::cursorFor(resizeEdges(point)));
-}
-
-// A move or resize starts only once the held button has carried the pointer a little: a tap,
-// however quick, moves nothing, and the press of a double click starts no drag that would swallow
-// its second click. Where the window system cannot move the window, the caption moves it itself.
-void ToxForm::dragTo(QMouseEvent *event)
-{
-    if (m_drag.following) {
-        m_form->move(event->globalPosition().toPoint() - m_drag.offset);
-        return;
-    }
-    if ((event->position().toPoint() - m_drag.pressed).manhattanLength() < QApplication::startDragDistance())
-        return;
-    m_drag.pending = false;
-    // A release still on its way to us would reach no window manager that had taken the pointer
-    // over: it would go on moving the window until the next click.
-    QWindow *window = m_form->windowHandle();
-    if (!window || !TXDesktop::leftButtonDown().value_or(true))
-        return;
-    if (m_drag.edges) {
-        window->startSystemResize(m_drag.edges);
-        return;
-    }
-    m_drag.following = !window->startSystemMove();
-    if (m_drag.following)
-        dragTo(event);
 }
 
 void ToxForm::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
-        m_drag = {};
+        m_drag.end();
     if (!m_pressedButton)
         return;
     QPointer<TNCButton> button = m_pressedButton;
@@ -612,7 +579,7 @@ void ToxForm::mouseDoubleClickEvent(QMouseEvent *event)
         mousePressEvent(event);
         return;
     }
-    m_drag = {};
+    m_drag.end();
     if (event->button() == Qt::LeftButton && m_metrics.minMaxBoxes && captionRect().contains(point))
         maximizeClick();
 }

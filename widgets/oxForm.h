@@ -1,4 +1,5 @@
 #pragma once
+#include "CaptionDrag.h"
 #include "CaptionMetrics.h"
 #include "CaptionRollUp.h"
 #include "CaptionTitle.h"
@@ -130,15 +131,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    // A press on the caption or a border, waiting for the pointer to move with the button held.
-    struct Drag {
-        bool pending = false;
-        bool following = false; // moved by the caption itself
-        Qt::Edges edges;
-        QPoint pressed;
-        QPoint offset; // from the window's top left to the pointer on the screen
-    };
-
     TNCButton *makeButton(const QString &glyph, const QString &caption, bool extraGap, void (ToxForm::*click)());
     void attach();
     void detach();
@@ -169,7 +161,6 @@ private:
     std::vector<TNCButton *> allButtons() const;
     TNCButton *buttonAt(const QPoint &point) const;
     Qt::Edges resizeEdges(const QPoint &point) const;
-    void dragTo(QMouseEvent *event);
     int titleRoomRight() const;
     const QImage &captionPicture(bool active);
     void paintCaption(QImage &picture, bool active);
@@ -219,5 +210,5 @@ private:
     bool m_trackingApplied = false;
     QMargins m_savedMargins;
     bool m_helpPicked = false;
-    Drag m_drag;
+    TCaptionDrag m_drag;
 };
