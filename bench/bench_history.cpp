@@ -87,7 +87,7 @@ int main()
         }
         recorder.flush();
         if (const auto failure = recorder.takeFailure())
-            std::printf("the history failed: %s\n", failure->c_str());
+            std::printf("the history failed: %s\n", failure->what());
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double feeder = threadCpu() - feederBefore;

@@ -192,8 +192,8 @@ void recordAnswers(Sweep &sweep, HistoryRecorder &recorder)
 void reportHistory(HistoryRecorder &recorder, std::ostream &err)
 {
     recorder.flush();
-    if (const std::optional<std::string> failure = recorder.takeFailure())
-        err << "tozelo-cli: sweep: " << *failure << "; the answers are not recorded\n";
+    if (const std::optional<HistoryError> failure = recorder.takeFailure())
+        err << "tozelo-cli: sweep: " << failure->what() << "; the answers are not recorded\n";
 }
 
 // The status of a sweep that ran to its end or was stopped, its result written.

@@ -299,7 +299,7 @@ void TForm5::reportError(const QString &text)
     showStopMessage(this, text);
 }
 
-void TForm5::reportHistoryFailure(const QString &failure)
+void TForm5::reportHistoryFailure(const HistoryError &failure)
 {
     showStopMessage(this, HistoryFile::failureText(failure) + "\nEl re-ping sigue sin guardar sus respuestas.");
 }

@@ -98,7 +98,7 @@ private:
     void setInfo(int panel, const QString &text) override;
     void recordMachine(const QString &ip, uint32_t rtt, bool answered) override;
     void reportError(const QString &text) override;
-    void reportHistoryFailure(const QString &failure) override;
+    void reportHistoryFailure(const HistoryError &failure) override;
     void reachabilityChanged(const std::vector<Reachability::Change> &changes) override;
 
     TForm1 &m_form;

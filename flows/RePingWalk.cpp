@@ -139,7 +139,7 @@ void RePingWalk::reportHistoryFailure()
     if (!m_history)
         return;
     if (const auto failure = m_history->takeFailure())
-        m_view.reportHistoryFailure(QString::fromStdString(*failure));
+        m_view.reportHistoryFailure(*failure);
 }
 
 // The changes of a pass are told together, once it is over.

@@ -37,9 +37,9 @@ public:
         virtual void recordMachine(const QString &ip, uint32_t rtt, bool answered) = 0; // addico
         virtual void reportError(const QString &text) = 0;                              // the general error report
         // The history cannot be used; the walk goes on without it.
-        virtual void reportHistoryFailure(const QString &failure)
+        virtual void reportHistoryFailure(const HistoryError &failure)
         {
-            reportError(failure + "; the walk goes on without it.");
+            reportError(QString::fromStdString(failure.what()) + "; the walk goes on without it.");
         }
         // The machines that went down or came back up, once a pass is over.
         virtual void reachabilityChanged(const std::vector<Reachability::Change> &) {}

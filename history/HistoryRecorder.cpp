@@ -34,13 +34,13 @@ void HistoryRecorder::record(HistoryAnswer answer)
     if (m_waiting.size() >= MaxWaiting) {
         m_waiting.clear();
         m_failed = true;
-        m_failure = HistoryError(m_file, "the disk does not keep up with the answers").what();
+        m_failure = HistoryError(m_file, "the disk does not keep up with the answers");
         return;
     }
     m_waiting.push_back(std::move(answer));
 }
 
-std::optional<std::string> HistoryRecorder::takeFailure()
+std::optional<HistoryError> HistoryRecorder::takeFailure()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return std::exchange(m_failure, std::nullopt);
@@ -62,7 +62,7 @@ void HistoryRecorder::run()
         store = std::make_unique<HistoryStore>(m_file);
         HistoryRollup::age(*store, m_clock.nowMs());
     } catch (const HistoryError &e) {
-        fail(e.what());
+        fail(e);
     }
     int64_t agedAt = m_clock.nowMs();
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -78,7 +78,7 @@ void HistoryRecorder::run()
             try {
                 HistoryRollup::age(*store, agedAt);
             } catch (const HistoryError &e) {
-                fail(e.what());
+                fail(e);
             }
             lock.lock();
         }
@@ -97,7 +97,7 @@ bool HistoryRecorder::writeWaiting(std::unique_lock<std::mutex> &lock, HistorySt
         if (!batch.empty())
             store.append(batch);
     } catch (const HistoryError &e) {
-        fail(e.what());
+        fail(e);
         written = false;
     }
     lock.lock();
@@ -106,12 +106,12 @@ bool HistoryRecorder::writeWaiting(std::unique_lock<std::mutex> &lock, HistorySt
     return written;
 }
 
-void HistoryRecorder::fail(const std::string &text)
+void HistoryRecorder::fail(const HistoryError &failure)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_failed = true;
     m_waiting.clear();
     if (!m_failure)
-        m_failure = text;
+        m_failure = failure;
     m_written.notify_all();
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "HistoryAnswer.h"
+#include "HistoryError.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -32,14 +33,14 @@ public:
     // From any thread.
     void record(HistoryAnswer answer);
     // The failure that ended the recording, given once.
-    std::optional<std::string> takeFailure();
+    std::optional<HistoryError> takeFailure();
     // Writes what is waiting and returns once it is in the file (or has failed).
     void flush();
 
 private:
     void run();
     bool writeWaiting(std::unique_lock<std::mutex> &lock, class HistoryStore &store);
-    void fail(const std::string &text);
+    void fail(const HistoryError &failure);
 
     const std::string m_file;
     const WallClock &m_clock;
@@ -52,6 +53,6 @@ private:
     uint64_t m_flushDone = 0;
     bool m_stopping = false;
     bool m_failed = false;
-    std::optional<std::string> m_failure;
+    std::optional<HistoryError> m_failure;
     std::thread m_thread;
 };

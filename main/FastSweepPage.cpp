@@ -403,8 +403,8 @@ void FastSweepPage::finish(const std::string &failure, const Sweep::Progress &la
         text += ", detenido";
     if (m_report->dropped != 0)
         text += ", el sistema perdio " + QString::number(m_report->dropped) + " respuestas: puede faltar alguna";
-    if (const std::optional<std::string> lost = m_history ? m_history->takeFailure() : std::nullopt)
-        text += "; el historial no se guardo: " + QString::fromStdString(*lost);
+    if (const std::optional<HistoryError> lost = m_history ? m_history->takeFailure() : std::nullopt)
+        text += "; " + HistoryFile::failureText(*lost);
     state->setText(text);
     m_form.setStatusPanel(0, "Encontradas " + QString::number(replies) + " Maquinas");
 }

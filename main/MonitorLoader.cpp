@@ -58,14 +58,20 @@ void MonitorLoader::run(const Request &request, uint64_t generation)
             if (OnDone)
                 OnDone();
         });
+    } catch (const HistoryError &e) {
+        fail(e, generation);
     } catch (const std::exception &e) {
-        const QString failure = QString::fromUtf8(e.what());
-        post(generation, [this, failure] {
-            m_loading = false;
-            if (OnFailure)
-                OnFailure(failure);
-        });
+        fail(HistoryError(request.file, e.what()), generation);
     }
+}
+
+void MonitorLoader::fail(const HistoryError &failure, uint64_t generation)
+{
+    post(generation, [this, failure] {
+        m_loading = false;
+        if (OnFailure)
+            OnFailure(failure);
+    });
 }
 
 void MonitorLoader::readRows(const HistoryStore &store, const Request &request, uint64_t generation)

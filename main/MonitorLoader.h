@@ -1,5 +1,6 @@
 #pragma once
 #include "MonitorHistory.h"
+#include "history/HistoryError.h"
 
 #include <QObject>
 #include <QString>
@@ -35,11 +36,12 @@ public:
     std::function<void(const std::vector<std::string> &machines)> OnMachines;
     std::function<void(size_t first, const std::vector<MonitorRow> &rows)> OnRows;
     std::function<void()> OnDone;
-    std::function<void(const QString &failure)> OnFailure;
+    std::function<void(const HistoryError &failure)> OnFailure;
 
 private:
     void stop();
     void run(const Request &request, uint64_t generation);
+    void fail(const HistoryError &failure, uint64_t generation);
     void readRows(const HistoryStore &store, const Request &request, uint64_t generation);
     void post(uint64_t generation, std::function<void()> work);
 

@@ -184,7 +184,7 @@ void MonitorPage::bindLoader()
         rowsRead(first, read.size());
     };
     m_loader->OnDone = [this] { loaded(); };
-    m_loader->OnFailure = [this](const QString &failure) { state->setText(HistoryFile::failureText(failure)); };
+    m_loader->OnFailure = [this](const HistoryError &failure) { state->setText(HistoryFile::failureText(failure)); };
 }
 
 QList<QWidget *> MonitorPage::tabOrder() const
@@ -345,7 +345,7 @@ void MonitorPage::exportAs(const QString &filter, const QString &suffix, History
         HistoryExport::write(store, chosenMachines(), nowMs - MonitorHistory::lengthOf(span()), nowMs + 1, format,
                              text);
     } catch (const HistoryError &e) {
-        throw std::runtime_error(HistoryFile::failureText(QString::fromUtf8(e.what())).toStdString());
+        throw std::runtime_error(HistoryFile::failureText(e).toStdString());
     }
     ExportFile::write(fileName, text.str());
 }

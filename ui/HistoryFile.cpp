@@ -1,20 +1,15 @@
 #include "HistoryFile.h"
 
+#include "history/HistoryError.h"
 #include "history/HistoryLocation.h"
-
-#include <QRegularExpression>
 
 QString HistoryFile::path()
 {
     return QString::fromStdString(HistoryLocation::defaultFile());
 }
 
-QString HistoryFile::failureText(const QString &failure)
+QString HistoryFile::failureText(const HistoryError &failure)
 {
-    static const QRegularExpression engineWords("^The history (.*) cannot be used: (.*)$",
-                                                QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch words = engineWords.match(failure);
-    if (!words.hasMatch())
-        return "No se puede usar el historial: " + failure;
-    return "No se puede usar el historial " + words.captured(1) + ": " + words.captured(2);
+    return "No se puede usar el historial " + QString::fromStdString(failure.file()) + ": " +
+           QString::fromStdString(failure.reason());
 }

@@ -207,7 +207,8 @@ private slots:
         recorder.record(answer("a", Noon, 1));
         recorder.flush();
         const auto failure = recorder.takeFailure();
-        QVERIFY(failure && failure->find("file is not a database") != std::string::npos);
+        QVERIFY(failure && failure->reason() == "file is not a database");
+        QCOMPARE(failure->file(), bad.fileName().toStdString());
         QVERIFY(!recorder.takeFailure());
         recorder.record(answer("a", Noon + 1, 1));
         recorder.flush();
