@@ -310,8 +310,9 @@ private slots:
                  QStringList{"tozelo-cli: unknown command 'pong' (try tozelo-cli --help)"});
     }
 
-    // history writes what was kept, machine by machine in time order, from --since on; a history
-    // that is not there is a failure naming it.
+    // history writes what was kept, machine by machine in time order, from --since on: answers kept
+    // whole and the figures of older hours and minutes; a history that is not there is a failure
+    // naming it.
     void historyExport()
     {
         QTemporaryDir folder;
@@ -326,20 +327,34 @@ private slots:
             a.status = status;
             return a;
         };
-        HistoryStore(file.toStdString())
-            .append({answer("b,\"quoted\"", noon + 61500, 3, ""), answer("a", noon + 2000, -1, "Request timed out"),
-                     answer("a", noon + 1000, 12, "")});
+        {
+            HistoryStore store(file.toStdString());
+            store.append({answer("b,\"quoted\"", noon + 61500, 3, ""),
+                          answer("a", noon + 2000, -1, "Request timed out"), answer("a", noon + 1000, 12, "")});
+            store.transaction([&] {
+                store.addFigures("a", HistoryStore::MinuteMs, {{noon - 2 * HistoryStore::MinuteMs, 60, 6, 2, 9, 30}});
+                store.addFigures("a", HistoryStore::HourMs, {{noon - 9 * HistoryStore::HourMs, 5, 5, 0, 0, 0}});
+            });
+        }
         const CliRun csv = CliRun::of({"history", "--history", file});
         QCOMPARE(csv.status, 0);
-        QCOMPARE(csv.out,
-                 QStringList({"machine,time,time_ms,rtt_ms,status", "a,2024-05-01T12:00:01.000Z,1714564801000,12,",
-                              "a,2024-05-01T12:00:02.000Z,1714564802000,,Request timed out",
-                              "\"b,\"\"quoted\"\"\",2024-05-01T12:01:01.500Z,1714564861500,3,"}));
+        QCOMPARE(csv.out, QStringList({"machine,time,time_ms,rtt_ms,status,period_s,count,lost,min_ms,median_ms,max_ms",
+                                       "a,2024-05-01T03:00:00.000Z,1714532400000,,,3600,5,5,,,",
+                                       "a,2024-05-01T11:58:00.000Z,1714564680000,,,60,60,6,2,9,30",
+                                       "a,2024-05-01T12:00:01.000Z,1714564801000,12,,,,,,,",
+                                       "a,2024-05-01T12:00:02.000Z,1714564802000,,Request timed out,,,,,,",
+                                       "\"b,\"\"quoted\"\"\",2024-05-01T12:01:01.500Z,1714564861500,3,,,,,,,"}));
         const CliRun json =
-            CliRun::of({"history", "a", "--since", "2024-05-01T12:00:01.001Z", "--format", "json", "--history", file});
+            CliRun::of({"history", "a", "--since", "2024-05-01T11:58:00Z", "--format", "json", "--history", file});
         QCOMPARE(json.status, 0);
-        QCOMPARE(json.output, QByteArray("[\n{\"machine\":\"a\",\"status\":\"Request timed out\",\"time\":"
-                                         "\"2024-05-01T12:00:02.000Z\",\"time_ms\":1714564802000}\n]\n"));
+        QCOMPARE(
+            json.output,
+            QByteArray(
+                "[\n{\"count\":60,\"lost\":6,\"machine\":\"a\",\"max_ms\":30,\"median_ms\":9,\"min_ms\":2,"
+                "\"period_s\":60,\"time\":\"2024-05-01T11:58:00.000Z\",\"time_ms\":1714564680000},\n"
+                "{\"machine\":\"a\",\"rtt_ms\":12,\"time\":\"2024-05-01T12:00:01.000Z\",\"time_ms\":1714564801000},\n"
+                "{\"machine\":\"a\",\"status\":\"Request timed out\",\"time\":"
+                "\"2024-05-01T12:00:02.000Z\",\"time_ms\":1714564802000}\n]\n"));
         const CliRun missing = CliRun::of({"history", "--history", file + ".none"});
         QCOMPARE(missing.status, 1);
         QCOMPARE(missing.err,
