@@ -1,7 +1,7 @@
 #include "MonitorPage.h"
 
-#include "ExportFile.h"
 #include "MonitorChart.h"
+#include "MonitorExport.h"
 #include "MonitorLoader.h"
 #include "MonitorRowModel.h"
 #include "PageLook.h"
@@ -28,7 +28,6 @@
 #include <QTableView>
 #include <algorithm>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -51,13 +50,15 @@ const Reachability *liveWalk()
 }
 } // namespace
 
-MonitorPage::MonitorPage(TForm1 &form, QWidget *page) : m_form(form), m_page(page), m_loader(new MonitorLoader(this))
+MonitorPage::MonitorPage(TForm1 &form, QWidget *page)
+    : m_form(form), m_page(page), m_loader(new MonitorLoader(this)), m_export(new MonitorExport(this))
 {
     Background4 = newPageBackground(page, "Background4", 5);
     createControls();
     createTable();
     layOut();
     bindLoader();
+    m_export->OnDone = [this](const QString &fileName, const QString &failure) { exported(fileName, failure); };
     growWhenShown(form.tipo, page);
     connect(form.tipo, &QStackedWidget::currentChanged, this,
             [this] { reportExceptions(&m_form, [this] { pageChange(); }); });
@@ -66,10 +67,11 @@ MonitorPage::MonitorPage(TForm1 &form, QWidget *page) : m_form(form), m_page(pag
     connect(&m_refresh, &QTimer::timeout, this, [this] { reportExceptions(&m_form, [this] { reload(); }); });
 }
 
-// The loader's thread ends before the rows it would fill go.
+// The loader's thread ends before the rows it would fill go, and an export before the page.
 MonitorPage::~MonitorPage()
 {
     delete m_loader;
+    delete m_export;
 }
 
 template <typename Handler> void MonitorPage::bind(TTransparentButton *button, Handler handler)
@@ -326,8 +328,8 @@ void MonitorPage::jsonClick()
     exportAs("JSON (*.json)", "json", HistoryExport::Format::Json);
 }
 
-// The answers of the machines chosen (all of them when none is) over the span, as the command line
-// exports them; written whole through a temporary file.
+// What is kept of the machines chosen (all of them when none is) over the span, as the command line
+// exports it; read and written off the window's thread, whole through a temporary file.
 void MonitorPage::exportAs(const QString &filter, const QString &suffix, HistoryExport::Format format)
 {
     const QString history = HistoryFile::path();
@@ -339,13 +341,21 @@ void MonitorPage::exportAs(const QString &filter, const QString &suffix, History
     if (fileName.isEmpty())
         return;
     const int64_t nowMs = windowClock().nowMs();
-    std::ostringstream text;
-    try {
-        const HistoryStore store(history.toStdString(), HistoryStore::Mode::Read);
-        HistoryExport::write(store, chosenMachines(), nowMs - MonitorHistory::lengthOf(span()), nowMs + 1, format,
-                             text);
-    } catch (const HistoryError &e) {
-        throw std::runtime_error(HistoryFile::failureText(e).toStdString());
+    csv->setEnabled(false);
+    json->setEnabled(false);
+    state->setText("Exportando a " + fileName + "...");
+    m_export->start({history.toStdString(), chosenMachines(), nowMs - MonitorHistory::lengthOf(span()), nowMs + 1,
+                     format, fileName});
+}
+
+void MonitorPage::exported(const QString &fileName, const QString &failure)
+{
+    csv->setEnabled(true);
+    json->setEnabled(true);
+    if (!failure.isEmpty()) {
+        state->setText(failure);
+        showStopMessage(&m_form, failure);
+        return;
     }
-    ExportFile::write(fileName, text.str());
+    state->setText("Exportado a " + fileName);
 }

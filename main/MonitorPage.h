@@ -13,6 +13,7 @@
 #include <vector>
 
 class MonitorChart;
+class MonitorExport;
 class MonitorLoader;
 class MonitorRowModel;
 class QComboBox;
@@ -78,10 +79,12 @@ private:
     void rowsRead(size_t first, size_t count);
     void loaded();
     void exportAs(const QString &filter, const QString &suffix, HistoryExport::Format format);
+    void exported(const QString &fileName, const QString &failure);
 
     TForm1 &m_form;
     QWidget *m_page;
     MonitorLoader *m_loader;
+    MonitorExport *m_export;
     QTimer m_refresh;
     int64_t m_nowMs = 0;
     MonitorHistory::Span m_shownSpan = MonitorHistory::Span::Hour;

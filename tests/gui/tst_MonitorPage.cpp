@@ -293,18 +293,25 @@ void tst_MonitorPage::exportsAreTheCommandLines()
     const QString json = m_folder.path() + "/all.json";
     QString answer = csv;
     TestSeams::instance().fileDialog = [&](QFileDialog &) { return answer; };
-    QTest::mouseClick(m_page->csv, Qt::LeftButton);
+    // Written off the window's thread: the buttons wait for the export's end.
+    const auto exportWith = [&](TTransparentButton *button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(!m_page->csv->isEnabled() && !m_page->json->isEnabled());
+        QTRY_VERIFY(m_page->csv->isEnabled() && m_page->json->isEnabled());
+    };
+    exportWith(m_page->csv);
     QCOMPARE(fileText(csv), expected({"A"}, HistoryExport::Format::Csv));
     QVERIFY(fileText(csv).contains("Tiempo agotado") && !fileText(csv).contains("B,"));
+    QCOMPARE(m_page->state->text(), "Exportado a " + csv);
 
     m_page->table->clearSelection();
     answer = json;
-    QTest::mouseClick(m_page->json, Qt::LeftButton);
+    exportWith(m_page->json);
     QCOMPARE(fileText(json), expected({}, HistoryExport::Format::Json));
     QVERIFY(fileText(json).contains("\"B\""));
 
     answer = m_folder.path() + "/missing/folder/x.csv";
-    QTest::mouseClick(m_page->csv, Qt::LeftButton);
+    exportWith(m_page->csv);
     QCOMPARE(m_seams->reports.size(), 1);
     QVERIFY(m_seams->reports.first().startsWith("No se pudo guardar"));
 }
