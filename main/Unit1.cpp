@@ -16,6 +16,7 @@
 #include "ping/EchoWait.h"
 #include "ping/Ping.h"
 #include "platform/IpAddress.h"
+#include "ui/DesktopNotice.h"
 #include "ui/IntegerText.h"
 #include "ui/TestSeams.h"
 #include "widgets/AHMTMessages.h"
@@ -410,10 +411,14 @@ void TForm1::machinesChanged(const std::vector<Reachability::Change> &changes)
                                                             : machine + " responde de nuevo desde las " + at);
     }
     const QString notice = lines.join("; ");
-    if (oxForm1->TrayEnabled() && ToxForm::TrayAvailable())
+    if (oxForm1->TrayEnabled() && ToxForm::TrayAvailable()) {
         oxForm1->trayIcon()->showMessage(ApplicationTitle, notice, QSystemTrayIcon::Warning);
-    else
+    } else {
+        // Without a tray host the desktop tells it too, for a window left behind others.
+        if (!ToxForm::TrayAvailable() && DesktopNotice::available())
+            DesktopNotice::show(ApplicationTitle, notice);
         setStatusPanel(0, notice);
+    }
     m_monitor->machinesChanged();
 }
 

@@ -96,7 +96,8 @@ public:
     void rspingClick();
     void tbutonClick();
     // Watched machines that went down or came back up in one pass of the re-ping walk: one notice
-    // for all of them, in the tray where the window waits there, else on the status bar.
+    // for all of them, in the tray where the window waits there, else on the status bar and, where
+    // no tray host runs, on the desktop.
     void machinesChanged(const std::vector<Reachability::Change> &changes);
 
     // Found machines. answered false: the machine did not answer, which never adds it.

@@ -15,6 +15,8 @@ packages=(
     dpkg-dev desktop-file-utils appstream help2man lintian man-db groff-base bash-completion
     # the tests of the windows under a real window manager and tray host (tests/desktop)
     xvfb openbox trayer x11-utils xdotool
+    # a session bus of the tests' own, where the window's desktop notices are heard
+    dbus-daemon
 )
 case "${1:-}" in
 screenshot) packages+=(x11-apps netpbm) ;;

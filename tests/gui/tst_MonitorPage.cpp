@@ -15,6 +15,8 @@
 #include "main/MonitorPage.h"
 #include "main/MonitorRowModel.h"
 #include "main/Unit1.h"
+#include "ui/DesktopNotice.h"
+#include "ui/ExceptionReport.h"
 #include "ui/HistoryFile.h"
 #include "ui/TestSeams.h"
 #include "widgets/FloatEdit.h"
@@ -22,8 +24,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusError>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
@@ -60,9 +65,51 @@ QString fileText(const QString &name)
 }
 } // namespace
 
+// The desktop's notification service, on a session bus of the test's own, keeping what it is asked
+// to show.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    // Why no bus could be had, or nothing.
+    QString start()
+    {
+        m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        if (!m_daemon.waitForStarted(10000) || !m_daemon.waitForReadyRead(10000))
+            return "needs dbus-daemon for a session bus of its own";
+        const QString address = QString::fromLatin1(m_daemon.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toLatin1());
+        QDBusConnection bus = QDBusConnection::connectToBus(address, "fakeNotifications");
+        if (!bus.registerObject(DesktopNotice::Path, this, QDBusConnection::ExportAllSlots) ||
+            !bus.registerService(DesktopNotice::Service))
+            return "could not serve notifications on the bus: " + bus.lastError().message();
+        return {};
+    }
+    ~FakeNotifications() override
+    {
+        QDBusConnection::disconnectFromBus("fakeNotifications");
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+
+    QStringList shown;
+
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &, int)
+    {
+        shown << summary + ": " + body;
+        return uint(shown.size());
+    }
+
+private:
+    QProcess m_daemon;
+};
+
 class tst_MonitorPage : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -85,6 +132,8 @@ private:
     void pass(int entries);
 
     FakeNetwork m_network;
+    FakeNotifications m_notifications;
+    QString m_noNotifications;
     ScriptedClock m_clock;
     QTemporaryDir m_folder;
     int m_tests = 0;
@@ -93,6 +142,12 @@ private:
     TForm5 *m_dialog = nullptr;
     MonitorPage *m_page = nullptr;
 };
+
+// No tray host runs offscreen: the window's notices go to the desktop too.
+void tst_MonitorPage::initTestCase()
+{
+    m_noNotifications = m_notifications.start();
+}
 
 void tst_MonitorPage::init()
 {
@@ -346,8 +401,12 @@ void tst_MonitorPage::walkRecordsAndTellsADownAndAnUpOnce()
     const QString firstTick = QDateTime::fromMSecsSinceEpoch(m_clock.now + 1000).toString("HH:mm:ss");
     const QString secondTick = QDateTime::fromMSecsSinceEpoch(m_clock.now + 2000).toString("HH:mm:ss");
     pass(2);
-    QCOMPARE(m_form->statusPanel(0),
-             "127.0.0.1 responde de nuevo desde las " + firstTick + "; 127.0.0.2 no responde desde las " + secondTick);
+    const QString notice =
+        "127.0.0.1 responde de nuevo desde las " + firstTick + "; 127.0.0.2 no responde desde las " + secondTick;
+    QCOMPARE(m_form->statusPanel(0), notice);
+    QVERIFY2(m_noNotifications.isEmpty(), qPrintable(m_noNotifications));
+    QTRY_COMPARE(m_notifications.shown.size(), 2);
+    QCOMPARE(m_notifications.shown.last(), QString(ApplicationTitle) + ": " + notice);
     QVERIFY(m_seams->reports.isEmpty());
     // The log has its lines too, with the time.
     const QStringList log = linesOf(m_dialog->Memo1);
