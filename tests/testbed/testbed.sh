@@ -165,6 +165,8 @@ build() {
         # Duplicate address detection would hold each link's IPv6 back for a second.
         in_ns "$ns" sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0 || return 1
     done
+    # First, so that its bridge's ports have their carrier by the end.
+    build_link "$c" "$(ns_l "$name")" "$(ns_e "$name")" || return 1
     link "$c" to-r 198.18.1.1/24 "$r" to-c 198.18.1.254/24 &&
         link "$r" to-h 198.18.2.254/24 "$h" to-r 198.18.2.1/24 &&
         link "$r" to-d 198.18.3.254/24 "$d" to-r 198.18.3.1/24 || return 1
@@ -187,9 +189,19 @@ build() {
         in_ns "$c" sysctl -qw net.ipv4.ping_group_range="0 2147483647" &&
         in_ns "$d" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
     build_v6 "$c" "$r" "$h" "$d" || return 1
-    build_link "$c" "$(ns_l "$name")" "$(ns_e "$name")" || return 1
     write_name_files "$c" || return 1
-    start_responder "$name" "$lifeline"
+    start_responder "$name" "$lifeline" && link_carries "$(ns_l "$name")"
+}
+
+# A bridge's port forwards only once its veth has carrier, which the kernel tells a moment after.
+link_carries() {
+    local tries
+    for tries in $(seq 100); do
+        [ "$(bridge -n "$1" link show | grep -c 'state forwarding')" -eq 3 ] && return 0
+        sleep 0.02
+    done
+    say "the client's link did not come up"
+    return 1
 }
 
 address6() {
@@ -227,7 +239,7 @@ bridged() {
 # alone, as a host of its own would.
 build_link() {
     local c=$1 l=$2 e=$3
-    ip -n "$l" link add lan address "$LINK_MAKER_MAC" type bridge &&
+    ip -n "$l" link add lan address "$LINK_MAKER_MAC" type bridge forward_delay 0 &&
         ip -n "$l" addr add 198.18.6.2/24 dev lan &&
         address6 "$l" lan "$V6:6::2" &&
         ip -n "$l" link set lan up &&
