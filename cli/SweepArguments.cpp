@@ -107,8 +107,8 @@ std::string listingOf(const CommandLine &args)
     const bool unanswered = flagged(args, "u", "unanswered");
     if (answered && unanswered)
         throw CommandLine::UsageError("-a and -u exclude each other");
-    if ((answered || unanswered) && (args.has("format") || args.has("names")))
-        throw CommandLine::UsageError("-a and -u list bare addresses, without --format or --names");
+    if ((answered || unanswered) && (args.has("format") || args.has("names") || args.has("neighbours")))
+        throw CommandLine::UsageError("-a and -u list bare addresses, without --format, --names or --neighbours");
     return answered ? "answered" : unanswered ? "unanswered" : "";
 }
 
@@ -211,13 +211,13 @@ const std::vector<std::string> SweepArguments::Options = {
     "rate", "timeout", "retries",       "size",           "ttl",    "save", "format",
     "f",    "iL",      "exclude",       "exclude-file",   "order",  "seed", "shard",
     "o",    "output",  "names-timeout", "names-parallel", "history"};
-const std::vector<std::string> SweepArguments::Flags = {"names", "progress", "frames", "q",          "quiet",
-                                                        "a",     "answered", "u",      "unanswered", "record"};
+const std::vector<std::string> SweepArguments::Flags = {
+    "names", "progress", "frames", "q", "quiet", "a", "answered", "u", "unanswered", "record", "neighbours"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
     : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")),
-      outputFile(outputFileOf(args)), progress(args.has("progress")), quiet(quietOf(args)), listing(listingOf(args)),
-      historyFile(historyFileOf(args))
+      outputFile(outputFileOf(args)), neighbours(args.has("neighbours")), progress(args.has("progress")),
+      quiet(quietOf(args)), listing(listingOf(args)), historyFile(historyFileOf(args))
 {
     namesOf(args, *this);
     targets = targetsOf(args, standardInput);

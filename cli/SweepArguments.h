@@ -26,6 +26,7 @@ struct SweepArguments {
     bool names = false;
     int namesTimeoutMs = 0;  // each lookup's
     int namesParallel = 0;   // lookups at once
+    bool neighbours = false; // the hosts of this host's links found by ARP or ND too, with their makers
     bool progress = false;   // even where standard error is no terminal
     bool quiet = false;      // no progress, nor the rate used: failures and what is missing alone
     std::string listing;     // answered or unanswered: those addresses alone, one a line, in place of format

@@ -10,6 +10,8 @@
 #include "history/SweepRecording.h"
 #include "history/WallClock.h"
 #include "platform/IcmpTypes.h"
+#include "sweep/HardwareMakers.h"
+#include "sweep/NeighbourSearch.h"
 #include "sweep/ReverseNames.h"
 #include "sweep/Sweep.h"
 #include "sweep/SweepReport.h"
@@ -99,12 +101,15 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
         },
         args.namesParallel, args.namesTimeoutMs);
     signals.onStop([&names] { names.stop(); });
-    uint64_t total = 0;
+    std::set<IpAddress> hosts;
     for (const Answer &answer : report.answers)
-        if (answered(answer)) {
-            names.lookUp(answer.address);
-            ++total;
-        }
+        if (answered(answer))
+            hosts.insert(answer.address);
+    for (const auto &found : report.presence)
+        hosts.insert(found.first);
+    for (const IpAddress &host : hosts)
+        names.lookUp(host);
+    const uint64_t total = hosts.size();
     if (progress == nullptr) {
         names.wait();
     } else {
@@ -114,6 +119,47 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
         progress->finish();
     }
     signals.onStop(nullptr);
+}
+
+// What kept some hosts of the links from being asked, or their makers from being named.
+void reportNeighbours(const NeighbourSearch &search, HardwareMakers &makers, std::ostream &err)
+{
+    if (search.unreadable())
+        err << "tozelo-cli: sweep: the neighbour table cannot be read: hosts that do not answer echo are missing\n";
+    if (search.beyond() != 0)
+        err << "tozelo-cli: sweep: " << search.beyond() << " more targets on this host's links were not asked: at most "
+            << NeighbourSearch::MaxAsked << " are\n";
+    if (search.refused() != 0)
+        err << "tozelo-cli: sweep: " << search.refusal() << ": " << search.refused()
+            << " targets on this host's links could not be asked\n";
+    const std::string failure = makers.takeFailure();
+    if (!failure.empty())
+        err << "tozelo-cli: sweep: " << failure << "\n";
+}
+
+// The hosts of this host's links that answered the kernel's ARP or neighbour solicitation, whether
+// or not they answered echo, with their hardware addresses and makers. Only once the sweep is over,
+// and only targets on a link: nothing leaves through a gateway.
+void findNeighbours(SweepReport &report, const Sweep &sweep, const Sweep::Settings &settings, StopSignals &signals,
+                    std::ostream &err)
+{
+    NeighbourSearch search(settings.rate, settings.timeoutMs);
+    signals.onStop([&search] { search.stop(); });
+    search.run([&sweep](const std::function<void(const IpAddress &)> &take) { sweep.eachAddress(take); });
+    signals.onStop(nullptr);
+    std::set<IpAddress> echoed;
+    for (const Answer &answer : report.answers)
+        if (answered(answer))
+            echoed.insert(answer.address);
+    HardwareMakers makers;
+    for (const auto &[address, hardware] : search.found()) {
+        HostPresence &found = report.presence[address];
+        if (echoed.count(address) == 0)
+            found.method = address.isV4() ? HostPresence::Method::Arp : HostPresence::Method::Nd;
+        found.hardware = hardware.toString();
+        found.maker = makers.makerOf(hardware);
+    }
+    reportNeighbours(search, makers, err);
 }
 
 // JSON lines have had their answers already.
@@ -264,6 +310,9 @@ int SweepCommand::run(std::ostream &err, bool terminal)
     report.endedMs = endedMs;
     report.timeoutMs = settings.timeoutMs;
     report.withNames = m_args.names;
+    report.withPresence = m_args.neighbours;
+    if (m_args.neighbours && signals.signal() == 0)
+        findNeighbours(report, sweep, settings, signals, err);
     if (m_args.names && signals.signal() == 0) {
         SweepProgress namesProgress(err, terminal, 0);
         lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr, signals);
@@ -277,7 +326,10 @@ int SweepCommand::run(std::ostream &err, bool terminal)
     output.finish();
     if (!m_args.saveFile.empty())
         save(sweep, m_args.saveFile);
-    const int status = statusOf(sweep, signal, err);
+    int status = statusOf(sweep, signal, err);
+    // A host found on a link answered, if not echo.
+    if (status == SweepStatus::NothingAnswered && !report.presence.empty())
+        status = SweepStatus::Answered;
     if (output.failed())
         throw CommandRun::Failure(SweepStatus::OutputFailed, output.failure());
     return status;

@@ -1,5 +1,7 @@
 #include "Routes.h"
 #include "FileDescriptor.h"
+#include "KernelRoute.h"
+#include "NetlinkDump.h"
 
 #include <arpa/inet.h>
 #include <linux/fib_rules.h>
@@ -18,7 +20,6 @@ namespace {
 
 // A system with more routes than this is not worth learning by heart for a sweep.
 constexpr size_t MaxPrefixes = 4 << 20;
-constexpr size_t DumpBufferSize = 1 << 16;
 
 uint32_t maskOf(int length)
 {
@@ -41,26 +42,6 @@ uint32_t destinationOf(const rtattr *attributes, size_t length, unsigned short t
         }
     }
     return 0;
-}
-
-// The gateway of a route the kernel sent for a lookup, when it has one.
-std::optional<Routes::Gateway> gatewayOf(const rtmsg *route, size_t length)
-{
-    if (route->rtm_type != RTN_UNICAST)
-        return std::nullopt;
-    Routes::Gateway gateway;
-    length -= NLMSG_ALIGN(sizeof(rtmsg));
-    for (auto *attribute = RTM_RTA(route); RTA_OK(attribute, length); attribute = RTA_NEXT(attribute, length)) {
-        if (attribute->rta_type == RTA_OIF && RTA_PAYLOAD(attribute) >= sizeof(int))
-            std::memcpy(&gateway.link, RTA_DATA(attribute), sizeof(int));
-        else if (attribute->rta_type == RTA_GATEWAY && RTA_PAYLOAD(attribute) >= 4)
-            std::memcpy(&gateway.address, RTA_DATA(attribute), 4);
-        else if (attribute->rta_type == RTA_PREFSRC && RTA_PAYLOAD(attribute) >= 4)
-            std::memcpy(&gateway.source, RTA_DATA(attribute), 4);
-    }
-    if (gateway.link == 0 || gateway.address == 0 || gateway.source == 0)
-        return std::nullopt;
-    return gateway;
 }
 
 } // namespace
@@ -120,31 +101,10 @@ Routes::Block Routes::sameRouteAs(uint32_t address)
 std::optional<Routes::Gateway> Routes::gatewayTo(uint32_t destination) const
 {
     const FileDescriptor netlink(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE));
-    if (netlink.get() < 0)
+    const std::optional<KernelRoute> route = KernelRoute::to(IpAddress::v4(htonl(destination)), netlink.get());
+    if (!route || route->type != RTN_UNICAST || route->link == 0 || route->gateway == 0 || route->source == 0)
         return std::nullopt;
-    struct {
-        nlmsghdr head;
-        rtmsg route;
-        rtattr attribute;
-        uint32_t address;
-    } request{};
-    request.head.nlmsg_len = sizeof request;
-    request.head.nlmsg_type = RTM_GETROUTE;
-    request.head.nlmsg_flags = NLM_F_REQUEST;
-    request.route.rtm_family = AF_INET;
-    request.route.rtm_dst_len = 32;
-    request.attribute.rta_type = RTA_DST;
-    request.attribute.rta_len = RTA_LENGTH(sizeof request.address);
-    request.address = htonl(destination);
-    if (send(netlink.get(), &request, sizeof request, 0) < 0)
-        return std::nullopt;
-    alignas(nlmsghdr) char buffer[4096];
-    const ssize_t got = recv(netlink.get(), buffer, sizeof buffer, 0);
-    const auto *message = reinterpret_cast<const nlmsghdr *>(buffer);
-    if (got <= 0 || !NLMSG_OK(message, size_t(got)) || message->nlmsg_type != RTM_NEWROUTE ||
-        NLMSG_PAYLOAD(message, 0) < sizeof(rtmsg))
-        return std::nullopt;
-    return gatewayOf(static_cast<const rtmsg *>(NLMSG_DATA(message)), NLMSG_PAYLOAD(message, 0));
+    return Gateway{route->link, route->gateway, route->source};
 }
 
 void Routes::forget()
@@ -170,42 +130,17 @@ bool Routes::readTables()
     return read;
 }
 
-// Asks for every entry of one kind and takes each as it comes, to the end of the dump.
 bool Routes::dump(int fd, uint16_t type, const void *header, size_t headerSize, uint32_t sequence)
 {
-    struct {
-        nlmsghdr head;
-        char body[64];
-    } request{};
-    request.head.nlmsg_len = NLMSG_LENGTH(headerSize);
-    request.head.nlmsg_type = type;
-    request.head.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request.head.nlmsg_seq = sequence;
-    std::memcpy(request.body, header, headerSize);
-    if (send(fd, &request, request.head.nlmsg_len, 0) < 0)
-        return false;
-    const std::unique_ptr<char[]> buffer(new char[DumpBufferSize]);
-    for (;;) {
-        const ssize_t got = recv(fd, buffer.get(), DumpBufferSize, 0);
-        if (got <= 0)
+    return NetlinkDump::run(fd, type, header, headerSize, sequence, [this](const nlmsghdr &message) {
+        if (m_prefixes.size() >= MaxPrefixes)
             return false;
-        size_t left = size_t(got);
-        for (auto *message = reinterpret_cast<const nlmsghdr *>(buffer.get()); NLMSG_OK(message, left);
-             message = NLMSG_NEXT(message, left)) {
-            if (message->nlmsg_seq != sequence)
-                continue;
-            if (message->nlmsg_type == NLMSG_DONE)
-                return true;
-            // A dump the tables changed under is no picture of them.
-            if (message->nlmsg_type == NLMSG_ERROR || (message->nlmsg_flags & NLM_F_DUMP_INTR) != 0 ||
-                m_prefixes.size() >= MaxPrefixes)
-                return false;
-            if (message->nlmsg_type == RTM_NEWROUTE)
-                takeRoute(NLMSG_DATA(message), NLMSG_PAYLOAD(message, 0));
-            else if (message->nlmsg_type == RTM_NEWRULE)
-                takeRule(NLMSG_DATA(message), NLMSG_PAYLOAD(message, 0));
-        }
-    }
+        if (message.nlmsg_type == RTM_NEWROUTE)
+            takeRoute(NLMSG_DATA(&message), NLMSG_PAYLOAD(&message, 0));
+        else if (message.nlmsg_type == RTM_NEWRULE)
+            takeRule(NLMSG_DATA(&message), NLMSG_PAYLOAD(&message, 0));
+        return true;
+    });
 }
 
 void Routes::takeRoute(const void *message, size_t length)

@@ -9,6 +9,8 @@ packages=(
     iproute2 iputils-ping nftables libcap2-bin procps
     # ndiff reads the sweep's XML in a test: proof that the tools people already use take it
     ndiff
+    # the makers of hardware addresses, which the sweep names for the hosts of a link
+    ieee-data
     fonts-liberation fonts-urw-base35
     # Qt's own texts (standard dialogs' buttons) in the window's language
     qt6-translations-l10n

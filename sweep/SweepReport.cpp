@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <set>
 
 namespace {
 
@@ -63,13 +64,21 @@ std::string jsonNumber(double value)
     return std::string(text, result.ptr);
 }
 
+// How a host was found, its hardware address and maker, as the keys that follow "address".
+std::string jsonOf(const HostPresence &presence)
+{
+    return ",\"found_by\":" + TextFields::json(presence.foundBy()) + ",\"mac\":" + TextFields::json(presence.hardware) +
+           ",\"maker\":" + TextFields::json(presence.maker);
+}
+
 // Keys in alphabetical order, as a JSON library sorts them, so that the bytes stay the same. A host
-// that answered carries its name when one is given.
-std::string jsonOf(const Answer &answer, const std::string *name = nullptr)
+// that answered carries how it was found and its name when they are given.
+std::string jsonOf(const Answer &answer, const std::string *name = nullptr, const HostPresence *presence = nullptr)
 {
     const std::string address = "{\"address\":" + TextFields::json(answer.address.toString());
     if (answered(answer))
-        return address + (name ? ",\"name\":" + TextFields::json(*name) : std::string()) +
+        return address + (presence ? jsonOf(*presence) : std::string()) +
+               (name ? ",\"name\":" + TextFields::json(*name) : std::string()) +
                ",\"rtt_ms\":" + jsonNumber(std::round(answer.rttMs * 1000) / 1000) + "}";
     return address + ",\"error\":" + TextFields::json(EchoTerms::errorText(int(answer.status))) +
            (!answer.from.isNull() ? ",\"from\":" + TextFields::json(answer.from.toString()) : std::string()) +
@@ -138,7 +147,50 @@ std::string reasonOf(uint32_t status)
     }
 }
 
+// The reasons port scanners give for a host found by other means than echo.
+std::string reasonOf(const HostPresence &presence)
+{
+    switch (presence.method) {
+    case HostPresence::Method::Arp: return "arp-response";
+    case HostPresence::Method::Nd: return "nd-response";
+    case HostPresence::Method::Tcp: return "syn-ack";
+    default: return "echo-reply";
+    }
+}
+
+// A host that answered echo and of which nothing more is known.
+const HostPresence *echoAlone()
+{
+    static const HostPresence presence;
+    return &presence;
+}
+
 } // namespace
+
+bool SweepReport::Row::up() const
+{
+    return presence != nullptr || (answer != nullptr && answered(*answer));
+}
+
+std::vector<SweepReport::Row> SweepReport::rows() const
+{
+    std::vector<Row> rows;
+    for (const Answer &answer : answers) {
+        const auto found = presence.find(answer.address);
+        const HostPresence *known = withPresence && found != presence.end() ? &found->second : nullptr;
+        rows.push_back({answer.address, &answer, known || !withPresence || !answered(answer) ? known : echoAlone()});
+    }
+    if (!withPresence)
+        return rows;
+    std::set<IpAddress> heard;
+    for (const Answer &answer : answers)
+        heard.insert(answer.address);
+    for (const auto &[address, found] : presence)
+        if (heard.count(address) == 0)
+            rows.push_back({address, nullptr, &found});
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.address < b.address; });
+    return rows;
+}
 
 SweepReport SweepReport::of(const Sweep &sweep)
 {
@@ -163,35 +215,57 @@ std::string SweepReport::shownName(const IpAddress &address) const
     return printable(nameOf(address));
 }
 
+// How a host was found, its hardware address and maker, after what echo told of it.
+std::string SweepReport::presenceText(const HostPresence *found)
+{
+    if (found == nullptr)
+        return std::string();
+    return " by " + found->foundBy() + (found->hardware.empty() ? "" : " " + found->hardware) +
+           (found->maker.empty() ? "" : " " + printable(found->maker));
+}
+
 void SweepReport::writeText(std::ostream &out) const
 {
     uint64_t count = 0;
-    for (const Answer &answer : answers) {
-        if (!answered(answer)) {
-            const std::string from = errorFrom(answer);
-            out << answer.address.toString() << ' ' << EchoTerms::errorText(int(answer.status))
-                << (from.empty() ? "" : " from " + from) << '\n';
-            continue;
+    uint64_t more = 0;
+    for (const Row &row : rows()) {
+        out << row.address.toString();
+        if (row.answer != nullptr && answered(*row.answer)) {
+            out << ' ' << milliseconds(row.answer->rttMs) << " ms";
+            ++count;
+        } else if (row.answer != nullptr) {
+            const std::string from = errorFrom(*row.answer);
+            out << ' ' << EchoTerms::errorText(int(row.answer->status)) << (from.empty() ? "" : " from " + from);
         }
-        out << answer.address.toString() << ' ' << milliseconds(answer.rttMs) << " ms";
-        const std::string name = withNames ? shownName(answer.address) : std::string();
-        out << (name.empty() ? "" : " " + name) << '\n';
-        ++count;
+        more += row.up() && (row.answer == nullptr || !answered(*row.answer)) ? 1 : 0;
+        const std::string name = withNames && row.up() ? shownName(row.address) : std::string();
+        out << (name.empty() ? "" : " " + name) << presenceText(row.presence) << '\n';
     }
-    out << count << " of " << addresses << " addresses answered\n";
+    out << count << " of " << addresses << " addresses answered"
+        << (withPresence ? ", " + std::to_string(more) + " more found without echo" : std::string()) << '\n';
 }
 
 void SweepReport::writeCsv(std::ostream &out) const
 {
-    out << "address,rtt_ms,error,error_from" << (withNames ? ",name" : "") << '\n';
-    for (const Answer &answer : answers) {
-        out << answer.address.toString() << ',';
-        if (answered(answer))
-            out << milliseconds(answer.rttMs) << ",,";
+    out << "address,rtt_ms,error,error_from" << (withNames ? ",name" : "")
+        << (withPresence ? ",found_by,mac,maker" : "") << '\n';
+    for (const Row &row : rows()) {
+        out << row.address.toString() << ',';
+        if (row.answer != nullptr && answered(*row.answer))
+            out << milliseconds(row.answer->rttMs) << ",,";
+        else if (row.answer != nullptr)
+            out << ',' << TextFields::csv(EchoTerms::errorText(int(row.answer->status))) << ','
+                << errorFrom(*row.answer);
         else
-            out << ',' << TextFields::csv(EchoTerms::errorText(int(answer.status))) << ',' << errorFrom(answer);
+            out << ",,";
         if (withNames)
-            out << ',' << TextFields::csv(answered(answer) ? shownName(answer.address) : std::string());
+            out << ',' << TextFields::csv(row.up() ? shownName(row.address) : std::string());
+        if (withPresence) {
+            const HostPresence none;
+            const HostPresence &found = row.presence ? *row.presence : none;
+            out << ',' << (row.presence ? found.foundBy() : "") << ',' << found.hardware << ','
+                << TextFields::csv(printable(found.maker));
+        }
         out << '\n';
     }
 }
@@ -200,13 +274,27 @@ void SweepReport::writeJson(std::ostream &out) const
 {
     std::string errors;
     std::string replies;
-    for (const Answer &answer : answers) {
-        const std::string name = withNames ? nameOf(answer.address) : std::string();
-        std::string &list = answered(answer) ? replies : errors;
-        list += (list.empty() ? "" : ",") + jsonOf(answer, withNames ? &name : nullptr);
+    std::string present;
+    for (const Row &row : rows()) {
+        const std::string name = withNames ? nameOf(row.address) : std::string();
+        if (row.answer != nullptr) {
+            std::string &list = answered(*row.answer) ? replies : errors;
+            list += (list.empty() ? "" : ",") +
+                    jsonOf(*row.answer, withNames ? &name : nullptr, answered(*row.answer) ? row.presence : nullptr);
+        }
+        if (row.presence != nullptr && (row.answer == nullptr || !answered(*row.answer)))
+            present += (present.empty() ? "" : ",") + presentJson(row, name);
     }
-    out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"errors\":[" << errors
-        << "],\"replies\":[" << replies << "],\"requests\":" << requests << ",\"unsent\":" << jsonOf(unsent) << "}\n";
+    out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"errors\":[" << errors << "]"
+        << (withPresence ? ",\"present\":[" + present + "]" : std::string()) << ",\"replies\":[" << replies
+        << "],\"requests\":" << requests << ",\"unsent\":" << jsonOf(unsent) << "}\n";
+}
+
+// A host found by other means than echo: its address, how it was found, its name when asked.
+std::string SweepReport::presentJson(const Row &row, const std::string &name) const
+{
+    return "{\"address\":" + TextFields::json(row.address.toString()) + jsonOf(*row.presence) +
+           (withNames ? ",\"name\":" + TextFields::json(name) : std::string()) + "}";
 }
 
 std::string SweepReport::jsonLineOf(const Answer &answer)
@@ -214,12 +302,15 @@ std::string SweepReport::jsonLineOf(const Answer &answer)
     return jsonOf(answer) + "\n";
 }
 
+// Each host's answer came as it was known: what the end adds is the name of each host that answered,
+// with names, and how each host was found, with presence.
 void SweepReport::writeJsonLinesEnd(std::ostream &out) const
 {
-    for (const Answer &answer : answers)
-        if (withNames && answered(answer))
-            out << "{\"address\":" << TextFields::json(answer.address.toString())
-                << ",\"name\":" << TextFields::json(nameOf(answer.address)) << "}\n";
+    for (const Row &row : rows())
+        if ((withNames && row.up()) || row.presence != nullptr)
+            out << "{\"address\":" << TextFields::json(row.address.toString())
+                << (row.presence ? jsonOf(*row.presence) : std::string())
+                << (withNames ? ",\"name\":" + TextFields::json(nameOf(row.address)) : std::string()) << "}\n";
     out << "{\"addresses\":" << addresses << ",\"dropped\":" << dropped << ",\"requests\":" << requests
         << ",\"stopped\":" << (stoppedBy.empty() ? "false" : "true") << ",\"unsent\":" << jsonOf(unsent) << "}\n";
 }
@@ -235,19 +326,25 @@ void SweepReport::writeXml(std::ostream &out) const
         << timeText(startedMs) << "\" version=\"" TOZELO_VERSION "\" xmloutputversion=\"1.05\">\n"
         << "<verbose level=\"0\"/>\n<debugging level=\"0\"/>\n";
     uint64_t up = 0;
-    for (const Answer &answer : answers) {
-        const bool isUp = answered(answer);
+    for (const Row &row : rows()) {
+        const bool echo = row.answer != nullptr && answered(*row.answer);
+        const bool isUp = row.up();
         up += isUp ? 1 : 0;
-        out << "<host><status state=\"" << (isUp ? "up" : "down") << "\" reason=\"" << reasonOf(answer.status)
-            << "\" reason_ttl=\"0\"/>\n<address addr=\"" << answer.address.toString() << "\" addrtype=\""
-            << (answer.address.isV6() ? "ipv6" : "ipv4") << "\"/>\n";
-        const std::string name = isUp && withNames ? shownName(answer.address) : std::string();
+        const std::string reason =
+            isUp ? reasonOf(*(row.presence ? row.presence : echoAlone())) : reasonOf(row.answer->status);
+        out << "<host><status state=\"" << (isUp ? "up" : "down") << "\" reason=\"" << reason
+            << "\" reason_ttl=\"0\"/>\n<address addr=\"" << row.address.toString() << "\" addrtype=\""
+            << (row.address.isV6() ? "ipv6" : "ipv4") << "\"/>\n";
+        if (row.presence != nullptr && !row.presence->hardware.empty())
+            out << "<address addr=\"" << row.presence->hardware << "\" addrtype=\"mac\""
+                << (row.presence->maker.empty() ? "" : " vendor=\"" + xmlText(row.presence->maker) + "\"") << "/>\n";
+        const std::string name = isUp && withNames ? shownName(row.address) : std::string();
         if (name.empty())
             out << "<hostnames>\n</hostnames>\n";
         else
             out << "<hostnames>\n<hostname name=\"" << xmlText(name) << "\" type=\"PTR\"/>\n</hostnames>\n";
-        if (isUp) {
-            const auto rttUs = int64_t(std::llround(answer.rttMs * 1000));
+        if (echo) {
+            const auto rttUs = int64_t(std::llround(row.answer->rttMs * 1000));
             out << "<times srtt=\"" << rttUs << "\" rttvar=\"" << rttUs / 2 << "\" to=\"" << int64_t(timeoutMs) * 1000
                 << "\"/>\n";
         }

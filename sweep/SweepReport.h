@@ -1,4 +1,5 @@
 #pragma once
+#include "HostPresence.h"
 #include "Sweep.h"
 
 #include <cstdint>
@@ -21,6 +22,11 @@ struct SweepReport {
     // none) in every format.
     bool withNames = false;
     std::map<IpAddress, std::string> names;
+    // With presence, every format tells how each host was found, with its hardware address and
+    // maker where known; a host found by other means than echo is there too, without a round-trip
+    // time.
+    bool withPresence = false;
+    std::map<IpAddress, HostPresence> presence;
     // For XML: the command that ran, when it started and ended (milliseconds since 1970), the
     // time-out.
     std::string command;
@@ -43,6 +49,18 @@ struct SweepReport {
     void writeJsonLinesEnd(std::ostream &out) const;
 
 private:
+    // One host of the report: its echo answer, how it was found, or both.
+    struct Row {
+        IpAddress address;
+        const Sweep::Answer *answer;
+        const HostPresence *presence;
+        bool up() const;
+    };
+
+    // In address order: the answers, and with presence the hosts found by other means.
+    std::vector<Row> rows() const;
+    static std::string presenceText(const HostPresence *found);
+    std::string presentJson(const Row &row, const std::string &name) const;
     std::string nameOf(const IpAddress &address) const;
     std::string shownName(const IpAddress &address) const;
 };

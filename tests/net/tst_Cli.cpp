@@ -211,6 +211,34 @@ class TestCliNet : public QObject {
         return ends ? std::optional(found) : std::nullopt;
     }
 
+    // The UDP datagrams the client has sent of both families, as its kernel counts them.
+    static qint64 datagramsSent()
+    {
+        qint64 total = 0;
+        QFile v4("/proc/net/snmp");
+        if (v4.open(QIODevice::ReadOnly)) {
+            const QStringList lines = QString::fromLatin1(v4.readAll()).split('\n');
+            for (int i = 0; i + 1 < lines.size(); ++i)
+                if (lines[i].startsWith("Udp: ") && lines[i + 1].startsWith("Udp: ")) {
+                    const int at = lines[i].split(' ').indexOf("OutDatagrams");
+                    total += lines[i + 1].split(' ').value(at).toLongLong();
+                    break;
+                }
+        }
+        QFile v6("/proc/net/snmp6");
+        if (v6.open(QIODevice::ReadOnly))
+            for (const QString &line : QString::fromLatin1(v6.readAll()).split('\n'))
+                if (line.startsWith("Udp6OutDatagrams"))
+                    total += line.simplified().section(' ', 1, 1).toLongLong();
+        return total;
+    }
+
+    // The maker the installed assignment list names, or "" where it is not installed.
+    static QString makerListed(const QString &maker)
+    {
+        return QFile::exists("/usr/share/ieee-data/oui.csv") ? maker : QString();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -453,6 +481,58 @@ private slots:
     }
 
     // Every line exact, but for the times, and those never below a delayed host's delay.
+    // The client's own link: hosts silent to echo are found by ARP and ND with their hardware
+    // addresses and makers, a locally administered address says so, a host that answers echo gets its
+    // hardware address too, and a host behind the router only what echo told.
+    void neighboursOfTheLink()
+    {
+        const CliRun cli = CliRun::of({"sweep", "--neighbours", "--format", "json", "198.18.6.2-198.18.6.5",
+                                       "fd00:198:18:6::2", "fd00:198:18:6::3", "198.18.2.1"},
+                                      20000);
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QCOMPARE(cli.status, 0);
+        QCOMPARE(cli.err, makerListed("x").isEmpty()
+                              ? QStringList{"tozelo-cli: sweep: cannot read the makers of hardware addresses from "
+                                            "/usr/share/ieee-data/oui.csv: No such file or directory"}
+                              : QStringList());
+        const QJsonObject json = QJsonDocument::fromJson(cli.output).object();
+        const auto host = [](const QString &address, const QString &by, const QString &mac, const QString &maker) {
+            return QJsonObject{{"address", address}, {"found_by", by}, {"mac", mac}, {"maker", maker}};
+        };
+        const QString xensource = makerListed("Xensource, Inc.");
+        QCOMPARE(json["present"].toArray(),
+                 (QJsonArray{host("198.18.6.2", "arp", "00:16:3e:18:06:02", xensource),
+                             host("198.18.6.3", "arp", "02:18:06:00:00:03", "locally administered"),
+                             host("fd00:198:18:6::2", "nd", "00:16:3e:18:06:02", xensource),
+                             host("fd00:198:18:6::3", "nd", "02:18:06:00:00:03", "locally administered")}));
+        const QJsonArray replies = json["replies"].toArray();
+        QCOMPARE(replies.size(), 2);
+        QJsonObject echo = replies[0].toObject();
+        QVERIFY(echo.take("rtt_ms").toDouble() > 0);
+        QCOMPARE(echo, host("198.18.2.1", "echo", "", ""));
+        echo = replies[1].toObject();
+        echo.remove("rtt_ms");
+        QCOMPARE(echo, host("198.18.6.4", "echo", "00:50:56:18:06:04", makerListed("VMware, Inc.")));
+    }
+
+    // Only targets on a link of the client's are asked: a sweep of hosts behind the router and of a
+    // block with no route sends no datagram, while one of the client's own link sends one to each
+    // target.
+    void neighboursAskNothingOffTheLink()
+    {
+        const qint64 before = datagramsSent();
+        CliRun cli = CliRun::of({"sweep", "--neighbours", "--format", "json", "198.18.2.0/29", "fd00:198:18:2::/125",
+                                 "198.18.4.0/29", "250.0.0.1"},
+                                20000);
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QCOMPARE(datagramsSent(), before);
+        QCOMPARE(QJsonDocument::fromJson(cli.output).object()["present"].toArray().size(), 0);
+        cli = CliRun::of({"sweep", "--neighbours", "-q", "198.18.6.5-198.18.6.7", "fd00:198:18:6::5"}, 20000);
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QCOMPARE(cli.status, 1);
+        QVERIFY(datagramsSent() >= before + 4);
+    }
+
     void sweepPrints()
     {
         QFETCH(QStringList, args);

@@ -9,6 +9,12 @@
 #             silently: room for big silent blocks); anything else, 250.0.0.0/8 say, has no route at
 #             all, so a send there fails in C and nothing leaves.
 #
+#   C also has a link of its own, 198.18.6.0/24 (fd00:198:18:6::/64), a bridge in namespace L:
+#             C 198.18.6.1 (::1); the bridge itself 198.18.6.2 (::2), hardware address from a known
+#             maker's block, and 198.18.6.3 (::3), a locally administered one, both silent to echo but
+#             answering ARP and ND; and 198.18.6.4 (::4) in namespace E, answering echo, from another
+#             maker's block. Nothing routes to or from this link but C.
+#
 #   The same in IPv6, in the unique local block fd00:198:18::/48, the fourth group standing for the
 #   third octet: C fd00:198:18:1::1, R fd00:198:18:N::254, H fd00:198:18:2::1, D fd00:198:18:3::N
 #   (N ms late, N read in decimal digits); R drops fd00:198:18:4::/64 and answers address
@@ -19,7 +25,7 @@
 #
 #   testbed.sh run CMD...   build a testbed, run CMD inside C, tear down, exit with CMD's status
 #                           (77 when the machine cannot build one)
-#   testbed.sh up NAME      build testbed NAME (namespaces NAME-c, NAME-r, NAME-h, NAME-d)
+#   testbed.sh up NAME      build testbed NAME (namespaces NAME-c, NAME-r, NAME-h, NAME-d, NAME-l, NAME-e)
 #   testbed.sh down NAME    tear testbed NAME down
 #
 # The delayed responder is $TOZELO_TOOLS/echo_responder.
@@ -27,6 +33,10 @@ set -uo pipefail
 
 readonly DELAYED_HOSTS=(1 5 10 20 40)
 readonly V6=fd00:198:18
+# The hardware addresses of the hosts on C's own link: two makers' blocks, and a locally administered one.
+readonly LINK_MAKER_MAC=00:16:3e:18:06:02
+readonly LINK_LOCAL_MAC=02:18:06:00:00:03
+readonly LINK_ECHO_MAC=00:50:56:18:06:04
 readonly RUN_LIMIT_SECONDS=${TESTBED_RUN_LIMIT:-900}
 
 say() { echo "testbed: $*" >&2; }
@@ -54,6 +64,9 @@ ns_c() { echo "$1-c"; }
 ns_r() { echo "$1-r"; }
 ns_h() { echo "$1-h"; }
 ns_d() { echo "$1-d"; }
+ns_l() { echo "$1-l"; }
+ns_e() { echo "$1-e"; }
+all_ns() { echo "$(ns_c "$1") $(ns_r "$1") $(ns_h "$1") $(ns_d "$1") $(ns_l "$1") $(ns_e "$1")"; }
 
 in_ns() {
     local ns=$1
@@ -146,12 +159,14 @@ build() {
     c=$(ns_c "$name") r=$(ns_r "$name") h=$(ns_h "$name") d=$(ns_d "$name")
     mkdir -p "$(state_dir "$name")" || return 1
     local ns
-    for ns in "$c" "$r" "$h" "$d"; do
+    for ns in $(all_ns "$name"); do
         ip netns add "$ns" || return 1
         ip -n "$ns" link set lo up || return 1
         # Duplicate address detection would hold each link's IPv6 back for a second.
         in_ns "$ns" sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0 || return 1
     done
+    # First, so that its bridge's ports have their carrier by the end.
+    build_link "$c" "$(ns_l "$name")" "$(ns_e "$name")" || return 1
     link "$c" to-r 198.18.1.1/24 "$r" to-c 198.18.1.254/24 &&
         link "$r" to-h 198.18.2.254/24 "$h" to-r 198.18.2.1/24 &&
         link "$r" to-d 198.18.3.254/24 "$d" to-r 198.18.3.1/24 || return 1
@@ -175,7 +190,18 @@ build() {
         in_ns "$d" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
     build_v6 "$c" "$r" "$h" "$d" || return 1
     write_name_files "$c" || return 1
-    start_responder "$name" "$lifeline"
+    start_responder "$name" "$lifeline" && link_carries "$(ns_l "$name")"
+}
+
+# A bridge's port forwards only once its veth has carrier, which the kernel tells a moment after.
+link_carries() {
+    local tries
+    for tries in $(seq 100); do
+        [ "$(bridge -n "$1" link show | grep -c 'state forwarding')" -eq 3 ] && return 0
+        sleep 0.02
+    done
+    say "the client's link did not come up"
+    return 1
 }
 
 address6() {
@@ -196,6 +222,32 @@ build_v6() {
         ip -n "$d" -6 route add default via "$V6:3::254" &&
         in_ns "$r" sysctl -qw net.ipv6.conf.all.forwarding=1 net.ipv6.icmp.ratelimit=0 &&
         in_ns "$d" sysctl -qw net.ipv6.icmp.echo_ignore_all=1
+}
+
+# bridged HOST_NS IF MAC ADDRESS BRIDGE_NS: a host's interface on L's bridge, with its hardware address.
+bridged() {
+    local host=$1 if=$2 mac=$3 address=$4 l=$5
+    ip -n "$host" link add "$if" address "$mac" type veth peer name "p-$address" netns "$l" &&
+        ip -n "$host" addr add "198.18.6.$address/24" dev "$if" &&
+        address6 "$host" "$if" "$V6:6::$address" &&
+        ip -n "$host" link set "$if" up &&
+        ip -n "$l" link set "p-$address" master lan up
+}
+
+# C's own link: a bridge in L, whose own address and a second interface of L answer ARP and ND but
+# not echo, and a host in E that answers echo. Each interface of L answers ARP for its own address
+# alone, as a host of its own would.
+build_link() {
+    local c=$1 l=$2 e=$3
+    ip -n "$l" link add lan address "$LINK_MAKER_MAC" type bridge forward_delay 0 &&
+        ip -n "$l" addr add 198.18.6.2/24 dev lan &&
+        address6 "$l" lan "$V6:6::2" &&
+        ip -n "$l" link set lan up &&
+        in_ns "$l" sysctl -qw net.ipv4.conf.all.arp_ignore=1 net.ipv4.icmp_echo_ignore_all=1 \
+            net.ipv6.icmp.echo_ignore_all=1 &&
+        bridged "$c" to-l 02:18:06:00:00:01 1 "$l" &&
+        bridged "$l" local "$LINK_LOCAL_MAC" 3 "$l" &&
+        bridged "$e" to-l "$LINK_ECHO_MAC" 4 "$l"
 }
 
 # 198.18.5.0/24 answers host unreachable, fd00:198:18:5::/64 address unreachable, and
@@ -255,7 +307,7 @@ teardown() {
     trap '' INT TERM HUP
     stop_responder "$name"
     local ns
-    for ns in "$(ns_c "$name")" "$(ns_r "$name")" "$(ns_h "$name")" "$(ns_d "$name")"; do
+    for ns in $(all_ns "$name"); do
         # Whatever a test left running inside the testbed goes with it.
         local pid
         for pid in $(ip netns pids "$ns" 2>/dev/null); do
@@ -274,7 +326,7 @@ teardown() {
 # Testbeds of runs that were killed before they could tear down.
 reap_orphans() {
     local owner
-    for owner in $(ip netns list 2>/dev/null | sed -nE 's/^tz([0-9]+)-[crhd]( .*)?$/\1/p' | sort -u); do
+    for owner in $(ip netns list 2>/dev/null | sed -nE 's/^tz([0-9]+)-[crhdle]( .*)?$/\1/p' | sort -u); do
         kill -0 "$owner" 2>/dev/null || teardown "tz$owner"
     done
 }

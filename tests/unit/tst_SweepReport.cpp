@@ -59,6 +59,7 @@ private slots:
     void formats_data();
     void formats();
     void namesThatNeedQuoting();
+    void hostsFoundOnTheLink();
     void ndiffReadsTheXml();
 };
 
@@ -175,6 +176,57 @@ void tst_SweepReport::namesThatNeedQuoting()
 // ndiff, which compares two port scanners' XML files, reads two sweeps: the host that went silent,
 // the one that came up with its name, the one that now sends an error; the one whose error stayed,
 // the IPv6 ones that did not change and the command line that did not change are no difference.
+// With presence, every format tells how each host was found and its hardware: a host silent to echo
+// but found by ARP, one whose ICMP error does not hide that it answered ND, and one found by TCP
+// beyond the link, beside the echo answers (one with its hardware address, one without).
+void tst_SweepReport::hostsFoundOnTheLink()
+{
+    SweepReport report = canned();
+    report.answers.resize(2);
+    report.answers.push_back({ip("fd00::2"), IP_DEST_HOST_UNREACHABLE, ip("fd00::fe"), 1});
+    report.withPresence = true;
+    report.presence[ip("10.0.0.1")] = {HostPresence::Method::Echo, 0, "00:16:3e:00:00:01", "Xen \"source\""};
+    report.presence[ip("10.0.0.5")] = {HostPresence::Method::Arp, 0, "02:00:00:00:00:05", "locally administered"};
+    report.presence[ip("fd00::2")] = {HostPresence::Method::Nd, 0, "00:50:56:00:00:02", ""};
+    report.presence[ip("10.9.0.1")] = {HostPresence::Method::Tcp, 443, "", ""};
+    report.presence[ip("10.0.0.1")].maker += ",\x01";
+    QCOMPARE(written(report, &SweepReport::writeText),
+             "10.0.0.1 0.123 ms by echo 00:16:3e:00:00:01 Xen \"source\",\\001\n"
+             "10.0.0.2 Destination host unreachable from 10.0.0.254\n"
+             "10.0.0.5 by arp 02:00:00:00:00:05 locally administered\n"
+             "10.9.0.1 by tcp:443\n"
+             "fd00::2 Destination host unreachable from fd00::fe by nd 00:50:56:00:00:02\n"
+             "1 of 300 addresses answered, 3 more found without echo\n");
+    QCOMPARE(written(report, &SweepReport::writeCsv),
+             "address,rtt_ms,error,error_from,found_by,mac,maker\n"
+             "10.0.0.1,0.123,,,echo,00:16:3e:00:00:01,\"Xen \"\"source\"\",\\001\"\n"
+             "10.0.0.2,,Destination host unreachable,10.0.0.254,,,\n"
+             "10.0.0.5,,,,arp,02:00:00:00:00:05,locally administered\n"
+             "10.9.0.1,,,,tcp:443,,\n"
+             "fd00::2,,Destination host unreachable,fd00::fe,nd,00:50:56:00:00:02,\n");
+    const QJsonObject json = QJsonDocument::fromJson(written(report, &SweepReport::writeJson)).object();
+    QCOMPARE(json["replies"].toArray()[0].toObject()["maker"].toString(), QString("Xen \"source\",\x01"));
+    QCOMPARE(json["errors"].toArray().size(), 2);
+    QCOMPARE(
+        QJsonDocument(json["present"].toArray()).toJson(QJsonDocument::Compact),
+        "[{\"address\":\"10.0.0.5\",\"found_by\":\"arp\",\"mac\":\"02:00:00:00:00:05\",\"maker\":"
+        "\"locally administered\"},{\"address\":\"10.9.0.1\",\"found_by\":\"tcp:443\",\"mac\":\"\",\"maker\":\"\"},"
+        "{\"address\":\"fd00::2\",\"found_by\":\"nd\",\"mac\":\"00:50:56:00:00:02\",\"maker\":\"\"}]");
+    const QByteArray xml = written(report, &SweepReport::writeXml);
+    QVERIFY(
+        xml.contains("<host><status state=\"up\" reason=\"echo-reply\" reason_ttl=\"0\"/>\n"
+                     "<address addr=\"10.0.0.1\" addrtype=\"ipv4\"/>\n"
+                     "<address addr=\"00:16:3e:00:00:01\" addrtype=\"mac\" vendor=\"Xen &quot;source&quot;,?\"/>\n"));
+    QVERIFY(xml.contains("<host><status state=\"up\" reason=\"arp-response\" reason_ttl=\"0\"/>\n"
+                         "<address addr=\"10.0.0.5\" addrtype=\"ipv4\"/>\n"
+                         "<address addr=\"02:00:00:00:00:05\" addrtype=\"mac\" vendor=\"locally administered\"/>\n"
+                         "<hostnames>\n</hostnames>\n</host>\n"));
+    QVERIFY(xml.contains("<host><status state=\"up\" reason=\"nd-response\" reason_ttl=\"0\"/>\n"
+                         "<address addr=\"fd00::2\" addrtype=\"ipv6\"/>\n"
+                         "<address addr=\"00:50:56:00:00:02\" addrtype=\"mac\"/>\n"));
+    QVERIFY(xml.contains("<hosts up=\"4\" down=\"296\" total=\"300\"/>"));
+}
+
 void tst_SweepReport::ndiffReadsTheXml()
 {
     const QString ndiff = QStandardPaths::findExecutable("ndiff");

@@ -1,0 +1,104 @@
+#include "NeighbourSearch.h"
+
+#include "platform/DirectLinks.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The discard service: a host that has it throws the datagram away, one that has not answers at
+// most with an ICMP error, which an unconnected socket never reports.
+constexpr uint16_t DiscardPort = 9;
+constexpr auto PollInterval = std::chrono::milliseconds(20);
+
+bool inBatch(const std::vector<IpAddress> &batch, const IpAddress &address)
+{
+    return std::binary_search(batch.begin(), batch.end(), address);
+}
+
+} // namespace
+
+NeighbourSearch::NeighbourSearch(int rate, int timeoutMs)
+    : m_rate(std::clamp(rate, 1, MaxRate)), m_timeoutMs(std::max(timeoutMs, 1)),
+      m_socket4(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)),
+      m_socket6(socket(AF_INET6, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
+{
+}
+
+std::vector<IpAddress> NeighbourSearch::onLinkTargets(const EachTarget &eachTarget)
+{
+    const DirectLinks links;
+    std::vector<IpAddress> targets;
+    eachTarget([&](const IpAddress &target) {
+        if (m_stopped || links.linkOf(target) == 0)
+            return;
+        if (targets.size() < MaxAsked)
+            targets.push_back(target);
+        else
+            ++m_beyond;
+    });
+    return targets;
+}
+
+void NeighbourSearch::run(const EachTarget &eachTarget)
+{
+    const std::vector<IpAddress> targets = onLinkTargets(eachTarget);
+    m_nextSend = Clock::now();
+    for (size_t first = 0; first < targets.size() && !m_stopped && !m_unreadable; first += Window) {
+        const auto end = targets.begin() + std::min(first + Window, targets.size());
+        askBatch(std::vector<IpAddress>(targets.begin() + first, end));
+    }
+}
+
+void NeighbourSearch::ask(const IpAddress &target)
+{
+    std::this_thread::sleep_until(m_nextSend);
+    m_nextSend = std::max(m_nextSend + std::chrono::microseconds(1000000 / m_rate), Clock::now());
+    sockaddr_storage to{};
+    const socklen_t length = target.toSockaddr(to);
+    reinterpret_cast<sockaddr_in &>(to).sin_port = htons(DiscardPort);
+    const int fd = target.isV4() ? m_socket4.get() : m_socket6.get();
+    ++m_asked;
+    if (sendto(fd, "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr *>(&to), length) >= 0)
+        return;
+    if (m_refused++ == 0)
+        m_refusal = std::strerror(errno);
+}
+
+void NeighbourSearch::askBatch(std::vector<IpAddress> batch)
+{
+    for (const IpAddress &target : batch)
+        if (!m_stopped)
+            ask(target);
+    std::sort(batch.begin(), batch.end());
+    const std::optional<std::vector<NeighbourTable::Entry>> entries = answersTo(batch);
+    if (!entries) {
+        m_unreadable = true;
+        return;
+    }
+    for (const NeighbourTable::Entry &entry : *entries)
+        if (!entry.pending && inBatch(batch, entry.address))
+            m_found.emplace(entry.address, entry.hardware);
+}
+
+// The table once no target of the batch is still being asked, or once the time-out has passed.
+std::optional<std::vector<NeighbourTable::Entry>> NeighbourSearch::answersTo(const std::vector<IpAddress> &batch) const
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    for (;;) {
+        std::optional<std::vector<NeighbourTable::Entry>> entries = NeighbourTable::read();
+        const bool asking = entries && std::any_of(entries->begin(), entries->end(), [&](const auto &entry) {
+                                return entry.pending && inBatch(batch, entry.address);
+                            });
+        if (!asking || m_stopped || Clock::now() >= deadline)
+            return entries;
+        std::this_thread::sleep_for(std::min<Clock::duration>(PollInterval, deadline - Clock::now()));
+    }
+}

@@ -1,0 +1,69 @@
+#pragma once
+#include "platform/FileDescriptor.h"
+#include "platform/HardwareAddress.h"
+#include "platform/IpAddress.h"
+#include "platform/NeighbourTable.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Which targets on this host's own links are there, whether or not they answer echo. A datagram to
+// each (to the discard port) has the kernel ask the link for it, by ARP or neighbour solicitation,
+// and its neighbour table then holds the hardware address of every host that answered. Unprivileged.
+//
+// Only targets the routing table puts straight on a link are asked: nothing goes to one behind a
+// gateway. They are asked in batches of Window, at most MaxRate a second, each batch given the
+// time-out to answer, so that the kernel's table never fills with addresses still being asked.
+class NeighbourSearch {
+public:
+    static constexpr size_t Window = 64;
+    static constexpr int MaxRate = 1000;
+    // The targets asked at most, a /16 link's: those beyond are counted, not asked.
+    static constexpr uint64_t MaxAsked = 65536;
+
+    using EachTarget = std::function<void(const std::function<void(const IpAddress &)> &)>;
+
+    NeighbourSearch(int rate, int timeoutMs);
+
+    // Asks the on-link targets of those eachTarget gives; returns once each batch had its time-out,
+    // or soon after stop().
+    void run(const EachTarget &eachTarget);
+    // From any thread.
+    void stop() { m_stopped = true; }
+
+    // Each target that answered, with its hardware address.
+    const std::map<IpAddress, HardwareAddress> &found() const { return m_found; }
+    uint64_t asked() const { return m_asked; }
+    // On-link targets past MaxAsked, not asked.
+    uint64_t beyond() const { return m_beyond; }
+    // Datagrams the system refused, and why the first was.
+    uint64_t refused() const { return m_refused; }
+    std::string refusal() const { return m_refusal; }
+    // The neighbour table could not be read.
+    bool unreadable() const { return m_unreadable; }
+
+private:
+    std::vector<IpAddress> onLinkTargets(const EachTarget &eachTarget);
+    void ask(const IpAddress &target);
+    void askBatch(std::vector<IpAddress> batch);
+    std::optional<std::vector<NeighbourTable::Entry>> answersTo(const std::vector<IpAddress> &batch) const;
+
+    const int m_rate;
+    const int m_timeoutMs;
+    std::atomic<bool> m_stopped{false};
+    FileDescriptor m_socket4;
+    FileDescriptor m_socket6;
+    std::chrono::steady_clock::time_point m_nextSend;
+    std::map<IpAddress, HardwareAddress> m_found;
+    uint64_t m_asked = 0;
+    uint64_t m_beyond = 0;
+    uint64_t m_refused = 0;
+    std::string m_refusal;
+    bool m_unreadable = false;
+};
