@@ -486,8 +486,8 @@ private slots:
     // hardware address too, and a host behind the router only what echo told.
     void neighboursOfTheLink()
     {
-        const CliRun cli = CliRun::of({"sweep", "--neighbours", "--format", "json", "198.18.6.2-198.18.6.5",
-                                       "fd00:198:18:6::2", "fd00:198:18:6::3", "198.18.2.1"},
+        const CliRun cli = CliRun::of({"sweep", "--neighbours", "--format", "json", "198.18.9.2-198.18.9.5",
+                                       "fd00:198:18:9::2", "fd00:198:18:9::3", "198.18.2.1"},
                                       20000);
         QVERIFY2(cli.ended, "tozelo-cli did not end");
         QCOMPARE(cli.status, 0);
@@ -501,10 +501,10 @@ private slots:
         };
         const QString xensource = makerListed("Xensource, Inc.");
         QCOMPARE(json["present"].toArray(),
-                 (QJsonArray{host("198.18.6.2", "arp", "00:16:3e:18:06:02", xensource),
-                             host("198.18.6.3", "arp", "02:18:06:00:00:03", "locally administered"),
-                             host("fd00:198:18:6::2", "nd", "00:16:3e:18:06:02", xensource),
-                             host("fd00:198:18:6::3", "nd", "02:18:06:00:00:03", "locally administered")}));
+                 (QJsonArray{host("198.18.9.2", "arp", "00:16:3e:18:09:02", xensource),
+                             host("198.18.9.3", "arp", "02:18:09:00:00:03", "locally administered"),
+                             host("fd00:198:18:9::2", "nd", "00:16:3e:18:09:02", xensource),
+                             host("fd00:198:18:9::3", "nd", "02:18:09:00:00:03", "locally administered")}));
         const QJsonArray replies = json["replies"].toArray();
         QCOMPARE(replies.size(), 2);
         QJsonObject echo = replies[0].toObject();
@@ -512,7 +512,7 @@ private slots:
         QCOMPARE(echo, host("198.18.2.1", "echo", "", ""));
         echo = replies[1].toObject();
         echo.remove("rtt_ms");
-        QCOMPARE(echo, host("198.18.6.4", "echo", "00:50:56:18:06:04", makerListed("VMware, Inc.")));
+        QCOMPARE(echo, host("198.18.9.4", "echo", "00:50:56:18:09:04", makerListed("VMware, Inc.")));
     }
 
     // Only targets on a link of the client's are asked: a sweep of hosts behind the router and of a
@@ -527,7 +527,7 @@ private slots:
         QVERIFY2(cli.ended, "tozelo-cli did not end");
         QCOMPARE(datagramsSent(), before);
         QCOMPARE(QJsonDocument::fromJson(cli.output).object()["present"].toArray().size(), 0);
-        cli = CliRun::of({"sweep", "--neighbours", "-q", "198.18.6.5-198.18.6.7", "fd00:198:18:6::5"}, 20000);
+        cli = CliRun::of({"sweep", "--neighbours", "-q", "198.18.9.5-198.18.9.7", "fd00:198:18:9::5"}, 20000);
         QVERIFY2(cli.ended, "tozelo-cli did not end");
         QCOMPARE(cli.status, 1);
         QVERIFY(datagramsSent() >= before + 4);

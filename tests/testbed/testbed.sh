@@ -9,10 +9,10 @@
 #             silently: room for big silent blocks); anything else, 250.0.0.0/8 say, has no route at
 #             all, so a send there fails in C and nothing leaves.
 #
-#   C also has a link of its own, 198.18.6.0/24 (fd00:198:18:6::/64), a bridge in namespace L:
-#             C 198.18.6.1 (::1); the bridge itself 198.18.6.2 (::2), hardware address from a known
-#             maker's block, and 198.18.6.3 (::3), a locally administered one, both silent to echo but
-#             answering ARP and ND; and 198.18.6.4 (::4) in namespace E, answering echo, from another
+#   C also has a link of its own, 198.18.9.0/24 (fd00:198:18:9::/64), a bridge in namespace L:
+#             C 198.18.9.1 (::1); the bridge itself 198.18.9.2 (::2), hardware address from a known
+#             maker's block, and 198.18.9.3 (::3), a locally administered one, both silent to echo but
+#             answering ARP and ND; and 198.18.9.4 (::4) in namespace E, answering echo, from another
 #             maker's block. Nothing routes to or from this link but C.
 #
 #   The same in IPv6, in the unique local block fd00:198:18::/48, the fourth group standing for the
@@ -34,9 +34,9 @@ set -uo pipefail
 readonly DELAYED_HOSTS=(1 5 10 20 40)
 readonly V6=fd00:198:18
 # The hardware addresses of the hosts on C's own link: two makers' blocks, and a locally administered one.
-readonly LINK_MAKER_MAC=00:16:3e:18:06:02
-readonly LINK_LOCAL_MAC=02:18:06:00:00:03
-readonly LINK_ECHO_MAC=00:50:56:18:06:04
+readonly LINK_MAKER_MAC=00:16:3e:18:09:02
+readonly LINK_LOCAL_MAC=02:18:09:00:00:03
+readonly LINK_ECHO_MAC=00:50:56:18:09:04
 readonly RUN_LIMIT_SECONDS=${TESTBED_RUN_LIMIT:-900}
 
 say() { echo "testbed: $*" >&2; }
@@ -228,8 +228,8 @@ build_v6() {
 bridged() {
     local host=$1 if=$2 mac=$3 address=$4 l=$5
     ip -n "$host" link add "$if" address "$mac" type veth peer name "p-$address" netns "$l" &&
-        ip -n "$host" addr add "198.18.6.$address/24" dev "$if" &&
-        address6 "$host" "$if" "$V6:6::$address" &&
+        ip -n "$host" addr add "198.18.9.$address/24" dev "$if" &&
+        address6 "$host" "$if" "$V6:9::$address" &&
         ip -n "$host" link set "$if" up &&
         ip -n "$l" link set "p-$address" master lan up
 }
@@ -240,12 +240,12 @@ bridged() {
 build_link() {
     local c=$1 l=$2 e=$3
     ip -n "$l" link add lan address "$LINK_MAKER_MAC" type bridge forward_delay 0 &&
-        ip -n "$l" addr add 198.18.6.2/24 dev lan &&
-        address6 "$l" lan "$V6:6::2" &&
+        ip -n "$l" addr add 198.18.9.2/24 dev lan &&
+        address6 "$l" lan "$V6:9::2" &&
         ip -n "$l" link set lan up &&
         in_ns "$l" sysctl -qw net.ipv4.conf.all.arp_ignore=1 net.ipv4.icmp_echo_ignore_all=1 \
             net.ipv6.icmp.echo_ignore_all=1 &&
-        bridged "$c" to-l 02:18:06:00:00:01 1 "$l" &&
+        bridged "$c" to-l 02:18:09:00:00:01 1 "$l" &&
         bridged "$l" local "$LINK_LOCAL_MAC" 3 "$l" &&
         bridged "$e" to-l "$LINK_ECHO_MAC" 4 "$l"
 }
