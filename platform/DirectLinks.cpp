@@ -2,6 +2,7 @@
 #include "KernelRoute.h"
 #include "NetlinkDump.h"
 
+#include <linux/if_arp.h>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
 
@@ -36,6 +37,25 @@ DirectLinks::DirectLinks() : m_netlink(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXE
                                        });
     if (!read)
         m_prefixes.clear();
+    readLinks();
+}
+
+// Only an Ethernet link whose hosts are asked for by ARP or neighbour solicitation: a tunnel or a
+// point-to-point link (a VPN's, say) carries a datagram on to wherever it leads, and tells of nobody.
+void DirectLinks::readLinks()
+{
+    const ifinfomsg everyLink{};
+    const bool read = NetlinkDump::run(
+        m_netlink.get(), RTM_GETLINK, &everyLink, sizeof everyLink, 2, [this](const nlmsghdr &message) {
+            if (message.nlmsg_type != RTM_NEWLINK || NLMSG_PAYLOAD(&message, 0) < sizeof(ifinfomsg))
+                return true;
+            const auto *link = static_cast<const ifinfomsg *>(NLMSG_DATA(&message));
+            if (link->ifi_type == ARPHRD_ETHER && !(link->ifi_flags & IFF_NOARP))
+                m_askingLinks.insert(link->ifi_index);
+            return true;
+        });
+    if (!read)
+        m_askingLinks.clear();
 }
 
 void DirectLinks::takeRoute(const void *message, size_t length)
@@ -75,5 +95,5 @@ int DirectLinks::linkOf(const IpAddress &destination) const
     if (!mayHold(destination))
         return 0;
     const std::optional<KernelRoute> route = KernelRoute::to(destination, m_netlink.get());
-    return route && route->direct() ? route->link : 0;
+    return route && route->direct() && m_askingLinks.count(route->link) != 0 ? route->link : 0;
 }

@@ -521,8 +521,9 @@ private slots:
     void neighboursAskNothingOffTheLink()
     {
         const qint64 before = datagramsSent();
+        // Behind the router, dropped there, unrouted, and on the trap's tunnel, which asks nobody.
         CliRun cli = CliRun::of({"sweep", "--neighbours", "--format", "json", "198.18.2.0/29", "fd00:198:18:2::/125",
-                                 "198.18.4.0/29", "250.0.0.1"},
+                                 "198.18.4.0/29", "250.0.0.1", "198.18.200.8/30", "fd00:198:18:200::8"},
                                 20000);
         QVERIFY2(cli.ended, "tozelo-cli did not end");
         QCOMPARE(datagramsSent(), before);
