@@ -1,0 +1,151 @@
+// Stands in for a host that drops ICMP but serves TCP: listens on the ports given (443 unless told)
+// on every address of its namespace, both families, and closes each connection as soon as it is made.
+// The kernel completes the handshakes; accepting them keeps the backlog from filling, which would have
+// later attempts go unanswered.
+//
+//   tcp_listener [--lifeline] [--ready FILE] [--lifetime SECONDS] [--port PORT]...
+//
+// --lifeline: leave when standard input ends (the testbed holds the other end of the pipe). --ready:
+// create FILE once listening. The listener always leaves after its lifetime (at most 30 minutes).
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int MaxLifetimeSeconds = 30 * 60;
+constexpr size_t MaxPorts = 16;
+constexpr int MaxAcceptsPerWake = 64;
+
+struct Options {
+    bool lifeline = false;
+    std::string readyFile;
+    int lifetimeSeconds = MaxLifetimeSeconds;
+    std::vector<uint16_t> ports;
+};
+
+bool parseOptions(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--lifeline") {
+            options.lifeline = true;
+        } else if (arg == "--ready" && i + 1 < argc) {
+            options.readyFile = argv[++i];
+        } else if (arg == "--lifetime" && i + 1 < argc) {
+            options.lifetimeSeconds = std::atoi(argv[++i]);
+            if (options.lifetimeSeconds <= 0 || options.lifetimeSeconds > MaxLifetimeSeconds)
+                return false;
+        } else if (arg == "--port" && i + 1 < argc && options.ports.size() < MaxPorts) {
+            const int port = std::atoi(argv[++i]);
+            if (port <= 0 || port > 65535)
+                return false;
+            options.ports.push_back(uint16_t(port));
+        } else {
+            return false;
+        }
+    }
+    if (options.ports.empty())
+        options.ports.push_back(443);
+    return true;
+}
+
+// One socket for both families: IPv4 comes as mapped addresses.
+int listenOn(uint16_t port)
+{
+    const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const int off = 0;
+    const int on = 1;
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_any;
+    address.sin6_port = htons(port);
+    if (setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off) != 0 ||
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 || listen(fd, 1024) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A reset rather than a FIN: no connection lingers on this side either.
+void closeEach(int listener)
+{
+    const linger reset{1, 0};
+    for (int i = 0; i < MaxAcceptsPerWake; ++i) {
+        const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        close(fd);
+    }
+}
+
+// True while standard input is open; a closed pipe means the testbed is gone.
+bool lifelineHolds()
+{
+    char buffer[256];
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    return n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
+}
+
+void serve(std::vector<pollfd> &fds, const Options &options)
+{
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(options.lifetimeSeconds);
+    const size_t listeners = fds.size();
+    if (options.lifeline)
+        fds.push_back({STDIN_FILENO, POLLIN, 0});
+    while (Clock::now() < end) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        if (poll(fds.data(), fds.size(), int(std::min<long long>(left, 1000) + 1)) < 0 && errno != EINTR)
+            return;
+        for (size_t i = 0; i < listeners; ++i) {
+            if (fds[i].revents & POLLIN)
+                closeEach(fds[i].fd);
+        }
+        if (fds.size() > listeners && fds.back().revents && !lifelineHolds())
+            return;
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: tcp_listener [--lifeline] [--ready FILE] [--lifetime SECONDS (1..%d)] [--port PORT]...\n",
+                     MaxLifetimeSeconds);
+        return 2;
+    }
+    std::vector<pollfd> fds;
+    for (const uint16_t port : options.ports) {
+        const int fd = listenOn(port);
+        if (fd < 0) {
+            std::perror("tcp_listener: listen");
+            return 1;
+        }
+        fds.push_back({fd, POLLIN, 0});
+    }
+    if (!options.readyFile.empty())
+        std::ofstream(options.readyFile) << getpid() << '\n';
+    serve(fds, options);
+    for (const pollfd &entry : fds)
+        close(entry.fd);
+    return 0;
+}
