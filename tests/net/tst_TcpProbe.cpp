@@ -2,6 +2,7 @@
 // port 443 and resets the others; the router drops 198.18.4.0/24 and fd00:198:18:4::/64 and answers
 // host unreachable for 198.18.5.0/24 and fd00:198:18:5::/64; the client has no route to 250.0.0.0/8
 // or fd00:198:19::/48.
+#include "SweepTargetList.h"
 #include "net/TestbedMain.h"
 #include "sweep/TcpProbe.h"
 #include "testbed/TestbedNamespaces.h"
@@ -18,14 +19,6 @@
 Q_DECLARE_METATYPE(std::vector<uint16_t>)
 
 namespace {
-
-SweepTargets targetsOf(const QStringList &list)
-{
-    SweepTargets targets;
-    for (const QString &target : list)
-        targets.add(target.toStdString());
-    return targets;
-}
 
 QStringList found(const TcpProbe &probe)
 {

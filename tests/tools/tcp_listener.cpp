@@ -7,6 +7,8 @@
 //
 // --lifeline: leave when standard input ends (the testbed holds the other end of the pipe). --ready:
 // create FILE once listening. The listener always leaves after its lifetime (at most 30 minutes).
+#include "ToolLife.h"
+
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -24,30 +26,25 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int MaxLifetimeSeconds = 30 * 60;
 constexpr size_t MaxPorts = 16;
 constexpr int MaxAcceptsPerWake = 64;
 
 struct Options {
-    bool lifeline = false;
-    std::string readyFile;
-    int lifetimeSeconds = MaxLifetimeSeconds;
+    ToolLife life;
     std::vector<uint16_t> ports;
 };
 
 bool parseOptions(int argc, char **argv, Options &options)
 {
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--lifeline") {
-            options.lifeline = true;
-        } else if (arg == "--ready" && i + 1 < argc) {
-            options.readyFile = argv[++i];
-        } else if (arg == "--lifetime" && i + 1 < argc) {
-            options.lifetimeSeconds = std::atoi(argv[++i]);
-            if (options.lifetimeSeconds <= 0 || options.lifetimeSeconds > MaxLifetimeSeconds)
+        const ToolLife::Taken taken = options.life.take(argc, argv, i);
+        if (taken != ToolLife::Taken::No) {
+            if (taken == ToolLife::Taken::Bad)
                 return false;
-        } else if (arg == "--port" && i + 1 < argc && options.ports.size() < MaxPorts) {
+            continue;
+        }
+        const std::string arg = argv[i];
+        if (arg == "--port" && i + 1 < argc && options.ports.size() < MaxPorts) {
             const int port = std::atoi(argv[++i]);
             if (port <= 0 || port > 65535)
                 return false;
@@ -95,19 +92,11 @@ void closeEach(int listener)
     }
 }
 
-// True while standard input is open; a closed pipe means the testbed is gone.
-bool lifelineHolds()
-{
-    char buffer[256];
-    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-    return n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
-}
-
 void serve(std::vector<pollfd> &fds, const Options &options)
 {
-    const Clock::time_point end = Clock::now() + std::chrono::seconds(options.lifetimeSeconds);
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(options.life.lifetimeSeconds);
     const size_t listeners = fds.size();
-    if (options.lifeline)
+    if (options.life.lifeline)
         fds.push_back({STDIN_FILENO, POLLIN, 0});
     while (Clock::now() < end) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
@@ -117,7 +106,7 @@ void serve(std::vector<pollfd> &fds, const Options &options)
             if (fds[i].revents & POLLIN)
                 closeEach(fds[i].fd);
         }
-        if (fds.size() > listeners && fds.back().revents && !lifelineHolds())
+        if (fds.size() > listeners && fds.back().revents && !ToolLife::holds())
             return;
     }
 }
@@ -130,7 +119,7 @@ int main(int argc, char **argv)
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: tcp_listener [--lifeline] [--ready FILE] [--lifetime SECONDS (1..%d)] [--port PORT]...\n",
-                     MaxLifetimeSeconds);
+                     ToolLife::MaxLifetimeSeconds);
         return 2;
     }
     std::vector<pollfd> fds;
@@ -142,8 +131,7 @@ int main(int argc, char **argv)
         }
         fds.push_back({fd, POLLIN, 0});
     }
-    if (!options.readyFile.empty())
-        std::ofstream(options.readyFile) << getpid() << '\n';
+    options.life.announceReady();
     serve(fds, options);
     for (const pollfd &entry : fds)
         close(entry.fd);

@@ -1,5 +1,6 @@
 // The ports of the TCP probe as the user writes them: lists, ranges, and every kind of bad item refused
 // by name.
+#include "Refusal.h"
 #include "TestMain.h"
 #include "sweep/TcpPorts.h"
 
@@ -7,20 +8,6 @@
 #include <vector>
 
 Q_DECLARE_METATYPE(std::vector<uint16_t>)
-
-namespace {
-QString refusalOf(const QString &text)
-{
-    try {
-        TcpPorts::parse(text.toStdString());
-    } catch (const std::invalid_argument &e) {
-        return QString::fromStdString(e.what());
-    } catch (const std::exception &e) {
-        return QString("not refused but failed: ") + e.what();
-    }
-    return QString();
-}
-} // namespace
 
 class tst_TcpPorts : public QObject {
     Q_OBJECT
@@ -90,7 +77,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, message);
-        QCOMPARE(refusalOf(text), message);
+        QCOMPARE(refusalOf([&text] { TcpPorts::parse(text.toStdString()); }), message);
     }
 };
 
