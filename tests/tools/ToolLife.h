@@ -18,6 +18,18 @@ struct ToolLife {
     std::string readyFile;
     int lifetimeSeconds = MaxLifetimeSeconds;
 
+    // Reads every option: these, and the tool's own through own(arg, i), which moves i past a value it
+    // reads and says whether the option is good. False at the first that neither knows or that is bad.
+    template <typename Own> bool parse(int argc, char **argv, Own own)
+    {
+        for (int i = 1; i < argc; ++i) {
+            const Taken taken = take(argc, argv, i);
+            if (taken == Taken::Bad || (taken == Taken::No && !own(std::string(argv[i]), i)))
+                return false;
+        }
+        return true;
+    }
+
     // Reads argv[i] and the value after it when it is one of these options, moving i past them.
     Taken take(int argc, char **argv, int &i)
     {

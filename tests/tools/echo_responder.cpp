@@ -111,27 +111,21 @@ bool parseNetwork(const std::string &text, Options &options)
 
 bool parseOptions(int argc, char **argv, Options &options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const ToolLife::Taken taken = options.life.take(argc, argv, i);
-        if (taken != ToolLife::Taken::No) {
-            if (taken == ToolLife::Taken::Bad)
-                return false;
-            continue;
-        }
-        const std::string arg = argv[i];
-        if (arg == "--network" && i + 1 < argc) {
-            if (!parseNetwork(argv[++i], options))
-                return false;
-        } else if (arg == "--forge") {
+    const bool read = options.life.parse(argc, argv, [&](const std::string &arg, int &i) {
+        if (arg == "--network" && i + 1 < argc)
+            return parseNetwork(argv[++i], options);
+        if (arg == "--forge") {
             options.forge = true;
-        } else if (arg == "--delay" && i + 1 < argc) {
-            options.delayMs = std::atof(argv[++i]);
-            if (!(options.delayMs >= 0 && options.delayMs <= MaxDelayMs))
-                return false;
-        } else {
-            return false;
+            return true;
         }
-    }
+        if (arg == "--delay" && i + 1 < argc) {
+            options.delayMs = std::atof(argv[++i]);
+            return options.delayMs >= 0 && options.delayMs <= MaxDelayMs;
+        }
+        return false;
+    });
+    if (!read)
+        return false;
     if (options.served.empty())
         options.served = {DelayedV4, DelayedV6};
     return true;

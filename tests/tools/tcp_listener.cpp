@@ -36,23 +36,15 @@ struct Options {
 
 bool parseOptions(int argc, char **argv, Options &options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const ToolLife::Taken taken = options.life.take(argc, argv, i);
-        if (taken != ToolLife::Taken::No) {
-            if (taken == ToolLife::Taken::Bad)
-                return false;
-            continue;
-        }
-        const std::string arg = argv[i];
-        if (arg == "--port" && i + 1 < argc && options.ports.size() < MaxPorts) {
-            const int port = std::atoi(argv[++i]);
-            if (port <= 0 || port > 65535)
-                return false;
-            options.ports.push_back(uint16_t(port));
-        } else {
+    const bool read = options.life.parse(argc, argv, [&](const std::string &arg, int &i) {
+        if (arg != "--port" || i + 1 >= argc || options.ports.size() == MaxPorts)
             return false;
-        }
-    }
+        const int port = std::atoi(argv[++i]);
+        options.ports.push_back(uint16_t(port));
+        return port > 0 && port <= 65535;
+    });
+    if (!read)
+        return false;
     if (options.ports.empty())
         options.ports.push_back(443);
     return true;
