@@ -16,14 +16,6 @@ namespace {
 constexpr int64_t Millisecond = 1000000;
 constexpr int MaxEvents = 256;
 
-// The ends of a connect() that mean this system would not send it, rather than that it cannot open
-// another socket now.
-bool refusedHere(int error)
-{
-    return error == ENETUNREACH || error == EHOSTUNREACH || error == EACCES || error == EPERM ||
-           error == EAFNOSUPPORT || error == EINVAL;
-}
-
 // An ICMP error about the SYN came back (IP_RECVERR queued it): a router's port unreachable ends the
 // connect() with the same ECONNREFUSED as a host's RST, but says nothing of the host.
 bool icmpErrorQueued(int fd)
@@ -93,7 +85,7 @@ bool TcpAttempts::start(const Target &target, uint16_t port, int64_t deadlineNs,
     }
     m_inFlight[fd] = {target, ++m_serial};
     if (error != EINPROGRESS) {
-        finish(fd, outcomeOf(fd, error), ended);
+        finish(fd, outcomeAtOnce(error), ended);
         return true;
     }
     epoll_event event{};
@@ -110,14 +102,23 @@ bool TcpAttempts::start(const Target &target, uint16_t port, int64_t deadlineNs,
     return true;
 }
 
+// A connect() that ends before anything went out: a connection on this host, or a send this system
+// would not make (no route, its own firewall).
+TcpAttempts::Outcome TcpAttempts::outcomeAtOnce(int error)
+{
+    if (error == 0)
+        return Outcome::Open;
+    return error == ECONNREFUSED ? Outcome::Closed : Outcome::Refused;
+}
+
 TcpAttempts::Outcome TcpAttempts::outcomeOf(int fd, int error)
 {
     // A reset that came after the handshake, before we looked: the host had answered with SYN-ACK.
     if (error == 0 || error == ECONNRESET)
         return Outcome::Open;
-    if (error == ECONNREFUSED)
-        return icmpErrorQueued(fd) ? Outcome::Unanswered : Outcome::Closed;
-    return refusedHere(error) && !icmpErrorQueued(fd) ? Outcome::Refused : Outcome::Unanswered;
+    if (error == ECONNREFUSED && !icmpErrorQueued(fd))
+        return Outcome::Closed;
+    return Outcome::Unanswered;
 }
 
 void TcpAttempts::finish(int fd, Outcome outcome, std::vector<Ended> &ended)

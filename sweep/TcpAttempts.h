@@ -54,6 +54,7 @@ private:
     };
 
     static int openSocket(const IpAddress &address);
+    static Outcome outcomeAtOnce(int error);
     static Outcome outcomeOf(int fd, int error);
     void finish(int fd, Outcome outcome, std::vector<Ended> &ended);
     void expire(int64_t nowNs, std::vector<Ended> &ended);

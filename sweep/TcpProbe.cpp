@@ -144,7 +144,7 @@ bool TcpProbe::nextTarget(TcpAttempts::Target &target)
     }
     if (walked())
         return false;
-    target = {addressAt(m_walk), 0};
+    target = {walkAddress(), 0};
     advance();
     return true;
 }
@@ -154,12 +154,12 @@ bool TcpProbe::walked() const
     return m_walk.v6 && m_walk.range >= m_targets.ranges6().size();
 }
 
-IpAddress TcpProbe::addressAt(const Walk &walk) const
+IpAddress TcpProbe::walkAddress() const
 {
-    if (!walk.v6)
-        return IpAddress::v4(htonl(m_targets.ranges()[walk.range].first + uint32_t(walk.offset)));
-    const SweepTargets::Range6 &range = m_targets.ranges6()[walk.range];
-    return SweepTargets::addressOf(range.first + walk.offset, range.scope);
+    if (!m_walk.v6)
+        return IpAddress::v4(htonl(m_targets.ranges()[m_walk.range].first + uint32_t(m_walk.offset)));
+    const SweepTargets::Range6 &range = m_targets.ranges6()[m_walk.range];
+    return SweepTargets::addressOf(range.first + m_walk.offset, range.scope);
 }
 
 // On to the next address, the next range, the next family: the walk always stands on an address, or

@@ -73,7 +73,7 @@ private:
     bool nextTarget(TcpAttempts::Target &target);
     // Whether the walk is past the last address.
     bool walked() const;
-    IpAddress addressAt(const Walk &walk) const;
+    IpAddress walkAddress() const;
     void advance();
     void settleWalk();
     bool offsetInRange() const;
