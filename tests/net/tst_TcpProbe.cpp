@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QtTest>
 #include <atomic>
@@ -53,6 +54,20 @@ int peakDescriptorsWhile(TcpProbe &probe)
     return peak;
 }
 
+// The client's connections in TIME_WAIT, of either family.
+int timeWaits()
+{
+    int count = 0;
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file(table);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : file.readAll().split('\n'))
+            count += line.simplified().split(' ').value(3) == "06";
+    }
+    return count;
+}
+
 // nft on the router; an empty stdin for a command alone.
 bool routerNft(const QStringList &args, const QByteArray &input = {})
 {
@@ -74,7 +89,8 @@ class tst_TcpProbe : public QObject {
 
 private slots:
     // The host that answers, by the first port that did; silence, an ICMP error and no route are no
-    // answer, and each port is asked in turn until one answers.
+    // answer, and each port is asked in turn until one answers. A connection made is reset at once, so
+    // that none is left waiting out TIME_WAIT.
     void findsTheHostsThatAnswer_data()
     {
         QTest::addColumn<std::vector<uint16_t>>("ports");
@@ -98,6 +114,7 @@ private slots:
         // Both ports to each of the six that did not answer, one to each that did.
         QCOMPARE(probe.progress().attempts, uint64_t(6 * 2 + 2));
         QCOMPARE(probe.progress().refused, uint64_t(2 * 2));
+        QCOMPARE(timeWaits(), 0);
     }
 
     // A router's port unreachable ends the connect() as a host's reset does, but proves nothing of the
