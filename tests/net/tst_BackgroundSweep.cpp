@@ -1,6 +1,7 @@
 // A sweep on a thread of its own, against the testbed: what it hands over as it goes adds up to its
 // report, and a stop, or its end, cuts a long sweep short with what it had found.
 #include "NamedThreads.h"
+#include "SweepTargetList.h"
 #include "net/TestbedMain.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/BackgroundSweep.h"
@@ -9,14 +10,6 @@
 #include <algorithm>
 
 namespace {
-SweepTargets targetsOf(const QStringList &list)
-{
-    SweepTargets targets;
-    for (const QString &target : list)
-        targets.add(target.toStdString());
-    return targets;
-}
-
 // "address status round-trip" for each answer, in address order.
 QStringList linesOf(std::vector<Sweep::Answer> answers)
 {

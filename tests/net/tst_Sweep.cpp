@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "SweepTargetList.h"
 #include "TestFiles.h"
 #include "net/TestbedMain.h"
 #include "platform/IcmpAccess.h"
@@ -194,14 +195,6 @@ class TestSweep : public QObject {
                "        ip daddr 198.18.40.2 drop\n"
                "    }\n"
                "}\n";
-    }
-
-    static SweepTargets targetsOf(const QStringList &list)
-    {
-        SweepTargets targets;
-        for (const QString &target : list)
-            targets.add(target.toStdString());
-        return targets;
     }
 
     static IpAddress ip(const QString &text) { return IpAddress::parse(text.toStdString()).value_or(IpAddress()); }

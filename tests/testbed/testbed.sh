@@ -4,6 +4,7 @@
 #
 #   client C  198.18.1.1 ── 198.18.1.254  router R  198.18.2.254 ── 198.18.2.1   host H (kernel echo)
 #                                                 198.18.3.254 ── 198.18.3.N   delayed D (N ms late)
+#                                                 198.18.7.254 ── 198.18.7.1   TCP host T
 #             R also drops 198.18.4.0/24 silently and answers host unreachable for 198.18.5.0/24.
 #             C routes only 198.18.0.0/15 and the reserved 240.0.0.0/5 (to R, which drops the latter
 #             silently: room for big silent blocks); anything else, 250.0.0.0/8 say, has no route at
@@ -18,17 +19,20 @@
 #   The same in IPv6, in the unique local block fd00:198:18::/48, the fourth group standing for the
 #   third octet: C fd00:198:18:1::1, R fd00:198:18:N::254, H fd00:198:18:2::1, D fd00:198:18:3::N
 #   (N ms late, N read in decimal digits); R drops fd00:198:18:4::/64 and answers address
-#   unreachable for fd00:198:18:5::/64; C routes only fd00:198:18::/48. The names of the hosts file
+#   unreachable for fd00:198:18:5::/64; C routes only fd00:198:18::/48. T (fd00:198:18:7::1) drops
+#   every echo request but listens on TCP port 443, as a firewalled host does; its other ports answer
+#   with a reset. The names of the hosts file
 #   are of IPv4 alone (silent, unreachable), of IPv6 alone (NAME.v6.tozelo.test) or of both
-#   (answering, delayedN, router, client). C's group file also names the group tozelo-frames, whose
+#   (answering, delayedN, router, client, tcponly). C's group file also names the group tozelo-frames, whose
 #   members may send frames, with no member.
 #
 #   testbed.sh run CMD...   build a testbed, run CMD inside C, tear down, exit with CMD's status
 #                           (77 when the machine cannot build one)
-#   testbed.sh up NAME      build testbed NAME (namespaces NAME-c, NAME-r, NAME-h, NAME-d, NAME-l, NAME-e)
+#   testbed.sh up NAME      build testbed NAME (namespaces NAME-c, NAME-r, NAME-h, NAME-d, NAME-t, NAME-l,
+#                           NAME-e)
 #   testbed.sh down NAME    tear testbed NAME down
 #
-# The delayed responder is $TOZELO_TOOLS/echo_responder.
+# The delayed responder is $TOZELO_TOOLS/echo_responder, T's listener $TOZELO_TOOLS/tcp_listener.
 set -uo pipefail
 
 readonly DELAYED_HOSTS=(1 5 10 20 40)
@@ -64,9 +68,10 @@ ns_c() { echo "$1-c"; }
 ns_r() { echo "$1-r"; }
 ns_h() { echo "$1-h"; }
 ns_d() { echo "$1-d"; }
+ns_t() { echo "$1-t"; }
 ns_l() { echo "$1-l"; }
 ns_e() { echo "$1-e"; }
-all_ns() { echo "$(ns_c "$1") $(ns_r "$1") $(ns_h "$1") $(ns_d "$1") $(ns_l "$1") $(ns_e "$1")"; }
+all_ns() { echo "$(ns_c "$1") $(ns_r "$1") $(ns_h "$1") $(ns_d "$1") $(ns_t "$1") $(ns_l "$1") $(ns_e "$1")"; }
 
 in_ns() {
     local ns=$1
@@ -103,6 +108,7 @@ write_name_files() {
         done
         echo "198.18.4.1 silent.tozelo.test"
         echo "198.18.5.1 unreachable.tozelo.test"
+        echo "198.18.7.1 tcponly.tozelo.test"
         echo "::1 localhost"
         echo "$V6:1::1 client.tozelo.test client.v6.tozelo.test"
         echo "$V6:1::254 router.tozelo.test router.v6.tozelo.test"
@@ -112,6 +118,7 @@ write_name_files() {
         done
         echo "$V6:4::1 silent.v6.tozelo.test"
         echo "$V6:5::1 unreachable.v6.tozelo.test"
+        echo "$V6:7::1 tcponly.tozelo.test tcponly.v6.tozelo.test"
     } >"$dir/hosts"
     # The group whose members may send frames, on a group id nothing else has.
     local gid=64900
@@ -124,39 +131,54 @@ write_name_files() {
     printf 'nameserver 127.0.0.1\noptions timeout:1 attempts:1\n' >"$dir/resolv.conf"
 }
 
-start_responder() {
-    local name=$1 lifeline=$2
-    local responder=${TOZELO_TOOLS:-}/echo_responder
-    if [ ! -x "$responder" ]; then
-        say "no delayed echo responder at '$responder' (set TOZELO_TOOLS to the tests build folder)"
+# The write ends of the pipes whose far ends are the tools' standard input (--lifeline).
+LIFELINES=()
+
+close_lifelines() {
+    local fd
+    for fd in "${LIFELINES[@]}"; do
+        exec {fd}>&-
+    done
+}
+
+# start_tool NAME LIFELINE ROLE TOOL: TOOL of $TOZELO_TOOLS in the namespace of ROLE, its pid kept
+# as pid-ROLE.
+start_tool() {
+    local name=$1 lifeline=$2 role=$3
+    local tool=${TOZELO_TOOLS:-}/$4 ns
+    ns=$(ns_"$role" "$name")
+    if [ ! -x "$tool" ]; then
+        say "no $4 at '$tool' (set TOZELO_TOOLS to the tests build folder)"
         return 1
     fi
     local ready pid
-    ready=$(state_dir "$name")/ready
+    ready=$(state_dir "$name")/ready-$role
     rm -f "$ready"
     if [ "$lifeline" = yes ]; then
-        # The responder leaves when this shell's end of the pipe closes, however this shell ends.
-        exec {RESPONDER_LIFELINE}> >(exec ip netns exec "$(ns_d "$name")" "$responder" --lifeline --ready "$ready")
+        # The tool leaves when this shell's end of the pipe closes, however this shell ends.
+        local fd
+        exec {fd}> >(close_lifelines; exec ip netns exec "$ns" "$tool" --lifeline --ready "$ready")
         pid=$!
+        LIFELINES+=("$fd")
     else
-        setsid ip netns exec "$(ns_d "$name")" "$responder" --ready "$ready" </dev/null >/dev/null 2>&1 &
+        setsid ip netns exec "$ns" "$tool" --ready "$ready" </dev/null >/dev/null 2>&1 &
         pid=$!
     fi
-    echo "$pid" >"$(state_dir "$name")/pid"
+    echo "$pid" >"$(state_dir "$name")/pid-$role"
     local tries
     for tries in $(seq 50); do
         [ -e "$ready" ] && return 0
         kill -0 "$pid" 2>/dev/null || break
         sleep 0.1
     done
-    say "the delayed echo responder did not start"
+    say "$4 did not start"
     return 1
 }
 
 build() {
     local name=$1 lifeline=$2
-    local c r h d
-    c=$(ns_c "$name") r=$(ns_r "$name") h=$(ns_h "$name") d=$(ns_d "$name")
+    local c r h d t
+    c=$(ns_c "$name") r=$(ns_r "$name") h=$(ns_h "$name") d=$(ns_d "$name") t=$(ns_t "$name")
     mkdir -p "$(state_dir "$name")" || return 1
     local ns
     for ns in $(all_ns "$name"); do
@@ -169,7 +191,8 @@ build() {
     build_link "$c" "$(ns_l "$name")" "$(ns_e "$name")" || return 1
     link "$c" to-r 198.18.1.1/24 "$r" to-c 198.18.1.254/24 &&
         link "$r" to-h 198.18.2.254/24 "$h" to-r 198.18.2.1/24 &&
-        link "$r" to-d 198.18.3.254/24 "$d" to-r 198.18.3.1/24 || return 1
+        link "$r" to-d 198.18.3.254/24 "$d" to-r 198.18.3.1/24 &&
+        link "$r" to-t 198.18.7.254/24 "$t" to-r 198.18.7.1/24 || return 1
     local n
     for n in "${DELAYED_HOSTS[@]}"; do
         [ "$n" = 1 ] || ip -n "$d" addr add "198.18.3.$n/24" dev to-r || return 1
@@ -178,6 +201,7 @@ build() {
         ip -n "$c" route add 240.0.0.0/5 via 198.18.1.254 &&
         ip -n "$h" route add default via 198.18.2.254 &&
         ip -n "$d" route add default via 198.18.3.254 &&
+        ip -n "$t" route add default via 198.18.7.254 &&
         ip -n "$r" route add blackhole 198.18.4.0/24 &&
         ip -n "$r" route add blackhole 240.0.0.0/5 &&
         reject_unreachable "$r" || return 1
@@ -187,10 +211,12 @@ build() {
         net.ipv4.neigh.to-h.retrans_time_ms=3600000 net.ipv6.neigh.to-h.retrans_time_ms=3600000 &&
         in_ns "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 &&
         in_ns "$c" sysctl -qw net.ipv4.ping_group_range="0 2147483647" &&
-        in_ns "$d" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
-    build_v6 "$c" "$r" "$h" "$d" || return 1
+        in_ns "$d" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 &&
+        in_ns "$t" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 || return 1
+    build_v6 "$c" "$r" "$h" "$d" "$t" || return 1
     write_name_files "$c" || return 1
-    start_responder "$name" "$lifeline" && link_carries "$(ns_l "$name")"
+    start_tool "$name" "$lifeline" d echo_responder && start_tool "$name" "$lifeline" t tcp_listener &&
+        link_carries "$(ns_l "$name")"
 }
 
 # A bridge's port forwards only once its veth has carrier, which the kernel tells a moment after.
@@ -210,18 +236,20 @@ address6() {
 
 # IPv6 beside IPv4 on the same links.
 build_v6() {
-    local c=$1 r=$2 h=$3 d=$4 n
+    local c=$1 r=$2 h=$3 d=$4 t=$5 n
     address6 "$c" to-r "$V6:1::1" && address6 "$r" to-c "$V6:1::254" &&
         address6 "$r" to-h "$V6:2::254" && address6 "$h" to-r "$V6:2::1" &&
-        address6 "$r" to-d "$V6:3::254" || return 1
+        address6 "$r" to-d "$V6:3::254" && address6 "$r" to-t "$V6:7::254" && address6 "$t" to-r "$V6:7::1" || return 1
     for n in "${DELAYED_HOSTS[@]}"; do
         address6 "$d" to-r "$V6:3::$n" || return 1
     done
     ip -n "$c" -6 route add "$V6::/48" via "$V6:1::254" &&
         ip -n "$h" -6 route add default via "$V6:2::254" &&
         ip -n "$d" -6 route add default via "$V6:3::254" &&
+        ip -n "$t" -6 route add default via "$V6:7::254" &&
         in_ns "$r" sysctl -qw net.ipv6.conf.all.forwarding=1 net.ipv6.icmp.ratelimit=0 &&
-        in_ns "$d" sysctl -qw net.ipv6.icmp.echo_ignore_all=1
+        in_ns "$d" sysctl -qw net.ipv6.icmp.echo_ignore_all=1 &&
+        in_ns "$t" sysctl -qw net.ipv6.icmp.echo_ignore_all=1
 }
 
 # bridged HOST_NS IF MAC ADDRESS BRIDGE_NS: a host's interface on L's bridge, with its hardware address.
@@ -282,14 +310,15 @@ table ip6 testbed6 {
 EOF
 }
 
-stop_responder() {
-    local name=$1 pidfile
-    pidfile=$(state_dir "$name")/pid
+# stop_tool NAME ROLE
+stop_tool() {
+    local name=$1 role=$2 pidfile
+    pidfile=$(state_dir "$name")/pid-$role
     [ -f "$pidfile" ] || return 0
     local pid
     pid=$(cat "$pidfile")
     # Only the process this testbed started, and only while it still runs in this testbed's namespace.
-    if [ -n "$pid" ] && ip netns pids "$(ns_d "$name")" 2>/dev/null | grep -qx "$pid"; then
+    if [ -n "$pid" ] && ip netns pids "$(ns_"$role" "$name")" 2>/dev/null | grep -qx "$pid"; then
         kill "$pid" 2>/dev/null
         local tries
         for tries in $(seq 20); do
@@ -305,7 +334,8 @@ teardown() {
     local name=$1
     # A second signal must not cut the teardown short.
     trap '' INT TERM HUP
-    stop_responder "$name"
+    stop_tool "$name" d
+    stop_tool "$name" t
     local ns
     for ns in $(all_ns "$name"); do
         # Whatever a test left running inside the testbed goes with it.
@@ -326,7 +356,7 @@ teardown() {
 # Testbeds of runs that were killed before they could tear down.
 reap_orphans() {
     local owner
-    for owner in $(ip netns list 2>/dev/null | sed -nE 's/^tz([0-9]+)-[crhdle]( .*)?$/\1/p' | sort -u); do
+    for owner in $(ip netns list 2>/dev/null | sed -nE 's/^tz([0-9]+)-[crhdtle]( .*)?$/\1/p' | sort -u); do
         kill -0 "$owner" 2>/dev/null || teardown "tz$owner"
     done
 }
@@ -360,8 +390,10 @@ cmd_run() {
         exit 1
     }
     # In the background, so that a signal to this shell tears the testbed down at once.
-    TOZELO_TESTBED=$RUN_NAME ip netns exec "$(ns_c "$RUN_NAME")" \
-        timeout -k 5 "$RUN_LIMIT_SECONDS" "$@" {RESPONDER_LIFELINE}>&- &
+    (
+        close_lifelines
+        TOZELO_TESTBED=$RUN_NAME exec ip netns exec "$(ns_c "$RUN_NAME")" timeout -k 5 "$RUN_LIMIT_SECONDS" "$@"
+    ) &
     RUN_PID=$!
     wait "$RUN_PID"
     exit $?

@@ -16,6 +16,7 @@
 // changed, and one from the next address with the next sequence number and the payload as it came,
 // as one who sees the requests would. The responder always leaves after its lifetime (at most 30
 // minutes) and never answers anyone outside the testbed's blocks.
+#include "ToolLife.h"
 #include "platform/Icmp6Packet.h"
 #include "platform/IcmpPacket.h"
 #include "platform/IpAddress.h"
@@ -47,7 +48,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int MaxDelayMs = 10000;
-constexpr int MaxLifetimeSeconds = 30 * 60;
 constexpr size_t MaxPending = 4096;
 constexpr int MaxReadsPerWake = 64;
 
@@ -72,9 +72,7 @@ const Network DelayedV4{*IpAddress::parse("198.18.3.0"), 24};
 const Network DelayedV6{*IpAddress::parse("fd00:198:18:3::"), 64};
 
 struct Options {
-    bool lifeline = false;
-    std::string readyFile;
-    int lifetimeSeconds = MaxLifetimeSeconds;
+    ToolLife life;
     std::vector<Network> served;
     double delayMs = -1; // below 0: the address's last number
     bool forge = false;
@@ -113,29 +111,21 @@ bool parseNetwork(const std::string &text, Options &options)
 
 bool parseOptions(int argc, char **argv, Options &options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--lifeline") {
-            options.lifeline = true;
-        } else if (arg == "--ready" && i + 1 < argc) {
-            options.readyFile = argv[++i];
-        } else if (arg == "--network" && i + 1 < argc) {
-            if (!parseNetwork(argv[++i], options))
-                return false;
-        } else if (arg == "--forge") {
+    const bool read = options.life.parse(argc, argv, [&](const std::string &arg, int &i) {
+        if (arg == "--network" && i + 1 < argc)
+            return parseNetwork(argv[++i], options);
+        if (arg == "--forge") {
             options.forge = true;
-        } else if (arg == "--delay" && i + 1 < argc) {
-            options.delayMs = std::atof(argv[++i]);
-            if (!(options.delayMs >= 0 && options.delayMs <= MaxDelayMs))
-                return false;
-        } else if (arg == "--lifetime" && i + 1 < argc) {
-            options.lifetimeSeconds = std::atoi(argv[++i]);
-            if (options.lifetimeSeconds <= 0 || options.lifetimeSeconds > MaxLifetimeSeconds)
-                return false;
-        } else {
-            return false;
+            return true;
         }
-    }
+        if (arg == "--delay" && i + 1 < argc) {
+            options.delayMs = std::atof(argv[++i]);
+            return options.delayMs >= 0 && options.delayMs <= MaxDelayMs;
+        }
+        return false;
+    });
+    if (!read)
+        return false;
     if (options.served.empty())
         options.served = {DelayedV4, DelayedV6};
     return true;
@@ -387,14 +377,6 @@ void sendDue(int fd, int fd6, ReplyQueue &queue)
     }
 }
 
-// True while standard input is open; a closed pipe means the testbed is gone.
-bool lifelineHolds()
-{
-    char buffer[256];
-    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-    return n > 0 || (n < 0 && (errno == EAGAIN || errno == EINTR));
-}
-
 timespec waitFor(Clock::time_point until)
 {
     const auto left = std::max(Clock::duration::zero(), until - Clock::now());
@@ -404,10 +386,10 @@ timespec waitFor(Clock::time_point until)
 
 void serve(int fd, int fd6, const Options &options)
 {
-    const Clock::time_point end = Clock::now() + std::chrono::seconds(options.lifetimeSeconds);
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(options.life.lifetimeSeconds);
     ReplyQueue queue;
     pollfd fds[3] = {{fd, POLLIN, 0}, {fd6, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-    const nfds_t count = options.lifeline ? 3 : 2;
+    const nfds_t count = options.life.lifeline ? 3 : 2;
     while (Clock::now() < end) {
         const Clock::time_point wake = queue.empty() ? end : std::min(end, queue.top().due);
         const timespec timeout = waitFor(wake);
@@ -417,7 +399,7 @@ void serve(int fd, int fd6, const Options &options)
             receiveRequests(fd, false, options, queue);
         if (fds[1].revents & POLLIN)
             receiveRequests(fd6, true, options, queue);
-        if (count == 3 && fds[2].revents && !lifelineHolds())
+        if (count == 3 && fds[2].revents && !ToolLife::holds())
             return;
         sendDue(fd, fd6, queue);
     }
@@ -432,7 +414,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr,
                      "usage: echo_responder [--lifeline] [--ready FILE] [--lifetime SECONDS (1..%d)]"
                      " [--network NET/N]... [--delay MS] [--forge]\n",
-                     MaxLifetimeSeconds);
+                     ToolLife::MaxLifetimeSeconds);
         return 2;
     }
     // Replies are due to the tenth of a millisecond; the default 50 µs slack would blur that, and so
@@ -447,8 +429,7 @@ int main(int argc, char **argv)
         std::perror("echo_responder: raw ICMP socket");
         return 1;
     }
-    if (!options.readyFile.empty())
-        std::ofstream(options.readyFile) << getpid() << '\n';
+    options.life.announceReady();
     serve(fd, fd6, options);
     close(fd);
     close(fd6);

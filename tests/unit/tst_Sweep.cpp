@@ -2,6 +2,7 @@
 // what it asks again, what it refuses to believe. Times here are exact: the clock moves only when
 // the sweep waits.
 #include "FakeSweepNetwork.h"
+#include "SweepTargetList.h"
 #include "TestMain.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/Sweep.h"
@@ -20,14 +21,6 @@ namespace {
 
 using Fake = FakeSweepNetwork;
 constexpr int64_t Ms = Fake::Millisecond;
-
-SweepTargets targetsOf(const QStringList &list)
-{
-    SweepTargets targets;
-    for (const QString &target : list)
-        targets.add(target.toStdString());
-    return targets;
-}
 
 std::string dotted(uint32_t hostOrder)
 {

@@ -1,5 +1,7 @@
 // The targets of a sweep: the three forms, merging, exclusions, the bound on their size, lists typed on
 // one line and what is refused.
+#include "Refusal.h"
+#include "SweepTargetList.h"
 #include "TestMain.h"
 #include "echo/Notation.h"
 #include "sweep/Sweep.h"
@@ -26,25 +28,6 @@ Range range(const char *first, const char *last)
     return {ip(first), ip(last)};
 }
 
-SweepTargets targetsOf(const QStringList &list)
-{
-    SweepTargets targets;
-    for (const QString &target : list)
-        targets.add(target.toStdString());
-    return targets;
-}
-
-QString refusalOf(SweepTargets &targets, const QString &target)
-{
-    try {
-        targets.add(target.toStdString());
-    } catch (const std::invalid_argument &e) {
-        return QString::fromStdString(e.what());
-    } catch (const std::exception &e) {
-        return QString("not refused but failed: ") + e.what();
-    }
-    return QString();
-}
 } // namespace
 
 class tst_SweepTargets : public QObject {
@@ -143,12 +126,7 @@ void tst_SweepTargets::boundOnEachShard()
         Sweep::Settings settings;
         settings.shardIndex = shard;
         settings.shardCount = shards;
-        try {
-            Sweep::checkSize(targetsOf(list), settings);
-        } catch (const std::invalid_argument &e) {
-            return QString(e.what());
-        }
-        return QString();
+        return ::refusalOf([&] { Sweep::checkSize(targetsOf(list), settings); });
     };
     QCOMPARE(targetsOf({"0.0.0.0/0"}).count(), 4294967296ull);
     QCOMPARE(refusalOf({"10.0.0.0/9", "10.128.0.0-10.255.255.255"}, 0, 1), QString());
@@ -289,7 +267,7 @@ void tst_SweepTargets::ipv6Targets()
         if (target.startsWith('-'))
             swept.exclude(target.mid(1).toStdString());
         else
-            refusal = refusalOf(swept, target);
+            refusal = refusalOf([&] { swept.add(target.toStdString()); });
     }
     QCOMPARE(refusal, error);
     QCOMPARE(textOf(swept.ranges6()), ranges6);
@@ -355,7 +333,7 @@ void tst_SweepTargets::badInput()
     QFETCH(QString, target);
     QFETCH(QString, error);
     SweepTargets targets = targetsOf({"10.0.0.0/30"});
-    QCOMPARE(refusalOf(targets, target), error);
+    QCOMPARE(refusalOf([&] { targets.add(target.toStdString()); }), error);
     QCOMPARE(targets.count(), 4ull);
 }
 
