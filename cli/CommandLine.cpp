@@ -4,12 +4,13 @@
 #include "echo/Notation.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <iterator>
 #include <optional>
 
 CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions,
-                         const std::vector<std::string> &knownFlags)
+                         const std::vector<std::string> &knownFlags, const std::vector<std::string> &knownLists)
 {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
@@ -32,6 +33,12 @@ CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector
             m_options.emplace(name, std::string());
             continue;
         }
+        if (known(knownLists, name)) {
+            if (!inlineValue && i + 1 < args.size() && numberList(args[i + 1]))
+                value = args[++i];
+            m_options.emplace(name, value);
+            continue;
+        }
         if (!known(knownOptions, name))
             throw UsageError("unknown option '" + shown + "'");
         if (!inlineValue) {
@@ -46,6 +53,12 @@ CommandLine::CommandLine(const std::vector<std::string> &args, const std::vector
 bool CommandLine::known(const std::vector<std::string> &names, const std::string &name)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool CommandLine::numberList(const std::string &word)
+{
+    return !word.empty() && word.find_first_not_of("0123456789,-") == std::string::npos &&
+           std::isdigit(static_cast<unsigned char>(word[0]));
 }
 
 std::string CommandLine::text(const std::string &name, const std::string &fallback) const

@@ -7,6 +7,9 @@
 // Arguments of one command: positional words, "--name value" (or "--name=value") options, "-n value"
 // for a name given with one dash, and "--flag" switches ("-f" for one given with one dash). A word
 // that starts with a dash and names no option is refused. An option given twice keeps both values.
+// A list option takes a list of numbers ("80,443", "8000-8010") as its value when one is given,
+// inline or as the next word, and stands alone (an empty value) otherwise: an address or a name
+// that follows it is a word of its own.
 class CommandLine {
 public:
     struct UsageError : std::runtime_error {
@@ -14,9 +17,9 @@ public:
     };
 
     // knownOptions: the option names (without dashes) the command accepts, each with a value;
-    // knownFlags: those it accepts without one.
+    // knownFlags: those it accepts without one; knownLists: those whose list of numbers may be left out.
     CommandLine(const std::vector<std::string> &args, const std::vector<std::string> &knownOptions,
-                const std::vector<std::string> &knownFlags = {});
+                const std::vector<std::string> &knownFlags = {}, const std::vector<std::string> &knownLists = {});
 
     const std::vector<std::string> &positional() const { return m_positional; }
     bool has(const std::string &name) const { return m_options.count(name) != 0; }
@@ -45,6 +48,7 @@ private:
 
     int scaled(const std::string &name, int fallback, const std::vector<Unit> &units, const std::string &wanted) const;
     static bool known(const std::vector<std::string> &names, const std::string &name);
+    static bool numberList(const std::string &word);
 
     std::vector<std::string> m_positional;
     std::multimap<std::string, std::string> m_options;

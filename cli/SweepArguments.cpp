@@ -5,6 +5,7 @@
 #include "history/HistoryLocation.h"
 #include "sweep/ReverseNames.h"
 #include "sweep/SweepSignature.h"
+#include "sweep/TcpPorts.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -107,8 +108,10 @@ std::string listingOf(const CommandLine &args)
     const bool unanswered = flagged(args, "u", "unanswered");
     if (answered && unanswered)
         throw CommandLine::UsageError("-a and -u exclude each other");
-    if ((answered || unanswered) && (args.has("format") || args.has("names") || args.has("neighbours")))
-        throw CommandLine::UsageError("-a and -u list bare addresses, without --format, --names or --neighbours");
+    if ((answered || unanswered) &&
+        (args.has("format") || args.has("names") || args.has("neighbours") || args.has("tcp")))
+        throw CommandLine::UsageError(
+            "-a and -u list bare addresses, without --format, --names, --neighbours or --tcp");
     return answered ? "answered" : unanswered ? "unanswered" : "";
 }
 
@@ -205,6 +208,20 @@ SweepTargets targetsOf(const CommandLine &args, std::FILE *standardInput)
     return targets;
 }
 
+// Bare, the ports that most hosts listen on.
+std::vector<uint16_t> tcpPortsOf(const CommandLine &args)
+{
+    if (!args.has("tcp"))
+        return {};
+    const std::string ports = args.text("tcp", "");
+    if (ports.empty())
+        return TcpPorts::defaults();
+    try {
+        return TcpPorts::parse(ports);
+    } catch (const std::invalid_argument &e) {
+        throw CommandLine::UsageError(std::string("--tcp: ") + e.what());
+    }
+}
 } // namespace
 
 const std::vector<std::string> SweepArguments::Options = {
@@ -213,11 +230,12 @@ const std::vector<std::string> SweepArguments::Options = {
     "o",    "output",  "names-timeout", "names-parallel", "history"};
 const std::vector<std::string> SweepArguments::Flags = {
     "names", "progress", "frames", "q", "quiet", "a", "answered", "u", "unanswered", "record", "neighbours"};
+const std::vector<std::string> SweepArguments::Lists = {"tcp"};
 
 SweepArguments::SweepArguments(const CommandLine &args, std::FILE *standardInput)
     : settings(settingsOf(args)), format(formatOf(args)), saveFile(args.writableFile("save")),
-      outputFile(outputFileOf(args)), neighbours(args.has("neighbours")), progress(args.has("progress")),
-      quiet(quietOf(args)), listing(listingOf(args)), historyFile(historyFileOf(args))
+      outputFile(outputFileOf(args)), neighbours(args.has("neighbours")), tcpPorts(tcpPortsOf(args)),
+      progress(args.has("progress")), quiet(quietOf(args)), listing(listingOf(args)), historyFile(historyFileOf(args))
 {
     namesOf(args, *this);
     targets = targetsOf(args, standardInput);

@@ -15,6 +15,7 @@
 #include "sweep/ReverseNames.h"
 #include "sweep/Sweep.h"
 #include "sweep/SweepReport.h"
+#include "sweep/TcpProbe.h"
 
 #include <atomic>
 #include <chrono>
@@ -160,6 +161,44 @@ void findNeighbours(SweepReport &report, const Sweep &sweep, const Sweep::Settin
         found.maker = makers.makerOf(hardware);
     }
     reportNeighbours(search, makers, err);
+}
+
+// The targets that answered neither echo nor the link's address resolution, asked by TCP: a host that
+// drops ICMP still answers a connection attempt, with SYN-ACK or a reset. Paced as the sweep was, and
+// only once it is over.
+void findTcpHosts(SweepReport &report, const Sweep &sweep, const SweepArguments &args, StopSignals &signals,
+                  std::ostream &err)
+{
+    std::set<IpAddress> found;
+    for (const Answer &answer : report.answers)
+        if (answered(answer))
+            found.insert(answer.address);
+    for (const auto &present : report.presence)
+        found.insert(present.first);
+    SweepTargets silent;
+    sweep.eachAddress([&](const IpAddress &address) {
+        if (found.count(address) == 0)
+            silent.add(address.toString());
+    });
+    if (silent.count() == 0)
+        return;
+    TcpProbe::Settings settings;
+    settings.ports = args.tcpPorts;
+    settings.rate = std::min(args.settings.rate, TcpProbe::Settings::MaxRate);
+    settings.timeoutMs = std::min(args.settings.timeoutMs, TcpProbe::Settings::MaxTimeoutMs);
+    TcpProbe probe(silent, settings);
+    signals.onStop([&probe] { probe.stop(); });
+    probe.run();
+    signals.onStop(nullptr);
+    for (const TcpProbe::Answer &answer : probe.answers()) {
+        HostPresence &present = report.presence[answer.address];
+        present.method = HostPresence::Method::Tcp;
+        present.port = answer.port;
+        present.reset = !answer.open;
+    }
+    if (probe.progress().refused != 0)
+        err << "tozelo-cli: sweep: " << probe.progress().refused
+            << " TCP connection attempts could not be sent (no route, or this host's firewall)\n";
 }
 
 // JSON lines have had their answers already.
@@ -310,9 +349,11 @@ int SweepCommand::run(std::ostream &err, bool terminal)
     report.endedMs = endedMs;
     report.timeoutMs = settings.timeoutMs;
     report.withNames = m_args.names;
-    report.withPresence = m_args.neighbours;
+    report.withPresence = m_args.neighbours || !m_args.tcpPorts.empty();
     if (m_args.neighbours && signals.signal() == 0)
         findNeighbours(report, sweep, settings, signals, err);
+    if (!m_args.tcpPorts.empty() && signals.signal() == 0)
+        findTcpHosts(report, sweep, m_args, signals, err);
     if (m_args.names && signals.signal() == 0) {
         SweepProgress namesProgress(err, terminal, 0);
         lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr, signals);
@@ -327,7 +368,7 @@ int SweepCommand::run(std::ostream &err, bool terminal)
     if (!m_args.saveFile.empty())
         save(sweep, m_args.saveFile);
     int status = statusOf(sweep, signal, err);
-    // A host found on a link answered, if not echo.
+    // A host found on a link or by TCP answered, if not echo.
     if (status == SweepStatus::NothingAnswered && !report.presence.empty())
         status = SweepStatus::Answered;
     if (output.failed())

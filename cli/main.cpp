@@ -92,7 +92,7 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "        [--format text|csv|json|jsonl|xml] [-a|--answered] [-u|--unanswered]\n"
                           "        [--order address|random] [--seed N] [--shard I/N] [--progress]\n"
                           "        [-q|--quiet] [--frames] [--names-timeout MS] [--names-parallel N]\n"
-                          "        [--record [--history FILE]] [--neighbours]\n"
+                          "        [--record [--history FILE]] [--neighbours] [--tcp [PORTS]]\n"
                           "      Ping many addresses at once: TARGET is an address, a range START-END or a\n"
                           "      CIDR block ADDRESS/n, IPv4 or IPv6, several allowed, 16777216 addresses at\n"
                           "      most in each shard; an IPv6 range or block holds 65536 at most (a /112).\n"
@@ -123,6 +123,11 @@ const std::string Usage = "Usage: tozelo-cli COMMAND [ARGUMENT]... [OPTION]...\n
                           "      adds how each host was found (echo, arp, nd), its hardware address and\n"
                           "      its maker (from the ieee-data list). Targets behind a gateway are sent\n"
                           "      nothing more.\n"
+                          "      --tcp PORTS then asks the targets that answered none of these by a TCP\n"
+                          "      connection attempt to each port in turn (80,443 when PORTS is left out;\n"
+                          "      a list such as 22,80,8000-8010): a host that answers, with SYN-ACK or a\n"
+                          "      reset, is found as tcp:PORT, the first port that answered. Paced at the\n"
+                          "      sweep's rate and time-out, 256 attempts at once at most.\n"
                           "      --format xml is the XML of port scanners, for the tools\n"
                           "      that read theirs (ndiff, for one); --format jsonl writes each answer as a\n"
                           "      line of JSON as soon as it is known, and a line of counts at the end.\n"
@@ -264,7 +269,8 @@ int sweep(const std::vector<std::string> &rest)
 {
     return CommandRun::reporting(
         [&] {
-            SweepArguments arguments(CommandLine(rest, SweepArguments::Options, SweepArguments::Flags));
+            SweepArguments arguments(
+                CommandLine(rest, SweepArguments::Options, SweepArguments::Flags, SweepArguments::Lists));
             arguments.command = "tozelo-cli sweep";
             for (const std::string &arg : rest)
                 arguments.command += " " + arg;

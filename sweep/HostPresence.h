@@ -12,6 +12,7 @@ struct HostPresence {
     uint16_t port = 0;    // the TCP port that answered
     std::string hardware; // aa:bb:cc:dd:ee:ff; "" for a host that is not on a link of this host's
     std::string maker;    // of the hardware address; "" when none is known
+    bool reset = false;   // the TCP port answered with a reset (it is closed), not SYN-ACK
 
     // echo, arp, nd or tcp:PORT, as every format writes it.
     std::string foundBy() const

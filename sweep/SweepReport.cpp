@@ -153,7 +153,7 @@ std::string reasonOf(const HostPresence &presence)
     switch (presence.method) {
     case HostPresence::Method::Arp: return "arp-response";
     case HostPresence::Method::Nd: return "nd-response";
-    case HostPresence::Method::Tcp: return "syn-ack";
+    case HostPresence::Method::Tcp: return presence.reset ? "reset" : "syn-ack";
     default: return "echo-reply";
     }
 }

@@ -480,7 +480,6 @@ private slots:
             << QStringList{"0 of 2 addresses answered"} << QStringList();
     }
 
-    // Every line exact, but for the times, and those never below a delayed host's delay.
     // The client's own link: hosts silent to echo are found by ARP and ND with their hardware
     // addresses and makers, a locally administered address says so, a host that answers echo gets its
     // hardware address too, and a host behind the router only what echo told.
@@ -534,6 +533,36 @@ private slots:
         QVERIFY(datagramsSent() >= before + 4);
     }
 
+    // A host that drops echo is found by the port that answered, open or closed; one that answers
+    // echo stays found by echo, and a silent one is not found. Bare, the option asks 80 and 443, and
+    // a target after it stays a target.
+    void tcpFindsHostsThatDropEcho()
+    {
+        CliRun cli = CliRun::of({"sweep", "--tcp", "443", "--format", "json", "--timeout", "300", "198.18.7.1",
+                                 "198.18.2.1", "198.18.4.1", "fd00:198:18:7::1"},
+                                20000);
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        QCOMPARE(cli.err, QStringList());
+        QCOMPARE(cli.status, 0);
+        const QJsonObject json = QJsonDocument::fromJson(cli.output).object();
+        const auto host = [](const QString &address) {
+            return QJsonObject{{"address", address}, {"found_by", "tcp:443"}, {"mac", ""}, {"maker", ""}};
+        };
+        QCOMPARE(json["present"].toArray(), (QJsonArray{host("198.18.7.1"), host("fd00:198:18:7::1")}));
+        QCOMPARE(json["replies"].toArray().size(), 1);
+        QCOMPARE(json["replies"].toArray()[0].toObject()["found_by"].toString(), QString("echo"));
+
+        cli = CliRun::of({"sweep", "--tcp", "198.18.7.1", "--timeout", "300"}, 20000);
+        QCOMPARE(cli.out,
+                 (QStringList{"198.18.7.1 by tcp:80", "0 of 1 addresses answered, 1 more found without echo"}));
+        cli = CliRun::of({"sweep", "198.18.7.1", "--tcp=444,443", "--format", "xml", "--timeout", "300"}, 20000);
+        QVERIFY2(cli.output.contains("<status state=\"up\" reason=\"reset\""), cli.output.constData());
+        cli = CliRun::of({"sweep", "198.18.7.1", "--tcp", "443,0"});
+        QCOMPARE(cli.status, 2);
+        QVERIFY2(cli.err.value(0).startsWith("tozelo-cli: --tcp: bad port '0'"), qPrintable(cli.err.join('\n')));
+    }
+
+    // Every line exact, but for the times, and those never below a delayed host's delay.
     void sweepPrints()
     {
         QFETCH(QStringList, args);

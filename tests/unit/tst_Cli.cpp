@@ -154,7 +154,7 @@ private slots:
             << QStringList{"sweep", "127.0.0.1", "-a", "--unanswered"} << usage.arg("-a and -u exclude each other");
         QTest::newRow("a listing with a format")
             << QStringList{"sweep", "127.0.0.1", "-u", "--format", "csv"}
-            << usage.arg("-a and -u list bare addresses, without --format, --names or --neighbours");
+            << usage.arg("-a and -u list bare addresses, without --format, --names, --neighbours or --tcp");
         QTest::newRow("quiet progress") << QStringList{"sweep", "127.0.0.1", "--quiet", "--progress"}
                                         << usage.arg("-q and --progress exclude each other");
         QTest::newRow("standard input twice, as -iL") << QStringList{"sweep", "-iL", "-", "-f", "-"}
