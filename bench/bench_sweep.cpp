@@ -29,6 +29,7 @@
 // With TOZELO_BASELINE_CLI naming the tozelo-cli of another build (one from before a change, say),
 // the helper's rows of the /16 and the silent /12, and a few more, are run again by both programs
 // in turn, and this build's times are held to within 10 % of the baseline's.
+#include "Measure.h"
 #include "Spread.h"
 #include "sweep/SweepTargets.h"
 #include "tests/testbed/DatagramRefusal.h"
@@ -64,7 +65,6 @@ constexpr int Runs = 3;
 constexpr int NarrowRunsInTurn = 15;
 constexpr int BaselineRuns = 5;
 constexpr double BaselineSlack = 1.10;
-constexpr int RunLimitSeconds = 300;
 const QString Wide = "198.19.0.0/16";
 const QString Narrow = "198.18.64.0/24";
 const QString Silent = "240.0.0.0/12";
@@ -76,15 +76,6 @@ const QString Delay6Ms = "5";
 constexpr int FastRate = 1000000;
 // The sweep's highest rate: as fast as this machine sends.
 const QString TopRate = "10000000";
-
-struct Measured {
-    bool ran = false;
-    bool stopped = false; // had not ended by itself within its time
-    double seconds = 0;
-    double cpuSeconds = 0;
-    double maxRssMb = 0;
-    QByteArray out;
-};
 
 // Which way a sweep's requests go.
 enum class Path { Datagram, HelperRaw, HelperFrames };
@@ -111,75 +102,6 @@ struct Row {
     QString rate;
     bool exact() const { return run.ran && missed == 0 && falseOnes == 0; }
 };
-
-double secondsOf(const timeval &time)
-{
-    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
-}
-
-// Runs argv with its standard output collected, asked to stop after limitSeconds, in folder when given.
-Measured measure(const QStringList &argv, int limitSeconds = RunLimitSeconds, const QString &folder = {})
-{
-    const QByteArray where = QFile::encodeName(folder);
-    std::vector<QByteArray> bytes;
-    for (const QString &arg : argv)
-        bytes.push_back(arg.toLocal8Bit());
-    std::vector<char *> args;
-    for (QByteArray &arg : bytes)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0)
-        return {};
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDERR_FILENO);
-        if (!where.isEmpty() && chdir(where.constData()) != 0)
-            _exit(127);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    if (pid < 0) {
-        close(pipeFds[0]);
-        return {};
-    }
-    Measured measured;
-    auto deadline = start + std::chrono::seconds(limitSeconds);
-    char buffer[65536];
-    for (;;) {
-        pollfd pfd{pipeFds[0], POLLIN, 0};
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() > 0 && poll(&pfd, 1, int(left.count())) > 0) {
-            const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            measured.out.append(buffer, int(n));
-            continue;
-        }
-        // Asked to stop first, so that it writes what it found; then stopped.
-        if (measured.stopped) {
-            kill(pid, SIGKILL);
-            break;
-        }
-        kill(pid, SIGINT);
-        measured.stopped = true;
-        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    measured.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-    measured.maxRssMb = usage.ru_maxrss / 1024.0;
-    measured.ran = measured.stopped || (WIFEXITED(status) && WEXITSTATUS(status) != 127);
-    return measured;
-}
 
 QString tool(const char *name)
 {
