@@ -52,15 +52,6 @@ QList<int> hostOctets()
     return octets;
 }
 
-bool ipBatch(const char *role, const QStringList &commands)
-{
-    QProcess ip;
-    ip.start(TestbedNamespaces::tool("ip"), {"-n", TestbedNamespaces::nameOf(role), "-batch", "-"});
-    ip.write(commands.join('\n').toLatin1() + '\n');
-    ip.closeWriteChannel();
-    return ip.waitForFinished(30000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
-}
-
 // ARGS run in namespace E.
 bool inFarEnd(const QStringList &args, const QByteArray &input = {})
 {
@@ -78,16 +69,17 @@ public:
     ~BenchLink()
     {
         inFarEnd({TestbedNamespaces::tool("nft"), "delete", "table", "ip", "bench_neighbours"});
-        ipBatch("c", {QString("link del %1").arg(Link)});
+        TestbedNamespaces::batch("c", {QString("link del %1").arg(Link)});
     }
     BenchLink(const BenchLink &) = delete;
     BenchLink &operator=(const BenchLink &) = delete;
 
     QString setUp() const
     {
-        if (!ipBatch("c", {QString("link add %1 type veth peer name %2 netns %3")
-                               .arg(Link, FarEnd, TestbedNamespaces::nameOf("e")),
-                           QString("addr add %1/24 dev %2").arg(Own, Link), QString("link set %1 up").arg(Link)}))
+        if (!TestbedNamespaces::batch("c", {QString("link add %1 type veth peer name %2 netns %3")
+                                                .arg(Link, FarEnd, TestbedNamespaces::nameOf("e")),
+                                            QString("addr add %1/24 dev %2").arg(Own, Link),
+                                            QString("link set %1 up").arg(Link)}))
             return "cannot add the bench's link to the client";
         QStringList hosts{QString("link set %1 up").arg(FarEnd)};
         // Neither the far end nor a host answers ARP for another's address; each asks with its own.
@@ -102,7 +94,8 @@ public:
             settings << QString("net.ipv4.conf.%1.arp_ignore=1").arg(name)
                      << QString("net.ipv4.conf.%1.arp_announce=2").arg(name);
         }
-        if (!ipBatch("e", hosts) || !inFarEnd(QStringList{TestbedNamespaces::tool("sysctl"), "-qw"} + settings))
+        if (!TestbedNamespaces::batch("e", hosts) ||
+            !inFarEnd(QStringList{TestbedNamespaces::tool("sysctl"), "-qw"} + settings))
             return "cannot add the bench's hosts";
         if (!inFarEnd({TestbedNamespaces::tool("nft"), "-f", "-"}, echoDrops()))
             return "cannot have half the hosts drop echo (nft)";
@@ -310,7 +303,7 @@ int runBench()
                 std::printf("  stopped: %s\n", qPrintable(beyond));
                 return 0;
             }
-            ipBatch("c", {QString("neigh flush dev %1").arg(Link)});
+            TestbedNamespaces::batch("c", {QString("neigh flush dev %1").arg(Link)});
             const Measured measured = measure(all[i].argv, RunLimitSeconds);
             judge(rows[i], measured, link.truth(), all[i].found(measured));
         }

@@ -34,6 +34,7 @@
 #include "sweep/SweepTargets.h"
 #include "tests/testbed/DatagramRefusal.h"
 #include "tests/testbed/TestbedGuard.h"
+#include "tests/testbed/TestbedNamespaces.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -111,15 +112,6 @@ QString tool(const char *name)
 QString namespaceOf(const char *role)
 {
     return qEnvironmentVariable("TOZELO_TESTBED") + "-" + role;
-}
-
-bool ipBatch(const char *role, const QStringList &commands)
-{
-    QProcess ip;
-    ip.start(tool("ip"), {"-n", namespaceOf(role), "-batch", "-"});
-    ip.write(commands.join('\n').toLatin1() + '\n');
-    ip.closeWriteChannel();
-    return ip.waitForFinished(30000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
 }
 
 // Hosts scattered over a block, the same on every run, each answering within MaxDelayMs.
@@ -200,7 +192,8 @@ public:
 
     QString setUp()
     {
-        if (!ipBatch("r", routeCommands("add", m_hosts)) || !ipBatch("d", localRoutes("add")))
+        if (!TestbedNamespaces::batch("r", routeCommands("add", m_hosts)) ||
+            !TestbedNamespaces::batch("d", localRoutes("add")))
             return "cannot add the bench's routes";
         if (!nft({"-f", "-"}, ingressDrops(m_hosts)))
             std::printf("  the router drops by its routes alone: no nft here\n");
@@ -235,8 +228,8 @@ private:
                 process->kill();
         }
         nft({"delete", "table", "netdev", "bench_sweep"});
-        ipBatch("d", localRoutes("del"));
-        ipBatch("r", routeCommands("del", m_hosts));
+        TestbedNamespaces::batch("d", localRoutes("del"));
+        TestbedNamespaces::batch("r", routeCommands("del", m_hosts));
     }
 
     static bool nft(const QStringList &args, const QByteArray &input = {})
