@@ -380,18 +380,21 @@ QString routeBeyond(const char *family, const QRegularExpression &allowed)
     return {};
 }
 
-// The routes of the client (where this bench runs) and its links reach the testbed's router and
-// nothing else, and the router has no link but to the testbed's namespaces: a raw frame sent here
-// cannot get out, nor can a request of either family.
+// The routes of the client (where this bench runs) and its links reach the testbed's router and the
+// client's own link (a bridge in the testbed) and nothing else, and the router has no link but to
+// the testbed's namespaces: a raw frame sent here cannot get out, nor can a request of either family.
 QString whyNotSealed()
 {
     const QString beyond =
-        routeBeyond("-4", QRegularExpression("^(198\\.18\\.0\\.0/15 via 198\\.18\\.1\\.254 |240\\.0\\.0\\.0/5 via "
-                                             "198\\.18\\.1\\.254 |198\\.18\\.1\\.0/24 dev to-r |(local|broadcast) )"))
+        routeBeyond(
+            "-4", QRegularExpression("^(198\\.18\\.0\\.0/15 via 198\\.18\\.1\\.254 |240\\.0\\.0\\.0/5 via "
+                                     "198\\.18\\.1\\.254 |198\\.18\\.1\\.0/24 dev to-r |198\\.18\\.6\\.0/24 dev to-l |"
+                                     "(local|broadcast) )"))
             .append(routeBeyond("-6", QRegularExpression("^(fd00:198:18::/48 via fd00:198:18:1::254 dev to-r |"
-                                                         "fd00:198:18:1::/64 dev to-r |fe80::/64 dev to-r |"
-                                                         "local (::1|fd00:198:18:1::1|fe80::[0-9a-f:]+) dev |"
-                                                         "multicast ff00::/8 dev to-r table local )")));
+                                                         "fd00:198:18:1::/64 dev to-r |fd00:198:18:6::/64 dev to-l |"
+                                                         "fe80::/64 dev to-[lr] |"
+                                                         "local (::1|fd00:198:18:[16]::1|fe80::[0-9a-f:]+) dev |"
+                                                         "multicast ff00::/8 dev to-[lr] table local )")));
     if (!beyond.isEmpty())
         return beyond;
     const auto links = [](const QStringList &args) {
@@ -404,7 +407,7 @@ QString whyNotSealed()
         names.sort();
         return names;
     };
-    if (links({}) != QStringList{"lo", "to-r"})
+    if (links({}) != QStringList{"lo", "to-l", "to-r"})
         return "the client has links beyond the testbed: " + links({}).join(' ');
     if (links({"-n", namespaceOf("r")}) != QStringList{"lo", "to-c", "to-d", "to-h"})
         return "the router has links beyond the testbed: " + links({"-n", namespaceOf("r")}).join(' ');
