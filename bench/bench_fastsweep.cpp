@@ -32,15 +32,6 @@ constexpr int TickMs = 5;
 constexpr double FrameTargetMs = 50;
 constexpr int Runs = 3;
 
-bool ipBatch(const char *role, const QStringList &commands)
-{
-    QProcess ip;
-    ip.start(TestbedNamespaces::tool("ip"), {"-n", TestbedNamespaces::nameOf(role), "-batch", "-"});
-    ip.write(commands.join('\n').toLatin1() + '\n');
-    ip.closeWriteChannel();
-    return ip.waitForFinished(30000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
-}
-
 // Every address of the block answers, or only those of one /24 of it.
 struct Routes {
     explicit Routes(bool everyAddress) : m_every(everyAddress) { m_ok = apply("add"); }
@@ -54,7 +45,8 @@ private:
         QStringList router{QString("route %1 %2 via 198.18.2.1").arg(action, answering)};
         if (!m_every)
             router << QString("route %1 blackhole %2").arg(action, Block);
-        return ipBatch("r", router) && ipBatch("h", {QString("route %1 local %2 dev lo").arg(action, answering)});
+        return TestbedNamespaces::batch("r", router) &&
+               TestbedNamespaces::batch("h", {QString("route %1 local %2 dev lo").arg(action, answering)});
     }
 
     bool m_every;

@@ -29,10 +29,12 @@
 // With TOZELO_BASELINE_CLI naming the tozelo-cli of another build (one from before a change, say),
 // the helper's rows of the /16 and the silent /12, and a few more, are run again by both programs
 // in turn, and this build's times are held to within 10 % of the baseline's.
+#include "Measure.h"
 #include "Spread.h"
 #include "sweep/SweepTargets.h"
 #include "tests/testbed/DatagramRefusal.h"
 #include "tests/testbed/TestbedGuard.h"
+#include "tests/testbed/TestbedNamespaces.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -64,7 +66,6 @@ constexpr int Runs = 3;
 constexpr int NarrowRunsInTurn = 15;
 constexpr int BaselineRuns = 5;
 constexpr double BaselineSlack = 1.10;
-constexpr int RunLimitSeconds = 300;
 const QString Wide = "198.19.0.0/16";
 const QString Narrow = "198.18.64.0/24";
 const QString Silent = "240.0.0.0/12";
@@ -76,15 +77,6 @@ const QString Delay6Ms = "5";
 constexpr int FastRate = 1000000;
 // The sweep's highest rate: as fast as this machine sends.
 const QString TopRate = "10000000";
-
-struct Measured {
-    bool ran = false;
-    bool stopped = false; // had not ended by itself within its time
-    double seconds = 0;
-    double cpuSeconds = 0;
-    double maxRssMb = 0;
-    QByteArray out;
-};
 
 // Which way a sweep's requests go.
 enum class Path { Datagram, HelperRaw, HelperFrames };
@@ -112,75 +104,6 @@ struct Row {
     bool exact() const { return run.ran && missed == 0 && falseOnes == 0; }
 };
 
-double secondsOf(const timeval &time)
-{
-    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
-}
-
-// Runs argv with its standard output collected, asked to stop after limitSeconds, in folder when given.
-Measured measure(const QStringList &argv, int limitSeconds = RunLimitSeconds, const QString &folder = {})
-{
-    const QByteArray where = QFile::encodeName(folder);
-    std::vector<QByteArray> bytes;
-    for (const QString &arg : argv)
-        bytes.push_back(arg.toLocal8Bit());
-    std::vector<char *> args;
-    for (QByteArray &arg : bytes)
-        args.push_back(arg.data());
-    args.push_back(nullptr);
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0)
-        return {};
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDERR_FILENO);
-        if (!where.isEmpty() && chdir(where.constData()) != 0)
-            _exit(127);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    if (pid < 0) {
-        close(pipeFds[0]);
-        return {};
-    }
-    Measured measured;
-    auto deadline = start + std::chrono::seconds(limitSeconds);
-    char buffer[65536];
-    for (;;) {
-        pollfd pfd{pipeFds[0], POLLIN, 0};
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() > 0 && poll(&pfd, 1, int(left.count())) > 0) {
-            const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            measured.out.append(buffer, int(n));
-            continue;
-        }
-        // Asked to stop first, so that it writes what it found; then stopped.
-        if (measured.stopped) {
-            kill(pid, SIGKILL);
-            break;
-        }
-        kill(pid, SIGINT);
-        measured.stopped = true;
-        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    }
-    close(pipeFds[0]);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    measured.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    measured.cpuSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-    measured.maxRssMb = usage.ru_maxrss / 1024.0;
-    measured.ran = measured.stopped || (WIFEXITED(status) && WEXITSTATUS(status) != 127);
-    return measured;
-}
-
 QString tool(const char *name)
 {
     return QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
@@ -189,15 +112,6 @@ QString tool(const char *name)
 QString namespaceOf(const char *role)
 {
     return qEnvironmentVariable("TOZELO_TESTBED") + "-" + role;
-}
-
-bool ipBatch(const char *role, const QStringList &commands)
-{
-    QProcess ip;
-    ip.start(tool("ip"), {"-n", namespaceOf(role), "-batch", "-"});
-    ip.write(commands.join('\n').toLatin1() + '\n');
-    ip.closeWriteChannel();
-    return ip.waitForFinished(30000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
 }
 
 // Hosts scattered over a block, the same on every run, each answering within MaxDelayMs.
@@ -278,7 +192,8 @@ public:
 
     QString setUp()
     {
-        if (!ipBatch("r", routeCommands("add", m_hosts)) || !ipBatch("d", localRoutes("add")))
+        if (!TestbedNamespaces::batch("r", routeCommands("add", m_hosts)) ||
+            !TestbedNamespaces::batch("d", localRoutes("add")))
             return "cannot add the bench's routes";
         if (!nft({"-f", "-"}, ingressDrops(m_hosts)))
             std::printf("  the router drops by its routes alone: no nft here\n");
@@ -313,8 +228,8 @@ private:
                 process->kill();
         }
         nft({"delete", "table", "netdev", "bench_sweep"});
-        ipBatch("d", localRoutes("del"));
-        ipBatch("r", routeCommands("del", m_hosts));
+        TestbedNamespaces::batch("d", localRoutes("del"));
+        TestbedNamespaces::batch("r", routeCommands("del", m_hosts));
     }
 
     static bool nft(const QStringList &args, const QByteArray &input = {})
@@ -465,18 +380,21 @@ QString routeBeyond(const char *family, const QRegularExpression &allowed)
     return {};
 }
 
-// The routes of the client (where this bench runs) and its links reach the testbed's router and
-// nothing else, and the router has no link but to the testbed's namespaces: a raw frame sent here
-// cannot get out, nor can a request of either family.
+// The routes of the client (where this bench runs) and its links reach the testbed's router and the
+// client's own link (a bridge in the testbed) and nothing else, and the router has no link but to
+// the testbed's namespaces: a raw frame sent here cannot get out, nor can a request of either family.
 QString whyNotSealed()
 {
     const QString beyond =
-        routeBeyond("-4", QRegularExpression("^(198\\.18\\.0\\.0/15 via 198\\.18\\.1\\.254 |240\\.0\\.0\\.0/5 via "
-                                             "198\\.18\\.1\\.254 |198\\.18\\.1\\.0/24 dev to-r |(local|broadcast) )"))
+        routeBeyond(
+            "-4", QRegularExpression("^(198\\.18\\.0\\.0/15 via 198\\.18\\.1\\.254 |240\\.0\\.0\\.0/5 via "
+                                     "198\\.18\\.1\\.254 |198\\.18\\.1\\.0/24 dev to-r |198\\.18\\.6\\.0/24 dev to-l |"
+                                     "(local|broadcast) )"))
             .append(routeBeyond("-6", QRegularExpression("^(fd00:198:18::/48 via fd00:198:18:1::254 dev to-r |"
-                                                         "fd00:198:18:1::/64 dev to-r |fe80::/64 dev to-r |"
-                                                         "local (::1|fd00:198:18:1::1|fe80::[0-9a-f:]+) dev |"
-                                                         "multicast ff00::/8 dev to-r table local )")));
+                                                         "fd00:198:18:1::/64 dev to-r |fd00:198:18:6::/64 dev to-l |"
+                                                         "fe80::/64 dev to-[lr] |"
+                                                         "local (::1|fd00:198:18:[16]::1|fe80::[0-9a-f:]+) dev |"
+                                                         "multicast ff00::/8 dev to-[lr] table local )")));
     if (!beyond.isEmpty())
         return beyond;
     const auto links = [](const QStringList &args) {
@@ -489,7 +407,7 @@ QString whyNotSealed()
         names.sort();
         return names;
     };
-    if (links({}) != QStringList{"lo", "to-r"})
+    if (links({}) != QStringList{"lo", "to-l", "to-r"})
         return "the client has links beyond the testbed: " + links({}).join(' ');
     if (links({"-n", namespaceOf("r")}) != QStringList{"lo", "to-c", "to-d", "to-h"})
         return "the router has links beyond the testbed: " + links({"-n", namespaceOf("r")}).join(' ');

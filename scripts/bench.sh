@@ -9,7 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 testbed=$root/tests/testbed/testbed.sh
 readonly BENCH_LIMIT_SECONDS=600
 
-# `tozelo-cli sweep` is timed against fping, masscan and zmap; bench_sweep says so when one is missing.
+# `tozelo-cli sweep` is timed against fping, masscan and zmap, and on a link against arp-scan and nmap;
+# the benches say so when one is missing.
 "$root/scripts/install-deps.sh" bench || echo "bench: going on without the sweepers it compares with" >&2
 
 benches=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing, packaging and running need; quick when all are
 # present. With the argument "screenshot" it adds what scripts/screenshot.sh needs (picture tools),
-# with "bench" the reference sweepers that scripts/bench.sh times the sweep against.
+# with "bench" the reference sweepers and link scanners that scripts/bench.sh times the sweep against.
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache clang-format
@@ -22,7 +22,7 @@ packages=(
 )
 case "${1:-}" in
 screenshot) packages+=(x11-apps netpbm) ;;
-bench) packages+=(fping masscan zmap) ;;
+bench) packages+=(fping masscan zmap arp-scan nmap) ;;
 esac
 missing=()
 for p in "${packages[@]}"; do

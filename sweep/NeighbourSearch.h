@@ -20,9 +20,13 @@
 // Only targets the routing table puts straight on a link are asked: nothing goes to one behind a
 // gateway. They are asked in batches of Window, at most MaxRate a second, each batch given the
 // time-out to answer, so that the kernel's table never fills with addresses still being asked.
+// Most of a batch is addresses no host has, which the kernel goes on asking for seconds: a batch
+// takes the whole time-out, so a /24, the usual link, goes in one. That many entries still being
+// asked leave as many again below 512, the kernel's default count past which it throws entries out,
+// unanswered ones among them.
 class NeighbourSearch {
 public:
-    static constexpr size_t Window = 64;
+    static constexpr size_t Window = 256;
     static constexpr int MaxRate = 1000;
     // The targets asked at most, a /16 link's: those beyond are counted, not asked.
     static constexpr uint64_t MaxAsked = 65536;

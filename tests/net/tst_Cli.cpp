@@ -482,10 +482,11 @@ private slots:
 
     // The client's own link: hosts silent to echo are found by ARP and ND with their hardware
     // addresses and makers, a locally administered address says so, a host that answers echo gets its
-    // hardware address too, and a host behind the router only what echo told.
+    // hardware address too, and a host behind the router only what echo told. The link's addresses
+    // are asked all at once, nearly all of them no host's: none is taken for one that answered.
     void neighboursOfTheLink()
     {
-        const CliRun cli = CliRun::of({"sweep", "--neighbours", "--format", "json", "198.18.9.2-198.18.9.5",
+        const CliRun cli = CliRun::of({"sweep", "--neighbours", "--format", "json", "198.18.9.2-198.18.9.254",
                                        "fd00:198:18:9::2", "fd00:198:18:9::3", "198.18.2.1"},
                                       20000);
         QVERIFY2(cli.ended, "tozelo-cli did not end");

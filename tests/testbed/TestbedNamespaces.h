@@ -14,8 +14,18 @@ public:
         return QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
     }
 
-    // ROLE is c, r, h or d: client, router, host, delayed.
+    // ROLE is c, r, h, d, l or e: client, router, host, delayed, and the client link's bridge and host.
     static QString nameOf(const char *role) { return qEnvironmentVariable("TOZELO_TESTBED") + "-" + role; }
+
+    // `ip -n NAMESPACE -batch -` with COMMANDS, one a line.
+    static bool batch(const char *role, const QStringList &commands)
+    {
+        QProcess ip;
+        ip.start(tool("ip"), {"-n", nameOf(role), "-batch", "-"});
+        ip.write(commands.join('\n').toLatin1() + '\n');
+        ip.closeWriteChannel();
+        return ip.waitForFinished(30000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
+    }
 
     // `ip -n NAMESPACE route ACTION ROUTE...`
     static bool route(const char *role, const QString &action, const QStringList &route)
