@@ -2,6 +2,7 @@
 // answers, a tenth of them lost) recorded on a scripted clock as fast as the disk takes them, a
 // minute at a time. The recording thread's CPU time, the file's size after the hour (and that of a
 // day of every answer, which ageing then keeps at most), and the machine's load (it is shared).
+#include "FileSize.h"
 #include "history/HistoryRecorder.h"
 #include "history/WallClock.h"
 
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -41,16 +41,6 @@ double threadCpu()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-uintmax_t sizeOf(const std::string &file)
-{
-    std::error_code error;
-    uintmax_t size = 0;
-    for (const char *suffix : {"", "-wal"})
-        if (const uintmax_t part = std::filesystem::file_size(file + suffix, error); !error)
-            size += part;
-    return size;
 }
 
 } // namespace
@@ -92,7 +82,7 @@ int main()
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double feeder = threadCpu() - feederBefore;
     const double recording = processCpu() - cpuBefore - feeder;
-    const double megabytes = double(sizeOf(file)) / 1e6;
+    const double megabytes = megabytesOf(file);
     double load[1] = {};
     getloadavg(load, 1);
     std::printf("history: an hour of %d machines a second (%d answers) recorded in %.1f s\n", Machines,

@@ -3,6 +3,7 @@
 // week before the last day (both written as ageing writes them), and every answer of the last day
 // written through the store (a tenth of them lost). TOZELO_BENCH_MACHINES machines (100 unless
 // told; the size grows with them alike, so it is also told for 1,000).
+#include "FileSize.h"
 #include "history/HistoryRollup.h"
 #include "history/HistoryStore.h"
 
@@ -12,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,16 +23,6 @@ constexpr int64_t HourMs = HistoryStore::HourMs;
 constexpr int64_t DayMs = 24 * HourMs;
 constexpr int64_t WeekMs = 7 * DayMs;
 constexpr int64_t YearMs = 365 * DayMs;
-
-uintmax_t sizeOf(const std::string &file)
-{
-    std::error_code error;
-    uintmax_t size = 0;
-    for (const char *suffix : {"", "-wal"})
-        if (const uintmax_t part = std::filesystem::file_size(file + suffix, error); !error)
-            size += part;
-    return size;
-}
 
 uint32_t rttOf(int machine, int64_t at)
 {
@@ -89,7 +79,7 @@ int main()
         HistoryRollup::age(store, Now);
     }
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const double megabytes = double(sizeOf(file)) / 1e6;
+    const double megabytes = megabytesOf(file);
     double load[1] = {};
     getloadavg(load, 1);
     std::printf("history after a year of %d machines re-pinged every second: %.0f MB (%.0f MB for 1,000 machines; "

@@ -2,6 +2,7 @@
 // thread, as the re-ping walk hands them, for TOZELO_BENCH_SECONDS of real time (a minute unless
 // told; an hour is 3600), with the Monitor page shown and read again every ten seconds. The longest
 // the window's event loop was held up (a frame), the recording thread's CPU time and the file's size.
+#include "FileSize.h"
 #include "OffscreenMain.h"
 #include "history/HistoryRecorder.h"
 #include "history/WallClock.h"
@@ -17,7 +18,6 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -44,16 +44,6 @@ double threadCpu(const QString &name)
         return (fields.value(11).toDouble() + fields.value(12).toDouble()) / tick;
     }
     return 0;
-}
-
-double megabytesOf(const std::string &file)
-{
-    std::error_code error;
-    uintmax_t size = 0;
-    for (const char *suffix : {"", "-wal"})
-        if (const uintmax_t part = std::filesystem::file_size(file + suffix, error); !error)
-            size += part;
-    return double(size) / 1e6;
 }
 
 void benchRecording()

@@ -79,6 +79,18 @@ int64_t nowMs()
         .count();
 }
 
+// The hosts that answered echo, and those found otherwise.
+std::set<IpAddress> hostsFound(const SweepReport &report)
+{
+    std::set<IpAddress> hosts;
+    for (const Answer &answer : report.answers)
+        if (answered(answer))
+            hosts.insert(answer.address);
+    for (const auto &found : report.presence)
+        hosts.insert(found.first);
+    return hosts;
+}
+
 int64_t monotonicNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -102,12 +114,7 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
         },
         args.namesParallel, args.namesTimeoutMs);
     signals.onStop([&names] { names.stop(); });
-    std::set<IpAddress> hosts;
-    for (const Answer &answer : report.answers)
-        if (answered(answer))
-            hosts.insert(answer.address);
-    for (const auto &found : report.presence)
-        hosts.insert(found.first);
+    const std::set<IpAddress> hosts = hostsFound(report);
     for (const IpAddress &host : hosts)
         names.lookUp(host);
     const uint64_t total = hosts.size();
@@ -169,12 +176,7 @@ void findNeighbours(SweepReport &report, const Sweep &sweep, const Sweep::Settin
 void findTcpHosts(SweepReport &report, const Sweep &sweep, const SweepArguments &args, StopSignals &signals,
                   std::ostream &err)
 {
-    std::set<IpAddress> found;
-    for (const Answer &answer : report.answers)
-        if (answered(answer))
-            found.insert(answer.address);
-    for (const auto &present : report.presence)
-        found.insert(present.first);
+    const std::set<IpAddress> found = hostsFound(report);
     SweepTargets silent;
     sweep.eachAddress([&](const IpAddress &address) {
         if (found.count(address) == 0)
