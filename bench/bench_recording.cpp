@@ -16,10 +16,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -62,15 +64,19 @@ void benchRecording()
     HistoryRecorder recorder(file, WallClock::system());
 
     double longestFrameMs = 0;
+    std::vector<std::pair<double, int64_t>> longFrames; // the frames over the target, and when
     uint64_t recorded = 0;
+    QElapsedTimer clock;
     QElapsedTimer sinceTick;
     QTimer ticks;
     ticks.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticks, &QTimer::timeout, [&] {
-        longestFrameMs = std::max(longestFrameMs, sinceTick.nsecsElapsed() / 1e6 - TickMs);
+        const double frameMs = sinceTick.nsecsElapsed() / 1e6 - TickMs;
+        longestFrameMs = std::max(longestFrameMs, frameMs);
+        if (frameMs > FrameTargetMs)
+            longFrames.push_back({frameMs, clock.elapsed() / 1000});
         sinceTick.restart();
     });
-    QElapsedTimer clock;
     QTimer feed;
     feed.setTimerType(Qt::PreciseTimer);
     QObject::connect(&feed, &QTimer::timeout, [&] {
@@ -106,6 +112,11 @@ void benchRecording()
                 static_cast<unsigned long long>(recorded), seconds);
     std::printf("  longest frame %.1f ms (target <= %.0f ms): %s\n", longestFrameMs, FrameTargetMs,
                 longestFrameMs <= FrameTargetMs ? "met" : "MISSED");
+    std::sort(longFrames.rbegin(), longFrames.rend());
+    std::printf("  %zu frames over %.0f ms;", longFrames.size(), FrameTargetMs);
+    for (size_t i = 0; i < std::min<size_t>(longFrames.size(), 5); ++i)
+        std::printf(" %.0f ms at %llds", longFrames[i].first, static_cast<long long>(longFrames[i].second));
+    std::printf("\n");
     std::printf("  recording thread CPU %.1f s (%.2f %% of one core); file %.1f MB (load %.2f)\n", cpu,
                 100.0 * cpu / seconds, megabytesOf(file), load[0]);
 }
