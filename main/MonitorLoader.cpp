@@ -22,27 +22,38 @@ MonitorLoader::MonitorLoader(QObject *parent) : QObject(parent) {}
 
 MonitorLoader::~MonitorLoader()
 {
-    stop();
+    stop(true);
 }
 
-void MonitorLoader::stop()
+void MonitorLoader::stop(bool waiting)
 {
-    m_stopping = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    m_stopping = false;
+    for (Load &load : m_loads)
+        *load.stopping = true;
+    for (auto load = m_loads.begin(); load != m_loads.end();) {
+        if (!waiting && !*load->over) {
+            ++load;
+            continue;
+        }
+        load->thread.join();
+        load = m_loads.erase(load);
+    }
 }
 
 void MonitorLoader::load(const Request &request)
 {
-    stop();
+    stop(false);
     const uint64_t generation = ++m_generation;
     m_loading = true;
-    m_thread = std::thread([this, request, generation] { run(request, generation); });
+    Load load{{}, std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false)};
+    load.thread = std::thread([this, request, generation, stopping = load.stopping, over = load.over] {
+        run(request, generation, *stopping);
+        *over = true;
+    });
+    m_loads.push_back(std::move(load));
 }
 
 // Nothing may leave the thread: a history that cannot be read is handed back as a failure.
-void MonitorLoader::run(const Request &request, uint64_t generation)
+void MonitorLoader::run(const Request &request, uint64_t generation, const std::atomic<bool> &stopping)
 {
     try {
         if (request.file.empty() || !exists(request.file)) {
@@ -51,7 +62,7 @@ void MonitorLoader::run(const Request &request, uint64_t generation)
                     OnMachines({});
             });
         } else {
-            readRows(HistoryStore(request.file, HistoryStore::Mode::Read), request, generation);
+            readRows(HistoryStore(request.file, HistoryStore::Mode::Read), request, generation, stopping);
         }
         post(generation, [this] {
             m_loading = false;
@@ -74,7 +85,8 @@ void MonitorLoader::fail(const HistoryError &failure, uint64_t generation)
     });
 }
 
-void MonitorLoader::readRows(const HistoryStore &store, const Request &request, uint64_t generation)
+void MonitorLoader::readRows(const HistoryStore &store, const Request &request, uint64_t generation,
+                             const std::atomic<bool> &stopping)
 {
     const std::vector<std::string> machines = store.machines();
     post(generation, [this, machines] {
@@ -83,7 +95,7 @@ void MonitorLoader::readRows(const HistoryStore &store, const Request &request, 
     });
     std::vector<MonitorRow> rows;
     size_t first = 0;
-    for (size_t i = 0; i < machines.size() && !m_stopping; ++i) {
+    for (size_t i = 0; i < machines.size() && !stopping; ++i) {
         rows.push_back(MonitorHistory::read(store, machines[i], request.span, request.nowMs, request.downAfter));
         if (rows.size() == (first == 0 ? FirstBatch : Batch) || i + 1 == machines.size()) {
             post(generation, [this, first, rows] {

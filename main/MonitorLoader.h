@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +16,8 @@ class HistoryStore;
 
 // Reads the Monitor's rows off the window's thread, in a database of its own: first every
 // machine's name, then their rows a batch at a time, so that the first rows show at once however
-// long the list. A new load ends the one under way; what an ended load would still hand back is
+// long the list. A new load ends the one under way without waiting for it, since a read the writer
+// holds up may take a while and the window must not; what an ended load would still hand back is
 // dropped.
 class MonitorLoader : public QObject {
 public:
@@ -39,14 +41,22 @@ public:
     std::function<void(const HistoryError &failure)> OnFailure;
 
 private:
-    void stop();
-    void run(const Request &request, uint64_t generation);
+    // A load's thread, told to stop by its own flag, and telling when it is over.
+    struct Load {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> stopping;
+        std::shared_ptr<std::atomic<bool>> over;
+    };
+
+    // Has every load stop; joins those over, or all of them when waiting.
+    void stop(bool waiting);
+    void run(const Request &request, uint64_t generation, const std::atomic<bool> &stopping);
     void fail(const HistoryError &failure, uint64_t generation);
-    void readRows(const HistoryStore &store, const Request &request, uint64_t generation);
+    void readRows(const HistoryStore &store, const Request &request, uint64_t generation,
+                  const std::atomic<bool> &stopping);
     void post(uint64_t generation, std::function<void()> work);
 
-    std::thread m_thread;
-    std::atomic<bool> m_stopping{false};
+    std::vector<Load> m_loads;
     uint64_t m_generation = 0;
     bool m_loading = false;
 };
