@@ -1,6 +1,7 @@
-// The fast sweep page against the testbed, on both kinds of ICMP socket. The host answers for
-// 198.18.6.0/25 and the router drops 198.18.6.128/25 (TestbedNamespaces::scanRange), rejects
+// The fast sweep page against the testbed, on both kinds of ICMP socket. The router rejects
 // 198.18.5.0/24 with host unreachable and drops 240.0.0.0/5; names come from the testbed's hosts file.
+// While a test adds the scans' routes (TestbedNamespaces::scanRange), the host answers for
+// 198.18.6.0/25 and the router drops 198.18.6.128/25; otherwise 198.18.6.0/24 is the client's own link.
 #include "NamedThreads.h"
 #include "gui/WindowSeams.h"
 #include "history/HistoryError.h"
@@ -15,6 +16,7 @@
 #include "platform/IcmpAccess.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/BackgroundSweep.h"
+#include "sweep/HardwareMakers.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ProgBarEx.h"
@@ -44,19 +46,31 @@ QByteArray contentsOf(const QString &fileName)
     QFile file(fileName);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// The maker, where the makers' list is installed.
+QString makerListed(const QString &maker)
+{
+    return QFile::exists(HardwareMakers::DefaultFile) ? maker : QString();
+}
+
+// The scans' routes, for as long as a test needs them.
+struct ScanRange {
+    const bool added = TestbedNamespaces::scanRange("add");
+    ~ScanRange() { TestbedNamespaces::scanRange("del"); }
+};
 } // namespace
 
 class tst_GuiFastSweep : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
     void findsExactlyWhatAnswers_data();
     void findsExactlyWhatAnswers();
     void namesFromTheHostsFile();
+    void neighboursOfTheLink();
     void ipv6Targets_data();
     void ipv6Targets();
     void stopKeepsWhatWasFound();
@@ -76,12 +90,6 @@ private:
 void tst_GuiFastSweep::initTestCase()
 {
     QVERIFY(m_folder.isValid());
-    QVERIFY2(TestbedNamespaces::scanRange("add"), "cannot add the scan's routes to the testbed");
-}
-
-void tst_GuiFastSweep::cleanupTestCase()
-{
-    TestbedNamespaces::scanRange("del");
 }
 
 void tst_GuiFastSweep::init()
@@ -153,20 +161,25 @@ void tst_GuiFastSweep::findsExactlyWhatAnswers()
 {
     QFETCH(bool, raw);
     IcmpAccess::Testing::helperOnly() = raw;
-    sweep("198.18.6.0/24, 198.18.2.1 198.18.5.1-198.18.5.3", "198.18.6.10-198.18.6.19,198.18.6.64/26");
+    const ScanRange routes;
+    QVERIFY2(routes.added, "cannot add the scan's routes to the testbed");
+    // The client's own address on its link and the link's broadcast address are left out: the client
+    // answers for the first itself, and sends nothing to the second.
+    sweep("198.18.6.0/24, 198.18.2.1 198.18.5.1-198.18.5.3",
+          "198.18.6.1 198.18.6.255 198.18.6.10-198.18.6.19,198.18.6.64/26");
     QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
 
     QStringList replies{"198.18.2.1"};
     for (int last = 0; last < 64; ++last)
-        if (last < 10 || last >= 20)
+        if (last != 1 && (last < 10 || last >= 20))
             replies << QString("198.18.6.%1").arg(last);
     const QStringList errors{"198.18.5.1", "198.18.5.2", "198.18.5.3"};
     QCOMPARE(column(SweepResultModel::AddressColumn), QStringList(replies.mid(0, 1)) + errors + replies.mid(1));
     const QStringList statuses = column(SweepResultModel::StatusColumn);
     QCOMPARE(statuses.mid(1, 3), QStringList(3, Unreachable + " from " + Router));
     QCOMPARE(statuses.count("Responde"), replies.size());
-    QCOMPARE(page().state->text(), QString("Responden 55 de 186"));
-    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 55 Maquinas"));
+    QCOMPARE(page().state->text(), QString("Responden 54 de 184"));
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 54 Maquinas"));
     QTRY_COMPARE(m_form->ListView1->count(), replies.size());
     QStringList found = m_form->ips->list().lines();
     found.sort();
@@ -220,7 +233,7 @@ void tst_GuiFastSweep::findsExactlyWhatAnswers()
         writtenReplies[i] = reply;
     }
     written["replies"] = writtenReplies;
-    const QJsonObject truth{{"addresses", 186},    {"requests", 186},        {"replies", replyList},
+    const QJsonObject truth{{"addresses", 184},    {"requests", 184},        {"replies", replyList},
                             {"errors", errorList}, {"unsent", QJsonArray()}, {"dropped", 0}};
     QCOMPARE(written, truth);
     QVERIFY(m_seams->reports.isEmpty() && m_seams->messages.isEmpty());
@@ -244,6 +257,48 @@ void tst_GuiFastSweep::namesFromTheHostsFile()
     page().names->setChecked(false);
     QCOMPARE(column(SweepResultModel::NameColumn), QStringList(5, ""));
     QVERIFY(exported(page().csv, "unnamed.csv").startsWith("address,rtt_ms,error,error_from\n"));
+}
+
+// With "Vecinos", the hosts of the client's link that are silent to echo become rows found by ARP
+// and ND, with their MACs and makers, a locally administered address saying so; a host that answers
+// echo there gets its MAC too, one behind the router only what echo told. All count as found, but
+// only echo answers join the found machines and the history. The export carries the columns, as the
+// command line writes them, for as long as the box is checked.
+void tst_GuiFastSweep::neighboursOfTheLink()
+{
+    page().neighbours->setChecked(true);
+    sweep("198.18.6.2-198.18.6.5 fd00:198:18:6::2 fd00:198:18:6::3 198.18.2.1");
+    QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
+    QCOMPARE(
+        column(SweepResultModel::AddressColumn),
+        QStringList({"198.18.2.1", "198.18.6.2", "198.18.6.3", "198.18.6.4", "fd00:198:18:6::2", "fd00:198:18:6::3"}));
+    QCOMPARE(column(SweepResultModel::StatusColumn),
+             QStringList({"Responde", "Presente", "Presente", "Responde", "Presente", "Presente"}));
+    QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList({"echo", "arp", "arp", "echo", "nd", "nd"}));
+    const QString maker = "00:16:3e:18:06:02";
+    const QString local = "02:18:06:00:00:03";
+    QCOMPARE(column(SweepResultModel::MacColumn), QStringList({"", maker, local, "00:50:56:18:06:04", maker, local}));
+    const QString xensource = makerListed("Xensource, Inc.");
+    const QString locally = "administrada localmente";
+    QCOMPARE(column(SweepResultModel::MakerColumn),
+             QStringList({"", xensource, locally, makerListed("VMware, Inc."), xensource, locally}));
+    QCOMPARE(page().state->text(), QString("Responden 2 de 7, 4 mas presentes sin eco"));
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 6 Maquinas"));
+    QTRY_COMPARE(m_form->ListView1->count(), 2);
+    QStringList found = m_form->ips->list().lines();
+    found.sort();
+    QCOMPARE(found, QStringList({"198.18.2.1", "198.18.6.4"}));
+    QTRY_VERIFY_WITH_TIMEOUT(machinesInHistory().contains("198.18.6.4"), 10000);
+    // The IPv4 ones answered echo in another test, through the scans' routes, in the same history.
+    for (const char *silent : {"fd00:198:18:6::2", "fd00:198:18:6::3"})
+        QVERIFY2(!machinesInHistory().contains(silent), silent);
+
+    const QByteArray csv = exported(page().csv, "present.csv");
+    QVERIFY2(csv.startsWith("address,rtt_ms,error,error_from,found_by,mac,maker\n198.18.2.1,"), csv.constData());
+    QVERIFY2(csv.contains("\n198.18.6.3,,,,arp,02:18:06:00:00:03,locally administered\n"), csv.constData());
+    page().neighbours->setChecked(false);
+    QVERIFY(page().table->isColumnHidden(SweepResultModel::MacColumn));
+    QVERIFY(exported(page().csv, "echo.csv").startsWith("address,rtt_ms,error,error_from\n"));
 }
 
 void tst_GuiFastSweep::ipv6Targets_data()

@@ -24,10 +24,13 @@ public:
     }
 
     // The range scans' known truth: the host answers for every address of 198.18.6.0/25 and the
-    // router drops 198.18.6.128/25. ACTION is add or del.
+    // router drops 198.18.6.128/25. The client sends them to the router, not to its own link there,
+    // whose address alone it answers for itself. ACTION is add or del.
     static bool scanRange(const QString &action)
     {
-        return route("h", action, {"local", "198.18.6.0/25", "dev", "lo"}) &&
+        return route("c", action, {"198.18.6.0/25", "via", "198.18.1.254"}) &&
+               route("c", action, {"198.18.6.128/25", "via", "198.18.1.254"}) &&
+               route("h", action, {"local", "198.18.6.0/25", "dev", "lo"}) &&
                route("r", action, {"198.18.6.0/25", "via", "198.18.2.1"}) &&
                route("r", action, {"blackhole", "198.18.6.128/25"});
     }
