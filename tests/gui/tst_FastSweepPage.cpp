@@ -8,6 +8,7 @@
 #include "gui/WindowSeams.h"
 #include "main/FastSweepPage.h"
 #include "main/Forms.h"
+#include "main/SweepMessages.h"
 #include "main/SweepResultModel.h"
 #include "main/Unit1.h"
 #include "platform/IcmpTypes.h"
@@ -65,6 +66,7 @@ private slots:
     void tableSortsAsNumbers();
     void doubleClickPingsOnTheSinglePingPage();
     void presenceInItsColumns();
+    void searchShortfallsInSpanish();
     void namedAndInTabOrder();
 
 private:
@@ -350,6 +352,20 @@ void tst_FastSweepPage::presenceInItsColumns()
     page().results->clear();
     page().results->add({reply("10.0.0.4", 1)});
     QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList{""});
+}
+
+// What kept the neighbours' search from finding every host, as the engine words it, in the page's
+// language with its numbers and the system's reason in their places.
+void tst_FastSweepPage::searchShortfallsInSpanish()
+{
+    QCOMPARE(SweepMessages::spanish("Operation not permitted: 12 targets on this host's links could not be asked"),
+             QString("no se pudo preguntar a 12 objetivos de los enlaces de esta maquina: Operation not permitted"));
+    QCOMPARE(
+        SweepMessages::spanish("3 more targets on this host's links were not asked: at most 65536 are"),
+        QString("no se pregunto a 3 objetivos mas de los enlaces de esta maquina: se pregunta a 65536 como mucho"));
+    QCOMPARE(SweepMessages::spanish("cannot read the makers of hardware addresses from /x/oui.csv: No such file or "
+                                    "directory"),
+             QString("no se pudo leer la lista de fabricantes /x/oui.csv: No such file or directory"));
 }
 
 // Beyond what the window's own checks find on every page: the table's rows, empty cells among
