@@ -22,6 +22,7 @@
 #include "widgets/ProgBarEx.h"
 #include "widgets/TransBtn.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -211,8 +212,7 @@ void FastSweepPage::createResults()
     KeyboardSort::attach(table);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     describePageTable(table, typedText());
-    for (const SweepResultModel::Column column : PresenceColumns)
-        table->setColumnHidden(column, true);
+    showPresenceColumns(false);
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         reportExceptions(&m_form, [this, &index] { tableDoubleClick(index); });
     });
@@ -504,8 +504,17 @@ void FastSweepPage::namesClick()
 // The columns show while the box is checked; the next sweep looks for the neighbours.
 void FastSweepPage::neighboursClick()
 {
-    for (const SweepResultModel::Column column : PresenceColumns)
-        table->setColumnHidden(column, !neighbours->isChecked());
+    showPresenceColumns(neighbours->isChecked());
+}
+
+// A hidden column is sorted by neither its menu entry nor its shortcut.
+void FastSweepPage::showPresenceColumns(bool shown)
+{
+    for (const SweepResultModel::Column column : PresenceColumns) {
+        table->setColumnHidden(column, !shown);
+        if (auto *sortBy = table->findChild<QAction *>(QString("sortBy%1").arg(column)))
+            sortBy->setVisible(shown);
+    }
 }
 
 void FastSweepPage::csvClick()

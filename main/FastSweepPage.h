@@ -102,6 +102,7 @@ private:
     void lookUpNames(const std::vector<IpAddress> &hosts);
     void exportAs(const QString &filter, const QString &suffix, void (SweepReport::*write)(std::ostream &) const);
     void setIdle(bool idle);
+    void showPresenceColumns(bool shown);
 
     TForm1 &m_form;
     QWidget *m_page;

@@ -343,10 +343,12 @@ void tst_FastSweepPage::presenceInItsColumns()
     // In the order the rows came: the unreachable one second.
     QVERIFY(page().results->foundAt(0) && !page().results->foundAt(1) && page().results->foundAt(2));
 
+    QVERIFY(!table->findChild<QAction *>("sortBy5")->isVisible());
     page().neighbours->setChecked(true);
     for (const int presence :
          {SweepResultModel::FoundByColumn, SweepResultModel::MacColumn, SweepResultModel::MakerColumn})
         QVERIFY(!table->isColumnHidden(presence));
+    QVERIFY(table->findChild<QAction *>("sortBy5")->isVisible());
     QCOMPARE(shown->headerData(SweepResultModel::FoundByColumn, Qt::Horizontal).toString(), QString("Encontrado por"));
     QCOMPARE(shown->headerData(SweepResultModel::MakerColumn, Qt::Horizontal).toString(), QString("Fabricante"));
     page().results->clear();
