@@ -213,6 +213,9 @@ void FastSweepPage::createResults()
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     describePageTable(table, typedText());
     showPresenceColumns(false);
+    // A hardware address shown whole, beside the cell's margins.
+    table->setColumnWidth(SweepResultModel::MacColumn,
+                          table->fontMetrics().horizontalAdvance("00:00:00:00:00:00") + 16);
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         reportExceptions(&m_form, [this, &index] { tableDoubleClick(index); });
     });
