@@ -9,7 +9,7 @@
 #include "history/SweepRecording.h"
 #include "history/WallClock.h"
 #include "platform/IcmpTypes.h"
-#include "sweep/BackgroundSweep.h"
+#include "sweep/NeighbourPresence.h"
 #include "sweep/ReverseNames.h"
 #include "ui/ExceptionReport.h"
 #include "ui/HistoryFile.h"
@@ -22,6 +22,7 @@
 #include "widgets/ProgBarEx.h"
 #include "widgets/TransBtn.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -48,6 +49,8 @@ constexpr qint64 RecordBudgetNs = 2000000;
 constexpr size_t RowsAtOnce = 200;
 constexpr QSize SmallButtonSize(80, 28);
 constexpr int MinFieldWidth = 48;
+constexpr SweepResultModel::Column PresenceColumns[] = {SweepResultModel::FoundByColumn, SweepResultModel::MacColumn,
+                                                        SweepResultModel::MakerColumn};
 
 QString qText(const std::string &text)
 {
@@ -155,6 +158,14 @@ void FastSweepPage::createFields()
     names->setAccessibleName("Nombres");
     names->setPalette(whiteOnPage());
     connect(names, &QCheckBox::toggled, this, [this] { reportExceptions(&m_form, [this] { namesClick(); }); });
+    neighbours = new QCheckBox("Vecinos", m_page);
+    neighbours->setObjectName("sweepNeighbours");
+    neighbours->setAccessibleName("Vecinos");
+    neighbours->setToolTip("Tras el barrido, busca por ARP y ND las maquinas de los enlaces de esta maquina, "
+                           "respondan o no al eco, con su MAC y su fabricante");
+    neighbours->setPalette(whiteOnPage());
+    connect(neighbours, &QCheckBox::toggled, this,
+            [this] { reportExceptions(&m_form, [this] { neighboursClick(); }); });
 }
 
 template <typename Handler> void FastSweepPage::bind(TTransparentButton *button, Handler handler)
@@ -201,6 +212,10 @@ void FastSweepPage::createResults()
     KeyboardSort::attach(table);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     describePageTable(table, typedText());
+    showPresenceColumns(false);
+    // A hardware address shown whole, beside the cell's margins.
+    table->setColumnWidth(SweepResultModel::MacColumn,
+                          table->fontMetrics().horizontalAdvance("00:00:00:00:00:00") + 16);
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         reportExceptions(&m_form, [this, &index] { tableDoubleClick(index); });
     });
@@ -242,6 +257,7 @@ void FastSweepPage::layOut()
     auto *output = new QHBoxLayout;
     output->addWidget(progress, 1);
     output->addWidget(names);
+    output->addWidget(neighbours);
     output->addWidget(csv);
     output->addWidget(json);
 
@@ -292,12 +308,18 @@ void FastSweepPage::startClick()
     SweepTargets swept = targetsTyped();
     const Sweep::Settings settings = settingsTyped();
     const uint64_t addresses = swept.count();
+    BackgroundSweep::Searches searches;
+    if (neighbours->isChecked())
+        searches.push_back(std::make_unique<NeighbourPresence>(settings.rate, settings.timeoutMs));
     // The end is looked for at once, not at the next turn of the timer.
     m_sweep = inSpanish([&] {
-        return std::make_unique<BackgroundSweep>(std::move(swept), settings, [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
-        });
+        return std::make_unique<BackgroundSweep>(
+            std::move(swept), settings,
+            [this] {
+                QMetaObject::invokeMethod(
+                    this, [this] { reportExceptions(&m_form, [this] { poll(); }); }, Qt::QueuedConnection);
+            },
+            std::move(searches));
     });
     if (const QString history = HistoryFile::path(); !m_history && !history.isEmpty())
         m_history = std::make_unique<HistoryRecorder>(history.toStdString(), WallClock::system());
@@ -337,7 +359,9 @@ void FastSweepPage::poll()
             if (answer.status == IP_SUCCESS)
                 m_unrecorded.push_back(answer);
         if (news.finished)
-            finish(news.failure, news.progress);
+            finish(news);
+        else if (news.searching)
+            state->setText("Buscando las maquinas que no responden al eco");
         else if (m_lastProgress.elapsed() >= ProgressIntervalMs)
             showProgress(news.progress);
     }
@@ -363,7 +387,11 @@ void FastSweepPage::showPending(const QElapsedTimer &spent)
         const auto end = m_unshown.begin() + std::ptrdiff_t(std::min(RowsAtOnce, m_unshown.size()));
         const std::vector<Sweep::Answer> rows(m_unshown.begin(), end);
         m_unshown.erase(m_unshown.begin(), end);
-        lookUpNames(rows);
+        std::vector<IpAddress> answered;
+        for (const Sweep::Answer &answer : rows)
+            if (answer.status == IP_SUCCESS)
+                answered.push_back(answer.address);
+        lookUpNames(answered);
         results->add(rows);
     }
 }
@@ -381,32 +409,47 @@ void FastSweepPage::showProgress(const Sweep::Progress &now)
                    QString::number(int(std::ceil(left))) + " s");
 }
 
-void FastSweepPage::finish(const std::string &failure, const Sweep::Progress &last)
+void FastSweepPage::finish(const BackgroundSweep::News &last)
 {
     const bool stopped = m_sweep->stopped();
-    if (failure.empty())
+    if (last.failure.empty())
         m_report = m_sweep->report();
     m_sweep.reset();
     setIdle(true);
-    if (!failure.empty()) {
-        state->setText(SweepMessages::spanish(failure));
+    if (!last.failure.empty()) {
+        state->setText(SweepMessages::spanish(last.failure));
         showStopMessage(&m_form, state->text());
         return;
     }
+    if (m_report->withPresence)
+        lookUpNames(results->setPresence(m_report->presence));
+    // Stopped, the bar shows how far the sweep went, not a sweep done.
+    progress->SetPosition(stopped ? int(firstPassOf(last.progress)) : progress->Max());
+    showFound(last, stopped);
+}
+
+// What was found, told on the page and counted in the status panel.
+void FastSweepPage::showFound(const BackgroundSweep::News &last, bool stopped)
+{
     uint64_t replies = 0;
     for (const Sweep::Answer &answer : m_report->answers)
         replies += answer.status == IP_SUCCESS;
-    // Stopped, the bar shows how far the sweep went, not a sweep done.
-    progress->SetPosition(stopped ? int(firstPassOf(last)) : progress->Max());
+    uint64_t present = 0;
+    for (const auto &found : m_report->presence)
+        present += found.second.method != HostPresence::Method::Echo;
     QString text = "Responden " + QString::number(replies) + " de " + QString::number(m_report->addresses);
+    if (present != 0)
+        text += ", " + QString::number(present) + " mas presentes sin eco";
     if (stopped)
         text += ", detenido";
     if (m_report->dropped != 0)
         text += ", el sistema perdio " + QString::number(m_report->dropped) + " respuestas: puede faltar alguna";
+    for (const std::string &shortfall : last.shortfalls)
+        text += "; " + SweepMessages::spanish(shortfall);
     if (const std::optional<HistoryError> lost = m_history ? m_history->takeFailure() : std::nullopt)
         text += "; " + HistoryFile::failureText(*lost);
     state->setText(text);
-    m_form.setStatusPanel(0, "Encontradas " + QString::number(replies) + " Maquinas");
+    m_form.setStatusPanel(0, "Encontradas " + QString::number(replies + present) + " Maquinas");
 }
 
 // Every answer and error goes to the history as it comes; a history that cannot be kept is told at
@@ -429,13 +472,12 @@ void FastSweepPage::recordPending(const QElapsedTimer &spent)
     }
 }
 
-void FastSweepPage::lookUpNames(const std::vector<Sweep::Answer> &answers)
+void FastSweepPage::lookUpNames(const std::vector<IpAddress> &hosts)
 {
     if (!m_names)
         return;
-    for (const Sweep::Answer &answer : answers)
-        if (answer.status == IP_SUCCESS)
-            m_names->lookUp(answer.address);
+    for (const IpAddress &host : hosts)
+        m_names->lookUp(host);
 }
 
 // A name comes on a lookup's thread and is shown from the event loop.
@@ -455,10 +497,27 @@ void FastSweepPage::namesClick()
         return;
     }
     startNames();
-    std::vector<Sweep::Answer> shown;
+    std::vector<IpAddress> found;
     for (int row = 0; row < results->rowCount(); ++row)
-        shown.push_back(results->answerAt(row));
-    lookUpNames(shown);
+        if (results->foundAt(row))
+            found.push_back(results->answerAt(row).address);
+    lookUpNames(found);
+}
+
+// The columns show while the box is checked; the next sweep looks for the neighbours.
+void FastSweepPage::neighboursClick()
+{
+    showPresenceColumns(neighbours->isChecked());
+}
+
+// A hidden column is sorted by neither its menu entry nor its shortcut.
+void FastSweepPage::showPresenceColumns(bool shown)
+{
+    for (const SweepResultModel::Column column : PresenceColumns) {
+        table->setColumnHidden(column, !shown);
+        if (auto *sortBy = table->findChild<QAction *>(QString("sortBy%1").arg(column)))
+            sortBy->setVisible(shown);
+    }
 }
 
 void FastSweepPage::csvClick()
@@ -484,6 +543,7 @@ void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
         return;
     SweepReport report = *m_report;
     report.withNames = names->isChecked();
+    report.withPresence = m_report->withPresence && neighbours->isChecked();
     for (auto name = results->names().constBegin(); name != results->names().constEnd(); ++name)
         report.names[name.key()] = name.value().toStdString();
     std::ostringstream text;
@@ -493,7 +553,7 @@ void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
 
 QList<QWidget *> FastSweepPage::tabOrder() const
 {
-    return {targets, exclusions, rate, timeout, retries, start, stop, names, csv, json, table};
+    return {targets, exclusions, rate, timeout, retries, start, stop, names, neighbours, csv, json, table};
 }
 
 // Short enough for the narrow panels at the largest values; the timer's panel has nothing to show.

@@ -1,5 +1,6 @@
 #pragma once
 #include "StartFocus.h"
+#include "sweep/BackgroundSweep.h"
 #include "sweep/Sweep.h"
 #include "sweep/SweepReport.h"
 #include "ui/UpDown.h"
@@ -13,7 +14,6 @@
 #include <memory>
 #include <optional>
 
-class BackgroundSweep;
 class HistoryRecorder;
 class QCheckBox;
 class QFileDialog;
@@ -34,7 +34,9 @@ class TTransparentButton;
 // The fast sweep page of the main window: many addresses at once, on a thread of the sweep's own so
 // that the window stays responsive, its progress a few times a second, and a table of the hosts
 // heard from that sorts, exports and names them. The hosts that answer join the found machines
-// through the same record call as the range scan's.
+// through the same record call as the range scan's. With "Vecinos" the sweep goes on to look for
+// the hosts of this host's links by ARP and ND: they become rows and count as found, but only
+// those that answered echo join the found machines and the history, which are of echo answers.
 class FastSweepPage : public QObject {
 public:
     FastSweepPage(TForm1 &form, QWidget *page);
@@ -44,6 +46,7 @@ public:
     void startClick();
     void stopClick();
     void namesClick();
+    void neighboursClick();
     void csvClick();
     void jsonClick();
     void tableDoubleClick(const QModelIndex &index);
@@ -66,6 +69,7 @@ public:
     TUpDown *timeoutArrows;
     TUpDown *retriesArrows;
     QCheckBox *names;
+    QCheckBox *neighbours;
     TTransparentButton *start;
     TTransparentButton *stop;
     TTransparentButton *csv;
@@ -90,13 +94,15 @@ private:
     void poll();
     void showPending(const QElapsedTimer &spent);
     void showProgress(const Sweep::Progress &now);
-    void finish(const std::string &failure, const Sweep::Progress &last);
+    void finish(const BackgroundSweep::News &last);
+    void showFound(const BackgroundSweep::News &last, bool stopped);
     void recordPending(const QElapsedTimer &spent);
     void keepInHistory(const std::vector<Sweep::Answer> &answers);
     void startNames();
-    void lookUpNames(const std::vector<Sweep::Answer> &answers);
+    void lookUpNames(const std::vector<IpAddress> &hosts);
     void exportAs(const QString &filter, const QString &suffix, void (SweepReport::*write)(std::ostream &) const);
     void setIdle(bool idle);
+    void showPresenceColumns(bool shown);
 
     TForm1 &m_form;
     QWidget *m_page;

@@ -32,6 +32,14 @@ const Translation SweepTranslations[] = {
     {"cannot open a packet socket to send frames: (.*)", "no se pudo abrir un socket de paquetes para las tramas: %1"},
     {"the ICMP socket was closed", "el socket ICMP se cerro"},
     {"the ICMP helper has gone", "el ayudante ICMP ya no esta"},
+    // What kept the search for the neighbours from finding every host.
+    {"the neighbour table cannot be read: hosts that do not answer echo are missing",
+     "no se pudo leer la tabla de vecinos: faltan las maquinas que no responden al eco"},
+    {"(\\d+) more targets on this host's links were not asked: at most (\\d+) are",
+     "no se pregunto a %1 objetivos mas de los enlaces de esta maquina: se pregunta a %2 como mucho"},
+    {"(.*): (\\d+) targets on this host's links could not be asked",
+     "no se pudo preguntar a %2 objetivos de los enlaces de esta maquina: %1"},
+    {"cannot read the makers of hardware addresses from (.*): (.*)", "no se pudo leer la lista de fabricantes %1: %2"},
 };
 
 template <std::size_t N> bool translate(const QString &text, const Translation (&table)[N], QString &translated)

@@ -2,6 +2,7 @@
 
 #include "echo/EchoTerms.h"
 #include "platform/IcmpTypes.h"
+#include "sweep/HardwareMakers.h"
 
 namespace {
 QString qText(const std::string &text)
@@ -12,6 +13,26 @@ QString qText(const std::string &text)
 bool answered(const Sweep::Answer &answer)
 {
     return answer.status == IP_SUCCESS;
+}
+
+// The makers as the list names them; an address no maker set, in the window's language.
+QString makerText(const HostPresence *presence)
+{
+    if (presence == nullptr)
+        return {};
+    return presence->maker == HardwareMakers::LocallyAdministered ? "administrada localmente" : qText(presence->maker);
+}
+
+// What an empty cell reads as.
+QString emptyText(int column)
+{
+    switch (column) {
+    case SweepResultModel::RttColumn: return "sin tiempo";
+    case SweepResultModel::FoundByColumn: return "sin datos";
+    case SweepResultModel::MacColumn: return "sin MAC";
+    case SweepResultModel::MakerColumn: return "sin fabricante";
+    default: return "sin nombre";
+    }
 }
 } // namespace
 
@@ -65,25 +86,55 @@ QVariant SweepResultModel::data(const QModelIndex &index, int role) const
     const QString text = textOf(answer, index.column());
     // An empty cell still reads as something.
     if (role == Qt::AccessibleTextRole && text.isEmpty())
-        return index.column() == RttColumn ? "sin tiempo" : "sin nombre";
+        return emptyText(index.column());
     return text;
 }
 
 QString SweepResultModel::textOf(const Sweep::Answer &answer, int column) const
 {
+    const HostPresence *presence = presenceOf(answer.address);
     switch (column) {
     case AddressColumn: return qText(answer.address.toString());
     case RttColumn: return rttText(answer);
-    case StatusColumn: return statusText(answer);
+    case StatusColumn: return statusOf(answer);
+    case FoundByColumn: return foundByText(answer);
+    case MacColumn: return presence ? qText(presence->hardware) : QString();
+    case MakerColumn: return makerText(presence);
     default: return m_names.value(answer.address);
     }
+}
+
+QString SweepResultModel::statusOf(const Sweep::Answer &answer) const
+{
+    return !answered(answer) && presenceOf(answer.address) ? "Presente" : statusText(answer);
+}
+
+// Every echo answer was found by echo, once hosts were looked for otherwise too.
+QString SweepResultModel::foundByText(const Sweep::Answer &answer) const
+{
+    if (const HostPresence *presence = presenceOf(answer.address))
+        return qText(presence->foundBy());
+    return m_withPresence && answered(answer) ? "echo" : QString();
+}
+
+const HostPresence *SweepResultModel::presenceOf(const IpAddress &address) const
+{
+    const auto found = m_presence.find(address);
+    return found == m_presence.end() ? nullptr : &found->second;
+}
+
+bool SweepResultModel::foundAt(int row) const
+{
+    const Sweep::Answer &answer = answerAt(row);
+    return answered(answer) || presenceOf(answer.address) != nullptr;
 }
 
 QVariant SweepResultModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char *const Headers[ColumnCount] = {"Direccion IP", "Tiempo (ms)", "Estado", "Nombre"};
+    static const char *const Headers[ColumnCount] = {"Direccion IP",   "Tiempo (ms)", "Estado",    "Nombre",
+                                                     "Encontrado por", "MAC",         "Fabricante"};
     return Headers[section];
 }
 
@@ -118,11 +169,30 @@ void SweepResultModel::clearNames()
     emit dataChanged(index(0, NameColumn), index(rowCount() - 1, NameColumn));
 }
 
+std::vector<IpAddress> SweepResultModel::setPresence(const std::map<IpAddress, HostPresence> &presence)
+{
+    m_withPresence = true;
+    m_presence = presence;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, StatusColumn), index(rowCount() - 1, MakerColumn));
+    std::vector<IpAddress> added;
+    std::vector<Sweep::Answer> rows;
+    for (const auto &[address, found] : presence)
+        if (found.method != HostPresence::Method::Echo && !m_rowOf.contains(address)) {
+            added.push_back(address);
+            rows.push_back({address, IP_REQ_TIMED_OUT, {}, 0});
+        }
+    add(rows);
+    return added;
+}
+
 void SweepResultModel::clear()
 {
     beginResetModel();
     m_rows.clear();
     m_rowOf.clear();
     m_names.clear();
+    m_withPresence = false;
+    m_presence.clear();
     endResetModel();
 }

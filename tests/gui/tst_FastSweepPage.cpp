@@ -8,9 +8,11 @@
 #include "gui/WindowSeams.h"
 #include "main/FastSweepPage.h"
 #include "main/Forms.h"
+#include "main/SweepMessages.h"
 #include "main/SweepResultModel.h"
 #include "main/Unit1.h"
 #include "platform/IcmpTypes.h"
+#include "sweep/HardwareMakers.h"
 #include "ui/UpDown.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ProgBarEx.h"
@@ -40,6 +42,15 @@ Sweep::Answer reply(const char *address, double rttMs)
 {
     return {ip(address), IP_SUCCESS, {}, rttMs};
 }
+
+HostPresence found(HostPresence::Method method, const char *hardware, const char *maker)
+{
+    HostPresence presence;
+    presence.method = method;
+    presence.hardware = hardware;
+    presence.maker = maker;
+    return presence;
+}
 } // namespace
 
 class tst_FastSweepPage : public QObject {
@@ -54,6 +65,8 @@ private slots:
     void mistakesSendNothing();
     void tableSortsAsNumbers();
     void doubleClickPingsOnTheSinglePingPage();
+    void presenceInItsColumns();
+    void searchShortfallsInSpanish();
     void namedAndInTabOrder();
 
 private:
@@ -291,6 +304,72 @@ void tst_FastSweepPage::doubleClickPingsOnTheSinglePingPage()
                  qPrintable(linesOf(m_form->DisplayMemo).join('|')));
 }
 
+// Hosts found without echo become rows of their own, present and without a time; an answer gets its
+// hardware address whether its row came before its presence or after; the columns show while
+// "Vecinos" is checked, and their empty cells read as something.
+void tst_FastSweepPage::presenceInItsColumns()
+{
+    m_form->BarridoRapido1Click();
+    QTableView *table = page().table;
+    QVERIFY(table->isColumnHidden(SweepResultModel::FoundByColumn) &&
+            table->isColumnHidden(SweepResultModel::MakerColumn));
+    page().results->add({reply("10.0.0.4", 1), {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, ip("10.0.0.254"), 3}});
+    const std::vector<IpAddress> added = page().results->setPresence(
+        {{ip("10.0.0.2"), found(HostPresence::Method::Arp, "00:16:3e:18:06:02", "Xensource, Inc.")},
+         {ip("10.0.0.3"), found(HostPresence::Method::Arp, "02:18:06:00:00:03", HardwareMakers::LocallyAdministered)},
+         {ip("10.0.0.4"), found(HostPresence::Method::Echo, "00:50:56:18:06:04", "")},
+         {ip("10.0.0.5"), found(HostPresence::Method::Echo, "00:50:56:18:06:05", "VMware, Inc.")},
+         {ip("fd00::2"), found(HostPresence::Method::Nd, "00:16:3e:18:06:02", "")}});
+    QCOMPARE(added, std::vector<IpAddress>({ip("10.0.0.2"), ip("10.0.0.3"), ip("fd00::2")}));
+    page().results->add({reply("10.0.0.5", 2), reply("10.0.0.6", 2)});
+    QCOMPARE(column(SweepResultModel::AddressColumn),
+             QStringList({"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "10.0.0.6", "10.0.0.9", "fd00::2"}));
+    QCOMPARE(column(SweepResultModel::StatusColumn),
+             QStringList({"Presente", "Presente", "Responde", "Responde", "Responde",
+                          "Destination host unreachable from 10.0.0.254", "Presente"}));
+    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "", "1.000", "2.000", "2.000", "", ""}));
+    QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList({"arp", "arp", "echo", "echo", "echo", "", "nd"}));
+    QCOMPARE(column(SweepResultModel::MacColumn),
+             QStringList({"00:16:3e:18:06:02", "02:18:06:00:00:03", "00:50:56:18:06:04", "00:50:56:18:06:05", "", "",
+                          "00:16:3e:18:06:02"}));
+    QCOMPARE(column(SweepResultModel::MakerColumn),
+             QStringList({"Xensource, Inc.", "administrada localmente", "", "VMware, Inc.", "", "", ""}));
+    const QAbstractItemModel *shown = table->model();
+    QCOMPARE(shown->index(4, SweepResultModel::MacColumn).data(Qt::AccessibleTextRole).toString(), QString("sin MAC"));
+    QCOMPARE(shown->index(2, SweepResultModel::MakerColumn).data(Qt::AccessibleTextRole).toString(),
+             QString("sin fabricante"));
+    QCOMPARE(shown->index(5, SweepResultModel::FoundByColumn).data(Qt::AccessibleTextRole).toString(),
+             QString("sin datos"));
+    // In the order the rows came: the unreachable one second.
+    QVERIFY(page().results->foundAt(0) && !page().results->foundAt(1) && page().results->foundAt(2));
+
+    QVERIFY(!table->findChild<QAction *>("sortBy5")->isVisible());
+    page().neighbours->setChecked(true);
+    for (const int presence :
+         {SweepResultModel::FoundByColumn, SweepResultModel::MacColumn, SweepResultModel::MakerColumn})
+        QVERIFY(!table->isColumnHidden(presence));
+    QVERIFY(table->findChild<QAction *>("sortBy5")->isVisible());
+    QCOMPARE(shown->headerData(SweepResultModel::FoundByColumn, Qt::Horizontal).toString(), QString("Encontrado por"));
+    QCOMPARE(shown->headerData(SweepResultModel::MakerColumn, Qt::Horizontal).toString(), QString("Fabricante"));
+    page().results->clear();
+    page().results->add({reply("10.0.0.4", 1)});
+    QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList{""});
+}
+
+// What kept the neighbours' search from finding every host, as the engine words it, in the page's
+// language with its numbers and the system's reason in their places.
+void tst_FastSweepPage::searchShortfallsInSpanish()
+{
+    QCOMPARE(SweepMessages::spanish("Operation not permitted: 12 targets on this host's links could not be asked"),
+             QString("no se pudo preguntar a 12 objetivos de los enlaces de esta maquina: Operation not permitted"));
+    QCOMPARE(
+        SweepMessages::spanish("3 more targets on this host's links were not asked: at most 65536 are"),
+        QString("no se pregunto a 3 objetivos mas de los enlaces de esta maquina: se pregunta a 65536 como mucho"));
+    QCOMPARE(SweepMessages::spanish("cannot read the makers of hardware addresses from /x/oui.csv: No such file or "
+                                    "directory"),
+             QString("no se pudo leer la lista de fabricantes /x/oui.csv: No such file or directory"));
+}
+
 // Beyond what the window's own checks find on every page: the table's rows, empty cells among
 // them, are named for assistive tools; the numeric fields have room for their largest values; the
 // controls carry their captions; and Tab runs through the page in reading order, passing by what
@@ -301,6 +380,8 @@ void tst_FastSweepPage::namedAndInTabOrder()
     form.BarridoRapido1->trigger();
     QTRY_VERIFY(page().table->height() >= 100);
     page().results->add({reply("10.0.0.10", 12.5), {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, {}, 3}});
+    page().results->setPresence({{ip("10.0.0.2"), found(HostPresence::Method::Arp, "00:16:3e:18:06:02", "")}});
+    page().neighbours->setChecked(true);
     QStringList faults = WindowChecks::accessibilityFaults(&form);
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
     // The numeric fields show their largest values whole.
@@ -312,22 +393,22 @@ void tst_FastSweepPage::namedAndInTabOrder()
     QCOMPARE(form.BarridoRapido1->text(), QString("&Barrido rápido"));
     QCOMPARE(form.barrido->accessibleName(), QString("Barrido rápido"));
     const std::vector<std::pair<QWidget *, QString>> named = {
-        {page().targets, "Direcciones"},       {page().exclusions, "Excepto"},
-        {page().rate, "Paquetes por seg"},     {page().timeout, "Espera (ms)"},
-        {page().retries, "Reintentos"},        {page().progress, "Progreso del barrido"},
-        {page().table, "Maquinas encontradas"}};
+        {page().targets, "Direcciones"},   {page().exclusions, "Excepto"},
+        {page().rate, "Paquetes por seg"}, {page().timeout, "Espera (ms)"},
+        {page().retries, "Reintentos"},    {page().progress, "Progreso del barrido"},
+        {page().neighbours, "Vecinos"},    {page().table, "Maquinas encontradas"}};
     for (const auto &[control, name] : named)
         QCOMPARE(control->accessibleName(), name);
 
     QVERIFY(QTest::qWaitForWindowActive(&form));
     page().targets->setFocus(Qt::TabFocusReason);
     QStringList visited;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 9; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visited, QStringList({"sweepExclusions", "sweepRate", "sweepTimeout", "sweepRetries", "sweepStart",
-                                   "sweepNames", "sweepTable", "del"}));
+                                   "sweepNames", "sweepNeighbours", "sweepTable", "del"}));
 }
 
 TOZELO_TEST_MAIN(tst_FastSweepPage)

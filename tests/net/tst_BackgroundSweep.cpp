@@ -1,10 +1,12 @@
 // A sweep on a thread of its own, against the testbed: what it hands over as it goes adds up to its
-// report, and a stop, or its end, cuts a long sweep short with what it had found.
+// report, and a stop, or its end, cuts a long sweep short with what it had found, or the search
+// for the neighbours that follows it.
 #include "NamedThreads.h"
 #include "SweepTargetList.h"
 #include "net/TestbedMain.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/BackgroundSweep.h"
+#include "sweep/NeighbourPresence.h"
 
 #include <QtTest>
 #include <algorithm>
@@ -43,6 +45,7 @@ private slots:
     void newsAddUpToTheReport_data();
     void newsAddUpToTheReport();
     void stopKeepsWhatWasFound();
+    void stopEndsTheNeighboursSearch();
     void destroyedMidSweep();
 };
 
@@ -119,6 +122,23 @@ void tst_BackgroundSweep::stopKeepsWhatWasFound()
     QVERIFY(sweep.stopped());
     QVERIFY(news.progress.sent < news.progress.addresses);
     QCOMPARE(linesOf(sweep.report().answers), linesOf(handedOver));
+}
+
+// The client's link, 198.18.9.0/24, has four hosts: the search waits for the others' ARP to fail,
+// four batches of seconds each. A stop ends it well before, with what it had found.
+void tst_BackgroundSweep::stopEndsTheNeighboursSearch()
+{
+    Sweep::Settings settings;
+    settings.timeoutMs = 3000;
+    BackgroundSweep::Searches searches;
+    searches.push_back(std::make_unique<NeighbourPresence>(settings.rate, settings.timeoutMs));
+    BackgroundSweep sweep(targetsOf({"198.18.9.0/24"}), settings, {}, std::move(searches));
+    QTRY_VERIFY_WITH_TIMEOUT(sweep.take().searching, 20000);
+    sweep.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(sweep.take().finished, 5000);
+    QVERIFY(sweep.report().withPresence);
+    for (const auto &found : sweep.report().presence)
+        QVERIFY(found.first.toString().rfind("198.18.9.", 0) == 0);
 }
 
 void tst_BackgroundSweep::destroyedMidSweep()

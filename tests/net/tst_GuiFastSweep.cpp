@@ -15,6 +15,7 @@
 #include "platform/IcmpAccess.h"
 #include "platform/IcmpTypes.h"
 #include "sweep/BackgroundSweep.h"
+#include "sweep/HardwareMakers.h"
 #include "testbed/TestbedNamespaces.h"
 #include "widgets/FloatEdit.h"
 #include "widgets/ProgBarEx.h"
@@ -44,6 +45,12 @@ QByteArray contentsOf(const QString &fileName)
     QFile file(fileName);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// The maker, where the makers' list is installed.
+QString makerListed(const QString &maker)
+{
+    return QFile::exists(HardwareMakers::DefaultFile) ? maker : QString();
+}
 } // namespace
 
 class tst_GuiFastSweep : public QObject {
@@ -57,6 +64,7 @@ private slots:
     void findsExactlyWhatAnswers_data();
     void findsExactlyWhatAnswers();
     void namesFromTheHostsFile();
+    void neighboursOfTheLink();
     void ipv6Targets_data();
     void ipv6Targets();
     void stopKeepsWhatWasFound();
@@ -244,6 +252,47 @@ void tst_GuiFastSweep::namesFromTheHostsFile()
     page().names->setChecked(false);
     QCOMPARE(column(SweepResultModel::NameColumn), QStringList(5, ""));
     QVERIFY(exported(page().csv, "unnamed.csv").startsWith("address,rtt_ms,error,error_from\n"));
+}
+
+// With "Vecinos", the hosts of the client's link that are silent to echo become rows found by ARP
+// and ND, with their MACs and makers, a locally administered address saying so; a host that answers
+// echo there gets its MAC too, one behind the router only what echo told. All count as found, but
+// only echo answers join the found machines and the history. The export carries the columns, as the
+// command line writes them, for as long as the box is checked.
+void tst_GuiFastSweep::neighboursOfTheLink()
+{
+    page().neighbours->setChecked(true);
+    sweep("198.18.9.2-198.18.9.5 fd00:198:18:9::2 fd00:198:18:9::3 198.18.2.1");
+    QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
+    QCOMPARE(
+        column(SweepResultModel::AddressColumn),
+        QStringList({"198.18.2.1", "198.18.9.2", "198.18.9.3", "198.18.9.4", "fd00:198:18:9::2", "fd00:198:18:9::3"}));
+    QCOMPARE(column(SweepResultModel::StatusColumn),
+             QStringList({"Responde", "Presente", "Presente", "Responde", "Presente", "Presente"}));
+    QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList({"echo", "arp", "arp", "echo", "nd", "nd"}));
+    const QString maker = "00:16:3e:18:09:02";
+    const QString local = "02:18:09:00:00:03";
+    QCOMPARE(column(SweepResultModel::MacColumn), QStringList({"", maker, local, "00:50:56:18:09:04", maker, local}));
+    const QString xensource = makerListed("Xensource, Inc.");
+    const QString locally = "administrada localmente";
+    QCOMPARE(column(SweepResultModel::MakerColumn),
+             QStringList({"", xensource, locally, makerListed("VMware, Inc."), xensource, locally}));
+    QCOMPARE(page().state->text(), QString("Responden 2 de 7, 4 mas presentes sin eco"));
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 6 Maquinas"));
+    QTRY_COMPARE(m_form->ListView1->count(), 2);
+    QStringList found = m_form->ips->list().lines();
+    found.sort();
+    QCOMPARE(found, QStringList({"198.18.2.1", "198.18.9.4"}));
+    QTRY_VERIFY_WITH_TIMEOUT(machinesInHistory().contains("198.18.9.4"), 10000);
+    for (const char *silent : {"198.18.9.2", "198.18.9.3", "fd00:198:18:9::2", "fd00:198:18:9::3"})
+        QVERIFY2(!machinesInHistory().contains(silent), silent);
+
+    const QByteArray csv = exported(page().csv, "present.csv");
+    QVERIFY2(csv.startsWith("address,rtt_ms,error,error_from,found_by,mac,maker\n198.18.2.1,"), csv.constData());
+    QVERIFY2(csv.contains("\n198.18.9.3,,,,arp,02:18:09:00:00:03,locally administered\n"), csv.constData());
+    page().neighbours->setChecked(false);
+    QVERIFY(page().table->isColumnHidden(SweepResultModel::MacColumn));
+    QVERIFY(exported(page().csv, "echo.csv").startsWith("address,rtt_ms,error,error_from\n"));
 }
 
 void tst_GuiFastSweep::ipv6Targets_data()
