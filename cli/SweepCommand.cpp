@@ -10,15 +10,16 @@
 #include "history/SweepRecording.h"
 #include "history/WallClock.h"
 #include "platform/IcmpTypes.h"
-#include "sweep/HardwareMakers.h"
-#include "sweep/NeighbourSearch.h"
+#include "sweep/NeighbourPresence.h"
 #include "sweep/ReverseNames.h"
 #include "sweep/Sweep.h"
 #include "sweep/SweepReport.h"
-#include "sweep/TcpProbe.h"
+#include "sweep/TcpPresence.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -79,18 +80,6 @@ int64_t nowMs()
         .count();
 }
 
-// The hosts that answered echo, and those found otherwise.
-std::set<IpAddress> hostsFound(const SweepReport &report)
-{
-    std::set<IpAddress> hosts;
-    for (const Answer &answer : report.answers)
-        if (answered(answer))
-            hosts.insert(answer.address);
-    for (const auto &found : report.presence)
-        hosts.insert(found.first);
-    return hosts;
-}
-
 int64_t monotonicNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -114,7 +103,7 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
         },
         args.namesParallel, args.namesTimeoutMs);
     signals.onStop([&names] { names.stop(); });
-    const std::set<IpAddress> hosts = hostsFound(report);
+    const std::set<IpAddress> hosts = report.hostsFound();
     for (const IpAddress &host : hosts)
         names.lookUp(host);
     const uint64_t total = hosts.size();
@@ -129,78 +118,31 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
     signals.onStop(nullptr);
 }
 
-// What kept some hosts of the links from being asked, or their makers from being named.
-void reportNeighbours(const NeighbourSearch &search, HardwareMakers &makers, std::ostream &err)
-{
-    if (search.unreadable())
-        err << "tozelo-cli: sweep: the neighbour table cannot be read: hosts that do not answer echo are missing\n";
-    if (search.beyond() != 0)
-        err << "tozelo-cli: sweep: " << search.beyond() << " more targets on this host's links were not asked: at most "
-            << NeighbourSearch::MaxAsked << " are\n";
-    if (search.refused() != 0)
-        err << "tozelo-cli: sweep: " << search.refusal() << ": " << search.refused()
-            << " targets on this host's links could not be asked\n";
-    const std::string failure = makers.takeFailure();
-    if (!failure.empty())
-        err << "tozelo-cli: sweep: " << failure << "\n";
-}
-
-// The hosts of this host's links that answered the kernel's ARP or neighbour solicitation, whether
-// or not they answered echo, with their hardware addresses and makers. Only once the sweep is over,
-// and only targets on a link: nothing leaves through a gateway.
-void findNeighbours(SweepReport &report, const Sweep &sweep, const Sweep::Settings &settings, StopSignals &signals,
-                    std::ostream &err)
-{
-    NeighbourSearch search(settings.rate, settings.timeoutMs);
-    signals.onStop([&search] { search.stop(); });
-    search.run([&sweep](const std::function<void(const IpAddress &)> &take) { sweep.eachAddress(take); });
-    signals.onStop(nullptr);
-    std::set<IpAddress> echoed;
-    for (const Answer &answer : report.answers)
-        if (answered(answer))
-            echoed.insert(answer.address);
-    HardwareMakers makers;
-    for (const auto &[address, hardware] : search.found()) {
-        HostPresence &found = report.presence[address];
-        if (echoed.count(address) == 0)
-            found.method = address.isV4() ? HostPresence::Method::Arp : HostPresence::Method::Nd;
-        found.hardware = hardware.toString();
-        found.maker = makers.makerOf(hardware);
-    }
-    reportNeighbours(search, makers, err);
-}
-
-// The targets that answered neither echo nor the link's address resolution, asked by TCP: a host that
-// drops ICMP still answers a connection attempt, with SYN-ACK or a reset. Paced as the sweep was, and
-// only once it is over.
-void findTcpHosts(SweepReport &report, const Sweep &sweep, const SweepArguments &args, StopSignals &signals,
+// The hosts echo did not tell of, found once the sweep is over: on this host's links by ARP and ND,
+// then those that answered none of these by TCP. A signal ends the search under way and skips the
+// rest.
+void findPresence(SweepReport &report, const Sweep &sweep, const SweepArguments &args, StopSignals &signals,
                   std::ostream &err)
 {
-    const std::set<IpAddress> found = hostsFound(report);
-    SweepTargets silent;
-    sweep.eachAddress([&](const IpAddress &address) {
-        if (found.count(address) == 0)
-            silent.add(address.toString());
-    });
-    if (silent.count() == 0)
-        return;
-    TcpProbe::Settings settings;
-    settings.ports = args.tcpPorts;
-    settings.rate = std::min(args.settings.rate, TcpProbe::Settings::MaxRate);
-    settings.timeoutMs = std::min(args.settings.timeoutMs, TcpProbe::Settings::MaxTimeoutMs);
-    TcpProbe probe(silent, settings);
-    signals.onStop([&probe] { probe.stop(); });
-    probe.run();
-    signals.onStop(nullptr);
-    for (const TcpProbe::Answer &answer : probe.answers()) {
-        HostPresence &present = report.presence[answer.address];
-        present.method = HostPresence::Method::Tcp;
-        present.port = answer.port;
-        present.reset = !answer.open;
+    std::vector<std::unique_ptr<PresenceSearch>> searches;
+    if (args.neighbours)
+        searches.push_back(std::make_unique<NeighbourPresence>(args.settings.rate, args.settings.timeoutMs));
+    if (!args.tcpPorts.empty()) {
+        TcpProbe::Settings tcp;
+        tcp.ports = args.tcpPorts;
+        tcp.rate = std::min(args.settings.rate, TcpProbe::Settings::MaxRate);
+        tcp.timeoutMs = std::min(args.settings.timeoutMs, TcpProbe::Settings::MaxTimeoutMs);
+        searches.push_back(std::make_unique<TcpPresence>(tcp));
     }
-    if (probe.progress().refused != 0)
-        err << "tozelo-cli: sweep: " << probe.progress().refused
-            << " TCP connection attempts could not be sent (no route, or this host's firewall)\n";
+    for (const std::unique_ptr<PresenceSearch> &search : searches) {
+        if (signals.signal() != 0)
+            return;
+        signals.onStop([&search] { search->stop(); });
+        search->run(sweep, report);
+        signals.onStop(nullptr);
+        for (const std::string &shortfall : search->shortfalls())
+            err << "tozelo-cli: sweep: " << shortfall << "\n";
+    }
 }
 
 // JSON lines have had their answers already.
@@ -352,10 +294,7 @@ int SweepCommand::run(std::ostream &err, bool terminal)
     report.timeoutMs = settings.timeoutMs;
     report.withNames = m_args.names;
     report.withPresence = m_args.neighbours || !m_args.tcpPorts.empty();
-    if (m_args.neighbours && signals.signal() == 0)
-        findNeighbours(report, sweep, settings, signals, err);
-    if (!m_args.tcpPorts.empty() && signals.signal() == 0)
-        findTcpHosts(report, sweep, m_args, signals, err);
+    findPresence(report, sweep, m_args, signals, err);
     if (m_args.names && signals.signal() == 0) {
         SweepProgress namesProgress(err, terminal, 0);
         lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr, signals);

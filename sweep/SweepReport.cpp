@@ -297,6 +297,17 @@ std::string SweepReport::presentJson(const Row &row, const std::string &name) co
            (withNames ? ",\"name\":" + TextFields::json(name) : std::string()) + "}";
 }
 
+std::set<IpAddress> SweepReport::hostsFound() const
+{
+    std::set<IpAddress> hosts;
+    for (const Sweep::Answer &answer : answers)
+        if (answer.status == IP_SUCCESS)
+            hosts.insert(answer.address);
+    for (const auto &found : presence)
+        hosts.insert(found.first);
+    return hosts;
+}
+
 std::string SweepReport::jsonLineOf(const Answer &answer)
 {
     return jsonOf(answer) + "\n";

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ struct SweepReport {
     std::string stoppedBy;
 
     static SweepReport of(const Sweep &sweep);
+    // The hosts that answered echo, and those found otherwise.
+    std::set<IpAddress> hostsFound() const;
     // One answer as a line of JSON lines.
     static std::string jsonLineOf(const Sweep::Answer &answer);
 

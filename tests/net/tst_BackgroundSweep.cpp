@@ -125,7 +125,7 @@ void tst_BackgroundSweep::stopKeepsWhatWasFound()
 }
 
 // The client's link, 198.18.9.0/24, has four hosts: the search waits for the others' ARP to fail,
-// four batches of seconds each. A stop ends it well before, with what it had found.
+// seconds. A stop ends it well before, with what it had found.
 void tst_BackgroundSweep::stopEndsTheNeighboursSearch()
 {
     Sweep::Settings settings;
