@@ -130,6 +130,9 @@ void reportNeighbours(const NeighbourSearch &search, HardwareMakers &makers, std
     if (search.beyond() != 0)
         err << "tozelo-cli: sweep: " << search.beyond() << " more targets on this host's links were not asked: at most "
             << NeighbourSearch::MaxAsked << " are\n";
+    if (!search.helperFailure().empty())
+        err << "tozelo-cli: sweep: " << search.helperFailure()
+            << ": the link's hosts were asked through the neighbour table instead\n";
     if (search.refused() != 0)
         err << "tozelo-cli: sweep: " << search.refusal() << ": " << search.refused()
             << " targets on this host's links could not be asked\n";

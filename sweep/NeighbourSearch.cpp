@@ -1,12 +1,15 @@
 #include "NeighbourSearch.h"
 
+#include "HelperArp.h"
 #include "platform/DirectLinks.h"
+#include "platform/FramesPermission.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -32,28 +35,71 @@ NeighbourSearch::NeighbourSearch(int rate, int timeoutMs)
 {
 }
 
-std::vector<IpAddress> NeighbourSearch::onLinkTargets(const EachTarget &eachTarget)
+std::vector<IpAddress> NeighbourSearch::onLinkTargets(const EachTarget &eachTarget, ByLink &byHelper)
 {
     const DirectLinks links;
+    const bool helper = FramesPermission::refusalForThisProcess().empty();
     std::vector<IpAddress> targets;
+    uint64_t taken = 0;
     eachTarget([&](const IpAddress &target) {
-        if (m_stopped || links.linkOf(target) == 0)
+        const int link = m_stopped ? 0 : links.linkOf(target);
+        if (link == 0)
             return;
-        if (targets.size() < MaxAsked)
-            targets.push_back(target);
-        else
+        if (taken++ >= MaxAsked)
             ++m_beyond;
+        else if (helper && target.isV4())
+            byHelper[link].push_back(target);
+        else
+            targets.push_back(target);
     });
     return targets;
 }
 
 void NeighbourSearch::run(const EachTarget &eachTarget)
 {
-    const std::vector<IpAddress> targets = onLinkTargets(eachTarget);
+    ByLink byHelper;
+    std::vector<IpAddress> targets = onLinkTargets(eachTarget, byHelper);
     m_nextSend = Clock::now();
+    for (const auto &[link, onLink] : byHelper) {
+        const std::vector<IpAddress> left = askByHelper(link, onLink);
+        targets.insert(targets.end(), left.begin(), left.end());
+    }
+    askByTable(targets);
+}
+
+void NeighbourSearch::askByTable(const std::vector<IpAddress> &targets)
+{
     for (size_t first = 0; first < targets.size() && !m_stopped && !m_unreadable; first += Window) {
         const auto end = targets.begin() + std::min(first + Window, targets.size());
         askBatch(std::vector<IpAddress>(targets.begin() + first, end));
+    }
+}
+
+// A batch the helper refused or could not ask goes the kernel's way, with those after it.
+std::vector<IpAddress> NeighbourSearch::askByHelper(int link, const std::vector<IpAddress> &targets)
+{
+    try {
+        HelperArp arp(link, m_rate);
+        int error = 0;
+        size_t first = 0;
+        for (; first < targets.size() && !m_stopped; first += HelperArp::MaxBatch) {
+            const auto end = targets.begin() + std::min(first + HelperArp::MaxBatch, targets.size());
+            const std::optional<HelperArp::Found> found =
+                arp.ask(std::vector<IpAddress>(targets.begin() + first, end), m_timeoutMs, m_stopped, m_refused, error);
+            if (!found)
+                break;
+            m_asked += uint64_t(end - (targets.begin() + first));
+            m_found.insert(found->begin(), found->end());
+        }
+        if (error != 0 && m_refusal.empty())
+            m_refusal = std::strerror(error);
+        if (first < targets.size() && !m_stopped && m_helperFailure.empty())
+            m_helperFailure = "the helper could not ask the link by ARP";
+        return std::vector<IpAddress>(targets.begin() + std::min(first, targets.size()), targets.end());
+    } catch (const std::runtime_error &e) {
+        if (m_helperFailure.empty())
+            m_helperFailure = e.what();
+        return targets;
     }
 }
 
@@ -68,7 +114,7 @@ void NeighbourSearch::ask(const IpAddress &target)
     ++m_asked;
     if (sendto(fd, "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr *>(&to), length) >= 0)
         return;
-    if (m_refused++ == 0)
+    if (m_refused++ == 0 && m_refusal.empty())
         m_refusal = std::strerror(errno);
 }
 
