@@ -144,12 +144,10 @@ void reportNeighbours(const NeighbourSearch &search, HardwareMakers &makers, std
 // The hosts of this host's links that answered the kernel's ARP or neighbour solicitation, whether
 // or not they answered echo, with their hardware addresses and makers. Only once the sweep is over,
 // and only targets on a link: nothing leaves through a gateway.
-void findNeighbours(SweepReport &report, const Sweep &sweep, const Sweep::Settings &settings, StopSignals &signals,
-                    std::ostream &err)
+void findNeighbours(SweepReport &report, NeighbourSearch &search, StopSignals &signals, std::ostream &err)
 {
-    NeighbourSearch search(settings.rate, settings.timeoutMs);
     signals.onStop([&search] { search.stop(); });
-    search.run([&sweep](const std::function<void(const IpAddress &)> &take) { sweep.eachAddress(take); });
+    search.run();
     signals.onStop(nullptr);
     std::set<IpAddress> echoed;
     for (const Answer &answer : report.answers)
@@ -310,6 +308,10 @@ void SweepCommand::open()
 {
     m_sweep = std::make_unique<Sweep>(m_args.targets, m_args.settings);
     m_sweep->open();
+    if (!m_args.neighbours)
+        return;
+    m_neighbours = std::make_unique<NeighbourSearch>(m_args.settings.rate, m_args.settings.timeoutMs);
+    m_neighbours->prepare([this](const std::function<void(const IpAddress &)> &take) { m_sweep->eachAddress(take); });
 }
 
 int SweepCommand::run(std::ostream &err, bool terminal)
@@ -354,7 +356,7 @@ int SweepCommand::run(std::ostream &err, bool terminal)
     report.withNames = m_args.names;
     report.withPresence = m_args.neighbours || !m_args.tcpPorts.empty();
     if (m_args.neighbours && signals.signal() == 0)
-        findNeighbours(report, sweep, settings, signals, err);
+        findNeighbours(report, *m_neighbours, signals, err);
     if (!m_args.tcpPorts.empty() && signals.signal() == 0)
         findTcpHosts(report, sweep, m_args, signals, err);
     if (m_args.names && signals.signal() == 0) {

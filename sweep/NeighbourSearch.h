@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class HelperArp;
+
 // Which targets on this host's own links are there, whether or not they answer echo. A datagram to
 // each (to the discard port) has the kernel ask the link for it, by ARP or neighbour solicitation,
 // and its neighbour table then holds the hardware address of every host that answered. Unprivileged.
@@ -36,10 +38,15 @@ public:
     using EachTarget = std::function<void(const std::function<void(const IpAddress &)> &)>;
 
     NeighbourSearch(int rate, int timeoutMs);
+    ~NeighbourSearch();
+    NeighbourSearch(const NeighbourSearch &) = delete;
+    NeighbourSearch &operator=(const NeighbourSearch &) = delete;
 
-    // Asks the on-link targets of those eachTarget gives; returns once each batch had its time-out,
-    // or soon after stop().
-    void run(const EachTarget &eachTarget);
+    // Takes the on-link targets of those eachTarget gives and starts the helper for each link it is
+    // to ask: before the program gives up its capabilities, which a helper of root's needs to start.
+    void prepare(const EachTarget &eachTarget);
+    // Asks them; returns once each batch had its time-out, or soon after stop().
+    void run();
     // From any thread.
     void stop() { m_stopped = true; }
 
@@ -58,13 +65,13 @@ public:
     std::string helperFailure() const { return m_helperFailure; }
 
 private:
-    using ByLink = std::map<int, std::vector<IpAddress>>;
+    struct LinkHelper;
 
-    // The on-link targets the kernel's way, and those the helper asks, by link.
-    std::vector<IpAddress> onLinkTargets(const EachTarget &eachTarget, ByLink &byHelper);
+    // The targets the kernel's way, and those the helpers ask, by link.
+    void takeTargets(const EachTarget &eachTarget, std::map<int, std::vector<IpAddress>> &byHelper);
     void askByTable(const std::vector<IpAddress> &targets);
     // The targets the helper could not ask.
-    std::vector<IpAddress> askByHelper(int link, const std::vector<IpAddress> &targets);
+    std::vector<IpAddress> askByHelper(HelperArp &arp, const std::vector<IpAddress> &targets);
     void ask(const IpAddress &target);
     void askBatch(std::vector<IpAddress> batch);
     std::optional<std::vector<NeighbourTable::Entry>> answersTo(const std::vector<IpAddress> &batch) const;
@@ -82,4 +89,6 @@ private:
     std::string m_refusal;
     bool m_unreadable = false;
     std::string m_helperFailure;
+    std::vector<IpAddress> m_byTable;
+    std::vector<LinkHelper> m_byHelper;
 };
