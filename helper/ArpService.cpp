@@ -42,12 +42,9 @@ uint32_t v4Of(const sockaddr *address)
 
 std::optional<ArpOpen> ArpService::settingsOf(const Open &open)
 {
-    ArpOpen settings;
-    std::memcpy(&settings, open.settings, sizeof settings);
-    const bool restClear =
-        std::all_of(open.settings + sizeof settings, std::end(open.settings), [](uint8_t byte) { return byte == 0; });
-    if (open.purpose != Purpose::Arp || open.family != AF_INET || !restClear || settings.link <= 0 ||
-        settings.rate == 0 || settings.rate > MaxArpRate)
+    const std::optional<ArpOpen> settings = settingsIn<ArpOpen>(open);
+    if (!settings || open.purpose != Purpose::Arp || open.family != AF_INET || settings->link <= 0 ||
+        settings->rate == 0 || settings->rate > MaxArpRate)
         return std::nullopt;
     return settings;
 }

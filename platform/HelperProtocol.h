@@ -1,8 +1,11 @@
 #pragma once
 #include "IpAddress.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <optional>
 #include <type_traits>
 
@@ -265,6 +268,17 @@ static_assert(
     std::has_unique_object_representations_v<SweepSynced> && std::has_unique_object_representations_v<ArpOpen> &&
     std::has_unique_object_representations_v<ArpAsk> && std::has_unique_object_representations_v<ArpFound>);
 static_assert(sizeof(SweepOpen) <= sizeof(Open::settings) && sizeof(ArpOpen) <= sizeof(Open::settings));
+
+// A purpose's settings as an Open carries them; none where a byte past them is set.
+template <typename Settings> std::optional<Settings> settingsIn(const Open &open)
+{
+    static_assert(sizeof(Settings) <= sizeof open.settings);
+    Settings settings;
+    std::memcpy(&settings, open.settings, sizeof settings);
+    if (!std::all_of(open.settings + sizeof settings, std::end(open.settings), [](uint8_t byte) { return byte == 0; }))
+        return std::nullopt;
+    return settings;
+}
 
 Address addressOf(const IpAddress &address);
 // The address a record holds; none where its family is neither or a byte it leaves unused is set.
