@@ -122,6 +122,8 @@ int ArpService::serve()
             return 0;
         if (length > 0 && !answer(message.data(), size_t(length)))
             return 1;
+        if (m_clientGone)
+            return 0;
     }
 }
 
@@ -136,11 +138,12 @@ bool ArpService::answer(const uint8_t *message, size_t length)
     auto request = std::make_unique<ArpAsk>();
     std::memcpy(request.get(), message, length);
     auto found = std::make_unique<ArpFound>();
-    if (length == offsetof(ArpAsk, targets) + request->count * sizeof(uint32_t) && plan(*request))
-        ask(*request, *found);
-    else
+    if (length != offsetof(ArpAsk, targets) + request->count * sizeof(uint32_t) || !plan(*request))
         found->refused = 1;
-    put(found.get(), offsetof(ArpFound, hosts) + found->count * sizeof(ArpHost));
+    else if (!ask(*request, *found))
+        m_clientGone = true;
+    if (!m_clientGone)
+        put(found.get(), offsetof(ArpFound, hosts) + found->count * sizeof(ArpHost));
     return true;
 }
 
@@ -174,47 +177,46 @@ bool ArpService::plan(const ArpAsk &request)
     return true;
 }
 
-// Replies still queued from an earlier ask are read and dropped first: they answer nothing asked now.
-void ArpService::ask(const ArpAsk &request, ArpFound &found)
+// False once the client has hung up: it waits for nothing more.
+bool ArpService::ask(const ArpAsk &request, ArpFound &found)
 {
-    std::map<uint32_t, uint32_t> asked;
-    asked.swap(m_waiting);
-    readUntil(Clock::now(), found);
-    m_waiting = asked;
     const auto interval = std::chrono::microseconds(1000000 / m_settings.rate);
+    const std::map<uint32_t, uint32_t> asked = m_waiting;
     Clock::time_point next = Clock::now();
     for (const auto &[target, source] : asked) {
-        readUntil(next, found);
+        if (!readUntil(next, found))
+            return false;
         const auto frame = ArpPacket::request(m_hardware, source, target);
         if (::send(m_socket->get(), frame.data(), frame.size(), MSG_DONTWAIT) != ssize_t(frame.size()) &&
             found.unsent++ == 0)
             found.error = errno;
         next = std::max(next + interval, Clock::now());
     }
-    readUntil(Clock::now() + std::chrono::milliseconds(request.waitMs), found);
+    return readUntil(Clock::now() + std::chrono::milliseconds(request.waitMs), found);
 }
 
-// Reads what comes until deadline, or until every target waited for has replied.
-void ArpService::readUntil(Clock::time_point deadline, ArpFound &found)
+// Reads what comes until deadline, or until every target waited for has replied; false once the
+// client has hung up. A late reply to an earlier ask counts if it names a target waited for now.
+bool ArpService::readUntil(Clock::time_point deadline, ArpFound &found)
 {
     uint8_t frame[ETH_FRAME_LEN];
+    pollfd waits[2] = {{m_socket->get(), POLLIN, 0}, {m_channel, POLLIN, 0}};
     for (;;) {
         sockaddr_ll from{};
         socklen_t fromLength = sizeof from;
         const ssize_t length = recvfrom(m_socket->get(), frame, sizeof frame, MSG_DONTWAIT,
                                         reinterpret_cast<sockaddr *>(&from), &fromLength);
-        if (length >= 0) {
-            if (from.sll_ifindex == m_settings.link)
-                take(frame, size_t(length), found);
-            continue;
-        }
+        if (length >= 0 && from.sll_ifindex == m_settings.link)
+            take(frame, size_t(length), found);
         const Clock::time_point now = Clock::now();
-        if ((errno != EAGAIN && errno != EINTR) || now >= deadline || m_waiting.empty())
-            return;
+        if ((length < 0 && errno != EAGAIN && errno != EINTR) || now >= deadline || m_waiting.empty())
+            return true;
+        if (length >= 0)
+            continue;
         const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now).count();
         const timespec wait{time_t(left / 1000000000), long(left % 1000000000)};
-        pollfd readable{m_socket->get(), POLLIN, 0};
-        ppoll(&readable, 1, &wait, nullptr);
+        if (ppoll(waits, 2, &wait, nullptr) > 0 && waits[1].revents != 0)
+            return false;
     }
 }
 

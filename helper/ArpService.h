@@ -40,8 +40,8 @@ private:
     bool openSocket();
     std::optional<uint32_t> sourceFor(uint32_t target) const;
     bool plan(const HelperProtocol::ArpAsk &request);
-    void ask(const HelperProtocol::ArpAsk &request, HelperProtocol::ArpFound &found);
-    void readUntil(Clock::time_point deadline, HelperProtocol::ArpFound &found);
+    bool ask(const HelperProtocol::ArpAsk &request, HelperProtocol::ArpFound &found);
+    bool readUntil(Clock::time_point deadline, HelperProtocol::ArpFound &found);
     void take(const uint8_t *frame, size_t length, HelperProtocol::ArpFound &found);
     void put(const void *record, size_t length);
 
@@ -51,4 +51,5 @@ private:
     HardwareAddress m_hardware;
     std::vector<Subnet> m_subnets;
     std::map<uint32_t, uint32_t> m_waiting; // targets not yet answered, each with the address asking
+    bool m_clientGone = false;
 };

@@ -4,9 +4,11 @@
 // not up, and a target outside the interface's subnets, and then sends nothing on the link.
 #include "net/LinkFrames.h"
 #include "net/TestbedMain.h"
+#include "platform/HelperProtocol.h"
 #include "sweep/HelperArp.h"
 #include "testbed/TestbedNamespaces.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QtTest>
 #include <net/if.h>
@@ -71,6 +73,21 @@ private slots:
         const std::optional<HelperArp::Found> again = arp.ask({v4("198.18.9.4")}, 1000, m_running, unsent, error);
         QVERIFY(again);
         QCOMPARE(lines(*again), QStringList{"198.18.9.4 00:50:56:18:09:04"});
+    }
+
+    // A stop ends an ask long before its wait is over, and the helper ends with its channel.
+    void stopEndsTheAsk()
+    {
+        const std::atomic<bool> stopped{true};
+        QElapsedTimer clock;
+        clock.start();
+        {
+            HelperArp arp(int(if_nametoindex(Link)), 1000);
+            uint64_t unsent = 0;
+            int error = 0;
+            QVERIFY(!arp.ask({v4("198.18.9.5")}, int(HelperProtocol::MaxArpWaitMs), stopped, unsent, error));
+        }
+        QVERIFY(clock.elapsed() < HelperProtocol::MaxArpWaitMs / 2);
     }
 
     // A batch with one target off the link's subnets, its broadcast address or the client's own
