@@ -121,19 +121,9 @@ void lookUpNames(SweepReport &report, const SweepArguments &args, SweepProgress 
 // The hosts echo did not tell of, found once the sweep is over: on this host's links by ARP and ND,
 // then those that answered none of these by TCP. A signal ends the search under way and skips the
 // rest.
-void findPresence(SweepReport &report, const Sweep &sweep, const SweepArguments &args, StopSignals &signals,
-                  std::ostream &err)
+void findPresence(SweepReport &report, const Sweep &sweep, const std::vector<std::unique_ptr<PresenceSearch>> &searches,
+                  StopSignals &signals, std::ostream &err)
 {
-    std::vector<std::unique_ptr<PresenceSearch>> searches;
-    if (args.neighbours)
-        searches.push_back(std::make_unique<NeighbourPresence>(args.settings.rate, args.settings.timeoutMs));
-    if (!args.tcpPorts.empty()) {
-        TcpProbe::Settings tcp;
-        tcp.ports = args.tcpPorts;
-        tcp.rate = std::min(args.settings.rate, TcpProbe::Settings::MaxRate);
-        tcp.timeoutMs = std::min(args.settings.timeoutMs, TcpProbe::Settings::MaxTimeoutMs);
-        searches.push_back(std::make_unique<TcpPresence>(tcp));
-    }
     for (const std::unique_ptr<PresenceSearch> &search : searches) {
         if (signals.signal() != 0)
             return;
@@ -247,10 +237,23 @@ SweepCommand::SweepCommand(SweepArguments args) : m_args(std::move(args)) {}
 
 SweepCommand::~SweepCommand() = default;
 
+// The searches that follow the sweep are made ready with it, while a helper may still be given its
+// capability.
 void SweepCommand::open()
 {
     m_sweep = std::make_unique<Sweep>(m_args.targets, m_args.settings);
     m_sweep->open();
+    if (m_args.neighbours)
+        m_searches.push_back(std::make_unique<NeighbourPresence>(m_args.settings.rate, m_args.settings.timeoutMs));
+    if (!m_args.tcpPorts.empty()) {
+        TcpProbe::Settings tcp;
+        tcp.ports = m_args.tcpPorts;
+        tcp.rate = std::min(m_args.settings.rate, TcpProbe::Settings::MaxRate);
+        tcp.timeoutMs = std::min(m_args.settings.timeoutMs, TcpProbe::Settings::MaxTimeoutMs);
+        m_searches.push_back(std::make_unique<TcpPresence>(tcp));
+    }
+    for (const std::unique_ptr<PresenceSearch> &search : m_searches)
+        search->prepare(*m_sweep);
 }
 
 int SweepCommand::run(std::ostream &err, bool terminal)
@@ -294,7 +297,7 @@ int SweepCommand::run(std::ostream &err, bool terminal)
     report.timeoutMs = settings.timeoutMs;
     report.withNames = m_args.names;
     report.withPresence = m_args.neighbours || !m_args.tcpPorts.empty();
-    findPresence(report, sweep, m_args, signals, err);
+    findPresence(report, sweep, m_searches, signals, err);
     if (m_args.names && signals.signal() == 0) {
         SweepProgress namesProgress(err, terminal, 0);
         lookUpNames(report, m_args, showProgress ? &namesProgress : nullptr, signals);

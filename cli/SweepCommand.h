@@ -1,9 +1,11 @@
 #pragma once
 #include "SweepArguments.h"
+#include "sweep/PresenceSearch.h"
 #include "sweep/Sweep.h"
 
 #include <memory>
 #include <ostream>
+#include <vector>
 
 // How a sweep ends, for scripts: one status for each way.
 namespace SweepStatus {
@@ -30,7 +32,8 @@ public:
     SweepCommand &operator=(const SweepCommand &) = delete;
 
     // Opens the sweep's sockets and sizes them for the rate, while the program may still lift the
-    // system's limit on receive buffers. TICMPException when no ICMP socket can be had.
+    // system's limit on receive buffers, and starts the helpers that ask the links' hosts.
+    // TICMPException when no ICMP socket can be had.
     void open();
 
     // Once open() has succeeded and no capability is held any more. Where the sweep stands goes to
@@ -42,4 +45,5 @@ public:
 private:
     const SweepArguments m_args;
     std::unique_ptr<Sweep> m_sweep;
+    std::vector<std::unique_ptr<PresenceSearch>> m_searches;
 };

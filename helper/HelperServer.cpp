@@ -1,5 +1,6 @@
 #include "HelperServer.h"
 
+#include "ArpService.h"
 #include "EchoChannel.h"
 #include "Lockdown.h"
 #include "SweepService.h"
@@ -63,11 +64,12 @@ int HelperServer::run()
     Open request;
     if (size_t(length) == sizeof request)
         std::memcpy(&request, message, sizeof request);
-    if (const std::optional<SweepOpen> sweep =
-            size_t(length) == sizeof request && request.header.version == Version && request.header.type == Type::Open
-                ? SweepService::settingsOf(request)
-                : std::nullopt)
+    const bool whole =
+        size_t(length) == sizeof request && request.header.version == Version && request.header.type == Type::Open;
+    if (const std::optional<SweepOpen> sweep = whole ? SweepService::settingsOf(request) : std::nullopt)
         return serveSweep(request.family, *sweep);
+    if (const std::optional<ArpOpen> arp = whole ? ArpService::settingsOf(request) : std::nullopt)
+        return serveArp(*arp);
     const std::optional<int> family = familyToOpen(message, size_t(length));
     if (!family)
         throw std::runtime_error("the client's Open is refused");
@@ -98,6 +100,17 @@ int HelperServer::serveSweep(int family, const SweepOpen &settings)
     if (!sendRecord(m_channel, &opened, sizeof opened) || !sweep)
         return 1;
     return SweepService(m_channel, family, settings, std::move(sweep)).serve();
+}
+
+int HelperServer::serveArp(const ArpOpen &settings)
+{
+    ArpService arp(m_channel, settings);
+    Opened opened;
+    const bool ready = arp.open(opened);
+    Lockdown::apply(Purpose::Arp);
+    if (!sendRecord(m_channel, &opened, sizeof opened) || !ready)
+        return 1;
+    return arp.serve();
 }
 
 int HelperServer::serve(const IcmpSocket &socket, EchoChannel &channel)

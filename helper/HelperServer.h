@@ -25,6 +25,7 @@ public:
 private:
     int serve(const IcmpSocket &socket, EchoChannel &channel);
     int serveSweep(int family, const HelperProtocol::SweepOpen &settings);
+    int serveArp(const HelperProtocol::ArpOpen &settings);
     // False once the client has closed its end.
     bool answerRequest(EchoChannel &channel);
     void forwardPackets(EchoChannel &channel);

@@ -35,17 +35,14 @@ bool isPowerOfTwo(unsigned value)
 
 std::optional<SweepOpen> SweepService::settingsOf(const Open &open)
 {
-    SweepOpen settings;
-    std::memcpy(&settings, open.settings, sizeof settings);
-    const bool restClear =
-        std::all_of(open.settings + sizeof settings, std::end(open.settings), [](uint8_t byte) { return byte == 0; });
-    const bool inRange = isPowerOfTwo(settings.identifiers) && settings.identifiers <= MaxIdentifiers &&
-                         settings.ttl >= MinTtl && settings.ttl <= MaxTtl && settings.size <= MaxSize &&
-                         settings.receiveBufferBytes <= MaxReceiveBuffer &&
-                         (settings.frames == 0 || (settings.frames == 1 && open.family == AF_INET));
-    if (open.purpose != Purpose::Sweep || (open.family != AF_INET && open.family != AF_INET6) || !restClear || !inRange)
+    const std::optional<SweepOpen> settings = settingsIn<SweepOpen>(open);
+    if (!settings || open.purpose != Purpose::Sweep || (open.family != AF_INET && open.family != AF_INET6))
         return std::nullopt;
-    return settings;
+    const bool inRange = isPowerOfTwo(settings->identifiers) && settings->identifiers <= MaxIdentifiers &&
+                         settings->ttl >= MinTtl && settings->ttl <= MaxTtl && settings->size <= MaxSize &&
+                         settings->receiveBufferBytes <= MaxReceiveBuffer &&
+                         (settings->frames == 0 || (settings->frames == 1 && open.family == AF_INET));
+    return inRange ? settings : std::nullopt;
 }
 
 SweepService::SweepService(int channel, int family, const SweepOpen &settings, std::unique_ptr<SweepChannel> sweep)

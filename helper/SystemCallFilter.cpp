@@ -182,7 +182,7 @@ std::vector<sock_filter> SystemCallFilter::program(HelperProtocol::Purpose purpo
                            {SOL_PACKET, PACKET_VNET_HDR},
                            {SOL_PACKET, PACKET_VERSION},
                            {SOL_PACKET, PACKET_TX_RING}});
-    } else {
+    } else if (purpose == HelperProtocol::Purpose::Echo) {
         code.allowOptions({{IPPROTO_IP, IP_TTL}, {IPPROTO_IPV6, IPV6_UNICAST_HOPS}});
     }
     code.allowWithout(SYS_mmap, 2, PROT_EXEC);

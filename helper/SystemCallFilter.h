@@ -11,7 +11,7 @@
 // and for a sweep make a link's ring; memory may be mapped but never executable, and only standard
 // error may be written (in a sanitizer build, the pipes its runtime makes too). A sweep may also
 // start threads (no process), open netlink sockets alone, read files, and ask a link's flags, MTU
-// and hardware address.
+// and hardware address. The hosts of a link take no setsockopt at all.
 class SystemCallFilter {
 public:
     // Needs no-new-privileges set; throws std::runtime_error when the kernel refuses the filter.

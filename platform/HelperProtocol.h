@@ -1,8 +1,11 @@
 #pragma once
 #include "IpAddress.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <optional>
 #include <type_traits>
 
@@ -21,6 +24,9 @@
 // records of every answer to the channel's requests read since the last, then one SweepSynced;
 // SweepPass marks a pass's start and end. The helper reads its sockets whenever they are readable,
 // so that no answer waits in them for the client.
+//
+// Arp: the hosts of one Ethernet link (ArpOpen, in Open), asked by ARP requests the helper builds
+// itself from the link's own addresses; each ArpAsk is answered by one ArpFound.
 namespace HelperProtocol {
 
 constexpr uint16_t Version = 1;
@@ -38,9 +44,11 @@ enum class Type : uint16_t {
     SweepSync,
     SweepHeard,
     SweepSynced,
-    SweepPass
+    SweepPass,
+    ArpAsk,
+    ArpFound
 };
-enum class Purpose : uint16_t { Echo = 1, Sweep };
+enum class Purpose : uint16_t { Echo = 1, Sweep, Arp };
 
 struct Header {
     uint16_t version = Version;
@@ -64,7 +72,8 @@ struct Open {
 };
 
 // What kept a channel from opening.
-enum class Failure : uint16_t { None, Socket, Setting, FramesRefused, Link };
+// Interface: the link an Arp channel names is not Ethernet, not up, or has no IPv4 address.
+enum class Failure : uint16_t { None, Socket, Setting, FramesRefused, Link, Interface };
 
 // Helper: the (first) identifier its requests carry, or what kept it from opening and its errno.
 struct Opened {
@@ -168,6 +177,43 @@ struct SweepPass {
     uint32_t pass = 0;
 };
 
+// Open's settings, for the hosts of a link: its interface index, and how many requests a second
+// the helper sends at most.
+constexpr uint32_t MaxArpRate = 1000;
+struct ArpOpen {
+    int32_t link = 0;
+    uint32_t rate = 0;
+};
+
+// Client, Arp: who has each of these IPv4 addresses (network order), each in a subnet of the link's
+// own? The helper sends the requests at the channel's rate, then waits waitMs for replies, less once
+// every target has answered.
+constexpr uint32_t MaxArpBatch = 256;
+constexpr uint32_t MaxArpWaitMs = 10000;
+struct ArpAsk {
+    Header header{Version, Type::ArpAsk};
+    uint32_t count = 0;
+    uint32_t waitMs = 0;
+    uint32_t targets[MaxArpBatch] = {};
+};
+
+// Helper, Arp: the targets that replied, each with its hardware address; refused (and nothing sent)
+// for an ask out of range or with a target outside the link's subnets; how many requests the link
+// would not take, and the errno of the first.
+struct ArpHost {
+    uint32_t address = 0;
+    uint8_t hardware[6] = {};
+    uint16_t reserved = 0;
+};
+struct ArpFound {
+    Header header{Version, Type::ArpFound};
+    uint32_t count = 0;
+    uint32_t refused = 0;
+    uint32_t unsent = 0;
+    int32_t error = 0;
+    ArpHost hosts[MaxArpBatch] = {};
+};
+
 // Client, Echo: one echo request to destination, carrying size bytes of the program's payload, with
 // this time-to-live or hop limit.
 constexpr uint16_t MaxSize = 65500;
@@ -212,17 +258,27 @@ constexpr size_t MaxPacketData = 65536;
 constexpr size_t MaxSweepHeard = sizeof(SweepHeard) + MaxHeardAnswers * sizeof(SweepAnswer) + MaxPacketData;
 
 // Records are copied as bytes: none has a byte left unset between its fields.
-static_assert(std::has_unique_object_representations_v<Open> && std::has_unique_object_representations_v<Opened> &&
-              std::has_unique_object_representations_v<Send> && std::has_unique_object_representations_v<Sent> &&
-              std::has_unique_object_representations_v<Packet> && std::has_unique_object_representations_v<SweepOpen> &&
-              std::has_unique_object_representations_v<SweepSend> &&
-              std::has_unique_object_representations_v<SweepReport> &&
-              std::has_unique_object_representations_v<SweepAnswer> &&
-              std::has_unique_object_representations_v<SweepHeard> &&
-              std::has_unique_object_representations_v<SweepPass> &&
-              std::has_unique_object_representations_v<SweepSync> &&
-              std::has_unique_object_representations_v<SweepSynced>);
-static_assert(sizeof(SweepOpen) <= sizeof(Open::settings));
+static_assert(
+    std::has_unique_object_representations_v<Open> && std::has_unique_object_representations_v<Opened> &&
+    std::has_unique_object_representations_v<Send> && std::has_unique_object_representations_v<Sent> &&
+    std::has_unique_object_representations_v<Packet> && std::has_unique_object_representations_v<SweepOpen> &&
+    std::has_unique_object_representations_v<SweepSend> && std::has_unique_object_representations_v<SweepReport> &&
+    std::has_unique_object_representations_v<SweepAnswer> && std::has_unique_object_representations_v<SweepHeard> &&
+    std::has_unique_object_representations_v<SweepPass> && std::has_unique_object_representations_v<SweepSync> &&
+    std::has_unique_object_representations_v<SweepSynced> && std::has_unique_object_representations_v<ArpOpen> &&
+    std::has_unique_object_representations_v<ArpAsk> && std::has_unique_object_representations_v<ArpFound>);
+static_assert(sizeof(SweepOpen) <= sizeof(Open::settings) && sizeof(ArpOpen) <= sizeof(Open::settings));
+
+// A purpose's settings as an Open carries them; none where a byte past them is set.
+template <typename Settings> std::optional<Settings> settingsIn(const Open &open)
+{
+    static_assert(sizeof(Settings) <= sizeof open.settings);
+    Settings settings;
+    std::memcpy(&settings, open.settings, sizeof settings);
+    if (!std::all_of(open.settings + sizeof settings, std::end(open.settings), [](uint8_t byte) { return byte == 0; }))
+        return std::nullopt;
+    return settings;
+}
 
 Address addressOf(const IpAddress &address);
 // The address a record holds; none where its family is neither or a byte it leaves unused is set.

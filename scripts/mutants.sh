@@ -24,6 +24,8 @@ testsOf() {
     echo/*) echo unit_tst_EchoTerms unit_tst_TICMP unit_tst_IcmpApi net_tst_TICMP ;;
     flows/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
     flows/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
+    platform/ArpPacket.cpp) echo unit_tst_ArpPacket net_tst_HelperArp ;;
+    helper/ArpService.cpp) echo unit_tst_ArpService net_tst_HelperArp ;;
     sweep/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
     sweep/SweepSignature.cpp) echo unit_tst_SweepSignature unit_tst_Sweep net_tst_Sweep ;;
     sweep/SweepReport.cpp) echo unit_tst_SweepReport net_tst_Cli ;;

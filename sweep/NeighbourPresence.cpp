@@ -11,9 +11,17 @@ NeighbourPresence::NeighbourPresence(int rate, int timeoutMs, std::string makers
 {
 }
 
+void NeighbourPresence::prepare(const Sweep &sweep)
+{
+    m_search.prepare([&sweep](const std::function<void(const IpAddress &)> &take) { sweep.eachAddress(take); });
+    m_prepared = true;
+}
+
 void NeighbourPresence::run(const Sweep &sweep, SweepReport &report)
 {
-    m_search.run([&sweep](const std::function<void(const IpAddress &)> &take) { sweep.eachAddress(take); });
+    if (!m_prepared)
+        prepare(sweep);
+    m_search.run();
     std::set<IpAddress> echoed;
     for (const Sweep::Answer &answer : report.answers)
         if (answer.status == IP_SUCCESS)
@@ -36,6 +44,8 @@ std::vector<std::string> NeighbourPresence::shortfalls()
         told.push_back(std::to_string(m_search.beyond()) +
                        " more targets on this host's links were not asked: at most " +
                        std::to_string(NeighbourSearch::MaxAsked) + " are");
+    if (!m_search.helperFailure().empty())
+        told.push_back(m_search.helperFailure() + ": the link's hosts were asked through the neighbour table instead");
     if (m_search.refused() != 0)
         told.push_back(m_search.refusal() + ": " + std::to_string(m_search.refused()) +
                        " targets on this host's links could not be asked");

@@ -10,6 +10,7 @@ class NeighbourPresence : public PresenceSearch {
 public:
     NeighbourPresence(int rate, int timeoutMs, std::string makersFile = HardwareMakers::DefaultFile);
 
+    void prepare(const Sweep &sweep) override;
     void run(const Sweep &sweep, SweepReport &report) override;
     void stop() override { m_search.stop(); }
     std::vector<std::string> shortfalls() override;
@@ -17,4 +18,5 @@ public:
 private:
     NeighbourSearch m_search;
     HardwareMakers m_makers;
+    bool m_prepared = false;
 };

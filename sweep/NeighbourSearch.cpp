@@ -1,12 +1,16 @@
 #include "NeighbourSearch.h"
 
+#include "HelperArp.h"
 #include "platform/DirectLinks.h"
+#include "platform/FramesPermission.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -32,29 +36,85 @@ NeighbourSearch::NeighbourSearch(int rate, int timeoutMs)
 {
 }
 
-std::vector<IpAddress> NeighbourSearch::onLinkTargets(const EachTarget &eachTarget)
+struct NeighbourSearch::LinkHelper {
+    std::unique_ptr<HelperArp> arp;
+    std::vector<IpAddress> targets;
+};
+
+NeighbourSearch::~NeighbourSearch() = default;
+
+void NeighbourSearch::takeTargets(const EachTarget &eachTarget, std::map<int, std::vector<IpAddress>> &byHelper)
 {
     const DirectLinks links;
-    std::vector<IpAddress> targets;
+    const bool helper = FramesPermission::refusalForThisProcess().empty();
+    uint64_t taken = 0;
     eachTarget([&](const IpAddress &target) {
-        if (m_stopped || links.linkOf(target) == 0)
+        const int link = m_stopped ? 0 : links.linkOf(target);
+        if (link == 0)
             return;
-        if (targets.size() < MaxAsked)
-            targets.push_back(target);
-        else
+        if (taken++ >= MaxAsked)
             ++m_beyond;
+        else if (helper && target.isV4())
+            byHelper[link].push_back(target);
+        else
+            m_byTable.push_back(target);
     });
-    return targets;
 }
 
-void NeighbourSearch::run(const EachTarget &eachTarget)
+// A link the helper cannot ask goes the kernel's way.
+void NeighbourSearch::prepare(const EachTarget &eachTarget)
 {
-    const std::vector<IpAddress> targets = onLinkTargets(eachTarget);
+    std::map<int, std::vector<IpAddress>> byHelper;
+    takeTargets(eachTarget, byHelper);
+    for (auto &[link, targets] : byHelper) {
+        try {
+            m_byHelper.push_back({std::make_unique<HelperArp>(link, m_rate), std::move(targets)});
+        } catch (const std::runtime_error &e) {
+            if (m_helperFailure.empty())
+                m_helperFailure = e.what();
+            m_byTable.insert(m_byTable.end(), targets.begin(), targets.end());
+        }
+    }
+}
+
+void NeighbourSearch::run()
+{
     m_nextSend = Clock::now();
+    for (LinkHelper &helper : m_byHelper) {
+        const std::vector<IpAddress> left = askByHelper(*helper.arp, helper.targets);
+        m_byTable.insert(m_byTable.end(), left.begin(), left.end());
+        helper.arp.reset();
+    }
+    askByTable(m_byTable);
+}
+
+void NeighbourSearch::askByTable(const std::vector<IpAddress> &targets)
+{
     for (size_t first = 0; first < targets.size() && !m_stopped && !m_unreadable; first += Window) {
         const auto end = targets.begin() + std::min(first + Window, targets.size());
         askBatch(std::vector<IpAddress>(targets.begin() + first, end));
     }
+}
+
+// A batch the helper refused or could not ask goes the kernel's way, with those after it.
+std::vector<IpAddress> NeighbourSearch::askByHelper(HelperArp &arp, const std::vector<IpAddress> &targets)
+{
+    int error = 0;
+    size_t first = 0;
+    for (; first < targets.size() && !m_stopped; first += HelperArp::MaxBatch) {
+        const auto end = targets.begin() + std::min(first + HelperArp::MaxBatch, targets.size());
+        const std::optional<HelperArp::Found> found =
+            arp.ask(std::vector<IpAddress>(targets.begin() + first, end), m_timeoutMs, m_stopped, m_refused, error);
+        if (!found)
+            break;
+        m_asked += uint64_t(end - (targets.begin() + first));
+        m_found.insert(found->begin(), found->end());
+    }
+    if (error != 0 && m_refusal.empty())
+        m_refusal = std::strerror(error);
+    if (first < targets.size() && !m_stopped && m_helperFailure.empty())
+        m_helperFailure = "the helper could not ask the link by ARP";
+    return std::vector<IpAddress>(targets.begin() + std::min(first, targets.size()), targets.end());
 }
 
 void NeighbourSearch::ask(const IpAddress &target)
@@ -68,7 +128,7 @@ void NeighbourSearch::ask(const IpAddress &target)
     ++m_asked;
     if (sendto(fd, "", 0, MSG_DONTWAIT, reinterpret_cast<const sockaddr *>(&to), length) >= 0)
         return;
-    if (m_refused++ == 0)
+    if (m_refused++ == 0 && m_refusal.empty())
         m_refusal = std::strerror(errno);
 }
 

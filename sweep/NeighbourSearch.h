@@ -13,9 +13,13 @@
 #include <string>
 #include <vector>
 
+class HelperArp;
+
 // Which targets on this host's own links are there, whether or not they answer echo. A datagram to
 // each (to the discard port) has the kernel ask the link for it, by ARP or neighbour solicitation,
 // and its neighbour table then holds the hardware address of every host that answered. Unprivileged.
+// A user who may send frames has the helper ask each link's IPv4 targets by ARP itself, a link at a
+// time, and the kernel's way is kept for IPv6 and for a link the helper cannot ask.
 //
 // Only targets the routing table puts straight on a link are asked: nothing goes to one behind a
 // gateway. They are asked in batches of Window, at most MaxRate a second, each batch given the
@@ -34,10 +38,15 @@ public:
     using EachTarget = std::function<void(const std::function<void(const IpAddress &)> &)>;
 
     NeighbourSearch(int rate, int timeoutMs);
+    ~NeighbourSearch();
+    NeighbourSearch(const NeighbourSearch &) = delete;
+    NeighbourSearch &operator=(const NeighbourSearch &) = delete;
 
-    // Asks the on-link targets of those eachTarget gives; returns once each batch had its time-out,
-    // or soon after stop().
-    void run(const EachTarget &eachTarget);
+    // Takes the on-link targets of those eachTarget gives and starts the helper for each link it is
+    // to ask: before the program gives up its capabilities, which a helper of root's needs to start.
+    void prepare(const EachTarget &eachTarget);
+    // Asks them; returns once each batch had its time-out, or soon after stop().
+    void run();
     // From any thread.
     void stop() { m_stopped = true; }
 
@@ -51,9 +60,18 @@ public:
     std::string refusal() const { return m_refusal; }
     // The neighbour table could not be read.
     bool unreadable() const { return m_unreadable; }
+    // Why the helper could not ask a link by ARP, the first time it could not; its targets were asked
+    // the kernel's way.
+    std::string helperFailure() const { return m_helperFailure; }
 
 private:
-    std::vector<IpAddress> onLinkTargets(const EachTarget &eachTarget);
+    struct LinkHelper;
+
+    // The targets the kernel's way, and those the helpers ask, by link.
+    void takeTargets(const EachTarget &eachTarget, std::map<int, std::vector<IpAddress>> &byHelper);
+    void askByTable(const std::vector<IpAddress> &targets);
+    // The targets the helper could not ask.
+    std::vector<IpAddress> askByHelper(HelperArp &arp, const std::vector<IpAddress> &targets);
     void ask(const IpAddress &target);
     void askBatch(std::vector<IpAddress> batch);
     std::optional<std::vector<NeighbourTable::Entry>> answersTo(const std::vector<IpAddress> &batch) const;
@@ -70,4 +88,7 @@ private:
     uint64_t m_refused = 0;
     std::string m_refusal;
     bool m_unreadable = false;
+    std::string m_helperFailure;
+    std::vector<IpAddress> m_byTable;
+    std::vector<LinkHelper> m_byHelper;
 };

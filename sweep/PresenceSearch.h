@@ -11,6 +11,10 @@ class PresenceSearch {
 public:
     virtual ~PresenceSearch() = default;
 
+    // Readies what it needs of the sweep's targets before the program gives up its capabilities (a
+    // helper of root's is started then); run() does it otherwise.
+    virtual void prepare(const Sweep &) {}
+
     // Adds to the report's presence what it finds among the sweep's targets; returns once done, or
     // soon after stop().
     virtual void run(const Sweep &sweep, SweepReport &report) = 0;

@@ -461,6 +461,32 @@ private slots:
         QVERIFY(cli.readAllStandardOutput().endsWith("1 of 65 addresses answered\n"));
     }
 
+    // The helper's packet socket for the hosts of the client's link is opened before the capability
+    // goes, and nobody can attach to the helper; a user who may not send frames has the kernel ask
+    // the link instead, with no helper, and finds the same host.
+    void linkHostsNeedTheCapabilityOnlyToOpen()
+    {
+        useKind(Kind::Datagram);
+        const QStringList args{"sweep", "--neighbours", "198.18.9.2", "198.18.9.5-198.18.9.254", "--timeout", "3000"};
+        QProcess cli;
+        startAsNobody(cli, g_copies->cli, args, {}, framesGroup());
+        QTRY_COMPARE_WITH_TIMEOUT(childrenOf(cli.processId()).size(), 1, 15000);
+        const qint64 helper = childrenOf(cli.processId()).front();
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(helper).value("Seccomp"), QByteArray("2"), 5000);
+        verifyHelperStatus(statusOf(helper));
+        QCOMPARE(socketsOf(helper, "packet", 8), 1);
+        QCOMPARE(attackAsNobody(helper), 0);
+        QCOMPARE(rawSocketsOf(cli.processId()), 0);
+        QVERIFY(cli.waitForFinished(20000));
+        QVERIFY(!cli.readAllStandardError().contains("instead"));
+        QVERIFY(cli.readAllStandardOutput().contains("198.18.9.2 by arp"));
+
+        QProcess plain;
+        startAsNobody(plain, g_copies->cli, args);
+        QVERIFY(plain.waitForFinished(20000));
+        QVERIFY(plain.readAllStandardOutput().contains("198.18.9.2 by arp"));
+    }
+
     void commandsWork_data()
     {
         QTest::addColumn<Kind>("kind");

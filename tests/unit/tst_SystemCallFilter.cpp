@@ -53,6 +53,7 @@ long make(Call call, int fd)
 } // namespace
 
 Q_DECLARE_METATYPE(Call)
+Q_DECLARE_METATYPE(HelperProtocol::Purpose)
 
 class TestSystemCallFilter : public QObject {
     Q_OBJECT
@@ -60,26 +61,34 @@ class TestSystemCallFilter : public QObject {
 private slots:
     void calls_data()
     {
+        using HelperProtocol::Purpose;
+        QTest::addColumn<Purpose>("purpose");
         QTest::addColumn<Call>("call");
         QTest::addColumn<bool>("allowed");
-        QTest::newRow("setting the time-to-live") << Call::SetTtl << true;
-        QTest::newRow("setting the hop limit") << Call::SetHopLimit << true;
-        QTest::newRow("mapping data") << Call::MapData << true;
-        QTest::newRow("writing to standard error") << Call::WriteError << true;
-        QTest::newRow("sending its own IP headers") << Call::SetHeaderIncluded << false;
-        QTest::newRow("taking the ICMP filter away") << Call::ClearIcmpFilter << false;
-        QTest::newRow("opening a socket") << Call::OpenSocket << false;
-        QTest::newRow("mapping code") << Call::MapExecutable << false;
-        QTest::newRow("writing to standard output") << Call::WriteOutput << false;
+        QTest::newRow("setting the time-to-live") << Purpose::Echo << Call::SetTtl << true;
+        QTest::newRow("setting the hop limit") << Purpose::Echo << Call::SetHopLimit << true;
+        QTest::newRow("mapping data") << Purpose::Echo << Call::MapData << true;
+        QTest::newRow("writing to standard error") << Purpose::Echo << Call::WriteError << true;
+        QTest::newRow("sending its own IP headers") << Purpose::Echo << Call::SetHeaderIncluded << false;
+        QTest::newRow("taking the ICMP filter away") << Purpose::Echo << Call::ClearIcmpFilter << false;
+        QTest::newRow("opening a socket") << Purpose::Echo << Call::OpenSocket << false;
+        QTest::newRow("mapping code") << Purpose::Echo << Call::MapExecutable << false;
+        QTest::newRow("writing to standard output") << Purpose::Echo << Call::WriteOutput << false;
+        QTest::newRow("a link's hosts: mapping data") << Purpose::Arp << Call::MapData << true;
+        QTest::newRow("a link's hosts: writing to standard error") << Purpose::Arp << Call::WriteError << true;
+        QTest::newRow("a link's hosts: setting the time-to-live") << Purpose::Arp << Call::SetTtl << false;
+        QTest::newRow("a link's hosts: opening a socket") << Purpose::Arp << Call::OpenSocket << false;
+        QTest::newRow("a link's hosts: mapping code") << Purpose::Arp << Call::MapExecutable << false;
     }
 
     // The program is made here: the child, a copy of a process with threads, allocates nothing, and
     // leaves by the system call itself, past whatever a sanitizer would do at exit.
     void calls()
     {
+        QFETCH(HelperProtocol::Purpose, purpose);
         QFETCH(Call, call);
         QFETCH(bool, allowed);
-        std::vector<sock_filter> code = SystemCallFilter::program(HelperProtocol::Purpose::Echo);
+        std::vector<sock_filter> code = SystemCallFilter::program(purpose);
         const sock_fprog filter{static_cast<unsigned short>(code.size()), code.data()};
         const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         QVERIFY(fd >= 0);
