@@ -40,6 +40,8 @@ const Translation SweepTranslations[] = {
     {"(.*): (\\d+) targets on this host's links could not be asked",
      "no se pudo preguntar a %2 objetivos de los enlaces de esta maquina: %1"},
     {"cannot read the makers of hardware addresses from (.*): (.*)", "no se pudo leer la lista de fabricantes %1: %2"},
+    {"(.*): the link's hosts were asked through the neighbour table instead",
+     "se pregunto a las maquinas del enlace por la tabla de vecinos: %1"},
 };
 
 template <std::size_t N> bool translate(const QString &text, const Translation (&table)[N], QString &translated)

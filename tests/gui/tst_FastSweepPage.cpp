@@ -368,6 +368,8 @@ void tst_FastSweepPage::searchShortfallsInSpanish()
     QCOMPARE(SweepMessages::spanish("cannot read the makers of hardware addresses from /x/oui.csv: No such file or "
                                     "directory"),
              QString("no se pudo leer la lista de fabricantes /x/oui.csv: No such file or directory"));
+    QCOMPARE(SweepMessages::spanish("eth0 is down: the link's hosts were asked through the neighbour table instead"),
+             QString("se pregunto a las maquinas del enlace por la tabla de vecinos: eth0 is down"));
 }
 
 // Beyond what the window's own checks find on every page: the table's rows, empty cells among
