@@ -2,6 +2,7 @@
 
 #include "echo/Notation.h"
 
+#include <arpa/inet.h>
 #include <net/if.h>
 
 #include <algorithm>
@@ -271,6 +272,15 @@ void SweepTargets::add(const std::string &target)
         m_v6.gather(m_v6.comingIn, parsed.range6);
     else
         m_v4.gather(m_v4.comingIn, parsed.range);
+}
+
+void SweepTargets::add(const IpAddress &address)
+{
+    m_counted = false;
+    if (address.isV4())
+        m_v4.gather(m_v4.comingIn, Range{ntohl(address.v4()), ntohl(address.v4())});
+    else
+        m_v6.gather(m_v6.comingIn, Range6{wideOf(address), wideOf(address), address.scopeId()});
 }
 
 void SweepTargets::exclude(const std::string &target)

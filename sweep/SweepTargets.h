@@ -44,6 +44,8 @@ public:
     // Adds one target; std::invalid_argument naming it when it is none of the three forms, its zone
     // names no link here, or an IPv6 one holds more than MaxIpv6Target addresses.
     void add(const std::string &target);
+    // Adds one address as it is, zone included; nothing to parse or refuse.
+    void add(const IpAddress &address);
     // Takes the addresses of one target out, those added before and after alike; an IPv6 one on the
     // link its zone names alone. std::invalid_argument naming it when it is none of the three forms.
     void exclude(const std::string &target);

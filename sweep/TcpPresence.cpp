@@ -8,7 +8,7 @@ void TcpPresence::run(const Sweep &sweep, SweepReport &report)
     SweepTargets silent;
     sweep.eachAddress([&](const IpAddress &address) {
         if (found.count(address) == 0)
-            silent.add(address.toString());
+            silent.add(address);
     });
     if (silent.count() == 0)
         return;

@@ -43,6 +43,7 @@ private slots:
     void badExclusion();
     void ipv6Targets_data();
     void ipv6Targets();
+    void addressesAsFound();
     void wordsOfALine_data();
     void wordsOfALine();
     void badInput_data();
@@ -272,6 +273,18 @@ void tst_SweepTargets::ipv6Targets()
     QCOMPARE(refusal, error);
     QCOMPARE(textOf(swept.ranges6()), ranges6);
     QCOMPARE(swept.count(), count);
+}
+
+// An address the program found itself (a silent host asked again) is the same target as its text.
+void tst_SweepTargets::addressesAsFound()
+{
+    for (const char *text : {"198.18.0.7", "255.255.255.255", "fd00:198:18::1", "fe80::1%lo"}) {
+        SweepTargets written, found;
+        written.add(text);
+        found.add(*IpAddress::parse(text));
+        QCOMPARE(found.ranges(), written.ranges());
+        QCOMPARE(found.ranges6(), written.ranges6());
+    }
 }
 
 void tst_SweepTargets::wordsOfALine_data()
