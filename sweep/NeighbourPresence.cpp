@@ -1,7 +1,5 @@
 #include "NeighbourPresence.h"
 
-#include "platform/IcmpTypes.h"
-
 #include <functional>
 #include <set>
 #include <utility>
@@ -22,10 +20,7 @@ void NeighbourPresence::run(const Sweep &sweep, SweepReport &report)
     if (!m_prepared)
         prepare(sweep);
     m_search.run();
-    std::set<IpAddress> echoed;
-    for (const Sweep::Answer &answer : report.answers)
-        if (answer.status == IP_SUCCESS)
-            echoed.insert(answer.address);
+    const std::set<IpAddress> echoed = report.hostsAnswered();
     for (const auto &[address, hardware] : m_search.found()) {
         HostPresence &found = report.presence[address];
         if (echoed.count(address) == 0)

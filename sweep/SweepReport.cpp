@@ -297,12 +297,18 @@ std::string SweepReport::presentJson(const Row &row, const std::string &name) co
            (withNames ? ",\"name\":" + TextFields::json(name) : std::string()) + "}";
 }
 
-std::set<IpAddress> SweepReport::hostsFound() const
+std::set<IpAddress> SweepReport::hostsAnswered() const
 {
     std::set<IpAddress> hosts;
     for (const Sweep::Answer &answer : answers)
-        if (answer.status == IP_SUCCESS)
+        if (answered(answer))
             hosts.insert(answer.address);
+    return hosts;
+}
+
+std::set<IpAddress> SweepReport::hostsFound() const
+{
+    std::set<IpAddress> hosts = hostsAnswered();
     for (const auto &found : presence)
         hosts.insert(found.first);
     return hosts;

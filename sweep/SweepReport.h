@@ -38,7 +38,9 @@ struct SweepReport {
     std::string stoppedBy;
 
     static SweepReport of(const Sweep &sweep);
-    // The hosts that answered echo, and those found otherwise.
+    // The hosts that answered echo.
+    std::set<IpAddress> hostsAnswered() const;
+    // Those, and the hosts found otherwise.
     std::set<IpAddress> hostsFound() const;
     // One answer as a line of JSON lines.
     static std::string jsonLineOf(const Sweep::Answer &answer);
