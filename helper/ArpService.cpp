@@ -160,19 +160,27 @@ std::optional<uint32_t> ArpService::sourceFor(uint32_t target) const
     return std::nullopt;
 }
 
-// Every target of the ask in a subnet of the interface, or none is asked.
+bool ArpService::onSubnets(uint32_t target) const
+{
+    return std::any_of(m_subnets.begin(), m_subnets.end(),
+                       [target](const Subnet &subnet) { return (target & subnet.mask) == (subnet.own & subnet.mask); });
+}
+
+// Every target of the ask in a subnet of the interface, or none is asked. A subnet's network or
+// broadcast address, or the host's own, is left out: a sweep of the whole subnet holds them.
 bool ArpService::plan(const ArpAsk &request)
 {
     m_waiting.clear();
     if (request.count == 0 || request.count > MaxArpBatch || request.waitMs > MaxArpWaitMs)
         return false;
     for (uint32_t i = 0; i < request.count; ++i) {
-        const std::optional<uint32_t> source = sourceFor(request.targets[i]);
-        if (!source) {
+        const uint32_t target = request.targets[i];
+        if (const std::optional<uint32_t> source = sourceFor(target)) {
+            m_waiting[target] = *source;
+        } else if (!onSubnets(target)) {
             m_waiting.clear();
             return false;
         }
-        m_waiting[request.targets[i]] = *source;
     }
     return true;
 }

@@ -13,7 +13,8 @@
 // The helper's purpose for the hosts of one link: a packet socket on one Ethernet interface that is
 // up, opened while the capability is there, that takes in ARP replies alone. Every request is built
 // here, from the interface's own hardware address and its own IPv4 address in the target's subnet,
-// both read here; a target outside the interface's subnets is refused. Only replies from that
+// both read here; a target outside the interface's subnets is refused, and a subnet's network or
+// broadcast address, or the interface's own, is not asked. Only replies from that
 // interface, by a target asked, to the address that asked, are handed over.
 class ArpService {
 public:
@@ -39,6 +40,7 @@ private:
     bool readInterface();
     bool openSocket();
     std::optional<uint32_t> sourceFor(uint32_t target) const;
+    bool onSubnets(uint32_t target) const;
     bool plan(const HelperProtocol::ArpAsk &request);
     bool ask(const HelperProtocol::ArpAsk &request, HelperProtocol::ArpFound &found);
     bool readUntil(Clock::time_point deadline, HelperProtocol::ArpFound &found);

@@ -58,18 +58,26 @@ class TestHelperArp : public QObject {
     const std::atomic<bool> m_running{false};
 
 private slots:
-    // A second batch on the same channel is answered as the first.
+    // A second batch on the same channel is answered as the first. The subnet's network and
+    // broadcast addresses and the client's own, which a sweep of the whole subnet holds, are no
+    // host's: they are left out, not asked.
     void findsTheLinksHosts()
     {
         HelperArp arp(int(if_nametoindex(Link)), 1000);
+        AskedOnLink link(Link);
+        QVERIFY(link.watching());
         uint64_t unsent = 0;
         int error = 0;
-        const std::optional<HelperArp::Found> found = arp.ask(
-            {v4("198.18.9.2"), v4("198.18.9.3"), v4("198.18.9.4"), v4("198.18.9.5")}, 1000, m_running, unsent, error);
+        const std::optional<HelperArp::Found> found =
+            arp.ask({v4("198.18.9.0"), v4("198.18.9.1"), v4("198.18.9.2"), v4("198.18.9.3"), v4("198.18.9.4"),
+                     v4("198.18.9.5"), v4("198.18.9.255")},
+                    1000, m_running, unsent, error);
         QVERIFY(found);
         QCOMPARE(lines(*found), (QStringList{"198.18.9.2 00:16:3e:18:09:02", "198.18.9.3 02:18:09:00:00:03",
                                              "198.18.9.4 00:50:56:18:09:04"}));
         QCOMPARE(unsent, uint64_t(0));
+        for (const char *none : {"198.18.9.0", "198.18.9.1", "198.18.9.255"})
+            QVERIFY2(!link.asked().contains(none), none);
         const std::optional<HelperArp::Found> again = arp.ask({v4("198.18.9.4")}, 1000, m_running, unsent, error);
         QVERIFY(again);
         QCOMPARE(lines(*again), QStringList{"198.18.9.4 00:50:56:18:09:04"});
@@ -90,29 +98,18 @@ private slots:
         QVERIFY(clock.elapsed() < HelperProtocol::MaxArpWaitMs / 2);
     }
 
-    // A batch with one target off the link's subnets, its broadcast address or the client's own
-    // address is refused whole, and nothing goes out.
-    void refusesTargetsOffTheSubnets_data()
-    {
-        QTest::addColumn<QString>("target");
-        QTest::newRow("behind the router") << "198.18.2.1";
-        QTest::newRow("the broadcast address") << "198.18.9.255";
-        QTest::newRow("the network") << "198.18.9.0";
-        QTest::newRow("the client's own") << "198.18.9.1";
-    }
-
+    // A batch with one target off the link's subnets is refused whole, and nothing goes out.
     void refusesTargetsOffTheSubnets()
     {
-        QFETCH(QString, target);
         HelperArp arp(int(if_nametoindex(Link)), 1000);
         uint64_t unsent = 0;
         int error = 0;
         AskedOnLink link(Link);
         QVERIFY(link.watching());
-        QVERIFY(!arp.ask({v4("198.18.9.2"), v4(qPrintable(target))}, 300, m_running, unsent, error));
+        QVERIFY(!arp.ask({v4("198.18.9.2"), v4("198.18.2.1")}, 300, m_running, unsent, error));
         const QSet<QString> asked = link.asked();
         QVERIFY(!asked.contains("198.18.9.2"));
-        QVERIFY(!asked.contains(target));
+        QVERIFY(!asked.contains("198.18.2.1"));
     }
 
     // Loopback is no Ethernet; a link that is down, or has no IPv4 address, is no link to ask.
