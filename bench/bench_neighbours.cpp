@@ -20,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
@@ -268,6 +269,23 @@ std::vector<Contender> contenders()
     return all;
 }
 
+// What our sweep says on its standard error (a link it could not ask as told, say), which the timed
+// runs throw away: a row is only what its name says when this is empty.
+void printWhatOursSay(const std::vector<Contender> &all)
+{
+    for (const Contender &contender : all) {
+        if (!contender.name.startsWith("tozelo-cli"))
+            continue;
+        QProcess run;
+        run.start(contender.argv.first(), contender.argv.mid(1));
+        if (!run.waitForFinished(RunLimitSeconds * 1000))
+            run.kill();
+        for (const QByteArray &line : run.readAllStandardError().split('\n'))
+            if (!line.isEmpty())
+                std::printf("  %s said: %s\n", qPrintable(contender.name), line.constData());
+    }
+}
+
 void printRow(const Row &row)
 {
     const Spread time = Spread::of(row.seconds);
@@ -344,6 +362,7 @@ int runBench()
             judge(rows[i], measured, link.truth(), all[i].found(measured));
         }
     }
+    printWhatOursSay(all);
     std::printf("  %-46s %-22s %8s %6s %7s\n", "run", "time s", "found", "false", "exact");
     for (const Row &row : rows)
         printRow(row);
