@@ -14,7 +14,8 @@ namespace {
 // Far beyond the kernel's own limit of a table (gc_thresh3).
 constexpr size_t MaxEntries = 1 << 20;
 
-constexpr uint16_t Answered = NUD_REACHABLE | NUD_STALE | NUD_DELAY | NUD_PROBE | NUD_PERMANENT;
+constexpr uint16_t Confirmed = NUD_REACHABLE | NUD_PERMANENT;
+constexpr uint16_t Answered = Confirmed | NUD_STALE | NUD_DELAY | NUD_PROBE;
 
 std::optional<NeighbourTable::Entry> entryOf(const ndmsg *neighbour, size_t length)
 {
@@ -23,6 +24,7 @@ std::optional<NeighbourTable::Entry> entryOf(const ndmsg *neighbour, size_t leng
         return std::nullopt;
     NeighbourTable::Entry entry;
     entry.pending = pending;
+    entry.confirmed = (neighbour->ndm_state & Confirmed) != 0;
     bool hardware = false;
     length -= NLMSG_ALIGN(sizeof(ndmsg));
     for (auto *attribute =

@@ -14,6 +14,9 @@ public:
         HardwareAddress hardware;
         // Still being asked: no answer yet, nor given up.
         bool pending = false;
+        // Answered lately, or set by hand. An entry neither pending nor confirmed answered once, a
+        // while ago (stale), and the kernel may be checking it again.
+        bool confirmed = false;
     };
 
     // The entries of both families that answered (reachable, stale, being checked again, or set by

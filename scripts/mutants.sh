@@ -30,6 +30,7 @@ testsOf() {
     sweep/SweepSignature.cpp) echo unit_tst_SweepSignature unit_tst_Sweep net_tst_Sweep ;;
     sweep/SweepReport.cpp) echo unit_tst_SweepReport net_tst_Cli ;;
     sweep/ReverseNames.cpp) echo unit_tst_ReverseNames net_tst_Cli ;;
+    sweep/NeighbourSearch.cpp) echo net_tst_Cli ;;
     sweep/Sweep.cpp | sweep/SweepSettings.h | sweep/SweepPlan.cpp | sweep/SweepReceiver.cpp)
         echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_SweepTargets unit_tst_Cli net_tst_Cli net_tst_Sweep ;;
     sweep/*) echo unit_tst_Sweep unit_tst_SweepPlan unit_tst_Cli net_tst_Sweep ;;

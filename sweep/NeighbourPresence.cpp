@@ -19,8 +19,8 @@ void NeighbourPresence::run(const Sweep &sweep, SweepReport &report)
 {
     if (!m_prepared)
         prepare(sweep);
-    m_search.run();
     const std::set<IpAddress> echoed = report.hostsAnswered();
+    m_search.run(echoed);
     for (const auto &[address, hardware] : m_search.found()) {
         HostPresence &found = report.presence[address];
         if (echoed.count(address) == 0)

@@ -21,6 +21,8 @@ using Clock = std::chrono::steady_clock;
 // most with an ICMP error, which an unconnected socket never reports.
 constexpr uint16_t DiscardPort = 9;
 constexpr auto PollInterval = std::chrono::milliseconds(20);
+// The kernel's defaults give a stale entry 5 s before its first check, then three a second apart.
+constexpr auto StaleCheckWait = std::chrono::seconds(10);
 
 bool inBatch(const std::vector<IpAddress> &batch, const IpAddress &address)
 {
@@ -77,8 +79,9 @@ void NeighbourSearch::prepare(const EachTarget &eachTarget)
     }
 }
 
-void NeighbourSearch::run()
+void NeighbourSearch::run(const std::set<IpAddress> &present)
 {
+    m_present = present;
     m_nextSend = Clock::now();
     for (LinkHelper &helper : m_byHelper) {
         const std::vector<IpAddress> left = askByHelper(*helper.arp, helper.targets);
@@ -86,6 +89,7 @@ void NeighbourSearch::run()
         helper.arp.reset();
     }
     askByTable(m_byTable);
+    confirmStale();
 }
 
 void NeighbourSearch::askByTable(const std::vector<IpAddress> &targets)
@@ -143,9 +147,39 @@ void NeighbourSearch::askBatch(std::vector<IpAddress> batch)
         m_unreadable = true;
         return;
     }
-    for (const NeighbourTable::Entry &entry : *entries)
-        if (!entry.pending && inBatch(batch, entry.address))
+    for (const NeighbourTable::Entry &entry : *entries) {
+        if (entry.pending || !inBatch(batch, entry.address))
+            continue;
+        if (entry.confirmed || m_present.count(entry.address) != 0)
             m_found.emplace(entry.address, entry.hardware);
+        else
+            m_stale.emplace(entry.address, entry.hardware);
+    }
+}
+
+// A checked entry becomes confirmed, or fails and leaves the table; one still being checked at the
+// end of the wait did not answer.
+void NeighbourSearch::confirmStale()
+{
+    const Clock::time_point deadline = Clock::now() + StaleCheckWait;
+    while (!m_stale.empty() && !m_stopped && Clock::now() < deadline) {
+        std::this_thread::sleep_for(PollInterval);
+        const std::optional<std::vector<NeighbourTable::Entry>> entries = NeighbourTable::read();
+        if (!entries) {
+            m_unreadable = true;
+            return;
+        }
+        std::map<IpAddress, HardwareAddress> checking;
+        for (const NeighbourTable::Entry &entry : *entries) {
+            if (m_stale.count(entry.address) == 0)
+                continue;
+            if (entry.confirmed)
+                m_found.emplace(entry.address, entry.hardware);
+            else if (!entry.pending)
+                checking.emplace(entry.address, entry.hardware);
+        }
+        m_stale = std::move(checking);
+    }
 }
 
 // The table once no target of the batch is still being asked, or once the time-out has passed.

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ class HelperArp;
 // takes the whole time-out, so a /24, the usual link, goes in one. That many entries still being
 // asked leave as many again below 512, the kernel's default count past which it throws entries out,
 // unanswered ones among them.
+//
+// An entry from before the search that the kernel has not confirmed lately (stale) names a host
+// that was there once: the datagram has the kernel check it again, a few seconds later, and only a
+// host that answers that is found. Without that wait a host that left would be reported.
 class NeighbourSearch {
 public:
     static constexpr size_t Window = 256;
@@ -45,8 +50,10 @@ public:
     // Takes the on-link targets of those eachTarget gives and starts the helper for each link it is
     // to ask: before the program gives up its capabilities, which a helper of root's needs to start.
     void prepare(const EachTarget &eachTarget);
-    // Asks them; returns once each batch had its time-out, or soon after stop().
-    void run();
+    // Asks them; returns once each batch had its time-out and the kernel has checked again the
+    // entries it held from before, or soon after stop(). present: the hosts already known to be
+    // there (they answered echo), whose entries are taken as they stand.
+    void run(const std::set<IpAddress> &present);
     // From any thread.
     void stop() { m_stopped = true; }
 
@@ -74,6 +81,8 @@ private:
     std::vector<IpAddress> askByHelper(HelperArp &arp, const std::vector<IpAddress> &targets);
     void ask(const IpAddress &target);
     void askBatch(std::vector<IpAddress> batch);
+    // Waits for the kernel's checks of the entries it held from before.
+    void confirmStale();
     std::optional<std::vector<NeighbourTable::Entry>> answersTo(const std::vector<IpAddress> &batch) const;
 
     const int m_rate;
@@ -83,6 +92,8 @@ private:
     FileDescriptor m_socket6;
     std::chrono::steady_clock::time_point m_nextSend;
     std::map<IpAddress, HardwareAddress> m_found;
+    std::map<IpAddress, HardwareAddress> m_stale; // being checked again
+    std::set<IpAddress> m_present;
     uint64_t m_asked = 0;
     uint64_t m_beyond = 0;
     uint64_t m_refused = 0;

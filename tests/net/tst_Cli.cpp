@@ -521,6 +521,21 @@ private slots:
         QCOMPARE(echo, host("198.18.9.4", "echo", "00:50:56:18:09:04", makerListed("VMware, Inc.")));
     }
 
+    // An entry the kernel held from before names a host that was there once: a host that left is not
+    // reported, one still there is, once the kernel has checked it again.
+    void staleNeighboursAreCheckedAgain()
+    {
+        QVERIFY(TestbedNamespaces::batch(
+            "c", {"neigh replace fd00:198:18:9::3 lladdr 02:18:09:00:00:03 dev to-l nud stale",
+                  "neigh replace fd00:198:18:9::77 lladdr 00:16:3e:18:09:77 dev to-l nud stale"}));
+        const CliRun cli =
+            CliRun::of({"sweep", "--neighbours", "--format", "json", "fd00:198:18:9::3", "fd00:198:18:9::77"}, 30000);
+        QVERIFY2(cli.ended, "tozelo-cli did not end");
+        const QJsonArray present = QJsonDocument::fromJson(cli.output).object()["present"].toArray();
+        QCOMPARE(present.size(), 1);
+        QCOMPARE(present[0].toObject()["address"].toString(), QString("fd00:198:18:9::3"));
+    }
+
     // Only targets on a link of the client's are asked: a sweep of hosts behind the router and of a
     // block with no route sends no datagram and asks for none of its targets on the client's link,
     // while one of the client's own link has the helper ask its IPv4 targets by ARP and the kernel
