@@ -45,6 +45,6 @@ std::vector<std::string> TcpPresence::shortfalls()
 {
     if (m_refused == 0)
         return {};
-    return {std::to_string(m_refused) +
-            " TCP connection attempts could not be sent (no route, or this host's firewall)"};
+    return {std::to_string(m_refused) + (m_refused == 1 ? " TCP connection attempt" : " TCP connection attempts") +
+            " could not be sent (no route, a broadcast address, or this host's firewall)"};
 }

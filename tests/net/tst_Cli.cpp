@@ -588,9 +588,12 @@ private slots:
         QCOMPARE(json["replies"].toArray().size(), 1);
         QCOMPARE(json["replies"].toArray()[0].toObject()["found_by"].toString(), QString("echo"));
 
-        cli = CliRun::of({"sweep", "--tcp", "198.18.7.1", "--timeout", "300"}, 20000);
+        // An address with no route can be sent nothing, echo or TCP, and says so.
+        cli = CliRun::of({"sweep", "--tcp", "198.18.7.1", "250.0.0.1", "--timeout", "300"}, 20000);
         QCOMPARE(cli.out,
-                 (QStringList{"198.18.7.1 by tcp:80", "0 of 1 addresses answered, 1 more found without echo"}));
+                 (QStringList{"198.18.7.1 by tcp:80", "0 of 2 addresses answered, 1 more found without echo"}));
+        QCOMPARE(cli.err.value(1), QString("tozelo-cli: sweep: 2 TCP connection attempts could not be sent (no route, "
+                                           "a broadcast address, or this host's firewall)"));
         cli = CliRun::of({"sweep", "198.18.7.1", "--tcp=444,443", "--format", "xml", "--timeout", "300"}, 20000);
         QVERIFY2(cli.output.contains("<status state=\"up\" reason=\"reset\""), cli.output.constData());
         cli = CliRun::of({"sweep", "198.18.7.1", "--tcp", "443,0"});
