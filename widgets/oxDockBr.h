@@ -3,14 +3,14 @@
 #include "DFClasses.h"
 #include "DockTypes.h"
 #include "Events.h"
+#include "TDockAlignedControls.h"
+#include "TDockSite.h"
 
 #include <QFont>
-#include <QHash>
 #include <QPointer>
 #include <memory>
 #include <vector>
 
-class QBoxLayout;
 class TBandGradient;
 class TDockForm;
 class TDockTracker;
@@ -83,7 +83,7 @@ public:
     // The position file: the program's name with ".ini", in the user's configuration folder.
     void setIniFileName(const QString &value) { m_iniFileName = value; }
     // The widget the bar docks in.
-    QWidget *site() const { return m_site; }
+    QWidget *site() const { return m_site.widget(); }
     TDockForm *dockForm() const { return m_dockForm; }
     bool dragging() const;
     // A drag's outline in screen coordinates; empty while none shows.
@@ -116,23 +116,16 @@ private:
     void childAdded(QObject *child);
     void adoptSite();
     void requestRealign();
-    bool explicitlyHidden() const;
-    bool inSiteLayout() const;
     std::vector<TDockItem> lineUpItems() const;
-    QRect placeAlignedControls();
-    QSize alignedExtent() const;
     void lineUp(const QRect &area);
     QSize measure(TDockAlign dock, const QRect &area) const;
     bool fitSize();
     int edgeExtent(TDockAlign edge) const;
     void applyEdgeExtent(int extent);
-    void placeOnEdge();
     QSize floatSizeFor(int windowWidth) const;
     QSize floatingSize() const;
     void floatOut();
     void dockAt(TDockAlign edge);
-    void rememberLayoutSlot();
-    void restoreLayoutSlot();
     void floatAt(const QPoint &topLeft);
     void floatBoundsChanged(const QRect &bounds) { m_floatRect = bounds; }
     void dblClickDock();
@@ -157,11 +150,8 @@ private:
     ToxDockBack *m_background;
     TBandGradient *m_gradient;
 
-    QHash<QObject *, TControlAlign> m_controlAligns;
-    QPointer<QWidget> m_site;
-    QPointer<QBoxLayout> m_slotLayout;
-    int m_slotIndex = 0;
-    int m_slotStretch = 0;
+    TDockAlignedControls m_aligned;
+    TDockSite m_site;
     TDockForm *m_dockForm = nullptr;
     std::unique_ptr<TDockTracker> m_tracker;
     TDockAlign m_lastEdge = dkTop;
