@@ -1,13 +1,10 @@
 #include "oxDockBr.h"
 
-#include "BandGradient.h"
 #include "ShownChildrenAccessible.h"
-#include "TDockAlignedControls.h"
 #include "TDockBarPainter.h"
 #include "TDockForm.h"
 #include "TDockLineUp.h"
 #include "TDockPositionFile.h"
-#include "TDockSite.h"
 #include "TDockTracker.h"
 #include "ToxDockBack.h"
 #include "ToxSpace.h"
@@ -24,16 +21,11 @@ constexpr int DefaultTitlePoints = 7;
 } // namespace
 
 ToxDockBar::ToxDockBar(QWidget *parent)
-    : TDFGraphicControl(parent), m_titleFont("Small Fonts", DefaultTitlePoints), m_background(new ToxDockBack(this)),
-      m_gradient(new TBandGradient(this)), m_site(this), m_tracker(std::make_unique<TDockTracker>(*this)),
-      m_iniFileName(TDockPositionFile::defaultFileName())
+    : TDFGraphicControl(parent), m_titleFont("Small Fonts", DefaultTitlePoints), m_look(this), m_site(this),
+      m_tracker(std::make_unique<TDockTracker>(*this)), m_iniFileName(TDockPositionFile::defaultFileName())
 {
     TShownChildrenAccessible::registerContainers();
-    connect(m_background, &ToxDockBack::changed, this, [this] {
-        syncGradient();
-        requestRender();
-    });
-    syncGradient();
+    m_look.OnChange = [this] { requestRender(); };
     adoptSite();
 }
 
@@ -60,15 +52,6 @@ void ToxDockBar::SetCaption(const QString &value)
     m_caption = value;
     if (m_dockForm)
         m_dockForm->update();
-}
-
-void ToxDockBar::SetColor(TColor value)
-{
-    if (m_color == value)
-        return;
-    m_color = value;
-    syncGradient();
-    requestRender();
 }
 
 void ToxDockBar::SetBorderWidth(int value)
@@ -156,14 +139,6 @@ void ToxDockBar::SetOptions(ToxDockOptions value)
     realign();
 }
 
-void ToxDockBar::SetStyle(TDockBarStyle value)
-{
-    if (m_style == value)
-        return;
-    m_style = value;
-    requestRender();
-}
-
 void ToxDockBar::SetTitleFont(const QFont &value)
 {
     if (m_titleFont == value)
@@ -185,7 +160,7 @@ void ToxDockBar::SetSpacesSize(quint16 value)
 
 void ToxDockBar::SetBackground(const ToxDockBack &value)
 {
-    m_background->Assign(value);
+    m_look.background()->Assign(value);
 }
 
 TControlAlign ToxDockBar::controlAlign(QWidget *control) const
@@ -225,7 +200,7 @@ bool ToxDockBar::event(QEvent *event)
             m_dockForm->syncVisibility();
         break;
     case QEvent::PaletteChange:
-        syncGradient();
+        m_look.syncGradient();
         requestRender();
         break;
     default: break;
@@ -284,7 +259,7 @@ void ToxDockBar::realign()
             break;
     }
     m_aligning = false;
-    if (effectiveStyle() == oxdWin97)
+    if (m_look.effectiveStyle() == oxdWin97)
         requestRender();
 }
 
@@ -444,13 +419,6 @@ void ToxDockBar::Loaded()
         readPosition();
 }
 
-// Named colours are resolved here, so that a palette change rebuilds the colour table.
-void ToxDockBar::syncGradient()
-{
-    m_gradient->SetStartColor(toRgbColor(m_background->Gradient()));
-    m_gradient->SetEndColor(toRgbColor(m_color));
-}
-
 void ToxDockBar::readPosition()
 {
     const TDockPositionFile::Position read =
@@ -468,9 +436,8 @@ void ToxDockBar::writePosition() const
 void ToxDockBar::renderPicture(QImage &picture)
 {
     QPainter painter(&picture);
-    TDockBarPainter::paintBackground(painter, picture.rect(), *m_background, m_color, *m_gradient);
-    TDockBarPainter::paintFrame(painter, picture.rect(), effectiveStyle(), m_dock == dkFloat);
-    if (effectiveStyle() == oxdWin97)
+    m_look.paint(painter, picture.rect(), m_dock == dkFloat);
+    if (m_look.effectiveStyle() == oxdWin97)
         TDockBarPainter::paintSeparators(painter, lineUpItems(), isSideDock(m_dock),
                                          rect().adjusted(m_borderWidth, 0, -m_borderWidth, 0));
     painter.end();

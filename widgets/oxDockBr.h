@@ -4,14 +4,13 @@
 #include "DockTypes.h"
 #include "Events.h"
 #include "TDockAlignedControls.h"
+#include "TDockBarLook.h"
 #include "TDockSite.h"
 
 #include <QFont>
-#include <QPointer>
 #include <memory>
 #include <vector>
 
-class TBandGradient;
 class TDockForm;
 class TDockTracker;
 class ToxDockBack;
@@ -32,8 +31,8 @@ public:
     // Shown only as the floating window's title.
     QString Caption() const { return m_caption; }
     void SetCaption(const QString &value);
-    TColor Color() const { return m_color; }
-    void SetColor(TColor value);
+    TColor Color() const { return m_look.color(); }
+    void SetColor(TColor value) { m_look.setColor(value); }
     int BorderWidth() const { return m_borderWidth; }
     void SetBorderWidth(int value);
     TDockAlign Dock() const { return m_dock; }
@@ -53,15 +52,15 @@ public:
     void SetFloatHeight(int value);
     ToxDockOptions Options() const { return m_options; }
     void SetOptions(ToxDockOptions value);
-    TDockBarStyle Style() const { return m_style; }
-    void SetStyle(TDockBarStyle value);
+    TDockBarStyle Style() const { return m_look.style(); }
+    void SetStyle(TDockBarStyle value) { m_look.setStyle(value); }
     QFont TitleFont() const { return m_titleFont; }
     void SetTitleFont(const QFont &value);
     quint16 SpacesSize() const { return m_spacesSize; }
     void SetSpacesSize(quint16 value);
     int GapSize() const { return m_gapSize; }
     void SetGapSize(int value);
-    ToxDockBack *Background() const { return m_background; }
+    ToxDockBack *Background() const { return m_look.background(); }
     void SetBackground(const ToxDockBack &value);
 
     TNotifyEvent OnDocked;
@@ -129,13 +128,10 @@ private:
     void floatAt(const QPoint &topLeft);
     void floatBoundsChanged(const QRect &bounds) { m_floatRect = bounds; }
     void dblClickDock();
-    void syncGradient();
     void readPosition();
     void writePosition() const;
-    TDockBarStyle effectiveStyle() const { return m_style == oxdAuto ? oxdWin95 : m_style; }
 
     QString m_caption;
-    TColor m_color = colorBtnFace;
     int m_borderWidth = 4;
     TDockAlign m_dock = dkTop;
     int m_dockHeight = 0;
@@ -143,12 +139,10 @@ private:
     QRect m_floatRect{0, 0, 0, 0};
     ToxDockOptions m_options = opAllowFloat | opAllowSideDock | opAllowTopBtmDock | opAutoAlign | opAutoSize |
                                opCaption | opCloseBox | opSizeable | opDblClkDock;
-    TDockBarStyle m_style = oxdAuto;
     QFont m_titleFont;
     quint16 m_spacesSize = 10;
     int m_gapSize = 0;
-    ToxDockBack *m_background;
-    TBandGradient *m_gradient;
+    TDockBarLook m_look;
 
     TDockAlignedControls m_aligned;
     TDockSite m_site;
