@@ -1,5 +1,6 @@
 #pragma once
 #include <QFlags>
+#include <QWidget>
 
 // Where a dock bar is: floating in a window of its own or along one edge of its site.
 enum TDockAlign { dkFloat, dkTop, dkBottom, dkLeft, dkRight };
@@ -28,4 +29,10 @@ enum TControlAlign { caNone, caTop, caBottom, caLeft, caRight };
 inline bool isSideDock(TDockAlign dock)
 {
     return dock == dkLeft || dock == dkRight;
+}
+
+// Hidden on purpose, as opposed to not shown yet because its parent is not.
+inline bool explicitlyHidden(const QWidget *widget)
+{
+    return widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
 }

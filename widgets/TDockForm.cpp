@@ -76,7 +76,7 @@ void TDockForm::fitBar()
 
 void TDockForm::syncVisibility()
 {
-    const bool wanted = m_bar && m_bar->parentWidget() == this && !m_bar->explicitlyHidden() && ownerAllowsShowing();
+    const bool wanted = m_bar && m_bar->parentWidget() == this && !explicitlyHidden(m_bar) && ownerAllowsShowing();
     if (wanted != isVisible())
         setVisible(wanted);
 }

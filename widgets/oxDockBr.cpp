@@ -1,6 +1,5 @@
 #include "oxDockBr.h"
 
-#include "BandGradient.h"
 #include "ShownChildrenAccessible.h"
 #include "TDockBarPainter.h"
 #include "TDockForm.h"
@@ -10,35 +9,23 @@
 #include "ToxDockBack.h"
 #include "ToxSpace.h"
 
-#include <QBoxLayout>
 #include <QCoreApplication>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
-#include <algorithm>
 
 namespace {
 // Room enough that the line-up never wraps or runs out while it only measures.
 constexpr int Unbounded = QWIDGETSIZE_MAX / 4;
 constexpr int DefaultTitlePoints = 7;
-
-// Hidden on purpose, as opposed to not shown yet because its parent is not.
-bool explicitlyHiddenWidget(const QWidget *widget)
-{
-    return widget->isHidden() && widget->testAttribute(Qt::WA_WState_ExplicitShowHide);
-}
 } // namespace
 
 ToxDockBar::ToxDockBar(QWidget *parent)
-    : TDFGraphicControl(parent), m_titleFont("Small Fonts", DefaultTitlePoints), m_background(new ToxDockBack(this)),
-      m_gradient(new TBandGradient(this)), m_tracker(std::make_unique<TDockTracker>(*this)),
-      m_iniFileName(TDockPositionFile::defaultFileName())
+    : TDFGraphicControl(parent), m_titleFont("Small Fonts", DefaultTitlePoints), m_look(this), m_site(this),
+      m_tracker(std::make_unique<TDockTracker>(*this)), m_iniFileName(TDockPositionFile::defaultFileName())
 {
     TShownChildrenAccessible::registerContainers();
-    connect(m_background, &ToxDockBack::changed, this, [this] {
-        syncGradient();
-        requestRender();
-    });
-    syncGradient();
+    m_look.OnChange = [this] { requestRender(); };
     adoptSite();
 }
 
@@ -67,15 +54,6 @@ void ToxDockBar::SetCaption(const QString &value)
         m_dockForm->update();
 }
 
-void ToxDockBar::SetColor(TColor value)
-{
-    if (m_color == value)
-        return;
-    m_color = value;
-    syncGradient();
-    requestRender();
-}
-
 void ToxDockBar::SetBorderWidth(int value)
 {
     setAndRealign(m_borderWidth, value);
@@ -89,7 +67,7 @@ void ToxDockBar::SetGapSize(int value)
 void ToxDockBar::SetDock(TDockAlign value)
 {
     // A bar that never had a site has no edge to go to.
-    if (m_dock == value || (m_dock == dkFloat && !m_site))
+    if (m_dock == value || (m_dock == dkFloat && !m_site.widget()))
         return;
     m_dock = value;
     if (value == dkFloat)
@@ -161,14 +139,6 @@ void ToxDockBar::SetOptions(ToxDockOptions value)
     realign();
 }
 
-void ToxDockBar::SetStyle(TDockBarStyle value)
-{
-    if (m_style == value)
-        return;
-    m_style = value;
-    requestRender();
-}
-
 void ToxDockBar::SetTitleFont(const QFont &value)
 {
     if (m_titleFont == value)
@@ -190,23 +160,18 @@ void ToxDockBar::SetSpacesSize(quint16 value)
 
 void ToxDockBar::SetBackground(const ToxDockBack &value)
 {
-    m_background->Assign(value);
+    m_look.background()->Assign(value);
 }
 
 TControlAlign ToxDockBar::controlAlign(QWidget *control) const
 {
-    return m_controlAligns.value(control, caNone);
+    return m_aligned.align(control);
 }
 
 void ToxDockBar::setControlAlign(QWidget *control, TControlAlign align)
 {
-    if (!control || control->parent() != this || controlAlign(control) == align)
-        return;
-    if (align == caNone)
-        m_controlAligns.remove(control);
-    else
-        m_controlAligns.insert(control, align);
-    realign();
+    if (control && control->parent() == this && m_aligned.setAlign(control, align))
+        realign();
 }
 
 bool ToxDockBar::dragging() const
@@ -219,18 +184,13 @@ QRect ToxDockBar::dragOutline() const
     return m_tracker ? m_tracker->outline() : QRect();
 }
 
-bool ToxDockBar::explicitlyHidden() const
-{
-    return explicitlyHiddenWidget(this);
-}
-
 bool ToxDockBar::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::ParentChange: adoptSite(); break;
     case QEvent::ChildAdded: childAdded(static_cast<QChildEvent *>(event)->child()); break;
     case QEvent::ChildRemoved:
-        m_controlAligns.remove(static_cast<QChildEvent *>(event)->child());
+        m_aligned.forget(static_cast<QChildEvent *>(event)->child());
         requestRealign();
         break;
     case QEvent::LayoutRequest: realign(); break;
@@ -240,7 +200,7 @@ bool ToxDockBar::event(QEvent *event)
             m_dockForm->syncVisibility();
         break;
     case QEvent::PaletteChange:
-        syncGradient();
+        m_look.syncGradient();
         requestRender();
         break;
     default: break;
@@ -250,9 +210,9 @@ bool ToxDockBar::event(QEvent *event)
 
 bool ToxDockBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_site) {
-        if (event->type() == QEvent::Resize && m_dock != dkFloat && !inSiteLayout())
-            placeOnEdge();
+    if (watched == m_site.widget()) {
+        if (event->type() == QEvent::Resize && m_dock != dkFloat && !m_site.holdsInLayout())
+            m_site.placeOnEdge(m_dock);
     } else if (watched->parent() == this && !m_aligning) {
         switch (event->type()) {
         case QEvent::Resize:
@@ -274,25 +234,14 @@ void ToxDockBar::childAdded(QObject *child)
 
 void ToxDockBar::adoptSite()
 {
-    QWidget *parent = parentWidget();
-    if (!parent || parent == m_dockForm || parent == m_site)
-        return;
-    if (m_site)
-        m_site->removeEventFilter(this);
-    m_site = parent;
-    m_site->installEventFilter(this);
-    requestRealign();
+    if (m_site.adopt(parentWidget(), m_dockForm))
+        requestRealign();
 }
 
 // Posted requests collapse into one, so a burst of new controls lines up once.
 void ToxDockBar::requestRealign()
 {
     QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
-}
-
-bool ToxDockBar::inSiteLayout() const
-{
-    return m_site && parentWidget() == m_site && m_site->layout() && m_site->layout()->indexOf(this) >= 0;
 }
 
 void ToxDockBar::realign()
@@ -302,14 +251,15 @@ void ToxDockBar::realign()
     m_aligning = true;
     // A second pass places the controls in the area that sizing the bar has just changed.
     for (int pass = 0; pass < 2; ++pass) {
-        const QRect area = placeAlignedControls();
+        const QRect area =
+            m_aligned.place(children(), rect().adjusted(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth));
         if (m_options & opAutoAlign)
             lineUp(area);
         if (!fitSize())
             break;
     }
     m_aligning = false;
-    if (effectiveStyle() == oxdWin97)
+    if (m_look.effectiveStyle() == oxdWin97)
         requestRender();
 }
 
@@ -318,60 +268,12 @@ std::vector<TDockItem> ToxDockBar::lineUpItems() const
     std::vector<TDockItem> items;
     for (QObject *object : children()) {
         auto *control = qobject_cast<QWidget *>(object);
-        if (!control || control->isWindow() || m_controlAligns.contains(control))
+        if (!control || control->isWindow() || m_aligned.align(control) != caNone)
             continue;
-        items.push_back({control, control->geometry(), qobject_cast<ToxSpace *>(control) != nullptr,
-                         !explicitlyHiddenWidget(control)});
+        items.push_back(
+            {control, control->geometry(), qobject_cast<ToxSpace *>(control) != nullptr, !explicitlyHidden(control)});
     }
     return items;
-}
-
-QRect ToxDockBar::placeAlignedControls()
-{
-    QRect area = rect().adjusted(m_borderWidth, m_borderWidth, -m_borderWidth, -m_borderWidth);
-    const auto side = [this](TControlAlign align) {
-        std::vector<QWidget *> controls;
-        for (QObject *object : children())
-            if (m_controlAligns.value(object, caNone) == align &&
-                !explicitlyHiddenWidget(static_cast<QWidget *>(object)))
-                controls.push_back(static_cast<QWidget *>(object));
-        return controls;
-    };
-    for (QWidget *control : side(caTop)) {
-        control->setGeometry(area.left(), area.top(), area.width(), control->height());
-        area.setTop(area.top() + control->height());
-    }
-    const std::vector<QWidget *> bottom = side(caBottom);
-    for (auto control = bottom.rbegin(); control != bottom.rend(); ++control) {
-        (*control)->setGeometry(area.left(), area.bottom() + 1 - (*control)->height(), area.width(),
-                                (*control)->height());
-        area.setBottom(area.bottom() - (*control)->height());
-    }
-    for (QWidget *control : side(caLeft)) {
-        control->setGeometry(area.left(), area.top(), control->width(), area.height());
-        area.setLeft(area.left() + control->width());
-    }
-    const std::vector<QWidget *> right = side(caRight);
-    for (auto control = right.rbegin(); control != right.rend(); ++control) {
-        (*control)->setGeometry(area.right() + 1 - (*control)->width(), area.top(), (*control)->width(), area.height());
-        area.setRight(area.right() - (*control)->width());
-    }
-    return area;
-}
-
-QSize ToxDockBar::alignedExtent() const
-{
-    QSize extent(0, 0);
-    for (auto aligned = m_controlAligns.cbegin(); aligned != m_controlAligns.cend(); ++aligned) {
-        const auto *control = static_cast<const QWidget *>(aligned.key());
-        if (explicitlyHiddenWidget(control))
-            continue;
-        if (aligned.value() == caTop || aligned.value() == caBottom)
-            extent.rheight() += control->height();
-        else
-            extent.rwidth() += control->width();
-    }
-    return extent;
 }
 
 void ToxDockBar::lineUp(const QRect &area)
@@ -382,7 +284,7 @@ void ToxDockBar::lineUp(const QRect &area)
         return;
     for (const TDockItem &item : items) {
         item.control->setGeometry(item.rect);
-        if (item.spacer && item.visible == explicitlyHiddenWidget(item.control))
+        if (item.spacer && item.visible == explicitlyHidden(item.control))
             item.control->setVisible(item.visible);
     }
     m_lastLineUpDock = m_dock;
@@ -423,7 +325,7 @@ int ToxDockBar::edgeExtent(TDockAlign edge) const
     const QSize needed = measure(edge, QRect(0, 0, Unbounded, Unbounded));
     if (!needed.isValid())
         return recorded;
-    const QSize extent = needed + QSize(2 * m_borderWidth, 2 * m_borderWidth) + alignedExtent();
+    const QSize extent = needed + QSize(2 * m_borderWidth, 2 * m_borderWidth) + m_aligned.extent();
     return side ? extent.width() : extent.height();
 }
 
@@ -438,29 +340,15 @@ void ToxDockBar::applyEdgeExtent(int extent)
         setMinimumSize(0, extent);
         setMaximumSize(QWIDGETSIZE_MAX, extent);
     }
-    if (!inSiteLayout())
-        placeOnEdge();
-}
-
-void ToxDockBar::placeOnEdge()
-{
-    if (!m_site || parentWidget() != m_site)
-        return;
-    const QRect room = m_site->contentsRect();
-    switch (m_dock) {
-    case dkTop: setGeometry(room.left(), room.top(), room.width(), height()); break;
-    case dkBottom: setGeometry(room.left(), room.bottom() + 1 - height(), room.width(), height()); break;
-    case dkLeft: setGeometry(room.left(), room.top(), width(), room.height()); break;
-    case dkRight: setGeometry(room.right() + 1 - width(), room.top(), width(), room.height()); break;
-    case dkFloat: break;
-    }
+    if (!m_site.holdsInLayout())
+        m_site.placeOnEdge(m_dock);
 }
 
 QSize ToxDockBar::floatSizeFor(int windowWidth) const
 {
     const QMargins chrome = TDockForm::chrome(m_options);
     const QSize around = QSize(chrome.left() + chrome.right(), chrome.top() + chrome.bottom()) +
-                         QSize(2 * m_borderWidth, 2 * m_borderWidth) + alignedExtent();
+                         QSize(2 * m_borderWidth, 2 * m_borderWidth) + m_aligned.extent();
     const QSize needed = measure(dkFloat, QRect(0, 0, windowWidth - around.width(), Unbounded));
     return needed.isValid() ? needed + around : QSize();
 }
@@ -478,10 +366,10 @@ QSize ToxDockBar::floatingSize() const
 
 void ToxDockBar::floatOut()
 {
-    rememberLayoutSlot();
+    m_site.rememberSlot();
     if (!m_dockForm)
-        m_dockForm = new TDockForm(this, m_site ? m_site->window() : nullptr);
-    const bool keepShown = !explicitlyHidden();
+        m_dockForm = new TDockForm(this, m_site.widget() ? m_site.widget()->window() : nullptr);
+    const bool keepShown = !explicitlyHidden(this);
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     const QSize floating = floatingSize();
@@ -496,9 +384,9 @@ void ToxDockBar::floatOut()
 void ToxDockBar::dockAt(TDockAlign edge)
 {
     if (m_dockForm && parentWidget() == m_dockForm) {
-        const bool keepShown = !explicitlyHidden();
-        setParent(m_site);
-        restoreLayoutSlot();
+        const bool keepShown = !explicitlyHidden(this);
+        setParent(m_site.widget());
+        m_site.restoreSlot();
         if (keepShown)
             show();
         m_dockForm->syncVisibility();
@@ -507,27 +395,6 @@ void ToxDockBar::dockAt(TDockAlign edge)
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     realign();
-}
-
-void ToxDockBar::rememberLayoutSlot()
-{
-    m_slotLayout = nullptr;
-    if (!m_site || parentWidget() != m_site)
-        return;
-    if (auto *box = qobject_cast<QBoxLayout *>(m_site->layout())) {
-        const int index = box->indexOf(this);
-        if (index >= 0) {
-            m_slotLayout = box;
-            m_slotIndex = index;
-            m_slotStretch = box->stretch(index);
-        }
-    }
-}
-
-void ToxDockBar::restoreLayoutSlot()
-{
-    if (m_slotLayout && m_slotLayout->indexOf(this) < 0)
-        m_slotLayout->insertWidget(std::min(m_slotIndex, m_slotLayout->count()), this, m_slotStretch);
 }
 
 void ToxDockBar::floatAt(const QPoint &topLeft)
@@ -552,13 +419,6 @@ void ToxDockBar::Loaded()
         readPosition();
 }
 
-// Named colours are resolved here, so that a palette change rebuilds the colour table.
-void ToxDockBar::syncGradient()
-{
-    m_gradient->SetStartColor(toRgbColor(m_background->Gradient()));
-    m_gradient->SetEndColor(toRgbColor(m_color));
-}
-
 void ToxDockBar::readPosition()
 {
     const TDockPositionFile::Position read =
@@ -576,9 +436,8 @@ void ToxDockBar::writePosition() const
 void ToxDockBar::renderPicture(QImage &picture)
 {
     QPainter painter(&picture);
-    TDockBarPainter::paintBackground(painter, picture.rect(), *m_background, m_color, *m_gradient);
-    TDockBarPainter::paintFrame(painter, picture.rect(), effectiveStyle(), m_dock == dkFloat);
-    if (effectiveStyle() == oxdWin97)
+    m_look.paint(painter, picture.rect(), m_dock == dkFloat);
+    if (m_look.effectiveStyle() == oxdWin97)
         TDockBarPainter::paintSeparators(painter, lineUpItems(), isSideDock(m_dock),
                                          rect().adjusted(m_borderWidth, 0, -m_borderWidth, 0));
     painter.end();

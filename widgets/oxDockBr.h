@@ -3,15 +3,14 @@
 #include "DFClasses.h"
 #include "DockTypes.h"
 #include "Events.h"
+#include "TDockAlignedControls.h"
+#include "TDockBarLook.h"
+#include "TDockSite.h"
 
 #include <QFont>
-#include <QHash>
-#include <QPointer>
 #include <memory>
 #include <vector>
 
-class QBoxLayout;
-class TBandGradient;
 class TDockForm;
 class TDockTracker;
 class ToxDockBack;
@@ -32,8 +31,8 @@ public:
     // Shown only as the floating window's title.
     QString Caption() const { return m_caption; }
     void SetCaption(const QString &value);
-    TColor Color() const { return m_color; }
-    void SetColor(TColor value);
+    TColor Color() const { return m_look.color(); }
+    void SetColor(TColor value) { m_look.setColor(value); }
     int BorderWidth() const { return m_borderWidth; }
     void SetBorderWidth(int value);
     TDockAlign Dock() const { return m_dock; }
@@ -53,15 +52,15 @@ public:
     void SetFloatHeight(int value);
     ToxDockOptions Options() const { return m_options; }
     void SetOptions(ToxDockOptions value);
-    TDockBarStyle Style() const { return m_style; }
-    void SetStyle(TDockBarStyle value);
+    TDockBarStyle Style() const { return m_look.style(); }
+    void SetStyle(TDockBarStyle value) { m_look.setStyle(value); }
     QFont TitleFont() const { return m_titleFont; }
     void SetTitleFont(const QFont &value);
     quint16 SpacesSize() const { return m_spacesSize; }
     void SetSpacesSize(quint16 value);
     int GapSize() const { return m_gapSize; }
     void SetGapSize(int value);
-    ToxDockBack *Background() const { return m_background; }
+    ToxDockBack *Background() const { return m_look.background(); }
     void SetBackground(const ToxDockBack &value);
 
     TNotifyEvent OnDocked;
@@ -83,7 +82,7 @@ public:
     // The position file: the program's name with ".ini", in the user's configuration folder.
     void setIniFileName(const QString &value) { m_iniFileName = value; }
     // The widget the bar docks in.
-    QWidget *site() const { return m_site; }
+    QWidget *site() const { return m_site.widget(); }
     TDockForm *dockForm() const { return m_dockForm; }
     bool dragging() const;
     // A drag's outline in screen coordinates; empty while none shows.
@@ -116,33 +115,23 @@ private:
     void childAdded(QObject *child);
     void adoptSite();
     void requestRealign();
-    bool explicitlyHidden() const;
-    bool inSiteLayout() const;
     std::vector<TDockItem> lineUpItems() const;
-    QRect placeAlignedControls();
-    QSize alignedExtent() const;
     void lineUp(const QRect &area);
     QSize measure(TDockAlign dock, const QRect &area) const;
     bool fitSize();
     int edgeExtent(TDockAlign edge) const;
     void applyEdgeExtent(int extent);
-    void placeOnEdge();
     QSize floatSizeFor(int windowWidth) const;
     QSize floatingSize() const;
     void floatOut();
     void dockAt(TDockAlign edge);
-    void rememberLayoutSlot();
-    void restoreLayoutSlot();
     void floatAt(const QPoint &topLeft);
     void floatBoundsChanged(const QRect &bounds) { m_floatRect = bounds; }
     void dblClickDock();
-    void syncGradient();
     void readPosition();
     void writePosition() const;
-    TDockBarStyle effectiveStyle() const { return m_style == oxdAuto ? oxdWin95 : m_style; }
 
     QString m_caption;
-    TColor m_color = colorBtnFace;
     int m_borderWidth = 4;
     TDockAlign m_dock = dkTop;
     int m_dockHeight = 0;
@@ -150,18 +139,13 @@ private:
     QRect m_floatRect{0, 0, 0, 0};
     ToxDockOptions m_options = opAllowFloat | opAllowSideDock | opAllowTopBtmDock | opAutoAlign | opAutoSize |
                                opCaption | opCloseBox | opSizeable | opDblClkDock;
-    TDockBarStyle m_style = oxdAuto;
     QFont m_titleFont;
     quint16 m_spacesSize = 10;
     int m_gapSize = 0;
-    ToxDockBack *m_background;
-    TBandGradient *m_gradient;
+    TDockBarLook m_look;
 
-    QHash<QObject *, TControlAlign> m_controlAligns;
-    QPointer<QWidget> m_site;
-    QPointer<QBoxLayout> m_slotLayout;
-    int m_slotIndex = 0;
-    int m_slotStretch = 0;
+    TDockAlignedControls m_aligned;
+    TDockSite m_site;
     TDockForm *m_dockForm = nullptr;
     std::unique_ptr<TDockTracker> m_tracker;
     TDockAlign m_lastEdge = dkTop;

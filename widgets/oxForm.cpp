@@ -1,10 +1,7 @@
 #include "oxForm.h"
 
-#include "BandGradient.h"
-#include "CaptionGlyphs.h"
 #include "ShownChildrenAccessible.h"
 #include "TNCButton.h"
-#include "TNCCustomButton.h"
 
 #include <QCursor>
 #include <QMenu>
@@ -16,8 +13,6 @@
 
 namespace {
 
-constexpr int ButtonGap = 2;
-
 QWidget *requireForm(QWidget *form)
 {
     if (!form || !form->isWindow())
@@ -25,62 +20,17 @@ QWidget *requireForm(QWidget *form)
     return form;
 }
 
-QColor complement(TColor color)
-{
-    const QColor rgb = toQColor(color);
-    return QColor(255 - rgb.red(), 255 - rgb.green(), 255 - rgb.blue());
-}
-
-// The rings of the border and caption frame effects, outermost first; ox3Normal has none.
-std::vector<std::pair<TColor, TColor>> effectRings(T3DEffect effect)
-{
-    switch (effect) {
-    case ox3Flat: return {{colorBtnShadow, colorBtnShadow}};
-    case ox3Raised: return {{colorBtnHighlight, colorBtnShadow}};
-    case ox3Inset: return {{colorBtnShadow, colorBtnHighlight}};
-    case ox3Ridged: return {{colorBtnHighlight, colorBtnShadow}, {colorBtnShadow, colorBtnHighlight}};
-    case ox3Grooved: return {{colorBtnShadow, colorBtnHighlight}, {colorBtnHighlight, colorBtnShadow}};
-    case ox3Shadow: return {{colorBtnFace, colorWindowFrame}, {colorBtnFace, colorBtnShadow}};
-    default: return {};
-    }
-}
-
-void drawEffect(QPainter &painter, QRect rect, T3DEffect effect)
-{
-    for (const auto &[top, bottom] : effectRings(effect))
-        drawRings(painter, rect, top, bottom, 1);
-}
-
 } // namespace
 
 ToxForm::ToxForm(QWidget *form)
-    : TDFGraphicControl(requireForm(form)), m_form(form), m_activeGradient(new TBandGradient(this)),
-      m_inactiveGradient(new TBandGradient(this)), m_tray(new TCaptionTray(form, this)), m_rollUp(form, this),
-      m_drag(form)
+    : TDFGraphicControl(requireForm(form)), m_form(form), m_look(this), m_tray(new TCaptionTray(form, this)),
+      m_buttons(this), m_rollUp(form, this), m_drag(form)
 {
     setObjectName("captionBar");
     TShownChildrenAccessible::registerContainers();
     setMouseTracking(true);
-    m_closeButton = makeButton("CloseBox", QString(), false, &ToxForm::closeClick);
-    m_maximizeButton = makeButton("MaximizeBox", QString(), false, &ToxForm::maximizeClick);
-    m_minimizeButton = makeButton("MinimizeBox", QString(), false, &ToxForm::minimizeClick);
-    m_onTopButton = makeButton("OnTopButtonU", QString(), false, &ToxForm::onTopClick);
-    m_onTopButton->SetDownGlyph(TCaptionGlyphs::picture("OnTopButtonD"));
-    m_rollUpButton = makeButton("RollUpButton", QString(), true, &ToxForm::rollUpClick);
-    m_helpButton = makeButton(QString(), "?", true, &ToxForm::helpClick);
-    m_startButton = makeButton("StartButton", QString(), true, &ToxForm::startClick);
-    const std::pair<TNCButton *, const char *> hints[] = {{m_closeButton, "Cerrar"},
-                                                          {m_minimizeButton, "Minimizar"},
-                                                          {m_onTopButton, "Siempre visible"},
-                                                          {m_helpButton, "Ayuda"},
-                                                          {m_startButton, "Inicio"}};
-    for (const auto &[button, hint] : hints)
-        button->SetHint(hint);
-    showRollState(false);
-    showMaximized(false);
-    m_startButton->SetEnabled(false);
-    m_activeGradient->SetStartColor(m_activeStart);
-    m_inactiveGradient->SetStartColor(m_inactiveStart);
+    bindButtons();
+    m_look.OnChange = [this] { requestRender(); };
     m_tray->OnClick = [this](QObject *) {
         if (OnTrayClick)
             OnTrayClick(this);
@@ -95,20 +45,22 @@ ToxForm::ToxForm(QWidget *form)
     };
     m_rollUp.OnChange = [this] {
         applyTrackingSizes();
-        showRollState(m_rollUp.rolledUp());
+        m_buttons.showRollState(m_rollUp.rolledUp());
     };
     attach();
 }
 
-TNCButton *ToxForm::makeButton(const QString &glyph, const QString &caption, bool extraGap, void (ToxForm::*click)())
+void ToxForm::bindButtons()
 {
-    auto *button = new TNCButton(this);
-    button->SetGlyph(TCaptionGlyphs::picture(glyph));
-    button->SetCaption(caption);
-    button->SetExtraGap(extraGap);
-    button->OnClick = [this, click](QObject *) { (this->*click)(); };
-    connect(button, &TNCButton::changed, this, &ToxForm::invalidateCaption);
-    return button;
+    const std::pair<TNCButton *, void (ToxForm::*)()> clicks[] = {
+        {m_buttons.closeButton(), &ToxForm::closeClick},       {m_buttons.maximizeButton(), &ToxForm::maximizeClick},
+        {m_buttons.minimizeButton(), &ToxForm::minimizeClick}, {m_buttons.onTopButton(), &ToxForm::onTopClick},
+        {m_buttons.rollUpButton(), &ToxForm::rollUpClick},     {m_buttons.helpButton(), &ToxForm::helpClick},
+        {m_buttons.startButton(), &ToxForm::startClick}};
+    for (const auto &[button, click] : clicks)
+        button->OnClick = [this, click = click](QObject *) { (this->*click)(); };
+    m_buttons.OnChange = [this] { invalidateCaption(); };
+    m_buttons.OnCustomClick = [this](TNCButton *button) { customClick(button); };
 }
 
 void ToxForm::attach()
@@ -158,24 +110,6 @@ void ToxForm::SetEnabled(bool value)
         detach();
 }
 
-void ToxForm::SetActiveGradient(TColor value)
-{
-    if (m_activeStart == value)
-        return;
-    m_activeStart = value;
-    m_activeGradient->SetStartColor(value);
-    invalidateCaption();
-}
-
-void ToxForm::SetInactiveGradient(TColor value)
-{
-    if (m_inactiveStart == value)
-        return;
-    m_inactiveStart = value;
-    m_inactiveGradient->SetStartColor(value);
-    invalidateCaption();
-}
-
 void ToxForm::SetItalicWords(int value)
 {
     if (m_italicWords == value)
@@ -189,6 +123,8 @@ void ToxForm::SetOptions(ToxfOptions value)
     if (m_options == value)
         return;
     m_options = value;
+    m_look.set(true, &TCaptionLook::Settings::gradient, bool(value & oxfActiveGradient));
+    m_look.set(false, &TCaptionLook::Settings::gradient, bool(value & oxfInactiveGradient));
     applyTrackingSizes();
     invalidateCaption();
 }
@@ -198,10 +134,10 @@ void ToxForm::SetCaptionButtons(ToxbButtons value)
     if (m_captionButtons == value)
         return;
     m_captionButtons = value;
-    m_rollUpButton->SetShown(value & oxbRollUp);
-    m_helpButton->SetShown(value & oxbHelp);
-    m_startButton->SetShown(value & oxbStart);
-    m_onTopButton->SetShown(value & oxbOnTop);
+    m_buttons.rollUpButton()->SetShown(value & oxbRollUp);
+    m_buttons.helpButton()->SetShown(value & oxbHelp);
+    m_buttons.startButton()->SetShown(value & oxbStart);
+    m_buttons.onTopButton()->SetShown(value & oxbOnTop);
     layOutButtons();
     invalidateCaption();
 }
@@ -211,26 +147,7 @@ void ToxForm::SetCustomButtons(const QStringList &value)
     if (m_customLines == value)
         return;
     m_customLines = value;
-    rebuildCustomButtons();
-}
-
-void ToxForm::rebuildCustomButtons()
-{
-    while (m_customButtons.size() > std::size_t(m_customLines.size())) {
-        // A button may be going away from inside its own click.
-        m_customButtons.back()->disconnect(this);
-        m_customButtons.back()->deleteLater();
-        m_customButtons.pop_back();
-    }
-    while (m_customButtons.size() < std::size_t(m_customLines.size())) {
-        auto *button =
-            new TNCCustomButton(m_customLines[qsizetype(m_customButtons.size())], m_metrics.captionFont, this);
-        button->OnClick = [this, button](QObject *) { customClick(button); };
-        connect(button, &TNCButton::changed, this, &ToxForm::invalidateCaption);
-        m_customButtons.push_back(button);
-    }
-    for (std::size_t index = 0; index < m_customButtons.size(); ++index)
-        m_customButtons[index]->SetCaption(m_customLines[qsizetype(index)]);
+    m_buttons.setCustomButtons(value, m_metrics.captionFont);
     layOutButtons();
     invalidateCaption();
 }
@@ -243,28 +160,6 @@ void ToxForm::SetRollUp(bool value)
         m_rollUp.rollUp(m_metrics.rolledHeight());
     else
         m_rollUp.rollDown();
-}
-
-// The chevron's picture and name say what it does next.
-void ToxForm::showRollState(bool rolledUp)
-{
-    m_rollUpButton->SetGlyph(TCaptionGlyphs::picture(rolledUp ? "RollDownButton" : "RollUpButton"));
-    m_rollUpButton->SetHint(rolledUp ? "Desenrollar" : "Enrollar");
-}
-
-// The box, like the chevron, shows and says what it does next.
-void ToxForm::showMaximized(bool maximized)
-{
-    m_maximizeButton->SetGlyph(TCaptionGlyphs::picture(maximized ? "RestoreBox" : "MaximizeBox"));
-    m_maximizeButton->SetHint(maximized ? "Restaurar" : "Maximizar");
-}
-
-void ToxForm::setEffect(T3DEffect &effect, T3DEffect value)
-{
-    if (effect == value)
-        return;
-    effect = value;
-    invalidateCaption();
 }
 
 void ToxForm::setTrackingSize(int &size, int value)
@@ -303,7 +198,7 @@ void ToxForm::SetOnTop(bool value)
     if (m_onTop == value)
         return;
     m_onTop = value;
-    m_onTopButton->SetDown(value);
+    m_buttons.onTopButton()->SetDown(value);
     Qt::WindowFlags flags = m_form->windowFlags();
     flags.setFlag(Qt::WindowStaysOnTopHint, value);
     m_form->overrideWindowFlags(flags);
@@ -314,12 +209,8 @@ void ToxForm::SetOnTop(bool value)
 void ToxForm::recomputeMetrics()
 {
     m_metrics = TCaptionMetrics::of(m_form);
-    m_helpButton->SetFont(m_metrics.buttonFont);
-    for (TNCCustomButton *button : m_customButtons)
-        button->SetFont(m_metrics.captionFont);
-    // Named colours are resolved here so that a palette change rebuilds the tables.
-    m_activeGradient->SetEndColor(toRgbColor(colorActiveCaption));
-    m_inactiveGradient->SetEndColor(toRgbColor(colorInactiveCaption));
+    m_buttons.setFonts(m_metrics);
+    m_look.resolveColours();
     const int frame = m_metrics.frame;
     m_form->setContentsMargins(frame, frame + m_metrics.captionHeight, frame, frame);
 }
@@ -335,50 +226,14 @@ bool ToxForm::captionActive() const
     return m_form->isActiveWindow();
 }
 
-std::vector<TNCButton *> ToxForm::extraButtons() const
-{
-    std::vector<TNCButton *> buttons = {m_onTopButton, m_rollUpButton, m_helpButton, m_startButton};
-    buttons.insert(buttons.end(), m_customButtons.begin(), m_customButtons.end());
-    return buttons;
-}
-
-std::vector<TNCButton *> ToxForm::allButtons() const
-{
-    std::vector<TNCButton *> buttons = {m_closeButton, m_maximizeButton, m_minimizeButton};
-    const std::vector<TNCButton *> extra = extraButtons();
-    buttons.insert(buttons.end(), extra.begin(), extra.end());
-    return buttons;
-}
-
 void ToxForm::layOutButtons()
 {
-    const int width = m_metrics.buttonWidth - 2;
-    const int height = m_metrics.captionHeight - 4;
-    const int top = m_metrics.frame + ButtonGap;
-    int right = m_form->width() - m_metrics.frame - ButtonGap;
-    m_closeButton->SetBounds(QRect(right - width, top, width, height));
-    right -= width + ButtonGap;
-    m_maximizeButton->SetShown(m_metrics.minMaxBoxes);
-    m_minimizeButton->SetShown(m_metrics.minMaxBoxes);
-    showMaximized(m_form->isMaximized());
-    m_maximizeButton->SetBounds(QRect(right - width, top, width, height));
-    m_minimizeButton->SetBounds(QRect(right - 2 * width, top, width, height));
-
-    right = m_form->width() - systemButtonsWidth() - ButtonGap;
-    for (TNCButton *button : extraButtons()) {
-        if (!button->Shown())
-            continue;
-        right -= width;
-        button->SetBounds(QRect(right, top, width, height));
-        if (button->ExtraGap())
-            right -= ButtonGap;
-    }
+    m_buttons.layOut(m_metrics, m_form->width(), m_form->isMaximized());
 }
 
 void ToxForm::invalidateCaption()
 {
-    m_captionPictures[0] = QImage();
-    m_captionPictures[1] = QImage();
+    m_look.invalidate();
     requestRender();
 }
 
@@ -469,22 +324,23 @@ void ToxForm::helpClick()
 
 QMenu *ToxForm::StartMenu() const
 {
-    return m_startButton->Menu();
+    return m_buttons.startButton()->Menu();
 }
 
 void ToxForm::SetStartMenu(QMenu *value)
 {
-    m_startButton->SetMenu(value);
-    m_startButton->SetEnabled(value != nullptr);
+    m_buttons.startButton()->SetMenu(value);
+    m_buttons.startButton()->SetEnabled(value != nullptr);
 }
 
 // At the pointer when the mouse pressed the button, below the button when the keyboard did.
 void ToxForm::startClick()
 {
-    QMenu *menu = m_startButton->Menu();
+    TNCButton *start = m_buttons.startButton();
+    QMenu *menu = start->Menu();
     if (!menu)
         return;
-    const QRect bounds = m_startButton->Bounds().translated(-mapTo(m_form, QPoint()));
+    const QRect bounds = start->Bounds().translated(-mapTo(m_form, QPoint()));
     const QPoint pointer = mapFromGlobal(QCursor::pos());
     menu->popup(bounds.contains(pointer) ? QCursor::pos() : mapToGlobal(bounds.bottomLeft()));
 }
@@ -513,17 +369,6 @@ void ToxForm::closeClick()
     m_form->close();
 }
 
-// The last made button wins where buttons overlap.
-TNCButton *ToxForm::buttonAt(const QPoint &point) const
-{
-    const std::vector<TNCButton *> buttons = allButtons();
-    for (auto button = buttons.rbegin(); button != buttons.rend(); ++button) {
-        if ((*button)->Shown() && (*button)->Enabled() && (*button)->Bounds().contains(point))
-            return *button;
-    }
-    return nullptr;
-}
-
 Qt::Edges ToxForm::resizeEdges(const QPoint &point) const
 {
     if (!TCaptionMetrics::resizable(m_form) || m_form->isMaximized())
@@ -534,7 +379,7 @@ Qt::Edges ToxForm::resizeEdges(const QPoint &point) const
 void ToxForm::mousePressEvent(QMouseEvent *event)
 {
     const QPoint point = event->position().toPoint();
-    if (TNCButton *button = buttonAt(point)) {
+    if (TNCButton *button = m_buttons.buttonAt(point)) {
         if (event->button() == Qt::LeftButton) {
             m_form->raise();
             m_form->activateWindow();
@@ -575,7 +420,7 @@ void ToxForm::mouseReleaseEvent(QMouseEvent *event)
 void ToxForm::mouseDoubleClickEvent(QMouseEvent *event)
 {
     const QPoint point = event->position().toPoint();
-    if (buttonAt(point)) {
+    if (m_buttons.buttonAt(point)) {
         mousePressEvent(event);
         return;
     }
@@ -586,12 +431,7 @@ void ToxForm::mouseDoubleClickEvent(QMouseEvent *event)
 
 int ToxForm::titleRoomRight() const
 {
-    int right = captionRect().right() + 1;
-    for (const TNCButton *button : extraButtons()) {
-        if (button->Shown())
-            right = std::min(right, button->Bounds().left());
-    }
-    return right - captionRect().left();
+    return m_buttons.extraButtonsLeft(captionRect().right() + 1) - captionRect().left();
 }
 
 std::vector<TTitlePiece> ToxForm::titlePieces() const
@@ -601,36 +441,14 @@ std::vector<TTitlePiece> ToxForm::titlePieces() const
                                  m_italicWords);
 }
 
-const QImage &ToxForm::captionPicture(bool active)
+void ToxForm::paintCaption(QPainter &painter, bool active) const
 {
-    QImage &picture = m_captionPictures[active];
-    const QRect rect = captionRect();
-    if (picture.isNull() || m_captionPictureRects[active] != rect) {
-        m_captionPictureRects[active] = rect;
-        picture = QImage(rect.size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-        paintCaption(picture, active);
-    }
-    return picture;
-}
-
-void ToxForm::paintCaption(QImage &picture, bool active)
-{
-    QPainter painter(&picture);
-    const QRect area = picture.rect();
-    const bool gradient = m_options & (active ? oxfActiveGradient : oxfInactiveGradient);
-    if (gradient)
-        (active ? m_activeGradient : m_inactiveGradient)->fillHorizontal(painter, area);
-    else
-        painter.fillRect(area, toQColor(active ? colorActiveCaption : colorInactiveCaption));
     if (!m_metrics.dialog && !m_metrics.toolWindow)
         m_form->windowIcon().paint(&painter, QRect(1, 1, m_metrics.buttonWidth - 2, m_metrics.captionHeight - 2));
     const int top = roundEven((m_metrics.captionHeight - QFontMetrics(m_metrics.captionFont).height()) / 2.0);
-    TCaptionTitle::draw(painter, titlePieces(), m_metrics.captionFont, top,
-                        complement(active ? m_activeStart : m_inactiveStart), active ? m_activeText : m_inactiveText);
-    for (const TNCButton *button : extraButtons()) {
-        if (button->Shown())
-            button->paint(painter, captionRect().topLeft());
-    }
+    TCaptionTitle::draw(painter, titlePieces(), m_metrics.captionFont, top, m_look.titleColour(active),
+                        m_look.settings(active).text);
+    m_buttons.paintExtraButtons(painter, captionRect().topLeft());
 }
 
 void ToxForm::renderPicture(QImage &picture)
@@ -638,26 +456,14 @@ void ToxForm::renderPicture(QImage &picture)
     const bool active = captionActive();
     QPainter painter(&picture);
     painter.fillRect(picture.rect(), m_form->palette().color(QPalette::Window));
-    paintBorder(painter, active);
+    m_look.paintBorder(painter, rect(), m_metrics.frame, active);
     const QRect caption = captionRect();
     if (caption.width() > 0)
-        painter.drawImage(caption.topLeft(), captionPicture(active));
+        painter.drawImage(caption.topLeft(), m_look.captionPicture(active, caption, [this, active](QPainter &on) {
+            paintCaption(on, active);
+        }));
     paintSystemArea(painter, active);
-    drawEffect(painter, caption, active ? m_activeCaption : m_inactiveCaption);
-}
-
-// The plain border is the classic raised window edge; any other effect replaces it.
-void ToxForm::paintBorder(QPainter &painter, bool active) const
-{
-    QRect rect = this->rect();
-    const T3DEffect effect = active ? m_activeBorder : m_inactiveBorder;
-    if (effect != ox3Normal) {
-        drawEffect(painter, rect, effect);
-        return;
-    }
-    drawRings(painter, rect, colorBtnFace, colorDarkShadow, 1);
-    drawRings(painter, rect, colorBtnHighlight, colorBtnShadow, 1);
-    drawRings(painter, rect, colorBtnFace, colorBtnFace, m_metrics.frame - 2);
+    m_look.paintCaptionFrame(painter, caption, active);
 }
 
 // Behind the window's own buttons the caption carries on in the colour the gradient ends in.
@@ -666,9 +472,6 @@ void ToxForm::paintSystemArea(QPainter &painter, bool active) const
     const QRect caption = captionRect();
     const int left = caption.right() + 1;
     painter.fillRect(QRect(left, m_metrics.frame, width() - m_metrics.frame - left, m_metrics.captionHeight),
-                     toQColor(active ? colorActiveCaption : colorInactiveCaption));
-    for (const TNCButton *button : {m_minimizeButton, m_maximizeButton, m_closeButton}) {
-        if (button->Shown())
-            button->paint(painter, QPoint());
-    }
+                     TCaptionLook::plainColour(active));
+    m_buttons.paintSystemButtons(painter);
 }

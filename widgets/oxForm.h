@@ -1,5 +1,7 @@
 #pragma once
+#include "CaptionButtons.h"
 #include "CaptionDrag.h"
+#include "CaptionLook.h"
 #include "CaptionMetrics.h"
 #include "CaptionRollUp.h"
 #include "CaptionTitle.h"
@@ -15,7 +17,6 @@
 #include <functional>
 #include <vector>
 
-class TBandGradient;
 class TNCButton;
 class TNCCustomButton;
 
@@ -43,10 +44,10 @@ public:
     // Off gives the window its system frame back.
     bool Enabled() const { return m_enabled; }
     void SetEnabled(bool value);
-    TColor ActiveGradient() const { return m_activeStart; }
-    void SetActiveGradient(TColor value);
-    TColor InactiveGradient() const { return m_inactiveStart; }
-    void SetInactiveGradient(TColor value);
+    TColor ActiveGradient() const { return m_look.settings(true).start; }
+    void SetActiveGradient(TColor value) { m_look.set(true, &TCaptionLook::Settings::start, value); }
+    TColor InactiveGradient() const { return m_look.settings(false).start; }
+    void SetInactiveGradient(TColor value) { m_look.set(false, &TCaptionLook::Settings::start, value); }
     int ItalicWords() const { return m_italicWords; }
     void SetItalicWords(int value);
     ToxfOptions Options() const { return m_options; }
@@ -57,18 +58,18 @@ public:
     void SetCustomButtons(const QStringList &value);
     bool RollUp() const { return m_rollUp.rolledUp(); }
     void SetRollUp(bool value);
-    T3DEffect ActiveCaption() const { return m_activeCaption; }
-    void SetActiveCaption(T3DEffect value) { setEffect(m_activeCaption, value); }
-    T3DEffect ActiveText() const { return m_activeText; }
-    void SetActiveText(T3DEffect value) { setEffect(m_activeText, value); }
-    T3DEffect ActiveBorder() const { return m_activeBorder; }
-    void SetActiveBorder(T3DEffect value) { setEffect(m_activeBorder, value); }
-    T3DEffect InactiveCaption() const { return m_inactiveCaption; }
-    void SetInactiveCaption(T3DEffect value) { setEffect(m_inactiveCaption, value); }
-    T3DEffect InactiveText() const { return m_inactiveText; }
-    void SetInactiveText(T3DEffect value) { setEffect(m_inactiveText, value); }
-    T3DEffect InactiveBorder() const { return m_inactiveBorder; }
-    void SetInactiveBorder(T3DEffect value) { setEffect(m_inactiveBorder, value); }
+    T3DEffect ActiveCaption() const { return m_look.settings(true).caption; }
+    void SetActiveCaption(T3DEffect value) { m_look.set(true, &TCaptionLook::Settings::caption, value); }
+    T3DEffect ActiveText() const { return m_look.settings(true).text; }
+    void SetActiveText(T3DEffect value) { m_look.set(true, &TCaptionLook::Settings::text, value); }
+    T3DEffect ActiveBorder() const { return m_look.settings(true).border; }
+    void SetActiveBorder(T3DEffect value) { m_look.set(true, &TCaptionLook::Settings::border, value); }
+    T3DEffect InactiveCaption() const { return m_look.settings(false).caption; }
+    void SetInactiveCaption(T3DEffect value) { m_look.set(false, &TCaptionLook::Settings::caption, value); }
+    T3DEffect InactiveText() const { return m_look.settings(false).text; }
+    void SetInactiveText(T3DEffect value) { m_look.set(false, &TCaptionLook::Settings::text, value); }
+    T3DEffect InactiveBorder() const { return m_look.settings(false).border; }
+    void SetInactiveBorder(T3DEffect value) { m_look.set(false, &TCaptionLook::Settings::border, value); }
     int MinHeight() const { return m_minHeight; }
     void SetMinHeight(int value) { setTrackingSize(m_minHeight, value); }
     int MinWidth() const { return m_minWidth; }
@@ -115,11 +116,11 @@ public:
     bool captionActive() const;
     // The title as the caption draws it, x relative to the caption rectangle.
     std::vector<TTitlePiece> titlePieces() const;
-    TNCButton *onTopButton() const { return m_onTopButton; }
-    TNCButton *rollUpButton() const { return m_rollUpButton; }
-    TNCButton *helpButton() const { return m_helpButton; }
-    TNCButton *startButton() const { return m_startButton; }
-    const std::vector<TNCCustomButton *> &customButtons() const { return m_customButtons; }
+    TNCButton *onTopButton() const { return m_buttons.onTopButton(); }
+    TNCButton *rollUpButton() const { return m_buttons.rollUpButton(); }
+    TNCButton *helpButton() const { return m_buttons.helpButton(); }
+    TNCButton *startButton() const { return m_buttons.startButton(); }
+    const std::vector<TNCCustomButton *> &customButtons() const { return m_buttons.customButtons(); }
     QSystemTrayIcon *trayIcon() const { return m_tray->icon(); }
 
 protected:
@@ -131,7 +132,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    TNCButton *makeButton(const QString &glyph, const QString &caption, bool extraGap, void (ToxForm::*click)());
+    void bindButtons();
     void attach();
     void detach();
     void setWindowFlagQuietly(Qt::WindowType flag, bool on);
@@ -139,12 +140,8 @@ private:
     void layOutButtons();
     void invalidateCaption();
     void formResized();
-    void setEffect(T3DEffect &effect, T3DEffect value);
     void setTrackingSize(int &size, int value);
     void applyTrackingSizes();
-    void showRollState(bool rolledUp);
-    void showMaximized(bool maximized);
-    void rebuildCustomButtons();
     bool helpRequested(QWidget *control);
     void watchControls(bool on);
 
@@ -157,30 +154,17 @@ private:
     void maximizeClick();
     void closeClick();
 
-    std::vector<TNCButton *> extraButtons() const;
-    std::vector<TNCButton *> allButtons() const;
-    TNCButton *buttonAt(const QPoint &point) const;
     Qt::Edges resizeEdges(const QPoint &point) const;
     int titleRoomRight() const;
-    const QImage &captionPicture(bool active);
-    void paintCaption(QImage &picture, bool active);
-    void paintBorder(QPainter &painter, bool active) const;
+    void paintCaption(QPainter &painter, bool active) const;
     void paintSystemArea(QPainter &painter, bool active) const;
 
     QWidget *m_form;
     bool m_enabled = true;
-    TColor m_activeStart = colorBlack;
-    TColor m_inactiveStart = colorBlack;
     int m_italicWords = 1;
     ToxfOptions m_options = ToxfOptions(oxfActiveGradient | oxfInactiveGradient);
     ToxbButtons m_captionButtons = ToxbButtons(oxbRollUp | oxbHelp | oxbStart | oxbOnTop | oxbCustom);
     QStringList m_customLines;
-    T3DEffect m_activeCaption = ox3Normal;
-    T3DEffect m_activeText = ox3Normal;
-    T3DEffect m_activeBorder = ox3Normal;
-    T3DEffect m_inactiveCaption = ox3Normal;
-    T3DEffect m_inactiveText = ox3Normal;
-    T3DEffect m_inactiveBorder = ox3Normal;
     int m_minHeight = 0;
     int m_minWidth = 0;
     int m_maxWidth = 400;
@@ -188,23 +172,11 @@ private:
     TAlignment m_alignment = taLeftJustify;
     bool m_onTop = false;
 
-    TBandGradient *m_activeGradient;
-    TBandGradient *m_inactiveGradient;
-    QImage m_captionPictures[2];
-    QRect m_captionPictureRects[2];
+    TCaptionLook m_look;
     TCaptionMetrics m_metrics;
-
-    TNCButton *m_closeButton = nullptr;
-    TNCButton *m_maximizeButton = nullptr;
-    TNCButton *m_minimizeButton = nullptr;
-    TNCButton *m_onTopButton = nullptr;
-    TNCButton *m_rollUpButton = nullptr;
-    TNCButton *m_helpButton = nullptr;
-    TNCButton *m_startButton = nullptr;
-    std::vector<TNCCustomButton *> m_customButtons;
-    QPointer<TNCButton> m_pressedButton;
-
     TCaptionTray *m_tray;
+    TCaptionButtons m_buttons;
+    QPointer<TNCButton> m_pressedButton;
 
     TCaptionRollUp m_rollUp;
     bool m_trackingApplied = false;
