@@ -16,7 +16,6 @@
 #include "sweep/SweepReport.h"
 #include "sweep/TcpPresence.h"
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -245,13 +244,9 @@ void SweepCommand::open()
     m_sweep->open();
     if (m_args.neighbours)
         m_searches.push_back(std::make_unique<NeighbourPresence>(m_args.settings.rate, m_args.settings.timeoutMs));
-    if (!m_args.tcpPorts.empty()) {
-        TcpProbe::Settings tcp;
-        tcp.ports = m_args.tcpPorts;
-        tcp.rate = std::min(m_args.settings.rate, TcpProbe::Settings::MaxRate);
-        tcp.timeoutMs = std::min(m_args.settings.timeoutMs, TcpProbe::Settings::MaxTimeoutMs);
-        m_searches.push_back(std::make_unique<TcpPresence>(tcp));
-    }
+    if (!m_args.tcpPorts.empty())
+        m_searches.push_back(
+            std::make_unique<TcpPresence>(m_args.tcpPorts, m_args.settings.rate, m_args.settings.timeoutMs));
     for (const std::unique_ptr<PresenceSearch> &search : m_searches)
         search->prepare(*m_sweep);
 }

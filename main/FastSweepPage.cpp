@@ -11,6 +11,8 @@
 #include "platform/IcmpTypes.h"
 #include "sweep/NeighbourPresence.h"
 #include "sweep/ReverseNames.h"
+#include "sweep/TcpPorts.h"
+#include "sweep/TcpPresence.h"
 #include "ui/ExceptionReport.h"
 #include "ui/HistoryFile.h"
 #include "ui/IntegerText.h"
@@ -64,6 +66,27 @@ QPalette whiteOnPage()
     return palette;
 }
 
+QLineEdit *newLine(QWidget *page, const char *name, const QString &caption)
+{
+    auto *edit = new QLineEdit(page);
+    edit->setObjectName(name);
+    edit->setAccessibleName(caption);
+    edit->setPalette(typedText());
+    QFont bookman("Bookman Old Style");
+    bookman.setPixelSize(13);
+    edit->setFont(bookman);
+    return edit;
+}
+
+QCheckBox *newBox(QWidget *page, const char *name, const QString &caption)
+{
+    auto *box = new QCheckBox(caption, page);
+    box->setObjectName(name);
+    box->setAccessibleName(caption);
+    box->setPalette(whiteOnPage());
+    return box;
+}
+
 // How far the sweep went through its addresses: retries count among the requests sent.
 uint64_t firstPassOf(const Sweep::Progress &progress)
 {
@@ -90,6 +113,16 @@ int boundedOf(const TFloatEdit *field, const TUpDown *arrows)
                                      " y " + QString::number(range.Max))
                                         .toStdString());
     return value;
+}
+
+// The command line's list, the field's name before what is wrong with it.
+std::vector<uint16_t> portsOf(const QLineEdit *field)
+{
+    try {
+        return TcpPorts::parse(field->text().trimmed().toStdString());
+    } catch (const std::invalid_argument &e) {
+        throw std::invalid_argument((field->accessibleName() + ": " + SweepMessages::spanish(e.what())).toStdString());
+    }
 }
 } // namespace
 
@@ -134,38 +167,38 @@ TFloatEdit *FastSweepPage::newField(const char *name, const QString &caption, co
 
 void FastSweepPage::createFields()
 {
-    const auto line = [this](const char *name, const QString &caption) {
-        auto *edit = new QLineEdit(m_page);
-        edit->setObjectName(name);
-        edit->setAccessibleName(caption);
-        edit->setPalette(typedText());
-        QFont bookman("Bookman Old Style");
-        bookman.setPixelSize(13);
-        edit->setFont(bookman);
-        return edit;
-    };
-    targets = line("sweepTargets", "Direcciones");
+    targets = newLine(m_page, "sweepTargets", "Direcciones");
     targets->setToolTip("192.0.2.0/24, 192.0.2.1-192.0.2.9, 2001:db8::/120 o 192.0.2.7, separadas por blancos o comas");
-    exclusions = line("sweepExclusions", "Excepto");
+    exclusions = newLine(m_page, "sweepExclusions", "Excepto");
     const Sweep::Settings defaults;
     using Limits = Sweep::Settings;
     rate = newField("sweepRate", "Paquetes por seg", {1, Limits::MaxRate, 1000, defaults.rate}, rateArrows);
     timeout =
         newField("sweepTimeout", "Espera (ms)", {1, Limits::MaxTimeoutMs, 100, defaults.timeoutMs}, timeoutArrows);
     retries = newField("sweepRetries", "Reintentos", {0, Limits::MaxRetries, 1, defaults.retries}, retriesArrows);
-    names = new QCheckBox("Nombres", m_page);
-    names->setObjectName("sweepNames");
-    names->setAccessibleName("Nombres");
-    names->setPalette(whiteOnPage());
+    names = newBox(m_page, "sweepNames", "Nombres");
     connect(names, &QCheckBox::toggled, this, [this] { reportExceptions(&m_form, [this] { namesClick(); }); });
-    neighbours = new QCheckBox("Vecinos", m_page);
-    neighbours->setObjectName("sweepNeighbours");
-    neighbours->setAccessibleName("Vecinos");
+    createPresenceFields();
+}
+
+void FastSweepPage::createPresenceFields()
+{
+    neighbours = newBox(m_page, "sweepNeighbours", "Vecinos");
     neighbours->setToolTip("Tras el barrido, busca por ARP y ND las maquinas de los enlaces de esta maquina, "
                            "respondan o no al eco, con su MAC y su fabricante");
-    neighbours->setPalette(whiteOnPage());
-    connect(neighbours, &QCheckBox::toggled, this,
-            [this] { reportExceptions(&m_form, [this] { neighboursClick(); }); });
+    tcp = newBox(m_page, "sweepTcp", "TCP");
+    tcp->setToolTip("Tras el barrido (y los vecinos, si se buscan), intenta una conexion TCP con las direcciones de "
+                    "las que no se supo nada: una maquina que descarta el eco responde en uno de estos puertos con "
+                    "SYN-ACK o con un reset");
+    for (QCheckBox *box : {neighbours, tcp})
+        connect(box, &QCheckBox::toggled, this, [this] { reportExceptions(&m_form, [this] { presenceClick(); }); });
+    tcpPorts = newLine(m_page, "sweepTcpPorts", "Puertos TCP");
+    tcpPorts->setToolTip("80,443 o 8000-8010, separados por comas, " + QString::number(TcpPorts::MaxPorts) +
+                         " como mucho; se prueban en este orden");
+    tcpPorts->setText("80,443");
+    // Short lists whole at the least size, longer ones in a wider window.
+    tcpPorts->setMinimumWidth(tcpPorts->fontMetrics().horizontalAdvance("80,443") + 12);
+    tcpPorts->setMaximumWidth(tcpPorts->fontMetrics().horizontalAdvance("22,80,443,8000-8010") + 12);
 }
 
 template <typename Handler> void FastSweepPage::bind(TTransparentButton *button, Handler handler)
@@ -222,7 +255,8 @@ void FastSweepPage::createResults()
 }
 
 // Like the range scan page: the fields at the left and the buttons in a column at the right; below
-// them the progress, and the table in all the room that is left.
+// them what the sweep looks for besides echo and the exports, the progress beside where the sweep
+// stands, and the table in all the room that is left.
 void FastSweepPage::layOut()
 {
     auto *fields = new QGridLayout;
@@ -255,18 +289,23 @@ void FastSweepPage::layOut()
     fields->addLayout(buttons, 0, 2, 3, 1);
 
     auto *output = new QHBoxLayout;
-    output->addWidget(progress, 1);
-    output->addWidget(names);
-    output->addWidget(neighbours);
+    for (QWidget *search : QList<QWidget *>{names, neighbours, tcp})
+        output->addWidget(search);
+    output->addWidget(tcpPorts, 1);
+    output->addStretch(0);
+    output->addSpacing(6);
     output->addWidget(csv);
     output->addWidget(json);
+    auto *standing = new QHBoxLayout;
+    standing->addWidget(progress, 1);
+    standing->addWidget(state, 3);
 
     auto *column = new QVBoxLayout(m_page);
     column->setContentsMargins(8, 4, 4, 4);
     column->setSpacing(3);
     column->addLayout(fields);
     column->addLayout(output);
-    column->addWidget(state);
+    column->addLayout(standing);
     column->addWidget(table, 1);
 }
 
@@ -302,15 +341,27 @@ Sweep::Settings FastSweepPage::settingsTyped() const
     return settings;
 }
 
+// In the command line's order: the links' hosts first, so that TCP asks only those still unheard of.
+BackgroundSweep::Searches FastSweepPage::searchesAsked(const Sweep::Settings &settings) const
+{
+    std::vector<uint16_t> ports;
+    if (tcp->isChecked())
+        ports = portsOf(tcpPorts);
+    BackgroundSweep::Searches searches;
+    if (neighbours->isChecked())
+        searches.push_back(std::make_unique<NeighbourPresence>(settings.rate, settings.timeoutMs));
+    if (tcp->isChecked())
+        searches.push_back(std::make_unique<TcpPresence>(std::move(ports), settings.rate, settings.timeoutMs));
+    return searches;
+}
+
 // Everything is read and checked before anything of the last sweep is given up.
 void FastSweepPage::startClick()
 {
     SweepTargets swept = targetsTyped();
     const Sweep::Settings settings = settingsTyped();
     const uint64_t addresses = swept.count();
-    BackgroundSweep::Searches searches;
-    if (neighbours->isChecked())
-        searches.push_back(std::make_unique<NeighbourPresence>(settings.rate, settings.timeoutMs));
+    BackgroundSweep::Searches searches = searchesAsked(settings);
     // The end is looked for at once, not at the next turn of the timer.
     m_sweep = inSpanish([&] {
         return std::make_unique<BackgroundSweep>(
@@ -504,10 +555,15 @@ void FastSweepPage::namesClick()
     lookUpNames(found);
 }
 
-// The columns show while the box is checked; the next sweep looks for the neighbours.
-void FastSweepPage::neighboursClick()
+// The columns show while either box is checked; the next sweep searches as they say.
+void FastSweepPage::presenceClick()
 {
-    showPresenceColumns(neighbours->isChecked());
+    showPresenceColumns(presenceAsked());
+}
+
+bool FastSweepPage::presenceAsked() const
+{
+    return neighbours->isChecked() || tcp->isChecked();
 }
 
 // A hidden column is sorted by neither its menu entry nor its shortcut.
@@ -543,7 +599,7 @@ void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
         return;
     SweepReport report = *m_report;
     report.withNames = names->isChecked();
-    report.withPresence = m_report->withPresence && neighbours->isChecked();
+    report.withPresence = m_report->withPresence && presenceAsked();
     for (auto name = results->names().constBegin(); name != results->names().constEnd(); ++name)
         report.names[name.key()] = name.value().toStdString();
     std::ostringstream text;
@@ -553,7 +609,8 @@ void FastSweepPage::exportAs(const QString &filter, const QString &suffix,
 
 QList<QWidget *> FastSweepPage::tabOrder() const
 {
-    return {targets, exclusions, rate, timeout, retries, start, stop, names, neighbours, csv, json, table};
+    return QList<QWidget *>{targets, exclusions, rate, timeout, retries, start, stop} +
+           QList<QWidget *>{names, neighbours, tcp, tcpPorts, csv, json, table};
 }
 
 // Short enough for the narrow panels at the largest values; the timer's panel has nothing to show.

@@ -35,8 +35,9 @@ class TTransparentButton;
 // that the window stays responsive, its progress a few times a second, and a table of the hosts
 // heard from that sorts, exports and names them. The hosts that answer join the found machines
 // through the same record call as the range scan's. With "Vecinos" the sweep goes on to look for
-// the hosts of this host's links by ARP and ND: they become rows and count as found, but only
-// those that answered echo join the found machines and the history, which are of echo answers.
+// the hosts of this host's links by ARP and ND, with "TCP" for those that answered none of these by
+// a connection attempt on the ports typed: they become rows and count as found, but only those
+// that answered echo join the found machines and the history, which are of echo answers.
 class FastSweepPage : public QObject {
 public:
     FastSweepPage(TForm1 &form, QWidget *page);
@@ -46,7 +47,7 @@ public:
     void startClick();
     void stopClick();
     void namesClick();
-    void neighboursClick();
+    void presenceClick();
     void csvClick();
     void jsonClick();
     void tableDoubleClick(const QModelIndex &index);
@@ -70,6 +71,8 @@ public:
     TUpDown *retriesArrows;
     QCheckBox *names;
     QCheckBox *neighbours;
+    QCheckBox *tcp;
+    QLineEdit *tcpPorts;
     TTransparentButton *start;
     TTransparentButton *stop;
     TTransparentButton *csv;
@@ -83,6 +86,7 @@ public:
 
 private:
     void createFields();
+    void createPresenceFields();
     void createButtons();
     void createResults();
     void layOut();
@@ -91,6 +95,8 @@ private:
 
     SweepTargets targetsTyped() const;
     Sweep::Settings settingsTyped() const;
+    BackgroundSweep::Searches searchesAsked(const Sweep::Settings &settings) const;
+    bool presenceAsked() const;
     void poll();
     void showPending(const QElapsedTimer &spent);
     void showProgress(const Sweep::Progress &now);

@@ -42,6 +42,17 @@ const Translation SweepTranslations[] = {
     {"cannot read the makers of hardware addresses from (.*): (.*)", "no se pudo leer la lista de fabricantes %1: %2"},
     {"(.*): the link's hosts were asked through the neighbour table instead",
      "se pregunto a las maquinas del enlace por la tabla de vecinos: %1"},
+    // The search by TCP: what kept it from asking, and what ended it.
+    {"(\\d+) TCP connection attempts could not be sent \\(no route, or this host's firewall\\)",
+     "no se pudieron enviar %1 intentos de conexion TCP (sin ruta, o el cortafuegos de esta maquina)"},
+    {"cannot open a TCP socket: (.*)", "no se pudo abrir un socket TCP: %1"},
+    {"cannot wait for TCP sockets: (.*)", "no se pudo esperar a los sockets TCP: %1"},
+    {"cannot make the TCP probe stoppable: (.*)", "no se pudo preparar la parada de la busqueda por TCP: %1"},
+    // A mistyped port list, the item as typed.
+    {"bad port '(.*)': ports are numbers from 1 to 65535", "'%1' no es un puerto: son numeros del 1 al 65535"},
+    {"bad port '(.*)': the range ends before it starts", "'%1': el rango termina antes de empezar"},
+    {"bad port '(.*)': more than (\\d+) ports", "'%1': mas de %2 puertos"},
+    {"bad port list '(.*)': an empty item", "'%1': falta un puerto"},
 };
 
 template <std::size_t N> bool translate(const QString &text, const Translation (&table)[N], QString &translated)

@@ -1,6 +1,26 @@
 #include "TcpPresence.h"
 
+#include <algorithm>
 #include <set>
+#include <utility>
+
+namespace {
+
+TcpProbe::Settings settingsOf(std::vector<uint16_t> ports, int rate, int timeoutMs)
+{
+    TcpProbe::Settings settings;
+    settings.ports = std::move(ports);
+    settings.rate = std::min(rate, TcpProbe::Settings::MaxRate);
+    settings.timeoutMs = std::min(timeoutMs, TcpProbe::Settings::MaxTimeoutMs);
+    return settings;
+}
+
+} // namespace
+
+TcpPresence::TcpPresence(std::vector<uint16_t> ports, int rate, int timeoutMs)
+    : m_settings(settingsOf(std::move(ports), rate, timeoutMs))
+{
+}
 
 void TcpPresence::run(const Sweep &sweep, SweepReport &report)
 {

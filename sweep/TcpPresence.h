@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 // The targets that answered neither echo nor an earlier search, asked by TCP: a host that drops ICMP
 // still answers a connection attempt, with SYN-ACK or a reset.
 class TcpPresence : public PresenceSearch {
 public:
-    explicit TcpPresence(const TcpProbe::Settings &settings) : m_settings(settings) {}
+    // At the sweep's rate and time-out, as far as a probe takes them.
+    TcpPresence(std::vector<uint16_t> ports, int rate, int timeoutMs);
 
     void run(const Sweep &sweep, SweepReport &report) override;
     void stop() override;

@@ -51,6 +51,13 @@ HostPresence found(HostPresence::Method method, const char *hardware, const char
     presence.maker = maker;
     return presence;
 }
+
+HostPresence foundByTcp(uint16_t port)
+{
+    HostPresence presence = found(HostPresence::Method::Tcp, "", "");
+    presence.port = port;
+    return presence;
+}
 } // namespace
 
 class tst_FastSweepPage : public QObject {
@@ -228,6 +235,27 @@ void tst_FastSweepPage::mistakesSendNothing_data()
                                 << "sweepRate"
                                 << ""
                                 << "'' is not a valid integer value";
+    // The command line's ports and limits, told in Spanish.
+    QTest::newRow("port 0") << "127.0.0.1"
+                            << ""
+                            << "sweepTcpPorts"
+                            << "443,0"
+                            << "Puertos TCP: '0' no es un puerto: son numeros del 1 al 65535";
+    QTest::newRow("ports backwards") << "127.0.0.1"
+                                     << ""
+                                     << "sweepTcpPorts"
+                                     << "22,8010-8000"
+                                     << "Puertos TCP: '8010-8000': el rango termina antes de empezar";
+    QTest::newRow("65 ports") << "127.0.0.1"
+                              << ""
+                              << "sweepTcpPorts"
+                              << "80,1-64"
+                              << "Puertos TCP: '1-64': mas de 64 puertos";
+    QTest::newRow("no port") << "127.0.0.1"
+                             << ""
+                             << "sweepTcpPorts"
+                             << " "
+                             << "Puertos TCP: '': falta un puerto";
 }
 
 void tst_FastSweepPage::mistakesSendNothing()
@@ -241,7 +269,10 @@ void tst_FastSweepPage::mistakesSendNothing()
     page().results->add({reply("127.0.0.9", 1)});
     page().targets->setText(targets);
     page().exclusions->setText(exclusions);
-    if (!field.isEmpty())
+    page().tcp->setChecked(true);
+    if (field == page().tcpPorts->objectName())
+        page().tcpPorts->setText(text);
+    else if (!field.isEmpty())
         m_form->findChild<TFloatEdit *>(field)->SetText(text);
     QTest::mouseClick(page().start, Qt::LeftButton);
     QCOMPARE(m_seams->reports, QStringList{report});
@@ -306,49 +337,58 @@ void tst_FastSweepPage::doubleClickPingsOnTheSinglePingPage()
 
 // Hosts found without echo become rows of their own, present and without a time; an answer gets its
 // hardware address whether its row came before its presence or after; the columns show while
-// "Vecinos" is checked, and their empty cells read as something.
+// "Vecinos" or "TCP" is checked, and their empty cells read as something.
 void tst_FastSweepPage::presenceInItsColumns()
 {
     m_form->BarridoRapido1Click();
     QTableView *table = page().table;
-    QVERIFY(table->isColumnHidden(SweepResultModel::FoundByColumn) &&
-            table->isColumnHidden(SweepResultModel::MakerColumn));
+    const auto columnsShown = [table] {
+        QList<bool> shown{table->findChild<QAction *>("sortBy5")->isVisible()};
+        for (const int presence :
+             {SweepResultModel::FoundByColumn, SweepResultModel::MacColumn, SweepResultModel::MakerColumn})
+            shown << !table->isColumnHidden(presence);
+        return shown;
+    };
+    QCOMPARE(columnsShown(), QList<bool>(4, false));
     page().results->add({reply("10.0.0.4", 1), {ip("10.0.0.9"), IP_DEST_HOST_UNREACHABLE, ip("10.0.0.254"), 3}});
     const std::vector<IpAddress> added = page().results->setPresence(
         {{ip("10.0.0.2"), found(HostPresence::Method::Arp, "00:16:3e:18:06:02", "Xensource, Inc.")},
          {ip("10.0.0.3"), found(HostPresence::Method::Arp, "02:18:06:00:00:03", HardwareMakers::LocallyAdministered)},
          {ip("10.0.0.4"), found(HostPresence::Method::Echo, "00:50:56:18:06:04", "")},
          {ip("10.0.0.5"), found(HostPresence::Method::Echo, "00:50:56:18:06:05", "VMware, Inc.")},
+         {ip("10.0.0.7"), foundByTcp(443)},
          {ip("fd00::2"), found(HostPresence::Method::Nd, "00:16:3e:18:06:02", "")}});
-    QCOMPARE(added, std::vector<IpAddress>({ip("10.0.0.2"), ip("10.0.0.3"), ip("fd00::2")}));
+    QCOMPARE(added, std::vector<IpAddress>({ip("10.0.0.2"), ip("10.0.0.3"), ip("10.0.0.7"), ip("fd00::2")}));
     page().results->add({reply("10.0.0.5", 2), reply("10.0.0.6", 2)});
-    QCOMPARE(column(SweepResultModel::AddressColumn),
-             QStringList({"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "10.0.0.6", "10.0.0.9", "fd00::2"}));
+    QCOMPARE(column(SweepResultModel::AddressColumn), QStringList({"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5",
+                                                                   "10.0.0.6", "10.0.0.7", "10.0.0.9", "fd00::2"}));
     QCOMPARE(column(SweepResultModel::StatusColumn),
-             QStringList({"Presente", "Presente", "Responde", "Responde", "Responde",
+             QStringList({"Presente", "Presente", "Responde", "Responde", "Responde", "Presente",
                           "Destination host unreachable from 10.0.0.254", "Presente"}));
-    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "", "1.000", "2.000", "2.000", "", ""}));
-    QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList({"arp", "arp", "echo", "echo", "echo", "", "nd"}));
+    QCOMPARE(column(SweepResultModel::RttColumn), QStringList({"", "", "1.000", "2.000", "2.000", "", "", ""}));
+    QCOMPARE(column(SweepResultModel::FoundByColumn),
+             QStringList({"arp", "arp", "echo", "echo", "echo", "tcp:443", "", "nd"}));
     QCOMPARE(column(SweepResultModel::MacColumn),
              QStringList({"00:16:3e:18:06:02", "02:18:06:00:00:03", "00:50:56:18:06:04", "00:50:56:18:06:05", "", "",
-                          "00:16:3e:18:06:02"}));
+                          "", "00:16:3e:18:06:02"}));
     QCOMPARE(column(SweepResultModel::MakerColumn),
-             QStringList({"Xensource, Inc.", "administrada localmente", "", "VMware, Inc.", "", "", ""}));
+             QStringList({"Xensource, Inc.", "administrada localmente", "", "VMware, Inc.", "", "", "", ""}));
     const QAbstractItemModel *shown = table->model();
     QCOMPARE(shown->index(4, SweepResultModel::MacColumn).data(Qt::AccessibleTextRole).toString(), QString("sin MAC"));
     QCOMPARE(shown->index(2, SweepResultModel::MakerColumn).data(Qt::AccessibleTextRole).toString(),
              QString("sin fabricante"));
-    QCOMPARE(shown->index(5, SweepResultModel::FoundByColumn).data(Qt::AccessibleTextRole).toString(),
+    QCOMPARE(shown->index(6, SweepResultModel::FoundByColumn).data(Qt::AccessibleTextRole).toString(),
              QString("sin datos"));
     // In the order the rows came: the unreachable one second.
     QVERIFY(page().results->foundAt(0) && !page().results->foundAt(1) && page().results->foundAt(2));
 
-    QVERIFY(!table->findChild<QAction *>("sortBy5")->isVisible());
+    page().tcp->setChecked(true);
+    QCOMPARE(columnsShown(), QList<bool>(4, true));
     page().neighbours->setChecked(true);
-    for (const int presence :
-         {SweepResultModel::FoundByColumn, SweepResultModel::MacColumn, SweepResultModel::MakerColumn})
-        QVERIFY(!table->isColumnHidden(presence));
-    QVERIFY(table->findChild<QAction *>("sortBy5")->isVisible());
+    page().tcp->setChecked(false);
+    QCOMPARE(columnsShown(), QList<bool>(4, true));
+    page().neighbours->setChecked(false);
+    QCOMPARE(columnsShown(), QList<bool>(4, false));
     QCOMPARE(shown->headerData(SweepResultModel::FoundByColumn, Qt::Horizontal).toString(), QString("Encontrado por"));
     QCOMPARE(shown->headerData(SweepResultModel::MakerColumn, Qt::Horizontal).toString(), QString("Fabricante"));
     page().results->clear();
@@ -356,8 +396,8 @@ void tst_FastSweepPage::presenceInItsColumns()
     QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList{""});
 }
 
-// What kept the neighbours' search from finding every host, as the engine words it, in the page's
-// language with its numbers and the system's reason in their places.
+// What kept the neighbours' or the TCP search from finding every host, as the engine words it, in
+// the page's language with its numbers and the system's reason in their places.
 void tst_FastSweepPage::searchShortfallsInSpanish()
 {
     QCOMPARE(SweepMessages::spanish("Operation not permitted: 12 targets on this host's links could not be asked"),
@@ -370,6 +410,10 @@ void tst_FastSweepPage::searchShortfallsInSpanish()
              QString("no se pudo leer la lista de fabricantes /x/oui.csv: No such file or directory"));
     QCOMPARE(SweepMessages::spanish("eth0 is down: the link's hosts were asked through the neighbour table instead"),
              QString("se pregunto a las maquinas del enlace por la tabla de vecinos: eth0 is down"));
+    QCOMPARE(SweepMessages::spanish("7 TCP connection attempts could not be sent (no route, or this host's firewall)"),
+             QString("no se pudieron enviar 7 intentos de conexion TCP (sin ruta, o el cortafuegos de esta maquina)"));
+    QCOMPARE(SweepMessages::spanish("cannot open a TCP socket: Too many open files"),
+             QString("no se pudo abrir un socket TCP: Too many open files"));
 }
 
 // Beyond what the window's own checks find on every page: the table's rows, empty cells among
@@ -398,19 +442,20 @@ void tst_FastSweepPage::namedAndInTabOrder()
         {page().targets, "Direcciones"},   {page().exclusions, "Excepto"},
         {page().rate, "Paquetes por seg"}, {page().timeout, "Espera (ms)"},
         {page().retries, "Reintentos"},    {page().progress, "Progreso del barrido"},
-        {page().neighbours, "Vecinos"},    {page().table, "Maquinas encontradas"}};
+        {page().neighbours, "Vecinos"},    {page().tcp, "TCP"},
+        {page().tcpPorts, "Puertos TCP"},  {page().table, "Maquinas encontradas"}};
     for (const auto &[control, name] : named)
         QCOMPARE(control->accessibleName(), name);
 
     QVERIFY(QTest::qWaitForWindowActive(&form));
     page().targets->setFocus(Qt::TabFocusReason);
     QStringList visited;
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 11; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visited, QStringList({"sweepExclusions", "sweepRate", "sweepTimeout", "sweepRetries", "sweepStart",
-                                   "sweepNames", "sweepNeighbours", "sweepTable", "del"}));
+                                   "sweepNames", "sweepNeighbours", "sweepTcp", "sweepTcpPorts", "sweepTable", "del"}));
 }
 
 TOZELO_TEST_MAIN(tst_FastSweepPage)

@@ -65,6 +65,7 @@ private slots:
     void findsExactlyWhatAnswers();
     void namesFromTheHostsFile();
     void neighboursOfTheLink();
+    void tcpFindsWhatDropsEcho();
     void ipv6Targets_data();
     void ipv6Targets();
     void stopKeepsWhatWasFound();
@@ -293,6 +294,31 @@ void tst_GuiFastSweep::neighboursOfTheLink()
     page().neighbours->setChecked(false);
     QVERIFY(page().table->isColumnHidden(SweepResultModel::MacColumn));
     QVERIFY(exported(page().csv, "echo.csv").startsWith("address,rtt_ms,error,error_from\n"));
+}
+
+// With "TCP" on port 443, the host behind the router that drops echo is a row found by the port,
+// the silent one is not found; the exports write it as the command line does, and only the echo
+// answer joins the found machines.
+void tst_GuiFastSweep::tcpFindsWhatDropsEcho()
+{
+    page().tcp->setChecked(true);
+    page().tcpPorts->setText("443");
+    sweep("198.18.7.1 198.18.2.1 198.18.4.1");
+    QTRY_VERIFY_WITH_TIMEOUT(page().start->isEnabled(), 20000);
+    QCOMPARE(column(SweepResultModel::AddressColumn), QStringList({"198.18.2.1", "198.18.7.1"}));
+    QCOMPARE(column(SweepResultModel::StatusColumn), QStringList({"Responde", "Presente"}));
+    QCOMPARE(column(SweepResultModel::FoundByColumn), QStringList({"echo", "tcp:443"}));
+    QCOMPARE(page().state->text(), QString("Responden 1 de 3, 1 mas presentes sin eco"));
+    QCOMPARE(m_form->statusPanel(0), QString("Encontradas 2 Maquinas"));
+    QTRY_COMPARE(m_form->ips->list().lines(), QStringList{"198.18.2.1"});
+
+    const QByteArray csv = exported(page().csv, "tcp.csv");
+    QVERIFY2(csv.startsWith("address,rtt_ms,error,error_from,found_by,mac,maker\n198.18.2.1,"), csv.constData());
+    QVERIFY2(csv.endsWith(",,,echo,,\n198.18.7.1,,,,tcp:443,,\n"), csv.constData());
+    const QJsonObject json = QJsonDocument::fromJson(exported(page().json, "tcp.json")).object();
+    QCOMPARE(json["present"].toArray(),
+             QJsonArray({QJsonObject{{"address", "198.18.7.1"}, {"found_by", "tcp:443"}, {"mac", ""}, {"maker", ""}}}));
+    QVERIFY(m_seams->reports.isEmpty() && m_seams->messages.isEmpty());
 }
 
 void tst_GuiFastSweep::ipv6Targets_data()
