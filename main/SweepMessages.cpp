@@ -43,8 +43,12 @@ const Translation SweepTranslations[] = {
     {"(.*): the link's hosts were asked through the neighbour table instead",
      "se pregunto a las maquinas del enlace por la tabla de vecinos: %1"},
     // The search by TCP: what kept it from asking, and what ended it.
-    {"(\\d+) TCP connection attempts could not be sent \\(no route, or this host's firewall\\)",
-     "no se pudieron enviar %1 intentos de conexion TCP (sin ruta, o el cortafuegos de esta maquina)"},
+    {"1 TCP connection attempt could not be sent \\(no route, a broadcast address, or this host's firewall\\)",
+     "no se pudo enviar 1 intento de conexion TCP (sin ruta, una direccion de difusion, o el cortafuegos de esta "
+     "maquina)"},
+    {"(\\d+) TCP connection attempts could not be sent \\(no route, a broadcast address, or this host's firewall\\)",
+     "no se pudieron enviar %1 intentos de conexion TCP (sin ruta, una direccion de difusion, o el cortafuegos de "
+     "esta maquina)"},
     {"cannot open a TCP socket: (.*)", "no se pudo abrir un socket TCP: %1"},
     {"cannot wait for TCP sockets: (.*)", "no se pudo esperar a los sockets TCP: %1"},
     {"cannot make the TCP probe stoppable: (.*)", "no se pudo preparar la parada de la busqueda por TCP: %1"},

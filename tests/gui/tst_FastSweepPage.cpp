@@ -410,8 +410,14 @@ void tst_FastSweepPage::searchShortfallsInSpanish()
              QString("no se pudo leer la lista de fabricantes /x/oui.csv: No such file or directory"));
     QCOMPARE(SweepMessages::spanish("eth0 is down: the link's hosts were asked through the neighbour table instead"),
              QString("se pregunto a las maquinas del enlace por la tabla de vecinos: eth0 is down"));
-    QCOMPARE(SweepMessages::spanish("7 TCP connection attempts could not be sent (no route, or this host's firewall)"),
-             QString("no se pudieron enviar 7 intentos de conexion TCP (sin ruta, o el cortafuegos de esta maquina)"));
+    QCOMPARE(SweepMessages::spanish("7 TCP connection attempts could not be sent (no route, a broadcast address, or "
+                                    "this host's firewall)"),
+             QString("no se pudieron enviar 7 intentos de conexion TCP (sin ruta, una direccion de difusion, o el "
+                     "cortafuegos de esta maquina)"));
+    QCOMPARE(SweepMessages::spanish("1 TCP connection attempt could not be sent (no route, a broadcast address, or "
+                                    "this host's firewall)"),
+             QString("no se pudo enviar 1 intento de conexion TCP (sin ruta, una direccion de difusion, o el "
+                     "cortafuegos de esta maquina)"));
     QCOMPARE(SweepMessages::spanish("cannot open a TCP socket: Too many open files"),
              QString("no se pudo abrir un socket TCP: Too many open files"));
 }
