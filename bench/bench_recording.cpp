@@ -117,6 +117,14 @@ void benchRecording()
     for (size_t i = 0; i < std::min<size_t>(longFrames.size(), 5); ++i)
         std::printf(" %.0f ms at %llds", longFrames[i].first, static_cast<long long>(longFrames[i].second));
     std::printf("\n");
+    // Where they fell: a busy neighbour on the machine shows as a cluster.
+    std::vector<int> bySlice(size_t(seconds + 599) / 600);
+    for (const auto &frame : longFrames)
+        ++bySlice[std::min(size_t(frame.second / 600), bySlice.size() - 1)];
+    std::printf("  frames over %.0f ms by ten minutes:", FrameTargetMs);
+    for (const int count : bySlice)
+        std::printf(" %d", count);
+    std::printf("\n");
     std::printf("  recording thread CPU %.1f s (%.2f %% of one core); file %.1f MB (load %.2f)\n", cpu,
                 100.0 * cpu / seconds, megabytesOf(file), load[0]);
 }
