@@ -10,6 +10,8 @@
 #include "net/TestbedMain.h"
 #include "widgets/FloatEdit.h"
 
+#include <QCheckBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QtTest>
 
