@@ -247,6 +247,7 @@ private slots:
         const QString v4 = "198.18.0.3", router4 = "198.18.0.254", v6 = "fd00:7a::3", router6 = "fd00:7a::fe";
         QTest::newRow("host unreachable") << v4 << router4 << 3 << 1 << "Destination host unreachable";
         QTest::newRow("ttl expired in transit") << v4 << router4 << 11 << 0 << "TTL expired in transit";
+        QTest::newRow("ttl expired in reassembly") << v4 << router4 << 11 << 1 << "TTL expired in reassembly";
         QTest::newRow("redirect: no answer") << v4 << router4 << 5 << 1 << "Request timed out";
         QTest::newRow("IPv6 address unreachable") << v6 << router6 << 1 << 3 << "Destination host unreachable";
         QTest::newRow("IPv6 hop limit exceeded") << v6 << router6 << 3 << 0 << "TTL expired in transit";
