@@ -18,12 +18,12 @@ testsOf() {
     case "$1" in
     platform/IpAddress.cpp) echo unit_tst_IpAddress unit_tst_SweepTargets unit_tst_Cli ;;
     platform/IcmpPacket.cpp) echo unit_tst_IcmpPacket unit_tst_IcmpApi unit_tst_TICMP net_tst_TICMP net_tst_Sweep ;;
-    ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_TPing net_tst_Cli ;;
+    ping/icmp.cpp) echo unit_tst_TICMP unit_tst_TPing unit_tst_IcmpPacket unit_tst_Cli net_tst_TICMP net_tst_Cli ;;
     echo/Notation.cpp) echo unit_tst_Notation unit_tst_Cli unit_tst_MultiPingScan gui_tst_RangeScanPage ;;
     echo/FileReplacement.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 net_tst_Cli ;;
     echo/*) echo unit_tst_EchoTerms unit_tst_TICMP unit_tst_IcmpApi net_tst_TICMP ;;
     flows/RePingWalk.cpp) echo unit_tst_RePingWalk gui_tst_TForm5 net_tst_GuiRePing net_tst_Cli ;;
-    flows/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_GuiRangeScan net_tst_ScanCli ;;
+    flows/MultiPingScan.cpp) echo unit_tst_MultiPingScan gui_tst_RangeScanPage net_tst_ScanCli ;;
     platform/ArpPacket.cpp) echo unit_tst_ArpPacket net_tst_HelperArp ;;
     helper/ArpService.cpp) echo unit_tst_ArpService net_tst_HelperArp ;;
     sweep/SweepTargets.cpp) echo unit_tst_SweepTargets unit_tst_Cli net_tst_Sweep ;;
@@ -37,7 +37,7 @@ testsOf() {
     cli/*) echo unit_tst_Cli net_tst_Cli net_tst_ScanCli net_tst_Sweep ;;
     flows/MachineListFile.cpp) echo unit_tst_MachineListFile gui_tst_TForm1 gui_tst_TForm5 net_tst_Cli ;;
     main/SweepResultModel.cpp) echo gui_tst_FastSweepPage ;;
-    main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing net_tst_GuiRangeScan ;;
+    main/* | ui/*) echo gui_tst_TForm1 gui_tst_TForm5 gui_tst_RangeScanPage net_tst_GuiSinglePing net_tst_GuiRePing ;;
     widgets/FloatEdit.cpp) echo widgets_tst_TFloatEdit gui_tst_TForm2 gui_tst_TForm3 gui_tst_TForm5 gui_tst_RangeScanPage ;;
     widgets/*) echo widgets_tst_TGradient widgets_tst_TBackground widgets_tst_TAHMBackground widgets_tst_TBCBitmap widgets_tst_ToxForm \
         widgets_tst_ToxDockBar widgets_tst_ToxGraphicButton widgets_tst_TAHMSplashScreen ;;

@@ -275,11 +275,6 @@ FakeNetwork::Bytes FakeNetwork::echoReply(const Request &request, const IpAddres
     return ipPacket(source, to, DefaultTtl, icmp);
 }
 
-FakeNetwork::Bytes FakeNetwork::echoReply(const Request &request, uint32_t from)
-{
-    return echoReply(request, from != 0 ? IpAddress::v4(from) : IpAddress());
-}
-
 // Routers quote the request's IP header and at least its first 8 bytes; only those are quoted here.
 FakeNetwork::Bytes FakeNetwork::icmpError(const Request &request, uint8_t type, uint8_t code, const IpAddress &from)
 {
@@ -290,18 +285,6 @@ FakeNetwork::Bytes FakeNetwork::icmpError(const Request &request, uint8_t type, 
     icmp.insert(icmp.end(), quote.begin(), quote.end());
     setTypeAndChecksum(icmp, type, code, from, here);
     return ipPacket(from, here, DefaultTtl, icmp);
-}
-
-FakeNetwork::Bytes FakeNetwork::icmpError(const Request &request, uint8_t type, uint8_t code, uint32_t from)
-{
-    return icmpError(request, type, code, IpAddress::v4(from));
-}
-
-uint32_t FakeNetwork::address(const std::string &dotted)
-{
-    in_addr parsed{};
-    inet_pton(AF_INET, dotted.c_str(), &parsed);
-    return parsed.s_addr;
 }
 
 IpAddress FakeNetwork::ip(const std::string &text)

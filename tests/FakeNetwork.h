@@ -61,12 +61,9 @@ public:
 
     // The echo reply to request from its destination (or from), carrying the request's payload.
     static Bytes echoReply(const Request &request, const IpAddress &from = IpAddress());
-    static Bytes echoReply(const Request &request, uint32_t from);
     // An error of the request's family sent from the given address that quotes request as a router
     // quotes it.
     static Bytes icmpError(const Request &request, uint8_t type, uint8_t code, const IpAddress &from);
-    static Bytes icmpError(const Request &request, uint8_t type, uint8_t code, uint32_t from);
-    static uint32_t address(const std::string &dotted); // network order
     static IpAddress ip(const std::string &text);
 
     // Waits take the real time they stand for as well, for a test that must see it pass.

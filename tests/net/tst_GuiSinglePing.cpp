@@ -1,5 +1,5 @@
-// The single ping page against the suite's own hosts: answering, silent (while a forger sprays
-// replies for it) and unknown, by address and by name, and Stop of a pending look-up.
+// The single ping page against the suite's own hosts: answering by name, silent (while a forger
+// sprays replies for it) and unknown, and Stop of a pending look-up. By address: gui/tst_TForm1.
 #include "TextMatch.h"
 #include "gui/WindowSeams.h"
 #include "main/MachineListView.h"
@@ -26,7 +26,6 @@ private slots:
     void init();
     void cleanup();
 
-    void answeringHostByAddress();
     void answeringHostByName();
     void ipv6BoxPingsANameOverIpv6();
     void silentHost_data();
@@ -63,23 +62,6 @@ void tst_GuiSinglePing::ping(const QString &host)
 {
     m_form->HostEdit->setText(host);
     QTest::mouseClick(m_form->PingButton, Qt::LeftButton);
-}
-
-void tst_GuiSinglePing::answeringHostByAddress()
-{
-    ping("198.18.2.1");
-    const QStringList log = linesOf(m_form->DisplayMemo);
-    QCOMPARE(log.size(), 4);
-    QCOMPARE(log[0], QString("Resolving host '198.18.2.1'"));
-    QCOMPARE(log[1], QString("Host '198.18.2.1' is 198.18.2.1"));
-    QCOMPARE(log[2], QString("Sending 56 bytes to 198.18.2.1 (198.18.2.1)"));
-    QVERIFY2(matches("Received 56 bytes from 198\\.18\\.2\\.1 in \\d+ mSecs", log[3]), qPrintable(log[3]));
-    QCOMPARE(m_form->statusPanel(0), QString("current IP: 198.18.2.1"));
-    QCOMPARE(m_form->ListView1->count(), 1);
-    QVERIFY(matches("198\\.18\\.2\\.1 \\(\\d+mSeg\\)", m_form->ListView1->item(0)->text()));
-    QCOMPARE(m_form->ips->list().lines(), QStringList{"198.18.2.1"});
-    QVERIFY(m_form->PingButton->isEnabled());
-    QVERIFY(!m_form->CancelButton->isEnabled());
 }
 
 void tst_GuiSinglePing::answeringHostByName()

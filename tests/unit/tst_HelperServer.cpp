@@ -180,7 +180,7 @@ private slots:
         m_network->setHost("198.18.0.1", [](const FakeNetwork::Request &request) {
             FakeNetwork::Request others = request;
             others.identifier++;
-            const uint32_t router = FakeNetwork::address("198.18.0.254");
+            const IpAddress router = FakeNetwork::ip("198.18.0.254");
             return FakeNetwork::Response{0,
                                          {{0, FakeNetwork::echoReply(others)},
                                           {0, FakeNetwork::icmpError(others, 3, 1, router)},

@@ -63,13 +63,6 @@ private slots:
         QVERIFY(Sockets::HostEntry().preferred().isNull());
     }
 
-    void emptyNameIsNotFound()
-    {
-        Sockets::HostEntry entry;
-        QVERIFY(!Sockets::gethostbyname("", entry));
-        QCOMPARE(Sockets::WSAGetLastError(), uint32_t(WSAHOST_NOT_FOUND));
-    }
-
     // The resolver's error and the echo module's share one last-error value per thread.
     void lastErrorIsPerThread()
     {

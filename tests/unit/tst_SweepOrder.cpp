@@ -41,12 +41,6 @@ QString neighboursInARow(const std::vector<uint64_t> &numbers)
 class tst_SweepOrder : public QObject {
     Q_OBJECT
 private slots:
-    void ascending()
-    {
-        QCOMPARE(walk(SweepOrder::ascending(5)), (std::vector<uint64_t>{0, 1, 2, 3, 4}));
-        QVERIFY(walk(SweepOrder::ascending(0)).empty());
-    }
-
     // Every count up to a few hundred, where the walk's ends matter most, and a /16.
     void randomIsAPermutationOfNeighboursApart()
     {

@@ -61,21 +61,14 @@ private slots:
         QCOMPARE(Sockets::Testing::faults().cleanups, cleanupsBefore + 1);
     }
 
-    void dottedAddressNeedsNoResolution()
-    {
-        TICMP session;
-        session.SetAddress("10.0.0.1");
-        session.ResolveAddress();
-        QVERIFY(session.AddressResolved());
-        QCOMPARE(session.ResolvedName(), std::string("10.0.0.1"));
-        QCOMPARE(session.ResolvedIP(), std::string("10.0.0.1"));
-    }
-
-    // A short IPv4 form or a long IPv6 one keeps its name, and its address reads in one form.
+    // An address resolves to itself; a short IPv4 form or a long IPv6 one keeps its name, and its
+    // address reads in one form.
     void addressKeepsItsName_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("address");
+        QTest::newRow("dotted") << "10.0.0.1"
+                                << "10.0.0.1";
         QTest::newRow("short IPv4") << "127.1"
                                     << "127.0.0.1";
         QTest::newRow("long IPv6") << "FD00:7A:0:0:0:0:0:01"
@@ -225,17 +218,21 @@ private slots:
         QCOMPARE(events.last(), QString("reply 1"));
     }
 
+    void timeOut_data() { echo_data(); }
+
     // The session waits as long as its time-out says, and not at all for a negative one.
     void timeOut()
     {
-        m_network->setHost("198.18.0.2", FakeNetwork::silent());
+        QFETCH(QString, target);
+        m_network->setHost(target.toStdString(), FakeNetwork::silent());
         TICMP session;
-        session.SetAddress("198.18.0.2");
+        session.SetAddress(target.toStdString());
         for (int timeout : {700, 0, -5}) {
             session.SetTimeout(timeout);
             const int before = m_network->elapsedMs();
             QCOMPARE(session.SendPing(), 0);
             QCOMPARE(session.ErrorText(), std::string("Request timed out"));
+            QCOMPARE(session.LastReply().Status, uint32_t(IP_REQ_TIMED_OUT));
             QCOMPARE(m_network->elapsedMs() - before, std::max(timeout, 0));
         }
     }
@@ -250,6 +247,7 @@ private slots:
         const QString v4 = "198.18.0.3", router4 = "198.18.0.254", v6 = "fd00:7a::3", router6 = "fd00:7a::fe";
         QTest::newRow("host unreachable") << v4 << router4 << 3 << 1 << "Destination host unreachable";
         QTest::newRow("ttl expired in transit") << v4 << router4 << 11 << 0 << "TTL expired in transit";
+        QTest::newRow("ttl expired in reassembly") << v4 << router4 << 11 << 1 << "TTL expired in reassembly";
         QTest::newRow("redirect: no answer") << v4 << router4 << 5 << 1 << "Request timed out";
         QTest::newRow("IPv6 address unreachable") << v6 << router6 << 1 << 3 << "Destination host unreachable";
         QTest::newRow("IPv6 hop limit exceeded") << v6 << router6 << 3 << 0 << "TTL expired in transit";
@@ -257,8 +255,8 @@ private slots:
         QTest::newRow("IPv6 redirect: no answer") << v6 << router6 << 137 << 0 << "Request timed out";
     }
 
-    // An ICMP error quoting the request ends it with its own text, from the router that sent it; a
-    // redirect ends nothing. Every type and code with its text: tst_IcmpPacket.
+    // An ICMP error quoting the request ends it at once with its own text, from the router that sent
+    // it; a redirect ends nothing. Every type and code with its text: tst_IcmpPacket.
     void icmpErrors()
     {
         QFETCH(QString, target);
@@ -271,10 +269,13 @@ private slots:
         TICMP session;
         session.SetAddress(target.toStdString());
         session.SetTimeout(1000);
+        const int before = m_network->elapsedMs();
         QCOMPARE(session.SendPing(), 0);
         QCOMPARE(QString::fromStdString(session.ErrorText()), text);
         QCOMPARE(session.LastReply().Status, uint32_t(session.LastError()));
-        if (session.LastError() != int(IP_REQ_TIMED_OUT))
+        const bool ended = session.LastError() != int(IP_REQ_TIMED_OUT);
+        QCOMPARE(m_network->elapsedMs() - before, ended ? 3 : 1000);
+        if (ended)
             QCOMPARE(session.ReplyAddress(), FakeNetwork::ip(router.toStdString()));
     }
 };
